@@ -1,0 +1,28 @@
+# klik_module(NAME SOURCES ... [DEPS ...] [PKG ...])
+# A static library klik_NAME from SOURCES, with src/ on the include path,
+# linked to the klik libraries and pkg-config packages given, and added to
+# klik_core.
+function(klik_module name)
+  cmake_parse_arguments(K "" "" "SOURCES;DEPS;PKG" ${ARGN})
+  add_library(klik_${name} STATIC ${K_SOURCES})
+  target_include_directories(klik_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  foreach(d IN LISTS K_DEPS)
+    target_link_libraries(klik_${name} PUBLIC ${d})
+  endforeach()
+  foreach(p IN LISTS K_PKG)
+    string(MAKE_C_IDENTIFIER ${p} pid)
+    if(NOT TARGET PkgConfig::${pid})
+      pkg_check_modules(${pid} REQUIRED IMPORTED_TARGET GLOBAL ${p})
+    endif()
+    target_link_libraries(klik_${name} PUBLIC PkgConfig::${pid})
+  endforeach()
+  target_link_libraries(klik_core INTERFACE klik_${name})
+endfunction()
+
+# klik_test(NAME SOURCES ... [DEPS ...]): a GoogleTest binary registered with ctest.
+function(klik_test name)
+  cmake_parse_arguments(K "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${K_SOURCES})
+  target_link_libraries(${name} PRIVATE ${K_DEPS} klik_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS core)
+endfunction()

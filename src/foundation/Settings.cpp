@@ -1,0 +1,253 @@
+#include "foundation/Settings.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+
+#include "foundation/Diagnostics.h"
+#include "foundation/PropertyList.h"
+
+namespace klik {
+
+namespace {
+
+std::mutex gStandardMutex;
+std::unique_ptr<Settings> gStandard;
+std::string gStandardPath;
+
+// Modification time (ns) and size of a file; -1 when it does not exist.
+std::pair<std::int64_t, std::int64_t> fileStamp(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {-1, -1};
+    return {static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<std::int64_t>(st.st_size)};
+}
+
+// Holds an exclusive advisory lock on "<path>.lock" for its lifetime, so two
+// processes never interleave their read-modify-write of the file.
+class FileLock {
+public:
+    explicit FileLock(const std::string& path) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+        fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+    }
+    ~FileLock() {
+        if (fd_ >= 0) {
+            ::flock(fd_, LOCK_UN);
+            ::close(fd_);
+        }
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+std::optional<Value> lookup(const Dictionary& user, const Dictionary& reg, const std::string& k) {
+    if (const Value* v = find(user, k)) return *v;
+    if (const Value* v = find(reg, k)) return *v;
+    return std::nullopt;
+}
+
+}  // namespace
+
+Settings::Settings(std::string path) : path_(std::move(path)) {
+    std::lock_guard lock(mutex_);
+    FileLock fileLock(path_);
+    loadLocked(true);
+}
+
+std::string Settings::defaultPath() {
+    std::string base;
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) {
+        base = x;
+    } else if (const char* h = std::getenv("HOME"); h && *h) {
+        base = std::string(h) + "/.config";
+    } else {
+        base = "/tmp";
+    }
+    return base + "/klik/Klik_Kiosk.plist";
+}
+
+Settings& Settings::standard() {
+    std::lock_guard lock(gStandardMutex);
+    if (!gStandard)
+        gStandard = std::make_unique<Settings>(gStandardPath.empty() ? defaultPath() : gStandardPath);
+    return *gStandard;
+}
+
+void Settings::setStandardPath(const std::string& path) {
+    std::lock_guard lock(gStandardMutex);
+    gStandardPath = path;
+    gStandard.reset();
+}
+
+Settings::Load Settings::loadLocked(bool atStart) {
+    auto [stamp, size] = fileStamp(path_);
+    if (stamp < 0) {
+        loadedStamp_ = loadedSize_ = -1;
+        if (!atStart) user_.clear();
+        return Load::Missing;
+    }
+    PlistResult r = plistFromFile(path_);
+    if (!r.value || !r.value->isDictionary()) {
+        quarantineLocked(r.value ? "its top level is not a dictionary" : r.error);
+        return Load::Corrupt;
+    }
+    user_ = *r.value->dictionary();
+    loadedStamp_ = stamp;
+    loadedSize_ = size;
+    return Load::Ok;
+}
+
+void Settings::quarantineLocked(const std::string& why) {
+    char stamp[32];
+    std::time_t t = std::time(nullptr);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&t));
+    std::string aside = path_ + ".corrupt-" + stamp;
+    diagnostic("Settings file " + path_ + " is unreadable (" + why + ")");
+    if (::rename(path_.c_str(), aside.c_str()) == 0) {
+        diagnostic("Settings: moved the unreadable file aside to " + aside +
+                   "; starting from the factory values");
+        readOnly_ = false;
+        loadedStamp_ = loadedSize_ = -1;
+    } else {
+        diagnostic("Settings: could not move " + path_ + " aside (" + std::strerror(errno) +
+                   "); changes are kept in memory only");
+        readOnly_ = true;
+    }
+    user_.clear();
+}
+
+bool Settings::saveLocked() {
+    if (readOnly_) {
+        diagnostic("Settings: not saving to " + path_ + ": the file there could not be read");
+        return false;
+    }
+    std::string err = writePlistAtomically(Value(user_), path_, 0644);
+    if (!err.empty()) {
+        diagnostic("Settings: failed to save " + path_ + ": " + err);
+        return false;
+    }
+    auto [stamp, size] = fileStamp(path_);
+    loadedStamp_ = stamp;
+    loadedSize_ = size;
+    return true;
+}
+
+void Settings::registerDefaults(const Dictionary& defaults) {
+    std::lock_guard lock(mutex_);
+    registration_ = defaults;
+}
+
+std::string Settings::registerDefaultsFromFile(const std::string& file) {
+    PlistResult r = plistFromFile(file);
+    if (!r.value) return r.error;
+    if (!r.value->isDictionary()) return file + ": the top level is not a dictionary";
+    registerDefaults(*r.value->dictionary());
+    return {};
+}
+
+Dictionary Settings::registeredDefaults() const {
+    std::lock_guard lock(mutex_);
+    return registration_;
+}
+
+std::optional<Value> Settings::objectForKey(const std::string& key) const {
+    std::lock_guard lock(mutex_);
+    return lookup(user_, registration_, key);
+}
+
+bool Settings::boolForKey(const std::string& key) const {
+    auto v = objectForKey(key);
+    return v ? v->boolValue() : false;
+}
+std::int64_t Settings::integerForKey(const std::string& key) const {
+    auto v = objectForKey(key);
+    return v ? v->integerValue() : 0;
+}
+float Settings::floatForKey(const std::string& key) const {
+    return static_cast<float>(doubleForKey(key));
+}
+double Settings::doubleForKey(const std::string& key) const {
+    auto v = objectForKey(key);
+    return v ? v->doubleValue() : 0.0;
+}
+std::optional<std::string> Settings::stringForKey(const std::string& key) const {
+    auto v = objectForKey(key);
+    if (!v) return std::nullopt;
+    // Numbers read as strings, as the platform's accessor does.
+    if (v->isString()) return *v->string();
+    if (v->isInteger()) return std::to_string(v->integerValue());
+    if (v->isReal()) return v->stringOr();
+    return std::nullopt;
+}
+std::optional<Data> Settings::dataForKey(const std::string& key) const {
+    auto v = objectForKey(key);
+    if (!v || !v->isData()) return std::nullopt;
+    return *v->data();
+}
+std::optional<Dictionary> Settings::dictionaryForKey(const std::string& key) const {
+    auto v = objectForKey(key);
+    if (!v || !v->isDictionary()) return std::nullopt;
+    return *v->dictionary();
+}
+std::optional<Array> Settings::arrayForKey(const std::string& key) const {
+    auto v = objectForKey(key);
+    if (!v || !v->isArray()) return std::nullopt;
+    return *v->array();
+}
+bool Settings::hasUserValue(const std::string& key) const {
+    std::lock_guard lock(mutex_);
+    return find(user_, key) != nullptr;
+}
+
+bool Settings::setObject(const std::string& key, Value v) {
+    if (v.isNone() || v.isObject()) return removeObject(key);
+    std::lock_guard lock(mutex_);
+    FileLock fileLock(path_);
+    // Another process may have saved since we read; merge onto its version.
+    auto [stamp, size] = fileStamp(path_);
+    if (!readOnly_ && (stamp != loadedStamp_ || size != loadedSize_)) loadLocked(false);
+    user_[key] = std::move(v);
+    return saveLocked();
+}
+
+bool Settings::removeObject(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    FileLock fileLock(path_);
+    auto [stamp, size] = fileStamp(path_);
+    if (!readOnly_ && (stamp != loadedStamp_ || size != loadedSize_)) loadLocked(false);
+    if (user_.erase(key) == 0) return true;
+    return saveLocked();
+}
+
+bool Settings::synchronize() {
+    std::lock_guard lock(mutex_);
+    if (readOnly_) return false;
+    FileLock fileLock(path_);
+    return loadLocked(false) != Load::Corrupt;
+}
+
+Dictionary Settings::userDomain() const {
+    std::lock_guard lock(mutex_);
+    return user_;
+}
+
+bool Settings::isReadOnly() const {
+    std::lock_guard lock(mutex_);
+    return readOnly_;
+}
+
+}  // namespace klik

@@ -1,0 +1,87 @@
+#pragma once
+// The kiosk's settings store: a registration domain (the factory defaults)
+// under a user domain saved as an XML property list. Reads fall back to the
+// registration domain, then to false / 0 / none. Every write is saved at
+// once through an atomic replace, under a lock file shared with other
+// processes (the command-line tool edits the same file while the kiosk runs).
+//
+// Thread-safe. Reads never touch the disk; synchronize() picks up changes
+// made by other processes.
+
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "foundation/Value.h"
+
+namespace klik {
+
+class Settings {
+public:
+    // A store backed by `path` (created on the first write). The file is
+    // read now; a corrupt or unreadable file is reported, moved aside and
+    // the store starts empty.
+    explicit Settings(std::string path);
+
+    // The store at $XDG_CONFIG_HOME/klik/Klik_Kiosk.plist (else
+    // ~/.config/...), or the path given to setStandardPath.
+    static Settings& standard();
+    // Chooses the standard store's file; call before standard() is first
+    // used (tests and `--settings`). Replaces an existing standard store.
+    static void setStandardPath(const std::string& path);
+    static std::string defaultPath();
+
+    // Replaces the registration domain. Nothing of it is written.
+    void registerDefaults(const Dictionary& defaults);
+    // Reads a property-list dictionary file and registers it; returns the
+    // error text (empty on success), registering nothing on failure.
+    std::string registerDefaultsFromFile(const std::string& path);
+    Dictionary registeredDefaults() const;
+
+    std::optional<Value> objectForKey(const std::string& key) const;
+    bool boolForKey(const std::string& key) const;
+    std::int64_t integerForKey(const std::string& key) const;
+    float floatForKey(const std::string& key) const;
+    double doubleForKey(const std::string& key) const;
+    std::optional<std::string> stringForKey(const std::string& key) const;
+    std::optional<Data> dataForKey(const std::string& key) const;
+    std::optional<Dictionary> dictionaryForKey(const std::string& key) const;
+    std::optional<Array> arrayForKey(const std::string& key) const;
+    // True when the user domain holds the key (registration not counted).
+    bool hasUserValue(const std::string& key) const;
+
+    // Stores in the user domain and saves. Returns false (and reports) when
+    // the file could not be written; the value still holds in memory.
+    bool setObject(const std::string& key, Value v);
+    bool setBool(const std::string& key, bool v) { return setObject(key, Value(v)); }
+    bool setInteger(const std::string& key, std::int64_t v) { return setObject(key, Value(v)); }
+    bool setDouble(const std::string& key, double v) { return setObject(key, Value(v)); }
+    bool setString(const std::string& key, const std::string& v) { return setObject(key, Value(v)); }
+    bool removeObject(const std::string& key);
+
+    // Re-reads the file so values written by another process are seen.
+    // Returns false when the file exists but could not be read.
+    bool synchronize();
+
+    Dictionary userDomain() const;
+    const std::string& path() const { return path_; }
+    // True when the file was unusable and could not be moved aside: the
+    // store then keeps changes in memory only, so the file is never lost.
+    bool isReadOnly() const;
+
+private:
+    enum class Load { Ok, Missing, Corrupt };
+    Load loadLocked(bool atStart);
+    bool saveLocked();
+    void quarantineLocked(const std::string& why);
+
+    std::string path_;
+    mutable std::mutex mutex_;
+    Dictionary registration_;
+    Dictionary user_;
+    std::int64_t loadedStamp_ = -1;  // mtime in ns of the file last read
+    std::int64_t loadedSize_ = -1;
+    bool readOnly_ = false;
+};
+
+}  // namespace klik
