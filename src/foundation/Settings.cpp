@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -190,7 +191,11 @@ std::optional<std::string> Settings::stringForKey(const std::string& key) const 
     // Numbers read as strings, as the platform's accessor does.
     if (v->isString()) return *v->string();
     if (v->isInteger()) return std::to_string(v->integerValue());
-    if (v->isReal()) return v->stringOr();
+    if (v->isReal()) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.15g", v->doubleValue());
+        return std::string(buf);
+    }
     return std::nullopt;
 }
 std::optional<Data> Settings::dataForKey(const std::string& key) const {

@@ -180,4 +180,6 @@ std::optional<std::string> findString(const Dictionary& d, const std::string& ke
     return std::nullopt;
 }
 
+void PrintTo(const Value& v, std::ostream* os) { *os << v.description(); }
+
 }  // namespace klik

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <variant>
 #include <vector>
@@ -112,5 +113,8 @@ private:
 // Shorthands for dictionaries that may be absent.
 const Value* find(const Dictionary& d, const std::string& key);
 std::optional<std::string> findString(const Dictionary& d, const std::string& key);
+
+// Lets test frameworks print values readably.
+void PrintTo(const Value& v, std::ostream* os);
 
 }  // namespace klik

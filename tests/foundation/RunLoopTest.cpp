@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "foundation/ManualRunLoop.h"
+#include "foundation/ThreadRunLoop.h"
+
+namespace klik {
+namespace {
+
+TEST(ManualRunLoop, TimersFireInOrderOfFireTimeAsTheClockAdvances) {
+    ManualRunLoop loop;
+    std::vector<std::string> fired;
+    loop.scheduleTimer(2.0, false, [&](Timer&) { fired.push_back("2s"); });
+    loop.scheduleTimer(0.5, false, [&](Timer&) { fired.push_back("0.5s"); });
+    loop.scheduleTimer(2.0, false, [&](Timer&) { fired.push_back("2s-second"); });
+    loop.advance(1.0);
+    EXPECT_EQ(fired, (std::vector<std::string>{"0.5s"}));
+    loop.advance(1.0);
+    EXPECT_EQ(fired, (std::vector<std::string>{"0.5s", "2s", "2s-second"}));
+    EXPECT_EQ(loop.scheduledTimerCount(), 0u);
+}
+
+TEST(ManualRunLoop, ARepeatingTimerKeepsItsGridAndStopsWhenInvalidated) {
+    ManualRunLoop loop;
+    std::vector<double> at;
+    loop.scheduleTimer(1.0, true, [&](Timer& t) {
+        at.push_back(loop.elapsed());
+        if (at.size() == 3) t.invalidate();
+    });
+    loop.advance(2.9);
+    EXPECT_EQ(at, (std::vector<double>{1.0, 2.0}));
+    loop.advance(10);
+    EXPECT_EQ(at, (std::vector<double>{1.0, 2.0, 3.0}));
+}
+
+TEST(ManualRunLoop, AZeroDelayPerformWaitsForTheNextTurn) {
+    ManualRunLoop loop;
+    bool ran = false;
+    loop.performAfterDelay(0, [&] { ran = true; });
+    EXPECT_FALSE(ran);
+    loop.runPending();
+    EXPECT_TRUE(ran);
+}
+
+TEST(ManualRunLoop, TimersScheduledFromATimerRunOnTheNewClock) {
+    ManualRunLoop loop;
+    std::vector<double> at;
+    loop.scheduleTimer(1.0, false, [&](Timer&) {
+        at.push_back(loop.elapsed());
+        loop.scheduleTimer(1.0, false, [&](Timer&) { at.push_back(loop.elapsed()); });
+    });
+    loop.advance(5);
+    EXPECT_EQ(at, (std::vector<double>{1.0, 2.0}));
+    EXPECT_DOUBLE_EQ(loop.elapsed(), 5.0);
+}
+
+TEST(ManualRunLoop, TheUserInfoAndNowFollowTheVirtualClock) {
+    Date start = std::chrono::system_clock::time_point(std::chrono::seconds(1000));
+    ManualRunLoop loop(start);
+    TimerPtr t = loop.scheduleTimer(3, false, [](Timer&) {}, {{"k", Value(1)}});
+    EXPECT_EQ(t->userInfo().at("k").integerValue(), 1);
+    loop.advance(90);
+    EXPECT_EQ(loop.now() - start, std::chrono::seconds(90));
+    EXPECT_FALSE(t->isValid());
+}
+
+TEST(ManualRunLoop, PerformAndWaitFromAnotherThreadRunsOnTheLoop) {
+    ManualRunLoop loop;
+    std::atomic<bool> done{false};
+    std::atomic<bool> onLoop{false};
+    std::thread worker([&] {
+        loop.performOnMain([&] { onLoop = loop.isMainThread(); }, true);
+        done = true;
+    });
+    ASSERT_TRUE(loop.runUntil([&] { return done.load(); }));
+    worker.join();
+    EXPECT_TRUE(onLoop);
+}
+
+TEST(ThreadRunLoop, RunsTimersOnTheRealClockUntilStopped) {
+    ThreadRunLoop loop;
+    std::atomic<int> ticks{0};
+    std::thread runner([&] {
+        loop.adoptCurrentThread();
+        loop.scheduleTimer(0.01, true, [&](Timer& t) {
+            if (++ticks == 3) {
+                t.invalidate();
+                loop.stop();
+            }
+        });
+        loop.run();
+    });
+    runner.join();
+    EXPECT_EQ(ticks.load(), 3);
+}
+
+TEST(ThreadRunLoop, StopFromAnotherThreadEndsRun) {
+    ThreadRunLoop loop;
+    std::atomic<bool> ran{false};
+    std::thread stopper([&] {
+        loop.performOnMain([&] { ran = true; }, true);
+        loop.stop();
+    });
+    loop.run();
+    stopper.join();
+    EXPECT_TRUE(ran);
+}
+
+}  // namespace
+}  // namespace klik

@@ -1,0 +1,168 @@
+#include "foundation/Settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "foundation/Diagnostics.h"
+#include "foundation/PropertyList.h"
+#include "support/TempDir.h"
+
+namespace klik {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setDiagnosticSink([this](const std::string& line) { diagnostics.push_back(line); });
+    }
+    void TearDown() override { setDiagnosticSink({}); }
+    std::vector<std::string> diagnostics;
+    TempDir dir;
+};
+
+TEST_F(SettingsTest, MissingKeysReadAsFalseZeroAndNone) {
+    Settings s(dir.file("s.plist"));
+    EXPECT_FALSE(s.boolForKey("prefShowLegalese"));
+    EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 0);
+    EXPECT_EQ(s.doubleForKey("prefInsertVideoTrackTime1"), 0.0);
+    EXPECT_EQ(s.stringForKey("prefBaseURL"), std::nullopt);
+    EXPECT_EQ(s.dataForKey("prefMainImagesFolderAliasData"), std::nullopt);
+    EXPECT_EQ(s.objectForKey("x"), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("s.plist")));
+}
+
+TEST_F(SettingsTest, RegisteredValuesApplyUntilTheUserStoresOneAndAreNeverWritten) {
+    Settings s(dir.file("s.plist"));
+    s.registerDefaults({{"touchScreenCountValue", Value(20)}, {"prefBaseURL", Value("http://a")}});
+    EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 20);
+    ASSERT_TRUE(s.setInteger("touchScreenCountValue", 5));
+    EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 5);
+    auto onDisk = plistFromFile(dir.file("s.plist"));
+    ASSERT_TRUE(onDisk.value) << onDisk.error;
+    EXPECT_EQ(*onDisk.value, Value(Dictionary{{"touchScreenCountValue", Value(5)}}));
+    ASSERT_TRUE(s.removeObject("touchScreenCountValue"));
+    EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 20);
+}
+
+TEST_F(SettingsTest, TypedReadsConvertLikeThePlatformStore) {
+    Settings s(dir.file("s.plist"));
+    s.setString("prefShowLegalese", "YES");
+    s.setString("liveScreenCountValue", "12");
+    s.setDouble("prefMaxRecordingLengthInSeconds", 7.5);
+    s.setInteger("prefKioskStationName", 3);
+    EXPECT_TRUE(s.boolForKey("prefShowLegalese"));
+    EXPECT_EQ(s.integerForKey("liveScreenCountValue"), 12);
+    EXPECT_FLOAT_EQ(s.floatForKey("prefMaxRecordingLengthInSeconds"), 7.5f);
+    EXPECT_EQ(s.integerForKey("prefMaxRecordingLengthInSeconds"), 7);
+    EXPECT_EQ(s.stringForKey("prefKioskStationName"), "3");
+    EXPECT_EQ(s.dictionaryForKey("prefShowLegalese"), std::nullopt);
+}
+
+TEST_F(SettingsTest, ValuesSurviveARestart) {
+    {
+        Settings s(dir.file("s.plist"));
+        s.setObject("prefWebViewFuseActions", Value(Dictionary{{"cameraMain", Value("x?f=still")}}));
+        s.setObject("prefMainImagesFolderAliasData", Value(Data{9, 8, 7}));
+    }
+    Settings again(dir.file("s.plist"));
+    EXPECT_EQ(*again.dictionaryForKey("prefWebViewFuseActions")->at("cameraMain").string(),
+              "x?f=still");
+    EXPECT_EQ(again.dataForKey("prefMainImagesFolderAliasData"), (Data{9, 8, 7}));
+}
+
+TEST_F(SettingsTest, WritesFromTwoStoresOnOneFileMergeInsteadOfLosingKeys) {
+    // The command-line tool and the kiosk edit the same file.
+    Settings kiosk(dir.file("s.plist"));
+    Settings tool(dir.file("s.plist"));
+    kiosk.setInteger("a", 1);
+    tool.setInteger("b", 2);
+    kiosk.setInteger("c", 3);
+    Settings fresh(dir.file("s.plist"));
+    EXPECT_EQ(fresh.integerForKey("a"), 1);
+    EXPECT_EQ(fresh.integerForKey("b"), 2);
+    EXPECT_EQ(fresh.integerForKey("c"), 3);
+    EXPECT_EQ(kiosk.integerForKey("b"), 2);
+}
+
+TEST_F(SettingsTest, SynchronizeSeesAnotherProcesssChanges) {
+    Settings kiosk(dir.file("s.plist"));
+    kiosk.setInteger("a", 1);
+    Settings tool(dir.file("s.plist"));
+    tool.setInteger("a", 9);
+    EXPECT_EQ(kiosk.integerForKey("a"), 1);
+    EXPECT_TRUE(kiosk.synchronize());
+    EXPECT_EQ(kiosk.integerForKey("a"), 9);
+}
+
+TEST_F(SettingsTest, ACorruptFileIsMovedAsideAndTheStoreStartsFromTheFactoryValues) {
+    std::string path = dir.file("s.plist");
+    writeFile(path, "<?xml version=\"1.0\"?><plist><dict><key>a</key><integer>1");
+    Settings s(path);
+    s.registerDefaults({{"a", Value(20)}});
+    EXPECT_EQ(s.integerForKey("a"), 20);
+    EXPECT_FALSE(s.isReadOnly());
+    bool movedAside = false;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        if (e.path().filename().string().rfind("s.plist.corrupt-", 0) == 0) {
+            movedAside = true;
+            EXPECT_NE(readFile(e.path().string()).find("<integer>1"), std::string::npos);
+        }
+    }
+    EXPECT_TRUE(movedAside);
+    ASSERT_FALSE(diagnostics.empty());
+    EXPECT_NE(diagnostics.front().find("unreadable"), std::string::npos);
+    EXPECT_TRUE(s.setInteger("b", 2));
+    EXPECT_EQ(Settings(path).integerForKey("b"), 2);
+}
+
+TEST_F(SettingsTest, ANonDictionaryFileIsTreatedAsCorrupt) {
+    std::string path = dir.file("s.plist");
+    writeFile(path, plistToXml(Value(Array{Value(1)})));
+    Settings s(path);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(s.objectForKey("0"), std::nullopt);
+}
+
+TEST_F(SettingsTest, AFileThatCannotBeMovedAsideIsNeverOverwritten) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+    std::string sub = dir.file("locked");
+    std::filesystem::create_directories(sub);
+    std::string path = sub + "/s.plist";
+    writeFile(path, "garbage");
+    ::chmod(sub.c_str(), 0555);
+    Settings s(path);
+    EXPECT_TRUE(s.isReadOnly());
+    EXPECT_FALSE(s.setInteger("a", 1));
+    EXPECT_EQ(s.integerForKey("a"), 1);
+    ::chmod(sub.c_str(), 0755);
+    EXPECT_EQ(readFile(path), "garbage");
+}
+
+TEST_F(SettingsTest, ConcurrentWritersFromThreadsLoseNothing) {
+    Settings s(dir.file("s.plist"));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&s, t] {
+            for (int i = 0; i < 25; ++i) s.setInteger("k" + std::to_string(t * 100 + i), i);
+        });
+    for (auto& t : threads) t.join();
+    Settings fresh(dir.file("s.plist"));
+    EXPECT_EQ(fresh.userDomain().size(), 100u);
+}
+
+TEST_F(SettingsTest, RegisteringFromAMissingFileRegistersNothing) {
+    Settings s(dir.file("s.plist"));
+    s.registerDefaults({{"a", Value(1)}});
+    EXPECT_FALSE(s.registerDefaultsFromFile(dir.file("nope.plist")).empty());
+    EXPECT_EQ(s.integerForKey("a"), 1);
+}
+
+}  // namespace
+}  // namespace klik

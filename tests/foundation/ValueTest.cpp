@@ -1,0 +1,60 @@
+#include "foundation/Value.h"
+
+#include <gtest/gtest.h>
+
+namespace klik {
+namespace {
+
+TEST(Value, TypedAccessorsCoerceLikeTheSettingsStoreExpects) {
+    EXPECT_TRUE(Value("YES").boolValue());
+    EXPECT_TRUE(Value("  true").boolValue());
+    EXPECT_TRUE(Value("0012").boolValue());
+    EXPECT_FALSE(Value("NO").boolValue());
+    EXPECT_FALSE(Value("0").boolValue());
+    EXPECT_FALSE(Value("").boolValue());
+    EXPECT_FALSE(Value().boolValue());
+    EXPECT_EQ(Value("42abc").integerValue(), 42);
+    EXPECT_EQ(Value(2.9).integerValue(), 2);
+    EXPECT_EQ(Value(-2.9).integerValue(), -2);
+    EXPECT_EQ(Value(true).integerValue(), 1);
+    EXPECT_DOUBLE_EQ(Value("1.5").doubleValue(), 1.5);
+    EXPECT_DOUBLE_EQ(Value(7).doubleValue(), 7.0);
+    EXPECT_EQ(Value(Data{1, 2}).integerValue(), 0);
+}
+
+TEST(Value, ExactAccessorsOnlyAnswerForTheirType) {
+    Value s("text");
+    ASSERT_NE(s.string(), nullptr);
+    EXPECT_EQ(*s.string(), "text");
+    EXPECT_EQ(s.data(), nullptr);
+    EXPECT_EQ(s.dictionary(), nullptr);
+    EXPECT_EQ(Value(5).stringOr("fallback"), "fallback");
+    EXPECT_EQ(Value(Array{}).stringOr("fallback"), "fallback");
+}
+
+TEST(Value, DictionaryLookupAndEquality) {
+    Dictionary d{{"a", Value(1)}, {"b", Value(Dictionary{{"c", Value("x")}})}};
+    Value v(d);
+    EXPECT_EQ(v["a"].integerValue(), 1);
+    EXPECT_EQ(*v["b"]["c"].string(), "x");
+    EXPECT_TRUE(v["missing"].isNone());
+    EXPECT_TRUE(Value(5)["a"].isNone());
+    EXPECT_EQ(findString(d, "a"), std::nullopt);
+    EXPECT_EQ(v, Value(d));
+    d["a"] = Value(2);
+    EXPECT_FALSE(v == Value(d));
+}
+
+TEST(Value, OpaqueObjectsCompareByIdentityAndKeepTheirOwnerAlive) {
+    auto owner = std::make_shared<int>(7);
+    Value v(makeOpaque(owner));
+    std::weak_ptr<int> weak = owner;
+    owner.reset();
+    EXPECT_FALSE(weak.expired());
+    int other = 0;
+    EXPECT_FALSE(v == Value(makeOpaque(&other)));
+    EXPECT_EQ(v.object()->ptr, weak.lock().get());
+}
+
+}  // namespace
+}  // namespace klik
