@@ -7,10 +7,10 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <ctime>
 #include <map>
 #include <memory>
+#include <string>
 
 namespace klik {
 
@@ -28,8 +28,8 @@ icu::SimpleDateFormat* formatterFor(const std::string& pattern, const std::strin
     if (it == cache.end()) {
         if (cache.size() > 64) cache.clear();
         UErrorCode status = U_ZERO_ERROR;
-        auto fmt = std::make_unique<icu::SimpleDateFormat>(
-            icu::UnicodeString::fromUTF8(pattern), icu::Locale("en_US_POSIX"), status);
+        auto fmt = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString::fromUTF8(pattern),
+                                                           icu::Locale("en_US_POSIX"), status);
         if (U_FAILURE(status)) return nullptr;
         if (!zoneId.empty())
             fmt->adoptTimeZone(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zoneId)));
@@ -85,7 +85,8 @@ bool parseIso8601(const std::string& text, Date& out) {
     long offsetSec = 0;
     if (pos < text.size() && (text[pos] == 'T' || text[pos] == ' ')) {
         int n = 0;
-        if (std::sscanf(text.c_str() + pos + 1, "%2d:%2d%n", &h, &m, &n) != 2 || n != 5) return false;
+        if (std::sscanf(text.c_str() + pos + 1, "%2d:%2d%n", &h, &m, &n) != 2 || n != 5)
+            return false;
         pos += 1 + 5;
         if (pos < text.size() && text[pos] == ':') {
             if (std::sscanf(text.c_str() + pos + 1, "%2d%n", &s, &n) != 1 || n != 2) return false;

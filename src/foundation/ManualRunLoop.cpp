@@ -47,8 +47,8 @@ bool ManualRunLoop::runUntil(const std::function<bool()>& done,
         runPending();
         if (done()) return true;
         if (std::chrono::steady_clock::now() >= deadline) return false;
-        waitForWork(std::min(deadline, std::chrono::steady_clock::now() +
-                                           std::chrono::milliseconds(50)));
+        waitForWork(
+            std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
     }
 }
 

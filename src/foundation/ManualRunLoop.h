@@ -12,7 +12,7 @@
 namespace klik {
 
 class ManualRunLoop : public QueuedRunLoop {
-public:
+  public:
     // The virtual clock starts at `start` (default: the real time now).
     explicit ManualRunLoop(Date start = std::chrono::system_clock::now());
 
@@ -35,10 +35,10 @@ public:
     bool runUntil(const std::function<bool()>& done,
                   std::chrono::milliseconds realTimeout = std::chrono::seconds(10));
 
-protected:
+  protected:
     double clockNow() const override { return clock_; }
 
-private:
+  private:
     Date start_;
     double clock_ = 0;
 };

@@ -19,8 +19,7 @@ NotificationCenter& NotificationCenter::defaultCenter() {
     return center;
 }
 
-NotificationCenter::ObserverId NotificationCenter::addObserver(const std::string& name,
-                                                               Observer fn,
+NotificationCenter::ObserverId NotificationCenter::addObserver(const std::string& name, Observer fn,
                                                                const void* sender) {
     std::lock_guard lock(mutex_);
     ObserverId id = nextId_++;

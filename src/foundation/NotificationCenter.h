@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -30,7 +30,7 @@ struct Notification {
 };
 
 class NotificationCenter {
-public:
+  public:
     using Observer = std::function<void(const Notification&)>;
     using ObserverId = std::uint64_t;
 
@@ -58,7 +58,7 @@ public:
 
     size_t observerCount() const;
 
-private:
+  private:
     struct Entry {
         ObserverId id;
         std::string name;

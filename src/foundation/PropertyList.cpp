@@ -50,7 +50,8 @@ Value fromNode(plist_t node) {
         case PLIST_DATE: {
             int32_t sec = 0, usec = 0;
             plist_get_date_val(node, &sec, &usec);
-            auto t = std::chrono::system_clock::time_point(std::chrono::seconds(sec + kAppleEpochOffset)) +
+            auto t = std::chrono::system_clock::time_point(
+                         std::chrono::seconds(sec + kAppleEpochOffset)) +
                      std::chrono::microseconds(usec);
             return Value(std::chrono::time_point_cast<std::chrono::system_clock::duration>(t));
         }
@@ -84,24 +85,29 @@ Value fromNode(plist_t node) {
             plist_get_uid_val(node, &u);
             return Value(static_cast<long long>(u));
         }
-        default: return Value();
+        default:
+            return Value();
     }
 }
 
 plist_t toNode(const Value& v) {
     switch (v.type()) {
-        case Value::Type::Bool: return plist_new_bool(v.boolValue() ? 1 : 0);
-        case Value::Type::Integer: return plist_new_uint(static_cast<uint64_t>(v.integerValue()));
-        case Value::Type::Real: return plist_new_real(v.doubleValue());
-        case Value::Type::String: return plist_new_string(v.string()->c_str());
+        case Value::Type::Bool:
+            return plist_new_bool(v.boolValue() ? 1 : 0);
+        case Value::Type::Integer:
+            return plist_new_uint(static_cast<uint64_t>(v.integerValue()));
+        case Value::Type::Real:
+            return plist_new_real(v.doubleValue());
+        case Value::Type::String:
+            return plist_new_string(v.string()->c_str());
         case Value::Type::Data: {
             const Data& d = *v.data();
             return plist_new_data(reinterpret_cast<const char*>(d.data()), d.size());
         }
         case Value::Type::Date: {
-            auto us = std::chrono::duration_cast<std::chrono::microseconds>(
-                          v.date()->time_since_epoch())
-                          .count();
+            auto us =
+                std::chrono::duration_cast<std::chrono::microseconds>(v.date()->time_since_epoch())
+                    .count();
             std::int64_t sec = us / 1000000;
             std::int64_t usec = us % 1000000;
             if (usec < 0) {
@@ -123,7 +129,8 @@ plist_t toNode(const Value& v) {
                 if (plist_t n = toNode(e)) plist_dict_set_item(d, k.c_str(), n);
             return d;
         }
-        default: return nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -172,7 +179,8 @@ std::string writeFileAtomically(const std::string& bytes, const std::string& pat
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());
-    if (fd < 0) return "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
+    if (fd < 0)
+        return "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
     std::string tmp(name.data());
     auto fail = [&](const std::string& what) {
         int e = errno;

@@ -10,8 +10,12 @@ namespace {
 RunLoop* gMainLoop = nullptr;
 }
 
-RunLoop* RunLoop::main() { return gMainLoop; }
-void RunLoop::setMain(RunLoop* loop) { gMainLoop = loop; }
+RunLoop* RunLoop::main() {
+    return gMainLoop;
+}
+void RunLoop::setMain(RunLoop* loop) {
+    gMainLoop = loop;
+}
 
 QueuedRunLoop::QueuedRunLoop() : owner_(std::this_thread::get_id()) {}
 
@@ -60,9 +64,10 @@ void QueuedRunLoop::insertTimer(const TimerPtr& t) {
     std::lock_guard lock(mutex_);
     t->sequence_ = nextSequence_++;
     Entry e{t->fireTime_, t->sequence_, t};
-    auto it = std::upper_bound(timers_.begin(), timers_.end(), e, [](const Entry& a, const Entry& b) {
-        return a.fireTime < b.fireTime || (a.fireTime == b.fireTime && a.sequence < b.sequence);
-    });
+    auto it =
+        std::upper_bound(timers_.begin(), timers_.end(), e, [](const Entry& a, const Entry& b) {
+            return a.fireTime < b.fireTime || (a.fireTime == b.fireTime && a.sequence < b.sequence);
+        });
     timers_.insert(it, std::move(e));
     woken_ = true;
     cv_.notify_all();

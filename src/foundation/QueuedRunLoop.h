@@ -14,7 +14,7 @@
 namespace klik {
 
 class QueuedRunLoop : public RunLoop {
-public:
+  public:
     QueuedRunLoop();
     ~QueuedRunLoop() override;
 
@@ -30,7 +30,7 @@ public:
     // Number of timers still scheduled and valid.
     size_t scheduledTimerCount() const;
 
-protected:
+  protected:
     // Seconds on the loop's clock.
     virtual double clockNow() const = 0;
 
@@ -48,7 +48,7 @@ protected:
     void wake();
     bool hasQueuedPerforms() const;
 
-private:
+  private:
     struct Entry {
         double fireTime;
         std::uint64_t sequence;

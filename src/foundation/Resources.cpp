@@ -22,6 +22,8 @@ std::string resourceDirectory() {
     return KLIK_SOURCE_RESOURCES;
 }
 
-std::string resourcePath(const std::string& name) { return resourceDirectory() + "/" + name; }
+std::string resourcePath(const std::string& name) {
+    return resourceDirectory() + "/" + name;
+}
 
 }  // namespace klik

@@ -11,7 +11,7 @@
 namespace klik {
 
 class RunLoop {
-public:
+  public:
     virtual ~RunLoop() = default;
 
     // True on the thread that runs this loop.

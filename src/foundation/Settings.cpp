@@ -35,7 +35,7 @@ std::pair<std::int64_t, std::int64_t> fileStamp(const std::string& path) {
 // Holds an exclusive advisory lock on "<path>.lock" for its lifetime, so two
 // processes never interleave their read-modify-write of the file.
 class FileLock {
-public:
+  public:
     explicit FileLock(const std::string& path) {
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
@@ -51,7 +51,7 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -84,7 +84,8 @@ std::string Settings::defaultPath() {
 Settings& Settings::standard() {
     std::lock_guard lock(gStandardMutex);
     if (!gStandard)
-        gStandard = std::make_unique<Settings>(gStandardPath.empty() ? defaultPath() : gStandardPath);
+        gStandard =
+            std::make_unique<Settings>(gStandardPath.empty() ? defaultPath() : gStandardPath);
     return *gStandard;
 }
 

@@ -17,7 +17,7 @@
 namespace klik {
 
 class Settings {
-public:
+  public:
     // A store backed by `path` (created on the first write). The file is
     // read now; a corrupt or unreadable file is reported, moved aside and
     // the store starts empty.
@@ -56,7 +56,9 @@ public:
     bool setBool(const std::string& key, bool v) { return setObject(key, Value(v)); }
     bool setInteger(const std::string& key, std::int64_t v) { return setObject(key, Value(v)); }
     bool setDouble(const std::string& key, double v) { return setObject(key, Value(v)); }
-    bool setString(const std::string& key, const std::string& v) { return setObject(key, Value(v)); }
+    bool setString(const std::string& key, const std::string& v) {
+        return setObject(key, Value(v));
+    }
     bool removeObject(const std::string& key);
 
     // Re-reads the file so values written by another process are seen.
@@ -69,7 +71,7 @@ public:
     // store then keeps changes in memory only, so the file is never lost.
     bool isReadOnly() const;
 
-private:
+  private:
     enum class Load { Ok, Missing, Corrupt };
     Load loadLocked(bool atStart);
     bool saveLocked();

@@ -4,7 +4,9 @@ namespace klik {
 
 ThreadRunLoop::ThreadRunLoop() : origin_(std::chrono::steady_clock::now()) {}
 
-Date ThreadRunLoop::now() const { return std::chrono::system_clock::now(); }
+Date ThreadRunLoop::now() const {
+    return std::chrono::system_clock::now();
+}
 
 double ThreadRunLoop::clockNow() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - origin_).count();

@@ -10,7 +10,7 @@
 namespace klik {
 
 class ThreadRunLoop : public QueuedRunLoop {
-public:
+  public:
     ThreadRunLoop();
 
     Date now() const override;
@@ -23,10 +23,10 @@ public:
     // Makes run() return after the current turn. Safe from any thread.
     void stop();
 
-protected:
+  protected:
     double clockNow() const override;
 
-private:
+  private:
     void turn(std::chrono::steady_clock::time_point limit);
     std::chrono::steady_clock::time_point origin_;
     std::atomic<bool> stopped_{false};

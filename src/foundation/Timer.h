@@ -12,11 +12,13 @@
 namespace klik {
 
 class Timer {
-public:
+  public:
     using Action = std::function<void(Timer&)>;
 
     Timer(double interval, bool repeats, Action action, Dictionary userInfo)
-        : interval_(interval), repeats_(repeats), action_(std::move(action)),
+        : interval_(interval),
+          repeats_(repeats),
+          action_(std::move(action)),
           userInfo_(std::move(userInfo)) {}
 
     // Stops the timer for good; it will not fire again. Safe from any thread.
@@ -29,7 +31,7 @@ public:
     // Seconds on the loop's clock at which it fires next.
     double fireTime() const { return fireTime_; }
 
-private:
+  private:
     friend class QueuedRunLoop;
     double interval_;
     bool repeats_;

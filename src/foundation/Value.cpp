@@ -23,7 +23,9 @@ bool parseBoolText(const std::string& s) {
     return i < s.size() && s[i] >= '1' && s[i] <= '9';
 }
 
-std::string indentText(int n) { return std::string(static_cast<size_t>(n) * 4, ' '); }
+std::string indentText(int n) {
+    return std::string(static_cast<size_t>(n) * 4, ' ');
+}
 
 bool needsQuotes(const std::string& s) {
     if (s.empty()) return true;
@@ -37,18 +39,25 @@ bool needsQuotes(const std::string& s) {
 
 bool Value::boolValue() const {
     switch (type()) {
-        case Type::Bool: return std::get<bool>(v_);
-        case Type::Integer: return std::get<std::int64_t>(v_) != 0;
-        case Type::Real: return std::get<double>(v_) != 0.0;
-        case Type::String: return parseBoolText(std::get<std::string>(v_));
-        default: return false;
+        case Type::Bool:
+            return std::get<bool>(v_);
+        case Type::Integer:
+            return std::get<std::int64_t>(v_) != 0;
+        case Type::Real:
+            return std::get<double>(v_) != 0.0;
+        case Type::String:
+            return parseBoolText(std::get<std::string>(v_));
+        default:
+            return false;
     }
 }
 
 std::int64_t Value::integerValue() const {
     switch (type()) {
-        case Type::Bool: return std::get<bool>(v_) ? 1 : 0;
-        case Type::Integer: return std::get<std::int64_t>(v_);
+        case Type::Bool:
+            return std::get<bool>(v_) ? 1 : 0;
+        case Type::Integer:
+            return std::get<std::int64_t>(v_);
         case Type::Real: {
             double d = std::get<double>(v_);
             if (std::isnan(d)) return 0;
@@ -60,20 +69,25 @@ std::int64_t Value::integerValue() const {
             const std::string& s = std::get<std::string>(v_);
             return std::strtoll(s.c_str(), nullptr, 10);
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
 double Value::doubleValue() const {
     switch (type()) {
-        case Type::Bool: return std::get<bool>(v_) ? 1.0 : 0.0;
-        case Type::Integer: return static_cast<double>(std::get<std::int64_t>(v_));
-        case Type::Real: return std::get<double>(v_);
+        case Type::Bool:
+            return std::get<bool>(v_) ? 1.0 : 0.0;
+        case Type::Integer:
+            return static_cast<double>(std::get<std::int64_t>(v_));
+        case Type::Real:
+            return std::get<double>(v_);
         case Type::String: {
             const std::string& s = std::get<std::string>(v_);
             return std::strtod(s.c_str(), nullptr);
         }
-        default: return 0.0;
+        default:
+            return 0.0;
     }
 }
 
@@ -94,9 +108,15 @@ const Value& Value::operator[](const std::string& key) const {
 std::string Value::description(int indent) const {
     std::ostringstream out;
     switch (type()) {
-        case Type::None: out << "(null)"; break;
-        case Type::Bool: out << (std::get<bool>(v_) ? "1" : "0"); break;
-        case Type::Integer: out << std::get<std::int64_t>(v_); break;
+        case Type::None:
+            out << "(null)";
+            break;
+        case Type::Bool:
+            out << (std::get<bool>(v_) ? "1" : "0");
+            break;
+        case Type::Integer:
+            out << std::get<std::int64_t>(v_);
+            break;
         case Type::Real: {
             char buf[64];
             std::snprintf(buf, sizeof buf, "%g", std::get<double>(v_));
@@ -180,6 +200,8 @@ std::optional<std::string> findString(const Dictionary& d, const std::string& ke
     return std::nullopt;
 }
 
-void PrintTo(const Value& v, std::ostream* os) { *os << v.description(); }
+void PrintTo(const Value& v, std::ostream* os) {
+    *os << v.description();
+}
 
 }  // namespace klik

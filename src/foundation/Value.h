@@ -36,10 +36,12 @@ template <class T>
 OpaqueObject makeOpaque(const std::shared_ptr<T>& p) {
     return OpaqueObject{p, p.get()};
 }
-inline OpaqueObject makeOpaque(const void* identity) { return OpaqueObject{{}, identity}; }
+inline OpaqueObject makeOpaque(const void* identity) {
+    return OpaqueObject{{}, identity};
+}
 
 class Value {
-public:
+  public:
     enum class Type { None, Bool, Integer, Real, String, Data, Date, Array, Dictionary, Object };
 
     Value() = default;
@@ -104,7 +106,7 @@ public:
     // used in log lines.
     std::string description(int indent = 0) const;
 
-private:
+  private:
     std::variant<std::monostate, bool, std::int64_t, double, std::string, klik::Data, klik::Date,
                  klik::Array, klik::Dictionary, OpaqueObject>
         v_;

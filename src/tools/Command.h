@@ -32,6 +32,6 @@ int usageError(const Command& c, const std::string& message);
 
 #define KLIK_CAT2(a, b) a##b
 #define KLIK_CAT(a, b) KLIK_CAT2(a, b)
-#define KLIK_COMMAND(...) \
+#define KLIK_COMMAND(...)                                          \
     static const bool KLIK_CAT(klikCommandRegistered_, __LINE__) = \
         ::klik::tools::registerCommand(::klik::tools::Command{__VA_ARGS__})

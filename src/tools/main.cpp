@@ -33,7 +33,9 @@ bool registerCommand(Command c) {
     registry().push_back(std::move(c));
     return true;
 }
-const std::vector<Command>& commands() { return registry(); }
+const std::vector<Command>& commands() {
+    return registry();
+}
 
 bool wantsHelp(const Args& args) {
     return std::any_of(args.begin(), args.end(),

@@ -57,7 +57,8 @@ TEST(DateFormat, FormattersAreSafeFromManyThreads) {
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 200; ++i)
-                if (stringWithUTSFormat("yyyy-MM-dd", utc(2026, 3, 4), "UTC") != "2026-03-04") ++bad;
+                if (stringWithUTSFormat("yyyy-MM-dd", utc(2026, 3, 4), "UTC") != "2026-03-04")
+                    ++bad;
         });
     for (auto& t : threads) t.join();
     EXPECT_EQ(bad.load(), 0);

@@ -15,7 +15,8 @@ TEST(NotificationCenter, DeliversByNameAndBySenderInOrderOfRegistration) {
     int camera = 0, other = 0;
     std::vector<std::string> seen;
     c.addObserver("Added", [&](const Notification& n) { seen.push_back("any:" + n.name); });
-    c.addObserver("Added", [&](const Notification&) { seen.push_back("camera"); }, &camera);
+    c.addObserver(
+        "Added", [&](const Notification&) { seen.push_back("camera"); }, &camera);
     c.addObserver("", [&](const Notification& n) { seen.push_back("all:" + n.name); });
     c.post("Added", Value(makeOpaque(&other)));
     c.post("Removed", Value(makeOpaque(&camera)));

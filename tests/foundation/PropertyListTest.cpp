@@ -50,8 +50,7 @@ TEST(PropertyList, DatesUseTheUnixEpochOnOurSide) {
     PlistResult r = plistFromBytes(xml);
     ASSERT_TRUE(r.value) << r.error;
     ASSERT_TRUE(r.value->isDate());
-    EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(
-                  r.value->date()->time_since_epoch())
+    EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(r.value->date()->time_since_epoch())
                   .count(),
               978307200);
 }
@@ -83,7 +82,8 @@ TEST(PropertyList, GarbageAndMissingFilesAreErrorsWithAReason) {
 
 TEST(PropertyList, ObjectsAndNoneAreLeftOutOfTheXml) {
     int identity = 0;
-    Value v(Dictionary{{"keep", Value(1)}, {"obj", Value(makeOpaque(&identity))}, {"none", Value()}});
+    Value v(
+        Dictionary{{"keep", Value(1)}, {"obj", Value(makeOpaque(&identity))}, {"none", Value()}});
     PlistResult r = plistFromBytes(plistToXml(v));
     ASSERT_TRUE(r.value);
     EXPECT_EQ(*r.value, Value(Dictionary{{"keep", Value(1)}}));

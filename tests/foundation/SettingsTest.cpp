@@ -18,7 +18,7 @@ using test::TempDir;
 using test::writeFile;
 
 class SettingsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setDiagnosticSink([this](const std::string& line) { diagnostics.push_back(line); });
     }
@@ -68,7 +68,8 @@ TEST_F(SettingsTest, TypedReadsConvertLikeThePlatformStore) {
 TEST_F(SettingsTest, ValuesSurviveARestart) {
     {
         Settings s(dir.file("s.plist"));
-        s.setObject("prefWebViewFuseActions", Value(Dictionary{{"cameraMain", Value("x?f=still")}}));
+        s.setObject("prefWebViewFuseActions",
+                    Value(Dictionary{{"cameraMain", Value("x?f=still")}}));
         s.setObject("prefMainImagesFolderAliasData", Value(Data{9, 8, 7}));
     }
     Settings again(dir.file("s.plist"));
