@@ -5,6 +5,7 @@
 // written with one write, so lines from concurrent threads never mix.
 
 #include <cstdarg>
+#include <optional>
 #include <string>
 
 #include "foundation/Value.h"
@@ -12,7 +13,7 @@
 namespace klik {
 
 class GLIMRA_Log {
-public:
+  public:
     GLIMRA_Log() = delete;
 
     // The one writer. Levels: 0 INFO "I", 1 DEBUG "D", 2 DEBUG2 "D2",
@@ -51,6 +52,27 @@ public:
     // Closes the file and restores the initial state (pending buffer, no
     // mirroring, process name). For tests and for the tool.
     static void resetForTesting();
+
+    // Whether a successful setLogFile() also points the process's standard
+    // error at the log file (on by default; tests turn it off). Call before
+    // setLogFile(). Thread-safe.
+    static void setRedirectsStdErr(bool on);
+    // Why the last setLogFile() could not open its file ("" after a success
+    // or before any attempt). Thread-safe; returns a copy.
+    static std::string lastOpenError();
+
+    // The start-up banner: a rule of 80 carets, "<process> starting up",
+    // then systemVersionInfo(). Any thread; does not block for long.
+    static std::string startupInfo();
+    // Two lines describing the OS, memory, processors, byte order, pointer
+    // width and host model. Any thread; reads /proc, /sys and uname.
+    static std::string systemVersionInfo();
+    // "freePages", "freeBytes", "freeMB" of physical memory; none when the
+    // host does not tell. Any thread.
+    static std::optional<Dictionary> vmStats();
+    // "<model> (<architecture>)", e.g. "ThinkPad T14 (x86_64)"; none when
+    // the host tells neither. Any thread.
+    static std::optional<std::string> hostModelAndArch();
 };
 
 // printf into a std::string.

@@ -1,0 +1,31 @@
+#pragma once
+// String helpers shared by the log and the camera menus: a bounded
+// conversion of a C character buffer, and an ordering for labels that hold
+// numbers.
+
+#include <compare>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace klik {
+
+// Converts at most `maxLength` bytes (0: no limit, the buffer must then be
+// terminated) of `bytes`, up to the first all-zero code unit, from the
+// text encoding named `encoding` (an ICU converter name: "UTF-8",
+// "UTF-16", "UTF-16LE", "UTF-32", "ISO-8859-1", ...) into UTF-8. A leading
+// byte-order mark decides the byte order of "UTF-16" / "UTF-32" (host order
+// without one) and is not part of the result; a UTF-8 one is skipped.
+// None for an unknown encoding, a limit smaller than one code unit, or
+// bytes that are not valid in the encoding. Any thread; the caller keeps
+// the buffer, the result is the caller's.
+std::optional<std::string> stringWithCString(const char* bytes, size_t maxLength,
+                                             const std::string& encoding);
+
+// Orders two UTF-8 strings ignoring case, comparing runs of ASCII digits by
+// their numeric value: "ISO 100" < "ISO 1600", "file9" < "FILE10",
+// "f/2.8" < "F/11". Pure; any thread.
+std::weak_ordering numericalCaseInsensitiveCompare(std::string_view a, std::string_view b);
+
+}  // namespace klik
