@@ -1,0 +1,231 @@
+#include "photo/ImageCodec.h"
+
+#include <jpeglib.h>
+#include <png.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "photo/JpegError.h"
+
+namespace klik {
+
+namespace {
+
+void setError(std::string* error, const std::string& text) {
+    if (error) *error = text;
+}
+
+}  // namespace
+
+bool looksLikeJpeg(const Data& b) {
+    return b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8;
+}
+
+bool looksLikePng(const Data& b) {
+    static const std::uint8_t sig[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    return b.size() >= 8 && std::memcmp(b.data(), sig, 8) == 0;
+}
+
+std::optional<Data> readFileData(const std::string& path, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        setError(error, "cannot open " + path + ": " + std::strerror(errno));
+        return std::nullopt;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0) {
+        setError(error, "cannot read " + path);
+        return std::nullopt;
+    }
+    in.seekg(0);
+    Data d(static_cast<size_t>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(d.data()), size)) {
+        setError(error, "cannot read " + path);
+        return std::nullopt;
+    }
+    return d;
+}
+
+std::optional<JpegInfo> readJpegInfo(const Data& jpeg, std::string* error) {
+    if (!looksLikeJpeg(jpeg)) {
+        setError(error, "not a JPEG");
+        return std::nullopt;
+    }
+    jpeg_decompress_struct d{};
+    JpegErrorManager err;
+    d.err = err.install();
+    if (setjmp(err.jump)) {
+        setError(error, err.message);
+        jpeg_destroy_decompress(&d);
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&d, TRUE);
+    JpegInfo info{static_cast<int>(d.image_width), static_cast<int>(d.image_height),
+                  d.num_components};
+    jpeg_destroy_decompress(&d);
+    return info;
+}
+
+std::optional<Bitmap> decodeJpegToRGBA(const Data& jpeg, std::string* error) {
+    if (!looksLikeJpeg(jpeg)) {
+        setError(error, "not a JPEG");
+        return std::nullopt;
+    }
+    Bitmap bm;
+    jpeg_decompress_struct d{};
+    JpegErrorManager err;
+    d.err = err.install();
+    if (setjmp(err.jump)) {
+        setError(error, err.message);
+        jpeg_destroy_decompress(&d);
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&d, TRUE);
+    if (d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK) {
+        // libjpeg gives CMYK as is; turn it into RGB ourselves (Adobe's
+        // inverted CMYK, which is what such files carry).
+        d.out_color_space = JCS_CMYK;
+    } else {
+        d.out_color_space = JCS_EXT_RGBA;
+    }
+    jpeg_start_decompress(&d);
+    bm.width = static_cast<int>(d.output_width);
+    bm.height = static_cast<int>(d.output_height);
+    bm.bytesPerRow = bm.width * 4;
+    bm.pixels.resize(static_cast<size_t>(bm.bytesPerRow) * bm.height);
+    while (d.output_scanline < d.output_height) {
+        JSAMPROW row = bm.pixels.data() + static_cast<size_t>(d.output_scanline) * bm.bytesPerRow;
+        jpeg_read_scanlines(&d, &row, 1);
+    }
+    if (d.out_color_space == JCS_CMYK) {
+        for (size_t i = 0; i < bm.pixels.size(); i += 4) {
+            const unsigned k = bm.pixels[i + 3];
+            bm.pixels[i] = static_cast<std::uint8_t>(bm.pixels[i] * k / 255);
+            bm.pixels[i + 1] = static_cast<std::uint8_t>(bm.pixels[i + 1] * k / 255);
+            bm.pixels[i + 2] = static_cast<std::uint8_t>(bm.pixels[i + 2] * k / 255);
+            bm.pixels[i + 3] = 255;
+        }
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    return bm;
+}
+
+std::optional<Bitmap> decodePngToRGBA(const Data& png, std::string* error) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) {
+        setError(error, image.message);
+        png_image_free(&image);
+        return std::nullopt;
+    }
+    // Whatever the file holds (palette, grey, 16-bit, no alpha), the
+    // simplified API converts it to 8-bit RGBA. Colour values come out
+    // sRGB-encoded and not premultiplied.
+    image.format = PNG_FORMAT_RGBA;
+    Bitmap bm;
+    bm.width = static_cast<int>(image.width);
+    bm.height = static_cast<int>(image.height);
+    bm.bytesPerRow = static_cast<int>(PNG_IMAGE_ROW_STRIDE(image));
+    bm.pixels.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, bm.pixels.data(), bm.bytesPerRow, nullptr)) {
+        setError(error, image.message);
+        png_image_free(&image);
+        return std::nullopt;
+    }
+    png_image_free(&image);
+    return bm;
+}
+
+std::optional<Bitmap> decodeImageToRGBA(const Data& bytes, std::string* error) {
+    if (looksLikeJpeg(bytes)) return decodeJpegToRGBA(bytes, error);
+    if (looksLikePng(bytes)) return decodePngToRGBA(bytes, error);
+    setError(error, "neither JPEG nor PNG data");
+    return std::nullopt;
+}
+
+std::optional<Bitmap> loadBitmapFromFile(const std::string& path, std::string* error) {
+    auto data = readFileData(path, error);
+    if (!data) return std::nullopt;
+    return decodeImageToRGBA(*data, error);
+}
+
+std::optional<Data> encodeJpegFromRGBA(const Bitmap& bm, int quality, const Data& exifApp1,
+                                       std::string* error) {
+    if (bm.empty() || bm.bitsPerPixel != 32 || bm.bitsPerSample != 8) {
+        setError(error, "bitmap is not 8-bit RGBA");
+        return std::nullopt;
+    }
+    if (exifApp1.size() > 65533) {
+        setError(error, "EXIF block larger than one APP1 segment");
+        return std::nullopt;
+    }
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_compress_struct c{};
+    JpegErrorManager err;
+    c.err = err.install();
+    if (setjmp(err.jump)) {
+        setError(error, err.message);
+        jpeg_destroy_compress(&c);
+        std::free(out);
+        return std::nullopt;
+    }
+    jpeg_create_compress(&c);
+    jpeg_mem_dest(&c, &out, &outSize);
+    c.image_width = static_cast<JDIMENSION>(bm.width);
+    c.image_height = static_cast<JDIMENSION>(bm.height);
+    c.input_components = 4;
+    c.in_color_space = JCS_EXT_RGBA;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, quality, TRUE);
+    if (!exifApp1.empty()) c.write_JFIF_header = FALSE;
+    jpeg_start_compress(&c, TRUE);
+    if (!exifApp1.empty())
+        jpeg_write_marker(&c, JPEG_APP0 + 1, exifApp1.data(),
+                          static_cast<unsigned>(exifApp1.size()));
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(bm.pixel(0, static_cast<int>(c.next_scanline)));
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Data result(out, out + outSize);
+    std::free(out);
+    return result;
+}
+
+std::optional<Data> encodePngFromRGBA(const Bitmap& bm, std::string* error) {
+    if (bm.empty() || bm.bitsPerPixel != 32 || bm.bitsPerSample != 8) {
+        setError(error, "bitmap is not 8-bit RGBA");
+        return std::nullopt;
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(bm.width);
+    image.height = static_cast<png_uint_32>(bm.height);
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_get_memory_size(image, size, 0, bm.pixels.data(), bm.bytesPerRow,
+                                         nullptr)) {
+        setError(error, image.message);
+        return std::nullopt;
+    }
+    Data out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, bm.pixels.data(), bm.bytesPerRow,
+                                   nullptr)) {
+        setError(error, image.message);
+        return std::nullopt;
+    }
+    out.resize(size);
+    return out;
+}
+
+}  // namespace klik
