@@ -1,0 +1,278 @@
+#pragma once
+// The kiosk's application controller: the screen sequence of a guest's turn
+// (screens 1 to 7), the one-second screen timer and countdown numbers, the
+// shot or recording, and the glue to the inputs. It decides; ui/ draws the
+// views it holds and forwards input to its actions.
+//
+// Threading: every operation runs on the main thread (the thread of the run
+// loop given at construction) unless its comment says otherwise. Other
+// threads move the flow only through postNextScreenToMainThread().
+//
+// The controller is split by concern over AppController_<Concern>.cpp
+// files; each group of members below names its file.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/ArtworkPort.h"
+#include "app/CameraPort.h"
+#include "app/Colour.h"
+#include "app/KioskUi.h"
+#include "app/OverlayScreensPort.h"
+#include "app/PhotoPipelinePort.h"
+#include "app/Picture.h"
+#include "app/VideoRecorderPort.h"
+#include "app/View.h"
+#include "app/WebControllerPort.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/RunLoop.h"
+#include "foundation/Settings.h"
+#include "foundation/Timer.h"
+
+namespace klik {
+
+// Notification names of the session flow (spelled exactly so).
+inline constexpr const char* kNotifictionStartPhotoSession = "notifictionStartPhotoSession";
+inline constexpr const char* kNotifictionPhotoSessionEnded = "notifictionPhotoSessionEnded";
+inline constexpr const char* kNotifictionPhotoSessionError = "notifictionPhotoSessionError";
+inline constexpr const char* kUpdateAnimationMovieNotification = "updateAnimationMovieNotification";
+inline constexpr const char* kStopMovieNotification = "stopMovieNotification";
+
+class AppController {
+public:
+    // What the controller runs on. All are borrowed and must outlive it.
+    struct Environment {
+        KioskUi& ui;
+        RunLoop& runLoop;
+        Settings& settings;
+        NotificationCenter& center;
+    };
+
+    // Main thread. Wires the views as the main interface file has them and
+    // observes "notifictionStartPhotoSession". The kiosk is on no screen (0)
+    // until startOver() runs.
+    explicit AppController(Environment env);
+    // Main thread. Stops every timer and delayed perform it scheduled and
+    // stops observing.
+    ~AppController();
+    AppController(const AppController&) = delete;
+    AppController& operator=(const AppController&) = delete;
+
+    // ---- Factory defaults (AppController_Defaults.cpp) ----------------------
+
+    // Registers resources/FactoryDefault.plist (or `path`) as the settings'
+    // registration domain; an unreadable file registers an empty one. Any
+    // thread, once at start. Returns whether the file was read.
+    static bool setupFactoryDefaults(Settings& settings);
+    static bool setupFactoryDefaults(Settings& settings, const std::string& path);
+
+    // ---- Inputs (AppController.cpp) -----------------------------------------
+    // Ports for what other modules supply. Borrowed, may be nullptr (none:
+    // no camera, no video preview, no web page, overlay files missing, no
+    // artwork, no photo module). Main thread.
+
+    void setCamera(CameraPort* camera) { _camera = camera; }
+    void setVideoRecorder(VideoRecorderPort* recorder) { _videoRecorder = recorder; }
+    void setWebController(WebControllerPort* web) { _webViewWindowController = web; }
+    void setOverlayScreens(OverlayScreensPort* overlays) { _overlayScreens = overlays; }
+    void setArtwork(ArtworkPort* artwork) { _artwork = artwork; }
+    void setPhotoPipeline(PhotoPipelinePort* photos) { _photoPipeline = photos; }
+
+    // ---- Screen sequence (AppController_Screens.cpp) ------------------------
+
+    // Advances one screen (7 wraps to 1) and runs its entry actions.
+    void nextScreen();
+    // Any thread: asks the main thread to run nextScreen(); does not wait.
+    void postNextScreenToMainThread();
+    // Back to screen 1 from anywhere.
+    void startOver();
+    // The go action of screen 1: the legal text first when
+    // "prefShowLegalese" is on; advances only when it is accepted.
+    void nextScreenWithLegalese();
+    // Posts "notifictionPhotoSessionEnded" (on the main loop, not waiting).
+    void endPhotoSession();
+    std::uint32_t screenNumber() const { return _screenNumber; }
+
+    // ---- Web-driven start (AppController_WebStart.cpp) ----------------------
+
+    // Starts a session from the web page's sitting information at screen 3,
+    // or refuses with "notifictionPhotoSessionError" (screen unchanged).
+    void startPhotoSession();
+    void handleDoStartPhotoSessionNotification(const Notification& n);
+    // The path of an existing movie `base`.mov / .m4v / .mp4, or "" when
+    // none exists. Any thread; touches the file system only.
+    static std::string getMovieWithBaseName(const std::string& base);
+
+    // ---- Photographer actions (AppController_Photographer.cpp) --------------
+
+    // Beeps twice without a camera, else takePicture().
+    void takePhotoFromKeyBoard();
+    // Keeps the current photo (post-processing, then the print when
+    // "prefKeyForAutoPrintPhoto" is on).
+    void keepPhotoFromKeyBoard();
+    // Runs the entry actions of the previous screen again.
+    void takePhotoAgainFromKeyBoard();
+    // startOver() from screen 3 on.
+    void startOverFromKeyBoard();
+
+    // ---- Countdown and capture (AppController_Countdown.cpp) ----------------
+
+    // Replaces the screen timer by one counting `delay` whole seconds (at
+    // least one tick); nextScreen() runs when it reaches 0.
+    void startTimerWithExpirationDelay(double delay);
+    // The screen timer's tick.
+    void timerDidFire(Timer& timer);
+    // Refreshes the countdown numbers of the current screen from _countdown.
+    void countdown();
+    std::uint32_t countdownValue() const { return _countdown; }
+    // The screen timer (may be invalid or null).
+    const TimerPtr& screenTimer() const { return _screenTimer; }
+
+    // ---- Capture (AppController_Capture.cpp) --------------------------------
+
+    // Fires the camera (camera input) or starts a recording (video input).
+    void takePicture();
+    // Ends the current recording and stops the video capture session.
+    void stopCapture();
+    // The capture file base name: `s`, then "-" and the sitting id (web mode
+    // with one), then "_" and the station name (when set). Any text that
+    // could leave the folder ('/', control characters) is replaced by '_'.
+    std::string formDateString(const std::string& s) const;
+    // A 100 x 100 picture of `colour`; nullptr when it cannot be made. Any
+    // thread; the caller shares ownership.
+    static PicturePtr imageWithSolidColor(const Colour& colour);
+    static PicturePtr blackImage();
+    // The path the last recording was started into ("" when none).
+    const std::string& currentRecordingPath() const { return _recordingPath; }
+
+    // ---- Live input (AppController_LiveInput.cpp) ---------------------------
+
+    // Start / stop the live preview of the current input.
+    void liveViewOn();
+    void liveViewOff();
+    // 2: video preview (`_QTCView`), anything else: camera live view
+    // (`_EVFView`). Without a video recorder the camera is used.
+    void setInputType(int tag);
+    bool isVideoInput() const { return _currentInputView == &_QTCView; }
+    View& currentInputView() const { return *_currentInputView; }
+
+    // ---- Overlay screens and the prompt movie (AppController_Overlays.cpp) --
+
+    // Each returns true to go on; true as well when the screen's
+    // precondition does not hold or its interface file is missing.
+    bool doDisplayLegalese();
+    bool doDisplayPleaseWait();
+    bool doDisplayConfirmCancel();
+    // Post "updateAnimationMovieNotification" / "stopMovieNotification".
+    void startMovie();
+    void stopMovie();
+
+    // ---- Layout (AppController_Layout.cpp) ----------------------------------
+
+    // Lays the current input view into the live side.
+    void resizeLiveViewToFit();
+
+    // ---- Guest data ---------------------------------------------------------
+
+    void setEmails(std::vector<std::string> emails) { _emails = std::move(emails); }
+    const std::vector<std::string>& emails() const { return _emails; }
+    const std::string& barcodeValue() const { return _barcodeValue; }
+    void setBarcodeValue(std::string v) { _barcodeValue = std::move(v); }
+
+    // ---- Views (drawn by ui/; the controller alone changes them) ------------
+
+    View _touchView{"touchView"};            // full-screen picture of the touch side
+    View _liveView{"liveView"};              // full-screen picture of the live side
+    View _overlayContentView{"overlayContentView"};  // content of the overlay window
+    View _EVFView{"EVFView"};                // camera live view, also the captured photo
+    View _QTCView{"QTCView"};                // video preview
+    View _barcodeEntryField1{"barcodeEntryField1"};
+    View _badEmail{"badEmail"};
+    View _goButton{"goButton"};
+    View _keyboard{"keyboard"};              // the email keyboard's place
+    View _touchCountdownField{"touchCountdownField"};
+    View _liveCountdownField1{"liveCountdownField1"};
+    View _liveCountdownField2{"liveCountdownField2"};
+    View _countdownOverlay{"countdownOverlay"};  // recording countdown number
+    View _takePhotoButton{"takePhotoButton"};
+    View _startOverButton{"startOverButton"};
+    View _keepPhotoButton{"keepPhotoButton"};
+    View _takePhotoAgainButton{"takePhotoAgainButton"};
+    View _progress{"progress"};              // download progress, 0 to 100
+
+private:
+    // ---- Plumbing (AppController.cpp) ----
+    // Runs `fn` after `delay` seconds on the main loop; cancelled when the
+    // controller goes away.
+    TimerPtr performAfterDelay(double delay, std::function<void()> fn);
+    // Posts on the main loop without waiting, object: this controller.
+    // Runs `fn` at a later turn of the main loop (not waiting); dropped when
+    // the controller is gone by then.
+    void performOnMainLater(std::function<void()> fn);
+    void postOnMainThread(const char* name, std::optional<Dictionary> userInfo = std::nullopt);
+    PicturePtr imageNamed(const std::string& name) const;
+    // Hides or shows the four photographer buttons.
+    void setPhotographerButtons(bool takeAndStartOverHidden, bool keepAndAgainHidden);
+    // Live countdown fields 1 and 2 as the live countdown shows them: field 1
+    // shown, field 2 hidden.
+    void showLiveCountdown();
+    void setLiveCountdownTextWhite();
+
+    // ---- Screen sequence ----
+    void enterScreen1();
+    void enterScreen2(bool hasTouchPicture, std::uint32_t delayScreen2);
+    void enterScreen3(std::uint32_t touchCount, std::uint32_t liveCount);
+    void enterScreen4(std::uint32_t liveCount);
+    void enterScreen5(std::uint32_t confettiDelay);
+    void enterScreen6();
+    void enterScreen7(std::uint32_t delayScreen2);
+    void enterOutOfRangeScreen();
+
+    // ---- Web start ----
+    void refuseSession(const char* why, std::optional<Dictionary> userInfo);
+
+    // ---- Capture ----
+    // Ends the recording when its length is up (the screen timer of screen 5
+    // only moves the screen).
+    void scheduleEndOfRecording(double seconds);
+    void endOfRecording();
+
+    Environment env_;
+
+    // Inputs.
+    CameraPort* _camera = nullptr;
+    VideoRecorderPort* _videoRecorder = nullptr;
+    WebControllerPort* _webViewWindowController = nullptr;
+    OverlayScreensPort* _overlayScreens = nullptr;
+    ArtworkPort* _artwork = nullptr;
+    PhotoPipelinePort* _photoPipeline = nullptr;
+
+    // Screen sequence and countdown.
+    std::uint32_t _screenNumber = 0;
+    std::uint32_t _countdown = 0;
+    TimerPtr _screenTimer;
+
+    // Capture.
+    TimerPtr _recordingEndTimer;
+    std::string _recordingPath;
+
+    // Live input.
+    View* _currentInputView = &_EVFView;
+    View* _alternateInputView = &_QTCView;
+
+    // Guest data.
+    std::vector<std::string> _emails;
+    std::string _barcodeValue;
+
+    // Timers and delayed performs to cancel at the end.
+    std::vector<TimerPtr> _pending;
+    // Expires with the controller; performs queued from other threads check it.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    NotificationCenter::ObserverId _startObserver = 0;
+};
+
+}  // namespace klik

@@ -1,0 +1,208 @@
+// The screen sequence: one guest's turn from screen 1 (idle and entry)
+// through the touch countdown, the live countdown, the capture lead-in, the
+// capture and the review back to screen 1.
+
+#include "app/AppController.h"
+#include "app/ProcessFlags.h"
+#include "app/SettingsKeys.h"
+#include "app/SettingsReaders.h"
+#include "log/Log.h"
+
+namespace klik {
+
+namespace {
+
+// Seconds the capture screen waits for the camera's photo.
+constexpr double kShotTimeout = 5;
+
+// Keeps the screen from drawing while a screen's entry actions run, on
+// every way out of them.
+class ScreenUpdatesDisabled {
+public:
+    explicit ScreenUpdatesDisabled(KioskUi& ui) : ui_(ui) { ui_.disableScreenUpdates(); }
+    ~ScreenUpdatesDisabled() { ui_.enableScreenUpdates(); }
+    ScreenUpdatesDisabled(const ScreenUpdatesDisabled&) = delete;
+    ScreenUpdatesDisabled& operator=(const ScreenUpdatesDisabled&) = delete;
+
+private:
+    KioskUi& ui_;
+};
+
+}  // namespace
+
+void AppController::nextScreen() {
+    const Settings& s = env_.settings;
+    std::uint32_t touchCount = readTouchScreenCount(s);
+    const std::uint32_t delayScreen2 = readSecondsCount(s, key::prefDelayScreen2);
+    const std::uint32_t confettiDelay = readSecondsCount(s, key::prefConfettiDelay);
+    const std::uint32_t liveCount = readSecondsCount(s, key::liveScreenCountValue);
+    // Single-monitor mode is always in force: the touch side shows no count
+    // of its own and the touch countdown is a one-second step.
+    _touchCountdownField.setHidden(true);
+    touchCount = 1;
+
+    // Unsigned on purpose: a take-again on screen 1 leaves the number at 0.
+    ++_screenNumber;
+    if (_screenNumber > 7) {
+        _screenNumber = 1;
+        if (s.boolForKey(key::prefDoUseWebView)) endPhotoSession();
+        env_.ui.orderFront(KioskWindow::Touch);
+    }
+    const std::uint32_t screen = _screenNumber;
+    GLIMRA_Log::debugf("nextScreen: entering screen %u", screen);
+
+    const PicturePtr touchPicture = imageNamed(stringWithFormat("touch%u", screen));
+    const PicturePtr livePicture = imageNamed(stringWithFormat("live%u", screen));
+
+    ScreenUpdatesDisabled batch(env_.ui);
+    if (touchPicture) _touchView.setImage(touchPicture);
+    if (livePicture) {
+        _liveView.setImage(livePicture);
+        _overlayContentView.setImage(livePicture);
+    }
+    if (!_overlayContentView.isAncestorOf(_liveCountdownField1)) {
+        _overlayContentView.addSubview(_liveCountdownField1);
+        _liveCountdownField1.setTextColor(Colour::white());
+    }
+    env_.ui.screenDidChange(screen);
+
+    switch (screen) {
+        case 1: enterScreen1(); break;
+        case 2: enterScreen2(touchPicture != nullptr, delayScreen2); break;
+        case 3: enterScreen3(touchCount, liveCount); break;
+        case 4: enterScreen4(liveCount); break;
+        case 5: enterScreen5(confettiDelay); break;
+        case 6: enterScreen6(); break;
+        case 7: enterScreen7(delayScreen2); break;
+        default: enterOutOfRangeScreen(); break;
+    }
+}
+
+void AppController::enterScreen1() {
+    if (_screenTimer) {
+        if (_screenTimer->isValid()) _screenTimer->invalidate();
+        _screenTimer.reset();
+    }
+    _barcodeEntryField1.setStringValue("");
+    env_.ui.makeFirstResponder(KioskWindow::Touch, _barcodeEntryField1);
+    env_.ui.makeKeyAndOrderFront(KioskWindow::Touch);
+    _barcodeValue.clear();
+    _badEmail.setHidden(true);
+    _currentInputView->setHidden(true);
+    _goButton.setHidden(false);
+    _keyboard.setHidden(true);
+    _overlayContentView.setHidden(true);
+    if (!env_.settings.boolForKey(key::prefShowLegalese)) {
+        // Nothing to accept: screen 2 starts inside this screen.
+        nextScreen();
+        liveViewOff();
+        setPhotographerButtons(true, true);
+    }
+    env_.ui.orderFront(KioskWindow::Touch);
+    if (_webViewWindowController) _webViewWindowController->startWebView();
+}
+
+void AppController::enterScreen2(bool hasTouchPicture, std::uint32_t delayScreen2) {
+    env_.ui.orderFront(KioskWindow::Touch);
+    // Without its own picture the lead-in has nothing to show: move on at
+    // the next turn of the loop.
+    performAfterDelay(hasTouchPicture ? static_cast<double>(delayScreen2) : 0.0,
+                      [this] { nextScreen(); });
+}
+
+void AppController::enterScreen3(std::uint32_t touchCount, std::uint32_t liveCount) {
+    const Settings& s = env_.settings;
+    const bool countdownOnLiveSide = s.boolForKey(key::prefDoCountdownInSngleMonitorMode);
+    _touchCountdownField.setUnsignedValue(touchCount);
+    _touchCountdownField.setHidden(s.boolForKey(key::prefHideTouchCountdown));
+    _EVFView.setImage(blackImage());
+    resizeLiveViewToFit();
+    _keyboard.setHidden(true);
+    liveViewOn();
+    _countdownOverlay.setHidden(true);
+    if (isVideoInput()) _QTCView.setHidden(false);
+    _overlayContentView.setHidden(false);
+    startTimerWithExpirationDelay(touchCount);
+    if (countdownOnLiveSide) showLiveCountdown();
+    _liveCountdownField1.setUnsignedValue(liveCount);
+    _liveCountdownField2.setUnsignedValue(liveCount);
+    env_.ui.makeKeyAndOrderFront(KioskWindow::Live);
+    if (s.boolForKey(key::prefAmbassadorOperated)) setPhotographerButtons(countdownOnLiveSide, true);
+}
+
+void AppController::enterScreen4(std::uint32_t liveCount) {
+    _touchCountdownField.setHidden(true);
+    if (!env_.settings.boolForKey(key::prefAmbassadorOperated)) {
+        _takePhotoButton.setHidden(true);
+        _startOverButton.setHidden(true);
+        startTimerWithExpirationDelay(liveCount);
+    } else {
+        // The photographer takes the shot; no timer runs.
+        setPhotographerButtons(false, true);
+    }
+}
+
+void AppController::enterScreen5(std::uint32_t confettiDelay) {
+    const Settings& s = env_.settings;
+    _liveCountdownField1.setHidden(true);
+    _liveCountdownField2.setHidden(true);
+    if (!s.boolForKey(key::prefDoCountdownInSngleMonitorMode)) {
+        // No lead-in: back to 4, where the kiosk waits to be moved on.
+        --_screenNumber;
+        env_.ui.screenDidChange(_screenNumber);
+        return;
+    }
+    if (!isVideoInput()) {
+        startTimerWithExpirationDelay(confettiDelay);
+        return;
+    }
+    takePicture();
+    startTimerWithExpirationDelay(readMaxRecordingLength(s));
+    if (_videoRecorder) _videoRecorder->setupRecordingTimer();
+    performOnMainLater([this] { startMovie(); });
+}
+
+void AppController::enterScreen6() {
+    // Video input rests here; its recording ends when its length is up.
+    if (isVideoInput()) return;
+    liveViewOff();
+    takePicture();
+    startTimerWithExpirationDelay(kShotTimeout);
+}
+
+void AppController::enterScreen7(std::uint32_t delayScreen2) {
+    if (_videoRecorder) _videoRecorder->tearDownRecordingTimer();
+    if (!isVideoInput()) {
+        _currentInputView->setHidden(false);  // it holds the captured photo
+        startTimerWithExpirationDelay(delayScreen2);
+    } else {
+        _overlayContentView.setHidden(true);
+        _countdownOverlay.setHidden(true);
+        startTimerWithExpirationDelay(1);
+        _liveCountdownField1.setHidden(true);
+        _liveCountdownField2.setHidden(true);
+    }
+    performAfterDelay(3, [this] { endPhotoSession(); });
+}
+
+void AppController::enterOutOfRangeScreen() {
+    _currentInputView->setHidden(true);
+    _overlayContentView.setHidden(true);
+}
+
+void AppController::startOver() {
+    _screenNumber = 0;
+    nextScreen();
+}
+
+void AppController::nextScreenWithLegalese() {
+    if (env_.settings.boolForKey(key::prefShowLegalese)) {
+        if (doDisplayLegalese()) nextScreen();
+        return;
+    }
+    nextScreen();
+}
+
+void AppController::endPhotoSession() { postOnMainThread(kNotifictionPhotoSessionEnded); }
+
+}  // namespace klik

@@ -1,0 +1,97 @@
+// A session started by the kiosk web page: the sitting information names
+// the guest (and, for video, the prompt movie); the session starts at the
+// touch countdown or is refused with the reason.
+
+#include <filesystem>
+
+#include "app/AppController.h"
+#include "app/ProcessFlags.h"
+#include "app/SettingsKeys.h"
+#include "app/SettingsReaders.h"
+#include "log/Log.h"
+
+namespace klik {
+
+namespace {
+
+// A movie name from the web page stays inside the movies folder: no
+// absolute path, no ".." step.
+bool isInsideFolderName(const std::string& name) {
+    if (name.empty() || name.front() == '/') return false;
+    for (const auto& part : std::filesystem::path(name))
+        if (part == "..") return false;
+    return true;
+}
+
+}  // namespace
+
+std::string AppController::getMovieWithBaseName(const std::string& base) {
+    if (base.empty()) return {};
+    std::error_code ec;
+    for (const char* ext : {"mov", "m4v", "mp4"}) {
+        std::string path = base + "." + ext;
+        if (std::filesystem::is_regular_file(path, ec)) return path;
+    }
+    return {};
+}
+
+void AppController::handleDoStartPhotoSessionNotification(const Notification&) {
+    startPhotoSession();
+}
+
+void AppController::refuseSession(const char* why, std::optional<Dictionary> userInfo) {
+    GLIMRA_Log::debugf("startPhotoSession: not starting the session: %s", why);
+    postOnMainThread(kNotifictionPhotoSessionError, std::move(userInfo));
+}
+
+void AppController::startPhotoSession() {
+    const Settings& s = env_.settings;
+    std::optional<Dictionary> info;
+    if (_webViewWindowController) info = _webViewWindowController->webReturnInfo();
+    const Value none;
+    const Value& email = info ? (*info)["email"] : none;
+    if (!email.isString()) {
+        refuseSession("the sitting information has no email address", std::nullopt);
+        return;
+    }
+    setEmails({*email.string()});
+
+    const std::int64_t tag = s.integerForKey(key::prefCameraInputTypeTag);
+    if (tag == kInputTagCamera && !(_camera && _camera->hasCamera())) {
+        refuseSession("no camera is connected", std::nullopt);
+        return;
+    }
+    if (tag == kInputTagVideo) {
+        if (gIsProcessingVideo.load()) {
+            refuseSession("the previous clip is still being composed",
+                          Dictionary{{"msg", "Still Processing Previous Video..."}});
+            return;
+        }
+        if (s.boolForKey(key::prefDoOverlayMovie)) {
+            const Value& video = (*info)["video"];
+            std::string withPrompt;
+            const std::string folder = s.stringForKey(key::prefOverlayMoviesPath).value_or("");
+            if (!folder.empty() && video.isString() && isInsideFolderName(*video.string())) {
+                const std::string base = folder + "/" + *video.string();
+                if (!getMovieWithBaseName(base).empty()) {
+                    const std::filesystem::path p(base);
+                    const std::string stem = (p.parent_path() / p.stem()).string();
+                    withPrompt = getMovieWithBaseName(stem + "WithPrompt");
+                }
+            }
+            if (withPrompt.empty()) {
+                refuseSession("the sitting's prompt movie or its companion is missing",
+                              Dictionary{{"msg", "Missing Matching TelePrompt Video File..."}});
+                return;
+            }
+            env_.settings.setString(key::prefMoviePath, withPrompt);
+        }
+    }
+
+    if (_webViewWindowController) _webViewWindowController->orderOutWebWindow();
+    // The lead-in of screen 2 is skipped: the session starts at screen 3.
+    _screenNumber = 2;
+    nextScreen();
+}
+
+}  // namespace klik

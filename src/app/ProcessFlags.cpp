@@ -1,0 +1,8 @@
+#include "app/ProcessFlags.h"
+
+namespace klik {
+
+std::atomic<bool> forceSingleMonitor{true};
+std::atomic<bool> gIsProcessingVideo{false};
+
+}  // namespace klik
