@@ -13,9 +13,9 @@ AppController::AppController(Environment env) : env_(env) {
     // holds the entry controls and the photographer buttons; the live side
     // holds the current input view and the live countdown fields until the
     // first screen moves field 1 into the overlay window's content view.
-    for (View* v : {&_barcodeEntryField1, &_badEmail, &_goButton, &_keyboard,
-                    &_touchCountdownField, &_takePhotoButton, &_startOverButton, &_keepPhotoButton,
-                    &_takePhotoAgainButton, &_progress})
+    for (View* v : {&_barcodeEntryField1, &_badEmail, &_goButton, &_keyboard, &_touchCountdownField,
+                    &_takePhotoButton, &_startOverButton, &_keepPhotoButton, &_takePhotoAgainButton,
+                    &_progress})
         _touchView.addSubview(*v);
     for (View* v : {_currentInputView, &_liveCountdownField1, &_liveCountdownField2})
         _liveView.addSubview(*v);

@@ -43,7 +43,7 @@ inline constexpr const char* kUpdateAnimationMovieNotification = "updateAnimatio
 inline constexpr const char* kStopMovieNotification = "stopMovieNotification";
 
 class AppController {
-public:
+  public:
     // What the controller runs on. All are borrowed and must outlive it.
     struct Environment {
         KioskUi& ui;
@@ -185,15 +185,15 @@ public:
 
     // ---- Views (drawn by ui/; the controller alone changes them) ------------
 
-    View _touchView{"touchView"};            // full-screen picture of the touch side
-    View _liveView{"liveView"};              // full-screen picture of the live side
+    View _touchView{"touchView"};                    // full-screen picture of the touch side
+    View _liveView{"liveView"};                      // full-screen picture of the live side
     View _overlayContentView{"overlayContentView"};  // content of the overlay window
-    View _EVFView{"EVFView"};                // camera live view, also the captured photo
-    View _QTCView{"QTCView"};                // video preview
+    View _EVFView{"EVFView"};                        // camera live view, also the captured photo
+    View _QTCView{"QTCView"};                        // video preview
     View _barcodeEntryField1{"barcodeEntryField1"};
     View _badEmail{"badEmail"};
     View _goButton{"goButton"};
-    View _keyboard{"keyboard"};              // the email keyboard's place
+    View _keyboard{"keyboard"};  // the email keyboard's place
     View _touchCountdownField{"touchCountdownField"};
     View _liveCountdownField1{"liveCountdownField1"};
     View _liveCountdownField2{"liveCountdownField2"};
@@ -202,9 +202,9 @@ public:
     View _startOverButton{"startOverButton"};
     View _keepPhotoButton{"keepPhotoButton"};
     View _takePhotoAgainButton{"takePhotoAgainButton"};
-    View _progress{"progress"};              // download progress, 0 to 100
+    View _progress{"progress"};  // download progress, 0 to 100
 
-private:
+  private:
     // ---- Plumbing (AppController.cpp) ----
     // Runs `fn` after `delay` seconds on the main loop; cancelled when the
     // controller goes away.

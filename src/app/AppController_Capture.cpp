@@ -37,7 +37,8 @@ void AppController::takePicture() {
             // meanwhile.
             PicturePtr shown = _overlayContentView.image();
             _overlayContentView.setImage(flash);
-            performAfterDelay(kFlashSeconds, [this, shown] { _overlayContentView.setImage(shown); });
+            performAfterDelay(kFlashSeconds,
+                              [this, shown] { _overlayContentView.setImage(shown); });
         }
         env_.ui.playSound("Grab");
         _progress.setDoubleValue(5);
@@ -46,7 +47,8 @@ void AppController::takePicture() {
     }
 
     GLIMRA_Log::debug("start the video capture!");
-    const std::string base = formDateString(stringWithUTSFormat("YYYYMMddHHmmss", env_.runLoop.now()));
+    const std::string base =
+        formDateString(stringWithUTSFormat("YYYYMMddHHmmss", env_.runLoop.now()));
     const std::string path =
         std::filesystem::path(readScratchFolder(env_.settings) + "/" + base + ".mov")
             .lexically_normal()
@@ -101,7 +103,8 @@ std::string AppController::formDateString(const std::string& s) const {
             }
         }
     }
-    if (auto station = settings.stringForKey(key::prefKioskStationName); station && !station->empty())
+    if (auto station = settings.stringForKey(key::prefKioskStationName);
+        station && !station->empty())
         out = out + "_" + fileNameSafe(*station);
     return out;
 }
@@ -110,6 +113,8 @@ PicturePtr AppController::imageWithSolidColor(const Colour& colour) {
     return Picture::solid(colour, 100, 100);
 }
 
-PicturePtr AppController::blackImage() { return imageWithSolidColor(Colour::black()); }
+PicturePtr AppController::blackImage() {
+    return imageWithSolidColor(Colour::black());
+}
 
 }  // namespace klik

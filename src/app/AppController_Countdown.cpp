@@ -28,8 +28,8 @@ std::uint32_t wholeSeconds(double delay) {
 }  // namespace
 
 void AppController::startTimerWithExpirationDelay(double delay) {
-    GLIMRA_Log::debugf("%s countdown = %u (delay = %f)", "AppController::startTimerWithExpirationDelay",
-                       _countdown, delay);
+    GLIMRA_Log::debugf("%s countdown = %u (delay = %f)",
+                       "AppController::startTimerWithExpirationDelay", _countdown, delay);
     if (_screenTimer) {
         if (_screenTimer->isValid()) _screenTimer->invalidate();
         _screenTimer.reset();
@@ -40,7 +40,8 @@ void AppController::startTimerWithExpirationDelay(double delay) {
         env_.runLoop.now() + std::chrono::duration_cast<std::chrono::system_clock::duration>(
                                  std::chrono::duration<double>(span));
     _screenTimer = env_.runLoop.scheduleTimer(
-        1.0, true, [this](Timer& t) { timerDidFire(t); }, Dictionary{{"expirationDate", expiration}});
+        1.0, true, [this](Timer& t) { timerDidFire(t); },
+        Dictionary{{"expirationDate", expiration}});
 }
 
 void AppController::timerDidFire(Timer& timer) {

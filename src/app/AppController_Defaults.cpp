@@ -18,7 +18,8 @@ bool AppController::setupFactoryDefaults(Settings& settings, const std::string& 
     if (!r.value || !r.value->isDictionary()) {
         GLIMRA_Log::debug("userDefaultsValuesDict == NIL!!!!");
         if (!r.error.empty())
-            GLIMRA_Log::errf("factory defaults not read from %s: %s", path.c_str(), r.error.c_str());
+            GLIMRA_Log::errf("factory defaults not read from %s: %s", path.c_str(),
+                             r.error.c_str());
         else
             GLIMRA_Log::errf("factory defaults in %s are not a dictionary", path.c_str());
         settings.registerDefaults({});

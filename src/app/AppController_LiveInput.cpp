@@ -37,8 +37,9 @@ void AppController::setInputType(int tag) {
     env_.settings.setString(key::KLIK_CameraInputType, type);
     const Rect e = _EVFView.frame();
     const Rect q = _QTCView.frame();
-    GLIMRA_Log::debugf("switching input view: EVFframe: {{%g, %g}, {%g, %g}} ,QTCframe: {{%g, %g}, {%g, %g}}",
-                       e.x, e.y, e.width, e.height, q.x, q.y, q.width, q.height);
+    GLIMRA_Log::debugf(
+        "switching input view: EVFframe: {{%g, %g}, {%g, %g}} ,QTCframe: {{%g, %g}, {%g, %g}}", e.x,
+        e.y, e.width, e.height, q.x, q.y, q.width, q.height);
     // The chosen view takes the old one's place in the live side.
     chosen->setFrame(_currentInputView->frame());
     if (View* parent = _currentInputView->superview()) parent->addSubview(*chosen);

@@ -44,8 +44,12 @@ bool AppController::doDisplayConfirmCancel() {
     return runOverlay(_overlayScreens, OverlayScreen::ConfirmCancel);
 }
 
-void AppController::startMovie() { env_.center.post(kUpdateAnimationMovieNotification); }
+void AppController::startMovie() {
+    env_.center.post(kUpdateAnimationMovieNotification);
+}
 
-void AppController::stopMovie() { env_.center.post(kStopMovieNotification); }
+void AppController::stopMovie() {
+    env_.center.post(kStopMovieNotification);
+}
 
 }  // namespace klik

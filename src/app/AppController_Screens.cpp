@@ -18,13 +18,13 @@ constexpr double kShotTimeout = 5;
 // Keeps the screen from drawing while a screen's entry actions run, on
 // every way out of them.
 class ScreenUpdatesDisabled {
-public:
+  public:
     explicit ScreenUpdatesDisabled(KioskUi& ui) : ui_(ui) { ui_.disableScreenUpdates(); }
     ~ScreenUpdatesDisabled() { ui_.enableScreenUpdates(); }
     ScreenUpdatesDisabled(const ScreenUpdatesDisabled&) = delete;
     ScreenUpdatesDisabled& operator=(const ScreenUpdatesDisabled&) = delete;
 
-private:
+  private:
     KioskUi& ui_;
 };
 
@@ -67,14 +67,30 @@ void AppController::nextScreen() {
     env_.ui.screenDidChange(screen);
 
     switch (screen) {
-        case 1: enterScreen1(); break;
-        case 2: enterScreen2(touchPicture != nullptr, delayScreen2); break;
-        case 3: enterScreen3(touchCount, liveCount); break;
-        case 4: enterScreen4(liveCount); break;
-        case 5: enterScreen5(confettiDelay); break;
-        case 6: enterScreen6(); break;
-        case 7: enterScreen7(delayScreen2); break;
-        default: enterOutOfRangeScreen(); break;
+        case 1:
+            enterScreen1();
+            break;
+        case 2:
+            enterScreen2(touchPicture != nullptr, delayScreen2);
+            break;
+        case 3:
+            enterScreen3(touchCount, liveCount);
+            break;
+        case 4:
+            enterScreen4(liveCount);
+            break;
+        case 5:
+            enterScreen5(confettiDelay);
+            break;
+        case 6:
+            enterScreen6();
+            break;
+        case 7:
+            enterScreen7(delayScreen2);
+            break;
+        default:
+            enterOutOfRangeScreen();
+            break;
     }
 }
 
@@ -127,7 +143,8 @@ void AppController::enterScreen3(std::uint32_t touchCount, std::uint32_t liveCou
     _liveCountdownField1.setUnsignedValue(liveCount);
     _liveCountdownField2.setUnsignedValue(liveCount);
     env_.ui.makeKeyAndOrderFront(KioskWindow::Live);
-    if (s.boolForKey(key::prefAmbassadorOperated)) setPhotographerButtons(countdownOnLiveSide, true);
+    if (s.boolForKey(key::prefAmbassadorOperated))
+        setPhotographerButtons(countdownOnLiveSide, true);
 }
 
 void AppController::enterScreen4(std::uint32_t liveCount) {
@@ -203,6 +220,8 @@ void AppController::nextScreenWithLegalese() {
     nextScreen();
 }
 
-void AppController::endPhotoSession() { postOnMainThread(kNotifictionPhotoSessionEnded); }
+void AppController::endPhotoSession() {
+    postOnMainThread(kNotifictionPhotoSessionEnded);
+}
 
 }  // namespace klik

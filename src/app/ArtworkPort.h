@@ -9,7 +9,7 @@
 namespace klik {
 
 class ArtworkPort {
-public:
+  public:
     virtual ~ArtworkPort() = default;
 
     // Any thread. The picture named `name`, or nullptr when there is none.

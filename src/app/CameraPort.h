@@ -9,7 +9,7 @@
 namespace klik {
 
 class CameraPort {
-public:
+  public:
     virtual ~CameraPort() = default;
 
     // True when a camera is connected and loaded (`_currentCamera` set).

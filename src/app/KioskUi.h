@@ -19,7 +19,7 @@ namespace klik {
 class View;
 
 class KioskUi {
-public:
+  public:
     virtual ~KioskUi() = default;
 
     // Batching: between the two nothing is drawn, so a screen's whole entry

@@ -4,12 +4,18 @@ namespace klik {
 
 const char* kioskWindowName(KioskWindow w) {
     switch (w) {
-        case KioskWindow::Touch: return "touch";
-        case KioskWindow::Live: return "live";
-        case KioskWindow::Overlay: return "overlay";
-        case KioskWindow::Web: return "web";
-        case KioskWindow::Preferences: return "preferences";
-        case KioskWindow::Controller: return "controller";
+        case KioskWindow::Touch:
+            return "touch";
+        case KioskWindow::Live:
+            return "live";
+        case KioskWindow::Overlay:
+            return "overlay";
+        case KioskWindow::Web:
+            return "web";
+        case KioskWindow::Preferences:
+            return "preferences";
+        case KioskWindow::Controller:
+            return "controller";
     }
     return "?";
 }

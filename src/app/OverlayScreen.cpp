@@ -4,10 +4,14 @@ namespace klik {
 
 const char* overlayInterfaceName(OverlayScreen s) {
     switch (s) {
-        case OverlayScreen::Legalese: return "LegaleseView";
-        case OverlayScreen::PleaseWait: return "PleaseWaitView";
-        case OverlayScreen::ConfirmCancel: return "ConfirmCancelView";
-        case OverlayScreen::ConfirmEmailEntry: return "ConfirmEmailEntry";
+        case OverlayScreen::Legalese:
+            return "LegaleseView";
+        case OverlayScreen::PleaseWait:
+            return "PleaseWaitView";
+        case OverlayScreen::ConfirmCancel:
+            return "ConfirmCancelView";
+        case OverlayScreen::ConfirmEmailEntry:
+            return "ConfirmEmailEntry";
     }
     return "?";
 }

@@ -10,7 +10,7 @@
 namespace klik {
 
 class OverlayScreensPort {
-public:
+  public:
     virtual ~OverlayScreensPort() = default;
 
     // Main thread; blocks (runs the modal loop) until a button answers.

@@ -9,7 +9,7 @@
 namespace klik {
 
 class PhotoPipelinePort {
-public:
+  public:
     virtual ~PhotoPipelinePort() = default;
 
     // Crops, tags and files the current photo. False when there is none or

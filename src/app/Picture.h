@@ -14,7 +14,7 @@
 namespace klik {
 
 class Picture {
-public:
+  public:
     // Artwork or a photo file at `path`, named `name` (size unknown: 0).
     static std::shared_ptr<const Picture> fromFile(std::string name, std::string path);
     // Encoded picture bytes (JPEG, PNG) in memory.
@@ -33,7 +33,7 @@ public:
     // The fill colour of a solid picture.
     const std::optional<Colour>& solidColour() const { return solid_; }
 
-private:
+  private:
     Picture() = default;
     std::string name_;
     std::string path_;

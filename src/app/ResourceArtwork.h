@@ -9,13 +9,13 @@
 namespace klik {
 
 class ResourceArtwork : public ArtworkPort {
-public:
+  public:
     // Looks in `directory` (default: the resources folder in force).
     explicit ResourceArtwork(std::string directory = {});
 
     PicturePtr imageNamed(const std::string& name) const override;
 
-private:
+  private:
     std::string directory_;
 };
 

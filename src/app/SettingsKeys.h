@@ -13,7 +13,8 @@ inline constexpr const char* prefConfettiDelay = "prefConfettiDelay";
 inline constexpr const char* prefShowLegalese = "prefShowLegalese";
 inline constexpr const char* prefHideTouchCountdown = "prefHideTouchCountdown";
 // Spelled so in every installation's settings.
-inline constexpr const char* prefDoCountdownInSngleMonitorMode = "prefDoCountdownInSngleMonitorMode";
+inline constexpr const char* prefDoCountdownInSngleMonitorMode =
+    "prefDoCountdownInSngleMonitorMode";
 inline constexpr const char* prefAmbassadorOperated = "prefAmbassadorOperated";
 inline constexpr const char* prefMaxRecordingLengthInSeconds = "prefMaxRecordingLengthInSeconds";
 inline constexpr const char* prefEndOfRecordingWarningInSeconds =

@@ -46,8 +46,8 @@ std::uint16_t readEndOfRecordingWarning(const Settings& s) {
 }
 
 std::int16_t readCameraInputTypeTag16(const Settings& s) {
-    return static_cast<std::int16_t>(
-        static_cast<std::uint16_t>(static_cast<std::uint64_t>(s.integerForKey(key::prefCameraInputTypeTag))));
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(
+        static_cast<std::uint64_t>(s.integerForKey(key::prefCameraInputTypeTag))));
 }
 
 int normalizeCameraInputTypeTag(Settings& s) {

@@ -12,7 +12,7 @@
 namespace klik {
 
 class VideoRecorderPort {
-public:
+  public:
     virtual ~VideoRecorderPort() = default;
 
     // Starts / stops the capture session that feeds the video preview.

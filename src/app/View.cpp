@@ -28,7 +28,9 @@ void View::setStringValue(const std::string& text) {
     changed();
 }
 
-void View::setUnsignedValue(std::uint64_t n) { setStringValue(std::to_string(n)); }
+void View::setUnsignedValue(std::uint64_t n) {
+    setStringValue(std::to_string(n));
+}
 
 void View::setTextColor(const Colour& c) {
     if (textColor_ == c) return;

@@ -18,7 +18,7 @@
 namespace klik {
 
 class View {
-public:
+  public:
     using ChangeHandler = std::function<void(const View&)>;
 
     explicit View(std::string name);
@@ -68,7 +68,7 @@ public:
     std::uint64_t revision() const { return revision_; }
     void setChangeHandler(ChangeHandler handler) { onChange_ = std::move(handler); }
 
-private:
+  private:
     void changed();
 
     std::string name_;

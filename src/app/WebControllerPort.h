@@ -13,7 +13,7 @@
 namespace klik {
 
 class WebControllerPort {
-public:
+  public:
     virtual ~WebControllerPort() = default;
 
     // The sitting information of the last start ("email", "video",

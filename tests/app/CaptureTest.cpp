@@ -1,0 +1,255 @@
+// The shot, the recording and its length, the capture file name and the
+// photographer's take and keep.
+
+#include <regex>
+
+#include "ControllerFixture.h"
+
+namespace klik::test {
+namespace {
+
+class CaptureTest : public ControllerFixture {
+  protected:
+    // Video input on screen 4, nothing pending.
+    void videoOnScreen4() {
+        useVideo();
+        controller->startOver();
+        controller->nextScreenWithLegalese();
+        loop.runPending();
+        controller->nextScreen();
+        ASSERT_EQ(screen(), 4u);
+    }
+};
+
+TEST_F(CaptureTest, ACameraShotFlashesPlaysTheSoundAndQueuesTheCommand) {
+    artwork.names = {"live_flash", "live1"};
+    controller->startOver();
+    PicturePtr before = controller->_overlayContentView.image();
+    ASSERT_NE(before, nullptr);
+    controller->takePicture();
+    EXPECT_EQ(camera.shots, 1);
+    EXPECT_EQ(ui.count("playSound Grab"), 1u);
+    EXPECT_DOUBLE_EQ(controller->_progress.doubleValue(), 5.0);
+    EXPECT_EQ(controller->_overlayContentView.image()->name(), "live_flash");
+    loop.advance(0.49);
+    EXPECT_EQ(controller->_overlayContentView.image()->name(), "live_flash");
+    loop.advance(0.01);
+    EXPECT_EQ(controller->_overlayContentView.image(), before);
+}
+
+TEST_F(CaptureTest, NoFlashPictureStillTakesTheShot) {
+    controller->startOver();
+    controller->takePicture();
+    EXPECT_EQ(camera.shots, 1);
+    EXPECT_EQ(controller->_overlayContentView.image(), nullptr);
+}
+
+TEST_F(CaptureTest, TheRecordingGoesIntoTheScratchFolderUnderADateName) {
+    videoOnScreen4();
+    loop.advance(5);
+    ASSERT_EQ(screen(), 5u);
+    ASSERT_EQ(recorder.paths.size(), 1u);
+    const std::string prefix = dir.file("scratch") + "/";
+    ASSERT_EQ(recorder.paths[0].rfind(prefix, 0), 0u) << recorder.paths[0];
+    EXPECT_TRUE(
+        std::regex_match(recorder.paths[0].substr(prefix.size()), std::regex("[0-9]{14}\\.mov")))
+        << recorder.paths[0];
+    EXPECT_EQ(controller->currentRecordingPath(), recorder.paths[0]);
+    EXPECT_EQ(recorder.clockSetups, 1);
+    EXPECT_EQ(camera.shots, 0);
+}
+
+TEST_F(CaptureTest, Screen5StartsThePromptMovieAtALaterTurn) {
+    auto& movie = watch(kUpdateAnimationMovieNotification);
+    videoOnScreen4();
+    controller->nextScreen();
+    ASSERT_EQ(screen(), 5u);
+    EXPECT_TRUE(movie.empty());
+    loop.runPending();
+    EXPECT_EQ(movie.size(), 1u);
+}
+
+TEST_F(CaptureTest, TheRecordingEndsWhenItsLengthIsUp) {
+    settings.setDouble(key::prefMaxRecordingLengthInSeconds, 12.5);
+    videoOnScreen4();
+    controller->nextScreen();
+    const double started = loop.elapsed();
+    ASSERT_TRUE(recorder.recording);
+    EXPECT_DOUBLE_EQ(runToNextScreen(), 12.0);  // whole seconds on the screen
+    EXPECT_EQ(screen(), 6u);
+    EXPECT_TRUE(recorder.recording);
+    loop.advance(0.5);
+    EXPECT_FALSE(recorder.recording);
+    ASSERT_EQ(recorder.stopTimes.size(), 1u);
+    EXPECT_DOUBLE_EQ(recorder.stopTimes[0] - started, 12.5);
+    EXPECT_EQ(recorder.sessionStops, 0);  // the preview keeps running
+    // Video input rests on screen 6.
+    loop.advance(300);
+    EXPECT_EQ(screen(), 6u);
+}
+
+TEST_F(CaptureTest, RecordingLengthIsClampedTo15And120) {
+    struct Case {
+        double stored;
+        double seconds;
+    };
+    for (Case c : {Case{200, 120}, Case{0, 15}, Case{-3, 15}, Case{120, 120}}) {
+        SCOPED_TRACE(c.stored);
+        settings.setDouble(key::prefMaxRecordingLengthInSeconds, c.stored);
+        recorder.stopTimes.clear();
+        recorder.startTimes.clear();
+        videoOnScreen4();
+        controller->nextScreen();
+        ASSERT_EQ(screen(), 5u);
+        EXPECT_EQ(controller->countdownValue(), static_cast<std::uint32_t>(c.seconds));
+        EXPECT_DOUBLE_EQ(runToNextScreen(), c.seconds);
+        loop.advance(0);
+        ASSERT_EQ(recorder.stopTimes.size(), 1u);
+        EXPECT_DOUBLE_EQ(recorder.stopTimes[0] - recorder.startTimes[0], c.seconds);
+    }
+}
+
+TEST_F(CaptureTest, TheWarningSecondShowsFieldOneDuringARecording) {
+    settings.setInteger(key::prefEndOfRecordingWarningInSeconds, 0);  // -> 10
+    settings.setDouble(key::prefMaxRecordingLengthInSeconds, 0);      // -> 15
+    videoOnScreen4();
+    controller->nextScreen();
+    ASSERT_EQ(screen(), 5u);
+    EXPECT_TRUE(controller->_liveCountdownField1.isHidden());
+    loop.advance(4);
+    EXPECT_EQ(controller->_countdownOverlay.stringValue(), "11");
+    EXPECT_TRUE(controller->_liveCountdownField1.isHidden());
+    loop.advance(1);
+    EXPECT_EQ(controller->_liveCountdownField1.stringValue(), "10");
+    EXPECT_FALSE(controller->_liveCountdownField1.isHidden());
+    EXPECT_TRUE(controller->_liveCountdownField2.isHidden());
+}
+
+TEST_F(CaptureTest, ANewRecordingReplacesTheEndOfTheOldOne) {
+    settings.setDouble(key::prefMaxRecordingLengthInSeconds, 10);
+    videoOnScreen4();
+    controller->nextScreen();  // recording 1 at t0
+    loop.advance(4);
+    controller->takePicture();  // recording 2 at t0+4
+    loop.advance(6.5);          // recording 1's end would have been at t0+10
+    EXPECT_TRUE(recorder.stopTimes.empty());
+    loop.advance(4);
+    EXPECT_EQ(recorder.stopTimes.size(), 1u);
+}
+
+TEST_F(CaptureTest, AFailedRecordingStartSchedulesNoEnd) {
+    videoOnScreen4();
+    recorder.failNextStart = true;
+    controller->nextScreen();
+    EXPECT_TRUE(controller->currentRecordingPath().empty());
+    loop.advance(30);
+    EXPECT_TRUE(recorder.stopTimes.empty());
+}
+
+TEST_F(CaptureTest, Screen7OnVideoInputTearsDownTheClock) {
+    auto& ended = watch(kNotifictionPhotoSessionEnded);
+    videoOnScreen4();
+    controller->nextScreen();
+    controller->nextScreen();
+    controller->nextScreen();
+    ASSERT_EQ(screen(), 7u);
+    EXPECT_EQ(recorder.clockTearDowns, 1);
+    EXPECT_TRUE(controller->_overlayContentView.isHidden());
+    EXPECT_TRUE(controller->_countdownOverlay.isHidden());
+    EXPECT_TRUE(controller->_liveCountdownField1.isHidden());
+    EXPECT_DOUBLE_EQ(runToNextScreen(), 1.0);
+    EXPECT_EQ(screen(), 1u);
+    loop.advance(2);
+    EXPECT_EQ(ended.size(), 1u);
+}
+
+TEST_F(CaptureTest, StopCaptureEndsRecordingAndSession) {
+    videoOnScreen4();
+    controller->nextScreen();
+    controller->stopCapture();
+    EXPECT_FALSE(recorder.recording);
+    EXPECT_FALSE(recorder.sessionRunning);
+    loop.advance(200);
+    EXPECT_EQ(recorder.stopTimes.size(), 1u);
+}
+
+TEST_F(CaptureTest, TheVideoPreviewIsUsedOnlyWithARecorder) {
+    controller->setInputType(2);
+    EXPECT_FALSE(controller->isVideoInput());
+    controller->setVideoRecorder(&recorder);
+    controller->setInputType(2);
+    EXPECT_TRUE(controller->isVideoInput());
+    EXPECT_EQ(settings.stringForKey(key::KLIK_CameraInputType), "kQTCaptureType");
+    EXPECT_EQ(controller->_QTCView.superview(), &controller->_liveView);
+    EXPECT_EQ(controller->_EVFView.superview(), nullptr);
+    settings.setString(key::KLIK_CameraInputType, "untouched");
+    controller->setInputType(2);  // no change the second time
+    EXPECT_EQ(settings.stringForKey(key::KLIK_CameraInputType), "untouched");
+    controller->setInputType(1);
+    EXPECT_FALSE(controller->isVideoInput());
+    EXPECT_EQ(settings.stringForKey(key::KLIK_CameraInputType), "kDSLR_CameraType");
+}
+
+TEST_F(CaptureTest, TheFileBaseNameCarriesSittingAndStationOnlyInWebMode) {
+    settings.setString(key::prefKioskStationName, "booth3");
+    web.info = Dictionary{{"sittingid", "S42"}};
+    EXPECT_EQ(controller->formDateString("20261207120000"), "20261207120000");
+    settings.setBool(key::prefDoUseWebView, true);
+    EXPECT_EQ(controller->formDateString("20261207120000"), "20261207120000-S42_booth3");
+    web.info = Dictionary{{"sittingid", 77}};
+    EXPECT_EQ(controller->formDateString("d"), "d-77_booth3");
+    web.info.reset();
+    EXPECT_EQ(controller->formDateString("d"), "d_booth3");
+    settings.setString(key::prefKioskStationName, "");
+    EXPECT_EQ(controller->formDateString("d"), "d");
+}
+
+TEST_F(CaptureTest, TheFileBaseNameNeverNamesAnotherFolder) {
+    settings.setBool(key::prefDoUseWebView, true);
+    settings.setString(key::prefKioskStationName, "a/b");
+    web.info = Dictionary{{"sittingid", "../../etc/x\n"}};
+    const std::string name = controller->formDateString("d");
+    EXPECT_EQ(name.find('/'), std::string::npos) << name;
+    EXPECT_EQ(name.find('\n'), std::string::npos) << name;
+    EXPECT_EQ(name, "d-.._.._etc_x__a_b");
+}
+
+TEST_F(CaptureTest, TakePhotoWithoutACameraBeepsTwice) {
+    camera.connected = false;
+    controller->takePhotoFromKeyBoard();
+    EXPECT_EQ(ui.count("beep"), 2u);
+    EXPECT_EQ(camera.shots, 0);
+    camera.connected = true;
+    controller->takePhotoFromKeyBoard();
+    EXPECT_EQ(camera.shots, 1);
+    EXPECT_EQ(ui.count("beep"), 2u);
+}
+
+TEST_F(CaptureTest, KeepPrintsOnlyWithAutomaticPrinting) {
+    controller->keepPhotoFromKeyBoard();
+    EXPECT_EQ(photos.kept, 1);
+    EXPECT_EQ(photos.printed, 0);
+    settings.setBool(key::prefKeyForAutoPrintPhoto, true);
+    controller->keepPhotoFromKeyBoard();
+    EXPECT_EQ(photos.kept, 2);
+    EXPECT_EQ(photos.printed, 1);
+}
+
+TEST_F(CaptureTest, TheBlackPictureIs100By100OpaqueBlack) {
+    PicturePtr p = AppController::blackImage();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->width(), 100);
+    EXPECT_EQ(p->height(), 100);
+    ASSERT_EQ(p->rgba().size(), 100u * 100u * 4u);
+    for (size_t i = 0; i < p->rgba().size(); i += 4) {
+        ASSERT_EQ(p->rgba()[i], 0);
+        ASSERT_EQ(p->rgba()[i + 3], 255);
+    }
+    PicturePtr red = AppController::imageWithSolidColor(Colour{1, 0, 0, 0.5});
+    EXPECT_EQ(red->rgba()[0], 255);
+    EXPECT_EQ(red->rgba()[3], 128);
+    EXPECT_EQ(Picture::solid(Colour::black(), 0, 10), nullptr);
+}
+
+}  // namespace
+}  // namespace klik::test

@@ -1,0 +1,100 @@
+#pragma once
+// A controller on a virtual clock with recording fakes for every port and
+// a settings file of its own.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FakeArtwork.h"
+#include "FakeCamera.h"
+#include "FakeOverlayScreens.h"
+#include "FakePhotoPipeline.h"
+#include "FakeVideoRecorder.h"
+#include "FakeWebController.h"
+#include "RecordingKioskUi.h"
+#include "app/AppController.h"
+#include "app/ProcessFlags.h"
+#include "app/SettingsKeys.h"
+#include "foundation/ManualRunLoop.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/Settings.h"
+#include "support/TempDir.h"
+
+namespace klik::test {
+
+class ControllerFixture : public ::testing::Test {
+  protected:
+    ControllerFixture() : settings(dir.file("settings.plist")) {
+        RunLoop::setMain(&loop);
+        gIsProcessingVideo = false;
+        recorder.clock = [this] { return loop.elapsed(); };
+        // A screen flow that waits on screen 1 and counts on the live side.
+        settings.setBool(key::prefShowLegalese, true);
+        settings.setBool(key::prefDoCountdownInSngleMonitorMode, true);
+        settings.setInteger(key::liveScreenCountValue, 5);
+        settings.setInteger(key::prefDelayScreen2, 3);
+        settings.setInteger(key::prefConfettiDelay, 2);
+        settings.setInteger(key::prefCameraInputTypeTag, 1);
+        settings.setString(key::scratchFolder, dir.file("scratch"));
+        makeController();
+    }
+    ~ControllerFixture() override {
+        controller.reset();
+        RunLoop::setMain(nullptr);
+    }
+
+    void makeController() {
+        controller.reset();
+        controller =
+            std::make_unique<AppController>(AppController::Environment{ui, loop, settings, center});
+        controller->setCamera(&camera);
+        controller->setWebController(&web);
+        controller->setOverlayScreens(&overlays);
+        controller->setArtwork(&artwork);
+        controller->setPhotoPipeline(&photos);
+    }
+    // Switches to video input.
+    void useVideo() {
+        controller->setVideoRecorder(&recorder);
+        controller->setInputType(2);
+        settings.setInteger(key::prefCameraInputTypeTag, 2);
+    }
+    // Records the notifications posted with `name`.
+    std::vector<Notification>& watch(const std::string& name) {
+        auto& list = posted[name];
+        center.addObserver(name, [&list](const Notification& n) { list.push_back(n); });
+        return list;
+    }
+    std::uint32_t screen() const { return controller->screenNumber(); }
+    // Advances until the screen changes or `limit` seconds pass; returns the
+    // virtual time spent.
+    double runToNextScreen(double limit = 1000) {
+        const std::uint32_t start = screen();
+        const double t0 = loop.elapsed();
+        while (screen() == start && loop.elapsed() - t0 < limit)
+            if (!loop.advanceToNextTimer()) break;
+        return loop.elapsed() - t0;
+    }
+
+    TempDir dir;
+    Settings settings;
+    ManualRunLoop loop;
+    NotificationCenter center;
+    RecordingKioskUi ui;
+    FakeCamera camera;
+    FakeVideoRecorder recorder;
+    FakeWebController web;
+    FakeOverlayScreens overlays;
+    FakeArtwork artwork;
+    FakePhotoPipeline photos;
+    std::map<std::string, std::vector<Notification>> posted;
+    std::unique_ptr<AppController> controller;
+};
+
+}  // namespace klik::test

@@ -1,0 +1,163 @@
+// The one-second screen timer and the countdown numbers, in virtual time.
+
+#include <cmath>
+
+#include "ControllerFixture.h"
+
+namespace klik::test {
+namespace {
+
+class CountdownTest : public ControllerFixture {
+  protected:
+    // Screen 2 holds still, so a count that ends on screen 1 shows as screen 2.
+    CountdownTest() {
+        artwork.names = {"touch2"};
+        settings.setInteger(key::prefDelayScreen2, 1000);
+    }
+    // Puts the kiosk on screen `n` (3 to 7) by hand, with no timer pending
+    // from screen 2.
+    void reach(std::uint32_t n) {
+        controller->startOver();
+        controller->nextScreenWithLegalese();
+        controller->nextScreen();
+        while (screen() < n) controller->nextScreen();
+        ASSERT_EQ(screen(), n);
+    }
+};
+
+TEST_F(CountdownTest, ADelayOf0StillWaitsOneTick) {
+    controller->startOver();
+    controller->startTimerWithExpirationDelay(0);
+    EXPECT_EQ(controller->countdownValue(), 0u);
+    loop.advance(0.999);
+    EXPECT_EQ(screen(), 1u);
+    loop.advance(0.001);
+    EXPECT_EQ(screen(), 2u);
+}
+
+TEST_F(CountdownTest, ADelayOf2Point9CountsTwoTicks) {
+    controller->startOver();
+    controller->startTimerWithExpirationDelay(2.9);
+    EXPECT_EQ(controller->countdownValue(), 2u);
+    loop.advance(1);
+    EXPECT_EQ(controller->countdownValue(), 1u);
+    EXPECT_EQ(screen(), 1u);
+    loop.advance(1);
+    EXPECT_EQ(screen(), 2u);
+}
+
+TEST_F(CountdownTest, ANewTimerReplacesTheRunningOne) {
+    controller->startOver();
+    controller->startTimerWithExpirationDelay(5);
+    TimerPtr first = controller->screenTimer();
+    loop.advance(1);
+    controller->startTimerWithExpirationDelay(2);
+    EXPECT_FALSE(first->isValid());
+    loop.advance(2);
+    EXPECT_EQ(screen(), 2u);
+    // Only the new count reached nextScreen.
+    EXPECT_EQ(std::count(ui.screens.begin(), ui.screens.end(), 2u), 1);
+    EXPECT_EQ(std::count(ui.screens.begin(), ui.screens.end(), 3u), 0);
+    loop.advance(2.5);
+    EXPECT_EQ(std::count(ui.screens.begin(), ui.screens.end(), 3u), 0);
+}
+
+TEST_F(CountdownTest, TheTimerCarriesItsExpirationDate) {
+    controller->startOver();
+    const Date start = loop.now();
+    controller->startTimerWithExpirationDelay(7.5);
+    const Value& exp = controller->screenTimer()->userInfo().at("expirationDate");
+    ASSERT_TRUE(exp.isDate());
+    EXPECT_NEAR(std::chrono::duration<double>(*exp.date() - start).count(), 7.5, 1e-6);
+    EXPECT_DOUBLE_EQ(controller->screenTimer()->timeInterval(), 1.0);
+    EXPECT_TRUE(controller->screenTimer()->repeats());
+}
+
+TEST_F(CountdownTest, NegativeAndNotANumberDelaysMoveOnAtTheFirstTick) {
+    controller->startOver();
+    controller->startTimerWithExpirationDelay(-3);
+    EXPECT_EQ(controller->countdownValue(), 0u);
+    loop.advance(1);
+    EXPECT_EQ(screen(), 2u);
+    controller->startOver();
+    controller->startTimerWithExpirationDelay(std::nan(""));
+    EXPECT_EQ(controller->countdownValue(), 0u);
+    loop.advance(1);
+    EXPECT_EQ(screen(), 2u);
+}
+
+TEST_F(CountdownTest, Screen4ShowsEveryNumberDownTo0OnFieldOne) {
+    reach(3);
+    loop.advance(1);
+    ASSERT_EQ(screen(), 4u);
+    std::vector<std::string> shown;
+    controller->_liveCountdownField1.setChangeHandler([&](const View& v) {
+        if (shown.empty() || shown.back() != v.stringValue()) shown.push_back(v.stringValue());
+    });
+    controller->_liveCountdownField1.setHidden(true);
+    controller->_liveCountdownField1.setTextColor(Colour::black());
+    loop.advance(1);
+    EXPECT_FALSE(controller->_liveCountdownField1.isHidden());
+    EXPECT_TRUE(controller->_liveCountdownField2.isHidden());
+    EXPECT_EQ(controller->_liveCountdownField1.textColor(), Colour::white());
+    loop.advance(4);
+    EXPECT_EQ(screen(), 5u);
+    EXPECT_EQ(shown, (std::vector<std::string>{"5", "4", "3", "2", "1", "0"}));
+    controller->_liveCountdownField1.setChangeHandler(nullptr);
+}
+
+TEST_F(CountdownTest, NothingIsRefreshedWithoutTheLiveCountdown) {
+    settings.setBool(key::prefDoCountdownInSngleMonitorMode, false);
+    reach(4);
+    controller->_liveCountdownField1.setStringValue("x");
+    loop.advance(3);
+    EXPECT_EQ(controller->_liveCountdownField1.stringValue(), "x");
+}
+
+TEST_F(CountdownTest, Screen3ShowsTheTouchCountUnlessHidden) {
+    reach(3);
+    controller->startTimerWithExpirationDelay(3);
+    loop.advance(1);
+    EXPECT_EQ(controller->_touchCountdownField.stringValue(), "2");
+    EXPECT_FALSE(controller->_touchCountdownField.isHidden());
+    settings.setBool(key::prefHideTouchCountdown, true);
+    loop.advance(1);
+    EXPECT_EQ(controller->_touchCountdownField.stringValue(), "1");
+    EXPECT_TRUE(controller->_touchCountdownField.isHidden());
+}
+
+TEST_F(CountdownTest, Screens6And7SetTheOverlayNumberToo) {
+    reach(6);
+    controller->startTimerWithExpirationDelay(4);
+    loop.advance(1);
+    EXPECT_EQ(controller->_countdownOverlay.stringValue(), "3");
+    EXPECT_EQ(controller->_liveCountdownField1.stringValue(), "3");
+    EXPECT_EQ(controller->_liveCountdownField2.stringValue(), "3");
+}
+
+TEST_F(CountdownTest, OnScreen0TheNumbersAreHidden) {
+    controller->startOver();
+    controller->takePhotoAgainFromKeyBoard();
+    ASSERT_EQ(screen(), 0u);
+    controller->_liveCountdownField1.setHidden(false);
+    controller->_touchCountdownField.setHidden(false);
+    controller->startTimerWithExpirationDelay(3);
+    loop.advance(1);
+    EXPECT_TRUE(controller->_liveCountdownField1.isHidden());
+    EXPECT_TRUE(controller->_liveCountdownField2.isHidden());
+    EXPECT_TRUE(controller->_touchCountdownField.isHidden());
+    EXPECT_EQ(controller->_liveCountdownField2.stringValue(), "2");
+    EXPECT_EQ(controller->_countdownOverlay.stringValue(), "2");
+}
+
+TEST_F(CountdownTest, ScreenOneStopsTheScreenTimer) {
+    reach(4);
+    TimerPtr t = controller->screenTimer();
+    ASSERT_TRUE(t && t->isValid());
+    controller->startOver();
+    EXPECT_FALSE(t->isValid());
+    EXPECT_EQ(controller->screenTimer(), nullptr);
+}
+
+}  // namespace
+}  // namespace klik::test

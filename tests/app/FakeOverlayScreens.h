@@ -1,0 +1,27 @@
+#pragma once
+// Overlay screens for tests: answer each run with a set result code (or as
+// a missing interface file) and record which screens ran.
+
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "app/OverlayScreensPort.h"
+
+namespace klik::test {
+
+class FakeOverlayScreens : public OverlayScreensPort {
+  public:
+    std::optional<int> runModal(OverlayScreen s) override {
+        runs.push_back(s);
+        auto it = answers.find(s);
+        if (it == answers.end()) return kOverlayGoOn;
+        return it->second;
+    }
+
+    // Answer per screen; nullopt = interface file missing. Default: 100.
+    std::map<OverlayScreen, std::optional<int>> answers;
+    std::vector<OverlayScreen> runs;
+};
+
+}  // namespace klik::test

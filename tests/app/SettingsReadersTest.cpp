@@ -1,0 +1,143 @@
+// The settings' fallbacks and clamps, and the factory defaults.
+
+#include <gtest/gtest.h>
+
+#include "app/AppController.h"
+#include "app/SettingsKeys.h"
+#include "app/SettingsReaders.h"
+#include "foundation/FixedPaths.h"
+#include "foundation/PropertyList.h"
+#include "foundation/Resources.h"
+#include "log/Log.h"
+#include "support/TempDir.h"
+
+namespace klik::test {
+namespace {
+
+class SettingsReadersTest : public ::testing::Test {
+  protected:
+    SettingsReadersTest() : settings(dir.file("settings.plist")) {}
+    TempDir dir;
+    Settings settings;
+};
+
+TEST_F(SettingsReadersTest, TouchCountFallsBackTo83) {
+    EXPECT_EQ(readTouchScreenCount(settings), 83u);
+    settings.setInteger(key::touchScreenCountValue, 0);
+    EXPECT_EQ(readTouchScreenCount(settings), 83u);
+    settings.setInteger(key::touchScreenCountValue, -4);
+    EXPECT_EQ(readTouchScreenCount(settings), 83u);
+    settings.setInteger(key::touchScreenCountValue, 12);
+    EXPECT_EQ(readTouchScreenCount(settings), 12u);
+}
+
+TEST_F(SettingsReadersTest, SecondCountsAreNeverNegative) {
+    EXPECT_EQ(readSecondsCount(settings, key::liveScreenCountValue), 0u);
+    settings.setInteger(key::liveScreenCountValue, -1);
+    EXPECT_EQ(readSecondsCount(settings, key::liveScreenCountValue), 0u);
+    settings.setInteger(key::liveScreenCountValue, 1LL << 40);
+    EXPECT_EQ(readSecondsCount(settings, key::liveScreenCountValue), 0xffffffffu);
+    settings.setString(key::liveScreenCountValue, "7");
+    EXPECT_EQ(readSecondsCount(settings, key::liveScreenCountValue), 7u);
+}
+
+TEST_F(SettingsReadersTest, RecordingLengthIs15WhenMissingAndAtMost120) {
+    EXPECT_FLOAT_EQ(readMaxRecordingLength(settings), 15.0f);
+    for (auto [stored, expected] : {std::pair{0.0, 15.0f},
+                                    {200.0, 120.0f},
+                                    {120.0, 120.0f},
+                                    {30.5, 30.5f},
+                                    {-2.0, 15.0f},
+                                    {0.25, 0.25f}}) {
+        settings.setDouble(key::prefMaxRecordingLengthInSeconds, stored);
+        EXPECT_FLOAT_EQ(readMaxRecordingLength(settings), expected) << stored;
+    }
+}
+
+TEST_F(SettingsReadersTest, EndOfRecordingWarningIsTakenAs16Bits) {
+    EXPECT_EQ(readEndOfRecordingWarning(settings), 10u);
+    for (auto [stored, expected] :
+         {std::pair<std::int64_t, unsigned>{65536, 10}, {0, 10}, {65537, 1}, {7, 7}, {-1, 65535}}) {
+        settings.setInteger(key::prefEndOfRecordingWarningInSeconds, stored);
+        EXPECT_EQ(readEndOfRecordingWarning(settings), expected) << stored;
+    }
+}
+
+TEST_F(SettingsReadersTest, AnUnknownInputTagIsReplacedBy1InTheStore) {
+    settings.setInteger(key::prefCameraInputTypeTag, 3);
+    EXPECT_EQ(normalizeCameraInputTypeTag(settings), 1);
+    EXPECT_EQ(settings.integerForKey(key::prefCameraInputTypeTag), 1);
+    settings.setInteger(key::prefCameraInputTypeTag, 2);
+    EXPECT_EQ(normalizeCameraInputTypeTag(settings), 2);
+    EXPECT_EQ(settings.integerForKey(key::prefCameraInputTypeTag), 2);
+    settings.removeObject(key::prefCameraInputTypeTag);
+    EXPECT_EQ(normalizeCameraInputTypeTag(settings), 1);
+    EXPECT_TRUE(settings.hasUserValue(key::prefCameraInputTypeTag));
+}
+
+TEST_F(SettingsReadersTest, QuitCodeFallsBackToTheBuiltInOne) {
+    EXPECT_EQ(readQuitTypedString(settings), "lemurfox");
+    settings.setString(key::prefQuitTypedString, "bye");
+    EXPECT_EQ(readQuitTypedString(settings), "bye");
+}
+
+TEST_F(SettingsReadersTest, FoldersFallBackToTheFixedPathsUnderTheRoot) {
+    setFixedRoot(dir.file("root"));
+    EXPECT_EQ(readMainImagesFolder(settings), dir.file("root") + "/KlikKioskMainImagesFolder");
+    EXPECT_EQ(readForUploadFolder(settings), dir.file("root") + "/KlikKioskUploadFolder");
+    EXPECT_EQ(readScratchFolder(settings), dir.file("root") + "/CameraScratchFolder");
+    settings.setString(key::mainImagesFolder, "/srv/images");
+    EXPECT_EQ(readMainImagesFolder(settings), "/srv/images");
+    settings.setString(key::mainImagesFolder, "");
+    EXPECT_EQ(readMainImagesFolder(settings), dir.file("root") + "/KlikKioskMainImagesFolder");
+    setFixedRoot("");
+}
+
+class FactoryDefaultsTest : public SettingsReadersTest {
+  protected:
+    FactoryDefaultsTest() { GLIMRA_Log::setLogFile(dir.file("kiosk.log")); }
+    ~FactoryDefaultsTest() override { GLIMRA_Log::resetForTesting(); }
+    std::string log() const { return readFile(dir.file("kiosk.log")); }
+};
+
+TEST_F(FactoryDefaultsTest, AReadableFileBecomesTheRegistrationDomain) {
+    writeFile(
+        dir.file("FactoryDefault.plist"),
+        plistToXml(Value(Dictionary{{"liveScreenCountValue", 4}, {"prefShowLegalese", true}})));
+    EXPECT_TRUE(AppController::setupFactoryDefaults(settings, dir.file("FactoryDefault.plist")));
+    EXPECT_EQ(settings.integerForKey(key::liveScreenCountValue), 4);
+    EXPECT_TRUE(settings.boolForKey(key::prefShowLegalese));
+    EXPECT_TRUE(settings.userDomain().empty());
+    settings.setInteger(key::liveScreenCountValue, 9);
+    EXPECT_EQ(settings.integerForKey(key::liveScreenCountValue), 9);
+    const std::string text = log();
+    EXPECT_NE(text.find("userDefaultsValuesPath = [" + dir.file("FactoryDefault.plist") + "]"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("About to register factory default dictionary:"), std::string::npos);
+    EXPECT_NE(text.find("liveScreenCountValue"), std::string::npos);
+}
+
+TEST_F(FactoryDefaultsTest, AMissingOrBrokenFileRegistersNothing) {
+    settings.registerDefaults(Dictionary{{"prefShowLegalese", true}});
+    EXPECT_FALSE(AppController::setupFactoryDefaults(settings, dir.file("absent.plist")));
+    EXPECT_TRUE(settings.registeredDefaults().empty());
+    EXPECT_FALSE(settings.boolForKey(key::prefShowLegalese));
+    EXPECT_NE(log().find("userDefaultsValuesDict == NIL!!!!"), std::string::npos);
+
+    writeFile(dir.file("broken.plist"), "<plist><dict><key>a</key>");
+    EXPECT_FALSE(AppController::setupFactoryDefaults(settings, dir.file("broken.plist")));
+    writeFile(dir.file("array.plist"), plistToXml(Value(Array{Value(1)})));
+    EXPECT_FALSE(AppController::setupFactoryDefaults(settings, dir.file("array.plist")));
+    EXPECT_TRUE(settings.registeredDefaults().empty());
+}
+
+TEST_F(FactoryDefaultsTest, TheInstalledFactoryDefaultsAreADictionary) {
+    const std::string path = std::string(KLIK_SOURCE_DIR) + "/resources/FactoryDefault.plist";
+    if (readFile(path).empty()) GTEST_SKIP() << "no factory defaults file yet";
+    ASSERT_TRUE(AppController::setupFactoryDefaults(settings, path));
+    EXPECT_FALSE(settings.registeredDefaults().empty());
+}
+
+}  // namespace
+}  // namespace klik::test

@@ -1,0 +1,161 @@
+// Sessions started by the kiosk web page, and each way such a start is
+// refused.
+
+#include <filesystem>
+
+#include "ControllerFixture.h"
+
+namespace klik::test {
+namespace {
+
+class WebStartTest : public ControllerFixture {
+  protected:
+    WebStartTest() : errors(watch(kNotifictionPhotoSessionError)) {
+        controller->startOver();
+        ui.clear();
+    }
+    void videoWithOverlayMovies() {
+        useVideo();
+        settings.setBool(key::prefDoOverlayMovie, true);
+        settings.setString(key::prefOverlayMoviesPath, dir.file("movies"));
+        std::filesystem::create_directories(dir.file("movies"));
+    }
+    // The one error posted, after the main loop delivered it.
+    const Notification& onlyError() {
+        loop.runPending();
+        EXPECT_EQ(errors.size(), 1u);
+        static const Notification none;
+        return errors.empty() ? none : errors.front();
+    }
+    std::vector<Notification>& errors;
+};
+
+TEST_F(WebStartTest, ACameraSessionStartsAtScreen3WithTheGuestsAddress) {
+    web.info = Dictionary{{"email", "guest@example.com"}, {"sittingid", "7"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(screen(), 3u);
+    EXPECT_EQ(ui.screens, (std::vector<std::uint32_t>{3}));
+    EXPECT_EQ(controller->emails(), (std::vector<std::string>{"guest@example.com"}));
+    EXPECT_EQ(web.orderOuts, 1);
+    loop.runPending();
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(WebStartTest, TheStartNotificationStartsTheSession) {
+    web.info = Dictionary{{"email", "guest@example.com"}};
+    center.post(kNotifictionStartPhotoSession);
+    EXPECT_EQ(screen(), 3u);
+}
+
+TEST_F(WebStartTest, NoAddressIsRefusedWithoutUserInfo) {
+    web.info = Dictionary{{"sittingid", "7"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(screen(), 1u);
+    EXPECT_TRUE(errors.empty());  // posted through the main loop
+    const Notification& n = onlyError();
+    EXPECT_FALSE(n.userInfo.has_value());
+    EXPECT_EQ(n.sender(), controller.get());
+    EXPECT_TRUE(controller->emails().empty());
+
+    errors.clear();
+    web.info.reset();
+    controller->startPhotoSession();
+    EXPECT_FALSE(onlyError().userInfo.has_value());
+    EXPECT_EQ(screen(), 1u);
+}
+
+TEST_F(WebStartTest, NoCameraIsRefusedWithoutUserInfo) {
+    camera.connected = false;
+    web.info = Dictionary{{"email", "guest@example.com"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(screen(), 1u);
+    EXPECT_FALSE(onlyError().userInfo.has_value());
+    EXPECT_EQ(web.orderOuts, 0);
+    // The address was taken before the refusal.
+    EXPECT_EQ(controller->emails(), (std::vector<std::string>{"guest@example.com"}));
+}
+
+TEST_F(WebStartTest, AClipStillBeingComposedIsRefusedWithItsMessage) {
+    useVideo();
+    gIsProcessingVideo = true;
+    web.info = Dictionary{{"email", "guest@example.com"}};
+    controller->startPhotoSession();
+    gIsProcessingVideo = false;
+    EXPECT_EQ(screen(), 1u);
+    const Notification& n = onlyError();
+    ASSERT_TRUE(n.userInfo.has_value());
+    EXPECT_EQ(n.info("msg"), Value("Still Processing Previous Video..."));
+}
+
+TEST_F(WebStartTest, VideoWithoutOverlayMoviesNeedsNoCamera) {
+    useVideo();
+    camera.connected = false;
+    web.info = Dictionary{{"email", "guest@example.com"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(screen(), 3u);
+}
+
+TEST_F(WebStartTest, AMissingPromptCompanionIsRefused) {
+    videoWithOverlayMovies();
+    writeFile(dir.file("movies/clip1.mov"), "movie");
+    web.info = Dictionary{{"email", "guest@example.com"}, {"video", "clip1"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(screen(), 1u);
+    EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."));
+    EXPECT_FALSE(settings.stringForKey(key::prefMoviePath).has_value());
+}
+
+TEST_F(WebStartTest, AMissingMovieOrVideoEntryIsRefused) {
+    videoWithOverlayMovies();
+    writeFile(dir.file("movies/clip1WithPrompt.mov"), "movie");
+    web.info = Dictionary{{"email", "guest@example.com"}, {"video", "clip1"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."));
+    errors.clear();
+    web.info = Dictionary{{"email", "guest@example.com"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."));
+    EXPECT_EQ(screen(), 1u);
+}
+
+TEST_F(WebStartTest, BothMoviesFoundStoresThePromptMovie) {
+    videoWithOverlayMovies();
+    writeFile(dir.file("movies/clip1.m4v"), "movie");
+    writeFile(dir.file("movies/clip1WithPrompt.mp4"), "movie");
+    web.info = Dictionary{{"email", "guest@example.com"}, {"video", "clip1.m4v"}};
+    // "clip1.m4v" as the base name finds no movie; the bare name does.
+    controller->startPhotoSession();
+    loop.runPending();
+    ASSERT_EQ(errors.size(), 1u);
+    errors.clear();
+    web.info = Dictionary{{"email", "guest@example.com"}, {"video", "clip1"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(screen(), 3u);
+    EXPECT_EQ(settings.stringForKey(key::prefMoviePath), dir.file("movies/clip1WithPrompt.mp4"));
+    loop.runPending();
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(WebStartTest, AMovieNameCannotLeaveTheMoviesFolder) {
+    videoWithOverlayMovies();
+    writeFile(dir.file("outside.mov"), "movie");
+    writeFile(dir.file("outsideWithPrompt.mov"), "movie");
+    web.info = Dictionary{{"email", "guest@example.com"}, {"video", "../outside"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."));
+    EXPECT_EQ(screen(), 1u);
+}
+
+TEST_F(WebStartTest, MovieLookupTriesTheThreeExtensionsInOrder) {
+    EXPECT_EQ(AppController::getMovieWithBaseName(dir.file("m")), "");
+    writeFile(dir.file("m.mp4"), "x");
+    EXPECT_EQ(AppController::getMovieWithBaseName(dir.file("m")), dir.file("m.mp4"));
+    writeFile(dir.file("m.mov"), "x");
+    EXPECT_EQ(AppController::getMovieWithBaseName(dir.file("m")), dir.file("m.mov"));
+    std::filesystem::create_directories(dir.file("d.m4v"));
+    EXPECT_EQ(AppController::getMovieWithBaseName(dir.file("d")), "");
+    EXPECT_EQ(AppController::getMovieWithBaseName(""), "");
+}
+
+}  // namespace
+}  // namespace klik::test
