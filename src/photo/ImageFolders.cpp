@@ -1,0 +1,229 @@
+#include "photo/ImageFolders.h"
+
+#include <mutex>
+
+#include "foundation/FixedPaths.h"
+#include "log/Log.h"
+#include "photo/DayFolder.h"
+#include "photo/FileNames.h"
+#include "photo/FileOps.h"
+#include "photo/MyAliasKit.h"
+#include "util/FilePermissions.h"
+
+namespace klik {
+
+namespace {
+
+std::mutex gFolderMutex;
+std::string gScratch, gMain, gUpload;
+
+std::string get(const std::string& s) {
+    std::lock_guard lock(gFolderMutex);
+    return s;
+}
+void put(std::string& s, const std::string& v) {
+    std::lock_guard lock(gFolderMutex);
+    s = v;
+}
+
+Dictionary param(const char* name, const char* alias, const char* valid) {
+    return Dictionary{{"prefFolderNameKey", Value(name)},
+                      {"prefFolderAliasDataKey", Value(alias)},
+                      {"prefFolderNameIsValidKey", Value(valid)}};
+}
+
+bool moveLogged(const std::string& from, const std::string& toFolder) {
+    const std::string dest = joinPath(toFolder, lastPathComponent(from));
+    GLIMRA_Log::debug("The NEW Destination Path is: [" + dest + "]");
+    std::string error;
+    if (moveItemNoReplace(from, dest, &error)) {
+        GLIMRA_Log::debug("didMove to path: [" + dest + "]");
+        return true;
+    }
+    GLIMRA_Log::debug("UNABLE to Move the item..");
+    GLIMRA_Log::debug("Error in Moving the item: [" + error + "]");
+    return false;
+}
+
+std::string pathOfUrlOrPath(const std::string& s) {
+    if (s.rfind("file://", 0) != 0) return s;
+    std::string p = s.substr(7);
+    if (p.rfind("localhost/", 0) == 0) p = p.substr(9);
+    std::string out;
+    for (size_t i = 0; i < p.size(); ++i) {
+        if (p[i] == '%' && i + 2 < p.size()) {
+            out += static_cast<char>(std::strtol(p.substr(i + 1, 2).c_str(), nullptr, 16));
+            i += 2;
+        } else {
+            out += p[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string _gScratchFolder() {
+    return get(gScratch);
+}
+std::string _gMainImagesFolder() {
+    return get(gMain);
+}
+std::string _gForUploadFolder() {
+    return get(gUpload);
+}
+void set_gScratchFolder(const std::string& p) {
+    put(gScratch, p);
+}
+void set_gMainImagesFolder(const std::string& p) {
+    put(gMain, p);
+}
+void set_gForUploadFolder(const std::string& p) {
+    put(gUpload, p);
+}
+
+Dictionary mainImagesFolderParam() {
+    return param("mainImagesFolder", "prefMainImagesFolderAliasData",
+                 "prefMainImagesFolderIsValid");
+}
+Dictionary forUploadFolderParam() {
+    return param("forUploadFolder", "prefForUploadFolderAliasData", "prefForUploadFolderIsValid");
+}
+Dictionary slideShowFolderParam() {
+    return param("prefForSlideShowFolder", "prefForSlideShowFolderAliasData",
+                 "prefForSlideShowFolderIsValid");
+}
+
+void initFolderGlobalsAtLaunch(Settings& s) {
+    auto pick = [&](const char* key, const char* def) {
+        auto v = s.stringForKey(key);
+        std::string path = (v && !v->empty()) ? *v : fixedPath(def);
+        s.setString(key, path);
+        return path;
+    };
+    set_gScratchFolder(pick("scratchFolder", "/CameraScratchFolder"));
+    set_gMainImagesFolder(pick("mainImagesFolder", "/KlikKioskMainImagesFolder"));
+    set_gForUploadFolder(pick("forUploadFolder", "/KlikKioskUploadFolder"));
+    const std::string scratch = _gScratchFolder();
+    if (!isDirectory(scratch)) {
+        std::string error;
+        if (!createFolderWithIntermediates(scratch, 0777, &error))
+            GLIMRA_Log::debug(stringWithFormat("2010-11-19orlo Failed to create folder[%s] = %s",
+                                               scratch.c_str(), error.c_str()));
+    }
+}
+
+bool validateFolderPrefWithParam(const Dictionary& p, Settings& s) {
+    GLIMRA_Log::debug("Inside validateFolderPrefWithParam withParameter = " +
+                      Value(p).description());
+    const std::string nameKey = findString(p, "prefFolderNameKey").value_or("");
+    const std::string aliasKey = findString(p, "prefFolderAliasDataKey").value_or("");
+    const std::string validKey = findString(p, "prefFolderNameIsValidKey").value_or("");
+    auto path = s.stringForKey(nameKey);
+    if (!path || path->empty()) return false;
+    if (isDirectory(*path)) {
+        s.setBool(validKey, true);
+        return true;
+    }
+    auto alias = s.dataForKey(aliasKey);
+    std::string resolved;
+    std::optional<Data> fresh;
+    if (!alias || !MyAliasKit::resolveAliasFromData(*alias, resolved, &fresh)) {
+        s.setBool(validKey, false);
+        return false;
+    }
+    s.setBool(validKey, true);
+    s.setString(nameKey, resolved);
+    if (fresh) s.setObject(aliasKey, Value(std::move(*fresh)));
+    return true;
+}
+
+bool validateAllFolders(Settings& s) {
+    const bool main = validateFolderPrefWithParam(mainImagesFolderParam(), s);
+    const bool upload = validateFolderPrefWithParam(forUploadFolderParam(), s);
+    bool slides = true;
+    if (s.boolForKey("prefDoSaveToSlideShowFolder"))
+        slides = validateFolderPrefWithParam(slideShowFolderParam(), s);
+    const bool ok = main && upload && slides;
+    if (!ok)
+        GLIMRA_Log::debug(stringWithFormat("Inside %s => %s...One or More Folders Missing.....",
+                                           "AppController", "validateAllFolders"));
+    return ok;
+}
+
+void storeChosenFolder(const Dictionary& p, const std::string& path, Settings& s) {
+    const std::string nameKey = findString(p, "prefFolderNameKey").value_or("");
+    s.setString(nameKey, path);
+    s.setBool(findString(p, "prefFolderNameIsValidKey").value_or(""), true);
+    MyAliasKit::savePath(path, findString(p, "prefFolderAliasDataKey").value_or(""), s);
+    const std::string k = lowercased(nameKey);
+    if (k == "mainimagesfolder") {
+        set_gMainImagesFolder(path);
+        GLIMRA_Log::debug("2011-02-09orlo Just changed folderPathKey = [" + nameKey + "]");
+    } else if (k == "foruploadfolder") {
+        set_gForUploadFolder(path);
+        GLIMRA_Log::debug("2011-02-09orlo Just changed folderPathKey = [" + nameKey + "]");
+    } else if (k == "prefforslideshowfolder") {
+        GLIMRA_Log::debug("2011-02-09orlo Just changed folderPathKey = [" + nameKey + "]");
+    }
+}
+
+bool moveSourceItemToMainImagesFolder(const std::string& path, Date now) {
+    const std::string today = computeCurrentDayFolderString(now);
+    const std::string main = _gMainImagesFolder();
+    const std::string folder = joinPath(main, today);
+    GLIMRA_Log::debug("todaysDate = [ " + today + "]");
+    GLIMRA_Log::debug("newMainImagPath = [ " + main + "]");
+    GLIMRA_Log::debug("todaysImagesFolder = [ " + folder + "]");
+    std::string error;
+    bool created = false;
+    if (!createFolderWithIntermediates(folder, 0777, &error, &created)) {
+        GLIMRA_Log::debug("FOUND ERROR while trying to create todya's folder???:\n" + error);
+        return false;
+    }
+    if (created) GLIMRA_Log::debug("DidCreate folder: [" + folder + "]");
+    const bool moved = moveLogged(path, folder);
+    std::string base, ext;
+    splitExtension(path, base, ext);
+    const std::string mov = base + ".mov";
+    if (mov != path && isReadableFile(mov)) {
+        GLIMRA_Log::debug("2010-11-19orlo Trying to move the corresponding movie file...");
+        moveLogged(mov, folder);
+    }
+    const std::string muxed = base + "_muxed.mov";
+    if (isReadableFile(muxed)) {
+        GLIMRA_Log::debug("2010-11-19orlo Trying to move the corresponding MUXED movie file...");
+        moveLogged(muxed, folder);
+    }
+    return moved;
+}
+
+bool duplicateFile(const std::string& source, const std::string& directory, std::string* error) {
+    const std::string src = pathOfUrlOrPath(source);
+    const std::string dir = pathOfUrlOrPath(directory);
+    if (src.empty() || dir.empty()) {
+        if (error) *error = "NSURLErrorDomain 518";
+        return false;
+    }
+    const std::string dest = joinPath(dir, lastPathComponent(src));
+    std::string why;
+    if (copyFileNoReplace(src, dest, &why)) {
+        GLIMRA_Log::debug("2011-03-13orlo - copyItemAtPath SUCCESS!!");
+        return true;
+    }
+    GLIMRA_Log::debug("2011-03-13orlo - duplicateFile -> Unable to copyItemAtPath[" + src +
+                      "] toPath[" + dest + "]");
+    GLIMRA_Log::debug("2011-03-13orlo - copyItemAtPath returned error = " + why);
+    if (error) *error = why;
+    return false;
+}
+
+bool duplicateFileLogging(const std::string& source, const std::string& directory, bool logErrors) {
+    std::string error;
+    if (duplicateFile(source, directory, &error)) return true;
+    if (logErrors)
+        GLIMRA_Log::debug("Error writing " + source + " to " + directory + " (" + error + ")");
+    return false;
+}
+
+}  // namespace klik

@@ -1,0 +1,280 @@
+#include "photo/MyAliasKit.h"
+
+#include <dirent.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <climits>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "foundation/PropertyList.h"
+#include "log/Log.h"
+#include "photo/FileNames.h"
+#include "photo/FileOps.h"
+
+extern char** environ;
+
+namespace klik {
+
+namespace {
+
+std::mutex gFstabMutex;
+std::string gFstabPath = "/etc/fstab";
+
+// mountinfo escapes blanks and backslashes as octal.
+std::string unescapeMount(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size()) {
+            const std::string oct = s.substr(i + 1, 3);
+            char* end = nullptr;
+            long v = std::strtol(oct.c_str(), &end, 8);
+            if (end && *end == '\0' && oct.size() == 3) {
+                out += static_cast<char>(v);
+                i += 3;
+                continue;
+            }
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+const MountEntry* mountFor(const std::vector<MountEntry>& mounts, const std::string& path) {
+    const MountEntry* best = nullptr;
+    for (const auto& m : mounts) {
+        const bool under =
+            path == m.mountPoint || m.mountPoint == "/" || path.rfind(m.mountPoint + "/", 0) == 0;
+        if (under && (!best || m.mountPoint.size() >= best->mountPoint.size())) best = &m;
+    }
+    return best;
+}
+
+std::string realPath(const std::string& p) {
+    char buf[PATH_MAX];
+    return ::realpath(p.c_str(), buf) ? std::string(buf) : std::string();
+}
+
+bool inodeOf(const std::string& p, std::int64_t& dev, std::int64_t& ino) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) return false;
+    dev = static_cast<std::int64_t>(st.st_dev);
+    ino = static_cast<std::int64_t>(st.st_ino);
+    return true;
+}
+
+// Looks for a folder with inode `ino` on device `dev`: first beside where it
+// was, then breadth-first under `top`, visiting a bounded number of folders.
+std::string findByInode(const std::string& top, const std::string& oldPath, std::int64_t dev,
+                        std::int64_t ino) {
+    std::deque<std::pair<std::string, int>> queue;
+    const std::string parent = oldPath.substr(0, oldPath.rfind('/'));
+    if (!parent.empty() && isDirectory(parent)) queue.emplace_back(parent, 0);
+    queue.emplace_back(top, 0);
+    size_t visited = 0;
+    while (!queue.empty() && visited < 20000) {
+        auto [dir, depth] = queue.front();
+        queue.pop_front();
+        ++visited;
+        DIR* d = ::opendir(dir.c_str());
+        if (!d) continue;
+        while (dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..") continue;
+            const std::string p = joinPath(dir, name);
+            struct stat st {};
+            if (::lstat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+            if (static_cast<std::int64_t>(st.st_dev) != dev) continue;
+            if (static_cast<std::int64_t>(st.st_ino) == ino) {
+                ::closedir(d);
+                return p;
+            }
+            if (depth < 8) queue.emplace_back(p, depth + 1);
+        }
+        ::closedir(d);
+    }
+    return {};
+}
+
+// Mount points that fstab gives for `source` (or for `mountPoint`).
+std::vector<std::string> fstabMountPoints(const std::string& source,
+                                          const std::string& mountPoint) {
+    std::string path;
+    {
+        std::lock_guard lock(gFstabMutex);
+        path = gFstabPath;
+    }
+    std::vector<std::string> out;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream ls(line);
+        std::string src, mp;
+        if (!(ls >> src >> mp)) continue;
+        src = unescapeMount(src);
+        mp = unescapeMount(mp);
+        if ((!source.empty() && src == source) || (!mountPoint.empty() && mp == mountPoint))
+            out.push_back(mp);
+    }
+    return out;
+}
+
+bool runMount(const std::string& mountPoint) {
+    GLIMRA_Log::debug("MyAliasKit: trying to mount [" + mountPoint + "]");
+    std::string fstab;
+    {
+        std::lock_guard lock(gFstabMutex);
+        fstab = gFstabPath;
+    }
+    pid_t pid = 0;
+    const char* argv[] = {"mount", "-T", fstab.c_str(), mountPoint.c_str(), nullptr};
+    if (::posix_spawnp(&pid, "mount", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+        return false;
+    int status = 0;
+    if (::waitpid(pid, &status, 0) < 0) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string str(const Dictionary& d, const char* k) {
+    return findString(d, k).value_or("");
+}
+std::int64_t num(const Dictionary& d, const char* k) {
+    const Value* v = find(d, k);
+    return v ? v->integerValue() : -1;
+}
+
+bool resolveOnce(const Dictionary& r, std::string& out) {
+    const std::string path = str(r, "path");
+    const std::int64_t dev = num(r, "device"), ino = num(r, "inode");
+    std::int64_t d2 = 0, i2 = 0;
+    if (isDirectory(path) && inodeOf(path, d2, i2) && (i2 == ino || d2 != dev)) {
+        // The same folder, or a folder at the same place on another volume
+        // (a remount gives new numbers): the path is good.
+        out = path;
+        return true;
+    }
+    const auto mounts = MyAliasKit::currentMounts();
+    const std::string source = str(r, "mountSource");
+    const std::string inMount = str(r, "pathInMount");
+    const std::string fsType = str(r, "fsType");
+    for (const auto& m : mounts) {
+        if (source.empty() || m.source != source || m.fsType != fsType) continue;
+        std::string candidate = m.mountPoint;
+        std::string rel = inMount;
+        if (rel.rfind(m.root, 0) == 0 && m.root != "/") rel = rel.substr(m.root.size());
+        candidate = joinPath(candidate, rel);
+        if (isDirectory(candidate)) {
+            out = candidate;
+            return true;
+        }
+    }
+    // Renamed or moved on the same file system.
+    const MountEntry* m = mountFor(mounts, str(r, "mountPoint"));
+    const std::string top = m ? m->mountPoint : "/";
+    std::int64_t topDev = 0, topIno = 0;
+    if (inodeOf(top, topDev, topIno) && topDev == dev) {
+        const std::string found = findByInode(top, path, dev, ino);
+        if (!found.empty()) {
+            out = found;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void MyAliasKit::setFstabPath(const std::string& path) {
+    std::lock_guard lock(gFstabMutex);
+    gFstabPath = path;
+}
+
+std::vector<MountEntry> MyAliasKit::currentMounts() {
+    std::vector<MountEntry> out;
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream ls(line);
+        std::string id, parent, devno, root, mp, opts, field;
+        if (!(ls >> id >> parent >> devno >> root >> mp >> opts)) continue;
+        while (ls >> field && field != "-") {
+        }
+        MountEntry e;
+        e.root = unescapeMount(root);
+        e.mountPoint = unescapeMount(mp);
+        if (!(ls >> e.fsType >> e.source)) continue;
+        e.source = unescapeMount(e.source);
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
+std::optional<Data> MyAliasKit::aliasDataForPath(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    const std::string real = realPath(path);
+    std::int64_t dev = 0, ino = 0;
+    if (real.empty() || !inodeOf(real, dev, ino)) return std::nullopt;
+    Dictionary r;
+    r["path"] = real;
+    r["device"] = Value(static_cast<long long>(dev));
+    r["inode"] = Value(static_cast<long long>(ino));
+    const auto mounts = currentMounts();
+    if (const MountEntry* m = mountFor(mounts, real)) {
+        r["mountPoint"] = m->mountPoint;
+        r["mountSource"] = m->source;
+        r["fsType"] = m->fsType;
+        std::string rel = m->mountPoint == "/" ? real : real.substr(m->mountPoint.size());
+        if (rel.empty()) rel.push_back('/');
+        std::string inMount = m->root;
+        if (inMount == "/") inMount.clear();
+        inMount.append(rel);
+        r["pathInMount"] = inMount;
+    }
+    const std::string xml = plistToXml(Value(std::move(r)));
+    return Data(xml.begin(), xml.end());
+}
+
+bool MyAliasKit::resolveAliasFromData(const Data& alias, std::string& resolvedPath,
+                                      std::optional<Data>* changedData) {
+    PlistResult p = plistFromBytes(std::string(alias.begin(), alias.end()));
+    if (!p.value || !p.value->dictionary()) {
+        GLIMRA_Log::debug("MyAliasKit: folder reference is not readable: " + p.error);
+        return false;
+    }
+    const Dictionary& r = *p.value->dictionary();
+    std::string out;
+    bool ok = resolveOnce(r, out);
+    if (!ok) {
+        for (const auto& mp : fstabMountPoints(str(r, "mountSource"), str(r, "mountPoint"))) {
+            if (runMount(mp) && resolveOnce(r, out)) {
+                ok = true;
+                break;
+            }
+        }
+    }
+    if (!ok) return false;
+    resolvedPath = out;
+    if (changedData && out != str(r, "path")) *changedData = aliasDataForPath(out);
+    return true;
+}
+
+bool MyAliasKit::savePath(const std::string& path, const std::string& key, Settings& settings) {
+    GLIMRA_Log::debug(stringWithFormat("Inside %s => %s...withPath=[%s] forKey=[%s]", "MyAliasKit",
+                                       "savePath:forKey:", path.c_str(), key.c_str()));
+    auto data = aliasDataForPath(path);
+    if (!data) {
+        GLIMRA_Log::debug(
+            stringWithFormat("Inside %s => %s... aliasDataForPath returned NIL?????? ",
+                             "MyAliasKit", "savePath:forKey:"));
+        return false;
+    }
+    return settings.setObject(key, Value(std::move(*data)));
+}
+
+}  // namespace klik

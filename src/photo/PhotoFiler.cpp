@@ -1,0 +1,221 @@
+#include "photo/PhotoFiler.h"
+
+#include <algorithm>
+
+#include "foundation/DateFormat.h"
+#include "foundation/FixedPaths.h"
+#include "foundation/PropertyList.h"
+#include "log/Log.h"
+#include "photo/DayFolder.h"
+#include "photo/FileNames.h"
+#include "photo/FileOps.h"
+#include "photo/GLIMRA_XMLinEXIF.h"
+#include "photo/ImageCodec.h"
+#include "photo/ImageFolders.h"
+#include "photo/JpegSquare.h"
+#include "util/GLIMRA_NetStuff.h"
+
+namespace klik {
+
+PhotoFiler::PhotoFiler(Settings& settings, PhotoFilingHost& host, AddressSource hardwareAddress,
+                       Clock now)
+    : settings_(settings),
+      host_(host),
+      hardwareAddress_(hardwareAddress ? std::move(hardwareAddress)
+                                       : AddressSource(&GLIMRA_NetStuff::primaryHardwareAddress)),
+      now_(now ? std::move(now) : Clock([] { return std::chrono::system_clock::now(); })) {}
+
+std::string PhotoFiler::scratchBaseName(const std::string& barcode) const {
+    std::string base = sanitizedFileNameComponent(barcode);
+    if (base.empty()) base = stringWithUTSFormat("yyyyMMddHHmmss", now_());
+    return base;
+}
+
+Data PhotoFiler::squareImageData(const Data& photo) {
+    std::string error;
+    auto square = centredSquareJpeg(photo, 90, nullptr, &error);
+    if (!square) {
+        GLIMRA_Log::debug("squareImageData: no square could be made (" + error +
+                          "); using the photo unchanged");
+        return photo;
+    }
+    const std::string tmp = fixedPath("/tmp/squareimage.jpg");
+    // A failed copy is ignored, as it is only a convenience copy.
+    writeFileAtomically(std::string(square->begin(), square->end()), tmp);
+    return *square;
+}
+
+Dictionary PhotoFiler::sessionDictionary(const PhotoSession& s) const {
+    Dictionary d;
+    if (!s.emails.empty()) {
+        Array a;
+        for (const auto& e : s.emails) a.emplace_back(e);
+        d["VZ_emailsForUpload"] = std::move(a);
+    }
+    d["VZ_kioskStation"] = settings_.stringForKey("prefKioskStationName").value_or("");
+    d["uploadInfo"] = Dictionary{{"f", Value("pt5")}};
+    if (settings_.boolForKey("prefDoOverlayMovie")) {
+        if (!s.overlayFileName.empty()) d["VZ_overlayPath"] = s.overlayFileName;
+        auto muxed = settings_.stringForKey("VZ_muxedMovieName");
+        if (muxed && muxed->size() > 1) d["VZ_muxedMovieName"] = *muxed;
+    }
+    return d;
+}
+
+bool PhotoFiler::embedObjects(const Value& payload, const Data& jpeg, const std::string& path,
+                              std::string* error) {
+    if (jpeg.empty() || path.empty()) return false;
+    auto tagged = GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(payload, jpeg);
+    if (!tagged) {
+        if (error) *error = "the payload could not be embedded";
+        return false;
+    }
+    const std::string why = writeFileAtomically(std::string(tagged->begin(), tagged->end()), path);
+    if (!why.empty() && error) *error = why;
+    return why.empty();
+}
+
+bool PhotoFiler::embedEmailsInJPEGData(const Data& jpeg, const std::string& path,
+                                       const PhotoSession& s) {
+    Array mails;
+    for (const auto& e : s.emails) mails.emplace_back(e);
+    GLIMRA_Log::debug("2014-11-13orlo [self emails] = " + Value(mails).description());
+    const Dictionary dict = sessionDictionary(s);
+    writePlistAtomically(Value(dict), fixedPath("/sittingInfoFromCamera.txt"));
+    return embedObjects(Value(dict), jpeg, path);
+}
+
+bool PhotoFiler::doSendDummyKlikDistributedNotification(const Dictionary& entries) {
+    Dictionary info = entries;
+    info["status"] = "Job processed by Klik-Processor";
+    info["senderApp"] = "KlikVideoWall.app";
+    GLIMRA_Log::debug("Dictionary=" + Value(info).description());
+    return host_.announce("KlikSlideShowNotification", "testdictionary", info);
+}
+
+FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::string& cameraFileName,
+                                             const PhotoSession& s) {
+    FilingResult result;
+    const Data square = squareImageData(photo);
+    std::string camBase, camExt;
+    splitExtension(lastPathComponent(cameraFileName), camBase, camExt);
+    const std::string base = scratchBaseName(s.barcodeValue);
+    GLIMRA_Log::debug("saving camera image  \"" + cameraFileName + "\" to \"" +
+                      joinPath("/tmp", base + "." + lowercased(camExt)) + "\"");
+    if (s.screenNumber != 6)
+        GLIMRA_Log::debug(stringWithFormat(
+            "Single Monitor Mode:  %s => we appear to have timed out (screen number = %d)",
+            "postProcessNewPhoto:", s.screenNumber));
+    const std::string scratch = joinPath(_gScratchFolder(), base + ".jpg");
+    result.scratchPath = scratch;
+    GLIMRA_Log::debug("writing file to " + scratch);
+    if (!embedEmailsInJPEGData(square, scratch, s)) {
+        GLIMRA_Log::debug("COULD NOT File at path: [" + scratch + "] due to \"\"");
+        return result;
+    }
+    result.tagged = true;
+    GLIMRA_Log::debug("Wrote File at path: [" + scratch + "]");
+    auto back = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(scratch);
+    GLIMRA_Log::debug("property list from new image:\n" +
+                      (back ? back->description() : std::string("(null)")));
+    doPostProcessImageForPath(scratch, &result);
+    return result;
+}
+
+bool PhotoFiler::doPostProcessImageForPath(const std::string& scratchPath, FilingResult* out) {
+    FilingResult local;
+    FilingResult& r = out ? *out : local;
+    if (!validateAllFolders(settings_)) {
+        GLIMRA_Log::debug("2011-02-09orlo startup found INVALID folders....");
+        host_.runFilingAlert("WARNING! - UNABLE To FIND/Mount all the Needed Folders!!!!",
+                             "Please Make sure the server is up and running.\nOR\nRe-select the "
+                             "Folders - PLEASE CALL Ardvane TechSupport...",
+                             {"Open Prefs..."});
+        host_.openPreferencesAfterDelay(0.5);
+        return false;
+    }
+    const std::string today = calendarDayFolderString(now_());
+    const std::string main = _gMainImagesFolder();
+    const std::string folder = joinPath(main, today);
+    GLIMRA_Log::debug("todaysDate = [ " + today + "]");
+    GLIMRA_Log::debug("newMainImagPath = [ " + main + "]");
+    GLIMRA_Log::debug("todaysImagesFolder = [ " + folder + "]");
+    std::string error;
+    if (!createFolderWithIntermediates(folder, 0777, &error)) {
+        GLIMRA_Log::debug("FOUND ERROR while trying to create todya's folder???:\n" + error);
+        host_.runFilingAlert("WARNING! - UNABLE to Create Today's Folder!!!!",
+                             "Please Check this Folder:\n[" + folder + "]\nError:\n" + error,
+                             {"OK"});
+        return false;
+    }
+
+    std::string base, ext;
+    splitExtension(lastPathComponent(scratchPath), base, ext);
+    std::string mark = hardwareAddress_().value_or("");
+    mark.erase(std::remove(mark.begin(), mark.end(), ':'), mark.end());
+    if (mark.empty()) {
+        GLIMRA_Log::debug("no primary hardware address; station mark 000000000000");
+        mark = "000000000000";
+    }
+    // The first free n; a name taken between the check and the move (a
+    // second kiosk filing into the same folder) moves on to the next n.
+    StillNames names = uniqueStillNames(folder, base, mark, ext);
+    bool moved = false;
+    for (int tries = 0; tries < 1000; ++tries) {
+        GLIMRA_Log::debug("The NEW Destination Path is: [" + names.storedPath + "]");
+        error.clear();
+        if (moveItemNoReplace(scratchPath, names.storedPath, &error)) {
+            moved = true;
+            break;
+        }
+        if (!isReadableFile(names.storedPath)) break;
+        names = uniqueStillNames(folder, base, mark, ext, names.n + 1);
+    }
+    if (moved) {
+        r.filed = true;
+        r.filedPath = names.storedPath;
+        GLIMRA_Log::debug("didMove to path: [" + names.storedPath + "]");
+        doSendDummyKlikDistributedNotification(Dictionary{{"newitem", Value(names.storedPath)}});
+    } else {
+        GLIMRA_Log::debug("UNABLE to Move the item..");
+        GLIMRA_Log::debug("Error in Moving the item: [" + error + "]");
+        host_.runFilingAlert("WARNING! - UNABLE to Move PHOTO Into Main Images Folder!!!!",
+                             "Please Check:\n[" + names.storedPath + "]\nError:\n" + error, {"OK"});
+    }
+
+    const std::string uploadFolder = settings_.boolForKey("prefUseShortPathForWeb")
+                                         ? joinPath(_gForUploadFolder(), lastPathComponent(folder))
+                                         : joinPath(_gForUploadFolder(), folder);
+    const std::string uploadItem = joinPath(uploadFolder, names.uploadName);
+    r.uploadPath = uploadItem;
+    GLIMRA_Log::debug(" the NewFormed forUploadPath = [" + uploadFolder + "]");
+    GLIMRA_Log::debug(" the NewFormed toBeUploadedItemPath = [" + uploadItem + "]");
+    if (!createFolderWithIntermediates(uploadFolder, 0777, &error)) {
+        GLIMRA_Log::debug("Unable to create Directory at: [" + uploadFolder + "]");
+        host_.runFilingAlert("WARNING! - UNABLE to Create/Find Upload Folder!!!!",
+                             "Please Check:\n[" + uploadFolder + "]\nError:\n" + error, {"OK"});
+    }
+
+    // The upload copy is the filed file itself, byte for byte: same pixels,
+    // same EXIF and payload, no further generation of JPEG loss.
+    auto filedBytes = moved ? readFileData(names.storedPath) : std::nullopt;
+    if (!filedBytes || !readJpegInfo(*filedBytes)) {
+        GLIMRA_Log::debug("Inside doPostProcessImageForPath has imageRep = NIL????");
+        return false;
+    }
+    auto plist2 = GLIMRA_XMLinEXIF::propertyListObjectForJpegData(*filedBytes);
+    GLIMRA_Log::debug("plist2 is [" + (plist2 ? plist2->description() : std::string("(null)")) +
+                      "]");
+    const std::string why =
+        writeFileAtomically(std::string(filedBytes->begin(), filedBytes->end()), uploadItem);
+    if (why.empty()) {
+        r.uploadWritten = true;
+        GLIMRA_Log::debug("Success in writing to resized file1... to path [" + uploadItem + "]");
+    } else {
+        GLIMRA_Log::debug("WHAT??????? Did NOT write to the resized file???? (" + why + ")");
+    }
+    GLIMRA_Log::debug("2009-11-20orlo Done with [self doPostProcessImageForPath]...");
+    return r.uploadWritten;
+}
+
+}  // namespace klik

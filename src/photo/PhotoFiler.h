@@ -1,0 +1,80 @@
+#pragma once
+// The filing chain of a kept photo: centred square, session data embedded
+// in the JPEG, written to the scratch folder, moved under a unique name into
+// today's folder of the main images folder, copied to the upload folder,
+// announced to other programs.
+//
+// Runs on the calling thread (the camera's event thread or the main
+// thread); blocks on files and on the host's alerts. One photo at a time.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/Settings.h"
+#include "foundation/Value.h"
+#include "photo/PhotoFilingHost.h"
+
+namespace klik {
+
+struct PhotoSession {
+    std::vector<std::string> emails;
+    std::string barcodeValue;
+    unsigned screenNumber = 6;
+    std::string overlayFileName;  // the overlay movie's file name, when any
+};
+
+struct FilingResult {
+    bool tagged = false;         // the square was tagged and written to scratch
+    bool filed = false;          // moved into today's folder
+    bool uploadWritten = false;  // the upload copy exists
+    std::string scratchPath, filedPath, uploadPath;
+};
+
+class PhotoFiler {
+  public:
+    using AddressSource = std::function<std::optional<std::string>()>;
+    using Clock = std::function<Date()>;
+
+    // `settings` and `host` must outlive the filer. `hardwareAddress` gives
+    // the primary hardware address (GLIMRA_NetStuff by default), `now` the
+    // time (system clock by default).
+    PhotoFiler(Settings& settings, PhotoFilingHost& host, AddressSource hardwareAddress = {},
+               Clock now = {});
+
+    // The whole chain for one photo.
+    FilingResult postProcessNewPhoto(const Data& photo, const std::string& cameraFileName,
+                                     const PhotoSession& session);
+
+    // The centred square at quality 90 with the source's EXIF, also written
+    // to "/tmp/squareimage.jpg"; the data unchanged when no square can be made.
+    Data squareImageData(const Data& photo);
+
+    // The session dictionary for the payload.
+    Dictionary sessionDictionary(const PhotoSession& session) const;
+    // Tags `jpeg` with the session dictionary (also written to
+    // "/sittingInfoFromCamera.txt") and writes it to `path`.
+    bool embedEmailsInJPEGData(const Data& jpeg, const std::string& path,
+                               const PhotoSession& session);
+    bool embedObjects(const Value& payload, const Data& jpeg, const std::string& path,
+                      std::string* error = nullptr);
+
+    // Files the tagged photo at `scratchPath`; returns whether the upload
+    // copy was written. `result` (optional) receives the paths.
+    bool doPostProcessImageForPath(const std::string& scratchPath, FilingResult* result = nullptr);
+
+    bool doSendDummyKlikDistributedNotification(const Dictionary& entries);
+
+    // The scratch file's base name: the barcode made safe for a file name,
+    // else a 14-digit time stamp.
+    std::string scratchBaseName(const std::string& barcode) const;
+
+  private:
+    Settings& settings_;
+    PhotoFilingHost& host_;
+    AddressSource hardwareAddress_;
+    Clock now_;
+};
+
+}  // namespace klik

@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "foundation/DateFormat.h"
+#include "foundation/Settings.h"
+#include "photo/DayFolder.h"
+#include "photo/FileNames.h"
+#include "photo/FileOps.h"
+#include "photo/ImageFolders.h"
+#include "photo/MyAliasKit.h"
+#include "support/TempDir.h"
+
+namespace klik {
+namespace {
+
+Date localTime(const char* iso) {
+    Date d;
+    EXPECT_TRUE(parseIso8601(iso, d)) << iso;
+    return d;
+}
+
+TEST(FileNames, SanitisingKeepsNamesInsideTheirFolder) {
+    EXPECT_EQ(sanitizedFileNameComponent("../../etc/x"), "______etc_x");
+    EXPECT_EQ(sanitizedFileNameComponent("a/b"), "a_b");
+    EXPECT_EQ(sanitizedFileNameComponent(std::string("a\0b\n\x7f", 5)), "a_b__");
+    EXPECT_EQ(sanitizedFileNameComponent(".hidden"), "_hidden");
+    EXPECT_EQ(sanitizedFileNameComponent(".."), "__");
+    EXPECT_EQ(sanitizedFileNameComponent("ABC-123 ü"), "ABC-123 ü");
+    EXPECT_EQ(sanitizedFileNameComponent(""), "");
+    const std::string longName = std::string(199, 'a') + "üü";
+    const std::string cut = sanitizedFileNameComponent(longName);
+    EXPECT_EQ(cut, std::string(199, 'a'));  // never half a character
+}
+
+TEST(FileNames, UniqueNamesFillGapsAndPairWithCompNames) {
+    test::TempDir dir;
+    auto s = uniqueStillNames(dir.path(), "foo", "001122334455", "jpg");
+    EXPECT_EQ(s.storedPath, dir.file("foo_001122334455_001.jpg"));
+    EXPECT_EQ(s.uploadName, "foo_001122334455_comp_001.jpg");
+    test::writeFile(dir.file("foo_001122334455_001.jpg"), "x");
+    s = uniqueStillNames(dir.path(), "foo", "001122334455", "jpg");
+    EXPECT_EQ(s.storedPath, dir.file("foo_001122334455_002.jpg"));
+    EXPECT_EQ(s.uploadName, "foo_001122334455_comp_002.jpg");
+    test::writeFile(dir.file("foo_001122334455_002.jpg"), "x");
+    EXPECT_EQ(uniqueStillNames(dir.path(), "foo", "001122334455", "jpg").n, 3u);
+    ::unlink(dir.file("foo_001122334455_001.jpg").c_str());
+    EXPECT_EQ(uniqueStillNames(dir.path(), "foo", "001122334455", "jpg").n, 1u);  // the gap
+    EXPECT_EQ(stillNamesFor("/d", "b", "m", "jpg", 1234).uploadName, "b_m_comp_1234.jpg");
+}
+
+TEST(DayFolder, ThreeHourShiftAtTheBoundary) {
+    EXPECT_EQ(getTodaysDateAsString(localTime("2011-03-06T02:59:59")), "2011-03-05");
+    EXPECT_EQ(getTodaysDateAsString(localTime("2011-03-06T03:00:00")), "2011-03-06");
+    EXPECT_EQ(computeCurrentDayFolderString(localTime("2011-03-06T02:59:00")), "2011-03-05");
+    EXPECT_EQ(computeCurrentDaysFolderString2(0, 30, localTime("2011-03-06T00:29:00")),
+              "2011-03-05");
+    // Stills use the plain calendar date.
+    EXPECT_EQ(calendarDayFolderString(localTime("2011-03-06T01:00:00")), "2011-03-06");
+    // "yyyy" is the calendar year, not the week-based one.
+    EXPECT_EQ(calendarDayFolderString(localTime("2012-12-31T12:00:00")), "2012-12-31");
+}
+
+TEST(FileOps, CreateMoveCopyNeverReplace) {
+    test::TempDir dir;
+    bool created = false;
+    std::string error;
+    ASSERT_TRUE(createFolderWithIntermediates(dir.file("a/b/c"), 0777, &error, &created));
+    EXPECT_TRUE(created);
+    struct stat st {};
+    ::stat(dir.file("a/b").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0777u);
+    test::writeFile(dir.file("src"), "one");
+    test::writeFile(dir.file("a/taken"), "keep");
+    EXPECT_FALSE(moveItemNoReplace(dir.file("src"), dir.file("a/taken"), &error));
+    EXPECT_EQ(test::readFile(dir.file("a/taken")), "keep");
+    EXPECT_EQ(test::readFile(dir.file("src")), "one");
+    EXPECT_TRUE(moveItemNoReplace(dir.file("src"), dir.file("a/moved"), &error));
+    EXPECT_EQ(test::readFile(dir.file("a/moved")), "one");
+    EXPECT_FALSE(copyFileNoReplace(dir.file("a/moved"), dir.file("a/taken"), &error));
+    EXPECT_TRUE(copyFileNoReplace(dir.file("a/moved"), dir.file("a/copy"), &error));
+    EXPECT_EQ(test::readFile(dir.file("a/copy")), "one");
+}
+
+TEST(ImageFolders, MovingWithCompanionsAndDuplicating) {
+    test::TempDir dir;
+    set_gMainImagesFolder(dir.file("Main"));
+    test::writeFile(dir.file("scratch/clip.jpg"), "still");
+    test::writeFile(dir.file("scratch/clip.mov"), "movie");
+    test::writeFile(dir.file("scratch/clip_muxed.mov"), "muxed");
+    const Date at = localTime("2011-03-06T02:00:00");
+    ASSERT_TRUE(moveSourceItemToMainImagesFolder(dir.file("scratch/clip.jpg"), at));
+    EXPECT_EQ(test::readFile(dir.file("Main/2011-03-05/clip.jpg")), "still");
+    EXPECT_EQ(test::readFile(dir.file("Main/2011-03-05/clip.mov")), "movie");
+    EXPECT_EQ(test::readFile(dir.file("Main/2011-03-05/clip_muxed.mov")), "muxed");
+    // Same name again: the move fails and the source stays.
+    test::writeFile(dir.file("scratch/clip.jpg"), "second");
+    EXPECT_FALSE(moveSourceItemToMainImagesFolder(dir.file("scratch/clip.jpg"), at));
+    EXPECT_EQ(test::readFile(dir.file("scratch/clip.jpg")), "second");
+    EXPECT_EQ(test::readFile(dir.file("Main/2011-03-05/clip.jpg")), "still");
+
+    std::string error;
+    ASSERT_TRUE(duplicateFile(dir.file("scratch/clip.jpg"), "file://" + dir.file("Main"), &error));
+    EXPECT_EQ(test::readFile(dir.file("Main/clip.jpg")), "second");
+    EXPECT_FALSE(duplicateFile(dir.file("scratch/clip.jpg"), dir.file("Main"), &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(duplicateFileLogging(dir.file("nope"), dir.file("Main"), true));
+}
+
+TEST(ImageFolders, ValidationLaunchAndRenamedFolder) {
+    test::TempDir dir;
+    Settings s(dir.file("settings.plist"));
+    EXPECT_FALSE(validateFolderPrefWithParam(mainImagesFolderParam(), s));  // no path stored
+    ASSERT_EQ(::mkdir(dir.file("Main").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(dir.file("Up").c_str(), 0755), 0);
+    storeChosenFolder(mainImagesFolderParam(), dir.file("Main"), s);
+    storeChosenFolder(forUploadFolderParam(), dir.file("Up"), s);
+    EXPECT_EQ(_gMainImagesFolder(), dir.file("Main"));
+    EXPECT_TRUE(s.dataForKey("prefMainImagesFolderAliasData"));
+    EXPECT_TRUE(validateAllFolders(s));
+    // Slideshow folder only counts when saving to it is on.
+    s.setBool("prefDoSaveToSlideShowFolder", true);
+    EXPECT_FALSE(validateAllFolders(s));
+    s.setBool("prefDoSaveToSlideShowFolder", false);
+    EXPECT_TRUE(validateAllFolders(s));
+
+    // Renamed on the same file system: the reference finds it and the
+    // stored path is rewritten; the global keeps its launch value.
+    ASSERT_EQ(::rename(dir.file("Main").c_str(), dir.file("Main renamed").c_str()), 0);
+    EXPECT_TRUE(validateAllFolders(s));
+    EXPECT_EQ(s.stringForKey("mainImagesFolder"), dir.file("Main renamed"));
+    EXPECT_TRUE(s.boolForKey("prefMainImagesFolderIsValid"));
+    EXPECT_EQ(_gMainImagesFolder(), dir.file("Main"));
+
+    // Gone for good.
+    ASSERT_EQ(::rmdir(dir.file("Up").c_str()), 0);
+    EXPECT_FALSE(validateAllFolders(s));
+    EXPECT_FALSE(s.boolForKey("prefForUploadFolderIsValid"));
+
+    // Launch: defaults under the fixed root, written back, scratch made.
+    Settings fresh(dir.file("fresh.plist"));
+    s.setString("scratchFolder", dir.file("Scratch/deep"));
+    initFolderGlobalsAtLaunch(s);
+    EXPECT_TRUE(isDirectory(dir.file("Scratch/deep")));
+    EXPECT_EQ(_gScratchFolder(), dir.file("Scratch/deep"));
+}
+
+TEST(ImageFolders, RemountedVolumeIsFoundAgain) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root; remount case not run";
+    test::TempDir dir;
+    const std::string a = dir.file("mntA"), b = dir.file("mntB");
+    ::mkdir(a.c_str(), 0755);
+    ::mkdir(b.c_str(), 0755);
+    const std::string source = "klikvol" + std::to_string(::getpid());
+    if (::mount(source.c_str(), a.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "tmpfs mount refused here (" << std::strerror(errno) << "); case not run";
+    ASSERT_EQ(::mkdir((a + "/Images").c_str(), 0755), 0);
+    Settings s(dir.file("settings.plist"));
+    storeChosenFolder(mainImagesFolderParam(), a + "/Images", s);
+    ASSERT_EQ(::umount(a.c_str()), 0);
+    ASSERT_EQ(::mount(source.c_str(), b.c_str(), "tmpfs", 0, "size=1m"), 0);
+    ::mkdir((b + "/Images").c_str(), 0755);
+    const bool ok = validateFolderPrefWithParam(mainImagesFolderParam(), s);
+    const auto stored = s.stringForKey("mainImagesFolder");
+    ::umount(b.c_str());
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(stored, b + "/Images");
+
+    // Not mounted, but known to fstab: resolution mounts it.
+    test::writeFile(dir.file("fstab"), source + " " + b + " tmpfs size=1m 0 0\n");
+    MyAliasKit::setFstabPath(dir.file("fstab"));
+    auto alias = s.dataForKey("prefMainImagesFolderAliasData");
+    ASSERT_TRUE(alias);
+    std::string resolved;
+    const bool remounted = MyAliasKit::resolveAliasFromData(*alias, resolved);
+    MyAliasKit::setFstabPath("/etc/fstab");
+    if (remounted) {
+        EXPECT_EQ(resolved.rfind(b, 0), 0u);
+        ::umount(b.c_str());
+    } else {
+        // tmpfs comes back empty, so the folder inside is not there again;
+        // what counts is that the volume was mounted from fstab.
+        bool mounted = false;
+        for (const auto& m : MyAliasKit::currentMounts()) mounted |= m.mountPoint == b;
+        EXPECT_TRUE(mounted);
+        if (mounted) ::umount(b.c_str());
+    }
+}
+
+}  // namespace
+}  // namespace klik

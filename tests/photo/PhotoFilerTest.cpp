@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "TestImages.h"
+#include "foundation/DateFormat.h"
+#include "foundation/FixedPaths.h"
+#include "foundation/PropertyList.h"
+#include "photo/FileOps.h"
+#include "photo/GLIMRA_XMLinEXIF.h"
+#include "photo/ImageCodec.h"
+#include "photo/ImageFolders.h"
+#include "photo/PhotoFiler.h"
+#include "support/TempDir.h"
+
+namespace klik {
+namespace {
+
+struct RecordingHost : PhotoFilingHost {
+    std::vector<std::string> alerts;
+    std::vector<Dictionary> announced;
+    int prefsOpened = 0;
+    int runFilingAlert(const std::string& m, const std::string&,
+                       const std::vector<std::string>&) override {
+        alerts.push_back(m);
+        return 0;
+    }
+    void openPreferencesAfterDelay(double d) override {
+        EXPECT_DOUBLE_EQ(d, 0.5);
+        ++prefsOpened;
+    }
+    bool announce(const std::string& name, const std::string& object,
+                  const Dictionary& info) override {
+        EXPECT_EQ(name, "KlikSlideShowNotification");
+        EXPECT_EQ(object, "testdictionary");
+        announced.push_back(info);
+        return true;
+    }
+};
+
+class PhotoFilerTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        setFixedRoot(dir.path());
+        ::mkdir(dir.file("tmp").c_str(), 0755);
+        ::mkdir(dir.file("Images").c_str(), 0755);
+        ::mkdir(dir.file("Up").c_str(), 0755);
+        ::mkdir(dir.file("Scratch").c_str(), 0755);
+        settings.setString("mainImagesFolder", dir.file("Images"));
+        settings.setString("forUploadFolder", dir.file("Up"));
+        settings.setString("scratchFolder", dir.file("Scratch"));
+        settings.setString("prefKioskStationName", "Booth 7");
+        initFolderGlobalsAtLaunch(settings);
+        ASSERT_TRUE(parseIso8601("2011-03-05T14:30:15", when));
+    }
+    void TearDown() override { setFixedRoot(""); }
+
+    PhotoFiler filer() {
+        return PhotoFiler(
+            settings, host, [] { return std::optional<std::string>("00:11:22:33:44:55"); },
+            [this] { return when; });
+    }
+
+    test::TempDir dir;
+    Settings settings{dir.file("settings.plist")};
+    RecordingHost host;
+    Date when;
+};
+
+TEST_F(PhotoFilerTest, WholeChainFilesTagsCopiesAndAnnounces) {
+    const Data photo = test::makeBarJpeg(3000, 2000, {500}, "ChainCam");
+    test::writeFile(dir.file("Images/2011-03-05/foo_001122334455_001.jpg"), "older");
+    PhotoSession s;
+    s.barcodeValue = "foo";
+    s.emails = {"guest@example.com"};
+    auto r = filer().postProcessNewPhoto(photo, "IMG_0001.JPG", s);
+    ASSERT_TRUE(r.tagged);
+    ASSERT_TRUE(r.filed);
+    ASSERT_TRUE(r.uploadWritten);
+    EXPECT_EQ(r.filedPath, dir.file("Images/2011-03-05/foo_001122334455_002.jpg"));
+    // prefUseShortPathForWeb off: the whole folder path repeats below Up.
+    EXPECT_EQ(r.uploadPath,
+              dir.file("Up") + dir.file("Images/2011-03-05") + "/foo_001122334455_comp_002.jpg");
+    EXPECT_FALSE(isReadableFile(r.scratchPath));  // moved, not copied
+
+    const std::string filed = test::readFile(r.filedPath);
+    EXPECT_EQ(test::readFile(r.uploadPath), filed);  // same pixels and EXIF
+    const Data filedData(filed.begin(), filed.end());
+    EXPECT_EQ(readJpegInfo(filedData)->width, 2000);
+    EXPECT_EQ(test::exifValue(filedData, "Exif.Image.Make"), "ChainCam");
+    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegData(filedData);
+    ASSERT_TRUE(payload);
+    EXPECT_EQ((*payload)["VZ_kioskStation"], Value("Booth 7"));
+    EXPECT_EQ((*payload)["VZ_emailsForUpload"], Value(Array{Value("guest@example.com")}));
+    EXPECT_EQ((*payload)["uploadInfo"]["f"], Value("pt5"));
+
+    auto sitting = plistFromFile(dir.file("sittingInfoFromCamera.txt"));
+    ASSERT_TRUE(sitting.value);
+    EXPECT_EQ(*sitting.value, *payload);
+    EXPECT_EQ(readJpegInfo(*readFileData(dir.file("tmp/squareimage.jpg")))->height, 2000);
+
+    ASSERT_EQ(host.announced.size(), 1u);
+    EXPECT_EQ(host.announced[0]["newitem"], Value(r.filedPath));
+    EXPECT_EQ(host.announced[0]["status"], Value("Job processed by Klik-Processor"));
+    EXPECT_EQ(host.announced[0]["senderApp"], Value("KlikVideoWall.app"));
+    EXPECT_TRUE(host.alerts.empty());
+}
+
+TEST_F(PhotoFilerTest, ShortUploadPathAndLatePhotoStoredAnyway) {
+    settings.setBool("prefUseShortPathForWeb", true);
+    PhotoSession s;
+    s.barcodeValue = "late";
+    s.screenNumber = 7;
+    auto r = filer().postProcessNewPhoto(test::makeBarJpeg(640, 480, {}), "a.jpg", s);
+    ASSERT_TRUE(r.uploadWritten);
+    EXPECT_EQ(r.uploadPath, dir.file("Up/2011-03-05/late_001122334455_comp_001.jpg"));
+}
+
+TEST_F(PhotoFilerTest, InvalidFoldersLeaveThePhotoInScratch) {
+    ASSERT_EQ(::rmdir(dir.file("Up").c_str()), 0);
+    PhotoSession s;
+    s.barcodeValue = "kept";
+    auto r = filer().postProcessNewPhoto(test::makeBarJpeg(640, 480, {}), "a.jpg", s);
+    EXPECT_TRUE(r.tagged);
+    EXPECT_FALSE(r.filed);
+    EXPECT_TRUE(isReadableFile(dir.file("Scratch/kept.jpg")));
+    ASSERT_EQ(host.alerts.size(), 1u);
+    EXPECT_EQ(host.alerts[0], "WARNING! - UNABLE To FIND/Mount all the Needed Folders!!!!");
+    EXPECT_EQ(host.prefsOpened, 1);
+    EXPECT_TRUE(host.announced.empty());
+}
+
+TEST_F(PhotoFilerTest, HostileBarcodeStaysInsideScratch) {
+    PhotoSession s;
+    s.barcodeValue = "../../etc/x";
+    auto r = filer().postProcessNewPhoto(test::makeBarJpeg(640, 480, {}), "a.jpg", s);
+    EXPECT_EQ(r.scratchPath, dir.file("Scratch/______etc_x.jpg"));
+    EXPECT_FALSE(isReadableFile(dir.file("etc/x.jpg")));
+    ASSERT_TRUE(r.filed);
+    EXPECT_EQ(r.filedPath.rfind(dir.file("Images/2011-03-05/"), 0), 0u);
+    // No barcode: a 14-digit time stamp names the scratch file.
+    EXPECT_EQ(filer().scratchBaseName(""), "20110305143015");
+}
+
+TEST_F(PhotoFilerTest, PlantedLinkAtFixedNameIsReplacedNotFollowed) {
+    test::writeFile(dir.file("victim"), "precious");
+    ASSERT_EQ(::symlink(dir.file("victim").c_str(), dir.file("tmp/squareimage.jpg").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.file("victim").c_str(), dir.file("sittingInfoFromCamera.txt").c_str()),
+              0);
+    PhotoSession s;
+    s.barcodeValue = "safe";
+    filer().postProcessNewPhoto(test::makeBarJpeg(800, 600, {}), "a.jpg", s);
+    EXPECT_EQ(test::readFile(dir.file("victim")), "precious");
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.file("tmp/squareimage.jpg").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
+TEST_F(PhotoFilerTest, SessionDictionaryRules) {
+    PhotoSession s;
+    settings.removeObject("prefKioskStationName");
+    auto d = filer().sessionDictionary(s);
+    EXPECT_EQ(d["VZ_kioskStation"], Value(""));
+    EXPECT_EQ(d.count("VZ_emailsForUpload"), 0u);
+    settings.setBool("prefDoOverlayMovie", true);
+    settings.setString("VZ_muxedMovieName", "?");
+    s.overlayFileName = "overlay.mov";
+    d = filer().sessionDictionary(s);
+    EXPECT_EQ(d.count("VZ_muxedMovieName"), 0u);
+    EXPECT_EQ(d["VZ_overlayPath"], Value("overlay.mov"));
+    settings.setString("VZ_muxedMovieName", "ab");
+    EXPECT_EQ(filer().sessionDictionary(s)["VZ_muxedMovieName"], Value("ab"));
+}
+
+TEST_F(PhotoFilerTest, UnusableDataIsStoredUnchangedAndFailedTagLeavesNothing) {
+    PhotoSession s;
+    s.barcodeValue = "junk";
+    auto r = filer().postProcessNewPhoto(Data{'n', 'o', 't', 'j', 'p', 'g'}, "a.jpg", s);
+    EXPECT_FALSE(r.tagged);
+    EXPECT_FALSE(isReadableFile(dir.file("Scratch/junk.jpg")));
+}
+
+}  // namespace
+}  // namespace klik
