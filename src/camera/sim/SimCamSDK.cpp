@@ -1,0 +1,815 @@
+#include "camera/sim/SimCamSDK.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "camera/CamTables.h"
+#include "camera/sim/SimJpeg.h"
+#include "log/Log.h"
+
+namespace klik {
+
+namespace {
+
+constexpr CamError kUnknownCommand = 0xA001;
+constexpr CamError kOperationRefused = 0xA005;
+
+void copyText(char* dst, size_t cap, const std::string& s) {
+    size_t n = std::min(cap - 1, s.size());
+    std::memcpy(dst, s.data(), n);
+    dst[n] = 0;
+}
+
+// "1/60" -> 1/60, "0\"5" -> 5/10, "30\"" -> 30/1; anything else 1/60.
+void exposureFromTv(std::uint32_t tv, std::uint32_t& num, std::uint32_t& den) {
+    std::string t = strForCameraTv(tv);
+    unsigned a = 0, b = 0;
+    num = 1, den = 60;
+    if (std::sscanf(t.c_str(), "1/%u", &b) == 1 && b) {
+        num = 1, den = b;
+    } else if (std::sscanf(t.c_str(), "%u\"%u", &a, &b) == 2) {
+        num = a * 10 + b, den = 10;
+    } else if (std::sscanf(t.c_str(), "%u\"", &a) == 1) {
+        num = a, den = 1;
+    }
+}
+
+std::uint32_t fNumberTenths(std::uint32_t av) {
+    double f = 0;
+    if (std::sscanf(strForCameraAv(av), "%lf", &f) == 1 && f > 0)
+        return static_cast<std::uint32_t>(f * 10 + 0.5);
+    return 56;
+}
+
+std::uint16_t isoNumber(std::uint32_t iso) {
+    unsigned n = 0;
+    if (std::sscanf(strForCameraISO(iso), "ISO %u", &n) == 1) return static_cast<std::uint16_t>(n);
+    return 100;
+}
+
+}  // namespace
+
+SimCamSDK::SimCamSDK(SimConfig config) : config_(std::move(config)) {
+    for (const auto& spec : config_.cameras) {
+        auto cam = std::make_shared<SimCamera>(nextCameraId_++, spec);
+        cam->ref = new SimCameraRef;
+        cam->ref->camera = cam;
+        live_.insert(cam->ref);
+        cameras_.push_back(cam);
+    }
+}
+
+SimCamSDK::~SimCamSDK() {
+    // The event thread stops first (members go in reverse order), so what
+    // remains here is only memory: every object still live is freed.
+    std::lock_guard lock(mutex_);
+    for (const CamObject* o : live_) delete o;
+    live_.clear();
+}
+
+// --- control ---
+
+int SimCamSDK::plugCamera(const SimCameraSpec& spec) {
+    int id;
+    {
+        std::lock_guard lock(mutex_);
+        id = nextCameraId_++;
+        auto cam = std::make_shared<SimCamera>(id, spec);
+        cam->ref = new SimCameraRef;
+        cam->ref->camera = cam;
+        live_.insert(cam->ref);
+        cameras_.push_back(cam);
+    }
+    events_.post([this] {
+        CamCameraAddedHandler h;
+        void* ctx;
+        {
+            std::lock_guard lock(mutex_);
+            h = addedHandler_;
+            ctx = addedContext_;
+        }
+        if (h) h(ctx);
+    });
+    return id;
+}
+
+bool SimCamSDK::unplugCamera(int id) {
+    std::lock_guard lock(mutex_);
+    for (const auto& cam : cameras_) {
+        if (cam->id == id) {
+            unplugLocked(cam);
+            return true;
+        }
+    }
+    return false;
+}
+
+void SimCamSDK::unplugLocked(std::shared_ptr<SimCamera> cam) {
+    if (!cam->connected) return;
+    cam->connected = false;
+    cam->sessionOpen = false;
+    cameras_.erase(std::remove(cameras_.begin(), cameras_.end(), cam), cameras_.end());
+    SimCameraRef* own = cam->ref;
+    cam->ref = nullptr;
+    if (own) releaseLocked(own);
+    events_.post([this, cam] {
+        CamStateEventHandler h;
+        void* ctx;
+        {
+            std::lock_guard lock(mutex_);
+            h = cam->stateHandler;
+            ctx = cam->stateContext;
+        }
+        if (h) h(kCamStateEvent_Shutdown, 0, ctx);
+    });
+}
+
+std::vector<int> SimCamSDK::pluggedCameras() const {
+    std::lock_guard lock(mutex_);
+    std::vector<int> ids;
+    for (const auto& c : cameras_) ids.push_back(c->id);
+    return ids;
+}
+
+void SimCamSDK::setFault(const std::string& call, const SimFault& f) {
+    std::lock_guard lock(mutex_);
+    config_.faults[call] = f;
+}
+
+void SimCamSDK::clearFaults() {
+    std::lock_guard lock(mutex_);
+    config_.faults.clear();
+    config_.vanishDuringDownloadAtPercent.reset();
+}
+
+void SimCamSDK::setVanishDuringDownload(std::optional<std::uint32_t> percent) {
+    std::lock_guard lock(mutex_);
+    config_.vanishDuringDownloadAtPercent = percent;
+}
+
+void SimCamSDK::setCaptureDelay(double seconds) {
+    std::lock_guard lock(mutex_);
+    config_.captureDelay = seconds;
+}
+
+void SimCamSDK::setPictureSize(int width, int height) {
+    std::lock_guard lock(mutex_);
+    config_.pictureWidth = width;
+    config_.pictureHeight = height;
+}
+
+std::vector<SimCamSDK::SentCommand> SimCamSDK::sentCommands() const {
+    std::lock_guard lock(mutex_);
+    return sent_;
+}
+
+size_t SimCamSDK::outstandingReferences() const {
+    std::lock_guard lock(mutex_);
+    size_t n = 0;
+    for (const CamObject* o : live_) {
+        auto* r = static_cast<const SimRef*>(o);
+        auto* c = dynamic_cast<const SimCameraRef*>(r);
+        // A connected camera's reference holds one count for the SDK itself.
+        bool own = c && c->camera && c->camera->ref == c;
+        n += own ? r->refs - 1 : r->refs;
+    }
+    return n;
+}
+
+std::uint32_t SimCamSDK::propertyValue(int id, CamPropertyID prop) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& c : cameras_)
+        if (c->id == id) return c->u32(prop);
+    return 0;
+}
+
+void SimCamSDK::turnDial(int id, CamPropertyID prop, std::uint32_t value) {
+    std::lock_guard lock(mutex_);
+    for (const auto& c : cameras_) {
+        if (c->id != id) continue;
+        c->setU32(prop, value);
+        postPropertyEvent(c, kCamPropertyEvent_PropertyChanged, prop);
+        if (prop == kCamPropID_AEMode)
+            for (CamPropertyID changed : c->applyAEMode(value))
+                postPropertyEvent(c, kCamPropertyEvent_PropertyDescChanged, changed);
+    }
+}
+
+bool SimCamSDK::isLiveViewActive(int id) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& c : cameras_)
+        if (c->id == id) return c->sessionOpen && (c->u32(kCamPropID_Evf_OutputDevice) & 2);
+    return false;
+}
+
+bool SimCamSDK::isSessionOpen(int id) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& c : cameras_)
+        if (c->id == id) return c->sessionOpen;
+    return false;
+}
+
+// --- helpers ---
+
+CamError SimCamSDK::fault(const char* call, std::optional<CamPropertyID> property) {
+    SimFault f;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = config_.faults.find(call);
+        if (it == config_.faults.end() || it->second.count == 0) return CAM_ERR_OK;
+        if (it->second.propertyID && property != it->second.propertyID) return CAM_ERR_OK;
+        if (it->second.count > 0) --it->second.count;
+        f = it->second;
+    }
+    if (f.delay > 0) std::this_thread::sleep_for(std::chrono::duration<double>(f.delay));
+    return f.error;
+}
+
+template <class T>
+T* SimCamSDK::lookup(CamBaseRef ref) const {
+    if (!ref || !live_.count(ref)) return nullptr;
+    return dynamic_cast<T*>(ref);
+}
+
+std::shared_ptr<SimCamera> SimCamSDK::cameraFor(CamBaseRef ref, CamError& err) const {
+    auto* c = lookup<SimCameraRef>(ref);
+    if (!c) {
+        err = CAM_ERR_INVALID_HANDLE;
+        return nullptr;
+    }
+    if (!c->camera->connected) {
+        err = CAM_ERR_DEVICE_NOT_FOUND;
+        return nullptr;
+    }
+    err = CAM_ERR_OK;
+    return c->camera;
+}
+
+std::uint32_t SimCamSDK::releaseLocked(SimRef* ref) {
+    if (--ref->refs > 0) return ref->refs;
+    live_.erase(ref);
+    if (auto* list = dynamic_cast<SimCameraListRef*>(ref))
+        for (SimCameraRef* child : list->children) releaseLocked(child);
+    if (auto* img = dynamic_cast<SimEvfImageRef*>(ref))
+        if (img->stream) releaseLocked(img->stream);
+    delete ref;
+    return 0;
+}
+
+void SimCamSDK::postPropertyEvent(const std::shared_ptr<SimCamera>& cam, CamPropertyEvent event,
+                                  CamPropertyID id) {
+    events_.post([this, cam, event, id] {
+        CamPropertyEventHandler h;
+        void* ctx;
+        {
+            std::lock_guard lock(mutex_);
+            if (!cam->connected) return;
+            h = cam->propertyHandler;
+            ctx = cam->propertyContext;
+        }
+        if (h) h(event, id, 0, ctx);
+    });
+}
+
+// Runs on the event thread a moment after the shutter: the picture is made
+// and offered to the host when the camera saves to the host.
+void SimCamSDK::capture(const std::shared_ptr<SimCamera>& cam) {
+    SimExif exif;
+    int width, height;
+    unsigned shot;
+    {
+        std::lock_guard lock(mutex_);
+        if (!cam->connected || !cam->sessionOpen) return;
+        if (!(cam->u32(kCamPropID_SaveTo) & kCamSaveTo_Host)) {
+            ++cam->shotNumber;  // stored on the card; nothing for the host
+            return;
+        }
+        shot = ++cam->shotNumber;
+        width = config_.pictureWidth;
+        height = config_.pictureHeight;
+        exif.make = "Klik Simulated Cameras";
+        exif.model = cam->spec.model;
+        CamTime t = cam->clockNow();
+        char date[32];
+        std::snprintf(date, sizeof date, "%04u:%02u:%02u %02u:%02u:%02u", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second);
+        exif.dateTime = date;
+        exposureFromTv(cam->u32(kCamPropID_Tv), exif.exposureNumerator, exif.exposureDenominator);
+        exif.fNumberTenths = fNumberTenths(cam->u32(kCamPropID_Av));
+        exif.iso = isoNumber(cam->u32(kCamPropID_ISOSpeed));
+    }
+    Data jpeg = SimJpeg::makePicture(width, height, shot, exif);
+    CamObjectEventHandler h;
+    void* ctx;
+    auto* item = new SimItemRef;
+    {
+        std::lock_guard lock(mutex_);
+        if (jpeg.empty() || !cam->connected) {
+            delete item;
+            if (jpeg.empty()) GLIMRA_Log::err("simulated camera: no picture could be made");
+            return;
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "IMG_%04u.JPG", shot % 10000);
+        item->camera = cam;
+        item->name = name;
+        item->bytes = std::move(jpeg);
+        live_.insert(item);
+        h = cam->objectHandler;
+        ctx = cam->objectContext;
+    }
+    // The reference belongs to the SDK for the handler's run; a handler that
+    // keeps it retains it.
+    if (h) h(kCamObjectEvent_DirItemRequestTransfer, item, ctx);
+    std::lock_guard lock(mutex_);
+    releaseLocked(item);
+}
+
+// --- CamSDK ---
+
+CamError SimCamSDK::CamInitializeSDK() {
+    if (CamError e = fault("CamInitializeSDK")) return e;
+    std::lock_guard lock(mutex_);
+    initialized_ = true;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamTerminateSDK() {
+    if (CamError e = fault("CamTerminateSDK")) return e;
+    std::lock_guard lock(mutex_);
+    initialized_ = false;
+    for (auto& c : cameras_) c->sessionOpen = false;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamSetCameraAddedHandler(CamCameraAddedHandler handler, void* context) {
+    if (CamError e = fault("CamSetCameraAddedHandler")) return e;
+    std::lock_guard lock(mutex_);
+    addedHandler_ = handler;
+    addedContext_ = context;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamGetCameraList(CamCameraListRef* outList) {
+    if (CamError e = fault("CamGetCameraList")) return e;
+    if (!outList) return CAM_ERR_INVALID_POINTER;
+    std::lock_guard lock(mutex_);
+    if (!initialized_) return CAM_ERR_INTERNAL_ERROR;
+    auto* list = new SimCameraListRef;
+    for (const auto& c : cameras_) {
+        ++c->ref->refs;
+        list->children.push_back(c->ref);
+    }
+    live_.insert(list);
+    *outList = list;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamGetChildCount(CamBaseRef ref, std::uint32_t* outCount) {
+    if (CamError e = fault("CamGetChildCount")) return e;
+    if (!outCount) return CAM_ERR_INVALID_POINTER;
+    std::lock_guard lock(mutex_);
+    auto* list = lookup<SimCameraListRef>(ref);
+    if (!list) return CAM_ERR_INVALID_HANDLE;
+    *outCount = static_cast<std::uint32_t>(list->children.size());
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamGetChildAtIndex(CamBaseRef ref, std::int32_t index, CamBaseRef* outChild) {
+    if (CamError e = fault("CamGetChildAtIndex")) return e;
+    if (!outChild) return CAM_ERR_INVALID_POINTER;
+    std::lock_guard lock(mutex_);
+    auto* list = lookup<SimCameraListRef>(ref);
+    if (!list) return CAM_ERR_INVALID_HANDLE;
+    if (index < 0 || static_cast<size_t>(index) >= list->children.size())
+        return CAM_ERR_INVALID_INDEX;
+    SimCameraRef* child = list->children[static_cast<size_t>(index)];
+    ++child->refs;
+    *outChild = child;
+    return CAM_ERR_OK;
+}
+
+std::uint32_t SimCamSDK::CamRetain(CamBaseRef ref) {
+    std::lock_guard lock(mutex_);
+    auto* r = lookup<SimRef>(ref);
+    return r ? ++r->refs : 0;
+}
+
+std::uint32_t SimCamSDK::CamRelease(CamBaseRef ref) {
+    std::lock_guard lock(mutex_);
+    auto* r = lookup<SimRef>(ref);
+    return r ? releaseLocked(r) : 0;
+}
+
+CamError SimCamSDK::CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo) {
+    if (CamError e = fault("CamGetDeviceInfo")) return e;
+    if (!outInfo) return CAM_ERR_INVALID_POINTER;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(camera, err);
+    if (!cam) return err;
+    std::memset(outInfo, 0, sizeof *outInfo);
+    copyText(outInfo->szPortName, sizeof outInfo->szPortName, cam->spec.port);
+    copyText(outInfo->szDeviceDescription, sizeof outInfo->szDeviceDescription, cam->spec.model);
+    outInfo->deviceSubType = cam->spec.subType;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamSetCameraStateEventHandler(CamCameraRef camera, CamStateEvent event,
+                                                  CamStateEventHandler handler, void* context) {
+    if (CamError e = fault("CamSetCameraStateEventHandler")) return e;
+    if (event != kCamStateEvent_All) return CAM_ERR_NOT_SUPPORTED;
+    std::lock_guard lock(mutex_);
+    auto* c = lookup<SimCameraRef>(camera);
+    if (!c) return CAM_ERR_INVALID_HANDLE;
+    c->camera->stateHandler = handler;
+    c->camera->stateContext = context;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamSetPropertyEventHandler(CamCameraRef camera, CamPropertyEvent event,
+                                               CamPropertyEventHandler handler, void* context) {
+    if (CamError e = fault("CamSetPropertyEventHandler")) return e;
+    if (event != kCamPropertyEvent_All) return CAM_ERR_NOT_SUPPORTED;
+    std::lock_guard lock(mutex_);
+    auto* c = lookup<SimCameraRef>(camera);
+    if (!c) return CAM_ERR_INVALID_HANDLE;
+    c->camera->propertyHandler = handler;
+    c->camera->propertyContext = context;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamSetObjectEventHandler(CamCameraRef camera, CamObjectEvent event,
+                                             CamObjectEventHandler handler, void* context) {
+    if (CamError e = fault("CamSetObjectEventHandler")) return e;
+    if (event != kCamObjectEvent_All) return CAM_ERR_NOT_SUPPORTED;
+    std::lock_guard lock(mutex_);
+    auto* c = lookup<SimCameraRef>(camera);
+    if (!c) return CAM_ERR_INVALID_HANDLE;
+    c->camera->objectHandler = handler;
+    c->camera->objectContext = context;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamOpenSession(CamCameraRef camera) {
+    if (CamError e = fault("CamOpenSession")) return e;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(camera, err);
+    if (!cam) return err;
+    if (cam->sessionOpen) return CAM_ERR_SESSION_ALREADY_OPEN;
+    cam->sessionOpen = true;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamCloseSession(CamCameraRef camera) {
+    if (CamError e = fault("CamCloseSession")) return e;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(camera, err);
+    if (!cam) return err;
+    if (!cam->sessionOpen) return CAM_ERR_SESSION_NOT_OPEN;
+    cam->sessionOpen = false;
+    // Closing the session ends live view, as the camera's viewfinder goes
+    // back to its own screen.
+    cam->setU32(kCamPropID_Evf_OutputDevice, cam->u32(kCamPropID_Evf_OutputDevice) & ~2u);
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamSendCommand(CamCameraRef camera, CamCameraCommand command,
+                                   std::int32_t param) {
+    if (CamError e = fault("CamSendCommand")) return e;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(camera, err);
+    if (!cam) return err;
+    if (!cam->sessionOpen) return CAM_ERR_SESSION_NOT_OPEN;
+    bool shoot = false;
+    switch (command) {
+        case kCamCommand_TakePicture:
+            shoot = true;
+            break;
+        case kCamCommand_PressShutterButton: {
+            auto p = static_cast<std::uint32_t>(param);
+            if (p != kCamShutterButton_OFF && p != kCamShutterButton_Halfway &&
+                p != kCamShutterButton_Completely && p != kCamShutterButton_Halfway_NonAF &&
+                p != kCamShutterButton_Completely_NonAF)
+                return CAM_ERR_INVALID_PARAMETER;
+            shoot = p == kCamShutterButton_Completely || p == kCamShutterButton_Completely_NonAF;
+            break;
+        }
+        case kCamCommand_DriveLensEvf:
+        case kCamCommand_DoEvfAf:
+        case kCamCommand_DoClickWBEvf:
+            if (!(cam->u32(kCamPropID_Evf_OutputDevice) & 2)) return kOperationRefused;
+            break;
+        case kCamCommand_ExtendShutDownTimer:
+        case kCamCommand_BulbStart:
+        case kCamCommand_BulbEnd:
+            break;
+        default:
+            return kUnknownCommand;
+    }
+    sent_.push_back(SentCommand{cam->id, false, command, param});
+    if (shoot) events_.post([this, cam] { capture(cam); }, config_.captureDelay);
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamSendStatusCommand(CamCameraRef camera, CamCameraStatusCommand command,
+                                         std::int32_t param) {
+    if (CamError e = fault("CamSendStatusCommand")) return e;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(camera, err);
+    if (!cam) return err;
+    if (!cam->sessionOpen) return CAM_ERR_SESSION_NOT_OPEN;
+    if (command == kCamCameraStatusCommand_UILock)
+        cam->uiLocked = true;
+    else if (command == kCamCameraStatusCommand_UIUnLock)
+        cam->uiLocked = false;
+    else
+        return CAM_ERR_INVALID_PARAMETER;
+    sent_.push_back(SentCommand{cam->id, true, command, param});
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamGetPropertySize(CamBaseRef ref, CamPropertyID propertyID, std::int32_t param,
+                                       CamDataType* outType, std::uint32_t* outSize) {
+    if (CamError e = fault("CamGetPropertySize", propertyID)) return e;
+    if (!outType || !outSize) return CAM_ERR_INVALID_POINTER;
+    if (param != 0) return CAM_ERR_INVALID_PARAMETER;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(ref, err);
+    if (!cam) return err;
+    if (!cam->sessionOpen) return CAM_ERR_SESSION_NOT_OPEN;
+    auto it = cam->properties.find(propertyID);
+    if (it == cam->properties.end()) return CAM_ERR_DEVICEPROP_NOT_SUPPORTED;
+    *outType = it->second.type;
+    *outSize = static_cast<std::uint32_t>(it->second.bytes.size());
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamGetPropertyData(CamBaseRef ref, CamPropertyID propertyID, std::int32_t param,
+                                       std::uint32_t size, void* data) {
+    if (CamError e = fault("CamGetPropertyData", propertyID)) return e;
+    if (!data) return CAM_ERR_INVALID_POINTER;
+    if (param != 0) return CAM_ERR_INVALID_PARAMETER;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(ref, err);
+    if (!cam) return err;
+    if (!cam->sessionOpen) return CAM_ERR_SESSION_NOT_OPEN;
+    auto it = cam->properties.find(propertyID);
+    if (it == cam->properties.end()) return CAM_ERR_DEVICEPROP_NOT_SUPPORTED;
+    if (propertyID == kCamPropID_DateTime) {
+        CamTime t = cam->clockNow();
+        std::memcpy(it->second.bytes.data(), &t, sizeof t);
+    }
+    if (size < it->second.bytes.size()) return CAM_ERR_INVALID_LENGTH;
+    std::memcpy(data, it->second.bytes.data(), it->second.bytes.size());
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamSetPropertyData(CamBaseRef ref, CamPropertyID propertyID, std::int32_t param,
+                                       std::uint32_t size, const void* data) {
+    if (CamError e = fault("CamSetPropertyData", propertyID)) return e;
+    if (!data) return CAM_ERR_INVALID_POINTER;
+    if (param != 0) return CAM_ERR_INVALID_PARAMETER;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(ref, err);
+    if (!cam) return err;
+    if (!cam->sessionOpen) return CAM_ERR_SESSION_NOT_OPEN;
+    auto it = cam->properties.find(propertyID);
+    if (it == cam->properties.end()) return CAM_ERR_DEVICEPROP_NOT_SUPPORTED;
+    SimProperty& p = it->second;
+    if (!p.writable) return kOperationRefused;
+    auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::vector<std::uint8_t> value;
+    if (p.type == kCamDataType_String) {
+        const std::uint8_t* end = std::find(bytes, bytes + size, std::uint8_t(0));
+        if (end - bytes > 63) return CAM_ERR_INVALID_LENGTH;
+        value.assign(bytes, end);
+        value.push_back(0);
+    } else if (p.type == kCamDataType_Time) {
+        if (size != sizeof(CamTime)) return CAM_ERR_INVALID_LENGTH;
+        CamTime t;
+        std::memcpy(&t, data, sizeof t);
+        if (!cam->setClock(t)) return CAM_ERR_INVALID_DEVICEPROP_VALUE;
+        value.assign(bytes, bytes + size);
+    } else {
+        if (size != 4) return CAM_ERR_INVALID_LENGTH;
+        std::int32_t v;
+        std::memcpy(&v, data, 4);
+        if (!p.allowed.empty() &&
+            std::find(p.allowed.begin(), p.allowed.end(), v) == p.allowed.end())
+            return CAM_ERR_INVALID_DEVICEPROP_VALUE;
+        if (propertyID == kCamPropID_Evf_OutputDevice && cam->spec.subType == 0)
+            return CAM_ERR_NOT_SUPPORTED;
+        value.assign(bytes, bytes + 4);
+    }
+    bool changed = value != p.bytes || p.type == kCamDataType_Time;
+    p.bytes = std::move(value);
+    if (!changed) return CAM_ERR_OK;
+    if (propertyID == kCamPropID_Evf_OutputDevice) {
+        cam->frameNumber = 0;
+        cam->nextFrameDue = std::chrono::steady_clock::now();
+    }
+    postPropertyEvent(cam, kCamPropertyEvent_PropertyChanged, propertyID);
+    if (propertyID == kCamPropID_AEMode)
+        for (CamPropertyID id : cam->applyAEMode(cam->u32(kCamPropID_AEMode)))
+            postPropertyEvent(cam, kCamPropertyEvent_PropertyDescChanged, id);
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamGetPropertyDesc(CamBaseRef ref, CamPropertyID propertyID,
+                                       CamPropertyDesc* outDesc) {
+    if (CamError e = fault("CamGetPropertyDesc", propertyID)) return e;
+    if (!outDesc) return CAM_ERR_INVALID_POINTER;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(ref, err);
+    if (!cam) return err;
+    if (!cam->sessionOpen) return CAM_ERR_SESSION_NOT_OPEN;
+    auto it = cam->properties.find(propertyID);
+    if (it == cam->properties.end()) return CAM_ERR_DEVICEPROP_NOT_SUPPORTED;
+    std::memset(outDesc, 0, sizeof *outDesc);
+    const auto& allowed = it->second.allowed;
+    outDesc->form = allowed.empty() ? 0 : 1;
+    outDesc->access = it->second.writable ? 1 : 0;
+    outDesc->numElements = static_cast<std::int32_t>(std::min<size_t>(allowed.size(), 128));
+    std::copy_n(allowed.begin(), outDesc->numElements, outDesc->propDesc);
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamSetCapacity(CamCameraRef camera, CamCapacity capacity) {
+    if (CamError e = fault("CamSetCapacity")) return e;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(camera, err);
+    if (!cam) return err;
+    if (!cam->sessionOpen) return CAM_ERR_SESSION_NOT_OPEN;
+    if (capacity.bytesPerSector <= 0 || capacity.numberOfFreeClusters < 0)
+        return CAM_ERR_INVALID_PARAMETER;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamGetDirectoryItemInfo(CamDirectoryItemRef item,
+                                            CamDirectoryItemInfo* outInfo) {
+    if (CamError e = fault("CamGetDirectoryItemInfo")) return e;
+    if (!outInfo) return CAM_ERR_INVALID_POINTER;
+    std::lock_guard lock(mutex_);
+    auto* it = lookup<SimItemRef>(item);
+    if (!it) return CAM_ERR_INVALID_HANDLE;
+    if (!it->camera->connected) return CAM_ERR_COMM_DISCONNECTED;
+    std::memset(outInfo, 0, sizeof *outInfo);
+    outInfo->size = it->bytes.size();
+    outInfo->format = 0x3801;  // EXIF/JPEG
+    copyText(outInfo->szFileName, sizeof outInfo->szFileName, it->name);
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamCreateMemoryStreamFromPointer(void* buffer, std::uint64_t size,
+                                                     CamStreamRef* outStream) {
+    if (CamError e = fault("CamCreateMemoryStreamFromPointer")) return e;
+    if (!buffer || !outStream) return CAM_ERR_INVALID_POINTER;
+    std::lock_guard lock(mutex_);
+    auto* s = new SimStreamRef;
+    s->buffer = static_cast<std::uint8_t*>(buffer);
+    s->capacity = size;
+    live_.insert(s);
+    *outStream = s;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamGetLength(CamStreamRef stream, std::uint64_t* outLength) {
+    if (!outLength) return CAM_ERR_INVALID_POINTER;
+    std::lock_guard lock(mutex_);
+    auto* s = lookup<SimStreamRef>(stream);
+    if (!s) return CAM_ERR_INVALID_HANDLE;
+    *outLength = s->length;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamSetProgressCallback(CamBaseRef ref, CamProgressCallback callback,
+                                           std::uint32_t option, void* context) {
+    if (CamError e = fault("CamSetProgressCallback")) return e;
+    if (option != kCamProgressOption_Done && option != kCamProgressOption_Periodically)
+        return CAM_ERR_INVALID_PARAMETER;
+    std::lock_guard lock(mutex_);
+    auto* s = lookup<SimStreamRef>(ref);
+    if (!s) return CAM_ERR_INVALID_HANDLE;
+    s->progress = callback;
+    s->progressContext = context;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamDownload(CamDirectoryItemRef item, std::uint64_t size, CamStreamRef stream) {
+    if (CamError e = fault("CamDownload")) return e;
+    const Data* bytes;
+    SimStreamRef* s;
+    std::shared_ptr<SimCamera> cam;
+    std::uint64_t chunk;
+    double rate;
+    std::optional<std::uint32_t> vanishAt;
+    {
+        std::lock_guard lock(mutex_);
+        auto* it = lookup<SimItemRef>(item);
+        s = lookup<SimStreamRef>(stream);
+        if (!it || !s) return CAM_ERR_INVALID_HANDLE;
+        if (!it->camera->connected) return CAM_ERR_COMM_DISCONNECTED;
+        if (size != it->bytes.size()) return CAM_ERR_INVALID_LENGTH;
+        if (s->capacity - s->length < size) return CAM_ERR_STREAM_WRITE_ERROR;
+        bytes = &it->bytes;  // the caller's references keep item and stream alive
+        cam = it->camera;
+        chunk = config_.downloadChunkSize;
+        rate = config_.downloadBytesPerSecond;
+        vanishAt = config_.vanishDuringDownloadAtPercent;
+    }
+    std::uint64_t done = 0;
+    while (done < size) {
+        std::uint64_t n = std::min(chunk, size - done);
+        std::memcpy(s->buffer + s->length, bytes->data() + done, n);
+        done += n;
+        s->length += n;
+        if (rate > 0) std::this_thread::sleep_for(std::chrono::duration<double>(n / rate));
+        auto percent = static_cast<std::uint32_t>(done * 100 / size);
+        {
+            std::lock_guard lock(mutex_);
+            if (vanishAt && percent >= *vanishAt && done < size) unplugLocked(cam);
+            if (!cam->connected) return CAM_ERR_COMM_DISCONNECTED;
+        }
+        if (s->progress) {
+            bool cancel = false;
+            s->progress(percent, s->progressContext, &cancel);
+            if (cancel) return CAM_ERR_OPERATION_CANCELLED;
+        }
+    }
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamDownloadComplete(CamDirectoryItemRef item) {
+    if (CamError e = fault("CamDownloadComplete")) return e;
+    std::lock_guard lock(mutex_);
+    auto* it = lookup<SimItemRef>(item);
+    if (!it) return CAM_ERR_INVALID_HANDLE;
+    if (!it->camera->connected) return CAM_ERR_COMM_DISCONNECTED;
+    it->transferred = true;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamCreateEvfImageRef(CamStreamRef stream, CamEvfImageRef* outImage) {
+    if (CamError e = fault("CamCreateEvfImageRef")) return e;
+    if (!outImage) return CAM_ERR_INVALID_POINTER;
+    std::lock_guard lock(mutex_);
+    auto* s = lookup<SimStreamRef>(stream);
+    if (!s) return CAM_ERR_INVALID_HANDLE;
+    auto* img = new SimEvfImageRef;
+    img->stream = s;
+    ++s->refs;
+    live_.insert(img);
+    *outImage = img;
+    return CAM_ERR_OK;
+}
+
+CamError SimCamSDK::CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image) {
+    if (CamError e = fault("CamDownloadEvfImage")) return e;
+    SimStreamRef* s;
+    int width, height;
+    unsigned frame;
+    {
+        std::lock_guard lock(mutex_);
+        CamError err;
+        auto cam = cameraFor(camera, err);
+        if (!cam) return err;
+        auto* img = lookup<SimEvfImageRef>(image);
+        if (!img) return CAM_ERR_INVALID_HANDLE;
+        if (!cam->sessionOpen) return CAM_ERR_SESSION_NOT_OPEN;
+        if (cam->spec.subType == 0) return CAM_ERR_NOT_SUPPORTED;
+        if (!(cam->u32(kCamPropID_Evf_OutputDevice) & kCamEvfOutputDevice_PC))
+            return CAM_ERR_OBJECT_NOTREADY;
+        auto now = std::chrono::steady_clock::now();
+        if (now < cam->nextFrameDue) return CAM_ERR_OBJECT_NOTREADY;
+        auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(1.0 / config_.liveViewFramesPerSecond));
+        cam->nextFrameDue = std::max(now, cam->nextFrameDue + period);
+        if (cam->nextFrameDue == now) cam->nextFrameDue = now + period;
+        frame = ++cam->frameNumber;
+        width = config_.liveViewWidth;
+        height = config_.liveViewHeight;
+        s = img->stream;
+    }
+    // The frame is drawn outside the lock; the stream is the caller's.
+    thread_local std::vector<std::uint8_t> scratch;
+    Data jpeg = SimJpeg::makeLiveViewFrame(width, height, frame, scratch);
+    if (jpeg.empty()) return CAM_ERR_INTERNAL_ERROR;
+    if (jpeg.size() > s->capacity) return CAM_ERR_STREAM_WRITE_ERROR;
+    std::memcpy(s->buffer, jpeg.data(), jpeg.size());
+    s->length = jpeg.size();
+    return CAM_ERR_OK;
+}
+
+}  // namespace klik

@@ -1,0 +1,133 @@
+#pragma once
+// A simulated tethered camera behind the CamSDK boundary: any number of
+// bodies plugged and unplugged at run time, properties drawn from the value
+// tables, pictures and live-view frames as real JPEG, and injected faults.
+// Calls run on the caller's thread; events run on one event thread of the
+// SDK's own (SimEventQueue), as a vendor SDK delivers them.
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "camera/CamSDK.h"
+#include "camera/sim/SimCamera.h"
+#include "camera/sim/SimConfig.h"
+#include "camera/sim/SimEventQueue.h"
+#include "camera/sim/SimObjects.h"
+
+namespace klik {
+
+class SimCamSDK : public CamSDK {
+  public:
+    // Plugs in the cameras of `config` (no camera-added handler is
+    // registered yet, so none is told).
+    explicit SimCamSDK(SimConfig config = {});
+    ~SimCamSDK() override;
+
+    // --- Control of the simulation (any thread, never blocks on events) ---
+    // Plugs in a camera and runs the camera-added handler on the event
+    // thread. Returns the camera's id.
+    int plugCamera(const SimCameraSpec& spec);
+    // Unplugs a camera: raises the shutdown state event 0x301 on the event
+    // thread; later calls on its reference fail. False for an unknown id.
+    bool unplugCamera(int id);
+    std::vector<int> pluggedCameras() const;
+    void setFault(const std::string& call, const SimFault& fault);
+    void clearFaults();
+    // The camera unplugs when a transfer reaches `percent` (none: never).
+    void setVanishDuringDownload(std::optional<std::uint32_t> percent);
+    void setCaptureDelay(double seconds);
+    void setPictureSize(int width, int height);
+
+    struct SentCommand {
+        int cameraId;
+        bool status;  // a status command (UI lock / unlock)
+        std::uint32_t command;
+        std::int32_t param;
+    };
+    // Every command accepted so far, in order.
+    std::vector<SentCommand> sentCommands() const;
+    // References handed out and not yet released (the SDK's own excluded).
+    size_t outstandingReferences() const;
+    // A camera's raw 4-byte property value, or 0.
+    std::uint32_t propertyValue(int id, CamPropertyID prop) const;
+    // Sets a property as the camera's own dials would, raising 0x101.
+    void turnDial(int id, CamPropertyID prop, std::uint32_t value);
+    bool isLiveViewActive(int id) const;
+    bool isSessionOpen(int id) const;
+    // Blocks until the event thread has nothing queued or running.
+    void waitUntilIdle() { events_.waitUntilIdle(); }
+
+    // --- CamSDK ---
+    CamError CamInitializeSDK() override;
+    CamError CamTerminateSDK() override;
+    CamError CamSetCameraAddedHandler(CamCameraAddedHandler handler, void* context) override;
+    CamError CamGetCameraList(CamCameraListRef* outList) override;
+    CamError CamGetChildCount(CamBaseRef ref, std::uint32_t* outCount) override;
+    CamError CamGetChildAtIndex(CamBaseRef ref, std::int32_t index, CamBaseRef* outChild) override;
+    std::uint32_t CamRetain(CamBaseRef ref) override;
+    std::uint32_t CamRelease(CamBaseRef ref) override;
+    CamError CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo) override;
+    CamError CamSetCameraStateEventHandler(CamCameraRef camera, CamStateEvent event,
+                                           CamStateEventHandler handler, void* context) override;
+    CamError CamSetPropertyEventHandler(CamCameraRef camera, CamPropertyEvent event,
+                                        CamPropertyEventHandler handler, void* context) override;
+    CamError CamSetObjectEventHandler(CamCameraRef camera, CamObjectEvent event,
+                                      CamObjectEventHandler handler, void* context) override;
+    CamError CamOpenSession(CamCameraRef camera) override;
+    CamError CamCloseSession(CamCameraRef camera) override;
+    CamError CamSendCommand(CamCameraRef camera, CamCameraCommand command,
+                            std::int32_t param) override;
+    CamError CamSendStatusCommand(CamCameraRef camera, CamCameraStatusCommand command,
+                                  std::int32_t param) override;
+    CamError CamGetPropertySize(CamBaseRef ref, CamPropertyID propertyID, std::int32_t param,
+                                CamDataType* outType, std::uint32_t* outSize) override;
+    CamError CamGetPropertyData(CamBaseRef ref, CamPropertyID propertyID, std::int32_t param,
+                                std::uint32_t size, void* data) override;
+    CamError CamSetPropertyData(CamBaseRef ref, CamPropertyID propertyID, std::int32_t param,
+                                std::uint32_t size, const void* data) override;
+    CamError CamGetPropertyDesc(CamBaseRef ref, CamPropertyID propertyID,
+                                CamPropertyDesc* outDesc) override;
+    CamError CamSetCapacity(CamCameraRef camera, CamCapacity capacity) override;
+    CamError CamGetDirectoryItemInfo(CamDirectoryItemRef item,
+                                     CamDirectoryItemInfo* outInfo) override;
+    CamError CamCreateMemoryStreamFromPointer(void* buffer, std::uint64_t size,
+                                              CamStreamRef* outStream) override;
+    CamError CamGetLength(CamStreamRef stream, std::uint64_t* outLength) override;
+    CamError CamSetProgressCallback(CamBaseRef ref, CamProgressCallback callback,
+                                    std::uint32_t option, void* context) override;
+    CamError CamDownload(CamDirectoryItemRef item, std::uint64_t size,
+                         CamStreamRef stream) override;
+    CamError CamDownloadComplete(CamDirectoryItemRef item) override;
+    CamError CamCreateEvfImageRef(CamStreamRef stream, CamEvfImageRef* outImage) override;
+    CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image) override;
+
+  private:
+    // Applies an injected fault: waits its delay, then returns its error
+    // (0 when there is none). Called before the SDK lock is taken.
+    CamError fault(const char* call, std::optional<CamPropertyID> property = std::nullopt);
+    template <class T>
+    T* lookup(CamBaseRef ref) const;  // under mutex_
+    // The camera behind a usable camera reference (connected), else null.
+    std::shared_ptr<SimCamera> cameraFor(CamBaseRef ref, CamError& err) const;  // under mutex_
+    std::uint32_t releaseLocked(SimRef* ref);
+    void unplugLocked(std::shared_ptr<SimCamera> cam);  // a copy: it leaves cameras_
+    void postPropertyEvent(const std::shared_ptr<SimCamera>& cam, CamPropertyEvent event,
+                           CamPropertyID id);
+    void capture(const std::shared_ptr<SimCamera>& cam);
+
+    mutable std::mutex mutex_;
+    SimConfig config_;
+    bool initialized_ = false;
+    CamCameraAddedHandler addedHandler_ = nullptr;
+    void* addedContext_ = nullptr;
+    int nextCameraId_ = 1;
+    std::vector<std::shared_ptr<SimCamera>> cameras_;  // plugged, in plug order
+    std::set<const CamObject*> live_;
+    std::vector<SentCommand> sent_;
+    SimEventQueue events_;  // last: stops before the state it touches goes
+};
+
+}  // namespace klik
