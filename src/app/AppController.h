@@ -28,6 +28,7 @@
 #include "app/VideoRecorderPort.h"
 #include "app/View.h"
 #include "app/WebControllerPort.h"
+#include "entry/GLIMRA_KeyboardView.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
 #include "foundation/Settings.h"
@@ -41,6 +42,14 @@ inline constexpr const char* kNotifictionPhotoSessionEnded = "notifictionPhotoSe
 inline constexpr const char* kNotifictionPhotoSessionError = "notifictionPhotoSessionError";
 inline constexpr const char* kUpdateAnimationMovieNotification = "updateAnimationMovieNotification";
 inline constexpr const char* kStopMovieNotification = "stopMovieNotification";
+// Posted when the guest accepts an address while no camera is connected.
+inline constexpr const char* kCameraDidUnloadNotification = "GLIMRA_CameraDidUnload";
+
+// The email error screen's information: under "emailErrorKey" the name of
+// the picture to show ("EmailError" when absent).
+inline constexpr const char* sEmailErrorKey = "emailErrorKey";
+inline constexpr const char* sEmailErrorImage = "EmailError";
+inline constexpr const char* sEmailMismatchImage = "EmailMisMatch";
 
 class AppController {
   public:
@@ -176,6 +185,32 @@ class AppController {
     // Lays the current input view into the live side.
     void resizeLiveViewToFit();
 
+    // ---- Guest data entry (AppController_Entry.cpp) -------------------------
+
+    // The keyboard's accept: checks the addresses and either moves on
+    // (keeping the first address) or shows the email error screen and gives
+    // the addresses back. May block while an overlay screen runs.
+    void keyboardViewDidAcceptAndContinue(GLIMRA_KeyboardView& keyboard);
+    // The keyboard's exit: true lets the cancel go ahead (doDisplayConfirmCancel()).
+    bool keyboardViewConfirmCancel(GLIMRA_KeyboardView& keyboard);
+    // Shows the email error screen with the picture named by `errorInfo`;
+    // returns when the guest dismisses it. Always true.
+    bool doShowEmailError(const std::optional<Dictionary>& errorInfo);
+    // The barcode field's Return: `sender` is the field (none: "AUTOTEST").
+    // Accepts within the barcode settings and moves on, or beeps and alerts.
+    void ibBarcodeSendOnEnterAction(View* sender);
+
+    // ---- Text-field updates (AppController_Overlays.cpp) --------------------
+    // Any thread: sets `field`'s text colour (`color`, black when none; red
+    // for an error), then its text, on the main thread, waiting for each when
+    // `doWait`. Requests arriving after the controller is gone are dropped.
+    void ibUpdateNSTextFieldWithString(View& field, const std::string& text, bool doWait,
+                                       std::optional<Colour> color);
+    void ibUpdateNSTextFieldWithString(View& field, const std::string& text, bool doWait,
+                                       bool isError);
+    // The same for a field that may be missing (logged, nothing done).
+    void ibUpdateNSTextFieldOld(View* field, const std::string& text, bool doWait, bool isError);
+
     // ---- Guest data ---------------------------------------------------------
 
     void setEmails(std::vector<std::string> emails) { _emails = std::move(emails); }
@@ -202,9 +237,20 @@ class AppController {
     View _startOverButton{"startOverButton"};
     View _keepPhotoButton{"keepPhotoButton"};
     View _takePhotoAgainButton{"takePhotoAgainButton"};
-    View _progress{"progress"};  // download progress, 0 to 100
+    View _progress{"progress"};                  // download progress, 0 to 100
+    View _badEmailItemText{"badEmailItemText"};  // message line of the email screen
+    // The email keyboard's fields and keys; `_keyboard` is its place and
+    // visibility. Its delegate is this controller.
+    GLIMRA_KeyboardView _keyboardView;
 
   private:
+    // ---- Guest data entry ----
+    // Makes the controller the keyboard's delegate; runs during construction.
+    bool wireKeyboard();
+    const bool keyboardWired_ = wireKeyboard();
+    // The floating notice for a refused barcode, faded out after a while.
+    void showEntryAlert(const std::string& text);
+
     // ---- Plumbing (AppController.cpp) ----
     // Runs `fn` after `delay` seconds on the main loop; cancelled when the
     // controller goes away.

@@ -1,8 +1,10 @@
 // The overlay screens run over the touch window (legal text, please wait,
-// cancel confirmation) and the prompt movie's start and stop.
+// cancel confirmation), the prompt movie's start and stop, and the
+// text-field updates that may come from any thread.
 
 #include "app/AppController.h"
 #include "app/SettingsKeys.h"
+#include "log/ConsoleLog.h"
 #include "log/Log.h"
 
 namespace klik {
@@ -50,6 +52,43 @@ void AppController::startMovie() {
 
 void AppController::stopMovie() {
     env_.center.post(kStopMovieNotification);
+}
+
+void AppController::ibUpdateNSTextFieldWithString(View& field, const std::string& text, bool doWait,
+                                                  std::optional<Colour> color) {
+    const Colour c = color.value_or(Colour::black());
+    std::weak_ptr<bool> alive = alive_;
+    View* f = &field;
+    // Colour first, then the text, as two steps on the main thread; the
+    // view's revision makes the renderer redraw it. A request that arrives
+    // after the controller is gone is dropped.
+    env_.runLoop.performOnMain(
+        [alive, f, c] {
+            if (alive.lock()) f->setTextColor(c);
+        },
+        doWait);
+    env_.runLoop.performOnMain(
+        [alive, f, text] {
+            if (alive.lock()) f->setStringValue(text);
+        },
+        doWait);
+}
+
+void AppController::ibUpdateNSTextFieldWithString(View& field, const std::string& text, bool doWait,
+                                                  bool isError) {
+    ibUpdateNSTextFieldWithString(field, text, doWait,
+                                  isError ? Colour{1, 0, 0, 1} : Colour::black());
+}
+
+void AppController::ibUpdateNSTextFieldOld(View* field, const std::string& text, bool doWait,
+                                           bool isError) {
+    if (!field) {
+        consoleLog(
+            "Inside AppController => ibUpdateNSTextFieldOld:withString:doWait:isError:... "
+            "NIL NSTextField....");
+        return;
+    }
+    ibUpdateNSTextFieldWithString(*field, text, doWait, isError);
 }
 
 }  // namespace klik

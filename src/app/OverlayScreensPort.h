@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/OverlayScreen.h"
+#include "app/Picture.h"
 
 namespace klik {
 
@@ -17,6 +18,13 @@ class OverlayScreensPort {
     // Returns the result code, or nothing when the interface file or its
     // view is missing (then nothing was shown).
     virtual std::optional<int> runModal(OverlayScreen screen) = 0;
+    // Main thread; does not block. The picture the screen's image view shows
+    // from its next run on (the email error screen's "EmailError" or
+    // "EmailMisMatch"). Screens without an image view ignore it.
+    virtual void setImage(OverlayScreen screen, PicturePtr picture) {
+        (void)screen;
+        (void)picture;
+    }
 };
 
 }  // namespace klik
