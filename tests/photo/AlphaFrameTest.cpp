@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include "photo/AlphaFrame.h"
+#include "photo/ImageCodec.h"
+#include "photo/LiveViewLayout.h"
+#include "support/TempDir.h"
+
+namespace klik {
+namespace {
+
+// 400 x 300 opaque artwork with a fully transparent window at columns
+// 100..299, rows 50..149 (top-down).
+Bitmap windowArtwork(std::uint8_t alpha = 0) {
+    Bitmap bm = Bitmap::rgba(400, 300, 200, 10, 10, 255);
+    for (int y = 50; y <= 149; ++y)
+        for (int x = 100; x <= 299; ++x) bm.pixel(x, y)[3] = alpha;
+    return bm;
+}
+
+TEST(AlphaFrame, BothScansOnTheWindowExample) {
+    const auto src = ArtworkSource::bitmap(windowArtwork());
+    const AlphaFrame px{100, 151, 199, 99};
+    EXPECT_EQ(alphaFrameForImage(src, false, 10), px);
+    EXPECT_EQ(alphaFrameForImage(src, false), px);
+    EXPECT_EQ(alphaFrameForImageOrlo(src, false), px);
+    const AlphaFrame n = alphaFrameForImage(src, true);
+    EXPECT_FLOAT_EQ(n.x, 0.25f);
+    EXPECT_FLOAT_EQ(n.width, 0.4975f);
+    EXPECT_NEAR(n.y, 0.5033, 1e-4);
+    EXPECT_FLOAT_EQ(n.height, 0.33f);
+    EXPECT_EQ(alphaFrameForImageOrlo(src, true), n);
+}
+
+TEST(AlphaFrame, ThresholdsDiffer) {
+    Bitmap bm = Bitmap::rgba(100, 100);
+    bm.pixel(40, 40)[3] = 254;
+    EXPECT_EQ(edgeMarginScan(bm, false, 10), (AlphaFrame{40, 60, 0, 0}));
+    EXPECT_EQ(threshold50Scan(bm, false), (AlphaFrame{100, 100, -100, -100}));
+    bm.pixel(40, 40)[3] = 50;
+    EXPECT_EQ(threshold50Scan(bm, false).width, -100);
+    EXPECT_EQ(edgeMarginScan(bm, false, 10).width, 0);
+    bm.pixel(40, 40)[3] = 49;
+    EXPECT_EQ(threshold50Scan(bm, false), (AlphaFrame{40, 60, 0, 0}));
+}
+
+TEST(AlphaFrame, MarginsAndEmptyResults) {
+    Bitmap bm = Bitmap::rgba(100, 80);
+    for (int i = 0; i < 80; ++i) {
+        bm.pixel(10, i)[3] = 0;  // column 10: inside the margin
+        bm.pixel(90, i)[3] = 0;  // last 10 columns
+    }
+    for (int x = 0; x < 100; ++x) bm.pixel(x, 5)[3] = 0;  // row 5
+    EXPECT_EQ(edgeMarginScan(bm, false, 10), (AlphaFrame{100, 80, -100, -80}));
+    // The threshold scan has no margin.
+    EXPECT_EQ(threshold50Scan(bm, false).x, 0);
+    // Margin 0: row 0 and column 0 still never count.
+    Bitmap corner = Bitmap::rgba(20, 20);
+    corner.pixel(0, 0)[3] = 0;
+    EXPECT_EQ(edgeMarginScan(corner, false, 0).width, -20);
+    // A margin beyond half the artwork is cut to half the smaller side.
+    Bitmap small = Bitmap::rgba(40, 20);
+    small.pixel(5, 5)[3] = 0;
+    EXPECT_EQ(edgeMarginScan(small, false, 1000), (AlphaFrame{40, 20, -40, -20}));
+    // Fully opaque, normalised: (1, 1, -1, -1).
+    EXPECT_EQ(edgeMarginScan(Bitmap::rgba(30, 30), true, 10), (AlphaFrame{1, 1, -1, -1}));
+    // No bitmap: zero.
+    EXPECT_EQ(alphaFrameForImage(ArtworkSource::named("no-such-artwork"), false), AlphaFrame{});
+    EXPECT_EQ(alphaFrameForImage(ArtworkSource::encoded(Data{1, 2}), false), AlphaFrame{});
+}
+
+TEST(AlphaFrame, EverySourceKindReadsPngArtwork) {
+    test::TempDir dir;
+    auto png = encodePngFromRGBA(windowArtwork());
+    ASSERT_TRUE(png);
+    const std::string path = dir.file("frame art.png");
+    test::writeFile(path, std::string(png->begin(), png->end()));
+    const AlphaFrame px{100, 151, 199, 99};
+    EXPECT_EQ(alphaFrameForImage(ArtworkSource::named(path), false), px);
+    EXPECT_EQ(
+        alphaFrameForImage(ArtworkSource::url("file://" + dir.file("frame%20art.png")), false), px);
+    EXPECT_EQ(alphaFrameForImage(ArtworkSource::encoded(*png), false), px);
+    // JPEG artwork is converted to RGBA and is fully opaque.
+    Data jpeg = *encodeJpegFromRGBA(windowArtwork(), 90);
+    EXPECT_EQ(alphaFrameForImage(ArtworkSource::encoded(jpeg), false),
+              (AlphaFrame{400, 300, -400, -300}));
+}
+
+TEST(LiveViewLayout, ReferenceWindowScaledAndCentring) {
+    EXPECT_EQ(liveViewFrameForReference(AlphaFrame{100, 50, 400, 300}, 640, 1280),
+              (LayoutRect{200, 100, 800, 600}));
+    EXPECT_EQ(liveViewFrameForReference(AlphaFrame{1, 1, 1, 1}, 0, 1280), LayoutRect{});
+    EXPECT_FALSE(centerInSuperview({0, 0, 10, 10}, 100, 100, false, false, 1, 1));
+    EXPECT_EQ(*centerInSuperview({5, 5, 40, 20}, 100, 50, true, true, 1, 1),
+              (LayoutRect{30, 15, 40, 20}));
+    EXPECT_EQ(*centerInSuperview({5, 5, 140, 20}, 100, 50, true, false, 1, 1),
+              (LayoutRect{0, 5, 100, 20}));
+    EXPECT_EQ(*centerInSuperview({5, 5, 40, 80}, 100, 50, false, true, 1, 1),
+              (LayoutRect{5, -15, 40, 80}));
+    EXPECT_EQ(*centerInSuperview({0, 0, 40, 20}, 100, 50, true, true, 2, 0.5f),
+              (LayoutRect{10, 20, 80, 10}));
+}
+
+}  // namespace
+}  // namespace klik

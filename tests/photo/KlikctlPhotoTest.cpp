@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "KlikctlRunner.h"
+#include "TestImages.h"
+#include "foundation/PropertyList.h"
+#include "photo/AlphaFrame.h"
+#include "photo/ImageCodec.h"
+
+namespace klik {
+namespace {
+
+void put(const std::string& path, const Data& d) {
+    test::writeFile(path, std::string(d.begin(), d.end()));
+}
+
+TEST(KlikctlPhoto, SquareEmbedPayload) {
+    test::Klikctl k;
+    const std::string in = k.dir().file("in.jpg"), sq = k.dir().file("sq.jpg");
+    put(in, test::makeBarJpeg(300, 200, {50}, "ToolCam"));
+    auto r = k.run("square '" + in + "' '" + sq + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "50 0 200\n");
+    EXPECT_EQ(readJpegInfo(*readFileData(sq))->width, 200);
+
+    writePlistAtomically(Value(Dictionary{{"VZ_kioskStation", Value("S1")}}),
+                         k.dir().file("p.plist"));
+    const std::string tagged = k.dir().file("t.jpg");
+    r = k.run("embed '" + k.dir().file("p.plist") + "' '" + sq + "' '" + tagged + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = k.run("payload '" + tagged + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("<key>VZ_kioskStation</key>"), std::string::npos) << r.out;
+    EXPECT_EQ(k.run("payload '" + sq + "'").status, 1);
+    EXPECT_EQ(k.run("square onlyone").status, 2);
+    EXPECT_EQ(k.run("embed a b").status, 2);
+}
+
+TEST(KlikctlPhoto, AlphaFrameDayFolderInterfaces) {
+    test::Klikctl k;
+    Bitmap bm = Bitmap::rgba(400, 300);
+    for (int y = 50; y <= 149; ++y)
+        for (int x = 100; x <= 299; ++x) bm.pixel(x, y)[3] = 0;
+    put(k.dir().file("art.png"), *encodePngFromRGBA(bm));
+    auto r = k.run("alpha-frame '" + k.dir().file("art.png") + "'");
+    EXPECT_EQ(r.out, "100 151 199 99\n") << r.err;
+    r = k.run("alpha-frame '" + k.dir().file("art.png") + "' --threshold50 --normalized");
+    EXPECT_EQ(r.out.rfind("0.25 0.50", 0), 0u) << r.out;
+    EXPECT_EQ(k.run("alpha-frame x --margin 3 --threshold50").status, 2);
+    EXPECT_EQ(k.run("alpha-frame x --margin -1").status, 2);
+
+    r = k.run("day-folder --at 2011-03-06T02:59:00");
+    EXPECT_EQ(r.out, "2011-03-05\n2011-03-06\n");
+    r = k.run("day-folder --at 2011-03-06T03:00:00");
+    EXPECT_EQ(r.out, "2011-03-06\n2011-03-06\n");
+    EXPECT_EQ(k.run("day-folder --at yesterday").status, 2);
+
+    r = k.run("interfaces");
+    ASSERT_EQ(r.status, 0);
+    auto table = plistFromBytes(r.out);
+    ASSERT_TRUE(table.value) << r.out;
+    EXPECT_TRUE((*table.value)["INTERFACE_ORDER"].isArray());
+}
+
+TEST(KlikctlPhoto, FoldersCheckAndFilePhoto) {
+    test::Klikctl k;
+    const std::string root = k.dir().file("root");
+    auto r = k.run("folders check");
+    EXPECT_EQ(r.status, 1) << r.out;  // defaults under the sandbox do not exist yet
+    ::mkdir((root + "/KlikKioskMainImagesFolder").c_str(), 0755);
+    ::mkdir((root + "/KlikKioskUploadFolder").c_str(), 0755);
+    r = k.run("folders check");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+
+    put(k.dir().file("shot.jpg"), test::makeBarJpeg(600, 400, {300}, "FileCam"));
+    r = k.run("file-photo '" + k.dir().file("shot.jpg") + "' --barcode '../../x' --email a@b.org");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find(root + "/KlikKioskMainImagesFolder/"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("______x_"), std::string::npos) << r.out;
+    EXPECT_EQ(k.run("file-photo").status, 2);
+    EXPECT_EQ(k.run("file-photo '" + k.dir().file("nope.jpg") + "'").status, 1);
+}
+
+}  // namespace
+}  // namespace klik
