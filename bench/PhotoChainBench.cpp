@@ -1,0 +1,114 @@
+// The photo filing chain on a 6000 x 4000 camera JPEG, against
+//  (a) one plain decode of the full picture plus one quality-90 encode of
+//      the 4000 x 4000 square, and
+//  (b) a chain that decodes and re-encodes at each of its three steps
+//      (square, tag, upload copy).
+// Peak memory: run one benchmark per process (--benchmark_filter) and read
+// the "maxrss_MiB" counter.
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "foundation/FixedPaths.h"
+#include "foundation/Settings.h"
+#include "photo/DBusFilingHost.h"
+#include "photo/GLIMRA_XMLinEXIF.h"
+#include "photo/ImageCodec.h"
+#include "photo/ImageFolders.h"
+#include "photo/PhotoFiler.h"
+
+namespace klik {
+namespace {
+
+const Data& cameraJpeg() {
+    static const Data jpeg = [] {
+        Bitmap bm = Bitmap::rgba(6000, 4000);
+        std::uint32_t seed = 1;
+        for (int y = 0; y < bm.height; ++y)
+            for (int x = 0; x < bm.width; ++x) {
+                auto* p = bm.pixel(x, y);
+                seed = seed * 1664525u + 1013904223u;
+                p[0] = static_cast<std::uint8_t>((x / 7 + (seed >> 28)) & 0xff);
+                p[1] = static_cast<std::uint8_t>((y / 5 + (seed >> 27)) & 0xff);
+                p[2] = static_cast<std::uint8_t>(((x + y) / 11) & 0xff);
+            }
+        return *encodeJpegFromRGBA(bm, 92);
+    }();
+    return jpeg;
+}
+
+void reportMemory(benchmark::State& state) {
+    rusage ru{};
+    ::getrusage(RUSAGE_SELF, &ru);
+    state.counters["maxrss_MiB"] = static_cast<double>(ru.ru_maxrss) / 1024.0;
+}
+
+Bitmap cropRGBA(const Bitmap& src, int x0, int side) {
+    Bitmap out = Bitmap::rgba(side, side);
+    for (int y = 0; y < side; ++y)
+        std::memcpy(out.pixel(0, y), src.pixel(x0, y), static_cast<size_t>(side) * 4);
+    return out;
+}
+
+void BM_FilingChain(benchmark::State& state) {
+    const Data& jpeg = cameraJpeg();
+    char tmpl[] = "/tmp/klik-bench-XXXXXX";
+    const std::string root = ::mkdtemp(tmpl);
+    setFixedRoot(root);
+    ::mkdir((root + "/tmp").c_str(), 0755);
+    ::mkdir((root + "/KlikKioskMainImagesFolder").c_str(), 0755);
+    ::mkdir((root + "/KlikKioskUploadFolder").c_str(), 0755);
+    Settings settings(root + "/settings.plist");
+    initFolderGlobalsAtLaunch(settings);
+    DBusFilingHost host;
+    PhotoFiler filer(settings, host, [] { return std::optional<std::string>("001122334455"); });
+    PhotoSession session;
+    session.barcodeValue = "bench";
+    session.emails = {"guest@example.com"};
+    for (auto _ : state) {
+        auto r = filer.postProcessNewPhoto(jpeg, "IMG_0001.JPG", session);
+        if (!r.uploadWritten) state.SkipWithError("chain did not file the photo");
+        ::unlink(r.filedPath.c_str());
+        ::unlink(r.uploadPath.c_str());
+    }
+    reportMemory(state);
+    setFixedRoot("");
+    std::system(("rm -rf '" + root + "'").c_str());
+}
+BENCHMARK(BM_FilingChain)->Unit(benchmark::kMillisecond);
+
+void BM_BaselineDecodeEncode(benchmark::State& state) {
+    const Data& jpeg = cameraJpeg();
+    for (auto _ : state) {
+        Bitmap full = *decodeJpegToRGBA(jpeg);
+        Bitmap sq = cropRGBA(full, 1000, 4000);
+        full = Bitmap{};
+        benchmark::DoNotOptimize(encodeJpegFromRGBA(sq, 90));
+    }
+    reportMemory(state);
+}
+BENCHMARK(BM_BaselineDecodeEncode)->Unit(benchmark::kMillisecond);
+
+void BM_ReencodeAtEveryStep(benchmark::State& state) {
+    const Data& jpeg = cameraJpeg();
+    const Value payload(Dictionary{{"VZ_kioskStation", Value("S")}});
+    for (auto _ : state) {
+        Bitmap full = *decodeJpegToRGBA(jpeg);
+        Bitmap sq = cropRGBA(full, 1000, 4000);
+        full = Bitmap{};
+        Data square = *encodeJpegFromRGBA(sq, 90);
+        Data tagged = *encodeJpegFromRGBA(*decodeJpegToRGBA(square), 90);
+        tagged = *GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(payload, tagged);
+        Data upload = *encodeJpegFromRGBA(*decodeJpegToRGBA(tagged), 90);
+        benchmark::DoNotOptimize(upload);
+    }
+    reportMemory(state);
+}
+BENCHMARK(BM_ReencodeAtEveryStep)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace klik
