@@ -1,0 +1,84 @@
+#include "photo/KioskPhotoPipeline.h"
+
+#include "log/Log.h"
+#include "photo/DistributedNotificationCenter.h"
+
+namespace klik {
+
+KioskPhotoPipeline::KioskPhotoPipeline(KioskUi& ui, RunLoop& loop, Settings& settings,
+                                       SessionSource session, std::function<void()> openPref,
+                                       PhotoFiler::AddressSource address, PhotoFiler::Clock now)
+    : ui_(ui),
+      loop_(loop),
+      session_(std::move(session)),
+      openPref_(std::move(openPref)),
+      filer_(settings, *this, std::move(address), std::move(now)) {}
+
+void KioskPhotoPipeline::setImageDict(Dictionary d) {
+    std::lock_guard lock(mutex_);
+    imageDict_ = std::move(d);
+}
+
+Dictionary KioskPhotoPipeline::imageDict() const {
+    std::lock_guard lock(mutex_);
+    return imageDict_;
+}
+
+FilingResult KioskPhotoPipeline::lastResult() const {
+    std::lock_guard lock(mutex_);
+    return last_;
+}
+
+bool KioskPhotoPipeline::postProcessNewPhoto() {
+    const Dictionary dict = imageDict();
+    const Value* data = find(dict, "GLIMRA_CameraPhotoData");
+    if (data == nullptr || data->data() == nullptr || data->data()->empty()) {
+        GLIMRA_Log::debug("postProcessNewPhoto: there is no photo to keep");
+        return false;
+    }
+    const std::string name = findString(dict, "GLIMRA_CameraPhotoFilename").value_or("photo.jpg");
+    const PhotoSession session = session_ ? session_() : PhotoSession{};
+    FilingResult r = filer_.postProcessNewPhoto(*data->data(), name, session);
+    {
+        std::lock_guard lock(mutex_);
+        last_ = r;
+    }
+    return r.tagged;
+}
+
+void KioskPhotoPipeline::printCurrentPictureWithPrompt() {
+    // Printing belongs to the print flow, which this pipeline does not carry.
+    GLIMRA_Log::debug("printCurrentPictureWithPrompt: printing is not available in this build");
+}
+
+int KioskPhotoPipeline::runFilingAlert(const std::string& message, const std::string& informative,
+                                       const std::vector<std::string>& buttons) {
+    int answer = -1;
+    const KioskAlert alert{message, informative, buttons};
+    loop_.performOnMain([&] { answer = ui_.runAlert(alert); }, true);
+    return answer;
+}
+
+void KioskPhotoPipeline::openPreferencesAfterDelay(double delaySeconds) {
+    if (!openPref_) return;
+    auto open = openPref_;
+    RunLoop* loop = &loop_;
+    loop_.performOnMain([loop, open, delaySeconds] { loop->performAfterDelay(delaySeconds, open); },
+                        false);
+}
+
+bool KioskPhotoPipeline::announce(const std::string& name, const std::string& object,
+                                  const Dictionary& userInfo) {
+    bool ok = false;
+    std::string error;
+    loop_.performOnMain(
+        [&] {
+            ok =
+                DistributedNotificationCenter::postNotificationName(name, object, userInfo, &error);
+        },
+        true);
+    if (!ok) GLIMRA_Log::err("announcement " + name + " not sent: " + error);
+    return ok;
+}
+
+}  // namespace klik

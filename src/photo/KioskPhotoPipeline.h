@@ -1,0 +1,61 @@
+#pragma once
+// The photo module as the kiosk controller sees it: holds the last photo
+// the camera delivered, files it when the photographer keeps it, and shows
+// the filing alerts through the controller's UI port on the main thread.
+//
+// setImageDict and postProcessNewPhoto may run on the camera's event thread
+// or the main thread; alerts and announcements are performed on the main
+// run loop, waiting for them. One photo at a time.
+
+#include <functional>
+#include <mutex>
+
+#include "app/KioskUi.h"
+#include "app/PhotoPipelinePort.h"
+#include "foundation/RunLoop.h"
+#include "foundation/Settings.h"
+#include "photo/PhotoFiler.h"
+
+namespace klik {
+
+class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
+  public:
+    using SessionSource = std::function<PhotoSession()>;
+
+    // All references are borrowed. `session` reads the guest's data and the
+    // screen number from the controller; `openPref` opens the preferences
+    // (main thread).
+    KioskPhotoPipeline(KioskUi& ui, RunLoop& loop, Settings& settings, SessionSource session,
+                       std::function<void()> openPref, PhotoFiler::AddressSource address = {},
+                       PhotoFiler::Clock now = {});
+
+    // Replaces the last photo: the user information of the camera's photo
+    // notification ("GLIMRA_CameraPhotoData", "GLIMRA_CameraPhotoFilename").
+    void setImageDict(Dictionary d);
+    Dictionary imageDict() const;
+
+    // PhotoPipelinePort.
+    bool postProcessNewPhoto() override;
+    void printCurrentPictureWithPrompt() override;
+
+    // PhotoFilingHost.
+    int runFilingAlert(const std::string& message, const std::string& informative,
+                       const std::vector<std::string>& buttons) override;
+    void openPreferencesAfterDelay(double delaySeconds) override;
+    bool announce(const std::string& name, const std::string& object,
+                  const Dictionary& userInfo) override;
+
+    FilingResult lastResult() const;
+
+  private:
+    KioskUi& ui_;
+    RunLoop& loop_;
+    SessionSource session_;
+    std::function<void()> openPref_;
+    PhotoFiler filer_;
+    mutable std::mutex mutex_;
+    Dictionary imageDict_;
+    FilingResult last_;
+};
+
+}  // namespace klik
