@@ -1,0 +1,93 @@
+#include "ui/OverlayScreen.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QUiLoader>
+#include <QVBoxLayout>
+
+#include "foundation/Resources.h"
+#include "log/Log.h"
+
+namespace klik {
+
+OverlayScreen::OverlayScreen(const QString& name) : name_(name) {
+    const QString path = QString::fromStdString(resourcePath(name.toStdString() + ".ui"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        GLIMRA_Log::errf("overlay screen [%s]: cannot open %s: %s", qPrintable(name),
+                         qPrintable(path), qPrintable(file.errorString()));
+        return;
+    }
+    dialog_ = std::make_unique<QDialog>(nullptr, Qt::FramelessWindowHint);
+    dialog_->setModal(true);
+    QUiLoader loader;
+    QWidget* view = loader.load(&file, dialog_.get());
+    if (!view) {
+        GLIMRA_Log::errf("overlay screen [%s]: %s", qPrintable(name),
+                         qPrintable(loader.errorString()));
+        dialog_.reset();
+        return;
+    }
+    view_ = view;
+    auto* layout = new QVBoxLayout(dialog_.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+
+    int buttons = 0;
+    for (QAbstractButton* b : view->findChildren<QAbstractButton*>()) {
+        bool ok = false;
+        const int tag = b->property("tag").toInt(&ok);
+        if (!ok) continue;
+        ++buttons;
+        QObject::connect(b, &QAbstractButton::clicked, dialog_.get(), [this, tag] {
+            GLIMRA_Log::debugf("Inside KlikNSViewController => closeWindow:...[sender tag] = [%i]",
+                               tag);
+            if (tag == -500) GLIMRA_Log::debug("2010-11-24orlo this is our test button");
+            finish(tag);
+        });
+    }
+    if (buttons == 0)
+        GLIMRA_Log::errf("overlay screen [%s]: no button carries a \"tag\"; it cannot be answered",
+                         qPrintable(name));
+}
+
+OverlayScreen::~OverlayScreen() = default;
+
+void OverlayScreen::setPicture(const QImage& picture, bool fill) {
+    if (!view_) return;
+    auto* label = view_->findChild<QLabel*>(QStringLiteral("ibNSImageView"));
+    if (!label) return;
+    label->setScaledContents(fill);
+    label->setPixmap(QPixmap::fromImage(picture));
+}
+
+std::optional<int> OverlayScreen::runModal(QWidget* host, bool translucent) {
+    if (!dialog_ || !view_) return std::nullopt;
+    QRect frame;
+    if (host) {
+        frame = QRect(host->mapToGlobal(QPoint(0, 0)), host->size());
+    } else if (QScreen* s = QGuiApplication::primaryScreen()) {
+        frame = s->geometry();
+    }
+    dialog_->setAttribute(Qt::WA_TranslucentBackground, translucent);
+    dialog_->setGeometry(frame);
+    for (const char* child : {"ibNSImageView", "ibButtonsView"})
+        if (auto* w = view_->findChild<QWidget*>(QString::fromLatin1(child)))
+            w->setGeometry(QRect(QPoint(0, 0), frame.size()));
+    if (auto* buttons = view_->findChild<QWidget*>(QStringLiteral("ibButtonsView")))
+        buttons->raise();
+    const int result = dialog_->exec();
+    dialog_->hide();
+    GLIMRA_Log::debugf("2010-11-14orlo Got Back status = [%i]", result);
+    return result;
+}
+
+void OverlayScreen::finish(int tag) {
+    if (dialog_) dialog_->done(tag);
+}
+
+}  // namespace klik
