@@ -204,6 +204,19 @@ bool SimCamSDK::isLiveViewActive(int id) const {
     return false;
 }
 
+int SimCamSDK::callCount(const std::string& call) const {
+    std::lock_guard lock(mutex_);
+    auto it = calls_.find(call);
+    return it == calls_.end() ? 0 : it->second;
+}
+
+unsigned SimCamSDK::liveViewFrameCount(int id) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& c : cameras_)
+        if (c->id == id) return c->frameNumber;
+    return 0;
+}
+
 bool SimCamSDK::isSessionOpen(int id) const {
     std::lock_guard lock(mutex_);
     for (const auto& c : cameras_)
@@ -217,6 +230,7 @@ CamError SimCamSDK::fault(const char* call, std::optional<CamPropertyID> propert
     SimFault f;
     {
         std::lock_guard lock(mutex_);
+        ++calls_[call];
         auto it = config_.faults.find(call);
         if (it == config_.faults.end() || it->second.count == 0) return CAM_ERR_OK;
         if (it->second.propertyID && property != it->second.propertyID) return CAM_ERR_OK;

@@ -56,6 +56,9 @@ class SimCamSDK : public CamSDK {
     // Sets a property as the camera's own dials would, raising 0x101.
     void turnDial(int id, CamPropertyID prop, std::uint32_t value);
     bool isLiveViewActive(int id) const;
+    // How often an SDK call (by name) was made.
+    int callCount(const std::string& call) const;
+    unsigned liveViewFrameCount(int id) const;
     bool isSessionOpen(int id) const;
     // Blocks until the event thread has nothing queued or running.
     void waitUntilIdle() { events_.waitUntilIdle(); }
@@ -127,6 +130,7 @@ class SimCamSDK : public CamSDK {
     std::vector<std::shared_ptr<SimCamera>> cameras_;  // plugged, in plug order
     std::set<const CamObject*> live_;
     std::vector<SentCommand> sent_;
+    std::map<std::string, int> calls_;
     SimEventQueue events_;  // last: stops before the state it touches goes
 };
 

@@ -1,0 +1,125 @@
+#include "CameraTestFixture.h"
+
+namespace klik::test {
+
+TEST_F(CameraFixture, CommandDescriptions) {
+    auto d = [](std::uint32_t c, std::uint32_t p) {
+        return *GLIMRA_Camera::descriptionForCommandDictionary(
+            Dictionary{{"commandNumber", Value(c)}, {"commandParam", Value(p)}});
+    };
+    EXPECT_EQ(d(0, 7), "Take a picture");
+    EXPECT_EQ(d(4, 0), "Release Shutter Button");
+    EXPECT_EQ(d(4, 3), "Press Shutter Button completely");
+    EXPECT_EQ(d(4, 0x10001), "Press Shutter Button halfway (no AF)");
+    EXPECT_EQ(d(4, 2), "Press Shutter Button ");
+    EXPECT_EQ(d(0x103, 1), "Drive LiveView Lens");
+    EXPECT_EQ(d(0x999, 0), "some unknown command");
+    EXPECT_FALSE(
+        GLIMRA_Camera::descriptionForCommandDictionary(Dictionary{{"commandParam", Value(1)}})
+            .has_value());
+}
+
+TEST_F(CameraFixture, QueuedCommandsNeedOneDispatchEach) {
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    cam->takePicture();
+    cam->pressShutterHalf();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    EXPECT_TRUE(sim->sentCommands().empty());
+    EXPECT_EQ(cam->queuedCommandCount(), 2u);
+    cam->performNextQueuedCameraCommand();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    ASSERT_EQ(sim->sentCommands().size(), 1u);
+    EXPECT_EQ(sim->sentCommands()[0].command, kCamCommand_TakePicture);
+    cam->performNextQueuedCameraCommand();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    ASSERT_EQ(sim->sentCommands().size(), 2u);
+    EXPECT_EQ(sim->sentCommands()[1].param, 1);
+    cam->performNextQueuedCameraCommand();  // empty queue: nothing
+    GLIMRA_Camera::waitForBackgroundThreads();
+    EXPECT_EQ(sim->sentCommands().size(), 2u);
+    // No command number: never sent.
+    cam->performCommandWithDictionary(Dictionary{{"commandParam", Value(1)}});
+    EXPECT_EQ(sim->sentCommands().size(), 2u);
+}
+
+TEST_F(CameraFixture, FailedCommandPostsAnErrorWithCodeAndText) {
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    sim->setFault("CamSendCommand", SimFault{0x8D01, 0, 1, std::nullopt});
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraCommandError) == 1; }));
+    auto p = all(GLIMRA_CameraCommandError)[0];
+    EXPECT_TRUE(p.onMain);
+    EXPECT_EQ(p.n.sender(), cam.get());
+    const Value& error = p.n.info(GLIMRA_CameraCommandError);
+    EXPECT_EQ(error["domain"].stringOr(), "CamError");
+    EXPECT_EQ(error["code"].integerValue(), 0x8D01);
+    EXPECT_EQ(error["userInfo"]["NSLocalizedDescription"].stringOr(), "take picture af ng");
+    EXPECT_EQ(p.n.info(GLIMRA_CameraCommandDictionary)["description"].stringOr(), "Take a picture");
+    // performCameraCommand logs failures only.
+    sim->setFault("CamSendCommand", SimFault{0x81, 0, 1, std::nullopt});
+    EXPECT_EQ(cam->performCameraCommand(kCamCommand_ExtendShutDownTimer, 0), 0x81u);
+    GLIMRA_Camera::waitForBackgroundThreads();
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraCommandError), 1u);
+}
+
+TEST_F(CameraFixture, CommandWaitingTooLongForTheCommandLockIsDropped) {
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    // The first command takes 0.5 s inside the camera; the second waits
+    // 0.05 s (3 s in production) for the command lock and is dropped.
+    sim->setFault("CamSendCommand", SimFault{0, 0.5, 1, std::nullopt});
+    cam->queueCameraCommand(kCamCommand_ExtendShutDownTimer, 0);
+    cam->queueCameraCommand(kCamCommand_BulbStart, 0);
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return sim->callCount("CamSendCommand") == 1; }));
+    cam->performNextQueuedCameraCommand();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    ASSERT_EQ(sim->sentCommands().size(), 1u);
+    EXPECT_EQ(sim->sentCommands()[0].command, kCamCommand_ExtendShutDownTimer);
+    EXPECT_EQ(cam->queuedCommandCount(), 0u);
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraCommandError), 0u);
+}
+
+TEST_F(CameraFixture, OlderCameraGetsUILockAroundCommandsAndNoLiveView) {
+    SimConfig c = smallConfig();
+    c.cameras = {SimCameraSpec{"Old Body", "usb:1", 0, "1"}};
+    start(c);
+    auto cam = scanned(1)[0];
+    EXPECT_TRUE(cam->isLegacyModel());
+    ASSERT_TRUE(cam->load());
+    auto before = sim->sentCommands().size();
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    auto sent = sim->sentCommands();
+    ASSERT_EQ(sent.size(), before + 3);
+    EXPECT_TRUE(sent[before].status);
+    EXPECT_EQ(sent[before].command, kCamCameraStatusCommand_UILock);
+    EXPECT_FALSE(sent[before + 1].status);
+    EXPECT_TRUE(sent[before + 2].status);
+    EXPECT_EQ(sent[before + 2].command, kCamCameraStatusCommand_UIUnLock);
+    cam->liveViewBegin();
+    EXPECT_EQ(sim->propertyValue(1, kCamPropID_Evf_Mode), 0u);
+    EXPECT_FALSE(sim->isLiveViewActive(1));
+}
+
+TEST_F(CameraFixture, NewerCameraNeverGetsStatusCommands) {
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    cam->valueForPropertyID(kCamPropID_ISOSpeed, 0);
+    for (const auto& s : sim->sentCommands()) EXPECT_FALSE(s.status);
+}
+
+}  // namespace klik::test

@@ -1,0 +1,109 @@
+#include <thread>
+
+#include "CameraTestFixture.h"
+#include "camera/QZNSImageFlipped.h"
+
+namespace klik::test {
+
+TEST_F(CameraFixture, FullSizePictureDownloadsInChunksWithProgress) {
+    SimConfig c = smallConfig();
+    c.pictureWidth = 6000;
+    c.pictureHeight = 4000;
+    c.downloadChunkSize = 64 * 1024;
+    start(c);
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+    auto photo = all(GLIMRA_CameraPhotoDataAvailable)[0];
+    EXPECT_FALSE(photo.onMain);  // delivered on the SDK's event thread
+    EXPECT_EQ(photo.n.sender(), cam.get());
+    const Data* bytes = photo.n.info(GLIMRA_CameraPhotoData).data();
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(photo.n.info(GLIMRA_CameraPhotoFilename).stringOr(), "IMG_0001.JPG");
+    std::vector<std::uint8_t> rgb;
+    int w = 0, h = 0;
+    ASSERT_TRUE(decodeJpegRGB(bytes->data(), bytes->size(), rgb, w, h));
+    EXPECT_EQ(w, 6000);
+    EXPECT_EQ(h, 4000);
+    auto progress = all(GLIMRA_CameraDownloadProgress);
+    ASSERT_GE(progress.size(), 2u);
+    std::int64_t last = -1;
+    for (const auto& p : progress) {
+        EXPECT_TRUE(p.onMain);
+        std::int64_t pct = p.n.info(GLIMRA_CameraDownloadProgressPercent).integerValue();
+        EXPECT_GT(pct, last);
+        last = pct;
+    }
+    EXPECT_EQ(last, 100);
+}
+
+TEST_F(CameraFixture, FailedDownloadPostsNoPicture) {
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    sim->setFault("CamDownload", SimFault{0xA7, 0, 1, std::nullopt});
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    settle();
+    loop.runPending();
+    EXPECT_EQ(sim->callCount("CamDownload"), 1);
+    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
+    settle();
+    EXPECT_EQ(sim->outstandingReferences(), 1u);  // only the camera object's own
+    // The next picture comes through.
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+}
+
+TEST_F(CameraFixture, CameraVanishingMidDownloadPostsNoPictureAndUnloads) {
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    sim->setVanishDuringDownload(50);
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDidUnload) == 1; }));
+    settle();
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
+    EXPECT_FALSE(cam->isLoaded());
+    EXPECT_TRUE(GLIMRA_Camera::cameras()->empty());
+}
+
+TEST_F(CameraFixture, DelegateCanCancelAndDestinationSendsCapacity) {
+    struct Canceller : GLIMRA_CameraDelegate {
+        std::optional<bool> cancelDownloadForProgress(GLIMRA_Camera&, std::uint32_t p) override {
+            return p >= 20;
+        }
+    } canceller;
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    cam->setDelegate(&canceller);
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadProgress) >= 1; }));
+    GLIMRA_Camera::waitForBackgroundThreads();
+    settle();
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
+    cam->setDelegate(nullptr);
+    int before = sim->callCount("CamSetCapacity");
+    EXPECT_TRUE(cam->setDestination(kCamSaveTo_Camera));
+    EXPECT_EQ(sim->callCount("CamSetCapacity"), before + 1);
+    EXPECT_EQ(sim->propertyValue(1, kCamPropID_SaveTo), kCamSaveTo_Camera);
+    EXPECT_TRUE(cam->setHostStorageCapacityAtPath(std::string("/nonexistent/dir"), false));
+}
+
+TEST_F(CameraFixture, OtherObjectEventsDownloadNothing) {
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    EXPECT_EQ(cam->processObjectEvent(0x204, nullptr), 0u);
+    EXPECT_EQ(sim->callCount("CamGetDirectoryItemInfo"), 0);
+}
+
+}  // namespace klik::test

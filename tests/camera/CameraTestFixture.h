@@ -1,0 +1,107 @@
+#pragma once
+// A simulated camera behind the camera class, a manual main loop, short
+// lock waits and a record of every camera notification.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "camera/CameraNotifications.h"
+#include "camera/GLIMRA_Camera.h"
+#include "camera/sim/SimCamSDK.h"
+#include "foundation/ManualRunLoop.h"
+#include "foundation/NotificationCenter.h"
+
+namespace klik::test {
+
+struct Posted {
+    std::string name;
+    Notification n;
+    bool onMain;
+};
+
+class CameraFixture : public ::testing::Test {
+  protected:
+    void start(SimConfig c) {
+        sim = std::make_shared<SimCamSDK>(std::move(c));
+        GLIMRA_Camera::setSDK(sim);
+        GLIMRA_Camera::setMainLoop(&loop);
+        GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05});
+        observer =
+            NotificationCenter::defaultCenter().addObserver("", [this](const Notification& n) {
+                if (n.name.rfind("GLIMRA_Camera", 0) != 0) return;
+                std::lock_guard l(mutex);
+                posted.push_back(Posted{n.name, n, loop.isMainThread()});
+            });
+    }
+    static SimConfig smallConfig() {
+        SimConfig c;
+        c.pictureWidth = 320;
+        c.pictureHeight = 240;
+        c.liveViewWidth = 160;
+        c.liveViewHeight = 120;
+        c.captureDelay = 0;
+        c.downloadChunkSize = 4096;
+        return c;
+    }
+    void TearDown() override {
+        GLIMRA_Camera::shutdown();
+        loop.runPending();
+        NotificationCenter::defaultCenter().removeObserver(observer);
+        GLIMRA_Camera::setSDK(nullptr);
+        GLIMRA_Camera::setMainLoop(nullptr);
+    }
+    size_t count(const std::string& name) {
+        std::lock_guard l(mutex);
+        size_t n = 0;
+        for (const auto& p : posted) n += p.name == name;
+        return n;
+    }
+    std::vector<Posted> all(const std::string& name) {
+        std::lock_guard l(mutex);
+        std::vector<Posted> out;
+        for (const auto& p : posted)
+            if (p.name == name) out.push_back(p);
+        return out;
+    }
+    bool pumpUntil(const std::function<bool()>& done) {
+        return loop.runUntil(done, std::chrono::seconds(20));
+    }
+    // Lets the SDK's event thread and the class's threads finish while the
+    // main loop keeps turning (their notifications may wait for it).
+    void settle() {
+        std::atomic<bool> done{false};
+        std::thread waiter([&] {
+            sim->waitUntilIdle();
+            GLIMRA_Camera::waitForBackgroundThreads();
+            sim->waitUntilIdle();
+            done = true;
+        });
+        pumpUntil([&] { return done.load(); });
+        waiter.join();
+        loop.runPending();
+    }
+    // Starts the class and waits for the first scan to post its list.
+    std::vector<GLIMRA_Camera::Ptr> scanned(size_t expected) {
+        GLIMRA_Camera::initializeClass();
+        std::vector<GLIMRA_Camera::Ptr> list;
+        EXPECT_TRUE(pumpUntil([&] {
+            auto c = GLIMRA_Camera::cameras();
+            if (c && c->size() == expected) list = *c;
+            return c && c->size() == expected;
+        }));
+        GLIMRA_Camera::waitForBackgroundThreads();
+        loop.runPending();
+        return list;
+    }
+
+    ManualRunLoop loop;
+    std::shared_ptr<SimCamSDK> sim;
+    std::mutex mutex;
+    std::vector<Posted> posted;
+    NotificationCenter::ObserverId observer = 0;
+};
+
+}  // namespace klik::test
