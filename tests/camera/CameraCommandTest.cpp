@@ -95,6 +95,7 @@ TEST_F(CameraFixture, OlderCameraGetsUILockAroundCommandsAndNoLiveView) {
     auto cam = scanned(1)[0];
     EXPECT_TRUE(cam->isLegacyModel());
     ASSERT_TRUE(cam->load());
+    settle();  // the camera's own change events read properties under the UI lock too
     auto before = sim->sentCommands().size();
     cam->takePicture();
     cam->performNextQueuedCameraCommand();
