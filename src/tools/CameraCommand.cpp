@@ -1,0 +1,177 @@
+// klikctl cameras / klikctl camera props|shoot: the still camera from the
+// command line, over the simulated camera (--sim [FILE]).
+
+#include <atomic>
+#include <iostream>
+#include <thread>
+
+#include "camera/CameraNotifications.h"
+#include "camera/GLIMRA_Camera.h"
+#include "camera/sim/SimCamSDK.h"
+#include "foundation/PropertyList.h"
+#include "foundation/ThreadRunLoop.h"
+#include "tools/Command.h"
+
+namespace klik::tools {
+
+namespace {
+
+// Picks the backend from "--sim [FILE]"; false with a message on bad input.
+bool chooseBackend(Args& args, std::string& error) {
+    SimConfig config;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--sim") continue;
+        if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 &&
+            args[i + 1].find('.') != std::string::npos) {
+            if (!SimConfig::fromFile(args[i + 1], config, error)) return false;
+            args.erase(args.begin() + static_cast<long>(i) + 1);
+        }
+        args.erase(args.begin() + static_cast<long>(i));
+        break;
+    }
+    // Only the simulated camera exists so far.
+    GLIMRA_Camera::setSDK(std::make_shared<SimCamSDK>(config));
+    return true;
+}
+
+// Runs `work` on a worker thread while this thread runs the main loop.
+int withMainLoop(const std::function<int()>& work) {
+    ThreadRunLoop loop;
+    RunLoop::setMain(&loop);
+    GLIMRA_Camera::setMainLoop(&loop);
+    std::atomic<int> status{0};
+    std::thread worker([&] {
+        status = work();
+        loop.stop();
+    });
+    loop.run();
+    worker.join();
+    std::thread closer([&] {
+        GLIMRA_Camera::shutdown();
+        loop.stop();
+    });
+    loop.run();
+    closer.join();
+    GLIMRA_Camera::setMainLoop(nullptr);
+    return status;
+}
+
+std::vector<GLIMRA_Camera::Ptr> scan() {
+    GLIMRA_Camera::initializeClass();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    for (int i = 0; i < 100; ++i) {
+        if (auto c = GLIMRA_Camera::cameras()) return *c;
+        std::this_thread::yield();
+    }
+    return {};
+}
+
+const Command camerasCommand{
+    "cameras", "list the connected still cameras",
+    "usage: klikctl cameras [--sim [FILE]]\n"
+    "Lists each detected camera: description and sub-type (0: older camera).",
+    [](const Args& in) {
+        Args args = in;
+        std::string error;
+        if (!chooseBackend(args, error)) {
+            std::cerr << "klikctl cameras: " << error << "\n";
+            return 1;
+        }
+        if (!args.empty()) return usageError(camerasCommand, "unexpected argument " + args[0]);
+        return withMainLoop([] {
+            auto list = scan();
+            if (list.empty()) std::cout << "no cameras\n";
+            for (const auto& c : list)
+                std::cout << c->description() << " (type " << c->subType() << ")\n";
+            return 0;
+        });
+    }};
+KLIK_COMMAND(camerasCommand);
+
+const Command cameraCommand{
+    "camera", "read properties of or shoot with the first camera",
+    "usage: klikctl camera props [--sim [FILE]]\n"
+    "       klikctl camera shoot --out FILE [--sim [FILE]]\n"
+    "props lists the camera's announced properties; shoot takes a picture and\n"
+    "writes the downloaded JPEG to FILE.",
+    [](const Args& in) {
+        Args args = in;
+        std::string error;
+        if (!chooseBackend(args, error)) {
+            std::cerr << "klikctl camera: " << error << "\n";
+            return 1;
+        }
+        if (args.empty()) return usageError(cameraCommand, "missing subcommand");
+        std::string sub = args[0], out;
+        for (size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--out" && i + 1 < args.size())
+                out = args[++i];
+            else
+                return usageError(cameraCommand, "unexpected argument " + args[i]);
+        }
+        if (sub != "props" && sub != "shoot") return usageError(cameraCommand, "unknown " + sub);
+        if (sub == "shoot" && out.empty())
+            return usageError(cameraCommand, "shoot needs --out FILE");
+        return withMainLoop([sub, out] {
+            auto list = scan();
+            if (list.empty()) {
+                std::cerr << "klikctl camera: no camera found\n";
+                return 1;
+            }
+            auto cam = list[0];
+            auto& center = NotificationCenter::defaultCenter();
+            std::mutex m;
+            std::condition_variable cv;
+            Data photo;
+            bool done = false;
+            auto props =
+                center.addObserver(GLIMRA_CameraPropertyDidChange, [&](const Notification& n) {
+                    if (sub == "props")
+                        std::cout << n.info(GLIMRA_CameraPropertyName).stringOr() << " = "
+                                  << n.info(GLIMRA_CameraProperty).description() << "\n";
+                });
+            auto pics =
+                center.addObserver(GLIMRA_CameraPhotoDataAvailable, [&](const Notification& n) {
+                    std::lock_guard l(m);
+                    if (const Data* d = n.info(GLIMRA_CameraPhotoData).data()) photo = *d;
+                    done = true;
+                    cv.notify_all();
+                });
+            auto errs = center.addObserver(GLIMRA_CameraCommandError, [&](const Notification&) {
+                std::lock_guard l(m);
+                done = true;
+                cv.notify_all();
+            });
+            int status = 0;
+            if (!cam->load()) {
+                std::cerr << "klikctl camera: cannot open a session with " << cam->description()
+                          << "\n";
+                status = 1;
+            } else if (sub == "shoot") {
+                cam->takePicture();
+                cam->performNextQueuedCameraCommand();
+                std::unique_lock l(m);
+                cv.wait_for(l, std::chrono::seconds(60), [&] { return done; });
+                if (photo.empty()) {
+                    std::cerr << "klikctl camera: no picture arrived\n";
+                    status = 1;
+                } else if (std::string e =
+                               writeFileAtomically(std::string(photo.begin(), photo.end()), out);
+                           !e.empty()) {
+                    std::cerr << "klikctl camera: " << e << "\n";
+                    status = 1;
+                } else {
+                    std::cout << "wrote " << photo.size() << " bytes to " << out << "\n";
+                }
+            }
+            center.removeObserver(props);
+            center.removeObserver(pics);
+            center.removeObserver(errs);
+            return status;
+        });
+    }};
+KLIK_COMMAND(cameraCommand);
+
+}  // namespace
+
+}  // namespace klik::tools
