@@ -5,8 +5,10 @@
 #include <iostream>
 #include <thread>
 
+#include "camera/CamTables.h"
 #include "camera/CameraNotifications.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/QZNSImageFlipped.h"
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/PropertyList.h"
 #include "foundation/ThreadRunLoop.h"
@@ -91,7 +93,9 @@ KLIK_COMMAND(camerasCommand);
 const Command cameraCommand{
     "camera", "read properties of or shoot with the first camera",
     "usage: klikctl camera props [--sim [FILE]]\n"
+    "       klikctl camera set NAME TEXT [--sim [FILE]]\n"
     "       klikctl camera shoot --out FILE [--sim [FILE]]\n"
+    "       klikctl camera liveview --frames N --out DIR [--sim [FILE]]\n"
     "props lists the camera's announced properties; shoot takes a picture and\n"
     "writes the downloaded JPEG to FILE.",
     [](const Args& in) {
@@ -102,17 +106,40 @@ const Command cameraCommand{
             return 1;
         }
         if (args.empty()) return usageError(cameraCommand, "missing subcommand");
-        std::string sub = args[0], out;
-        for (size_t i = 1; i < args.size(); ++i) {
-            if (args[i] == "--out" && i + 1 < args.size())
-                out = args[++i];
-            else
-                return usageError(cameraCommand, "unexpected argument " + args[i]);
+        std::string sub = args[0], out, name, text;
+        int frames = 0;
+        size_t first = 1;
+        if (sub == "set") {
+            if (args.size() < 3) return usageError(cameraCommand, "set needs NAME and TEXT");
+            name = args[1];
+            text = args[2];
+            first = 3;
         }
-        if (sub != "props" && sub != "shoot") return usageError(cameraCommand, "unknown " + sub);
+        for (size_t i = first; i < args.size(); ++i) {
+            if (args[i] == "--out" && i + 1 < args.size()) {
+                out = args[++i];
+            } else if (args[i] == "--frames" && i + 1 < args.size()) {
+                try {
+                    frames = std::stoi(args[++i]);
+                } catch (...) {
+                    frames = -1;
+                }
+                if (frames < 1 || frames > 100000)
+                    return usageError(cameraCommand, "--frames needs a count from 1");
+            } else {
+                return usageError(cameraCommand, "unexpected argument " + args[i]);
+            }
+        }
+        std::uint32_t id = 0;
+        if (sub == "set" && !propertyIDForName(name, id))
+            return usageError(cameraCommand, "unknown property " + name);
+        if (sub == "liveview" && (frames < 1 || out.empty()))
+            return usageError(cameraCommand, "liveview needs --frames N and --out DIR");
+        if (sub != "props" && sub != "shoot" && sub != "set" && sub != "liveview")
+            return usageError(cameraCommand, "unknown " + sub);
         if (sub == "shoot" && out.empty())
             return usageError(cameraCommand, "shoot needs --out FILE");
-        return withMainLoop([sub, out] {
+        return withMainLoop([sub, out, id, text, frames] {
             auto list = scan();
             if (list.empty()) {
                 std::cerr << "klikctl camera: no camera found\n";
@@ -142,11 +169,47 @@ const Command cameraCommand{
                 done = true;
                 cv.notify_all();
             });
+            int written = 0;
+            auto live =
+                center.addObserver(GLIMRA_CameraLiveViewImageUpdate, [&](const Notification& n) {
+                    const OpaqueObject* o = n.info(GLIMRA_CameraLiveViewImage).object();
+                    if (!o || written >= frames) return;
+                    auto* img = static_cast<const QZNSImageFlipped*>(o->ptr);
+                    char file[64];
+                    std::snprintf(file, sizeof file, "/frame_%04d.jpg", written + 1);
+                    std::string e = writeFileAtomically(
+                        std::string(img->data().begin(), img->data().end()), out + file);
+                    std::lock_guard l(m);
+                    if (!e.empty()) {
+                        std::cerr << "klikctl camera: " << e << "\n";
+                        written = frames;
+                    } else {
+                        ++written;
+                    }
+                    if (written >= frames) done = true;
+                    cv.notify_all();
+                });
             int status = 0;
             if (!cam->load()) {
                 std::cerr << "klikctl camera: cannot open a session with " << cam->description()
                           << "\n";
                 status = 1;
+            } else if (sub == "set") {
+                if (cam->setStringValue(text, id)) {
+                    std::cout << strForPropertyID(id) << " set to " << text << "\n";
+                } else {
+                    std::cerr << "klikctl camera: the camera refused " << text << " for "
+                              << strForPropertyID(id) << "\n";
+                    status = 1;
+                }
+            } else if (sub == "liveview") {
+                cam->liveViewBegin();
+                std::unique_lock l(m);
+                cv.wait_for(l, std::chrono::seconds(60), [&] { return done; });
+                l.unlock();
+                cam->liveViewEnd();
+                std::cout << "wrote " << written << " frames to " << out << "\n";
+                if (written < frames) status = 1;
             } else if (sub == "shoot") {
                 cam->takePicture();
                 cam->performNextQueuedCameraCommand();
@@ -167,6 +230,7 @@ const Command cameraCommand{
             center.removeObserver(props);
             center.removeObserver(pics);
             center.removeObserver(errs);
+            center.removeObserver(live);
             return status;
         });
     }};
