@@ -47,22 +47,6 @@ Bitmap loadOrEmpty(const std::string& path) {
     return bm ? std::move(*bm) : Bitmap{};
 }
 
-std::string pathOfFileUrl(const std::string& u) {
-    if (u.rfind("file://", 0) != 0) return {};
-    std::string p = u.substr(7);
-    if (p.rfind("localhost/", 0) == 0) p = p.substr(9);
-    std::string out;
-    for (size_t i = 0; i < p.size(); ++i) {
-        if (p[i] == '%' && i + 2 < p.size()) {
-            out += static_cast<char>(std::strtol(p.substr(i + 1, 2).c_str(), nullptr, 16));
-            i += 2;
-        } else {
-            out += p[i];
-        }
-    }
-    return out;
-}
-
 // Frame from the bounds; subtractions in floating point so an empty scan
 // gives (W, H, -W, -H).
 AlphaFrame frameFrom(int minX, int minY, int maxX, int maxY, int H) {

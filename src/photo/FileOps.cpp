@@ -146,4 +146,33 @@ bool moveItemNoReplace(const std::string& from, const std::string& to, std::stri
     return true;
 }
 
+std::string pathOfFileUrl(const std::string& url) {
+    if (url.rfind("file://", 0) != 0) return {};
+    std::string p = url.substr(7);
+    if (p.rfind("localhost/", 0) == 0) p = p.substr(9);
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < p.size(); ++i) {
+        if (p[i] != '%') {
+            out += p[i];
+            continue;
+        }
+        int hi = i + 2 < p.size() ? hex(p[i + 1]) : -1;
+        int lo = i + 2 < p.size() ? hex(p[i + 2]) : -1;
+        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0)) return {};
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return out;
+}
+
+std::string pathOfUrlOrPath(const std::string& s) {
+    return s.rfind("file://", 0) == 0 ? pathOfFileUrl(s) : s;
+}
+
 }  // namespace klik

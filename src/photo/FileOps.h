@@ -24,6 +24,13 @@ bool moveItemNoReplace(const std::string& from, const std::string& to, std::stri
 // Copies the regular file `from` to `to`, which must not exist.
 bool copyFileNoReplace(const std::string& from, const std::string& to, std::string* error);
 
+// The path a "file://" address names, percent escapes decoded; "" when
+// `url` is not such an address or an escape would decode to NUL or is
+// malformed (a path never holds those).
+std::string pathOfFileUrl(const std::string& url);
+// pathOfFileUrl for addresses; anything else is taken as a path already.
+std::string pathOfUrlOrPath(const std::string& s);
+
 bool isDirectory(const std::string& path);
 bool isReadableFile(const std::string& path);
 

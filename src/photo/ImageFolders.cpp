@@ -45,22 +45,6 @@ bool moveLogged(const std::string& from, const std::string& toFolder) {
     return false;
 }
 
-std::string pathOfUrlOrPath(const std::string& s) {
-    if (s.rfind("file://", 0) != 0) return s;
-    std::string p = s.substr(7);
-    if (p.rfind("localhost/", 0) == 0) p = p.substr(9);
-    std::string out;
-    for (size_t i = 0; i < p.size(); ++i) {
-        if (p[i] == '%' && i + 2 < p.size()) {
-            out += static_cast<char>(std::strtol(p.substr(i + 1, 2).c_str(), nullptr, 16));
-            i += 2;
-        } else {
-            out += p[i];
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 std::string _gScratchFolder() {

@@ -192,3 +192,21 @@ TEST(ImageFolders, RemountedVolumeIsFoundAgain) {
 
 }  // namespace
 }  // namespace klik
+
+namespace klik {
+namespace {
+
+TEST(FileOps, FileUrlsDecodeSafely) {
+    EXPECT_EQ(pathOfFileUrl("file:///Volumes/Show%20Disk/Images"), "/Volumes/Show Disk/Images");
+    EXPECT_EQ(pathOfFileUrl("file://localhost/tmp/a%2Fb"), "/tmp/a/b");
+    EXPECT_EQ(pathOfFileUrl("/plain/path"), "");
+    // A malformed or NUL escape must not turn into a different path.
+    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%zz"), "");
+    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%00/../etc"), "");
+    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%4"), "");
+    EXPECT_EQ(pathOfUrlOrPath("/plain/path"), "/plain/path");
+    EXPECT_EQ(pathOfUrlOrPath("file:///a%41"), "/aA");
+}
+
+}  // namespace
+}  // namespace klik
