@@ -1,0 +1,270 @@
+// The line format, levels, mirroring, the pending buffer and opening the
+// log file.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <regex>
+
+#include "LogFixture.h"
+#include "foundation/Diagnostics.h"
+#include "log/Log.h"
+
+namespace klik::test {
+namespace {
+
+using LogWriterTest = LogTest;
+
+TEST_F(LogWriterTest, LineHasTagStampAndMessage) {
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    GLIMRA_Log::debug("camera ready");
+    const std::string text = readFile(logPath());
+    EXPECT_TRUE(
+        std::regex_match(text, std::regex(std::string(kStampedLinePrefix) + "camera ready\n")))
+        << text;
+    EXPECT_EQ(text.substr(0, 2), "D ");
+}
+
+TEST_F(LogWriterTest, StampFollowsThePatternAndZone) {
+    const std::string stamp = GLIMRA_Log::logDateString();
+    EXPECT_TRUE(std::regex_match(
+        stamp, std::regex(R"(\[\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\.\d{3} [+-]\d{4}\])")))
+        << stamp;
+}
+
+TEST_F(LogWriterTest, LevelsGetTheirTags) {
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    for (unsigned level : {0u, 1u, 2u, 3u, 4u, 7u, 1000u})
+        GLIMRA_Log::logLevel(level, "level " + std::to_string(level));
+    GLIMRA_Log::err("no card");
+    GLIMRA_Log::errf("code %d", 42);
+    const auto lines = linesOf(readFile(logPath()));
+    ASSERT_EQ(lines.size(), 9u);
+    const char* tags[] = {"I ", "D ", "D2 ", "E ", "W ", "D ", "D ", "E ", "E "};
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(tags[i], 0), 0u) << lines[i];
+    EXPECT_EQ(messageOf(lines[5]), "level 7");
+    EXPECT_EQ(messageOf(lines[7]), "no card");
+    EXPECT_EQ(messageOf(lines[8]), "code 42");
+}
+
+TEST_F(LogWriterTest, NameColumnOnlyWhenAsked) {
+    GLIMRA_Log::setApplicationName("Klik_Kiosk");
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    GLIMRA_Log::debug("without");
+    GLIMRA_Log::setShouldLogAppName(true);
+    GLIMRA_Log::debug("with");
+    const auto lines = linesOf(readFile(logPath()));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(
+        std::regex_match(lines[0], std::regex(std::string(kStampedLinePrefix) + "without")));
+    EXPECT_TRUE(std::regex_match(lines[1],
+                                 std::regex(std::string(kStampedLinePrefix) + "Klik_Kiosk: with")))
+        << lines[1];
+}
+
+TEST_F(LogWriterTest, MultiLineMessagesBecomeOneLineEach) {
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    GLIMRA_Log::debug("a\nb\n");
+    GLIMRA_Log::debug("\n");
+    GLIMRA_Log::debugf("x=%d\ny=%d", 1, 2);
+    const auto lines = linesOf(readFile(logPath()));
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(messageOf(lines[0]), "a");
+    EXPECT_EQ(messageOf(lines[1]), "b");
+    EXPECT_EQ(messageOf(lines[2]), "");
+    EXPECT_TRUE(
+        std::regex_match(lines[2] + "\n", std::regex(std::string(kStampedLinePrefix) + "\n")));
+    EXPECT_EQ(messageOf(lines[3]), "");
+    EXPECT_EQ(messageOf(lines[4]), "");
+    EXPECT_EQ(messageOf(lines[5]), "x=1");
+    EXPECT_EQ(messageOf(lines[6]), "y=2");
+}
+
+TEST_F(LogWriterTest, PercentSignsAreWrittenVerbatim) {
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    GLIMRA_Log::debug("100%d done %s %%");
+    GLIMRA_Log::logLevel(3, "%n%n%n");
+    GLIMRA_Log::debugf("%d%%", 5);
+    const auto lines = linesOf(readFile(logPath()));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(messageOf(lines[0]), "100%d done %s %%");
+    EXPECT_EQ(messageOf(lines[1]), "%n%n%n");
+    EXPECT_EQ(messageOf(lines[2]), "5%");
+}
+
+TEST_F(LogWriterTest, StringWithFormatHandlesLongText) {
+    const std::string big(5000, 'q');
+    EXPECT_EQ(stringWithFormat("<%s>", big.c_str()), "<" + big + ">");
+    EXPECT_EQ(stringWithFormat("%s-%d", "a", 7), "a-7");
+}
+
+TEST_F(LogWriterTest, MirroringUsesLongNames) {
+    StderrCapture capture;
+    GLIMRA_Log::setApplicationName("Klik_Kiosk");
+    GLIMRA_Log::setShouldLogToStdErr(true);
+    GLIMRA_Log::debug("camera ready");
+    GLIMRA_Log::err("no card");
+    GLIMRA_Log::logLevel(0, "i");
+    GLIMRA_Log::logLevel(2, "d2");
+    GLIMRA_Log::logLevel(4, "w");
+    GLIMRA_Log::logLevel(9, "nine");
+    GLIMRA_Log::debug("50%d");
+    EXPECT_EQ(capture.text(),
+              "DEBUG: Klik_Kiosk: camera ready\n"
+              "ERROR: no card\n"
+              "INFO: i\n"
+              "DEBUG2: Klik_Kiosk: d2\n"
+              "WARN: w\n"
+              "DEBUG: Klik_Kiosk: nine\n"
+              "DEBUG: Klik_Kiosk: 50%d\n");
+}
+
+TEST_F(LogWriterTest, WithoutFileOrMirroringLinesAreDropped) {
+    GLIMRA_Log::debug("lost before the file");
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    GLIMRA_Log::debug("kept");
+    const auto lines = linesOf(readFile(logPath()));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(messageOf(lines[0]), "kept");
+}
+
+TEST_F(LogWriterTest, PendingLinesReachTheFileWhenItOpens) {
+    {
+        StderrCapture capture;
+        GLIMRA_Log::setShouldLogToStdErr(true);
+        GLIMRA_Log::debug("early one");
+        GLIMRA_Log::err("early two");
+        EXPECT_NE(capture.text().find("DEBUG: "), std::string::npos);
+        // Still only pending: the file does not exist yet.
+        EXPECT_EQ(readFile(logPath()), "");
+        ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+        GLIMRA_Log::debug("after");
+    }
+    const auto lines = linesOf(readFile(logPath()));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(messageOf(lines[0]), "early one");
+    EXPECT_EQ(lines[1].substr(0, 2), "E ");
+    EXPECT_EQ(messageOf(lines[2]), "after");
+}
+
+TEST_F(LogWriterTest, PendingBufferDropsItsOldestTextPastTheLimit) {
+    const std::string filler(60, 'f');
+    const int count = 14000;  // about 1.3 million characters in all
+    {
+        StderrCapture capture;
+        GLIMRA_Log::setShouldLogToStdErr(true);
+        for (int i = 0; i < count; ++i) GLIMRA_Log::debug("n" + std::to_string(i) + " " + filler);
+        GLIMRA_Log::setShouldLogToStdErr(false);
+    }
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    const std::string text = readFile(logPath());
+    const size_t lineLength = linesOf(text).back().size() + 1;
+    EXPECT_LE(text.size(), 1000000u + lineLength);
+    EXPECT_GT(text.size(), 1000000u - 10000u);
+    EXPECT_EQ(text.find("n0 "), std::string::npos);
+    // After the (possibly cut) first line, whole consecutive lines up to the last.
+    auto lines = linesOf(text.substr(text.find('\n') + 1));
+    const int first = std::stoi(messageOf(lines.front()).substr(1));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_TRUE(
+            std::regex_match(lines[i], std::regex(std::string(kStampedLinePrefix) + "n\\d+ f{60}")))
+            << lines[i];
+        ASSERT_EQ(messageOf(lines[i]),
+                  "n" + std::to_string(first + static_cast<int>(i)) + " " + filler);
+    }
+    EXPECT_EQ(first + static_cast<int>(lines.size()), count);
+}
+
+TEST_F(LogWriterTest, SecondSetLogFileKeepsTheFirst) {
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    EXPECT_FALSE(GLIMRA_Log::setLogFile(dir.file("other.log")));
+    EXPECT_EQ(GLIMRA_Log::logFilePath(), logPath());
+    GLIMRA_Log::debug("still here");
+    EXPECT_NE(readFile(logPath()).find("still here"), std::string::npos);
+    EXPECT_EQ(readFile(dir.file("other.log")), "");
+}
+
+TEST_F(LogWriterTest, PathIsStandardised) {
+    ::mkdir(dir.file("sub").c_str(), 0755);
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(dir.path() + "/sub/.././Klik_Kiosk.log"));
+    EXPECT_EQ(GLIMRA_Log::logFilePath(), logPath());
+}
+
+TEST_F(LogWriterTest, FailedOpenIsReportedAndLeavesNoFile) {
+    StderrCapture capture;
+    GLIMRA_Log::setShouldLogToStdErr(true);
+    const std::string bad = dir.file("missing/folder/k.log");
+    EXPECT_FALSE(GLIMRA_Log::setLogFile(bad));
+    EXPECT_FALSE(GLIMRA_Log::setLogFile(""));
+    EXPECT_EQ(GLIMRA_Log::logFilePath(), "");
+    const std::string expected =
+        "Failed to open log file at " + bad + "; error 2 \"No such file or directory\"";
+    EXPECT_EQ(GLIMRA_Log::lastOpenError(), expected);
+    const std::string err = capture.text();
+    EXPECT_NE(err.find("setLogFile - redirecting log to path = [" + bad + "]..."),
+              std::string::npos);
+    EXPECT_NE(err.find("DEBUG: "), std::string::npos);
+    EXPECT_NE(err.find(": " + expected + "\n"), std::string::npos) << err;
+    // A later good path still opens, and the pending lines arrive.
+    EXPECT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    EXPECT_NE(readFile(logPath()).find(expected), std::string::npos);
+}
+
+TEST_F(LogWriterTest, FileModeIs0664WhateverTheUmask) {
+    const mode_t old = ::umask(077);
+    const bool opened = GLIMRA_Log::setLogFile(logPath());
+    ::umask(old);
+    ASSERT_TRUE(opened);
+    struct stat st {};
+    ASSERT_EQ(::stat(logPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+}
+
+TEST_F(LogWriterTest, StandardErrorIsRedirectedIntoTheLog) {
+    GLIMRA_Log::setRedirectsStdErr(true);
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    GLIMRA_Log::debug("own line");
+    const char console[] = "console line\n";
+    ASSERT_EQ(::write(STDERR_FILENO, console, sizeof console - 1), ssize_t(sizeof console - 1));
+    GLIMRA_Log::debug("own again");
+    struct stat logStat {
+    }, errStat{};
+    ASSERT_EQ(::stat(logPath().c_str(), &logStat), 0);
+    ASSERT_EQ(::fstat(STDERR_FILENO, &errStat), 0);
+    EXPECT_EQ(errStat.st_ino, logStat.st_ino);
+    GLIMRA_Log::resetForTesting();  // gives standard error back
+    ASSERT_EQ(::fstat(STDERR_FILENO, &errStat), 0);
+    EXPECT_FALSE(errStat.st_ino == logStat.st_ino && errStat.st_dev == logStat.st_dev);
+    const auto lines = linesOf(readFile(logPath()));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(messageOf(lines[0]), "own line");
+    EXPECT_EQ(lines[1], "console line");
+    EXPECT_EQ(messageOf(lines[2]), "own again");
+}
+
+TEST_F(LogWriterTest, StandardErrorStaysWhileMirroring) {
+    GLIMRA_Log::setRedirectsStdErr(true);
+    StderrCapture capture;
+    GLIMRA_Log::setShouldLogToStdErr(true);
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    GLIMRA_Log::debug("both");
+    EXPECT_NE(capture.text().find(": both\n"), std::string::npos);
+    const auto lines = linesOf(readFile(logPath()));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(messageOf(lines[0]), "both");
+}
+
+TEST_F(LogWriterTest, FoundationDiagnosticsReachTheOpenLog) {
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    diagnostic("settings file unreadable");
+    const auto lines = linesOf(readFile(logPath()));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(messageOf(lines[0]), "settings file unreadable");
+    GLIMRA_Log::resetForTesting();
+    StderrCapture capture;
+    diagnostic("back on stderr");
+    EXPECT_EQ(capture.text(), "back on stderr\n");
+}
+
+}  // namespace
+}  // namespace klik::test
