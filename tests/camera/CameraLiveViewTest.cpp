@@ -85,7 +85,9 @@ TEST_F(CameraFixture, TwoHostBitReportsStartOneLoop) {
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
     cam->liveViewBegin();
-    ASSERT_TRUE(pumpUntil([&] { return cam->isLiveViewRunning(); }));
+    // A delivered frame proves the loop thread holds the loop lock; before
+    // that, the call below could become the loop itself on this thread.
+    ASSERT_TRUE(pumpUntil([&] { return cam->isLiveViewRunning() && count(GLIMRA_CameraLiveViewImageUpdate) > 0; }));
     cam->processPropertyEvent(kCamPropertyEvent_PropertyChanged, kCamPropID_Evf_OutputDevice, 0);
     cam->downloadLiveViewImage();  // a second loop returns at once: the lock is held
     EXPECT_TRUE(cam->isLiveViewRunning());
