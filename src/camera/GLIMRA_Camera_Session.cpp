@@ -174,20 +174,28 @@ Dictionary GLIMRA_Camera::commandDictionary(std::uint32_t command, std::uint32_t
     return d;
 }
 
-void GLIMRA_Camera::queueCameraCommand(std::uint32_t command, std::uint32_t param) {
-    Dictionary d = commandDictionary(command, param);
+namespace {
+
+// Takes the command-queue lock, waiting at most the registry's queue-lock
+// time. False (logged) when it stayed busy.
+bool acquireQueueLock(std::timed_mutex& queueLock) {
     double wait;
     {
         std::lock_guard l(registry().stateMutex);
         wait = registry().timeouts.queueLock;
     }
-    if (!_queueLock.try_lock()) {
-        GLIMRA_Log::debug("waiting for queue lock");
-        if (!_queueLock.try_lock_for(std::chrono::duration<double>(wait))) {
-            GLIMRA_Log::debug("timed out waiting for queue lock");
-            return;
-        }
-    }
+    if (queueLock.try_lock()) return true;
+    GLIMRA_Log::debug("waiting for queue lock");
+    if (queueLock.try_lock_for(std::chrono::duration<double>(wait))) return true;
+    GLIMRA_Log::debug("timed out waiting for queue lock");
+    return false;
+}
+
+}  // namespace
+
+void GLIMRA_Camera::queueCameraCommand(std::uint32_t command, std::uint32_t param) {
+    Dictionary d = commandDictionary(command, param);
+    if (!acquireQueueLock(_queueLock)) return;
     _commandQueue.push_back(d);
     _queueLock.unlock();
     GLIMRA_Log::debug("added command " + d["description"].stringOr() + " to queue");
@@ -199,18 +207,7 @@ size_t GLIMRA_Camera::queuedCommandCount() {
 }
 
 void GLIMRA_Camera::performNextQueuedCameraCommand() {
-    double wait;
-    {
-        std::lock_guard l(registry().stateMutex);
-        wait = registry().timeouts.queueLock;
-    }
-    if (!_queueLock.try_lock()) {
-        GLIMRA_Log::debug("waiting for queue lock");
-        if (!_queueLock.try_lock_for(std::chrono::duration<double>(wait))) {
-            GLIMRA_Log::debug("timed out waiting for queue lock");
-            return;
-        }
-    }
+    if (!acquireQueueLock(_queueLock)) return;
     if (!_commandQueue.empty()) {
         Dictionary d = std::move(_commandQueue.front());
         _commandQueue.pop_front();
