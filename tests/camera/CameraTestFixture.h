@@ -47,6 +47,9 @@ class CameraFixture : public ::testing::Test {
         return c;
     }
     void TearDown() override {
+        // Work still on the camera's event thread (a download a test left
+        // running) may wait on this loop: let it finish before the camera goes.
+        if (sim) loop.runUntil([&] { return sim->eventsIdle(); }, std::chrono::seconds(10));
         GLIMRA_Camera::shutdown();
         loop.runPending();
         NotificationCenter::defaultCenter().removeObserver(observer);

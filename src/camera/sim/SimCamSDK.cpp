@@ -62,8 +62,10 @@ SimCamSDK::SimCamSDK(SimConfig config) : config_(std::move(config)) {
 }
 
 SimCamSDK::~SimCamSDK() {
-    // The event thread stops first (members go in reverse order), so what
-    // remains here is only memory: every object still live is freed.
+    // Event work (a download in progress, a state event) uses the objects
+    // freed below, and members are destroyed only after this body has run:
+    // the event thread is stopped here, first.
+    events_.stop();
     std::lock_guard lock(mutex_);
     for (const CamObject* o : live_) delete o;
     live_.clear();

@@ -62,6 +62,7 @@ class SimCamSDK : public CamSDK {
     bool isSessionOpen(int id) const;
     // Blocks until the event thread has nothing queued or running.
     void waitUntilIdle() { events_.waitUntilIdle(); }
+    bool eventsIdle() { return events_.idle(); }
 
     // --- CamSDK ---
     CamError CamInitializeSDK() override;

@@ -6,7 +6,10 @@ namespace klik {
 
 SimEventQueue::SimEventQueue() : thread_([this] { run(); }) {}
 
-SimEventQueue::~SimEventQueue() {
+SimEventQueue::~SimEventQueue() { stop(); }
+
+void SimEventQueue::stop() {
+    if (!thread_.joinable()) return;
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -29,6 +32,11 @@ void SimEventQueue::post(std::function<void()> fn, double delaySeconds) {
 void SimEventQueue::waitUntilIdle() {
     std::unique_lock lock(mutex_);
     cv_.wait(lock, [&] { return stopping_ || (items_.empty() && !running_); });
+}
+
+bool SimEventQueue::idle() {
+    std::lock_guard lock(mutex_);
+    return items_.empty() && !running_;
 }
 
 void SimEventQueue::run() {

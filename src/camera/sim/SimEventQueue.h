@@ -17,6 +17,10 @@ class SimEventQueue {
     SimEventQueue();
     // Stops the thread; work not yet due is dropped.
     ~SimEventQueue();
+    // Finishes the work now running, drops the rest and joins the thread.
+    // Idempotent; not from the event thread. Owners call it before they free
+    // what queued work touches.
+    void stop();
     SimEventQueue(const SimEventQueue&) = delete;
     SimEventQueue& operator=(const SimEventQueue&) = delete;
 
@@ -28,6 +32,8 @@ class SimEventQueue {
     // Blocks until nothing is queued or running (work may queue more).
     // Not from the event thread.
     void waitUntilIdle();
+    // True when nothing is queued or running; never blocks.
+    bool idle();
 
   private:
     struct Item {
