@@ -163,9 +163,9 @@ TEST_F(SimFixture, CameraListReferencesAndDeviceInfo) {
 }
 
 TEST_F(SimFixture, TakePictureOffersRealJpegWithExifThatChangesPerShot) {
+    Recorder r;  // outlives the SDK, whose event thread calls into it
     SimCamSDK sdk(config());
     sdk.CamInitializeSDK();
-    Recorder r;
     r.sdk = &sdk;
     CamCameraRef cam = firstCamera(sdk);
     ASSERT_EQ(sdk.CamSetObjectEventHandler(cam, kCamObjectEvent_All, onObject, &r), 0u);
@@ -253,9 +253,9 @@ TEST_F(SimFixture, LiveViewFramesWithNotReadyBetween) {
 }
 
 TEST_F(SimFixture, PropertiesWritesEventsAndExposureModes) {
+    Recorder r;  // outlives the SDK, whose event thread calls into it
     SimCamSDK sdk(config());
     sdk.CamInitializeSDK();
-    Recorder r;
     CamCameraRef cam = firstCamera(sdk);
     ASSERT_EQ(sdk.CamSetPropertyEventHandler(cam, kCamPropertyEvent_All, onProperty, &r), 0u);
     CamDataType type;
@@ -305,9 +305,9 @@ TEST_F(SimFixture, PropertiesWritesEventsAndExposureModes) {
 }
 
 TEST_F(SimFixture, FaultsUnplugAndPlug) {
+    Recorder r;  // outlives the SDK, whose event thread calls into it
     SimCamSDK sdk(config());
     sdk.CamInitializeSDK();
-    Recorder r;
     r.sdk = &sdk;
     ASSERT_EQ(sdk.CamSetCameraAddedHandler(onAdded, &r), 0u);
     CamCameraRef cam = firstCamera(sdk);
@@ -340,9 +340,9 @@ TEST_F(SimFixture, FaultsUnplugAndPlug) {
 TEST_F(SimFixture, CameraVanishingMidDownload) {
     SimConfig c = config();
     c.downloadChunkSize = 1024;
+    Recorder r;  // outlives the SDK, whose event thread calls into it
     SimCamSDK sdk(c);
     sdk.CamInitializeSDK();
-    Recorder r;
     r.sdk = &sdk;
     CamCameraRef cam = firstCamera(sdk);
     sdk.CamSetCameraStateEventHandler(cam, kCamStateEvent_All, onState, &r);
