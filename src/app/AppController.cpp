@@ -38,6 +38,7 @@ AppController::~AppController() {
     env_.center.removeObserver(_startObserver);
     if (_screenTimer) _screenTimer->invalidate();
     if (_recordingEndTimer) _recordingEndTimer->invalidate();
+    if (_floaterTimer) _floaterTimer->invalidate();
     for (auto& t : _pending) t->invalidate();
 }
 

@@ -211,6 +211,20 @@ class AppController {
     // The same for a field that may be missing (logged, nothing done).
     void ibUpdateNSTextFieldOld(View* field, const std::string& text, bool doWait, bool isError);
 
+    // ---- Alert HUD (AppController_Floater.cpp) ------------------------------
+
+    // Shows `text` ("NIL ALERT!!" when none) in the floating panel in front
+    // of everything. The first message beeps and starts the display time; a
+    // message within it restarts the time without a second beep.
+    void floatingAlertWithString(const std::optional<std::string>& text);
+    // The display time is up: forgets the timer and fades the panel away.
+    void noMoreFloater(Timer& timer);
+    // Asked at each step of the panel's fade: true stops it (a new message
+    // arrived meanwhile) and the panel stays.
+    bool windowShouldCancelFadeAway() const;
+    // Seconds a message stays (3 from launch; 0: until the next message).
+    void setFloaterDisplayTime(std::uint32_t seconds) { _floaterDisplayTime = seconds; }
+
     // ---- Guest data ---------------------------------------------------------
 
     void setEmails(std::vector<std::string> emails) { _emails = std::move(emails); }
@@ -309,6 +323,10 @@ class AppController {
     // Live input.
     View* _currentInputView = &_EVFView;
     View* _alternateInputView = &_QTCView;
+
+    // Alert HUD.
+    TimerPtr _floaterTimer;
+    std::uint32_t _floaterDisplayTime = 3;
 
     // Guest data.
     std::vector<std::string> _emails;

@@ -21,10 +21,6 @@ std::string describe(const std::vector<std::string>& list) {
     return Value(a).description();
 }
 
-// How long the refused-barcode notice stays before it fades.
-constexpr double kEntryAlertSeconds = 4;
-constexpr double kEntryAlertFadeSeconds = 0.5;
-
 bool sameAddress(const std::string& a, const std::string& b) {
     return entry::lowercased(a) == entry::lowercased(b);
 }
@@ -131,9 +127,7 @@ void AppController::ibBarcodeSendOnEnterAction(View* sender) {
 }
 
 void AppController::showEntryAlert(const std::string& text) {
-    env_.ui.showFloatingPanel(text, 1.0);
-    performAfterDelay(kEntryAlertSeconds,
-                      [this] { env_.ui.fadeOutFloatingPanel(kEntryAlertFadeSeconds); });
+    floatingAlertWithString(text);
 }
 
 }  // namespace klik
