@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/ProcessFlags.h"
+#include "camera/CameraNotifications.h"
 
 #include "log/Log.h"
 
@@ -32,10 +33,13 @@ AppController::AppController(Environment env) : env_(env) {
     _startObserver = env_.center.addObserver(
         kNotifictionStartPhotoSession,
         [this](const Notification& n) { handleDoStartPhotoSessionNotification(n); });
+    _photoObserver = env_.center.addObserver(GLIMRA_CameraPhotoDataAvailable,
+                                             [this](const Notification& n) { newPhoto(n); });
 }
 
 AppController::~AppController() {
     env_.center.removeObserver(_startObserver);
+    env_.center.removeObserver(_photoObserver);
     if (_screenTimer) _screenTimer->invalidate();
     if (_recordingEndTimer) _recordingEndTimer->invalidate();
     if (_floaterTimer) _floaterTimer->invalidate();

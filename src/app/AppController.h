@@ -121,7 +121,8 @@ class AppController {
     // Beeps twice without a camera, else takePicture().
     void takePhotoFromKeyBoard();
     // Keeps the current photo (post-processing, then the print when
-    // "prefKeyForAutoPrintPhoto" is on).
+    // "prefKeyForAutoPrintPhoto" is on). Any thread: the filing runs on the
+    // calling thread, the print on the main thread (waiting for it).
     void keepPhotoFromKeyBoard();
     // Runs the entry actions of the previous screen again.
     void takePhotoAgainFromKeyBoard();
@@ -168,6 +169,35 @@ class AppController {
     void setInputType(int tag);
     bool isVideoInput() const { return _currentInputView == &_QTCView; }
     View& currentInputView() const { return *_currentInputView; }
+
+    // ---- Photo arrival (AppController_Photo.cpp) -----------------------------
+
+    // The camera's "GLIMRA_CameraPhotoDataAvailable": shows the photo in
+    // `_EVFView` and keeps it (post-processing, then the print when
+    // "prefKeyForAutoPrintPhoto" is on). Any thread, normally the camera's
+    // event thread: decoding and filing run there, everything that touches
+    // the flow or the views on the main thread, waiting for it. Blocks until
+    // the photo is filed. The camera must be stopped before the controller
+    // is destroyed.
+    void newPhoto(const Notification& n);
+    // On the capture lead-in (screen 5) advances the screen and swaps the
+    // photographer buttons to keep / take again; elsewhere nothing changes.
+    void doAfterPhotoStuff();
+    // Shows `picture` in `_EVFView`; nullptr is ignored.
+    void updateDisplayImage(const PicturePtr& picture);
+    // Sets the download progress bar back to 0.
+    void clearProgressIndicator();
+    // The current photo (kept by the photo module): the user information of
+    // the last photo notification; empty without a photo module or photo.
+    // Any thread.
+    Dictionary imageDict() const;
+    void setImageDict(Dictionary d);
+    // Writes the current photo under "/tmp" with a time stamp for a name and
+    // opens it with the desktop's default application. Returns the path, ""
+    // when there is no photo or it could not be written (logged).
+    std::string saveImage();
+    std::string processPhotoData(const Dictionary& photo);
+    bool isLiveView() const { return _isLiveView; }
 
     // ---- Overlay screens and the prompt movie (AppController_Overlays.cpp) --
 
@@ -321,6 +351,7 @@ class AppController {
     std::string _recordingPath;
 
     // Live input.
+    bool _isLiveView = false;
     View* _currentInputView = &_EVFView;
     View* _alternateInputView = &_QTCView;
 
@@ -337,6 +368,7 @@ class AppController {
     // Expires with the controller; performs queued from other threads check it.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     NotificationCenter::ObserverId _startObserver = 0;
+    NotificationCenter::ObserverId _photoObserver = 0;
 };
 
 }  // namespace klik

@@ -9,6 +9,7 @@
 namespace klik {
 
 void AppController::liveViewOn() {
+    _isLiveView = true;
     if (isVideoInput()) {
         if (_videoRecorder) _videoRecorder->startSession();
     } else if (_camera) {
@@ -17,6 +18,7 @@ void AppController::liveViewOn() {
 }
 
 void AppController::liveViewOff() {
+    _isLiveView = false;
     if (isVideoInput()) {
         if (_videoRecorder) _videoRecorder->stopSession();
     } else if (_camera) {

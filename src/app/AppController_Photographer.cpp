@@ -21,8 +21,15 @@ void AppController::keepPhotoFromKeyBoard() {
         return;
     }
     _photoPipeline->postProcessNewPhoto();
-    if (env_.settings.boolForKey(key::prefKeyForAutoPrintPhoto))
-        _photoPipeline->printCurrentPictureWithPrompt();
+    if (!env_.settings.boolForKey(key::prefKeyForAutoPrintPhoto)) return;
+    // The print prompt is a modal screen: it runs on the main thread, and a
+    // photo kept on the camera's thread waits for it.
+    PhotoPipelinePort* photos = _photoPipeline;
+    env_.runLoop.performOnMain(
+        [photos, weak = std::weak_ptr<bool>(alive_)] {
+            if (!weak.expired()) photos->printCurrentPictureWithPrompt();
+        },
+        true);
 }
 
 void AppController::takePhotoAgainFromKeyBoard() {

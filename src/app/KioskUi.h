@@ -56,6 +56,11 @@ class KioskUi {
     virtual void setCursorHidden(bool hidden) = 0;
     virtual void setMenuBarHidden(bool hidden) = 0;
 
+    // Opens the file at `path` with the desktop's default application; false
+    // when there is no desktop to open it (the default) or it refused. Does
+    // not wait for the application.
+    virtual bool openFile(const std::string& path);
+
     // Attached screens, first = main screen; frames in global coordinates.
     virtual int screenCount() const = 0;
     virtual Rect screenFrame(int index) const = 0;

@@ -1,21 +1,48 @@
 #pragma once
-// What the photographer's keep action hands on to the photo module:
+// What the controller hands on to the photo module: the photo the camera
+// delivered (kept as the current photo), its decoding for the screen, the
 // post-processing and filing of the current photo, and its print with the
 // print prompt.
-//
-// Main thread; both may block for file work and, for printing, a modal
-// prompt.
+
+#include <optional>
+#include <string>
+
+#include "app/Picture.h"
+#include "foundation/Value.h"
 
 namespace klik {
+
+// A photo decoded for the camera view: the picture to show (scaled down to
+// screen size) and the size of the photo itself.
+struct DisplayPhoto {
+    PicturePtr picture;
+    int width = 0;
+    int height = 0;
+};
 
 class PhotoPipelinePort {
   public:
     virtual ~PhotoPipelinePort() = default;
 
+    // Replaces the current photo by the user information of the camera's
+    // photo notification ("GLIMRA_CameraPhotoData",
+    // "GLIMRA_CameraPhotoFilename"). Any thread; does not block on files.
+    virtual void setImageDict(Dictionary d) = 0;
+    // A copy of the current photo's dictionary (empty before the first).
+    // Any thread.
+    virtual Dictionary imageDict() const = 0;
+    // Decodes `photo` for the camera view; nullopt, with the reason in
+    // `error`, when the bytes are no picture that can be decoded. Any
+    // thread; the caller owns the result.
+    virtual std::optional<DisplayPhoto> decodeForDisplay(const Data& photo, const std::string& name,
+                                                         std::string* error) = 0;
     // Crops, tags and files the current photo. False when there is none or
-    // it could not be kept (logged).
+    // it could not be kept (logged). Any thread (the camera's event thread
+    // for an arriving photo, the main thread for the photographer's key);
+    // blocks on files and on the filing alerts, which run on the main thread.
     virtual bool postProcessNewPhoto() = 0;
-    // Prints the current photo after the print prompt.
+    // Prints the current photo after the print prompt. Main thread; may
+    // block in a modal prompt.
     virtual void printCurrentPictureWithPrompt() = 0;
 };
 

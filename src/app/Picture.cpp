@@ -28,6 +28,19 @@ std::shared_ptr<const Picture> Picture::fromEncoded(std::string name, Data bytes
     return p;
 }
 
+std::shared_ptr<const Picture> Picture::fromRGBA(std::string name, Data rgba, int width,
+                                                 int height) {
+    if (width <= 0 || height <= 0 ||
+        rgba.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 4)
+        return nullptr;
+    std::shared_ptr<Picture> p(new Picture);
+    p->name_ = std::move(name);
+    p->rgba_ = std::move(rgba);
+    p->width_ = width;
+    p->height_ = height;
+    return p;
+}
+
 std::shared_ptr<const Picture> Picture::solid(Colour colour, int width, int height) {
     // A guard against absurd sizes: 16384 x 16384 x 4 bytes is already 1 GiB.
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;

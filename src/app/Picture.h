@@ -1,7 +1,8 @@
 #pragma once
 // A picture a view shows: artwork found by name in the resources (path set,
-// pixels decoded by the UI), a photo (encoded bytes), or a picture made in
-// memory (RGBA pixels). Immutable once made; shared between views.
+// pixels decoded by the UI), a photo (encoded bytes, or decoded for the
+// screen as RGBA pixels), or a picture made in memory (RGBA pixels).
+// Immutable once made; shared between views.
 
 #include <cstdint>
 #include <memory>
@@ -22,11 +23,16 @@ class Picture {
     // width x height pixels filled with `colour`; nullptr when either side is
     // not positive or the pixels cannot be allocated.
     static std::shared_ptr<const Picture> solid(Colour colour, int width, int height);
+    // Decoded pixels: `rgba` holds width x height RGBA pixels, top row
+    // first; nullptr when the sizes do not match the bytes.
+    static std::shared_ptr<const Picture> fromRGBA(std::string name, Data rgba, int width,
+                                                   int height);
 
     const std::string& name() const { return name_; }
     const std::string& path() const { return path_; }
     const Data& encoded() const { return encoded_; }
-    // Row-major RGBA, 4 bytes a pixel, top row first; empty unless made in memory.
+    // Row-major RGBA, 4 bytes a pixel, top row first; empty unless made in
+    // memory or decoded.
     const Data& rgba() const { return rgba_; }
     int width() const { return width_; }
     int height() const { return height_; }

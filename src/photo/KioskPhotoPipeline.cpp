@@ -2,6 +2,7 @@
 
 #include "log/Log.h"
 #include "photo/DistributedNotificationCenter.h"
+#include "photo/PhotoDisplayDecode.h"
 
 namespace klik {
 
@@ -24,6 +25,24 @@ Dictionary KioskPhotoPipeline::imageDict() const {
     return imageDict_;
 }
 
+std::optional<DisplayPhoto> KioskPhotoPipeline::decodeForDisplay(const Data& photo,
+                                                                 const std::string& name,
+                                                                 std::string* error) {
+    auto decoded = decodePhotoForDisplay(photo, kDisplayMinLongSide, error);
+    if (!decoded) return std::nullopt;
+    DisplayPhoto out;
+    out.width = decoded->sourceWidth;
+    out.height = decoded->sourceHeight;
+    const int w = decoded->bitmap.width;
+    const int h = decoded->bitmap.height;
+    out.picture = Picture::fromRGBA(name, std::move(decoded->bitmap.pixels), w, h);
+    if (!out.picture) {
+        if (error) *error = "the decoded picture has no pixels";
+        return std::nullopt;
+    }
+    return out;
+}
+
 FilingResult KioskPhotoPipeline::lastResult() const {
     std::lock_guard lock(mutex_);
     return last_;
@@ -37,7 +56,9 @@ bool KioskPhotoPipeline::postProcessNewPhoto() {
         return false;
     }
     const std::string name = findString(dict, "GLIMRA_CameraPhotoFilename").value_or("photo.jpg");
-    const PhotoSession session = session_ ? session_() : PhotoSession{};
+    // The guest's data belongs to the controller on the main thread.
+    PhotoSession session;
+    if (session_) loop_.performOnMain([&] { session = session_(); }, true);
     FilingResult r = filer_.postProcessNewPhoto(*data->data(), name, session);
     {
         std::lock_guard lock(mutex_);

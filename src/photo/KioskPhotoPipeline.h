@@ -3,9 +3,10 @@
 // the camera delivered, files it when the photographer keeps it, and shows
 // the filing alerts through the controller's UI port on the main thread.
 //
-// setImageDict and postProcessNewPhoto may run on the camera's event thread
-// or the main thread; alerts and announcements are performed on the main
-// run loop, waiting for them. One photo at a time.
+// setImageDict, decodeForDisplay and postProcessNewPhoto may run on the
+// camera's event thread or the main thread; the guest's data is read, and
+// alerts and announcements are performed, on the main run loop, waiting for
+// them. One photo at a time.
 
 #include <functional>
 #include <mutex>
@@ -29,12 +30,14 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
                        std::function<void()> openPref, PhotoFiler::AddressSource address = {},
                        PhotoFiler::Clock now = {});
 
-    // Replaces the last photo: the user information of the camera's photo
-    // notification ("GLIMRA_CameraPhotoData", "GLIMRA_CameraPhotoFilename").
-    void setImageDict(Dictionary d);
-    Dictionary imageDict() const;
+    // The long side a photo keeps at least when decoded for the screen.
+    static constexpr int kDisplayMinLongSide = 1440;
 
-    // PhotoPipelinePort.
+    // PhotoPipelinePort. `session` is called on the main thread.
+    void setImageDict(Dictionary d) override;
+    Dictionary imageDict() const override;
+    std::optional<DisplayPhoto> decodeForDisplay(const Data& photo, const std::string& name,
+                                                 std::string* error) override;
     bool postProcessNewPhoto() override;
     void printCurrentPictureWithPrompt() override;
 

@@ -1,6 +1,7 @@
 #include "photo/PhotoFiler.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
@@ -111,6 +112,9 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
     GLIMRA_Log::debug("writing file to " + scratch);
     if (!embedEmailsInJPEGData(square, scratch, s)) {
         GLIMRA_Log::debug("COULD NOT File at path: [" + scratch + "] due to \"\"");
+        // The guest's photo must not vanish with the memory it came in.
+        result.untaggedPath =
+            keepUntagged(photo, base, camExt.empty() ? "jpg" : lowercased(camExt));
         return result;
     }
     result.tagged = true;
@@ -120,6 +124,27 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
                       (back ? back->description() : std::string("(null)")));
     doPostProcessImageForPath(scratch, &result);
     return result;
+}
+
+std::string PhotoFiler::keepUntagged(const Data& photo, const std::string& base,
+                                     const std::string& ext) {
+    const std::string safeExt = sanitizedFileNameComponent(ext);
+    for (unsigned n = 1; n < 1000; ++n) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, "_untagged_%03u.", n);
+        const std::string path = joinPath(_gScratchFolder(), base + suffix + safeExt);
+        if (isReadableFile(path)) continue;
+        const std::string why = writeFileAtomically(std::string(photo.begin(), photo.end()), path);
+        if (!why.empty()) {
+            GLIMRA_Log::err("the untagged photo could not be kept at " + path + ": " + why);
+            return "";
+        }
+        GLIMRA_Log::err("the photo could not be tagged; its " + std::to_string(photo.size()) +
+                        " bytes are kept unchanged at " + path);
+        return path;
+    }
+    GLIMRA_Log::err("the untagged photo could not be kept: no free name in " + _gScratchFolder());
+    return "";
 }
 
 bool PhotoFiler::doPostProcessImageForPath(const std::string& scratchPath, FilingResult* out) {

@@ -30,6 +30,9 @@ struct FilingResult {
     bool filed = false;          // moved into today's folder
     bool uploadWritten = false;  // the upload copy exists
     std::string scratchPath, filedPath, uploadPath;
+    // A photo that could not be tagged: the camera's bytes as they came,
+    // kept in the scratch folder for the operator ("" when none).
+    std::string untaggedPath;
 };
 
 class PhotoFiler {
@@ -71,6 +74,10 @@ class PhotoFiler {
     std::string scratchBaseName(const std::string& barcode) const;
 
   private:
+    // Writes `photo` unchanged to the first free
+    // scratch/<base>_untagged_NNN.<ext>; "" when that fails too (logged).
+    std::string keepUntagged(const Data& photo, const std::string& base, const std::string& ext);
+
     Settings& settings_;
     PhotoFilingHost& host_;
     AddressSource hardwareAddress_;

@@ -1,23 +1,35 @@
 // klikctl spine --scripted: one guest's turn through the seven screens,
-// headless, in virtual time, on a camera that takes its pictures at once.
-// It shows the screen sequence and its timings without a display or a
-// camera: every screen change, countdown number, shot and notice is printed
-// with the virtual time at which it happens.
+// headless, in virtual time, on the simulated camera. It shows the screen
+// sequence and its timings without a display or a camera: every screen
+// change, countdown number, shot and notice is printed with the virtual time
+// at which it happens. The shot is a real picture of the simulated camera,
+// downloaded on its event thread and filed by the kiosk's photo pipeline
+// into the folders of the sandbox (--root / KLIK_ROOT).
 
+#include <sys/stat.h>
+
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <thread>
 
 #include "app/AppController.h"
 #include "app/PrintingKioskUi.h"
 #include "app/SettingsKeys.h"
 #include "app/SettingsReaders.h"
+#include "camera/CameraNotifications.h"
+#include "camera/GLIMRA_Camera.h"
+#include "camera/sim/SimCamSDK.h"
+#include "foundation/FixedPaths.h"
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Settings.h"
 #include "log/Log.h"
 #include "log/LogPaths.h"
+#include "photo/ImageFolders.h"
+#include "photo/KioskPhotoPipeline.h"
 #include "tools/Command.h"
 
 namespace klik::tools {
@@ -26,34 +38,64 @@ namespace {
 
 const Command& spineCommand();
 
-// The camera of the script: connected, and each shot "arrives" a moment
-// later as a photo in the camera live view.
-class ScriptedCamera : public CameraPort {
+// The simulated camera as the controller's camera port. Live view is only
+// announced: its frames would go to a camera view nobody draws here.
+class SimulatedCameraPort : public CameraPort {
   public:
-    ScriptedCamera(PrintingKioskUi& ui, RunLoop& loop) : ui_(ui), loop_(loop) {}
-    void attach(AppController* c) { controller_ = c; }
+    SimulatedCameraPort(PrintingKioskUi& ui, GLIMRA_Camera::Ptr camera)
+        : ui_(ui), camera_(std::move(camera)) {}
 
-    bool hasCamera() const override { return true; }
+    bool hasCamera() const override { return camera_ && camera_->isLoaded(); }
     void takePicture() override {
-        const int n = ++shots_;
-        ui_.say("  camera: shutter released (shot " + std::to_string(n) + ")");
-        loop_.performAfterDelay(1.5, [this, n] {
-            if (!controller_) return;
-            const std::string name = "photo_" + std::to_string(n) + ".jpg";
-            controller_->_EVFView.setImage(Picture::fromFile(name, name));
-            ui_.say("  camera: " + name + " downloaded and shown in the live view");
-            controller_->keepPhotoFromKeyBoard();
-        });
+        if (!hasCamera()) return;
+        ++shots_;
+        ui_.say("  camera: shutter released (shot " + std::to_string(shots_.load()) + ")");
+        camera_->takePicture();
+        camera_->performNextQueuedCameraCommand();
     }
     void liveViewOn() override { ui_.say("  camera: live view on"); }
     void liveViewOff() override { ui_.say("  camera: live view off"); }
+    int shots() const { return shots_.load(); }
+    // Lets go of the camera before the camera class shuts down.
+    void detach() { camera_.reset(); }
 
   private:
     PrintingKioskUi& ui_;
-    RunLoop& loop_;
-    AppController* controller_ = nullptr;
-    int shots_ = 0;
+    GLIMRA_Camera::Ptr camera_;
+    std::atomic<int> shots_{0};
 };
+
+// Runs `work` on a helper thread while this thread turns the main loop, as
+// the camera's set-up and shutdown wait for the main thread.
+bool withLoopTurning(ManualRunLoop& loop, const std::function<void()>& work) {
+    std::atomic<bool> done{false};
+    std::thread helper([&] {
+        work();
+        done = true;
+    });
+    const bool finished = loop.runUntil([&] { return done.load(); }, std::chrono::seconds(60));
+    helper.join();
+    return finished;
+}
+
+// The first simulated camera, loaded; null when none could be opened.
+GLIMRA_Camera::Ptr loadSimulatedCamera(ManualRunLoop& loop) {
+    GLIMRA_Camera::setSDK(std::make_shared<SimCamSDK>(SimConfig{}));
+    GLIMRA_Camera::setMainLoop(&loop);
+    GLIMRA_Camera::Ptr camera;
+    withLoopTurning(loop, [&] {
+        GLIMRA_Camera::initializeClass();
+        GLIMRA_Camera::waitForBackgroundThreads();
+        for (int i = 0; i < 100 && !camera; ++i) {
+            if (auto list = GLIMRA_Camera::cameras(); list && !list->empty())
+                camera = list->front();
+            else
+                std::this_thread::yield();
+        }
+        if (camera && !camera->load()) camera.reset();
+    });
+    return camera;
+}
 
 // The video camera of the script: records nothing, says what it would do.
 class ScriptedRecorder : public VideoRecorderPort {
@@ -105,19 +147,6 @@ class ScriptedOverlays : public OverlayScreensPort {
     PrintingKioskUi& ui_;
 };
 
-class ScriptedPhotos : public PhotoPipelinePort {
-  public:
-    explicit ScriptedPhotos(PrintingKioskUi& ui) : ui_(ui) {}
-    bool postProcessNewPhoto() override {
-        ui_.say("  photo: kept (handed to post-processing)");
-        return true;
-    }
-    void printCurrentPictureWithPrompt() override { ui_.say("  photo: sent to the printer"); }
-
-  private:
-    PrintingKioskUi& ui_;
-};
-
 std::string describeScreen(std::uint32_t n, bool video) {
     const std::string art =
         n >= 1 && n <= 7 ? "(touch" + std::to_string(n) + "/live" + std::to_string(n) + ")" : "";
@@ -161,6 +190,23 @@ void writeScriptSettings(Settings& s, const std::string& dir, bool video) {
     s.setDouble(key::prefMaxRecordingLengthInSeconds, 8);
     s.setInteger(key::prefEndOfRecordingWarningInSeconds, 5);
     s.setString(key::scratchFolder, dir + "/CameraScratchFolder");
+    s.setString(key::mainImagesFolder, dir + "/KlikKioskMainImagesFolder");
+    s.setString(key::forUploadFolder, dir + "/KlikKioskUploadFolder");
+}
+
+// The sandbox the photo is filed into: the folders of the script's settings
+// and the fixed files ("/tmp/squareimage.jpg") under the root.
+bool prepareSandbox(const std::string& root, std::string& error) {
+    for (const char* sub : {"", "/tmp", "/KlikKioskMainImagesFolder", "/KlikKioskUploadFolder",
+                            "/CameraScratchFolder"}) {
+        std::error_code ec;
+        std::filesystem::create_directories(root + sub, ec);
+        if (ec) {
+            error = "cannot create " + root + sub + ": " + ec.message();
+            return false;
+        }
+    }
+    return true;
 }
 
 int runSpine(const Args& args) {
@@ -188,50 +234,84 @@ int runSpine(const Args& args) {
 
     // The operator's settings are used only when named with --settings.
     TempSettings temp;
+    char pattern[] = "/tmp/klik-spine-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        std::cerr << "klikctl spine: cannot create a temporary folder\n";
+        return 1;
+    }
+    temp.dir = pattern;
+    // Photos are filed under the root (--root / KLIK_ROOT); without one the
+    // temporary folder is the sandbox and goes away at the end.
+    const bool sandboxKept = !fixedRoot().empty();
+    if (!sandboxKept) setFixedRoot(temp.dir);
+    const std::string sandbox = fixedRoot();
     std::unique_ptr<Settings> own;
     Settings* settings = &Settings::standard();
     const bool userChoseFile = settings->path() != Settings::defaultPath();
     if (!userChoseFile) {
-        char pattern[] = "/tmp/klik-spine-XXXXXX";
-        if (!mkdtemp(pattern)) {
-            std::cerr << "klikctl spine: cannot create a temporary folder\n";
-            return 1;
-        }
-        temp.dir = pattern;
         own = std::make_unique<Settings>(temp.dir + "/settings.plist");
         settings = own.get();
-        writeScriptSettings(*settings, temp.dir, video);
+        writeScriptSettings(*settings, sandbox, video);
+        std::string error;
+        if (!prepareSandbox(sandbox, error)) {
+            std::cerr << "klikctl spine: " << error << "\n";
+            return 1;
+        }
+    } else {
+        std::error_code ec;
+        std::filesystem::create_directories(fixedPath("/tmp"), ec);
     }
     AppController::setupFactoryDefaults(*settings);
     if (userChoseFile)
         video = settings->integerForKey(key::prefCameraInputTypeTag) == kInputTagVideo;
+    initFolderGlobalsAtLaunch(*settings);
 
     ManualRunLoop loop;
     RunLoop::setMain(&loop);
-    NotificationCenter center;
+    // The camera posts its notifications on the process-wide centre.
+    NotificationCenter& center = NotificationCenter::defaultCenter();
     PrintingKioskUi ui(
         std::cout, [&loop] { return loop.elapsed(); }, verbose);
     ui.setScreenDescriber([video](std::uint32_t n) { return describeScreen(n, video); });
 
-    ScriptedCamera camera(ui, loop);
+    GLIMRA_Camera::Ptr simCamera;
+    if (!video) {
+        simCamera = loadSimulatedCamera(loop);
+        if (!simCamera) {
+            std::cerr << "klikctl spine: the simulated camera could not be opened\n";
+            return 1;
+        }
+    }
+    SimulatedCameraPort camera(ui, simCamera);
     ScriptedRecorder recorder(ui);
     ScriptedArtwork artwork;
     ScriptedOverlays overlays(ui);
-    ScriptedPhotos photos(ui);
 
     std::cout << "One scripted guest session, " << (video ? "video" : "camera")
               << " input, in virtual time.\nSettings: "
               << (userChoseFile ? settings->path() : std::string("the script's own (temporary)"))
-              << "\n\n";
+              << "\nSandbox: " << sandbox << (sandboxKept ? "" : " (removed at the end)") << "\n\n";
 
     int sessionEnds = 0;
-    center.addObserver(kNotifictionPhotoSessionEnded, [&](const Notification&) {
-        ++sessionEnds;
-        ui.say("  notice \"notifictionPhotoSessionEnded\" posted (for the web page)");
-    });
+    const auto endObserver =
+        center.addObserver(kNotifictionPhotoSessionEnded, [&](const Notification&) {
+            ++sessionEnds;
+            ui.say("  notice \"notifictionPhotoSessionEnded\" posted (for the web page)");
+        });
 
+    std::vector<std::string> filed;
     {
         AppController controller({ui, loop, *settings, center});
+        KioskPhotoPipeline photos(
+            ui, loop, *settings,
+            [&controller] {
+                PhotoSession s;
+                s.emails = controller.emails();
+                s.barcodeValue = controller.barcodeValue();
+                s.screenNumber = controller.screenNumber();
+                return s;
+            },
+            [&ui] { ui.say("  (the preferences would open now)"); });
         controller.setCamera(&camera);
         controller.setArtwork(&artwork);
         controller.setOverlayScreens(&overlays);
@@ -240,7 +320,27 @@ int runSpine(const Args& args) {
             controller.setVideoRecorder(&recorder);
             controller.setInputType(kInputTagVideo);
         }
-        camera.attach(&controller);
+        // Runs after the controller's own observer, once the photo is kept.
+        std::atomic<int> photosKept{0};
+        const auto keptObserver = center.addObserver(GLIMRA_CameraPhotoDataAvailable,
+                                                     [&](const Notification&) { ++photosKept; });
+        // A shot is real: the picture is downloaded and filed in real time
+        // while the virtual clock stands still.
+        auto awaitPhotos = [&] {
+            if (photosKept.load() >= camera.shots()) return;
+            const bool arrived = loop.runUntil([&] { return photosKept.load() >= camera.shots(); },
+                                               std::chrono::seconds(60));
+            const FilingResult r = photos.lastResult();
+            if (!arrived) {
+                ui.say("  camera: no picture arrived");
+            } else if (r.filed) {
+                filed.push_back(r.filedPath);
+                ui.say("  photo: filed as " + r.filedPath);
+                if (r.uploadWritten) ui.say("  photo: upload copy " + r.uploadPath);
+            } else {
+                ui.say("  photo: not filed (see the log)");
+            }
+        };
 
         // The live countdown number as the guest sees it once a turn of the
         // loop is drawn.
@@ -265,6 +365,7 @@ int runSpine(const Args& args) {
         bool videoRested = false;
         const double limit = 600;
         while (loop.elapsed() < limit) {
+            awaitPhotos();
             reportCountdown();
             reportTimer();
             const std::uint32_t n = controller.screenNumber();
@@ -282,6 +383,7 @@ int runSpine(const Args& args) {
                 if (n == 4) {
                     ui.say("photographer presses take photo");
                     controller.takePhotoFromKeyBoard();
+                    awaitPhotos();
                     loop.advance(3);
                 } else if (n == 6 && video) {
                     videoRested = true;
@@ -291,18 +393,28 @@ int runSpine(const Args& args) {
                 break;
             }
         }
+        awaitPhotos();
         // Let the session's last notices arrive.
         loop.advance(3.5);
-        camera.attach(nullptr);
+        center.removeObserver(keptObserver);
         std::cout << "\nSession " << (reachedReview || videoRested ? "complete" : "stopped")
                   << " after " << loop.elapsed() << " s of virtual time; the kiosk is on screen "
                   << controller.screenNumber() << ", " << sessionEnds
-                  << " end-of-session notice(s).\n";
+                  << " end-of-session notice(s), " << filed.size() << " photo(s) filed.\n";
+        // The camera's threads end before the controller they call into.
+        if (simCamera) {
+            camera.detach();
+            simCamera.reset();
+            withLoopTurning(loop, [] { GLIMRA_Camera::shutdown(); });
+        }
     }
+    center.removeObserver(endObserver);
+    GLIMRA_Camera::setMainLoop(nullptr);
     std::cout << "Log: " << (logOpen ? logPath : std::string("(not writable: ") + logPath + ")")
               << "\n";
     RunLoop::setMain(nullptr);
-    return 0;
+    if (!sandboxKept) setFixedRoot("");
+    return !video && filed.empty() ? 1 : 0;
 }
 
 const Command& spineCommand() {
@@ -310,8 +422,11 @@ const Command& spineCommand() {
         "spine", "run one scripted guest session through the seven screens (headless)",
         "usage: klikctl spine --scripted [--video] [--verbose]\n\n"
         "Runs one guest's turn through the kiosk's seven screens in virtual time\n"
-        "on a camera that takes its pictures at once, printing every screen\n"
-        "change, countdown number, shot and notice with the time it happens.\n"
+        "on the simulated camera, printing every screen change, countdown\n"
+        "number, shot and notice with the time it happens. The shot is filed\n"
+        "by the kiosk's photo pipeline into the folders under --root /\n"
+        "KLIK_ROOT (without a root, into a temporary folder removed at the\n"
+        "end); the exit status is 1 when no photo was filed.\n"
         "--video      use the video input (a recording instead of a shot)\n"
         "--verbose    print window ordering too\n\n"
         "The script uses settings of its own, in a temporary file, unless a\n"

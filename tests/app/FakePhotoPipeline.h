@@ -1,5 +1,11 @@
 #pragma once
-// A photo module for tests: counts keeps and prints.
+// A photo module for tests: keeps the photo dictionary, "decodes" anything
+// that starts like a JPEG into a 4 x 3 picture, and counts keeps and prints
+// with the thread each ran on.
+
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 #include "app/PhotoPipelinePort.h"
 
@@ -7,13 +13,41 @@ namespace klik::test {
 
 class FakePhotoPipeline : public PhotoPipelinePort {
   public:
+    void setImageDict(Dictionary d) override {
+        std::lock_guard l(mutex);
+        dict = std::move(d);
+    }
+    Dictionary imageDict() const override {
+        std::lock_guard l(mutex);
+        return dict;
+    }
+    std::optional<DisplayPhoto> decodeForDisplay(const Data& photo, const std::string& name,
+                                                 std::string* error) override {
+        ++decodes;
+        if (photo.size() < 2 || photo[0] != 0xFF || photo[1] != 0xD8) {
+            if (error) *error = "not a JPEG";
+            return std::nullopt;
+        }
+        return DisplayPhoto{Picture::fromRGBA(name, Data(4 * 3 * 4, 0x80), 4, 3), 6000, 4000};
+    }
     bool postProcessNewPhoto() override {
+        std::lock_guard l(mutex);
         ++kept;
+        keptOn = std::this_thread::get_id();
         return true;
     }
-    void printCurrentPictureWithPrompt() override { ++printed; }
+    void printCurrentPictureWithPrompt() override {
+        std::lock_guard l(mutex);
+        ++printed;
+        printedOn = std::this_thread::get_id();
+    }
+
+    mutable std::mutex mutex;
+    Dictionary dict;
+    std::atomic<int> decodes{0};
     int kept = 0;
     int printed = 0;
+    std::thread::id keptOn, printedOn;
 };
 
 }  // namespace klik::test

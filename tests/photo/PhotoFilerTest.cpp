@@ -172,12 +172,21 @@ TEST_F(PhotoFilerTest, SessionDictionaryRules) {
     EXPECT_EQ(filer().sessionDictionary(s)["VZ_muxedMovieName"], Value("ab"));
 }
 
-TEST_F(PhotoFilerTest, UnusableDataIsStoredUnchangedAndFailedTagLeavesNothing) {
+TEST_F(PhotoFilerTest, UntaggablePhotoIsKeptUnchangedBesideTheScratchName) {
     PhotoSession s;
     s.barcodeValue = "junk";
-    auto r = filer().postProcessNewPhoto(Data{'n', 'o', 't', 'j', 'p', 'g'}, "a.jpg", s);
+    const Data junk{'n', 'o', 't', 'j', 'p', 'g'};
+    auto r = filer().postProcessNewPhoto(junk, "a.JPG", s);
     EXPECT_FALSE(r.tagged);
+    EXPECT_FALSE(r.filed);
+    // No half-tagged file under the scratch name, but the camera's bytes
+    // survive under a name of their own, a second one beside the first.
     EXPECT_FALSE(isReadableFile(dir.file("Scratch/junk.jpg")));
+    ASSERT_EQ(r.untaggedPath, dir.file("Scratch/junk_untagged_001.jpg"));
+    EXPECT_EQ(test::readFile(r.untaggedPath), "notjpg");
+    auto again = filer().postProcessNewPhoto(junk, "a.JPG", s);
+    EXPECT_EQ(again.untaggedPath, dir.file("Scratch/junk_untagged_002.jpg"));
+    EXPECT_EQ(test::readFile(r.untaggedPath), "notjpg");
 }
 
 }  // namespace

@@ -1,0 +1,130 @@
+// A photo arriving from the camera: shown in the camera view, then kept
+// (filed by the photo module, printed when auto-print is on); and the save
+// action for the last photo.
+
+#include <cctype>
+
+#include "app/AppController.h"
+#include "camera/CameraNotifications.h"
+#include "foundation/DateFormat.h"
+#include "foundation/FixedPaths.h"
+#include "foundation/PropertyList.h"
+#include "log/Log.h"
+
+namespace klik {
+
+namespace {
+
+// The extension of a camera file name in lower case ("" without one).
+std::string lowercaseExtension(const std::string& fileName) {
+    const size_t slash = fileName.find_last_of('/');
+    const std::string last = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+    const size_t dot = last.find_last_of('.');
+    if (dot == std::string::npos || dot == 0) return "";
+    std::string ext = last.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+}  // namespace
+
+void AppController::newPhoto(const Notification& n) {
+    const std::string name = n.info(GLIMRA_CameraPhotoFilename).stringOr();
+    GLIMRA_Log::debug("recieved new photo " + name);
+    const Data* bytes = n.info(GLIMRA_CameraPhotoData).data();
+    if (!bytes || bytes->empty()) {
+        GLIMRA_Log::err("newPhoto: the photo notification for \"" + name +
+                        "\" carries no photo data; there is nothing to show or keep");
+        return;
+    }
+
+    // Decoding and storing happen here, off the main thread, so the screen
+    // keeps drawing while a large photo is read.
+    PicturePtr picture;
+    if (_photoPipeline) {
+        std::string error;
+        if (auto shown = _photoPipeline->decodeForDisplay(*bytes, name, &error)) {
+            GLIMRA_Log::debugf("updating image well with (%.0f, %.0f) image",
+                               static_cast<double>(shown->width),
+                               static_cast<double>(shown->height));
+            picture = shown->picture;
+        } else {
+            GLIMRA_Log::err("newPhoto: the photo \"" + name + "\" (" +
+                            std::to_string(bytes->size()) + " bytes) cannot be decoded (" + error +
+                            "); it is not shown but kept as the camera sent it");
+        }
+        _photoPipeline->setImageDict(*n.userInfo);
+    } else {
+        GLIMRA_Log::err("newPhoto: no photo module attached; the photo \"" + name +
+                        "\" is neither shown nor kept");
+    }
+
+    // The flow and the views belong to the main thread: the live view, the
+    // screen advance of a photo on the capture lead-in, the display.
+    bool alive = false;
+    env_.runLoop.performOnMain(
+        [this, weak = std::weak_ptr<bool>(alive_), &alive, picture] {
+            if (weak.expired()) return;
+            alive = true;
+            if (_isLiveView) liveViewOff();
+            doAfterPhotoStuff();
+            updateDisplayImage(picture);
+            performAfterDelay(1.0, [this] { clearProgressIndicator(); });
+        },
+        true);
+    if (!alive || !_photoPipeline) return;
+    keepPhotoFromKeyBoard();
+}
+
+void AppController::doAfterPhotoStuff() {
+    if (_screenNumber != 5) return;
+    nextScreen();
+    setPhotographerButtons(true, false);
+}
+
+void AppController::updateDisplayImage(const PicturePtr& picture) {
+    if (!picture) return;
+    _EVFView.setImage(picture);
+}
+
+void AppController::clearProgressIndicator() {
+    _progress.setDoubleValue(0);
+}
+
+Dictionary AppController::imageDict() const {
+    return _photoPipeline ? _photoPipeline->imageDict() : Dictionary{};
+}
+
+void AppController::setImageDict(Dictionary d) {
+    if (_photoPipeline) _photoPipeline->setImageDict(std::move(d));
+}
+
+std::string AppController::saveImage() {
+    return processPhotoData(imageDict());
+}
+
+std::string AppController::processPhotoData(const Dictionary& photo) {
+    const Value* data = find(photo, GLIMRA_CameraPhotoData);
+    const std::string name = findString(photo, GLIMRA_CameraPhotoFilename).value_or("");
+    if (!data || !data->data() || data->data()->empty()) {
+        GLIMRA_Log::debug("processPhotoData: there is no photo to save");
+        return "";
+    }
+    const std::string ext = lowercaseExtension(name);
+    const std::string path = fixedPath("/tmp") + "/" +
+                             stringWithUTSFormat("yyyyMMddHHmmss", env_.runLoop.now()) +
+                             (ext.empty() ? "" : "." + ext);
+    GLIMRA_Log::debug("saving camera image  \"" + name + "\" to \"" + path + "\"");
+    // /tmp is shared with every user: the file is replaced, never written
+    // through a link someone planted at the predictable name.
+    const Data& bytes = *data->data();
+    const std::string why = writeFileAtomically(std::string(bytes.begin(), bytes.end()), path);
+    if (!why.empty()) {
+        GLIMRA_Log::debug("failed to save image to path " + path + " (" + why + ")");
+        return "";
+    }
+    env_.ui.openFile(path);
+    return path;
+}
+
+}  // namespace klik

@@ -1,0 +1,219 @@
+// A photo arriving from the camera, as the controller handles it: shown on
+// the main thread, kept on the camera's thread, the flow moved only where
+// a photo on that screen moves it.
+
+#include <atomic>
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include "ControllerFixture.h"
+#include "camera/CameraNotifications.h"
+
+#include <filesystem>
+
+#include "foundation/DateFormat.h"
+#include "foundation/FixedPaths.h"
+
+namespace klik::test {
+namespace {
+
+Data jpegLike(size_t n = 64) {
+    Data d(n, 0x11);
+    d[0] = 0xFF;
+    d[1] = 0xD8;
+    return d;
+}
+
+Notification photoNotification(Data bytes, const std::string& name = "IMG_0001.JPG") {
+    return Notification{GLIMRA_CameraPhotoDataAvailable, Value(),
+                        Dictionary{{GLIMRA_CameraPhotoData, Value(std::move(bytes))},
+                                   {GLIMRA_CameraPhotoFilename, Value(name)}}};
+}
+
+class PhotoArrivalTest : public ControllerFixture {
+  protected:
+    void goToScreen(std::uint32_t target) {
+        controller->startOver();
+        controller->nextScreenWithLegalese();
+        while (screen() != target) {
+            const std::uint32_t before = screen();
+            runToNextScreen();
+            ASSERT_NE(screen(), before) << "the flow stopped on screen " << before;
+        }
+    }
+    // Posts the photo on a thread of its own, as the camera's event thread
+    // does, and turns the main loop until that thread is done.
+    void deliverFromCameraThread(Data bytes, const std::string& name = "IMG_0001.JPG") {
+        std::atomic<bool> done{false};
+        std::thread camera([&] {
+            cameraThread = std::this_thread::get_id();
+            center.post(photoNotification(std::move(bytes), name));
+            done = true;
+        });
+        const bool finished = loop.runUntil([&] { return done.load(); });
+        camera.join();
+        ASSERT_TRUE(finished);
+    }
+    std::thread::id cameraThread;
+};
+
+TEST_F(PhotoArrivalTest, PhotoFromTheCameraThreadIsShownOnTheMainThreadAndKeptOnTheCameraThread) {
+    goToScreen(6);
+    const auto mainThread = std::this_thread::get_id();
+    std::vector<std::thread::id> drawnOn;
+    controller->_EVFView.setChangeHandler(
+        [&](const View&) { drawnOn.push_back(std::this_thread::get_id()); });
+    controller->_progress.setDoubleValue(100);
+    deliverFromCameraThread(jpegLike(), "IMG_0042.JPG");
+    controller->_EVFView.setChangeHandler(nullptr);
+
+    ASSERT_TRUE(controller->_EVFView.image());
+    EXPECT_EQ(controller->_EVFView.image()->name(), "IMG_0042.JPG");
+    EXPECT_EQ(controller->_EVFView.image()->width(), 4);
+    ASSERT_FALSE(drawnOn.empty());
+    for (auto id : drawnOn) EXPECT_EQ(id, mainThread);
+    // Decoding and filing stay off the main thread.
+    EXPECT_EQ(photos.kept, 1);
+    EXPECT_EQ(photos.keptOn, cameraThread);
+    EXPECT_NE(photos.keptOn, mainThread);
+    EXPECT_EQ(findString(controller->imageDict(), GLIMRA_CameraPhotoFilename), "IMG_0042.JPG");
+    EXPECT_EQ(photos.printed, 0);
+    // The progress bar goes back to 0 a second later, on the main loop.
+    EXPECT_EQ(controller->_progress.doubleValue(), 100);
+    loop.advance(1.01);
+    EXPECT_EQ(controller->_progress.doubleValue(), 0);
+    EXPECT_EQ(screen(), 6);
+}
+
+TEST_F(PhotoArrivalTest, LiveViewStillOnIsSwitchedOffFirst) {
+    goToScreen(4);  // the live countdown runs the live view
+    ASSERT_TRUE(controller->isLiveView());
+    const int offs = camera.liveViewOffs;
+    deliverFromCameraThread(jpegLike());
+    EXPECT_FALSE(controller->isLiveView());
+    EXPECT_EQ(camera.liveViewOffs, offs + 1);
+    EXPECT_EQ(screen(), 4);  // only the capture lead-in advances
+    EXPECT_EQ(photos.kept, 1);
+}
+
+TEST_F(PhotoArrivalTest, AutoPrintRunsThePromptOnTheMainThreadAfterFiling) {
+    settings.setBool(key::prefKeyForAutoPrintPhoto, true);
+    goToScreen(6);
+    deliverFromCameraThread(jpegLike());
+    EXPECT_EQ(photos.kept, 1);
+    EXPECT_EQ(photos.printed, 1);
+    EXPECT_EQ(photos.printedOn, std::this_thread::get_id());
+}
+
+TEST_F(PhotoArrivalTest, UndecodablePhotoIsKeptButNotShown) {
+    goToScreen(6);
+    const PicturePtr before = controller->_EVFView.image();
+    Data junk{'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'};
+    deliverFromCameraThread(junk, "IMG_BAD.JPG");
+    EXPECT_EQ(controller->_EVFView.image(), before);
+    // The bytes stay the current photo and go on to filing all the same.
+    const Dictionary current = controller->imageDict();
+    const Value* kept = find(current, GLIMRA_CameraPhotoData);
+    ASSERT_TRUE(kept && kept->data());
+    EXPECT_EQ(*kept->data(), junk);
+    EXPECT_EQ(photos.kept, 1);
+    EXPECT_EQ(screen(), 6);
+}
+
+TEST_F(PhotoArrivalTest, NotificationWithoutDataChangesNothing) {
+    goToScreen(6);
+    center.post(Notification{GLIMRA_CameraPhotoDataAvailable, Value(),
+                             Dictionary{{GLIMRA_CameraPhotoFilename, Value("IMG_1.JPG")}}});
+    center.post(Notification{GLIMRA_CameraPhotoDataAvailable, Value(), std::nullopt});
+    EXPECT_EQ(photos.decodes, 0);
+    EXPECT_EQ(photos.kept, 0);
+    EXPECT_TRUE(controller->imageDict().empty());
+}
+
+TEST_F(PhotoArrivalTest, PhotoOnTheCaptureLeadInAdvancesAndSwapsThePhotographerButtons) {
+    goToScreen(5);
+    const int shots = camera.shots;
+    deliverFromCameraThread(jpegLike());
+    EXPECT_EQ(screen(), 6);
+    EXPECT_EQ(camera.shots, shots + 1);  // screen 6 shoots again
+    EXPECT_TRUE(controller->_takePhotoButton.isHidden());
+    EXPECT_TRUE(controller->_startOverButton.isHidden());
+    EXPECT_FALSE(controller->_keepPhotoButton.isHidden());
+    EXPECT_FALSE(controller->_takePhotoAgainButton.isHidden());
+    EXPECT_EQ(photos.kept, 1);
+}
+
+TEST_F(PhotoArrivalTest, LatePhotoOnReviewOrIdleIsKeptWithoutMovingTheScreen) {
+    goToScreen(7);
+    deliverFromCameraThread(jpegLike());
+    EXPECT_EQ(screen(), 7);
+    EXPECT_TRUE(controller->_keepPhotoButton.isHidden());
+    EXPECT_EQ(photos.kept, 1);
+    controller->startOver();
+    deliverFromCameraThread(jpegLike());
+    EXPECT_EQ(screen(), 1);
+    EXPECT_EQ(photos.kept, 2);
+}
+
+TEST_F(PhotoArrivalTest, WithoutAPhotoModuleNothingIsKeptAndTheFlowGoesOn) {
+    controller->setPhotoPipeline(nullptr);
+    goToScreen(5);
+    deliverFromCameraThread(jpegLike());
+    EXPECT_EQ(screen(), 6);
+    EXPECT_EQ(photos.kept, 0);
+}
+
+TEST_F(PhotoArrivalTest, PhotoAfterTheControllerIsGoneIsIgnored) {
+    controller.reset();
+    center.post(photoNotification(jpegLike()));
+    EXPECT_EQ(photos.decodes, 0);
+}
+
+class OpeningUi : public RecordingKioskUi {
+  public:
+    bool openFile(const std::string& path) override {
+        opened.push_back(path);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+TEST(PhotoSaveTest, SaveWritesTheCurrentPhotoUnderTmpWithAStampAndOpensIt) {
+    TempDir dir;
+    setFixedRoot(dir.path());
+    ASSERT_EQ(::mkdir(dir.file("tmp").c_str(), 0755), 0);
+    Date when;
+    ASSERT_TRUE(parseIso8601("2011-03-05T14:30:15", when));
+    ManualRunLoop loop(when);
+    RunLoop::setMain(&loop);
+    Settings settings(dir.file("settings.plist"));
+    NotificationCenter center;
+    OpeningUi ui;
+    FakePhotoPipeline photos;
+    {
+        AppController c({ui, loop, settings, center});
+        EXPECT_EQ(c.saveImage(), "");  // no photo module
+        c.setPhotoPipeline(&photos);
+        EXPECT_EQ(c.saveImage(), "");  // no photo yet
+        c.setImageDict(Dictionary{{GLIMRA_CameraPhotoData, Value(Data{'a', 'b', 'c'})},
+                                  {GLIMRA_CameraPhotoFilename, Value("DCIM/IMG_7.JPG")}});
+        const std::string path = c.saveImage();
+        EXPECT_EQ(path, dir.file("tmp/" + stringWithUTSFormat("yyyyMMddHHmmss", when) + ".jpg"));
+        EXPECT_EQ(readFile(path), "abc");
+        EXPECT_EQ(ui.opened, std::vector<std::string>{path});
+        // A link planted at the name is replaced, not written through.
+        loop.advance(1);
+        const std::string next =
+            dir.file("tmp/" + stringWithUTSFormat("yyyyMMddHHmmss", loop.now()) + ".jpg");
+        ASSERT_EQ(::symlink(dir.file("victim").c_str(), next.c_str()), 0);
+        EXPECT_EQ(c.saveImage(), next);
+        EXPECT_FALSE(std::filesystem::exists(dir.file("victim")));
+        EXPECT_EQ(readFile(next), "abc");
+    }
+    RunLoop::setMain(nullptr);
+    setFixedRoot("");
+}
+
+}  // namespace
+}  // namespace klik::test
