@@ -97,6 +97,18 @@ TEST(KeyboardWidget, NextMovesTheFocusAndTheFrameShowsIt) {
     EXPECT_TRUE(w.fieldFrame(4)->property("focused").toBool());
 }
 
+TEST(KeyboardWidget, AHardwareKeyboardTypesIntoTheFocusedField) {
+    GLIMRA_KeyboardView model;
+    KeyboardWidget w(model);
+    model.makeReady();
+    QTest::keyClicks(&w, "Ann@x");
+    EXPECT_EQ(field(model, 1), "Ann@x");  // typed as typed, not lower-cased
+    QTest::keyClick(&w, Qt::Key_Backspace);
+    EXPECT_EQ(field(model, 1), "Ann@");
+    QTest::keyClick(&w, Qt::Key_Tab);
+    EXPECT_EQ(model.firstResponder(), model.email(2));
+}
+
 TEST(KeyboardWidget, AcceptAndExitReachTheDelegate) {
     GLIMRA_KeyboardView model;
     KeyboardWidget w(model);
