@@ -1,4 +1,4 @@
-#include "ui/OverlayScreen.h"
+#include "ui/OverlayScreenDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 namespace klik {
 namespace {
 
-QAbstractButton* buttonWithTag(OverlayScreen& screen, int tag) {
+QAbstractButton* buttonWithTag(OverlayScreenDialog& screen, int tag) {
     for (QAbstractButton* b : screen.view()->findChildren<QAbstractButton*>()) {
         bool ok = false;
         if (b->property("tag").toInt(&ok) == tag && ok) return b;
@@ -19,7 +19,7 @@ QAbstractButton* buttonWithTag(OverlayScreen& screen, int tag) {
 
 // Presses the button of `tag` once the modal run has started; a guard ends
 // the run with -1 if the press never arrives.
-int answerWith(OverlayScreen& screen, int tag) {
+int answerWith(OverlayScreenDialog& screen, int tag) {
     QAbstractButton* button = buttonWithTag(screen, tag);
     if (!button) return -2;
     QTimer::singleShot(0, button, [button] { button->click(); });
@@ -30,10 +30,10 @@ int answerWith(OverlayScreen& screen, int tag) {
     return screen.runModal(nullptr).value_or(-3);
 }
 
-TEST(OverlayScreen, EveryShippedScreenLoadsWithAGoOnButton) {
+TEST(OverlayScreenDialog, EveryShippedScreenLoadsWithAGoOnButton) {
     for (const char* name :
          {"LegaleseView", "PleaseWaitView", "ConfirmCancelView", "ConfirmEmailEntry"}) {
-        OverlayScreen screen(QString::fromLatin1(name));
+        OverlayScreenDialog screen(QString::fromLatin1(name));
         ASSERT_TRUE(screen.isLoaded()) << name;
         EXPECT_NE(buttonWithTag(screen, 100), nullptr) << name;
         EXPECT_NE(screen.view()->findChild<QWidget*>("ibNSImageView"), nullptr) << name;
@@ -41,27 +41,27 @@ TEST(OverlayScreen, EveryShippedScreenLoadsWithAGoOnButton) {
     }
 }
 
-TEST(OverlayScreen, AButtonEndsTheModalRunWithItsTag) {
-    OverlayScreen legal(QStringLiteral("LegaleseView"));
+TEST(OverlayScreenDialog, AButtonEndsTheModalRunWithItsTag) {
+    OverlayScreenDialog legal(QStringLiteral("LegaleseView"));
     ASSERT_TRUE(legal.isLoaded());
     EXPECT_EQ(answerWith(legal, 100), 100);
     // The same screen is reused for the next guest, who declines.
     EXPECT_EQ(answerWith(legal, 0), 0);
 
-    OverlayScreen cancel(QStringLiteral("ConfirmCancelView"));
+    OverlayScreenDialog cancel(QStringLiteral("ConfirmCancelView"));
     ASSERT_TRUE(cancel.isLoaded());
     EXPECT_EQ(answerWith(cancel, 0), 0);
     EXPECT_EQ(answerWith(cancel, 100), 100);
 }
 
-TEST(OverlayScreen, AMissingFileIsReportedAndNeverRuns) {
-    OverlayScreen missing(QStringLiteral("NoSuchScreen"));
+TEST(OverlayScreenDialog, AMissingFileIsReportedAndNeverRuns) {
+    OverlayScreenDialog missing(QStringLiteral("NoSuchScreen"));
     EXPECT_FALSE(missing.isLoaded());
     EXPECT_EQ(missing.runModal(nullptr), std::nullopt);
 }
 
-TEST(OverlayScreen, ThePictureGoesIntoTheImageView) {
-    OverlayScreen screen(QStringLiteral("ConfirmEmailEntry"));
+TEST(OverlayScreenDialog, ThePictureGoesIntoTheImageView) {
+    OverlayScreenDialog screen(QStringLiteral("ConfirmEmailEntry"));
     ASSERT_TRUE(screen.isLoaded());
     QImage red(40, 30, QImage::Format_ARGB32);
     red.fill(Qt::red);

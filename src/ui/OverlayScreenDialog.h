@@ -18,12 +18,12 @@ class QLabel;
 
 namespace klik {
 
-class OverlayScreen {
+class OverlayScreenDialog {
   public:
     // Loads "<resources>/<name>.ui". GUI thread. isLoaded() tells whether
     // it worked; the reason is logged.
-    explicit OverlayScreen(const QString& name);
-    ~OverlayScreen();
+    explicit OverlayScreenDialog(const QString& name);
+    ~OverlayScreenDialog();
 
     bool isLoaded() const { return view_ != nullptr; }
     const QString& name() const { return name_; }

@@ -1,4 +1,4 @@
-#include "ui/OverlayScreen.h"
+#include "ui/OverlayScreenDialog.h"
 
 #include <QAbstractButton>
 #include <QDialog>
@@ -14,7 +14,7 @@
 
 namespace klik {
 
-OverlayScreen::OverlayScreen(const QString& name) : name_(name) {
+OverlayScreenDialog::OverlayScreenDialog(const QString& name) : name_(name) {
     const QString path = QString::fromStdString(resourcePath(name.toStdString() + ".ui"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -55,9 +55,9 @@ OverlayScreen::OverlayScreen(const QString& name) : name_(name) {
                          qPrintable(name));
 }
 
-OverlayScreen::~OverlayScreen() = default;
+OverlayScreenDialog::~OverlayScreenDialog() = default;
 
-void OverlayScreen::setPicture(const QImage& picture, bool fill) {
+void OverlayScreenDialog::setPicture(const QImage& picture, bool fill) {
     if (!view_) return;
     auto* label = view_->findChild<QLabel*>(QStringLiteral("ibNSImageView"));
     if (!label) return;
@@ -65,7 +65,7 @@ void OverlayScreen::setPicture(const QImage& picture, bool fill) {
     label->setPixmap(QPixmap::fromImage(picture));
 }
 
-std::optional<int> OverlayScreen::runModal(QWidget* host, bool translucent) {
+std::optional<int> OverlayScreenDialog::runModal(QWidget* host, bool translucent) {
     if (!dialog_ || !view_) return std::nullopt;
     QRect frame;
     if (host) {
@@ -86,7 +86,7 @@ std::optional<int> OverlayScreen::runModal(QWidget* host, bool translucent) {
     return result;
 }
 
-void OverlayScreen::finish(int tag) {
+void OverlayScreenDialog::finish(int tag) {
     if (dialog_) dialog_->done(tag);
 }
 

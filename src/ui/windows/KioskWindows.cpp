@@ -1,0 +1,326 @@
+#include "ui/windows/KioskWindows.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <algorithm>
+
+#include "app/AppController.h"
+#include "app/ArtworkPort.h"
+#include "app/SettingsKeys.h"
+#include "foundation/Settings.h"
+#include "log/Log.h"
+#include "ui/windows/DesktopChrome.h"
+#include "ui/windows/KioskLayout.h"
+#include "ui/windows/LiveViewWidget.h"
+
+namespace klik {
+
+namespace {
+// The normal windows' sizes, as the main interface file has them.
+constexpr QSize kTouchWindowSize(1024, 768);
+constexpr QSize kLiveWindowSize(1056, 704);
+
+ViewRenderer::DefaultPlace placeOf(const View& v) {
+    std::string name = v.name();
+    return [name](const QSize& p) { return defaultPlace(name, p); };
+}
+
+// Pointer visibility around the preferences window.
+class PreferencesWatcher : public QObject {
+  public:
+    PreferencesWatcher(QWidget* prefs, Settings& s, std::function<bool()> touchFullVisible)
+        : prefs_(prefs), settings_(s), touchFullVisible_(std::move(touchFullVisible)) {
+        prefs->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (o != prefs_) return false;
+        const bool always = settings_.boolForKey(key::prefAlwaysShowCursor);
+        if (e->type() == QEvent::WindowActivate) {
+            GLIMRA_Log::debug(
+                "Inside AppController => handleNSWindowDidBecomeMainNotification:...with "
+                "Notification: preferences window");
+            DesktopChrome::setCursorHidden(false);
+        } else if (e->type() == QEvent::WindowDeactivate) {
+            // Main and key are the same on this desktop: both rules apply.
+            GLIMRA_Log::debug(
+                "Inside AppController => handleNSWindowDidResignMainNotification:...with "
+                "Notification: preferences window");
+            if (!always) DesktopChrome::setCursorHidden(true);
+            GLIMRA_Log::debug(
+                "Inside AppController => handleNSWindowDidResignKeyNotification:...with "
+                "Notification: preferences window");
+            if (!always && touchFullVisible_()) DesktopChrome::setCursorHidden(true);
+        }
+        return false;
+    }
+
+  private:
+    QPointer<QWidget> prefs_;
+    Settings& settings_;
+    std::function<bool()> touchFullVisible_;
+};
+}  // namespace
+
+KioskWindows::KioskWindows(AppController& app, Settings& settings, RunLoop& loop,
+                           NotificationCenter& center, ArtworkPort& artwork)
+    : app_(app), settings_(settings), loop_(loop), center_(center), artwork_(artwork) {
+    _touchWindow = std::make_unique<BorderlessWindow>(settings_, loop_, center_);
+    _touchWindow->setObjectName(QStringLiteral("touchWindow"));
+    _touchWindow->setWindowTitle(QStringLiteral("Klik touch"));
+    _touchWindow->resize(kTouchWindowSize);
+    _liveWindow = std::make_unique<BorderlessWindow>(settings_, loop_, center_);
+    _liveWindow->setObjectName(QStringLiteral("liveWindow"));
+    _liveWindow->setWindowTitle(QStringLiteral("Klik live"));
+    _liveWindow->resize(kLiveWindowSize);
+    // Only the touch side holds on to the key focus; the live side is made
+    // key on purpose during the live countdown.
+    _liveWindow->setKeepsKeyFocus(false);
+    const std::vector<QRect> screens = kioskScreens();
+    if (!screens.empty()) {
+        _touchWindow->move(screens.front().topLeft());
+        _liveWindow->move(screens.back().topLeft());
+    }
+    _overlayWindow = std::make_unique<OverlayWindow>();
+    bindViews();
+    renderer_.setRoot(app_._touchView, _touchWindow.get());
+    renderer_.setRoot(app_._liveView, _liveWindow.get());
+    renderer_.setRoot(app_._overlayContentView, _overlayWindow.get());
+    updateRootFrames();
+}
+
+KioskWindows::~KioskWindows() = default;
+
+void KioskWindows::bindViews() {
+    using K = ViewWidget::Kind;
+    AppController& a = app_;
+    renderer_.bind(a._touchView, K::Image);
+    renderer_.bind(a._liveView, K::Image);
+    renderer_.bind(a._overlayContentView, K::Image).setScaling(ViewWidget::Scaling::Stretch);
+    evfWidget_ = new LiveViewWidget(a._EVFView, center_);
+    renderer_.bind(a._EVFView, K::Image, placeOf(a._EVFView), evfWidget_);
+    renderer_.bind(a._QTCView, K::Image, placeOf(a._QTCView));
+    renderer_.bind(a._goButton, K::Button, placeOf(a._goButton)).setAction([&a] {
+        a.nextScreenWithLegalese();
+    });
+    renderer_.bind(a._barcodeEntryField1, K::EntryField, placeOf(a._barcodeEntryField1))
+        .setAction([&a] { a.ibBarcodeSendOnEnterAction(&a._barcodeEntryField1); });
+    renderer_.bind(a._badEmail, K::Image, placeOf(a._badEmail));
+    renderer_.bind(a._keyboard, K::Container, placeOf(a._keyboard));
+    for (View* v : {&a._touchCountdownField, &a._liveCountdownField1, &a._liveCountdownField2,
+                    &a._countdownOverlay})
+        renderer_.bind(*v, K::Text, placeOf(*v));
+    renderer_.bind(a._takePhotoButton, K::Button, placeOf(a._takePhotoButton)).setAction([&a] {
+        a.takePhotoFromKeyBoard();
+    });
+    renderer_.bind(a._startOverButton, K::Button, placeOf(a._startOverButton)).setAction([&a] {
+        a.startOverFromKeyBoard();
+    });
+    renderer_.bind(a._keepPhotoButton, K::Button, placeOf(a._keepPhotoButton)).setAction([&a] {
+        a.keepPhotoFromKeyBoard();
+    });
+    renderer_.bind(a._takePhotoAgainButton, K::Button, placeOf(a._takePhotoAgainButton))
+        .setAction([&a] { a.takePhotoAgainFromKeyBoard(); });
+    renderer_.bind(a._progress, K::Progress, placeOf(a._progress));
+    // Buttons show their titles; the controller leaves them unnamed.
+    for (auto [v, title] : {std::pair{&a._takePhotoButton, "Take photo"},
+                            {&a._startOverButton, "Start over"},
+                            {&a._keepPhotoButton, "Keep photo"},
+                            {&a._takePhotoAgainButton, "Take again"}})
+        if (ViewWidget* w = renderer_.widgetFor(*v); w && v->stringValue().empty())
+            w->button()->setText(QString::fromLatin1(title));
+}
+
+std::vector<QRect> KioskWindows::kioskScreens() const {
+    std::vector<QRect> out;
+    for (QScreen* s : QGuiApplication::screens()) out.push_back(s->geometry());
+    if (out.empty()) out.push_back(QRect(0, 0, 1920, 1080));
+    if (settings_.boolForKey(key::prefSingleMonitorMode)) out.resize(1);
+    return out;
+}
+
+bool KioskWindows::isFullScreen() const {
+    return _liveWindowFull && _liveWindowFull->isVisible();
+}
+
+QWidget* KioskWindows::touchContent() const {
+    return renderer_.widgetFor(app_._touchView);
+}
+QWidget* KioskWindows::liveContent() const {
+    return renderer_.widgetFor(app_._liveView);
+}
+
+void KioskWindows::moveContent(View& root, QWidget* to) {
+    // Drawing waits until the content sits in its new window.
+    to->setUpdatesEnabled(false);
+    renderer_.setRoot(root, to);
+    to->setUpdatesEnabled(true);
+}
+
+void KioskWindows::updateRootFrames() {
+    // The roots follow their windows' sizes, as autoresizing views do; the
+    // controller lays the input view out from the live view's frame.
+    auto frameOf = [](QWidget* w) {
+        return Rect{0, 0, static_cast<double>(w->width()), static_cast<double>(w->height())};
+    };
+    QWidget* touch = renderer_.widgetFor(app_._touchView)->parentWidget();
+    QWidget* live = renderer_.widgetFor(app_._liveView)->parentWidget();
+    if (touch) app_._touchView.setFrame(frameOf(touch));
+    if (live) {
+        app_._liveView.setFrame(frameOf(live));
+        app_._overlayContentView.setFrame(frameOf(live));
+    }
+    app_.resizeLiveViewToFit();
+}
+
+void KioskWindows::toggleFullScreen() {
+    GLIMRA_Log::debug("entering toggleFullScreen ");
+    const std::vector<QRect> screens = kioskScreens();
+    const QRect touchScreen = screens.front();
+    const QRect liveScreen = screens.back();
+    const bool touchWasFront = touchWindowIsFront();
+    if (_liveWindow->isMinimized()) _liveWindow->showNormal();
+
+    if (!_liveWindowFull) {
+        _liveWindowFull = std::make_unique<BorderlessWindow>(settings_, loop_, center_);
+        _liveWindowFull->setObjectName(QStringLiteral("liveWindowFull"));
+        _liveWindowFull->setKeepsKeyFocus(false);
+        _liveWindowFull->setGeometry(liveScreen);
+        _touchWindowFull = std::make_unique<BorderlessWindow>(settings_, loop_, center_);
+        _touchWindowFull->setObjectName(QStringLiteral("touchWindowFull"));
+        _touchWindowFull->setGeometry(touchScreen);
+    }
+    const bool leaving = _liveWindowFull->isVisible();
+    if (leaving) {
+        moveContent(app_._liveView, _liveWindow.get());
+        moveContent(app_._touchView, _touchWindow.get());
+        orderFront(KioskWindow::Touch, false);
+        orderFront(KioskWindow::Live, false);
+        _touchWindowFull->hide();
+        _liveWindowFull->hide();
+    } else {
+        moveContent(app_._liveView, _liveWindowFull.get());
+        moveContent(app_._touchView, _touchWindowFull.get());
+        _touchWindowFull->setGeometry(touchScreen);
+        _liveWindowFull->setGeometry(liveScreen);
+        _touchWindowFull->show();
+        raiseRecorded(_touchWindowFull.get());
+        _liveWindowFull->show();
+        raiseRecorded(_liveWindowFull.get());
+        _touchWindow->hide();
+        _liveWindow->hide();
+        if (QWidget* c = window(KioskWindow::Controller)) c->hide();
+    }
+    DesktopChrome::setMenuBarHidden(!leaving);
+    DesktopChrome::setCursorHidden(!leaving && !settings_.boolForKey(key::prefAlwaysShowCursor));
+    if (touchWasFront) orderFront(KioskWindow::Touch, false);
+
+    setOverlayWindow();
+    updateRootFrames();
+
+    if (settings_.boolForKey(key::prefSingleMonitorMode)) orderFront(KioskWindow::Touch, false);
+    QWidget* touch = window(KioskWindow::Touch);
+    if (touch && touch->isActiveWindow()) {
+        // The keyboard gives its first field the focus again.
+        if (ViewWidget* w = renderer_.widgetFor(app_._barcodeEntryField1);
+            w && w->entryField() && w->isVisible())
+            w->entryField()->setFocus();
+    }
+}
+
+void KioskWindows::setOverlayWindow() {
+    GLIMRA_Log::debug("entering setOverlayWindow ");
+    // The overlay goes with the window that holds the current input view.
+    QWidget* host = nullptr;
+    for (const View* v = &app_.currentInputView(); v; v = v->superview())
+        if (ViewWidget* w = renderer_.widgetFor(*v); w && w->window() != w) host = w->window();
+    if (!host) host = window(KioskWindow::Live);
+    _overlayWindow->attachTo(host);
+    if (PicturePtr overlay = artwork_.imageNamed("LiveVideoOverlay")) {
+        app_._overlayContentView.setImage(overlay);
+        if (ViewWidget* w = renderer_.widgetFor(app_._overlayContentView))
+            GLIMRA_Log::debugf("overlay image size {%d, %d}", w->displayedImage().width(),
+                               w->displayedImage().height());
+    }
+}
+
+QWidget* KioskWindows::window(KioskWindow w) const {
+    switch (w) {
+        case KioskWindow::Touch:
+            return isFullScreen() ? static_cast<QWidget*>(_touchWindowFull.get())
+                                  : _touchWindow.get();
+        case KioskWindow::Live:
+            return isFullScreen() ? static_cast<QWidget*>(_liveWindowFull.get())
+                                  : _liveWindow.get();
+        case KioskWindow::Overlay:
+            return _overlayWindow.get();
+        default: {
+            auto it = others_.find(w);
+            return it == others_.end() ? nullptr : it->second.data();
+        }
+    }
+}
+
+void KioskWindows::setWindow(KioskWindow w, QWidget* window) {
+    if (w == KioskWindow::Touch || w == KioskWindow::Live || w == KioskWindow::Overlay) {
+        GLIMRA_Log::errf("setWindow: the %s window belongs to the kiosk windows",
+                         kioskWindowName(w));
+        return;
+    }
+    others_[w] = window;
+    if (w == KioskWindow::Preferences && window) {
+        prefsWatcher_ = std::make_unique<PreferencesWatcher>(window, settings_, [this] {
+            return _touchWindowFull && _touchWindowFull->isVisible();
+        });
+    }
+}
+
+QWidget* KioskWindows::touchHost() const {
+    if (_touchWindow->isVisible()) return _touchWindow.get();
+    if (_touchWindowFull) return _touchWindowFull.get();
+    return _touchWindow.get();
+}
+
+void KioskWindows::raiseRecorded(QWidget* w) {
+    w->raise();
+    stack_.erase(std::remove_if(stack_.begin(), stack_.end(),
+                                [w](const QPointer<QWidget>& p) { return !p || p == w; }),
+                 stack_.end());
+    stack_.insert(stack_.begin(), w);
+    // The overlay always lies above the live side.
+    if (_overlayWindow && _overlayWindow->host() == w) _overlayWindow->attachTo(w);
+}
+
+void KioskWindows::orderFront(KioskWindow w, bool makeKey) {
+    QWidget* win = window(w);
+    if (!win) {
+        GLIMRA_Log::debugf("orderFront: no %s window", kioskWindowName(w));
+        return;
+    }
+    win->show();
+    raiseRecorded(win);
+    if (makeKey) win->activateWindow();
+}
+
+void KioskWindows::orderOut(KioskWindow w) {
+    if (QWidget* win = window(w)) win->hide();
+}
+
+bool KioskWindows::touchWindowIsFront() const {
+    const QWidget* touch = renderer_.widgetFor(app_._touchView)->window();
+    const QWidget* live = renderer_.widgetFor(app_._liveView)->window();
+    int touchAt = -1, liveAt = -1;
+    for (int i = 0; i < static_cast<int>(stack_.size()) && (touchAt < 0 || liveAt < 0); ++i) {
+        const QWidget* w = stack_[i];
+        if (!w || !w->isVisible()) continue;
+        if (w == touch && touchAt < 0) touchAt = i;
+        if (w == live && liveAt < 0) liveAt = i;
+    }
+    return touchAt >= 0 && liveAt >= 0 && touchAt < liveAt;
+}
+
+}  // namespace klik

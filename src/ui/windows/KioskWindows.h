@@ -1,0 +1,107 @@
+#pragma once
+// The kiosk's windows over the controller's views: the touch and live
+// windows, their borderless full-screen counterparts (made on the first
+// switch to full screen and kept), the overlay window over the live side
+// and the widgets of every view the controller names. Buttons and the
+// entry field forward to the controller's actions.
+//
+// Screens: all attached screens, or only the first in single-monitor mode
+// ("prefSingleMonitorMode"); the touch side goes on the first, the live
+// side on the last.
+//
+// GUI thread only. Everything given is borrowed and must outlive this.
+
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "app/KioskWindow.h"
+#include "ui/windows/BorderlessWindow.h"
+#include "ui/windows/OverlayWindow.h"
+#include "ui/windows/ViewRenderer.h"
+
+namespace klik {
+
+class AppController;
+class ArtworkPort;
+class LiveViewWidget;
+class NotificationCenter;
+class RunLoop;
+class Settings;
+
+class KioskWindows {
+  public:
+    KioskWindows(AppController& app, Settings& settings, RunLoop& loop, NotificationCenter& center,
+                 ArtworkPort& artwork);
+    ~KioskWindows();
+    KioskWindows(const KioskWindows&) = delete;
+    KioskWindows& operator=(const KioskWindows&) = delete;
+
+    // Switches both sides between their normal and full-screen windows,
+    // moving each side's content; pointer and menu bar follow.
+    void toggleFullScreen();
+    // The live full-screen window is shown.
+    bool isFullScreen() const;
+    // The touch side's window lies in front of the live side's window (as
+    // far as this program ordered them).
+    bool touchWindowIsFront() const;
+    // Lays the overlay over the window of the current input view and
+    // shows "LiveVideoOverlay" in it.
+    void setOverlayWindow();
+
+    // The window that now stands for `w` (normal or full screen); null for
+    // one that does not exist (yet). Windows of other modules (web,
+    // preferences) are registered with setWindow().
+    QWidget* window(KioskWindow w) const;
+    void setWindow(KioskWindow w, QWidget* window);
+    // The host of overlay screens: the touch window when shown, else the
+    // touch full-screen window.
+    QWidget* touchHost() const;
+
+    // Window order (records the order for touchWindowIsFront).
+    void orderFront(KioskWindow w, bool makeKey);
+    void orderOut(KioskWindow w);
+
+    BorderlessWindow& touchWindow() { return *_touchWindow; }
+    BorderlessWindow& liveWindow() { return *_liveWindow; }
+    BorderlessWindow* touchWindowFull() const { return _touchWindowFull.get(); }
+    BorderlessWindow* liveWindowFull() const { return _liveWindowFull.get(); }
+    OverlayWindow& overlayWindow() { return *_overlayWindow; }
+    ViewRenderer& renderer() { return renderer_; }
+    LiveViewWidget& liveViewWidget() { return *evfWidget_; }
+    // The touch and live side as they are drawn now (for screenshots).
+    QWidget* touchContent() const;
+    QWidget* liveContent() const;
+
+    // The screens the kiosk uses, in order (global Qt coordinates).
+    std::vector<QRect> kioskScreens() const;
+
+  private:
+    void bindViews();
+    void moveContent(View& root, QWidget* to);
+    void updateRootFrames();
+    void watchPreferencesWindow(QWidget* w);
+    void raiseRecorded(QWidget* w);
+
+    AppController& app_;
+    Settings& settings_;
+    RunLoop& loop_;
+    NotificationCenter& center_;
+    ArtworkPort& artwork_;
+    // Windows before the renderer: the renderer goes first and takes its
+    // widgets out of the windows.
+    std::unique_ptr<BorderlessWindow> _touchWindow, _liveWindow;
+    std::unique_ptr<BorderlessWindow> _touchWindowFull, _liveWindowFull;
+    std::unique_ptr<OverlayWindow> _overlayWindow;
+    ViewRenderer renderer_;
+    LiveViewWidget* evfWidget_ = nullptr;
+    std::map<KioskWindow, QPointer<QWidget>> others_;
+    std::unique_ptr<QObject> prefsWatcher_;
+    // Front to back, as this program ordered its windows.
+    std::vector<QPointer<QWidget>> stack_;
+};
+
+}  // namespace klik

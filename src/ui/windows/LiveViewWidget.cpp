@@ -1,0 +1,93 @@
+#include "ui/windows/LiveViewWidget.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QThread>
+
+#include "camera/CameraNotifications.h"
+#include "camera/QZNSImageFlipped.h"
+
+namespace klik {
+
+LiveViewWidget::LiveViewWidget(View& view, NotificationCenter& center, QWidget* parent)
+    : ViewWidget(view, Kind::Image, parent), center_(center) {
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    observer_ =
+        center_.addObserver(GLIMRA_CameraLiveViewImageUpdate, [this](const Notification& n) {
+            const OpaqueObject* o = n.info(GLIMRA_CameraLiveViewImage).object();
+            if (!o || !o->owner) return;
+            offerFrame(std::static_pointer_cast<QZNSImageFlipped>(o->owner));
+        });
+}
+
+LiveViewWidget::~LiveViewWidget() {
+    center_.removeObserver(observer_);
+}
+
+void LiveViewWidget::offerFrame(std::shared_ptr<QZNSImageFlipped> frame) {
+    if (!frame || frame->width() <= 0 || frame->height() <= 0) return;
+    ++offered_;
+    bool queue = false;
+    {
+        std::lock_guard l(mutex_);
+        latest_ = std::move(frame);
+        ++latestSeq_;
+        if (QThread::currentThread() != thread() && !deliveryQueued_)
+            queue = deliveryQueued_ = true;
+    }
+    if (QThread::currentThread() == thread()) {
+        update();
+    } else if (queue) {
+        // One queued wake-up at a time: later frames just replace latest_.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                {
+                    std::lock_guard l(mutex_);
+                    deliveryQueued_ = false;
+                }
+                update();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+std::shared_ptr<QZNSImageFlipped> LiveViewWidget::currentFrame() const {
+    std::lock_guard l(mutex_);
+    return latest_;
+}
+
+std::uint64_t LiveViewWidget::pendingCount() const {
+    std::lock_guard l(mutex_);
+    return latest_ && latestSeq_ != paintedSeq_ ? 1 : 0;
+}
+
+void LiveViewWidget::pictureChanged() {
+    // The photo just set replaces the live frames until the next one.
+    std::lock_guard l(mutex_);
+    latest_.reset();
+    paintedSeq_ = latestSeq_;
+}
+
+void LiveViewWidget::paintEvent(QPaintEvent* e) {
+    std::shared_ptr<QZNSImageFlipped> frame;
+    {
+        std::lock_guard l(mutex_);
+        frame = latest_;
+        if (frame && paintedSeq_ != latestSeq_) {
+            paintedSeq_ = latestSeq_;
+            ++shown_;
+        }
+    }
+    if (!frame) {
+        ViewWidget::paintEvent(e);
+        return;
+    }
+    // The decoded RGB rows are drawn straight from the frame, no copy.
+    const QImage image(frame->pixels().data(), frame->width(), frame->height(), frame->width() * 3,
+                       QImage::Format_RGB888);
+    QPainter p(this);
+    p.drawImage(pictureRect(image.size()), image);
+}
+
+}  // namespace klik

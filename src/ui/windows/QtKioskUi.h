@@ -1,0 +1,73 @@
+#pragma once
+// The controller's KioskUi port over Qt: screen-update batching, window
+// order, the beep and the "Grab" sound, modal alerts, the floating message
+// panel, pointer and menu bar, and the attached screens. Window calls
+// reach the KioskWindows given with attach(); before that they are logged
+// and dropped.
+//
+// GUI thread only (as the port requires).
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "app/KioskUi.h"
+#include "ui/windows/FloatingPanel.h"
+
+class QObject;
+
+namespace klik {
+
+class KioskWindows;
+class RunLoop;
+class Settings;
+
+class QtKioskUi : public KioskUi {
+  public:
+    // Answers an alert instead of a person (scripted runs): the index of
+    // the chosen button. It is logged.
+    using AlertResponder = std::function<int(const KioskAlert&)>;
+
+    QtKioskUi(RunLoop& loop, Settings& settings);
+    ~QtKioskUi() override;
+
+    void attach(KioskWindows* windows) { windows_ = windows; }
+    void setAlertResponder(AlertResponder r) { responder_ = std::move(r); }
+    // The HUD message with its display time (see FloatingPanel).
+    void floatingAlertWithString(const QString& text) { panel_.floatingAlertWithString(text); }
+    FloatingPanel& floatingPanel() { return panel_; }
+    // Beeps so far (tests, scripted runs).
+    int beepCount() const { return beeps_; }
+    int updatesDisabledDepth() const { return updatesDisabled_; }
+
+    void disableScreenUpdates() override;
+    void enableScreenUpdates() override;
+    void orderFront(KioskWindow w) override;
+    void makeKeyAndOrderFront(KioskWindow w) override;
+    void orderOut(KioskWindow w) override;
+    void makeFirstResponder(KioskWindow w, View& v) override;
+    void beep() override;
+    void playSound(const std::string& name) override;
+    void screenDidChange(std::uint32_t screenNumber) override;
+    int runAlert(const KioskAlert& alert) override;
+    void showFloatingPanel(const std::string& text, double alpha) override;
+    void fadeOutFloatingPanel(double seconds) override;
+    void setCursorHidden(bool hidden) override;
+    void setMenuBarHidden(bool hidden) override;
+    int screenCount() const override;
+    Rect screenFrame(int index) const override;
+
+  private:
+    void setUpdatesEnabled(bool enabled);
+
+    RunLoop& loop_;
+    Settings& settings_;
+    KioskWindows* windows_ = nullptr;
+    AlertResponder responder_;
+    FloatingPanel panel_;
+    int updatesDisabled_ = 0;
+    int beeps_ = 0;
+    std::unique_ptr<QObject> sound_;
+};
+
+}  // namespace klik
