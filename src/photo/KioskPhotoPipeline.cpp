@@ -13,7 +13,42 @@ KioskPhotoPipeline::KioskPhotoPipeline(KioskUi& ui, RunLoop& loop, Settings& set
       loop_(loop),
       session_(std::move(session)),
       openPref_(std::move(openPref)),
-      filer_(settings, *this, std::move(address), std::move(now)) {}
+      filer_(settings, *this, std::move(address), std::move(now)),
+      settings_(settings) {}
+
+namespace {
+// How long a print notice stays on the floating panel, and its fade.
+constexpr double kPrintAlertSeconds = 4;
+constexpr double kPrintAlertFadeSeconds = 0.5;
+}  // namespace
+
+void KioskPhotoPipeline::attachPrintPort(PrintPort& port) {
+    print_ = std::make_unique<PrintFlow>(settings_, port, [this](const std::string& text) {
+        ui_.showFloatingPanel(text, 1.0);
+        loop_.performAfterDelay(kPrintAlertSeconds,
+                                [this] { ui_.fadeOutFloatingPanel(kPrintAlertFadeSeconds); });
+    });
+}
+
+static Data photoBytes(const Dictionary& dict) {
+    const Value* data = find(dict, "GLIMRA_CameraPhotoData");
+    if (data == nullptr || data->data() == nullptr) return {};
+    return *data->data();
+}
+
+bool KioskPhotoPipeline::printCurrentPictureForOperator() {
+    if (!print_) {
+        GLIMRA_Log::err("printCurrentPicture: no printer support attached; nothing printed");
+        return false;
+    }
+    bool ok = false;
+    loop_.performOnMain(
+        [&] {
+            ok = print_->printCurrentPicture(photoBytes(imageDict()), PrintFlow::Sender::Operator);
+        },
+        true);
+    return ok;
+}
 
 void KioskPhotoPipeline::setImageDict(Dictionary d) {
     std::lock_guard lock(mutex_);
@@ -68,8 +103,17 @@ bool KioskPhotoPipeline::postProcessNewPhoto() {
 }
 
 void KioskPhotoPipeline::printCurrentPictureWithPrompt() {
-    // Printing belongs to the print flow, which this pipeline does not carry.
-    GLIMRA_Log::debug("printCurrentPictureWithPrompt: printing is not available in this build");
+    if (!print_) {
+        GLIMRA_Log::err(
+            "printCurrentPictureWithPrompt: no printer support attached; nothing printed");
+        return;
+    }
+    const std::vector<std::string> emails =
+        session_ ? session_().emails : std::vector<std::string>{};
+    // The sheet and the dialogs are windows: they run on the main thread even
+    // when the keep action came from the camera's event thread.
+    loop_.performOnMain(
+        [&] { print_->printCurrentPictureWithPrompt(photoBytes(imageDict()), emails); }, true);
 }
 
 int KioskPhotoPipeline::runFilingAlert(const std::string& message, const std::string& informative,

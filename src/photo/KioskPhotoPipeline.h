@@ -9,6 +9,7 @@
 // them. One photo at a time.
 
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "app/KioskUi.h"
@@ -16,6 +17,7 @@
 #include "foundation/RunLoop.h"
 #include "foundation/Settings.h"
 #include "photo/PhotoFiler.h"
+#include "photo/PrintFlow.h"
 
 namespace klik {
 
@@ -50,6 +52,15 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
 
     FilingResult lastResult() const;
 
+    // Printing goes through `port` (borrowed; must outlive the pipeline).
+    // Without one, prints are refused with a log line. Main thread.
+    void attachPrintPort(PrintPort& port);
+    // The operator's print command: always with the dialogs. Main thread;
+    // blocks for the dialogs and the job. Returns success.
+    bool printCurrentPictureForOperator();
+    // The print flow, once a port is attached (null before).
+    PrintFlow* printFlow() { return print_.get(); }
+
   private:
     KioskUi& ui_;
     RunLoop& loop_;
@@ -59,6 +70,8 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     mutable std::mutex mutex_;
     Dictionary imageDict_;
     FilingResult last_;
+    std::unique_ptr<PrintFlow> print_;
+    Settings& settings_;
 };
 
 }  // namespace klik

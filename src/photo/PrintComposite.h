@@ -1,0 +1,25 @@
+#pragma once
+// Where the photo goes on the print: the print frame's transparent window
+// (edge-margin scan, margin 10, in pixels), widened so the photo reaches
+// under the frame's inner edge: width + 6, height + 4, y - 3, x unchanged.
+//
+// Any thread; pure computation.
+
+#include "photo/AlphaFrame.h"
+#include "photo/PrintPort.h"
+
+namespace klik {
+
+struct PrintCompositeLayout {
+    int canvasWidth = 0;  // the frame's pixel size
+    int canvasHeight = 0;
+    AlphaFrame photoFrame;  // widened window, origin bottom-left
+    PixelRect photoRect;    // the same, origin top-left, for drawing
+
+    // False when the frame has no usable window (fully opaque artwork).
+    bool valid() const { return photoFrame.width > 0 && photoFrame.height > 0; }
+};
+
+PrintCompositeLayout printCompositeLayout(const Bitmap& frame);
+
+}  // namespace klik

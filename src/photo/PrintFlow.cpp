@@ -1,0 +1,223 @@
+#include "photo/PrintFlow.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "foundation/FixedPaths.h"
+#include "foundation/PropertyList.h"
+#include "log/Log.h"
+#include "photo/AlphaFrame.h"
+#include "photo/ImageCodec.h"
+
+namespace klik {
+
+namespace {
+
+constexpr const char* kCopiesKey = "prefPrintCopies";
+constexpr const char* kModeKey = "prefKeyForShowPrintDialogModeIndex";
+constexpr const char* kPersistentKey = "persistent printer settings";
+constexpr const char* kComposedPath = "/tmp/myNewComposed.jpg";
+constexpr const char* kNoImage = "No image to print!\n\nTake a picture before printing!";
+
+std::string describeRect(const Rect& r) {
+    return stringWithFormat("{{%g, %g}, {%g, %g}}", r.x, r.y, r.width, r.height);
+}
+
+}  // namespace
+
+PrintFlow::PrintFlow(Settings& settings, PrintPort& port, AlertSink floatingAlert,
+                     std::string frameName)
+    : settings_(settings),
+      port_(port),
+      alert_(std::move(floatingAlert)),
+      frameName_(std::move(frameName)) {}
+
+int PrintFlow::printCopies() const {
+    // The store may hold anything a hand edit put there: read it as the
+    // 16-bit count it always was, and never print more than the sheet allows.
+    const auto raw = static_cast<std::int16_t>(settings_.integerForKey(kCopiesKey));
+    return std::clamp<int>(raw, 1, kMaxCopies);
+}
+
+void PrintFlow::storeCopies(int copies) {
+    settings_.setInteger(kCopiesKey, copies);
+}
+
+bool PrintFlow::printCurrentPictureWithPrompt(const Data& photo,
+                                              const std::vector<std::string>& emails) {
+    storeCopies(1);
+    std::int64_t mode = settings_.integerForKey(kModeKey);
+    if (mode == 0) {
+        settings_.setInteger(kModeKey, 1);
+        settings_.synchronize();
+    }
+    int copies = 1;
+    if (mode == 3) {
+        copies = std::clamp<int>(static_cast<int>(std::min<size_t>(emails.size(), 1000)), 1,
+                                 kMaxEmailCopies);
+        GLIMRA_Log::debugf("2010-11-15orlo USING EMAIL Count for Print Copies = [%i]", copies);
+        storeCopies(copies);
+    }
+    if (mode == 2) return printCurrentPicture(photo, Sender::Controller);
+
+    const int result = port_.runQuantitySheet(
+        copies, [this](int tag) { return selectPrintCopiesChoiceButtonHit(tag); });
+    if (result != kPrintTag) {
+        GLIMRA_Log::debugf(
+            "printCurrentPictureWithPrompt: quantity sheet closed with [%i], "
+            "nothing printed",
+            result);
+        return false;
+    }
+    return printCurrentPicture(photo, Sender::Controller);
+}
+
+int PrintFlow::selectPrintCopiesChoiceButtonHit(int tag) {
+    int copies = printCopies();
+    switch (tag) {
+        case 1:
+            copies = std::min(copies + 1, kMaxCopies);
+            break;
+        case 2:
+            copies = std::max(copies - 1, 1);
+            break;
+        case 3:
+            copies = 1;
+            break;
+        default:
+            break;
+    }
+    storeCopies(copies);
+    GLIMRA_Log::debugf("Inside %s => %s...copies changed to = [%i]", "AppController",
+                       "selectPrintCopiesChoiceButtonHit:", copies);
+    settings_.synchronize();
+    return copies;
+}
+
+bool PrintFlow::selectPrintDialogChoiceButtonHit(int tag) {
+    if (tag < 1 || tag > 3) {
+        GLIMRA_Log::err(stringWithFormat(
+            "selectPrintDialogChoiceButtonHit: unknown print dialog mode [%i], kept the old one",
+            tag));
+        return false;
+    }
+    settings_.setInteger(kModeKey, tag);
+    GLIMRA_Log::debugf("Inside %s => %s...mode = [%i]", "AppController",
+                       "selectPrintDialogChoiceButtonHit:", tag);
+    settings_.synchronize();
+    return true;
+}
+
+void PrintFlow::loadPersistentSetup() {
+    if (!sharedInitialised_) {
+        shared_ = port_.defaultSetup();
+        sharedInitialised_ = true;
+    }
+    const std::optional<Data> saved = settings_.dataForKey(kPersistentKey);
+    if (!saved) return;
+    std::string why;
+    if (std::optional<PrinterSetup> s = PrinterSetup::unarchive(*saved, &why)) {
+        shared_ = *s;
+    } else {
+        GLIMRA_Log::err("printCurrentPicture: \"persistent printer settings\" unreadable (" + why +
+                        "); using the default printer set-up");
+    }
+}
+
+void PrintFlow::persistSetup() {
+    settings_.setObject(kPersistentKey, Value(shared_.archive()));
+}
+
+bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender) {
+    if (photo.empty()) {
+        if (alert_) alert_(kNoImage);
+        return false;
+    }
+    const int copies = printCopies();
+
+    const bool interactive = !printInfoDict_ || sender != Sender::Controller;
+    if (interactive) {
+        loadPersistentSetup();
+        shared_ = port_.runPageSetup(shared_);
+        shared_.centerHorizontally = shared_.centerVertically = true;
+        shared_.clipHorizontally = shared_.clipVertically = true;
+        shared_.leftMarginMM = shared_.topMarginMM = shared_.rightMarginMM =
+            shared_.bottomMarginMM = 0;
+        persistSetup();
+    } else if (!sharedInitialised_) {
+        loadPersistentSetup();
+    }
+    shared_.copies = copies;
+    persistSetup();
+
+    const Rect bounds = port_.imageablePageBounds(shared_);
+    GLIMRA_Log::debug("current imageablePageBounds: " + describeRect(bounds));
+
+    std::string why;
+    const std::optional<Bitmap> picture = decodeImageToRGBA(photo, &why);
+    if (!picture) {
+        GLIMRA_Log::err("printCurrentPicture: the photo cannot be decoded (" + why +
+                        "); nothing printed");
+        return false;
+    }
+    const Bitmap frame = resolveArtwork(ArtworkSource::named(frameName_));
+    if (frame.empty()) {
+        GLIMRA_Log::err("printCurrentPicture: print frame \"" + frameName_ +
+                        "\" not found or unreadable; nothing printed");
+        return false;
+    }
+    const Bitmap composite = compositeImage2(frame, *picture);
+    if (composite.empty()) {
+        GLIMRA_Log::err("printCurrentPicture: no composite could be made; nothing printed");
+        return false;
+    }
+
+    PrintOutcome out = port_.print(composite, shared_, interactive);
+    if (interactive) {
+        if (out.ok) {
+            GLIMRA_Log::debug("successful print operation");
+            // What the operator chose in the print dialog (the queue above all)
+            // is what the silent prints that follow must use, now and after a
+            // restart.
+            shared_ = out.setup;
+            persistSetup();
+            if (!printInfoDict_) printInfoDict_ = shared_.toDictionary();
+        } else {
+            GLIMRA_Log::debug("UNsuccessful print operation!");
+        }
+    } else {
+        GLIMRA_Log::debug(out.ok ? "successful print operation2222"
+                                 : "UNsuccessful print operation2222!");
+    }
+    GLIMRA_Log::debug("current print info:" + Value(shared_.toDictionary()).description());
+    return out.ok;
+}
+
+Bitmap PrintFlow::compositeImage2(const Bitmap& frame, const Bitmap& photo) {
+    const PrintCompositeLayout layout = printCompositeLayout(frame);
+    if (!layout.valid()) {
+        GLIMRA_Log::err("compositeImage2: the print frame has no transparent window " +
+                        describe(layout.photoFrame));
+        return {};
+    }
+    Bitmap canvas = port_.compositeImage(frame, photo, layout.photoRect);
+    if (canvas.empty() || canvas.width != layout.canvasWidth ||
+        canvas.height != layout.canvasHeight) {
+        GLIMRA_Log::err("compositeImage2: drawing the composite failed");
+        return {};
+    }
+    // The last composite, for a look after the fact. A real JPEG, so that
+    // anything opening the file by its name can read it.
+    std::string why;
+    const std::optional<Data> jpeg = encodeJpegFromRGBA(canvas, 90, {}, &why);
+    if (!jpeg) {
+        GLIMRA_Log::err("compositeImage2: composite not encoded: " + why);
+    } else {
+        const std::string path = fixedPath(kComposedPath);
+        const std::string err = writeFileAtomically(std::string(jpeg->begin(), jpeg->end()), path);
+        if (!err.empty()) GLIMRA_Log::err("compositeImage2: " + path + " not written: " + err);
+    }
+    return canvas;
+}
+
+}  // namespace klik

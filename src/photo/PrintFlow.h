@@ -1,0 +1,77 @@
+#pragma once
+// Printing the guest's photo inside the branded print frame: the print
+// prompt (copies by dialog mode, the quantity sheet), the page set-up kept
+// in the settings across launches, and the print itself. The first print of
+// a launch and every operator print show the page set-up and print dialogs;
+// prompted prints after a successful one are silent.
+//
+// Main thread only; operations block for the modal sheet, the dialogs and
+// the synchronous print job. The settings and the port are borrowed.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/Settings.h"
+#include "photo/PrintComposite.h"
+#include "photo/PrintPort.h"
+
+namespace klik {
+
+class PrintFlow {
+  public:
+    // Who asked for the print: the prompt (the controller itself) or the
+    // operator's print command.
+    enum class Sender { Controller, Operator };
+    using AlertSink = std::function<void(const std::string& text)>;
+
+    static constexpr int kPrintTag = 100;
+    static constexpr int kMaxCopies = 9;
+    static constexpr int kMaxEmailCopies = 4;
+
+    // `floatingAlert` shows a notice on the floating panel; `frameName` is
+    // the print frame artwork (a resource name or a path).
+    PrintFlow(Settings& settings, PrintPort& port, AlertSink floatingAlert,
+              std::string frameName = "BrandedPhotoFrameForPrint");
+
+    // Sets the copies by dialog mode, runs the quantity sheet when the mode
+    // asks for it, then prints. `photo` is the encoded photo (empty: none).
+    // Returns whether something was printed.
+    bool printCurrentPictureWithPrompt(const Data& photo, const std::vector<std::string>& emails);
+    // Composes and prints with "prefPrintCopies" copies. Returns success.
+    bool printCurrentPicture(const Data& photo, Sender sender);
+
+    // The quantity sheet's plus (1), minus (2) and reset (3) buttons; other
+    // tags change nothing. Stores and returns the copies.
+    int selectPrintCopiesChoiceButtonHit(int tag);
+    // The preference window's mode choice (1, 2 or 3).
+    bool selectPrintDialogChoiceButtonHit(int tag);
+
+    // The framed composite of `photo` in `frame`; also written as a JPEG to
+    // "/tmp/myNewComposed.jpg". Empty when the frame has no window or the
+    // port could not draw.
+    Bitmap compositeImage2(const Bitmap& frame, const Bitmap& photo);
+
+    // The copies a print will make: "prefPrintCopies" as a 16-bit value,
+    // held to 1..9.
+    int printCopies() const;
+    // True once a print of this launch succeeded with its dialogs.
+    bool hasPrintInfo() const { return printInfoDict_.has_value(); }
+    const PrinterSetup& sharedSetup() const { return shared_; }
+
+  private:
+    void loadPersistentSetup();
+    void persistSetup();
+    void storeCopies(int copies);
+
+    Settings& settings_;
+    PrintPort& port_;
+    AlertSink alert_;
+    std::string frameName_;
+    PrinterSetup shared_;
+    bool sharedInitialised_ = false;
+    std::optional<Dictionary> printInfoDict_;
+};
+
+}  // namespace klik

@@ -1,0 +1,304 @@
+#include "photo/PrintFlow.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "FakePrintPort.h"
+#include "TestImages.h"
+#include "foundation/FixedPaths.h"
+#include "log/Log.h"
+#include "photo/ImageCodec.h"
+#include "support/TempDir.h"
+
+namespace klik {
+namespace {
+
+// A w x h frame, opaque except a transparent window (top-down x0..x1-1, y0..y1-1).
+Bitmap frameWithWindow(int w, int h, int x0, int y0, int x1, int y1) {
+    Bitmap bm = Bitmap::rgba(w, h, 200, 0, 0, 255);
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) bm.pixel(x, y)[3] = 0;
+    return bm;
+}
+
+class PrintFlowTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        setFixedRoot(dir.path());
+        ::mkdir(dir.file("tmp").c_str(), 0755);
+        GLIMRA_Log::resetForTesting();
+        GLIMRA_Log::setRedirectsStdErr(false);
+        GLIMRA_Log::setLogFile(dir.file("print.log"));
+        const Bitmap frame = frameWithWindow(300, 400, 50, 60, 250, 300);
+        const auto png = encodePngFromRGBA(frame);
+        ASSERT_TRUE(png);
+        framePath = dir.file("frame.png");
+        test::writeFile(framePath, std::string(png->begin(), png->end()));
+        photo = test::makeBarJpeg(320, 240, {32});
+    }
+    void TearDown() override {
+        GLIMRA_Log::resetForTesting();
+        setFixedRoot("");
+    }
+    std::string log() const { return test::readFile(dir.file("print.log")); }
+    bool logged(const std::string& s) const { return log().find(s) != std::string::npos; }
+    PrintFlow makeFlow() {
+        return PrintFlow(
+            settings, port, [this](const std::string& t) { alerts.push_back(t); }, framePath);
+    }
+
+    test::TempDir dir;
+    Settings settings{dir.file("settings.plist")};
+    test::FakePrintPort port;
+    std::vector<std::string> alerts;
+    std::string framePath;
+    Data photo;
+};
+
+TEST_F(PrintFlowTest, ModeZeroBecomesOneAndShowsTheSheetAtOneCopy) {
+    PrintFlow flow = makeFlow();
+    settings.setInteger("prefPrintCopies", 7);
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {"a@b.c", "d@e.f"}));
+    EXPECT_EQ(settings.integerForKey("prefKeyForShowPrintDialogModeIndex"), 1);
+    ASSERT_EQ(port.sheetShownWith, std::vector<int>{1});
+    ASSERT_EQ(port.jobs.size(), 1u);
+    EXPECT_EQ(port.jobs[0].setup.copies, 1);
+}
+
+TEST_F(PrintFlowTest, ModeOneSheetButtonsChangeTheCopies) {
+    PrintFlow flow = makeFlow();
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 1);
+    port.sheetPresses = {1, 1, 2, 7, 1};
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_EQ(port.sheetAnswers, (std::vector<int>{2, 3, 2, 2, 3}));
+    ASSERT_EQ(port.jobs.size(), 1u);
+    EXPECT_EQ(port.jobs[0].setup.copies, 3);
+    EXPECT_EQ(settings.integerForKey("prefPrintCopies"), 3);
+    EXPECT_TRUE(
+        logged("Inside AppController => selectPrintCopiesChoiceButtonHit:...copies "
+               "changed to = [3]"));
+}
+
+TEST_F(PrintFlowTest, CopiesStopAtNineAndAtOne) {
+    PrintFlow flow = makeFlow();
+    settings.setInteger("prefPrintCopies", 1);
+    int c = 0;
+    for (int i = 0; i < 12; ++i) c = flow.selectPrintCopiesChoiceButtonHit(1);
+    EXPECT_EQ(c, 9);
+    EXPECT_EQ(settings.integerForKey("prefPrintCopies"), 9);
+    EXPECT_EQ(flow.selectPrintCopiesChoiceButtonHit(3), 1);
+    for (int i = 0; i < 3; ++i) c = flow.selectPrintCopiesChoiceButtonHit(2);
+    EXPECT_EQ(c, 1);
+    EXPECT_EQ(flow.selectPrintCopiesChoiceButtonHit(42), 1);
+}
+
+TEST_F(PrintFlowTest, StoredCopiesOutOfRangePrintWithinOneToNine) {
+    PrintFlow flow = makeFlow();
+    for (auto [stored, expected] : std::vector<std::pair<std::int64_t, int>>{
+             {0, 1}, {-5, 1}, {4, 4}, {65536 + 3, 3}, {500, 9}, {65535, 1}}) {
+        settings.setInteger("prefPrintCopies", stored);
+        EXPECT_EQ(flow.printCopies(), expected) << stored;
+    }
+    settings.setInteger("prefPrintCopies", 0);
+    EXPECT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
+    EXPECT_EQ(port.jobs.back().setup.copies, 1);
+}
+
+TEST_F(PrintFlowTest, ModeTwoPrintsOneCopyWithoutTheSheet) {
+    PrintFlow flow = makeFlow();
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 2);
+    settings.setInteger("prefPrintCopies", 5);
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {"a@b.c", "d@e.f", "g@h.i"}));
+    EXPECT_TRUE(port.sheetShownWith.empty());
+    ASSERT_EQ(port.jobs.size(), 1u);
+    EXPECT_EQ(port.jobs[0].setup.copies, 1);
+}
+
+TEST_F(PrintFlowTest, ModeThreeCopiesFollowTheEmailCountUpToFour) {
+    PrintFlow flow = makeFlow();
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 3);
+    const std::vector<std::string> six{"a@x.y", "b@x.y", "c@x.y", "d@x.y", "e@x.y", "f@x.y"};
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, six));
+    EXPECT_EQ(port.sheetShownWith.back(), 4);
+    EXPECT_EQ(port.jobs.back().setup.copies, 4);
+    EXPECT_TRUE(logged("2010-11-15orlo USING EMAIL Count for Print Copies = [4]"));
+
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_EQ(port.sheetShownWith.back(), 1);
+    EXPECT_EQ(port.jobs.back().setup.copies, 1);
+
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {"a@x.y", "b@x.y"}));
+    EXPECT_EQ(port.jobs.back().setup.copies, 2);
+}
+
+TEST_F(PrintFlowTest, SheetClosedWithoutPrintTagPrintsNothing) {
+    PrintFlow flow = makeFlow();
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 1);
+    for (int tag : {0, 99, 101, -1}) {
+        port.sheetCloseTag = tag;
+        EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
+    }
+    EXPECT_TRUE(port.jobs.empty());
+    EXPECT_FALSE(flow.hasPrintInfo());
+}
+
+TEST_F(PrintFlowTest, FirstPromptedPrintHasDialogsLaterOnesAreSilentOperatorAlwaysAsks) {
+    PrintFlow flow = makeFlow();
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 2);
+    port.printDialogPrinter = "kiosk-queue";
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
+    ASSERT_EQ(port.jobs.size(), 4u);
+    EXPECT_TRUE(port.jobs[0].dialog);
+    EXPECT_FALSE(port.jobs[1].dialog);
+    EXPECT_TRUE(port.jobs[2].dialog);
+    EXPECT_FALSE(port.jobs[3].dialog);
+    EXPECT_EQ(port.pageSetupGiven.size(), 2u);
+    // The queue picked in the first print dialog is used by the silent one.
+    EXPECT_EQ(port.jobs[1].setup.printerName, "kiosk-queue");
+    EXPECT_TRUE(logged("successful print operation"));
+    EXPECT_TRUE(logged("successful print operation2222"));
+    EXPECT_TRUE(logged("current imageablePageBounds: {{0, 0}, {595, 842}}"));
+    EXPECT_TRUE(logged("current print info:"));
+}
+
+TEST_F(PrintFlowTest, PageSetupIsCentredClippedWithoutMarginsAndPersisted) {
+    {
+        PrintFlow flow = makeFlow();
+        port.pageSetupPrinter = "photo-queue";
+        settings.setInteger("prefPrintCopies", 2);
+        EXPECT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
+        const PrinterSetup& s = port.jobs.back().setup;
+        EXPECT_TRUE(s.centerHorizontally && s.centerVertically);
+        EXPECT_TRUE(s.clipHorizontally && s.clipVertically);
+        EXPECT_EQ(s.leftMarginMM, 0);
+        EXPECT_EQ(s.copies, 2);
+        EXPECT_EQ(s.printerName, "photo-queue");
+    }
+    // A new launch: the saved set-up is what the page set-up dialog opens with.
+    const std::optional<Data> saved = settings.dataForKey("persistent printer settings");
+    ASSERT_TRUE(saved);
+    const auto restored = PrinterSetup::unarchive(*saved);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->printerName, "photo-queue");
+    Settings again(dir.file("settings.plist"));
+    test::FakePrintPort port2;
+    PrintFlow flow2(again, port2, {}, framePath);
+    EXPECT_TRUE(flow2.printCurrentPicture(photo, PrintFlow::Sender::Controller));
+    ASSERT_EQ(port2.pageSetupGiven.size(), 1u);
+    EXPECT_EQ(port2.pageSetupGiven[0].printerName, "photo-queue");
+    EXPECT_TRUE(port2.pageSetupGiven[0].centerVertically);
+}
+
+TEST_F(PrintFlowTest, FailedInteractivePrintKeepsTheDialogsForTheNextOne) {
+    PrintFlow flow = makeFlow();
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 2);
+    port.printSucceeds = false;
+    EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_TRUE(logged("UNsuccessful print operation!"));
+    EXPECT_FALSE(flow.hasPrintInfo());
+    port.printSucceeds = true;
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_TRUE(port.jobs.back().dialog);
+    port.printSucceeds = false;
+    EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_FALSE(port.jobs.back().dialog);
+    EXPECT_TRUE(logged("UNsuccessful print operation2222!"));
+}
+
+TEST_F(PrintFlowTest, NothingToPrintOrNothingUsableIsRefusedClearly) {
+    PrintFlow flow = makeFlow();
+    EXPECT_FALSE(flow.printCurrentPicture({}, PrintFlow::Sender::Operator));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0], "No image to print!\n\nTake a picture before printing!");
+    EXPECT_TRUE(port.calls.empty());
+
+    const Data garbage{'n', 'o', 't', ' ', 'a', 'j', 'p', 'g'};
+    EXPECT_FALSE(flow.printCurrentPicture(garbage, PrintFlow::Sender::Operator));
+    EXPECT_TRUE(logged("the photo cannot be decoded"));
+
+    PrintFlow noFrame(settings, port, {}, dir.file("missing.png"));
+    EXPECT_FALSE(noFrame.printCurrentPicture(photo, PrintFlow::Sender::Operator));
+    EXPECT_TRUE(logged("not found or unreadable"));
+    EXPECT_TRUE(port.jobs.empty());
+}
+
+TEST_F(PrintFlowTest, UnreadablePersistentSettingsFallBackToTheDefaultSetup) {
+    const std::string junk = "<plist><array><string>x</string></array></plist>";
+    settings.setObject("persistent printer settings", Value(Data(junk.begin(), junk.end())));
+    PrintFlow flow = makeFlow();
+    EXPECT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
+    ASSERT_EQ(port.pageSetupGiven.size(), 1u);
+    EXPECT_EQ(port.pageSetupGiven[0].printerName, "default-queue");
+    EXPECT_TRUE(logged("\"persistent printer settings\" unreadable"));
+}
+
+TEST_F(PrintFlowTest, DialogModeChoiceIsStoredAndBadTagsRefused) {
+    PrintFlow flow = makeFlow();
+    EXPECT_TRUE(flow.selectPrintDialogChoiceButtonHit(3));
+    EXPECT_EQ(settings.integerForKey("prefKeyForShowPrintDialogModeIndex"), 3);
+    EXPECT_TRUE(logged("Inside AppController => selectPrintDialogChoiceButtonHit:...mode = [3]"));
+    EXPECT_FALSE(flow.selectPrintDialogChoiceButtonHit(7));
+    EXPECT_EQ(settings.integerForKey("prefKeyForShowPrintDialogModeIndex"), 3);
+}
+
+TEST_F(PrintFlowTest, CompositeLayoutWidensTheWindowAndWritesTheLastComposite) {
+    // A 1200 x 1800 frame with its window at (100, 300, 1000, 1200), origin
+    // bottom-left: rows 300..1499 top-down, so the edge scan sees 1000 x 1200
+    // after its inclusive-max rule gives 999 x 1199 + the widening.
+    const Bitmap frame = frameWithWindow(1200, 1800, 100, 300, 1101, 1501);
+    const PrintCompositeLayout l = printCompositeLayout(frame);
+    EXPECT_EQ(l.canvasWidth, 1200);
+    EXPECT_EQ(l.canvasHeight, 1800);
+    EXPECT_EQ(l.photoFrame, (AlphaFrame{100, 297, 1006, 1204}));
+    EXPECT_EQ(l.photoRect, (PixelRect{100, 1800 - 297 - 1204, 1006, 1204}));
+
+    PrintFlow flow = makeFlow();
+    const Bitmap canvas = flow.compositeImage2(frame, Bitmap::rgba(40, 30));
+    EXPECT_EQ(canvas.width, 1200);
+    EXPECT_EQ(port.lastPhotoRect, l.photoRect);
+    const auto written = readFileData(dir.file("tmp/myNewComposed.jpg"));
+    ASSERT_TRUE(written);
+    const auto info = readJpegInfo(*written);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->width, 1200);
+    EXPECT_EQ(info->height, 1800);
+
+    // Fully opaque artwork has no window: nothing is drawn.
+    EXPECT_TRUE(flow.compositeImage2(Bitmap::rgba(50, 50), Bitmap::rgba(4, 4)).empty());
+}
+
+TEST_F(PrintFlowTest, PrinterSetupRoundTripsAndRefusesWrongTypes) {
+    PrinterSetup s;
+    s.printerName = "q";
+    s.outputFileName = "/x.pdf";
+    s.paperName = "Letter";
+    s.paperWidthMM = 215.9;
+    s.paperHeightMM = 279.4;
+    s.landscape = true;
+    s.leftMarginMM = 1;
+    s.topMarginMM = 2;
+    s.rightMarginMM = 3;
+    s.bottomMarginMM = 4;
+    s.copies = 3;
+    s.centerHorizontally = true;
+    s.clipHorizontally = true;
+    s.resolutionDPI = 300;
+    const auto back = PrinterSetup::unarchive(s.archive());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, s);
+    std::string why;
+    Dictionary d = s.toDictionary();
+    d["copies"] = Value("three");
+    EXPECT_FALSE(PrinterSetup::fromDictionary(d, &why));
+    EXPECT_NE(why.find("copies"), std::string::npos);
+    d = s.toDictionary();
+    d["orientation"] = Value("sideways");
+    EXPECT_FALSE(PrinterSetup::fromDictionary(d, &why));
+    EXPECT_FALSE(PrinterSetup::unarchive(Data{'x'}, &why));
+}
+
+}  // namespace
+}  // namespace klik
