@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/ArtworkPort.h"
+#include "app/CameraPanel.h"
 #include "app/CameraPort.h"
 #include "app/Colour.h"
 #include "app/KioskUi.h"
@@ -28,6 +29,7 @@
 #include "app/VideoRecorderPort.h"
 #include "app/View.h"
 #include "app/WebControllerPort.h"
+#include "camera/GLIMRA_Camera.h"
 #include "entry/GLIMRA_KeyboardView.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
@@ -262,6 +264,55 @@ class AppController {
     const std::string& barcodeValue() const { return _barcodeValue; }
     void setBarcodeValue(std::string v) { _barcodeValue = std::move(v); }
 
+    // ---- Camera panel (AppController_Camera.cpp) ----------------------------
+    // The operator's camera panel and the current camera. Every handler and
+    // action runs on the main thread; camera notifications that arrive on
+    // another thread are handed to the main loop (not waiting) first.
+
+    // The camera in use (the one with the open session), or null.
+    const GLIMRA_Camera::Ptr& currentCamera() const { return _currentCamera; }
+    // Camera choice.
+    void cameraListUpdated(const Notification& n);
+    void updateCameraPopupWithCameras(
+        const std::optional<std::vector<GLIMRA_Camera::Ptr>>& cameras);
+    // The camera menu's action: item `index` was chosen.
+    void chooseCamera(int index);
+    // With a camera: asks it to load (it becomes current in cameraDidLoad);
+    // blocks while the session opens. With null: unloads the current one.
+    void setCurrentCamera(const GLIMRA_Camera::Ptr& camera);
+    void cameraDidLoad(const Notification& n);
+    void cameraAdded(const Notification& n);
+    void cameraDisappeared(const Notification& n);
+    // Property controls. viewWithTag: the panel's control for a property ID.
+    CameraControl* viewWithTag(std::uint32_t tag) { return _cameraPanel.controlWithTag(tag); }
+    void updateCameraProperties();
+    void updateControlWithTagWithValues(std::uint32_t tag, const std::optional<Dictionary>& values);
+    void updateControlWithTagWithValue(std::uint32_t tag, const Value& value);
+    void cameraPropertiesChanged(const Notification& n);
+    void cameraPropertyChanged(const Notification& n);
+    // 3: Tv and Av enabled; 2: Av only; 1: Tv only; otherwise neither.
+    void setEnabledForAEMode(const Value& rawValue);
+    // The operator changed `control`: writes its value to the camera; a
+    // refused write beeps and shows the camera's real value again.
+    void setCameraProperty(CameraControl& control);
+    void setCameraClockToCurrent();
+    // Camera clock minus host clock in seconds, as last read from the camera.
+    double cameraClockSkew() const { return _cameraClockSkew; }
+    const TimerPtr& cameraClockTimer() const { return _cameraClockTimer; }
+    // Shutter buttons and live-view lens controls (queued on the camera).
+    void pressShutterFull();
+    void pressShutterHalf();
+    void releaseShutter();
+    void liveViewZoom(std::uint32_t tag);
+    void liveViewFocus(std::uint32_t tag);
+    // Live-view frames (shown in _EVFView only while live view is on),
+    // download progress into _progress, failed camera commands.
+    void liveViewUpdated(const Notification& n);
+    void downloadProgress(const Notification& n);
+    void commandError(const Notification& n);
+
+    CameraPanel _cameraPanel;
+
     // ---- Views (drawn by ui/; the controller alone changes them) ------------
 
     View _touchView{"touchView"};                    // full-screen picture of the touch side
@@ -369,6 +420,29 @@ class AppController {
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     NotificationCenter::ObserverId _startObserver = 0;
     NotificationCenter::ObserverId _photoObserver = 0;
+
+    // ---- Camera panel ----
+    // Registers the camera handlers; runs during construction.
+    bool observeCameraNotifications();
+    void observeCamera(const char* name, void (AppController::*handler)(const Notification&));
+    // The camera behind a notification's object, when it is a known camera.
+    GLIMRA_Camera::Ptr cameraForNotification(const Notification& n) const;
+    void startCameraClockTimer();
+    void stopCameraClockTimer();
+    void tearDownCameraPanel();
+    struct CameraPanelTeardown {
+        AppController* self;
+        ~CameraPanelTeardown() { self->tearDownCameraPanel(); }
+    };
+
+    GLIMRA_Camera::Ptr _currentCamera;
+    GLIMRA_CameraDelegate _cameraDelegate;
+    TimerPtr _cameraClockTimer;
+    double _cameraClockSkew = 0;
+    std::vector<NotificationCenter::ObserverId> _cameraObservers;
+    const bool cameraObserved_ = observeCameraNotifications();
+    // Last: stops the handlers and the clock before anything else goes.
+    CameraPanelTeardown cameraPanelTeardown_{this};
 };
 
 }  // namespace klik

@@ -10,6 +10,7 @@ namespace klik {
 
 void AppController::liveViewOn() {
     _isLiveView = true;
+    GLIMRA_Log::debug("liveViewBegin!");
     if (isVideoInput()) {
         if (_videoRecorder) _videoRecorder->startSession();
     } else if (_camera) {
@@ -19,6 +20,7 @@ void AppController::liveViewOn() {
 
 void AppController::liveViewOff() {
     _isLiveView = false;
+    GLIMRA_Log::debug("liveViewEnd!");
     if (isVideoInput()) {
         if (_videoRecorder) _videoRecorder->stopSession();
     } else if (_camera) {

@@ -1,0 +1,83 @@
+#include "app/CameraPanel.h"
+
+#include "camera/CamSDK.h"
+
+namespace klik {
+
+namespace {
+// The live-view autofocus mode; the SDK header names no constant for it.
+constexpr std::uint32_t kLiveViewAFModeTag = 0x50E;
+}  // namespace
+
+const std::vector<std::uint32_t>& CameraPanel::refreshedTags() {
+    static const std::vector<std::uint32_t> tags{
+        1024, 1029, 1030, 1031, 262, 1026, 1028, 1025, 1027, 256, 1294, 8, 16, 7, 1049, 4, 1048};
+    return tags;
+}
+
+CameraPanel::CameraPanel() {
+    using K = CameraControlKind;
+    const std::pair<std::uint32_t, K> layout[] = {
+        {kCamPropID_AEMode, K::PopUpMenu},
+        {kCamPropID_Tv, K::PopUpMenu},
+        {kCamPropID_Av, K::PopUpMenu},
+        {kCamPropID_ExposureCompensation, K::PopUpMenu},
+        {kCamPropID_ISOSpeed, K::PopUpMenu},
+        {kCamPropID_WhiteBalance, K::PopUpMenu},
+        {kCamPropID_MeteringMode, K::PopUpMenu},
+        {kCamPropID_AFMode, K::PopUpMenu},
+        {kCamPropID_DriveMode, K::PopUpMenu},
+        {kCamPropID_ImageQuality, K::PopUpMenu},
+        {kLiveViewAFModeTag, K::PopUpMenu},
+        {kCamPropID_BatteryLevel, K::TextField},
+        {kCamPropID_BatteryQuality, K::TextField},
+        {kCamPropID_FirmwareVersion, K::TextField},
+        {kCamPropID_OwnerName, K::TextField},
+        {kCamPropID_Artist, K::TextField},
+        {kCamPropID_Copyright, K::TextField},
+        {kCamPropID_DateTime, K::DatePicker},
+    };
+    for (const auto& [tag, kind] : layout) {
+        controls_.push_back(std::make_unique<CameraControl>(tag, kind));
+        controls_.back()->setChangeHandler([this](const CameraControl&) { changed(); });
+    }
+}
+
+CameraControl* CameraPanel::controlWithTag(std::uint32_t tag) {
+    if (tag == 0) return nullptr;
+    for (auto& c : controls_)
+        if (c->tag() == tag) return c.get();
+    return nullptr;
+}
+
+const CameraControl* CameraPanel::controlWithTag(std::uint32_t tag) const {
+    return const_cast<CameraPanel*>(this)->controlWithTag(tag);
+}
+
+void CameraPanel::changed() {
+    ++revision_;
+    if (onChange_) onChange_();
+}
+
+void CameraPanel::removeAllCameraItems() {
+    cameraItems_.clear();
+    selectedCamera_ = -1;
+    changed();
+}
+
+void CameraPanel::addCameraItem(CameraMenuItem item) {
+    cameraItems_.push_back(std::move(item));
+    if (selectedCamera_ < 0) selectedCamera_ = 0;
+    changed();
+}
+
+bool CameraPanel::selectCameraItem(int index) {
+    if (index < 0 || index >= static_cast<int>(cameraItems_.size())) return false;
+    if (index != selectedCamera_) {
+        selectedCamera_ = index;
+        changed();
+    }
+    return true;
+}
+
+}  // namespace klik

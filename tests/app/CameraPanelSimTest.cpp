@@ -1,0 +1,197 @@
+// The camera panel against the simulated camera: the camera menu as bodies
+// come and go, loading from the menu, the controls of a loaded camera,
+// refused writes, and the shutter buttons.
+
+#include <algorithm>
+
+#include "SimCameraControllerFixture.h"
+#include "log/StringUtils.h"
+
+namespace klik::test {
+namespace {
+
+constexpr std::uint32_t kISO = 1026, kTv = 1030, kAv = 1029, kAE = 1024, kBattery = 8,
+                        kFirmware = 7;
+
+using CameraPanelSimTest = SimCameraControllerFixture;
+
+TEST_F(CameraPanelSimTest, FirstListedCameraLoadsAndFillsThePanel) {
+    start(2);
+    EXPECT_EQ(menuTitles().size(), 2u);
+    auto list = GLIMRA_Camera::cameras();
+    ASSERT_TRUE(list && list->size() == 2);
+    EXPECT_EQ(controller->currentCamera(), list->front());
+    EXPECT_TRUE(port.hasCamera());
+    EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 0);
+    EXPECT_EQ(ui.count("panel " + currentDescription() + "\nAvailable!"), 1u);
+
+    // Menus hold the camera's allowed values, ordered, and show its values.
+    auto& panel = controller->_cameraPanel;
+    for (std::uint32_t tag : {kISO, kTv, kAv, kAE}) {
+        const auto& items = panel.controlWithTag(tag)->itemTitles();
+        EXPECT_GT(items.size(), 2u) << tag;
+        EXPECT_TRUE(std::is_sorted(items.begin(), items.end(), [](const auto& a, const auto& b) {
+            return numericalCaseInsensitiveCompare(a, b) < 0;
+        })) << tag;
+    }
+    EXPECT_EQ(panel.controlWithTag(kISO)->titleOfSelectedItem(),
+              GLIMRA_Camera::stringForPropertyID(kISO, sim->propertyValue(1, kISO)));
+    EXPECT_EQ(panel.controlWithTag(kFirmware)->stringValue(), "3-1.0.4");
+    EXPECT_EQ(panel.controlWithTag(kBattery)->stringValue(), "87 %");
+    // The simulated body starts in manual exposure: both dials enabled.
+    EXPECT_TRUE(panel.controlWithTag(kTv)->isEnabled());
+    EXPECT_TRUE(panel.controlWithTag(kAv)->isEnabled());
+}
+
+TEST_F(CameraPanelSimTest, DialTurnedOnTheCameraUpdatesTheControls) {
+    start(1);
+    auto& panel = controller->_cameraPanel;
+    sim->turnDial(1, kCamPropID_AEMode, 1);  // Tv priority
+    ASSERT_TRUE(pumpUntil([&] { return !panel.controlWithTag(kAv)->isEnabled(); }));
+    EXPECT_TRUE(panel.controlWithTag(kTv)->isEnabled());
+    EXPECT_EQ(panel.controlWithTag(kAE)->titleOfSelectedItem(),
+              GLIMRA_Camera::stringForPropertyID(kAE, 1));
+    sim->turnDial(1, kCamPropID_AEMode, 0);  // program: neither
+    ASSERT_TRUE(pumpUntil([&] { return !panel.controlWithTag(kTv)->isEnabled(); }));
+    EXPECT_FALSE(panel.controlWithTag(kAv)->isEnabled());
+}
+
+TEST_F(CameraPanelSimTest, ChoosingInTheMenuWritesAndRefusedWritesRestore) {
+    start(1);
+    auto& iso = *controller->_cameraPanel.controlWithTag(kISO);
+    const std::string target = GLIMRA_Camera::stringForPropertyID(kISO, 0x58);
+    ASSERT_TRUE(iso.selectItemWithTitle(target));
+    controller->setCameraProperty(iso);
+    settle();
+    EXPECT_EQ(sim->propertyValue(1, kISO), 0x58u);
+    EXPECT_EQ(iso.titleOfSelectedItem(), target);
+
+    // The camera refuses: beep, and the control shows the camera's value.
+    sim->setFault("CamSetPropertyData", SimFault{0x2, 0, -1, kISO});
+    const std::string other = GLIMRA_Camera::stringForPropertyID(kISO, 0x48);
+    ASSERT_TRUE(iso.selectItemWithTitle(other));
+    const size_t beeps = ui.count("beep");
+    controller->setCameraProperty(iso);
+    settle();
+    EXPECT_EQ(ui.count("beep"), beeps + 1);
+    EXPECT_EQ(sim->propertyValue(1, kISO), 0x58u);
+    EXPECT_EQ(iso.titleOfSelectedItem(), target);
+}
+
+TEST_F(CameraPanelSimTest, MenuFollowsPlugAndUnplug) {
+    start(1);
+    const auto first = controller->currentCamera();
+    sim->plugCamera(spec(2));
+    ASSERT_TRUE(pumpUntil([&] { return menuTitles().size() == 2; }));
+    settle();
+    EXPECT_EQ(controller->currentCamera(), first);  // the current camera stays
+    const auto& items = controller->_cameraPanel.cameraItems();
+    const int selected = controller->_cameraPanel.indexOfSelectedCameraItem();
+    ASSERT_GE(selected, 0);
+    EXPECT_EQ(items[static_cast<size_t>(selected)].camera, first);
+    const std::string second = items[static_cast<size_t>(1 - selected)].title;
+
+    // The camera that goes is not the current one: only the notice.
+    ASSERT_TRUE(sim->unplugCamera(2));
+    ASSERT_TRUE(pumpUntil([&] { return menuTitles().size() == 1; }));
+    settle();
+    EXPECT_EQ(controller->currentCamera(), first);
+    EXPECT_EQ(ui.count("panel " + second + "\nDISCONNECTED!"), 1u);
+
+    // The current camera goes: no camera, empty menus.
+    const std::string name = currentDescription();
+    ASSERT_TRUE(sim->unplugCamera(1));
+    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() == nullptr; }));
+    ASSERT_TRUE(pumpUntil(
+        [&] { return menuTitles() == std::vector<std::string>{"No Cameras available"}; }));
+    settle();
+    EXPECT_EQ(ui.count("panel " + name + "\nDISCONNECTED!"), 1u);
+    EXPECT_FALSE(port.hasCamera());
+    EXPECT_TRUE(controller->_cameraPanel.controlWithTag(kISO)->itemTitles().empty());
+    EXPECT_EQ(controller->_cameraPanel.controlWithTag(kBattery)->stringValue(), "");
+
+    // A new body becomes current by itself.
+    sim->plugCamera(spec(3));
+    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() != nullptr; }));
+    settle();
+    EXPECT_EQ(menuTitles().size(), 1u);
+    EXPECT_FALSE(controller->_cameraPanel.controlWithTag(kISO)->itemTitles().empty());
+}
+
+TEST_F(CameraPanelSimTest, NoCameraShowsTheNoCamerasItem) {
+    start(0);
+    EXPECT_EQ(menuTitles(), std::vector<std::string>{"No Cameras available"});
+    EXPECT_EQ(controller->currentCamera(), nullptr);
+    // The guest-side "no camera" announcement carries no camera.
+    NotificationCenter::defaultCenter().post(GLIMRA_CameraDidUnload);
+    EXPECT_EQ(ui.count("panel NO Camera Found!!!\nPlease Check Your Connection!"), 1u);
+    // Choosing the placeholder loads nothing.
+    controller->chooseCamera(0);
+    EXPECT_EQ(controller->currentCamera(), nullptr);
+    controller->chooseCamera(5);  // out of range: logged
+    EXPECT_EQ(sim->callCount("CamOpenSession"), 0);
+}
+
+TEST_F(CameraPanelSimTest, BusyListLockShowsNoCamerasUntilTheNextUpdate) {
+    start(1);
+    {
+        std::unique_lock hold(GLIMRA_Camera::listLockForTesting());
+        controller->cameraListUpdated(Notification{GLIMRA_CameraListDidUpdate, {}, std::nullopt});
+        EXPECT_EQ(menuTitles(), std::vector<std::string>{"No Cameras available"});
+    }
+    controller->cameraListUpdated(Notification{GLIMRA_CameraListDidUpdate, {}, std::nullopt});
+    EXPECT_EQ(menuTitles().size(), 1u);
+    EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 0);
+    settle();
+}
+
+TEST_F(CameraPanelSimTest, LoadingFromTheMenu) {
+    start(2);
+    const auto list = *GLIMRA_Camera::cameras();
+    const int opens = sim->callCount("CamOpenSession");
+    // The current camera again: nothing loads, nothing changes.
+    const auto before = controller->_cameraPanel.revision();
+    controller->chooseCamera(0);
+    settle();
+    EXPECT_EQ(sim->callCount("CamOpenSession"), opens);
+    EXPECT_EQ(controller->currentCamera(), list[0]);
+    EXPECT_EQ(controller->_cameraPanel.revision(), before);
+
+    controller->chooseCamera(1);
+    settle();
+    EXPECT_EQ(controller->currentCamera(), list[1]);
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[1]);
+    EXPECT_FALSE(list[0]->isLoaded());
+    EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 1);
+    EXPECT_EQ(ui.count("panel " + list[1]->description() + "\nAvailable!"), 1u);
+    EXPECT_FALSE(controller->_cameraPanel.controlWithTag(kISO)->itemTitles().empty());
+}
+
+TEST_F(CameraPanelSimTest, ACameraThatFailsToLoadStaysInTheMenuOnly) {
+    start(2);
+    const auto list = *GLIMRA_Camera::cameras();
+    sim->setFault("CamOpenSession", SimFault{0x2, 0, 1, std::nullopt});
+    controller->chooseCamera(1);
+    settle();
+    EXPECT_NE(controller->currentCamera(), list[1]);
+    EXPECT_EQ(menuTitles().size(), 2u);
+}
+
+TEST_F(CameraPanelSimTest, ShutterButtonsQueueAndSendTheirCommands) {
+    start(1);
+    controller->pressShutterHalf();
+    settle();
+    controller->releaseShutter();
+    settle();
+    auto sent = sim->sentCommands();
+    std::vector<std::int32_t> shutter;
+    for (const auto& c : sent)
+        if (!c.status && c.command == kCamCommand_PressShutterButton) shutter.push_back(c.param);
+    EXPECT_EQ(shutter,
+              (std::vector<std::int32_t>{static_cast<std::int32_t>(kCamShutterButton_Halfway),
+                                         static_cast<std::int32_t>(kCamShutterButton_OFF)}));
+    EXPECT_EQ(controller->currentCamera()->queuedCommandCount(), 0u);
+}
+
+}  // namespace
+}  // namespace klik::test

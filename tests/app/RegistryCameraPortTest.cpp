@@ -1,0 +1,113 @@
+// The kiosk's shot and live view through the camera registry: the
+// controller's takePicture() makes the simulated camera shoot and the photo
+// arrives as GLIMRA_CameraPhotoDataAvailable with its download progress on
+// the panel's bar; live-view frames reach the camera view while it is on.
+
+#include <mutex>
+#include <optional>
+
+#include "SimCameraControllerFixture.h"
+
+namespace klik::test {
+namespace {
+
+class RegistryCameraPortTest : public SimCameraControllerFixture {
+  protected:
+    void SetUp() override {
+        photoObserver = NotificationCenter::defaultCenter().addObserver(
+            GLIMRA_CameraPhotoDataAvailable, [this](const Notification& n) {
+                std::lock_guard l(mutex);
+                const Data* d = n.info(GLIMRA_CameraPhotoData).data();
+                photos.push_back(d ? *d : Data{});
+                names.push_back(n.info(GLIMRA_CameraPhotoFilename).stringOr());
+                onMain.push_back(loop.isMainThread());
+            });
+    }
+    void TearDown() override {
+        SimCameraControllerFixture::TearDown();
+        NotificationCenter::defaultCenter().removeObserver(photoObserver);
+    }
+    size_t photoCount() {
+        std::lock_guard l(mutex);
+        return photos.size();
+    }
+
+    NotificationCenter::ObserverId photoObserver = 0;
+    std::mutex mutex;
+    std::vector<Data> photos;
+    std::vector<std::string> names;
+    std::vector<bool> onMain;
+};
+
+TEST_F(RegistryCameraPortTest, TakePictureShootsAndThePhotoArrives) {
+    start(1);
+    std::vector<double> progress;
+    controller->_progress.setChangeHandler(
+        [&](const View& v) { progress.push_back(v.doubleValue()); });
+    controller->takePicture();
+    ASSERT_TRUE(pumpUntil([&] { return photoCount() == 1; }));
+    settle();
+    std::lock_guard l(mutex);
+    ASSERT_GE(photos[0].size(), 4u);
+    EXPECT_EQ(photos[0][0], 0xFF);  // a JPEG
+    EXPECT_EQ(photos[0][1], 0xD8);
+    EXPECT_FALSE(names[0].empty());
+    // Download progress went to the bar on the main thread, rising to 100.
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_EQ(progress.front(), 5);  // the shot's own mark
+    EXPECT_EQ(progress.back(), 100);
+    EXPECT_TRUE(std::is_sorted(progress.begin() + 1, progress.end()));
+    // Exactly one take-picture command reached the camera.
+    int shots = 0;
+    for (const auto& c : sim->sentCommands())
+        shots += !c.status && c.command == kCamCommand_TakePicture;
+    EXPECT_EQ(shots, 1);
+    controller->_progress.setChangeHandler(nullptr);
+}
+
+TEST_F(RegistryCameraPortTest, FailedShotResetsTheBar) {
+    start(1);
+    sim->setFault("CamSendCommand", SimFault{0x8D01, 0, 1, std::nullopt});
+    controller->takePicture();
+    ASSERT_TRUE(pumpUntil([&] { return controller->_progress.doubleValue() == 0; }));
+    settle();
+    EXPECT_EQ(photoCount(), 0u);
+}
+
+TEST_F(RegistryCameraPortTest, WithoutACameraNothingIsSent) {
+    start(0);
+    EXPECT_FALSE(port.hasCamera());
+    port.takePicture();
+    port.liveViewOn();
+    port.liveViewOff();
+    settle();
+    EXPECT_TRUE(sim->sentCommands().empty());
+}
+
+TEST_F(RegistryCameraPortTest, LiveViewFramesShowOnlyWhileLiveViewIsOn) {
+    start(1);
+    std::optional<Notification> lastFrame;
+    auto frames = NotificationCenter::defaultCenter().addObserver(
+        GLIMRA_CameraLiveViewImageUpdate, [&](const Notification& n) { lastFrame = n; });
+    controller->liveViewOn();
+    EXPECT_TRUE(controller->isLiveView());
+    EXPECT_TRUE(sim->isLiveViewActive(1));
+    controller->_EVFView.setHidden(true);
+    ASSERT_TRUE(pumpUntil([&] { return controller->_EVFView.image() != nullptr; }));
+    EXPECT_FALSE(controller->_EVFView.isHidden());
+    EXPECT_FALSE(controller->_EVFView.image()->encoded().empty());
+    ASSERT_TRUE(lastFrame);
+
+    controller->liveViewOff();
+    EXPECT_FALSE(controller->isLiveView());
+    EXPECT_FALSE(sim->isLiveViewActive(1));
+    settle();
+    NotificationCenter::defaultCenter().removeObserver(frames);
+    controller->_EVFView.setImage(nullptr);
+    // A frame still on its way is ignored.
+    NotificationCenter::defaultCenter().post(*lastFrame);
+    EXPECT_EQ(controller->_EVFView.image(), nullptr);
+}
+
+}  // namespace
+}  // namespace klik::test

@@ -1,0 +1,114 @@
+#pragma once
+// A controller wired to the camera class over the simulated camera, on a
+// manual main loop, with the process-wide notification centre (the one the
+// camera class posts on) and a recording kiosk UI.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "RecordingKioskUi.h"
+#include "app/AppController.h"
+#include "app/ProcessFlags.h"
+#include "app/RegistryCameraPort.h"
+#include "camera/CameraNotifications.h"
+#include "camera/GLIMRA_Camera.h"
+#include "camera/sim/SimCamSDK.h"
+#include "foundation/ManualRunLoop.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/Settings.h"
+#include "support/TempDir.h"
+
+namespace klik::test {
+
+class SimCameraControllerFixture : public ::testing::Test {
+  protected:
+    SimCameraControllerFixture() : settings(dir.file("settings.plist")) {
+        RunLoop::setMain(&loop);
+        gIsProcessingVideo = false;
+    }
+    ~SimCameraControllerFixture() override { RunLoop::setMain(nullptr); }
+
+    static SimCameraSpec spec(int n) {
+        SimCameraSpec s;
+        s.model = "Sim Body " + std::to_string(n);
+        s.port = "usb:001,00" + std::to_string(n);
+        s.serial = "000000000" + std::to_string(n);
+        return s;
+    }
+    // Plugs `cameras` simulated bodies, builds the controller and starts the
+    // camera class; with cameras, waits until the first one is current.
+    void start(int cameras) {
+        SimConfig c;
+        c.cameras.clear();
+        for (int i = 1; i <= cameras; ++i) c.cameras.push_back(spec(i));
+        c.pictureWidth = 320;
+        c.pictureHeight = 240;
+        c.liveViewWidth = 160;
+        c.liveViewHeight = 120;
+        c.captureDelay = 0;
+        c.downloadChunkSize = 4096;
+        sim = std::make_shared<SimCamSDK>(std::move(c));
+        GLIMRA_Camera::setSDK(sim);
+        GLIMRA_Camera::setMainLoop(&loop);
+        GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05});
+        controller = std::make_unique<AppController>(
+            AppController::Environment{ui, loop, settings, NotificationCenter::defaultCenter()});
+        controller->setCamera(&port);
+        GLIMRA_Camera::initializeClass();
+        if (cameras > 0) {
+            EXPECT_TRUE(pumpUntil([&] { return controller->currentCamera() != nullptr; }));
+        } else {
+            EXPECT_TRUE(pumpUntil([&] { return !controller->_cameraPanel.cameraItems().empty(); }));
+        }
+        settle();
+    }
+    void TearDown() override {
+        if (sim) loop.runUntil([&] { return sim->eventsIdle(); }, std::chrono::seconds(10));
+        controller.reset();
+        GLIMRA_Camera::shutdown();
+        loop.runPending();
+        GLIMRA_Camera::setSDK(nullptr);
+        GLIMRA_Camera::setMainLoop(nullptr);
+    }
+    bool pumpUntil(const std::function<bool()>& done) {
+        return loop.runUntil(done, std::chrono::seconds(20));
+    }
+    // Lets the camera's threads finish while the main loop keeps turning.
+    void settle() {
+        std::atomic<bool> done{false};
+        std::thread waiter([&] {
+            sim->waitUntilIdle();
+            GLIMRA_Camera::waitForBackgroundThreads();
+            sim->waitUntilIdle();
+            done = true;
+        });
+        pumpUntil([&] { return done.load(); });
+        waiter.join();
+        loop.runPending();
+    }
+    std::vector<std::string> menuTitles() const {
+        std::vector<std::string> out;
+        for (const auto& item : controller->_cameraPanel.cameraItems()) out.push_back(item.title);
+        return out;
+    }
+    std::string currentDescription() const {
+        return controller->currentCamera() ? controller->currentCamera()->description() : "";
+    }
+
+    TempDir dir;
+    Settings settings;
+    ManualRunLoop loop;
+    RecordingKioskUi ui;
+    RegistryCameraPort port;
+    std::shared_ptr<SimCamSDK> sim;
+    std::unique_ptr<AppController> controller;
+};
+
+}  // namespace klik::test
