@@ -39,7 +39,7 @@ CameraPanel::CameraPanel() {
     };
     for (const auto& [tag, kind] : layout) {
         controls_.push_back(std::make_unique<CameraControl>(tag, kind));
-        controls_.back()->setChangeHandler([this](const CameraControl&) { changed(); });
+        controls_.back()->setChangeHandler([this](const CameraControl& c) { changed(&c); });
     }
 }
 
@@ -54,9 +54,10 @@ const CameraControl* CameraPanel::controlWithTag(std::uint32_t tag) const {
     return const_cast<CameraPanel*>(this)->controlWithTag(tag);
 }
 
-void CameraPanel::changed() {
+void CameraPanel::changed(const CameraControl* control) {
     ++revision_;
     if (onChange_) onChange_();
+    observers_.notify(control);
 }
 
 void CameraPanel::removeAllCameraItems() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/CameraControl.h"
+#include "app/ChangeObservers.h"
 
 namespace klik {
 
@@ -53,15 +54,24 @@ class CameraPanel {
     std::uint64_t revision() const { return revision_; }
     // Called after any change to the menu or to a control.
     void setChangeHandler(ChangeHandler handler) { onChange_ = std::move(handler); }
+    // Watchers of the panel (renderers): called after the change handler
+    // with the control that changed, or nullptr when the camera menu did.
+    // The id removes it; a watcher must be removed before it goes.
+    using ObserverId = ChangeObservers<const CameraControl*>::Id;
+    ObserverId addChangeObserver(std::function<void(const CameraControl*)> observer) {
+        return observers_.add(std::move(observer));
+    }
+    void removeChangeObserver(ObserverId id) { observers_.remove(id); }
 
   private:
-    void changed();
+    void changed(const CameraControl* control = nullptr);
 
     std::vector<std::unique_ptr<CameraControl>> controls_;
     std::vector<CameraMenuItem> cameraItems_;
     int selectedCamera_ = -1;
     std::uint64_t revision_ = 0;
     ChangeHandler onChange_;
+    ChangeObservers<const CameraControl*> observers_;
 };
 
 }  // namespace klik

@@ -14,6 +14,7 @@ View::~View() {
 void View::changed() {
     ++revision_;
     if (onChange_) onChange_(*this);
+    observers_.notify(*this);
 }
 
 void View::setHidden(bool hidden) {

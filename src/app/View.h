@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ChangeObservers.h"
 #include "app/Colour.h"
 #include "app/Picture.h"
 #include "app/Rect.h"
@@ -67,6 +68,14 @@ class View {
 
     std::uint64_t revision() const { return revision_; }
     void setChangeHandler(ChangeHandler handler) { onChange_ = std::move(handler); }
+    // Further watchers besides the change handler (see ChangeObservers):
+    // each is called after the handler on every change. The id removes it;
+    // a watcher must be removed before it goes.
+    using ObserverId = ChangeObservers<const View&>::Id;
+    ObserverId addChangeObserver(std::function<void(const View&)> observer) {
+        return observers_.add(std::move(observer));
+    }
+    void removeChangeObserver(ObserverId id) { observers_.remove(id); }
 
   private:
     void changed();
@@ -83,6 +92,7 @@ class View {
     std::vector<View*> subviews_;
     std::uint64_t revision_ = 0;
     ChangeHandler onChange_;
+    ChangeObservers<const View&> observers_;
 };
 
 }  // namespace klik
