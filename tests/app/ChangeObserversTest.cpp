@@ -25,7 +25,7 @@ TEST(ChangeObserversTest, AllWatchersSeeEachChangeAndRemovalInsideANotificationI
     ChangeObservers<int>::Id c = 0;
     c = list.add([&](int v) {
         seen.push_back("c" + std::to_string(v));
-        list.remove(c);  // removes itself
+        list.remove(c);                                                     // removes itself
         list.add([&](int w) { seen.push_back("d" + std::to_string(w)); });  // next time only
     });
     EXPECT_NE(a, b);
