@@ -1,6 +1,6 @@
 // The kiosk window's keys and the alert HUD on the offscreen platform, on a
 // virtual clock: the quit code, key swallowing, the HUD's display time,
-// restart and fade cancel.
+// restart and fade cancel through the controller, QtKioskUi and the panel.
 
 #include <gtest/gtest.h>
 
@@ -8,12 +8,14 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "app/AppController.h"
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Settings.h"
 #include "support/TempDir.h"
 #include "ui/windows/BorderlessWindow.h"
 #include "ui/windows/FloatingPanel.h"
+#include "ui/windows/QtKioskUi.h"
 
 namespace klik::test {
 
@@ -96,34 +98,96 @@ TEST_F(KioskWindowKeys, ModifiedShortcutKeysAreSwallowedOthersGoOn) {
     EXPECT_EQ(window.typedBuffer(), "L");
 }
 
-TEST(FloatingPanelTest, RestartWithoutASecondBeepAndAMessageDuringTheFadeStopsIt) {
+// The HUD as the kiosk wires it: the controller's timing drawn by the Qt
+// panel through QtKioskUi.
+class AlertHud : public ::testing::Test {
+  protected:
+    AlertHud()
+        : settings(dir.file("settings.plist")),
+          ui((RunLoop::setMain(&loop), loop), settings),
+          app(AppController::Environment{ui, loop, settings, center}) {
+        ui.setController(&app);
+    }
+    ~AlertHud() override {
+        ui.setController(nullptr);
+        RunLoop::setMain(nullptr);
+    }
+    FloatingPanel& hud() { return ui.floatingPanel(); }
+
+    TempDir dir;
+    Settings settings;
     ManualRunLoop loop;
-    int beeps = 0;
-    FloatingPanel hud(loop, [&] { ++beeps; });
-    hud.floatingAlertWithString("Camera connected");
-    EXPECT_TRUE(hud.isShown());
-    EXPECT_EQ(beeps, 1);
+    NotificationCenter center;
+    QtKioskUi ui;
+    AppController app;
+};
+
+TEST_F(AlertHud, RestartWithoutASecondBeepAndAMessageDuringTheFadeStopsIt) {
+    ui.floatingAlertWithString("Camera connected");
+    EXPECT_TRUE(hud().isShown());
+    EXPECT_EQ(ui.beepCount(), 1);
     loop.advance(2);
-    hud.floatingAlertWithString("Battery low");
-    EXPECT_EQ(beeps, 1);
-    EXPECT_EQ(hud.text(), "Battery low");
+    ui.floatingAlertWithString("Battery low");
+    EXPECT_EQ(ui.beepCount(), 1);
+    EXPECT_EQ(hud().text(), "Battery low");
     loop.advance(2);  // 4 s after the first, 2 s after the second: still up
-    EXPECT_FALSE(hud.isFading());
+    EXPECT_FALSE(hud().isFading());
     loop.advance(1.05);
-    EXPECT_TRUE(hud.isFading());
+    EXPECT_TRUE(hud().isFading());
     loop.advance(0.1);  // a couple of fade steps
-    const double during = hud.panel().windowOpacity();
-    EXPECT_LT(during, 1.0);
-    hud.floatingAlertWithString("Again");
+    EXPECT_LT(hud().panel().windowOpacity(), 1.0);
+    // A message during the fade: the controller's answer stops it.
+    ui.floatingAlertWithString("Again");
+    EXPECT_TRUE(hud().isFading());  // until its next step asks
     loop.advance(0.1);
-    EXPECT_FALSE(hud.isFading());
-    EXPECT_TRUE(hud.isShown());
-    EXPECT_EQ(beeps, 2);  // the timer had ended, so this one beeps
-    // Left alone, it fades out and hides.
-    loop.advance(3.05);
+    EXPECT_FALSE(hud().isFading());
+    EXPECT_TRUE(hud().isShown());
+    EXPECT_DOUBLE_EQ(hud().panel().windowOpacity(), 1.0);
+    EXPECT_EQ(hud().text(), "Again");
+    EXPECT_EQ(ui.beepCount(), 2);  // the display time had ended, so this one beeps
+    // Left alone, it fades out and hides after the display time.
+    loop.advance(2.9);
+    EXPECT_TRUE(hud().isShown());
+    loop.advance(0.2);
     loop.advance(1.0);
-    EXPECT_FALSE(hud.isFading());
-    EXPECT_FALSE(hud.isShown());
+    EXPECT_FALSE(hud().isFading());
+    EXPECT_FALSE(hud().isShown());
+    // A null text shows the nil text.
+    ui.floatingAlertWithString(QString());
+    EXPECT_EQ(hud().text(), "NIL ALERT!!");
+}
+
+TEST(FloatingPanelTest, TheOwnersPredicateDecidesAtEachFadeStepAndWithoutOneShowStopsTheFade) {
+    ManualRunLoop loop;
+    FloatingPanel panel(loop);
+    bool cancel = false;
+    int asked = 0;
+    panel.setFadeCancelPredicate([&] {
+        ++asked;
+        return cancel;
+    });
+    panel.show("one", 1.0);
+    panel.fadeOut(1.0);
+    loop.advance(0.12);
+    EXPECT_GE(asked, 2);
+    const double faded = panel.panel().windowOpacity();
+    EXPECT_LT(faded, 1.0);
+    cancel = true;
+    loop.advance(0.06);
+    EXPECT_FALSE(panel.isFading());
+    EXPECT_TRUE(panel.isShown());
+    EXPECT_DOUBLE_EQ(panel.panel().windowOpacity(), faded);  // stays where it was
+
+    // Without a predicate, showing again stops a running fade at once.
+    panel.setFadeCancelPredicate({});
+    panel.fadeOut(1.0);
+    loop.advance(0.06);
+    ASSERT_TRUE(panel.isFading());
+    panel.show("two", 0.8);
+    EXPECT_FALSE(panel.isFading());
+    // A fade of 0 seconds hides at once.
+    panel.fadeOut(0);
+    EXPECT_FALSE(panel.isShown());
 }
 
 }  // namespace klik::test

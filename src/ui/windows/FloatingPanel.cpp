@@ -7,12 +7,9 @@
 
 namespace klik {
 
-FloatingPanel::FloatingPanel(RunLoop& loop, std::function<void()> beep)
-    : loop_(loop), beep_(std::move(beep)) {}
+FloatingPanel::FloatingPanel(RunLoop& loop) : loop_(loop) {}
 
-FloatingPanel::~FloatingPanel() {
-    if (_floaterTimer) _floaterTimer->invalidate();
-}
+FloatingPanel::~FloatingPanel() = default;
 
 QWidget& FloatingPanel::panel() {
     if (!_floater) {
@@ -37,9 +34,13 @@ QWidget& FloatingPanel::panel() {
         layout->addWidget(_floaterTextField);
         _floater->setWindowOpacity(0.8);
         fader_ = std::make_unique<WindowFader>(*_floater, loop_);
-        fader_->setCancelQuery([this] { return windowShouldCancelFadeAway(); });
+        fader_->setCancelQuery([this] { return shouldCancel_ && shouldCancel_(); });
     }
     return *_floater;
+}
+
+void FloatingPanel::setFadeCancelPredicate(CancelPredicate p) {
+    shouldCancel_ = std::move(p);
 }
 
 QString FloatingPanel::text() const {
@@ -48,7 +49,9 @@ QString FloatingPanel::text() const {
 
 void FloatingPanel::show(const QString& text, double alpha) {
     QWidget& p = panel();
-    fader_->stop();
+    // With an owner the fade asks it at its next step; without one nobody
+    // else would stop it.
+    if (!shouldCancel_) fader_->stop();
     _floaterTextField->setText(text);
     p.setWindowOpacity(alpha);
     p.show();
@@ -58,37 +61,11 @@ void FloatingPanel::show(const QString& text, double alpha) {
 void FloatingPanel::fadeOut(double seconds) {
     panel();
     if (seconds <= 0) {
+        fader_->stop();
         _floater->close();
         return;
     }
     fader_->fadeAway(seconds);
-}
-
-void FloatingPanel::floatingAlertWithString(const QString& text) {
-    const QString shown = text.isNull() ? QStringLiteral("NIL ALERT!!") : text;
-    GLIMRA_Log::debugf("floatingAlertWithString: [%s]", qPrintable(shown));
-    // The fade (if any) asks windowShouldCancelFadeAway at its next step;
-    // showing at full opacity now makes the panel stay in any case.
-    QWidget& p = panel();
-    _floaterTextField->setText(shown);
-    p.setWindowOpacity(1.0);
-    p.show();
-    p.raise();
-    if (_floaterDisplayTime == 0) return;
-    if (_floaterTimer && _floaterTimer->isValid()) {
-        // Moving the fire date: replace the timer, no second beep.
-        _floaterTimer->invalidate();
-    } else {
-        if (beep_) beep_();
-    }
-    _floaterTimer = loop_.scheduleTimer(static_cast<double>(_floaterDisplayTime), false,
-                                        [this](Timer& t) { noMoreFloater(t); });
-}
-
-void FloatingPanel::noMoreFloater(Timer& t) {
-    t.invalidate();
-    if (_floaterTimer.get() == &t) _floaterTimer.reset();
-    fader_->fadeAway(1.0);
 }
 
 }  // namespace klik

@@ -3,10 +3,12 @@
 // with one text, in front of everything and alive while modal windows run.
 // Created on first use and kept for the whole run.
 //
-// floatingAlertWithString() shows a message for the display time (3 s):
-// the first message beeps and starts the timer; another message while the
-// timer runs restarts it without beeping; when it fires the panel fades
-// away, and a message arriving during the fade stops the fade.
+// It only draws: show() puts a text up at an opacity, fadeOut() fades it
+// away. When a message stays and how long is its owner's business (the
+// controller's alert HUD); at each step of a fade the panel asks the
+// owner's cancel predicate whether to stop, and stops with the panel up
+// when it answers yes. A panel without a predicate stops a fade itself
+// when it is shown again.
 //
 // GUI thread only.
 
@@ -16,7 +18,6 @@
 #include <functional>
 #include <memory>
 
-#include "foundation/Timer.h"
 #include "ui/windows/WindowFader.h"
 
 namespace klik {
@@ -25,39 +26,31 @@ class RunLoop;
 
 class FloatingPanel {
   public:
-    // `beep` sounds the system beep. The loop is borrowed.
-    FloatingPanel(RunLoop& loop, std::function<void()> beep);
+    using CancelPredicate = std::function<bool()>;
+
+    // The loop (borrowed) paces the fade.
+    explicit FloatingPanel(RunLoop& loop);
     ~FloatingPanel();
 
-    // Shows `text` at `alpha` in front; stops a running fade.
+    // Shows `text` at `alpha` in front.
     void show(const QString& text, double alpha);
-    // Fades the panel out over `seconds`.
+    // Fades the panel out over `seconds`; 0 or less hides it at once.
     void fadeOut(double seconds);
-    // The HUD message with the display-time rules above ("NIL ALERT!!" for
-    // a null text).
-    void floatingAlertWithString(const QString& text);
+    // Asked before each fade step; true stops the fade. Empty: none.
+    void setFadeCancelPredicate(CancelPredicate p);
 
-    void setDisplayTime(unsigned seconds) { _floaterDisplayTime = seconds; }
-    unsigned displayTime() const { return _floaterDisplayTime; }
     // The panel (created on first use).
     QWidget& panel();
     QString text() const;
     bool isShown() const { return _floater && _floater->isVisible(); }
-    bool hasTimer() const { return _floaterTimer != nullptr; }
     bool isFading() const { return fader_ && fader_->isFading(); }
 
   private:
-    void noMoreFloater(Timer& t);
-    // A new message during the fade cancels it.
-    bool windowShouldCancelFadeAway() const { return _floaterTimer != nullptr; }
-
     RunLoop& loop_;
-    std::function<void()> beep_;
     std::unique_ptr<QWidget> _floater;
     QLabel* _floaterTextField = nullptr;
     std::unique_ptr<WindowFader> fader_;
-    TimerPtr _floaterTimer;
-    unsigned _floaterDisplayTime = 3;
+    CancelPredicate shouldCancel_;
 };
 
 }  // namespace klik

@@ -10,6 +10,7 @@
 #include <QSoundEffect>
 #endif
 
+#include "app/AppController.h"
 #include "app/View.h"
 #include "foundation/Resources.h"
 #include "log/Log.h"
@@ -23,9 +24,29 @@
 namespace klik {
 
 QtKioskUi::QtKioskUi(RunLoop& loop, Settings& settings)
-    : loop_(loop), settings_(settings), panel_(loop, [this] { beep(); }) {}
+    : loop_(loop), settings_(settings), panel_(loop) {}
 
 QtKioskUi::~QtKioskUi() = default;
+
+void QtKioskUi::setController(AppController* app) {
+    app_ = app;
+    if (app_)
+        panel_.setFadeCancelPredicate(
+            [this] { return app_ && app_->windowShouldCancelFadeAway(); });
+    else
+        panel_.setFadeCancelPredicate({});
+}
+
+void QtKioskUi::floatingAlertWithString(const QString& text) {
+    if (app_) {
+        app_->floatingAlertWithString(text.isNull() ? std::nullopt
+                                                    : std::optional(text.toStdString()));
+        return;
+    }
+    GLIMRA_Log::errf("floatingAlertWithString [%s] without a controller: shown, never hidden",
+                     qPrintable(text));
+    panel_.show(text.isNull() ? QStringLiteral("NIL ALERT!!") : text, 1.0);
+}
 
 void QtKioskUi::setUpdatesEnabled(bool enabled) {
     if (!windows_) return;

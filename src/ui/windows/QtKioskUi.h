@@ -18,6 +18,7 @@ class QObject;
 
 namespace klik {
 
+class AppController;
 class KioskWindows;
 class RunLoop;
 class Settings;
@@ -33,8 +34,15 @@ class QtKioskUi : public KioskUi {
 
     void attach(KioskWindows* windows) { windows_ = windows; }
     void setAlertResponder(AlertResponder r) { responder_ = std::move(r); }
-    // The HUD message with its display time (see FloatingPanel).
-    void floatingAlertWithString(const QString& text) { panel_.floatingAlertWithString(text); }
+    // The controller whose alert HUD decides when messages go (borrowed;
+    // set it back to nullptr before the controller goes). Its
+    // windowShouldCancelFadeAway() answers the panel's fade.
+    void setController(AppController* app);
+    // A HUD message from the Qt side (camera panel, printing): goes through
+    // the controller's floatingAlertWithString (a null text shows its nil
+    // text). Without a controller the text is shown, logged as an error,
+    // and stays until the next message.
+    void floatingAlertWithString(const QString& text);
     FloatingPanel& floatingPanel() { return panel_; }
     // Beeps so far (tests, scripted runs).
     int beepCount() const { return beeps_; }
@@ -64,6 +72,7 @@ class QtKioskUi : public KioskUi {
     Settings& settings_;
     KioskWindows* windows_ = nullptr;
     AlertResponder responder_;
+    AppController* app_ = nullptr;
     FloatingPanel panel_;
     int updatesDisabled_ = 0;
     int beeps_ = 0;
