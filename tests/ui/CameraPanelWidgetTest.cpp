@@ -4,6 +4,7 @@
 // the download progress bar.
 
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include "log/StringUtils.h"
 #include "ui/panel/CameraControlWidget.h"
 #include "ui/panel/CameraPanelWidget.h"
+#include "ui/prefs/PreferencesWindow.h"
 
 namespace klik::test {
 namespace {
@@ -148,6 +150,34 @@ TEST_F(CameraPanelWidgetTest, ChangedValuesReachTheCameraAndRefusedOnesComeBack)
     EXPECT_EQ(sim->callCount("CamSetPropertyData"), writes + 1);
 }
 
+TEST_F(CameraPanelWidgetTest, TheClockTicksWithTheCameraAndAnEditedDateIsWrittenToIt) {
+    start(1);
+    makeWidget();
+    QDateTimeEdit* clock = widget->controlWidget(kCamPropID_DateTime)->datePicker();
+    ASSERT_NE(clock, nullptr);
+    const QDateTime shown = clock->dateTime();
+    ASSERT_TRUE(shown.isValid());
+    loop.advance(2.0);  // two ticks of the camera clock
+    EXPECT_NEAR(static_cast<double>(shown.secsTo(clock->dateTime())), 2.0, 1.0);
+
+    // The operator sets the clock a day ahead: the camera gets it.
+    const int writes = sim->callCount("CamSetPropertyData");
+    const QDateTime target = clock->dateTime().addDays(1);
+    clock->setDateTime(target);
+    emit clock->editingFinished();
+    settle();
+    EXPECT_EQ(sim->callCount("CamSetPropertyData"), writes + 1);
+    // The body's clock now runs a day ahead of the host's.
+    controller->currentCamera()->updateValueForPropertyID(kCamPropID_DateTime);
+    settle();
+    EXPECT_NEAR(static_cast<double>(target.secsTo(clock->dateTime())), 0.0, 5.0);
+    EXPECT_NEAR(controller->cameraClockSkew(), 86400.0, 5.0);
+    // Leaving the picker again without a change writes nothing.
+    emit clock->editingFinished();
+    settle();
+    EXPECT_EQ(sim->callCount("CamSetPropertyData"), writes + 1);
+}
+
 TEST_F(CameraPanelWidgetTest, UnpluggingTheCameraEmptiesTheMenuAndTheControls) {
     start(1);
     makeWidget();
@@ -163,6 +193,19 @@ TEST_F(CameraPanelWidgetTest, UnpluggingTheCameraEmptiesTheMenuAndTheControls) {
     widget.reset();
     controller->updateCameraPopupWithCameras(std::nullopt);
     controller->_progress.setDoubleValue(10);
+}
+
+TEST_F(CameraPanelWidgetTest, EmbeddedInThePreferencesWindowItFollowsTheCameras) {
+    start(1);
+    PreferencesWindow prefs(settings);
+    auto* panel = new CameraPanelWidget(*controller);
+    prefs.addCameraPanel(panel);
+    EXPECT_EQ(prefs.cameraPanel(), panel);
+    EXPECT_EQ(panel->cameraMenu()->count(), 1);
+    ASSERT_TRUE(sim->unplugCamera(1));
+    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() == nullptr; }));
+    settle();
+    EXPECT_EQ(itemsOf(panel->cameraMenu()), QStringList{"No Cameras available"});
 }
 
 TEST_F(CameraPanelWidgetTest, ButtonsDriveTheCameraAndTheBarFollowsTheDownload) {
