@@ -214,8 +214,22 @@ class AppController {
 
     // ---- Layout (AppController_Layout.cpp) ----------------------------------
 
-    // Lays the current input view into the live side.
+    // Lays the current input view into the window of the
+    // "LiveVideoReference" artwork, scaled by the live view's width over the
+    // artwork's width; fills the live view when there is no such window
+    // (logged).
     void resizeLiveViewToFit();
+    // Centres `view` in its superview (none: a container of zero size):
+    // horizontally at width x hScale, held to x = 0 and the container's width
+    // when wider; vertically at height x vScale, unclamped. Nothing when
+    // both flags are off or `view` is null.
+    void centerInSuperview(View* view, bool horizontally, bool vertically, float hScale,
+                           float vScale);
+    // The ui reports that `view`'s frame changed (after setting it). For the
+    // live view: the live picture is fitted again and the countdown overlay
+    // centred; for the keyboard's container: the keyboard is centred
+    // horizontally. Other views: nothing.
+    void NSViewFrameDidChangeNotification(const View& view);
 
     // ---- Guest data entry (AppController_Entry.cpp) -------------------------
 

@@ -1,14 +1,72 @@
-// Placement of the live preview on the live side.
+// Placement of the live preview on the live side, and centring of views in
+// their containers.
 
 #include "app/AppController.h"
+#include "log/Log.h"
 
 namespace klik {
 
 void AppController::resizeLiveViewToFit() {
-    // Without frame artwork to fit into, the preview fills the live side.
-    // The frame-window layout replaces this when the artwork carries one.
     const Rect live = _liveView.frame();
-    if (!live.isEmpty()) _currentInputView->setFrame(Rect{0, 0, live.width, live.height});
+    if (live.isEmpty()) return;
+    // The preview fills the live side unless the reference artwork says
+    // where its window is; a kiosk without that artwork still shows the
+    // guest.
+    const Rect fill{0, 0, live.width, live.height};
+    std::optional<ArtworkPort::ReferenceWindow> ref;
+    if (_artwork) ref = _artwork->liveVideoReferenceWindow();
+    if (!ref) {
+        GLIMRA_Log::debug(
+            "resizeLiveViewToFit: no LiveVideoReference window, the live view fills the live "
+            "window");
+        _currentInputView->setFrame(fill);
+        return;
+    }
+    if (ref->referenceWidth <= 0 || ref->window.isEmpty()) {
+        GLIMRA_Log::debugf(
+            "resizeLiveViewToFit: LiveVideoReference (%.0f x %.0f) has no transparent window, the "
+            "live view fills the live window",
+            ref->referenceWidth, ref->referenceHeight);
+        _currentInputView->setFrame(fill);
+        return;
+    }
+    // One factor for both axes: the reference is drawn for the live
+    // window's aspect ratio.
+    const double scale = live.width / ref->referenceWidth;
+    const Rect w = ref->window;
+    _currentInputView->setFrame(Rect{w.x * scale, w.y * scale, w.width * scale, w.height * scale});
+}
+
+void AppController::centerInSuperview(View* view, bool horizontally, bool vertically, float hScale,
+                                      float vScale) {
+    if (!view || (!horizontally && !vertically)) return;
+    Rect f = view->frame();
+    // A view without a container is laid out as if the container had no
+    // size.
+    const Rect container = view->superview() ? view->superview()->frame() : Rect{};
+    if (horizontally) {
+        f.width = view->frame().width * hScale;
+        f.x = (container.width - f.width) / 2;
+        if (f.x < 0) {
+            f.x = 0;
+            f.width = container.width;
+        }
+    }
+    if (vertically) {
+        // No clamp: a taller view overhangs both edges evenly.
+        f.height = view->frame().height * vScale;
+        f.y = (container.height - f.height) / 2;
+    }
+    view->setFrame(f);
+}
+
+void AppController::NSViewFrameDidChangeNotification(const View& view) {
+    if (&view == &_liveView) {
+        resizeLiveViewToFit();
+        centerInSuperview(&_countdownOverlay, true, true, 1, 1);
+    } else if (&view == _keyboard.superview()) {
+        centerInSuperview(&_keyboard, true, false, 1, 1);
+    }
 }
 
 }  // namespace klik

@@ -1,5 +1,6 @@
 #pragma once
-// Artwork for tests: exactly the names it is given exist.
+// Artwork for tests: exactly the names it is given exist; the reference
+// window is whatever `reference` holds.
 
 #include <set>
 #include <string>
@@ -14,7 +15,13 @@ class FakeArtwork : public ArtworkPort {
         if (!names.count(name)) return nullptr;
         return Picture::fromFile(name, "/artwork/" + name + ".png");
     }
+    std::optional<ReferenceWindow> liveVideoReferenceWindow() const override {
+        ++referenceLookups;
+        return reference;
+    }
     std::set<std::string> names;
+    std::optional<ReferenceWindow> reference;
+    mutable int referenceLookups = 0;
 };
 
 }  // namespace klik::test

@@ -64,6 +64,20 @@ class PreferencesWatcher : public QObject {
     Settings& settings_;
     std::function<bool()> touchFullVisible_;
 };
+// Runs `fn` after a watched widget changed size.
+class ResizeWatcher : public QObject {
+  public:
+    explicit ResizeWatcher(std::function<void()> fn) : fn_(std::move(fn)) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Resize) fn_();
+        return false;
+    }
+
+  private:
+    std::function<void()> fn_;
+};
 }  // namespace
 
 KioskWindows::KioskWindows(AppController& app, Settings& settings, RunLoop& loop,
@@ -90,7 +104,12 @@ KioskWindows::KioskWindows(AppController& app, Settings& settings, RunLoop& loop
     renderer_.setRoot(app_._touchView, _touchWindow.get());
     renderer_.setRoot(app_._liveView, _liveWindow.get());
     renderer_.setRoot(app_._overlayContentView, _overlayWindow.get());
-    updateRootFrames();
+    // A window resized by the desktop or the operator lays its side out
+    // again.
+    rootWatcher_ = std::make_unique<ResizeWatcher>([this] { updateRootFrames(false); });
+    for (const View* root : {&app_._touchView, &app_._liveView})
+        renderer_.widgetFor(*root)->installEventFilter(rootWatcher_.get());
+    updateRootFrames(true);
 }
 
 KioskWindows::~KioskWindows() = default;
@@ -161,20 +180,26 @@ void KioskWindows::moveContent(View& root, QWidget* to) {
     to->setUpdatesEnabled(true);
 }
 
-void KioskWindows::updateRootFrames() {
-    // The roots follow their windows' sizes, as autoresizing views do; the
-    // controller lays the input view out from the live view's frame.
+void KioskWindows::updateRootFrames(bool force) {
+    // The roots follow their windows' sizes, as autoresizing views do, and
+    // tell the controller when their frames change: it lays the input view
+    // out from the live view's frame and centres the keyboard.
     auto frameOf = [](QWidget* w) {
         return Rect{0, 0, static_cast<double>(w->width()), static_cast<double>(w->height())};
     };
     QWidget* touch = renderer_.widgetFor(app_._touchView)->parentWidget();
     QWidget* live = renderer_.widgetFor(app_._liveView)->parentWidget();
-    if (touch) app_._touchView.setFrame(frameOf(touch));
+    if (touch && app_._touchView.frame() != frameOf(touch)) {
+        app_._touchView.setFrame(frameOf(touch));
+        app_.NSViewFrameDidChangeNotification(app_._touchView);
+    }
+    bool liveChanged = false;
     if (live) {
+        liveChanged = app_._liveView.frame() != frameOf(live);
         app_._liveView.setFrame(frameOf(live));
         app_._overlayContentView.setFrame(frameOf(live));
     }
-    app_.resizeLiveViewToFit();
+    if (liveChanged || force) app_.NSViewFrameDidChangeNotification(app_._liveView);
 }
 
 void KioskWindows::toggleFullScreen() {
@@ -220,7 +245,7 @@ void KioskWindows::toggleFullScreen() {
     if (touchWasFront) orderFront(KioskWindow::Touch, false);
 
     setOverlayWindow();
-    updateRootFrames();
+    updateRootFrames(true);
 
     if (settings_.boolForKey(key::prefSingleMonitorMode)) orderFront(KioskWindow::Touch, false);
     QWidget* touch = window(KioskWindow::Touch);

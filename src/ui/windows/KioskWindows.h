@@ -82,7 +82,9 @@ class KioskWindows {
   private:
     void bindViews();
     void moveContent(View& root, QWidget* to);
-    void updateRootFrames();
+    // `force`: tell the controller about the live view even when its
+    // frame stayed (the input view may have changed).
+    void updateRootFrames(bool force);
     void watchPreferencesWindow(QWidget* w);
     void raiseRecorded(QWidget* w);
 
@@ -100,6 +102,7 @@ class KioskWindows {
     LiveViewWidget* evfWidget_ = nullptr;
     std::map<KioskWindow, QPointer<QWidget>> others_;
     std::unique_ptr<QObject> prefsWatcher_;
+    std::unique_ptr<QObject> rootWatcher_;
     // Front to back, as this program ordered its windows.
     std::vector<QPointer<QWidget>> stack_;
 };

@@ -1,0 +1,162 @@
+// The live picture inside the reference artwork's window, the fallback to
+// the whole live side, centring in a container and the re-layout when the
+// live view's or the keyboard container's frame changes.
+
+#include "ControllerFixture.h"
+#include "log/Log.h"
+
+namespace klik::test {
+namespace {
+
+class LiveViewLayoutTest : public ControllerFixture {
+  protected:
+    LiveViewLayoutTest() { GLIMRA_Log::setLogFile(dir.file("kiosk.log")); }
+    ~LiveViewLayoutTest() override { GLIMRA_Log::resetForTesting(); }
+    std::string log() const { return readFile(dir.file("kiosk.log")); }
+
+    // A 640 x 480 reference whose window lies at (100, 50, 400, 300).
+    void useReference() {
+        artwork.reference = ArtworkPort::ReferenceWindow{Rect{100, 50, 400, 300}, 640, 480};
+    }
+    Rect inputFrame() const { return controller->currentInputView().frame(); }
+};
+
+TEST_F(LiveViewLayoutTest, TheReferenceWindowIsScaledByTheLiveWidth) {
+    useReference();
+    controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
+
+    // Half and one and a half times the reference: the same window, scaled.
+    controller->_liveView.setFrame(Rect{0, 0, 320, 240});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{50, 25, 200, 150}));
+    controller->_liveView.setFrame(Rect{0, 0, 960, 720});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{150, 75, 600, 450}));
+}
+
+TEST_F(LiveViewLayoutTest, OneFactorServesBothAxesWhateverTheLiveHeight) {
+    useReference();
+    // A live side of another aspect ratio keeps the width's factor for y.
+    controller->_liveView.setFrame(Rect{0, 0, 1280, 500});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
+}
+
+TEST_F(LiveViewLayoutTest, TheVideoInputIsPlacedTheSameWay) {
+    useReference();
+    useVideo();
+    controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(controller->_QTCView.frame(), (Rect{200, 100, 800, 600}));
+}
+
+TEST_F(LiveViewLayoutTest, WithoutAReferenceTheLiveSideIsFilledAndTheReasonLogged) {
+    controller->_liveView.setFrame(Rect{0, 0, 1056, 704});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{0, 0, 1056, 704}));
+    EXPECT_NE(log().find("no LiveVideoReference window, the live view fills the live window"),
+              std::string::npos);
+
+    // No artwork at all: the same.
+    controller->setArtwork(nullptr);
+    controller->_liveView.setFrame(Rect{0, 0, 800, 600});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{0, 0, 800, 600}));
+}
+
+TEST_F(LiveViewLayoutTest, AnOpaqueOrSizelessReferenceFillsTheLiveSide) {
+    controller->_liveView.setFrame(Rect{0, 0, 1056, 704});
+    // What the scan gives for artwork with no transparent pixel.
+    artwork.reference = ArtworkPort::ReferenceWindow{Rect{640, 480, -640, -480}, 640, 480};
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{0, 0, 1056, 704}));
+    EXPECT_NE(log().find("LiveVideoReference (640 x 480) has no transparent window"),
+              std::string::npos);
+
+    // A reference of no width must not divide by zero.
+    artwork.reference = ArtworkPort::ReferenceWindow{Rect{1, 1, 10, 10}, 0, 0};
+    controller->_EVFView.setFrame(Rect{});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{0, 0, 1056, 704}));
+}
+
+TEST_F(LiveViewLayoutTest, NothingIsLaidOutBeforeTheLiveSideHasASize) {
+    useReference();
+    controller->_EVFView.setFrame(Rect{1, 2, 3, 4});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{1, 2, 3, 4}));
+    EXPECT_EQ(artwork.referenceLookups, 0);
+}
+
+TEST_F(LiveViewLayoutTest, TheTouchCountdownScreenFitsTheLivePicture) {
+    useReference();
+    controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
+    controller->startOver();
+    controller->nextScreenWithLegalese();
+    loop.runPending();
+    ASSERT_EQ(screen(), 3u);
+    EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
+}
+
+TEST_F(LiveViewLayoutTest, ALiveFrameChangeRefitsAndCentresTheCountdownOverlay) {
+    useReference();
+    controller->_overlayContentView.setFrame(Rect{0, 0, 1280, 960});
+    controller->_countdownOverlay.setFrame(Rect{0, 0, 200, 100});
+    controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
+    controller->NSViewFrameDidChangeNotification(controller->_liveView);
+    EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
+    EXPECT_EQ(controller->_countdownOverlay.frame(), (Rect{540, 430, 200, 100}));
+
+    // Another view's change leaves the live side alone.
+    controller->_liveView.setFrame(Rect{0, 0, 640, 480});
+    controller->NSViewFrameDidChangeNotification(controller->_goButton);
+    EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
+}
+
+TEST_F(LiveViewLayoutTest, AKeyboardContainerChangeCentresTheKeyboardHorizontallyOnly) {
+    controller->_touchView.setFrame(Rect{0, 0, 1024, 768});
+    controller->_keyboard.setFrame(Rect{3, 7, 400, 200});
+    controller->NSViewFrameDidChangeNotification(controller->_touchView);
+    EXPECT_EQ(controller->_keyboard.frame(), (Rect{312, 7, 400, 200}));
+}
+
+TEST_F(LiveViewLayoutTest, CentringClampsWidthButNotHeight) {
+    View container("container"), child("child");
+    container.addSubview(child);
+    container.setFrame(Rect{0, 0, 100, 50});
+
+    child.setFrame(Rect{5, 5, 40, 20});
+    controller->centerInSuperview(&child, true, true, 1, 1);
+    EXPECT_EQ(child.frame(), (Rect{30, 15, 40, 20}));
+
+    // Wider than the container: x = 0 and the container's width.
+    child.setFrame(Rect{5, 5, 140, 20});
+    controller->centerInSuperview(&child, true, false, 1, 1);
+    EXPECT_EQ(child.frame(), (Rect{0, 5, 100, 20}));
+
+    // Taller: a negative y, no clamp.
+    child.setFrame(Rect{5, 5, 40, 80});
+    controller->centerInSuperview(&child, false, true, 1, 1);
+    EXPECT_EQ(child.frame(), (Rect{5, -15, 40, 80}));
+
+    // Scales apply to the view's own size.
+    child.setFrame(Rect{0, 0, 40, 20});
+    controller->centerInSuperview(&child, true, true, 2, 0.5f);
+    EXPECT_EQ(child.frame(), (Rect{10, 20, 80, 10}));
+}
+
+TEST_F(LiveViewLayoutTest, CentringWithoutFlagsContainerOrViewIsHarmless) {
+    View lone("lone");
+    lone.setFrame(Rect{5, 5, 40, 20});
+    controller->centerInSuperview(&lone, false, false, 1, 1);
+    EXPECT_EQ(lone.frame(), (Rect{5, 5, 40, 20}));
+    // No container: laid out as in a container of no size.
+    controller->centerInSuperview(&lone, true, true, 1, 1);
+    EXPECT_EQ(lone.frame(), (Rect{0, -10, 0, 20}));
+    controller->centerInSuperview(nullptr, true, true, 1, 1);
+}
+
+}  // namespace
+}  // namespace klik::test
