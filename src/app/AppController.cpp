@@ -30,6 +30,8 @@ AppController::AppController(Environment env) : env_(env) {
         v->setTextColor(Colour::white());
     _takePhotoButton.setKeyEquivalent(" ");
 
+    observeFrameChanges();
+
     _startObserver = env_.center.addObserver(
         kNotifictionStartPhotoSession,
         [this](const Notification& n) { handleDoStartPhotoSessionNotification(n); });
@@ -38,6 +40,8 @@ AppController::AppController(Environment env) : env_(env) {
 }
 
 AppController::~AppController() {
+    _liveView.removeChangeObserver(_liveFrameObserver);
+    if (_keyboardContainer) _keyboardContainer->removeChangeObserver(_keyboardContainerObserver);
     env_.center.removeObserver(_startObserver);
     env_.center.removeObserver(_photoObserver);
     if (_screenTimer) _screenTimer->invalidate();

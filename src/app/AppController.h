@@ -225,10 +225,11 @@ class AppController {
     // both flags are off or `view` is null.
     void centerInSuperview(View* view, bool horizontally, bool vertically, float hScale,
                            float vScale);
-    // The ui reports that `view`'s frame changed (after setting it). For the
-    // live view: the live picture is fitted again and the countdown overlay
-    // centred; for the keyboard's container: the keyboard is centred
-    // horizontally. Other views: nothing.
+    // `view`'s frame changed. For the live view: the live picture is fitted
+    // again and the countdown overlay centred; for the keyboard's container:
+    // the keyboard is centred horizontally. Other views: nothing. Runs by
+    // itself whenever the frame of either view changes (the controller
+    // watches both from construction on).
     void NSViewFrameDidChangeNotification(const View& view);
 
     // ---- Guest data entry (AppController_Entry.cpp) -------------------------
@@ -376,6 +377,15 @@ class AppController {
     // shown, field 2 hidden.
     void showLiveCountdown();
     void setLiveCountdownTextWhite();
+
+    // ---- Layout ----
+    // Watches the frames of the live view and of the keyboard's container;
+    // runs during construction.
+    void observeFrameChanges();
+    View::ObserverId _liveFrameObserver = 0;
+    View::ObserverId _keyboardContainerObserver = 0;
+    View* _keyboardContainer = nullptr;
+    Rect _liveFrameSeen, _keyboardContainerFrameSeen;
 
     // ---- Screen sequence ----
     void enterScreen1();

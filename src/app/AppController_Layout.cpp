@@ -60,6 +60,24 @@ void AppController::centerInSuperview(View* view, bool horizontally, bool vertic
     view->setFrame(f);
 }
 
+void AppController::observeFrameChanges() {
+    // Views report every change; only a new frame counts here.
+    _liveFrameSeen = _liveView.frame();
+    _liveFrameObserver = _liveView.addChangeObserver([this](const View& v) {
+        if (v.frame() == _liveFrameSeen) return;
+        _liveFrameSeen = v.frame();
+        NSViewFrameDidChangeNotification(v);
+    });
+    _keyboardContainer = _keyboard.superview();
+    if (!_keyboardContainer) return;
+    _keyboardContainerFrameSeen = _keyboardContainer->frame();
+    _keyboardContainerObserver = _keyboardContainer->addChangeObserver([this](const View& v) {
+        if (v.frame() == _keyboardContainerFrameSeen) return;
+        _keyboardContainerFrameSeen = v.frame();
+        NSViewFrameDidChangeNotification(v);
+    });
+}
+
 void AppController::NSViewFrameDidChangeNotification(const View& view) {
     if (&view == &_liveView) {
         resizeLiveViewToFit();

@@ -100,26 +100,38 @@ TEST_F(LiveViewLayoutTest, TheTouchCountdownScreenFitsTheLivePicture) {
     EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
 }
 
-TEST_F(LiveViewLayoutTest, ALiveFrameChangeRefitsAndCentresTheCountdownOverlay) {
+TEST_F(LiveViewLayoutTest, ANewLiveFrameRefitsAndCentresTheCountdownOverlay) {
     useReference();
     controller->_overlayContentView.setFrame(Rect{0, 0, 1280, 960});
     controller->_countdownOverlay.setFrame(Rect{0, 0, 200, 100});
+    // Setting the frame is enough: the controller watches it.
     controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
-    controller->NSViewFrameDidChangeNotification(controller->_liveView);
     EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
     EXPECT_EQ(controller->_countdownOverlay.frame(), (Rect{540, 430, 200, 100}));
+    const int lookups = artwork.referenceLookups;
 
-    // Another view's change leaves the live side alone.
+    // Other changes of the live view (a new picture, the same frame again)
+    // lay nothing out.
+    controller->_liveView.setImage(Picture::solid(Colour::white(), 2, 2));
+    controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
+    EXPECT_EQ(artwork.referenceLookups, lookups);
+
     controller->_liveView.setFrame(Rect{0, 0, 640, 480});
+    EXPECT_EQ(inputFrame(), (Rect{100, 50, 400, 300}));
+    EXPECT_EQ(artwork.referenceLookups, lookups + 1);
+
+    // A report about another view leaves the live side alone.
+    controller->_EVFView.setFrame(Rect{1, 1, 1, 1});
     controller->NSViewFrameDidChangeNotification(controller->_goButton);
-    EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
+    EXPECT_EQ(inputFrame(), (Rect{1, 1, 1, 1}));
 }
 
-TEST_F(LiveViewLayoutTest, AKeyboardContainerChangeCentresTheKeyboardHorizontallyOnly) {
-    controller->_touchView.setFrame(Rect{0, 0, 1024, 768});
+TEST_F(LiveViewLayoutTest, ANewKeyboardContainerFrameCentresTheKeyboardHorizontallyOnly) {
     controller->_keyboard.setFrame(Rect{3, 7, 400, 200});
-    controller->NSViewFrameDidChangeNotification(controller->_touchView);
+    controller->_touchView.setFrame(Rect{0, 0, 1024, 768});
     EXPECT_EQ(controller->_keyboard.frame(), (Rect{312, 7, 400, 200}));
+    controller->_touchView.setFrame(Rect{0, 0, 600, 768});
+    EXPECT_EQ(controller->_keyboard.frame(), (Rect{100, 7, 400, 200}));
 }
 
 TEST_F(LiveViewLayoutTest, CentringClampsWidthButNotHeight) {

@@ -181,25 +181,21 @@ void KioskWindows::moveContent(View& root, QWidget* to) {
 }
 
 void KioskWindows::updateRootFrames(bool force) {
-    // The roots follow their windows' sizes, as autoresizing views do, and
-    // tell the controller when their frames change: it lays the input view
-    // out from the live view's frame and centres the keyboard.
+    // The roots follow their windows' sizes, as autoresizing views do; a
+    // new frame makes the controller lay the live picture out again and
+    // centre the keyboard.
     auto frameOf = [](QWidget* w) {
         return Rect{0, 0, static_cast<double>(w->width()), static_cast<double>(w->height())};
     };
     QWidget* touch = renderer_.widgetFor(app_._touchView)->parentWidget();
     QWidget* live = renderer_.widgetFor(app_._liveView)->parentWidget();
-    if (touch && app_._touchView.frame() != frameOf(touch)) {
-        app_._touchView.setFrame(frameOf(touch));
-        app_.NSViewFrameDidChangeNotification(app_._touchView);
-    }
-    bool liveChanged = false;
+    if (touch) app_._touchView.setFrame(frameOf(touch));
     if (live) {
-        liveChanged = app_._liveView.frame() != frameOf(live);
-        app_._liveView.setFrame(frameOf(live));
         app_._overlayContentView.setFrame(frameOf(live));
+        app_._liveView.setFrame(frameOf(live));
     }
-    if (liveChanged || force) app_.NSViewFrameDidChangeNotification(app_._liveView);
+    // The input view may have changed while the size stayed.
+    if (force) app_.resizeLiveViewToFit();
 }
 
 void KioskWindows::toggleFullScreen() {
