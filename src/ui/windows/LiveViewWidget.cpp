@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QThread>
 
+#include "app/View.h"
 #include "camera/CameraNotifications.h"
 #include "camera/QZNSImageFlipped.h"
 
@@ -26,10 +27,13 @@ LiveViewWidget::~LiveViewWidget() {
 
 void LiveViewWidget::offerFrame(std::shared_ptr<QZNSImageFlipped> frame) {
     if (!frame || frame->width() <= 0 || frame->height() <= 0) return;
-    ++offered_;
     bool queue = false;
     {
         std::lock_guard l(mutex_);
+        if (!live_) return;
+        // Counted under the lock with the frame, so the counts read together
+        // in framesDropped() always agree.
+        ++offered_;
         latest_ = std::move(frame);
         ++latestSeq_;
         if (QThread::currentThread() != thread() && !deliveryQueued_)
@@ -57,14 +61,34 @@ std::shared_ptr<QZNSImageFlipped> LiveViewWidget::currentFrame() const {
     return latest_;
 }
 
-std::uint64_t LiveViewWidget::pendingCount() const {
+std::uint64_t LiveViewWidget::framesDropped() const {
     std::lock_guard l(mutex_);
-    return latest_ && latestSeq_ != paintedSeq_ ? 1 : 0;
+    const std::uint64_t pending = latest_ && latestSeq_ != paintedSeq_ ? 1 : 0;
+    return offered_.load() - shown_.load() - pending;
+}
+
+namespace {
+// The controller's picture of a live frame.
+bool isLiveFrame(const PicturePtr& p) {
+    return p && p->name() == "liveView";
+}
+}  // namespace
+
+QImage LiveViewWidget::imageFor(const Picture& p) {
+    // A live frame handed over by the controller is already on screen (or a
+    // newer one is): no need to decode it again on the GUI thread.
+    if (p.name() == "liveView") {
+        std::lock_guard l(mutex_);
+        if (latest_) return QImage();
+    }
+    return ViewWidget::imageFor(p);
 }
 
 void LiveViewWidget::pictureChanged() {
-    // The photo just set replaces the live frames until the next one.
     std::lock_guard l(mutex_);
+    live_ = isLiveFrame(view().image());
+    if (live_) return;
+    // The photo (or black) just set replaces the live frames.
     latest_.reset();
     paintedSeq_ = latestSeq_;
 }

@@ -4,8 +4,14 @@
 // "GLIMRA_CameraLiveViewImageUpdate", already decoded; the widget keeps
 // only the newest and repaints, and Qt folds repaint requests into one, so
 // a busy GUI thread shows the latest frame when it comes back and frames
-// never queue up. A picture set on the model after a frame replaces the
-// frame until the next frame arrives.
+// never queue up.
+//
+// The controller decides whether live frames show: only while its picture
+// is a live frame (named "liveView", which it sets while live view is on)
+// does the widget draw its own newest frame instead, so a frame that comes
+// late never covers the photo, and an older frame the controller hands
+// over through the main loop never replaces a newer one. Any other
+// picture set on the model replaces the frames.
 //
 // GUI thread unless a comment says otherwise. The centre is borrowed.
 
@@ -28,23 +34,24 @@ class LiveViewWidget : public ViewWidget {
     ~LiveViewWidget() override;
 
     // Any thread; never blocks on the GUI thread. `frame` becomes the
-    // newest frame; a frame not yet shown is dropped.
+    // newest frame; a frame not yet shown is dropped. Ignored (not counted)
+    // while the model shows no live frame.
     void offerFrame(std::shared_ptr<QZNSImageFlipped> frame);
 
-    // Frames offered, frames painted at least once, frames replaced unseen.
+    // Frames offered, frames painted at least once, frames replaced unseen
+    // (or by a picture). Any thread.
     std::uint64_t framesOffered() const { return offered_.load(); }
     std::uint64_t framesShown() const { return shown_.load(); }
-    std::uint64_t framesDropped() const { return offered_.load() - shown_.load() - pendingCount(); }
+    std::uint64_t framesDropped() const;
     // The frame on screen (or about to be), nullptr when the picture shows.
     std::shared_ptr<QZNSImageFlipped> currentFrame() const;
 
   protected:
     void paintEvent(QPaintEvent* e) override;
     void pictureChanged() override;
+    QImage imageFor(const Picture& p) override;
 
   private:
-    std::uint64_t pendingCount() const;
-
     NotificationCenter& center_;
     NotificationCenter::ObserverId observer_ = 0;
     mutable std::mutex mutex_;
@@ -52,6 +59,8 @@ class LiveViewWidget : public ViewWidget {
     std::uint64_t latestSeq_ = 0;
     std::uint64_t paintedSeq_ = 0;
     bool deliveryQueued_ = false;
+    // The model shows live frames (its picture is a live frame).
+    bool live_ = false;
     std::atomic<std::uint64_t> offered_{0};
     std::atomic<std::uint64_t> shown_{0};
 };

@@ -107,9 +107,13 @@ void ViewWidget::syncPicture() {
     const PicturePtr& p = view_.image();
     if (p == shownPicture_) return;
     shownPicture_ = p;
-    image_ = p ? imageFromPicture(*p) : QImage();
+    image_ = p ? imageFor(*p) : QImage();
     scaled_ = QPixmap();
     pictureChanged();
+}
+
+QImage ViewWidget::imageFor(const Picture& p) {
+    return imageFromPicture(p);
 }
 
 QRect ViewWidget::pictureRect(const QSize& picture) const {

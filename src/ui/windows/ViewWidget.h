@@ -61,6 +61,8 @@ class ViewWidget : public QWidget {
     QRect pictureRect(const QSize& picture) const;
     // Called when the model's picture changed (after image_ is updated).
     virtual void pictureChanged() {}
+    // The pixels to draw for the model's picture `p`.
+    virtual QImage imageFor(const Picture& p);
 
   private:
     void syncPicture();
