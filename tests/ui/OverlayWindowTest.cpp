@@ -132,6 +132,26 @@ TEST_F(KioskOverlay, LiesOverTheLiveWindowStretchesItsArtworkAndCentresTheCountd
     EXPECT_EQ(globalRect(&overlay), globalRect(&windows->liveWindow()));
 }
 
+TEST_F(KioskOverlay, AScreensOwnLivePictureOnTheOverlayIsKept) {
+    artwork.pictures["LiveVideoOverlay"] = Picture::solid(Colour{0, 0, 1, 1}, 40, 10);
+    artwork.pictures["live1"] = Picture::solid(Colour{1, 0, 0, 1}, 40, 10);
+    settings.setBool("prefShowLegalese", true);
+    build();
+    windows->toggleFullScreen();
+    EXPECT_EQ(app->_overlayContentView.image(), artwork.pictures["LiveVideoOverlay"]);
+    // Screen 1 has a live picture of its own: it shows on the live side and
+    // on the overlay, and the screen change does not put the overlay
+    // artwork back over it.
+    app->startOver();
+    ASSERT_EQ(app->screenNumber(), 1u);
+    EXPECT_EQ(app->_liveView.image(), artwork.pictures["live1"]);
+    EXPECT_EQ(app->_overlayContentView.image(), artwork.pictures["live1"]);
+    EXPECT_EQ(windows->overlayWindow().host(), windows->window(KioskWindow::Live));
+    // Switching the display mode builds the overlay anew with its artwork.
+    windows->toggleFullScreen();
+    EXPECT_EQ(app->_overlayContentView.image(), artwork.pictures["LiveVideoOverlay"]);
+}
+
 TEST_F(KioskOverlay, TheLivePictureLiesInTheReferenceWindowAndFollowsTheLiveWindow) {
     struct Reference : MemoryArtwork {
         std::optional<ReferenceWindow> liveVideoReferenceWindow() const override {

@@ -253,14 +253,18 @@ void KioskWindows::toggleFullScreen() {
     }
 }
 
-void KioskWindows::setOverlayWindow() {
-    GLIMRA_Log::debug("entering setOverlayWindow ");
+void KioskWindows::attachOverlayToInputWindow() {
     // The overlay goes with the window that holds the current input view.
     QWidget* host = nullptr;
     for (const View* v = &app_.currentInputView(); v; v = v->superview())
         if (ViewWidget* w = renderer_.widgetFor(*v); w && w->window() != w) host = w->window();
     if (!host) host = window(KioskWindow::Live);
     _overlayWindow->attachTo(host);
+}
+
+void KioskWindows::setOverlayWindow() {
+    GLIMRA_Log::debug("entering setOverlayWindow ");
+    attachOverlayToInputWindow();
     if (PicturePtr overlay = artwork_.imageNamed("LiveVideoOverlay")) {
         app_._overlayContentView.setImage(overlay);
         if (ViewWidget* w = renderer_.widgetFor(app_._overlayContentView))

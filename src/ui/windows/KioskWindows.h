@@ -51,6 +51,10 @@ class KioskWindows {
     // Lays the overlay over the window of the current input view and
     // shows "LiveVideoOverlay" in it.
     void setOverlayWindow();
+    // Only moves the overlay to the window of the current input view (the
+    // input view may have moved or been swapped); its picture stays, so a
+    // screen's own "live%d" picture on it is kept.
+    void attachOverlayToInputWindow();
 
     // The window that now stands for `w` (normal or full screen); null for
     // one that does not exist (yet). Windows of other modules (web,

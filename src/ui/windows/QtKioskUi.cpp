@@ -125,8 +125,8 @@ void QtKioskUi::playSound(const std::string& name) {
 void QtKioskUi::screenDidChange(std::uint32_t screenNumber) {
     GLIMRA_Log::debugf("screen %u", screenNumber);
     // The input view may have moved or been swapped: the overlay follows
-    // the window that holds it.
-    if (windows_) windows_->setOverlayWindow();
+    // the window that holds it. Its picture is the screen's business.
+    if (windows_) windows_->attachOverlayToInputWindow();
 }
 
 int QtKioskUi::runAlert(const KioskAlert& alert) {
