@@ -219,8 +219,12 @@ void KioskWindows::toggleFullScreen() {
     if (leaving) {
         moveContent(app_._liveView, _liveWindow.get());
         moveContent(app_._touchView, _touchWindow.get());
-        orderFront(KioskWindow::Touch, false);
-        orderFront(KioskWindow::Live, false);
+        // The normal windows by name: while the full-screen ones are still
+        // up, window(Touch/Live) would answer those.
+        _touchWindow->show();
+        raiseRecorded(_touchWindow.get());
+        _liveWindow->show();
+        raiseRecorded(_liveWindow.get());
         _touchWindowFull->hide();
         _liveWindowFull->hide();
     } else {
