@@ -63,6 +63,7 @@ bool decodeJpegRGB(const std::uint8_t* bytes, size_t length, std::vector<std::ui
 
 std::shared_ptr<QZNSImageFlipped> QZNSImageFlipped::imageWithData(Data jpeg) {
     auto image = std::make_shared<QZNSImageFlipped>();
+    image->arrival_ = std::chrono::steady_clock::now();
     if (!decodeJpegRGB(jpeg.data(), jpeg.size(), image->pixels_, image->width_, image->height_))
         return nullptr;
     image->jpeg_ = std::move(jpeg);
@@ -72,7 +73,10 @@ std::shared_ptr<QZNSImageFlipped> QZNSImageFlipped::imageWithData(Data jpeg) {
 std::shared_ptr<QZNSImageFlipped> QZNSImageFlipped::imageWithBytes(const std::uint8_t* bytes,
                                                                    size_t length) {
     if (!bytes) return nullptr;
-    return imageWithData(Data(bytes, bytes + length));
+    const auto taken = std::chrono::steady_clock::now();
+    auto image = imageWithData(Data(bytes, bytes + length));
+    if (image) image->arrival_ = taken;
+    return image;
 }
 
 }  // namespace klik

@@ -5,6 +5,7 @@
 // camera's frames arrive upside down for a flipped view; drawn into a
 // rectangle it is drawn as a plain image.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -30,12 +31,16 @@ class QZNSImageFlipped {
     const Data& data() const { return jpeg_; }
     // Drawn at a point, the image is mirrored top to bottom.
     static constexpr bool drawsFlippedAtPoint = true;
+    // When the bytes were handed over (for imageWithBytes: taken from the
+    // camera's buffer), before decoding; lets a display measure its delay.
+    std::chrono::steady_clock::time_point arrivalTime() const { return arrival_; }
 
   private:
     Data jpeg_;
     std::vector<std::uint8_t> pixels_;
     int width_ = 0;
     int height_ = 0;
+    std::chrono::steady_clock::time_point arrival_;
 };
 
 // Decodes a JPEG into RGB rows; false (with the decoder's message in

@@ -2,6 +2,7 @@
 
 #include "CameraTestFixture.h"
 #include "camera/QZNSImageFlipped.h"
+#include "camera/sim/SimJpeg.h"
 
 namespace klik::test {
 
@@ -87,13 +88,32 @@ TEST_F(CameraFixture, TwoHostBitReportsStartOneLoop) {
     cam->liveViewBegin();
     // A delivered frame proves the loop thread holds the loop lock; before
     // that, the call below could become the loop itself on this thread.
-    ASSERT_TRUE(pumpUntil([&] { return cam->isLiveViewRunning() && count(GLIMRA_CameraLiveViewImageUpdate) > 0; }));
+    ASSERT_TRUE(pumpUntil(
+        [&] { return cam->isLiveViewRunning() && count(GLIMRA_CameraLiveViewImageUpdate) > 0; }));
     cam->processPropertyEvent(kCamPropertyEvent_PropertyChanged, kCamPropID_Evf_OutputDevice, 0);
     cam->downloadLiveViewImage();  // a second loop returns at once: the lock is held
     EXPECT_TRUE(cam->isLiveViewRunning());
     cam->liveViewEnd();
     ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
     GLIMRA_Camera::waitForBackgroundThreads();
+}
+
+TEST(LiveViewFrameTime, FrameCarriesTheTimeItsBytesWereTakenNotWhenItWasDecoded) {
+    std::vector<std::uint8_t> scratch;
+    const Data jpeg = SimJpeg::makeLiveViewFrame(160, 120, 7, scratch);
+    const auto before = std::chrono::steady_clock::now();
+    auto first = QZNSImageFlipped::imageWithBytes(jpeg.data(), jpeg.size());
+    const auto between = std::chrono::steady_clock::now();
+    auto second = QZNSImageFlipped::imageWithData(jpeg);
+    const auto after = std::chrono::steady_clock::now();
+    ASSERT_TRUE(first && second);
+    EXPECT_GE(first->arrivalTime(), before);
+    EXPECT_LE(first->arrivalTime(), between);
+    EXPECT_GE(second->arrivalTime(), between);
+    EXPECT_LE(second->arrivalTime(), after);
+    // Bytes that do not decode give no frame (and so no time) at all.
+    const std::uint8_t junk[] = {0xFF, 0xD8, 0x00, 0x01};
+    EXPECT_EQ(QZNSImageFlipped::imageWithBytes(junk, sizeof junk), nullptr);
 }
 
 }  // namespace klik::test
