@@ -1,5 +1,8 @@
 #include "foundation/ManualRunLoop.h"
 
+#include <atomic>
+#include <thread>
+
 namespace klik {
 
 ManualRunLoop::ManualRunLoop(Date start) : start_(start) {}
@@ -50,6 +53,25 @@ bool ManualRunLoop::runUntil(const std::function<bool()>& done,
         waitForWork(
             std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
     }
+}
+
+bool ManualRunLoop::runAlongside(const std::function<void()>& work,
+                                 std::chrono::milliseconds realTimeout) {
+    std::atomic<bool> done{false};
+    std::thread helper([&] {
+        work();
+        done = true;
+        // Wakes the loop at once instead of at its next poll.
+        performOnMain([] {}, false);
+    });
+    const auto finished = [&] { return done.load(); };
+    const bool inTime = runUntil(finished, realTimeout);
+    // Joining while the work waits for this thread would never return.
+    while (!runUntil(finished, std::chrono::hours(1))) {
+    }
+    helper.join();
+    runPending();
+    return inTime;
 }
 
 }  // namespace klik

@@ -34,6 +34,14 @@ class ManualRunLoop : public QueuedRunLoop {
     // of real time. Returns whether `done` held.
     bool runUntil(const std::function<bool()>& done,
                   std::chrono::milliseconds realTimeout = std::chrono::seconds(10));
+    // Runs `work` on a thread of its own while the calling thread (the
+    // loop's) turns the loop, for work that waits for the main thread (the
+    // camera's set-up, shutdown, notifications that wait for observers).
+    // Blocks until `work` has returned, even past `realTimeout`: the loop
+    // keeps turning so that work is never stranded. Returns whether it
+    // finished within `realTimeout`.
+    bool runAlongside(const std::function<void()>& work,
+                      std::chrono::milliseconds realTimeout = std::chrono::seconds(10));
 
   protected:
     double clockNow() const override { return clock_; }

@@ -17,6 +17,7 @@
 
 #include "app/AppController.h"
 #include "app/PrintingKioskUi.h"
+#include "app/RegistryCameraPort.h"
 #include "app/SettingsKeys.h"
 #include "app/SettingsReaders.h"
 #include "camera/CameraNotifications.h"
@@ -38,62 +39,51 @@ namespace {
 
 const Command& spineCommand();
 
-// The simulated camera as the controller's camera port. Live view is only
-// announced: its frames would go to a camera view nobody draws here.
-class SimulatedCameraPort : public CameraPort {
+// The kiosk's camera port over the camera registry (the simulated camera
+// is the loaded one), saying what the kiosk asks of it and counting shots.
+class AnnouncedCameraPort : public RegistryCameraPort {
   public:
-    SimulatedCameraPort(PrintingKioskUi& ui, GLIMRA_Camera::Ptr camera)
-        : ui_(ui), camera_(std::move(camera)) {}
+    explicit AnnouncedCameraPort(PrintingKioskUi& ui) : ui_(ui) {}
 
-    bool hasCamera() const override { return camera_ && camera_->isLoaded(); }
     void takePicture() override {
         if (!hasCamera()) return;
         ++shots_;
         ui_.say("  camera: shutter released (shot " + std::to_string(shots_.load()) + ")");
-        camera_->takePicture();
-        camera_->performNextQueuedCameraCommand();
+        RegistryCameraPort::takePicture();
     }
-    void liveViewOn() override { ui_.say("  camera: live view on"); }
-    void liveViewOff() override { ui_.say("  camera: live view off"); }
+    void liveViewOn() override {
+        ui_.say("  camera: live view on");
+        RegistryCameraPort::liveViewOn();
+    }
+    void liveViewOff() override {
+        ui_.say("  camera: live view off");
+        RegistryCameraPort::liveViewOff();
+    }
     int shots() const { return shots_.load(); }
-    // Lets go of the camera before the camera class shuts down.
-    void detach() { camera_.reset(); }
 
   private:
     PrintingKioskUi& ui_;
-    GLIMRA_Camera::Ptr camera_;
     std::atomic<int> shots_{0};
 };
-
-// Runs `work` on a helper thread while this thread turns the main loop, as
-// the camera's set-up and shutdown wait for the main thread.
-bool withLoopTurning(ManualRunLoop& loop, const std::function<void()>& work) {
-    std::atomic<bool> done{false};
-    std::thread helper([&] {
-        work();
-        done = true;
-    });
-    const bool finished = loop.runUntil([&] { return done.load(); }, std::chrono::seconds(60));
-    helper.join();
-    return finished;
-}
 
 // The first simulated camera, loaded; null when none could be opened.
 GLIMRA_Camera::Ptr loadSimulatedCamera(ManualRunLoop& loop) {
     GLIMRA_Camera::setSDK(std::make_shared<SimCamSDK>(SimConfig{}));
     GLIMRA_Camera::setMainLoop(&loop);
     GLIMRA_Camera::Ptr camera;
-    withLoopTurning(loop, [&] {
-        GLIMRA_Camera::initializeClass();
-        GLIMRA_Camera::waitForBackgroundThreads();
-        for (int i = 0; i < 100 && !camera; ++i) {
-            if (auto list = GLIMRA_Camera::cameras(); list && !list->empty())
-                camera = list->front();
-            else
-                std::this_thread::yield();
-        }
-        if (camera && !camera->load()) camera.reset();
-    });
+    loop.runAlongside(
+        [&] {
+            GLIMRA_Camera::initializeClass();
+            GLIMRA_Camera::waitForBackgroundThreads();
+            for (int i = 0; i < 100 && !camera; ++i) {
+                if (auto list = GLIMRA_Camera::cameras(); list && !list->empty())
+                    camera = list->front();
+                else
+                    std::this_thread::yield();
+            }
+            if (camera && !camera->load()) camera.reset();
+        },
+        std::chrono::seconds(60));
     return camera;
 }
 
@@ -282,7 +272,7 @@ int runSpine(const Args& args) {
             return 1;
         }
     }
-    SimulatedCameraPort camera(ui, simCamera);
+    AnnouncedCameraPort camera(ui);
     ScriptedRecorder recorder(ui);
     ScriptedArtwork artwork;
     ScriptedOverlays overlays(ui);
@@ -403,9 +393,8 @@ int runSpine(const Args& args) {
                   << " end-of-session notice(s), " << filed.size() << " photo(s) filed.\n";
         // The camera's threads end before the controller they call into.
         if (simCamera) {
-            camera.detach();
             simCamera.reset();
-            withLoopTurning(loop, [] { GLIMRA_Camera::shutdown(); });
+            loop.runAlongside([] { GLIMRA_Camera::shutdown(); }, std::chrono::seconds(60));
         }
     }
     center.removeObserver(endObserver);

@@ -45,15 +45,10 @@ class PhotoArrivalTest : public ControllerFixture {
     // Posts the photo on a thread of its own, as the camera's event thread
     // does, and turns the main loop until that thread is done.
     void deliverFromCameraThread(Data bytes, const std::string& name = "IMG_0001.JPG") {
-        std::atomic<bool> done{false};
-        std::thread camera([&] {
+        ASSERT_TRUE(loop.runAlongside([&] {
             cameraThread = std::this_thread::get_id();
             center.post(photoNotification(std::move(bytes), name));
-            done = true;
-        });
-        const bool finished = loop.runUntil([&] { return done.load(); });
-        camera.join();
-        ASSERT_TRUE(finished);
+        }));
     }
     std::thread::id cameraThread;
 };

@@ -73,16 +73,11 @@ class PhotoKeepTest : public ::testing::Test {
         setFixedRoot("");
     }
     void deliverFromCameraThread(const Data& bytes, const std::string& name) {
-        std::atomic<bool> done{false};
-        std::thread camera([&] {
+        ASSERT_TRUE(loop.runAlongside([&] {
             center.post(GLIMRA_CameraPhotoDataAvailable, Value(),
                         Dictionary{{GLIMRA_CameraPhotoData, Value(bytes)},
                                    {GLIMRA_CameraPhotoFilename, Value(name)}});
-            done = true;
-        });
-        const bool finished = loop.runUntil([&] { return done.load(); });
-        camera.join();
-        ASSERT_TRUE(finished);
+        }));
     }
 
     TempDir dir;

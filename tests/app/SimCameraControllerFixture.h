@@ -23,6 +23,7 @@
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Settings.h"
+#include "support/SimCameraTestSupport.h"
 #include "support/TempDir.h"
 
 namespace klik::test {
@@ -45,15 +46,9 @@ class SimCameraControllerFixture : public ::testing::Test {
     // Plugs `cameras` simulated bodies, builds the controller and starts the
     // camera class; with cameras, waits until the first one is current.
     void start(int cameras) {
-        SimConfig c;
+        SimConfig c = smallSimConfig();
         c.cameras.clear();
         for (int i = 1; i <= cameras; ++i) c.cameras.push_back(spec(i));
-        c.pictureWidth = 320;
-        c.pictureHeight = 240;
-        c.liveViewWidth = 160;
-        c.liveViewHeight = 120;
-        c.captureDelay = 0;
-        c.downloadChunkSize = 4096;
         sim = std::make_shared<SimCamSDK>(std::move(c));
         GLIMRA_Camera::setSDK(sim);
         GLIMRA_Camera::setMainLoop(&loop);
@@ -81,18 +76,7 @@ class SimCameraControllerFixture : public ::testing::Test {
         return loop.runUntil(done, std::chrono::seconds(20));
     }
     // Lets the camera's threads finish while the main loop keeps turning.
-    void settle() {
-        std::atomic<bool> done{false};
-        std::thread waiter([&] {
-            sim->waitUntilIdle();
-            GLIMRA_Camera::waitForBackgroundThreads();
-            sim->waitUntilIdle();
-            done = true;
-        });
-        pumpUntil([&] { return done.load(); });
-        waiter.join();
-        loop.runPending();
-    }
+    void settle() { EXPECT_TRUE(settleSimCamera(loop, *sim)); }
     std::vector<std::string> menuTitles() const {
         std::vector<std::string> out;
         for (const auto& item : controller->_cameraPanel.cameraItems()) out.push_back(item.title);

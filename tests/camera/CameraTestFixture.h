@@ -13,6 +13,7 @@
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
+#include "support/SimCameraTestSupport.h"
 
 namespace klik::test {
 
@@ -36,16 +37,7 @@ class CameraFixture : public ::testing::Test {
                 posted.push_back(Posted{n.name, n, loop.isMainThread()});
             });
     }
-    static SimConfig smallConfig() {
-        SimConfig c;
-        c.pictureWidth = 320;
-        c.pictureHeight = 240;
-        c.liveViewWidth = 160;
-        c.liveViewHeight = 120;
-        c.captureDelay = 0;
-        c.downloadChunkSize = 4096;
-        return c;
-    }
+    static SimConfig smallConfig() { return smallSimConfig(); }
     void TearDown() override {
         // Work still on the camera's event thread (a download a test left
         // running) may wait on this loop: let it finish before the camera goes.
@@ -74,18 +66,7 @@ class CameraFixture : public ::testing::Test {
     }
     // Lets the SDK's event thread and the class's threads finish while the
     // main loop keeps turning (their notifications may wait for it).
-    void settle() {
-        std::atomic<bool> done{false};
-        std::thread waiter([&] {
-            sim->waitUntilIdle();
-            GLIMRA_Camera::waitForBackgroundThreads();
-            sim->waitUntilIdle();
-            done = true;
-        });
-        pumpUntil([&] { return done.load(); });
-        waiter.join();
-        loop.runPending();
-    }
+    void settle() { EXPECT_TRUE(settleSimCamera(loop, *sim)); }
     // Starts the class and waits for the first scan to post its list.
     std::vector<GLIMRA_Camera::Ptr> scanned(size_t expected) {
         GLIMRA_Camera::initializeClass();

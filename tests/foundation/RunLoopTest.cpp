@@ -79,6 +79,38 @@ TEST(ManualRunLoop, PerformAndWaitFromAnotherThreadRunsOnTheLoop) {
     EXPECT_TRUE(onLoop);
 }
 
+TEST(ManualRunLoop, RunAlongsideTurnsTheLoopForWorkThatWaitsOnIt) {
+    ManualRunLoop loop;
+    std::atomic<int> served{0};
+    std::thread::id workThread;
+    EXPECT_TRUE(loop.runAlongside([&] {
+        workThread = std::this_thread::get_id();
+        for (int i = 0; i < 3; ++i)
+            loop.performOnMain([&] { served += loop.isMainThread() ? 1 : 0; }, true);
+    }));
+    EXPECT_EQ(served.load(), 3);
+    EXPECT_NE(workThread, std::this_thread::get_id());
+}
+
+TEST(ManualRunLoop, RunAlongsideKeepsTurningPastItsTimeoutAndReportsTheOverrun) {
+    ManualRunLoop loop;
+    std::atomic<int> servedLate{0};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(5);
+    // The work outlasts the timeout and needs the loop all the while.
+    const bool inTime = loop.runAlongside(
+        [&] {
+            while (std::chrono::steady_clock::now() < deadline + std::chrono::milliseconds(40))
+                loop.performOnMain(
+                    [&] {
+                        if (std::chrono::steady_clock::now() > deadline) ++servedLate;
+                    },
+                    true);
+        },
+        std::chrono::milliseconds(5));
+    EXPECT_FALSE(inTime);
+    EXPECT_GT(servedLate.load(), 0);
+}
+
 TEST(ThreadRunLoop, RunsTimersOnTheRealClockUntilStopped) {
     ThreadRunLoop loop;
     std::atomic<int> ticks{0};

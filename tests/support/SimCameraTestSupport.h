@@ -1,0 +1,40 @@
+#pragma once
+// What the camera and app tests share about the simulated camera. Header
+// only: just those tests use it.
+
+#include "camera/GLIMRA_Camera.h"
+#include "camera/sim/SimCamSDK.h"
+#include "foundation/ManualRunLoop.h"
+
+namespace klik::test {
+
+// Small pictures and frames, no capture delay, small download steps: quick
+// tests that still go through every chunk of a download.
+inline SimConfig smallSimConfig() {
+    SimConfig c;
+    c.pictureWidth = 320;
+    c.pictureHeight = 240;
+    c.liveViewWidth = 160;
+    c.liveViewHeight = 120;
+    c.captureDelay = 0;
+    c.downloadChunkSize = 4096;
+    return c;
+}
+
+// Lets the simulated camera's event thread and the camera class's threads
+// finish while `loop` keeps turning (their notifications may wait for it),
+// then runs what they left for the loop. Loop's thread; blocks. False when
+// they took longer than 20 s.
+inline bool settleSimCamera(ManualRunLoop& loop, SimCamSDK& sim) {
+    const bool inTime = loop.runAlongside(
+        [&] {
+            sim.waitUntilIdle();
+            GLIMRA_Camera::waitForBackgroundThreads();
+            sim.waitUntilIdle();
+        },
+        std::chrono::seconds(20));
+    loop.runPending();
+    return inTime;
+}
+
+}  // namespace klik::test
