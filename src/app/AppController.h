@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ApplicationPort.h"
 #include "app/ArtworkPort.h"
 #include "app/CameraPanel.h"
 #include "app/CameraPort.h"
@@ -28,6 +29,7 @@
 #include "app/Picture.h"
 #include "app/VideoRecorderPort.h"
 #include "app/View.h"
+#include "app/Watchdog.h"
 #include "app/WebControllerPort.h"
 #include "camera/GLIMRA_Camera.h"
 #include "entry/GLIMRA_KeyboardView.h"
@@ -92,6 +94,59 @@ class AppController {
     void setOverlayScreens(OverlayScreensPort* overlays) { _overlayScreens = overlays; }
     void setArtwork(ArtworkPort* artwork) { _artwork = artwork; }
     void setPhotoPipeline(PhotoPipelinePort* photos) { _photoPipeline = photos; }
+    void setApplication(ApplicationPort* application) { _application = application; }
+
+    // ---- Launch and lifecycle (AppController_Launch.cpp) --------------------
+    // The launch runs startup(), awakeFromNib(), applicationWillFinishLaunching()
+    // and applicationDidFinishLaunching() in that order, once, on the main
+    // thread, after the ports are set. The start-up warnings block in their
+    // alerts.
+
+    // Opens the log, starts the watchdog thread, clears the session fields,
+    // checks the folders (the folder warning, then the preferences after
+    // 0.5 s) and sets the folder globals up.
+    void startup();
+    // Settings read at launch, views to their launch state, the full-screen
+    // switch, the input type, the two-monitor and folder warnings, the web
+    // page. A second call does nothing.
+    void awakeFromNib();
+    // Screen updates on again; the kiosk enters screen 1.
+    void applicationWillFinishLaunching();
+    // Application names into the settings, the camera check after 2 s, the
+    // kiosk brought to the front after 1.5 s and 5 s.
+    void applicationDidFinishLaunching();
+    // Without a camera on the camera input: beep, camera-gone handling, beep.
+    void timerToCheckCamera();
+    // Activates the application after `seconds` (5 when 0 or less).
+    void setupAutoBringToFront(double seconds);
+    void autoBringToFrontTimerFired(Timer& timer);
+    // With "prefForceAppToFront": back to the front after 0.3 s.
+    void applicationDidResignActive();
+    // True: quit now. While a clip is being composed the termination warning
+    // asks first (blocks).
+    bool applicationShouldTerminate();
+    // Starts the relaunch helper for `request` (none: this program) and, unless
+    // the request keeps the caller, asks the application to quit. False
+    // (logged) when nothing was started.
+    bool relaunch(const std::optional<Dictionary>& request);
+    void relaunchApp();
+    // Starts the companion named by "prefChildProcess1Name" beside the kiosk;
+    // false when none is set or it could not be started.
+    bool launchChildProcess1();
+    // The preferences window in front (web page hidden), and away again.
+    void openPref();
+    void closePref();
+    // A sheet's end: 1000 (its first button) opens the preferences.
+    void alertSheetDidEnd(int returnCode);
+    // The watchdog's heartbeat (main thread) and its count.
+    void updateWatchdogCounter();
+    std::uint32_t watchdogCount() const;
+    const Watchdog* watchdog() const { return _watchdog.get(); }
+    // Before startup(): where the log goes (default under the fixed root)
+    // and how the watchdog sleeps and exits (tests).
+    void setLogFilePath(std::string path) { _logFilePath = std::move(path); }
+    void setWatchdogOptions(Watchdog::Options o) { _watchdogOptions = std::move(o); }
+    static std::string defaultLogFilePath();
 
     // ---- Screen sequence (AppController_Screens.cpp) ------------------------
 
@@ -354,6 +409,13 @@ class AppController {
     GLIMRA_KeyboardView _keyboardView;
 
   private:
+    // ---- Launch ----
+    bool validateFolders();
+    void applyWebViewFuseActions();
+    void doDisplayMovieView();
+    void showFolderWarning();
+    void showTwoMonitorWarning();
+
     // ---- Guest data entry ----
     // Makes the controller the keyboard's delegate; runs during construction.
     bool wireKeyboard();
@@ -415,6 +477,14 @@ class AppController {
     OverlayScreensPort* _overlayScreens = nullptr;
     ArtworkPort* _artwork = nullptr;
     PhotoPipelinePort* _photoPipeline = nullptr;
+    ApplicationPort* _application = nullptr;
+
+    // Launch.
+    bool _awoken = false;
+    bool _screenUpdatesHeldForLaunch = false;
+    std::string _logFilePath;
+    Watchdog::Options _watchdogOptions;
+    std::unique_ptr<Watchdog> _watchdog;
 
     // Screen sequence and countdown.
     std::uint32_t _screenNumber = 0;

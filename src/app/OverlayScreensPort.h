@@ -21,6 +21,9 @@ class OverlayScreensPort {
     // Main thread; does not block. The picture the screen's image view shows
     // from its next run on (the email error screen's "EmailError" or
     // "EmailMisMatch"). Screens without an image view ignore it.
+    // Main thread. Puts the movie view (its own interface file) on the touch
+    // window; false when there is none to put there.
+    virtual bool displayMovieView() { return false; }
     virtual void setImage(OverlayScreen screen, PicturePtr picture) {
         (void)screen;
         (void)picture;

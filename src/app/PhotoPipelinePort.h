@@ -44,6 +44,13 @@ class PhotoPipelinePort {
     // Prints the current photo after the print prompt. Main thread; may
     // block in a modal prompt.
     virtual void printCurrentPictureWithPrompt() = 0;
+
+    // The folders: whether every needed folder is there (main images,
+    // upload, the slideshow folder when used), and their set-up at launch
+    // (paths from the settings, the scratch folder created). Main thread;
+    // may block on mounting. Without folders to manage both are no-ops.
+    virtual bool validateAllFolders() { return true; }
+    virtual void initFolderGlobalsAtLaunch() {}
 };
 
 }  // namespace klik

@@ -4,5 +4,6 @@ namespace klik {
 
 std::atomic<bool> forceSingleMonitor{true};
 std::atomic<bool> gIsProcessingVideo{false};
+std::atomic<bool> doNewWebViewMethod{false};
 
 }  // namespace klik

@@ -9,6 +9,9 @@ namespace klik {
 // always runs its single-monitor variant.
 extern std::atomic<bool> forceSingleMonitor;
 
+// The web page drives the sessions ("prefDoUseWebView" at launch).
+extern std::atomic<bool> doNewWebViewMethod;
+
 // Set while a recorded clip is being composed; written by the composition
 // thread, read by the main thread.
 extern std::atomic<bool> gIsProcessingVideo;

@@ -1,5 +1,7 @@
 #include "photo/KioskPhotoPipeline.h"
 
+#include "photo/ImageFolders.h"
+
 #include "log/Log.h"
 #include "photo/DistributedNotificationCenter.h"
 #include "photo/PhotoDisplayDecode.h"
@@ -145,5 +147,9 @@ bool KioskPhotoPipeline::announce(const std::string& name, const std::string& ob
     if (!ok) GLIMRA_Log::err("announcement " + name + " not sent: " + error);
     return ok;
 }
+
+bool KioskPhotoPipeline::validateAllFolders() { return klik::validateAllFolders(settings_); }
+
+void KioskPhotoPipeline::initFolderGlobalsAtLaunch() { klik::initFolderGlobalsAtLaunch(settings_); }
 
 }  // namespace klik

@@ -42,6 +42,8 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
                                                  std::string* error) override;
     bool postProcessNewPhoto() override;
     void printCurrentPictureWithPrompt() override;
+    bool validateAllFolders() override;
+    void initFolderGlobalsAtLaunch() override;
 
     // PhotoFilingHost.
     int runFilingAlert(const std::string& message, const std::string& informative,

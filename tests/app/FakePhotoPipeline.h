@@ -36,6 +36,11 @@ class FakePhotoPipeline : public PhotoPipelinePort {
         keptOn = std::this_thread::get_id();
         return true;
     }
+    bool validateAllFolders() override {
+        ++folderChecks;
+        return foldersValid;
+    }
+    void initFolderGlobalsAtLaunch() override { ++folderSetups; }
     void printCurrentPictureWithPrompt() override {
         std::lock_guard l(mutex);
         ++printed;
@@ -47,6 +52,9 @@ class FakePhotoPipeline : public PhotoPipelinePort {
     std::atomic<int> decodes{0};
     int kept = 0;
     int printed = 0;
+    bool foldersValid = true;
+    int folderChecks = 0;
+    int folderSetups = 0;
     std::thread::id keptOn, printedOn;
 };
 

@@ -51,7 +51,7 @@ class RecordingKioskUi : public KioskUi {
     void fadeOutFloatingPanel(double) override { record("panel fade"); }
     void setCursorHidden(bool h) override { record(h ? "cursor hidden" : "cursor shown"); }
     void setMenuBarHidden(bool h) override { record(h ? "menubar hidden" : "menubar shown"); }
-    int screenCount() const override { return 1; }
+    int screenCount() const override { return attachedScreens; }
     Rect screenFrame(int) const override { return {0, 0, 1920, 1080}; }
 
     size_t count(const std::string& line) const {
@@ -65,6 +65,7 @@ class RecordingKioskUi : public KioskUi {
     std::vector<std::string> calls;
     std::vector<std::uint32_t> screens;
     std::deque<int> alertAnswers;
+    int attachedScreens = 1;
     int depth = 0;  // open disableScreenUpdates calls
     int maxDepth = 0;
 
