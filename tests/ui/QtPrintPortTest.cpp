@@ -8,12 +8,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPrinter>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <set>
+#include <sstream>
 
 #include "foundation/FixedPaths.h"
 #include "log/Log.h"
@@ -299,6 +302,64 @@ TEST_F(QtPrintPortTest, PrintFlowModeThreeWithSixAddressesAsksForFourCopies) {
     EXPECT_EQ(asked, (std::vector<std::string>{"quantity sheet", "page setup", "print dialog"}));
     EXPECT_EQ(port.lastOutputPath(), dir.file("flow.pdf"));
     EXPECT_EQ(test::readFile(dir.file("flow.pdf")).rfind("%PDF", 0), 0u);
+}
+
+}  // namespace
+}  // namespace klik
+
+namespace klik {
+namespace {
+
+// Queue name and output folder that scripts/cups-test-queue.sh set up.
+std::pair<std::string, std::string> cupsTestQueue() {
+    std::string queue = qEnvironmentVariable("KLIK_CUPS_QUEUE").toStdString();
+    std::string folder = qEnvironmentVariable("KLIK_CUPS_PDF_DIR").toStdString();
+    if (queue.empty() || folder.empty()) {
+        std::istringstream in(test::readFile("/tmp/klik-cups-queue.env"));
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("KLIK_CUPS_QUEUE=", 0) == 0) queue = line.substr(16);
+            if (line.rfind("KLIK_CUPS_PDF_DIR=", 0) == 0) folder = line.substr(18);
+        }
+    }
+    return {queue, folder};
+}
+
+std::set<std::string> pdfsIn(const std::string& folder) {
+    std::set<std::string> out;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder, ec))
+        if (e.path().extension() == ".pdf") out.insert(e.path().string());
+    return out;
+}
+
+TEST_F(QtPrintPortTest, RealCupsQueuePrintsTheFramedPhoto) {
+    const auto [queue, folder] = cupsTestQueue();
+    if (queue.empty() || folder.empty() || !std::filesystem::is_directory(folder))
+        GTEST_SKIP() << "no CUPS test queue: run scripts/cups-test-queue.sh (as root, with cups "
+                        "and printer-driver-cups-pdf installed)";
+    const FramedPrint f = composeRealFrame(port);
+    ASSERT_FALSE(f.composite.empty());
+    const std::set<std::string> before = pdfsIn(folder);
+    PrinterSetup s;
+    s.printerName = queue;
+    s.paperName = "A4";
+    ASSERT_TRUE(port.print(f.composite, s, false).ok);
+    // The spooler converts in the background: poll for a new, complete PDF.
+    std::string pdf;
+    QElapsedTimer clock;
+    clock.start();
+    while (pdf.empty() && clock.elapsed() < 60000) {
+        for (const auto& p : pdfsIn(folder)) {
+            if (before.count(p)) continue;
+            const std::string bytes = test::readFile(p);
+            if (bytes.rfind("%PDF", 0) == 0 && bytes.find("%%EOF") != std::string::npos) pdf = p;
+        }
+        if (pdf.empty()) QTest::qWait(100);
+    }
+    ASSERT_FALSE(pdf.empty()) << "no PDF from queue " << queue << " in " << folder;
+    const QImage page = renderPdf(pdf, dir.file("cups-page"));
+    if (page.isNull()) GTEST_SKIP() << "pdftoppm is not installed (poppler-utils)";
+    expectFramedPhotoOnPage(page, f.composite, f.layout, f.frame);
 }
 
 }  // namespace
