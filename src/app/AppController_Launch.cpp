@@ -13,8 +13,8 @@
 #include "app/RelaunchRequest.h"
 #include "app/SettingsKeys.h"
 #include "camera/CameraNotifications.h"
-#include "foundation/FixedPaths.h"
 #include "log/Log.h"
+#include "log/LogPaths.h"
 
 namespace klik {
 
@@ -48,9 +48,7 @@ bool containsNoCase(std::string haystack, std::string needle) {
 
 }  // namespace
 
-std::string AppController::defaultLogFilePath() {
-    return fixedPath("/Library/Logs/Klik/Klik_Kiosk.log");
-}
+std::string AppController::defaultLogFilePath() { return klik::defaultLogFilePath(); }
 
 // ---- Launch sequence -----------------------------------------------------------
 

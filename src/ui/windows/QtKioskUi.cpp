@@ -127,6 +127,7 @@ void QtKioskUi::screenDidChange(std::uint32_t screenNumber) {
     // The input view may have moved or been swapped: the overlay follows
     // the window that holds it. Its picture is the screen's business.
     if (windows_) windows_->attachOverlayToInputWindow();
+    if (screenObserver_) screenObserver_(screenNumber);
 }
 
 int QtKioskUi::runAlert(const KioskAlert& alert) {

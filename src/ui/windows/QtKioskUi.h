@@ -34,6 +34,9 @@ class QtKioskUi : public KioskUi {
 
     void attach(KioskWindows* windows) { windows_ = windows; }
     void setAlertResponder(AlertResponder r) { responder_ = std::move(r); }
+    // Told of every screen change, after the windows have followed it
+    // (screenshots, scripted runs). The screen's entry actions run after it.
+    void setScreenObserver(std::function<void(std::uint32_t)> o) { screenObserver_ = std::move(o); }
     // The controller whose alert HUD decides when messages go (borrowed;
     // set it back to nullptr before the controller goes). Its
     // windowShouldCancelFadeAway() answers the panel's fade.
@@ -72,6 +75,7 @@ class QtKioskUi : public KioskUi {
     Settings& settings_;
     KioskWindows* windows_ = nullptr;
     AlertResponder responder_;
+    std::function<void(std::uint32_t)> screenObserver_;
     AppController* app_ = nullptr;
     FloatingPanel panel_;
     int updatesDisabled_ = 0;

@@ -1,0 +1,49 @@
+#include "ui/kiosk/KioskOptions.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace klik {
+
+std::optional<KioskOptions> parseKioskOptions(const std::vector<std::string>& args,
+                                              std::string* error) {
+    KioskOptions o;
+    auto fail = [&](const std::string& why) -> std::optional<KioskOptions> {
+        if (error) *error = why;
+        return std::nullopt;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasNext = i + 1 < args.size();
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--root" || a == "--screenshots") {
+            if (!hasNext || args[i + 1].empty()) return fail(a + " needs a folder");
+            (a == "--root" ? o.root : o.screenshots) = args[++i];
+        } else if (a == "--sim") {
+            o.sim = true;
+            if (hasNext && args[i + 1].rfind("--", 0) != 0) o.simFile = args[++i];
+        } else if (a == "--scripted") {
+            if (!hasNext) return fail("--scripted needs a number of guests");
+            char* end = nullptr;
+            errno = 0;
+            const long n = std::strtol(args[i + 1].c_str(), &end, 10);
+            if (errno || !end || *end || n < 1 || n > 1000)
+                return fail("--scripted needs a number of guests from 1 to 1000, not [" +
+                            args[i + 1] + "]");
+            o.scripted = static_cast<int>(n);
+            ++i;
+        } else if (a == "--camera") {
+            if (!hasNext) return fail("--camera needs a backend");
+            if (args[i + 1] != "sim") return fail("camera backend [" + args[i + 1] + "] is not built in");
+            o.sim = true;
+            ++i;
+        } else {
+            return fail("unknown argument [" + a + "]");
+        }
+    }
+    if (o.scripted > 0 && !o.sim) o.sim = true;  // a script never waits for a real camera
+    return o;
+}
+
+}  // namespace klik

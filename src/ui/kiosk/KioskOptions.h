@@ -1,0 +1,31 @@
+#pragma once
+// The command line of klik-kiosk.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace klik {
+
+struct KioskOptions {
+    std::string root;         // --root DIR: every fixed path lies under DIR
+    bool sim = false;         // --sim [FILE]: the simulated camera
+    std::string simFile;      //   its configuration (plist), optional
+    int scripted = 0;         // --scripted N: N scripted guests, then quit
+    std::string screenshots;  // --screenshots DIR: a PNG of every screen change
+    bool help = false;
+};
+
+inline constexpr const char* kKioskUsage =
+    "usage: klik-kiosk [--root DIR] [--sim [FILE]] [--scripted N] [--screenshots DIR]\n"
+    "  --root DIR         keep the log, scratch files and default folders under DIR\n"
+    "  --sim [FILE]       use the simulated camera (configured by the plist FILE)\n"
+    "  --scripted N       play N scripted guests through the whole turn, then quit\n"
+    "  --screenshots DIR  write a PNG of both sides at every screen change\n";
+
+// Nullopt, with the reason in `error`, on a bad command line. `args`
+// excludes the program name.
+std::optional<KioskOptions> parseKioskOptions(const std::vector<std::string>& args,
+                                              std::string* error);
+
+}  // namespace klik

@@ -1,0 +1,243 @@
+#include "ui/kiosk/KioskProgram.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QTimer>
+#include <cstdlib>
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+#include "app/AppController.h"
+#include "app/OverlayScreen.h"
+#include "app/RegistryCameraPort.h"
+#include "app/ResourceArtwork.h"
+#include "camera/GLIMRA_Camera.h"
+#include "camera/sim/SimCamSDK.h"
+#include "foundation/FixedPaths.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/Settings.h"
+#include "log/Log.h"
+#include "photo/AlphaFrameArtwork.h"
+#include "photo/KioskPhotoPipeline.h"
+#include "ui/QtRunLoop.h"
+#include "ui/kiosk/KioskOptions.h"
+#include "ui/kiosk/QtApplicationPort.h"
+#include "ui/kiosk/ScreenshotWriter.h"
+#include "ui/kiosk/ScriptedGuests.h"
+#include "ui/kiosk/ScriptedSandbox.h"
+#include "ui/panel/CameraPanelWidget.h"
+#include "ui/prefs/PreferencesWindow.h"
+#include "ui/windows/KioskWindows.h"
+#include "ui/windows/QtKioskUi.h"
+#include "ui/windows/QtOverlayScreens.h"
+#if __has_include("ui/print/QtPrintPort.h")
+#include "ui/print/QtPrintPort.h"
+#define KLIK_HAVE_PRINT_PORT 1
+#endif
+
+namespace klik {
+
+namespace {
+
+void say(const std::string& text) {
+    std::cout << text << std::endl;
+    GLIMRA_Log::debug("script: " + text);
+}
+
+// The camera's threads call into the main loop while they stop, so the
+// loop keeps turning until they are done.
+void shutDownCameras() {
+    std::atomic<bool> done{false};
+    std::thread t([&done] {
+        GLIMRA_Camera::shutdown();
+        done = true;
+    });
+    while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    t.join();
+}
+
+void listFolder(const std::string& label, const std::string& dir) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) return;
+    std::vector<std::string> files;
+    for (auto& e : std::filesystem::recursive_directory_iterator(dir, ec))
+        if (e.is_regular_file()) files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    std::cout << label << " (" << files.size() << "):\n";
+    for (auto& f : files) std::cout << "  " << f << "\n";
+}
+
+}  // namespace
+
+int runKiosk(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    auto options = parseKioskOptions(args, &error);
+    if (!options) {
+        std::cerr << "klik-kiosk: " << error << "\n" << kKioskUsage;
+        return 2;
+    }
+    if (options->help) {
+        std::cout << kKioskUsage;
+        return 0;
+    }
+    if (!options->root.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options->root, ec);
+        setFixedRoot(std::filesystem::absolute(options->root).string());
+    }
+    // A scripted run needs no display.
+    if (options->scripted > 0 && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
+        !std::getenv("WAYLAND_DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName("klik-kiosk");
+
+    // Class initialisation: the factory defaults first.
+    Settings& settings = Settings::standard();
+    AppController::setupFactoryDefaults(settings);
+
+    SimConfig simConfig;
+    if (options->sim && !options->simFile.empty() &&
+        !SimConfig::fromFile(options->simFile, simConfig, error)) {
+        std::cerr << "klik-kiosk: " << options->simFile << ": " << error << "\n";
+        return 2;
+    }
+    ScriptedSandbox sandbox;
+    if (options->scripted > 0) {
+        const std::string root = fixedRoot().empty() ? std::filesystem::current_path().string()
+                                                     : fixedRoot();
+        if (!prepareScriptedSandbox(settings, root, &sandbox, &error)) {
+            std::cerr << "klik-kiosk: " << error << "\n";
+            return 1;
+        }
+    }
+
+    QtRunLoop loop;
+    RunLoop::setMain(&loop);
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    if (options->sim) GLIMRA_Camera::setSDK(std::make_shared<SimCamSDK>(simConfig));
+    GLIMRA_Camera::setMainLoop(&loop);
+
+    int rc = 0;
+    {
+        QtKioskUi ui(loop, settings);
+        AppController app({ui, loop, settings, center});
+        ResourceArtwork resources;
+        AlphaFrameArtwork artwork(resources);
+        app.setArtwork(&artwork);
+        KioskWindows windows(app, settings, loop, center, artwork);
+        ui.attach(&windows);
+        ui.setController(&app);
+        QtOverlayScreens overlays(windows);
+        app.setOverlayScreens(&overlays);
+        RegistryCameraPort camera;
+        app.setCamera(&camera);
+        KioskPhotoPipeline photos(
+            ui, loop, settings,
+            [&app] {
+                PhotoSession s;
+                s.emails = app.emails();
+                s.barcodeValue = app.barcodeValue();
+                s.screenNumber = app.screenNumber();
+                return s;
+            },
+            [&app] { app.openPref(); });
+#ifdef KLIK_HAVE_PRINT_PORT
+        QtPrintPort printer(windows.touchHost());
+        photos.attachPrintPort(printer);
+#endif
+        app.setPhotoPipeline(&photos);
+        QtApplicationPort application(windows, app);
+        app.setApplication(&application);
+
+        // The preferences own the camera panel; both go before the controller.
+        PreferencesWindow prefs(settings);
+        auto* panel = new CameraPanelWidget(app);
+        prefs.addCameraPanel(panel);
+        windows.setWindow(KioskWindow::Preferences, &prefs);
+
+        // The operator's quit code on a kiosk window ends the kiosk (asking
+        // first while a clip is composed).
+        const auto quitObserver = center.addObserver(
+            "klikUserQuitCommand", [&application](const Notification&) { application.terminate(); });
+        QObject::connect(&qapp, &QGuiApplication::applicationStateChanged,
+                         [&app](Qt::ApplicationState s) {
+                             if (s == Qt::ApplicationInactive) app.applicationDidResignActive();
+                         });
+
+        std::unique_ptr<ScreenshotWriter> shots;
+        if (!options->screenshots.empty())
+            shots = std::make_unique<ScreenshotWriter>(windows, options->screenshots);
+        std::unique_ptr<ScriptedGuests> guests;
+        if (options->scripted > 0) {
+            // An operator pressing the default button of everything that asks.
+            ui.setAlertResponder([](const KioskAlert& a) {
+                GLIMRA_Log::debugf("script: alert \"%s\" answered with \"%s\"",
+                                   a.messageText.c_str(),
+                                   a.buttons.empty() ? "" : a.buttons.front().c_str());
+                return 0;
+            });
+            overlays.setAnswerer([](OverlayScreen s) {
+                GLIMRA_Log::debugf("script: overlay \"%s\" answered with tag %d",
+                                   overlayInterfaceName(s), kOverlayGoOn);
+                return kOverlayGoOn;
+            });
+#ifdef KLIK_HAVE_PRINT_PORT
+            printer.setDialogResponder([](const std::string& dialog, int answer) {
+                GLIMRA_Log::debugf("script: dialog \"%s\" answered with %d", dialog.c_str(),
+                                   answer);
+                return answer;
+            });
+#endif
+            guests = std::make_unique<ScriptedGuests>(
+                app, application, options->scripted, say, [&photos](int) {
+                    const FilingResult r = photos.lastResult();
+                    if (r.filed) say("  photo filed: " + r.filedPath);
+                    if (r.uploadWritten) say("  upload copy: " + r.uploadPath);
+                });
+        }
+
+        ui.setScreenObserver([&shots, &guests](std::uint32_t n) {
+            if (shots) shots->screenDidChange(n);
+            if (guests) guests->screenDidChange(n);
+        });
+
+        // The launch sequence, in the order the application runs it.
+        app.startup();
+        GLIMRA_Camera::initializeClass();
+        app.awakeFromNib();
+        app.applicationWillFinishLaunching();
+        QTimer::singleShot(0, [&] {
+            app.applicationDidFinishLaunching();
+            app.launchChildProcess1();
+            if (shots) shots->capture("launch");
+            if (guests) guests->start();
+        });
+
+        rc = qapp.exec();
+        center.removeObserver(quitObserver);
+        ui.setScreenObserver(nullptr);
+        shutDownCameras();
+        QCoreApplication::processEvents();
+        ui.setController(nullptr);
+        if (options->scripted > 0) {
+            std::cout << "\n" << guests->completed() << " of " << options->scripted
+                      << " scripted guests done.\n";
+            listFolder("Photos", sandbox.mainImages);
+            listFolder("Upload copies", sandbox.upload);
+            listFolder("Prints (PDF)", sandbox.prints);
+            if (shots) std::cout << "Screenshots: " << shots->written().size() << " in "
+                                 << options->screenshots << "\n";
+            std::cout << "Log: " << GLIMRA_Log::logFilePath() << "\n";
+        }
+    }
+    RunLoop::setMain(nullptr);
+    return rc;
+}
+
+}  // namespace klik
