@@ -48,7 +48,9 @@ bool containsNoCase(std::string haystack, std::string needle) {
 
 }  // namespace
 
-std::string AppController::defaultLogFilePath() { return klik::defaultLogFilePath(); }
+std::string AppController::defaultLogFilePath() {
+    return klik::defaultLogFilePath();
+}
 
 // ---- Launch sequence -----------------------------------------------------------
 

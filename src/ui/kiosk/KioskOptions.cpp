@@ -35,7 +35,8 @@ std::optional<KioskOptions> parseKioskOptions(const std::vector<std::string>& ar
             ++i;
         } else if (a == "--camera") {
             if (!hasNext) return fail("--camera needs a backend");
-            if (args[i + 1] != "sim") return fail("camera backend [" + args[i + 1] + "] is not built in");
+            if (args[i + 1] != "sim")
+                return fail("camera backend [" + args[i + 1] + "] is not built in");
             o.sim = true;
             ++i;
         } else {

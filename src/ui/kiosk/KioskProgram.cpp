@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QTimer>
-#include <cstdlib>
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <thread>
@@ -109,8 +109,8 @@ int runKiosk(int argc, char** argv) {
     }
     ScriptedSandbox sandbox;
     if (options->scripted > 0) {
-        const std::string root = fixedRoot().empty() ? std::filesystem::current_path().string()
-                                                     : fixedRoot();
+        const std::string root =
+            fixedRoot().empty() ? std::filesystem::current_path().string() : fixedRoot();
         if (!prepareScriptedSandbox(settings, root, &sandbox, &error)) {
             std::cerr << "klik-kiosk: " << error << "\n";
             return 1;
@@ -163,8 +163,9 @@ int runKiosk(int argc, char** argv) {
 
         // The operator's quit code on a kiosk window ends the kiosk (asking
         // first while a clip is composed).
-        const auto quitObserver = center.addObserver(
-            "klikUserQuitCommand", [&application](const Notification&) { application.terminate(); });
+        const auto quitObserver =
+            center.addObserver("klikUserQuitCommand",
+                               [&application](const Notification&) { application.terminate(); });
         QObject::connect(&qapp, &QGuiApplication::applicationStateChanged,
                          [&app](Qt::ApplicationState s) {
                              if (s == Qt::ApplicationInactive) app.applicationDidResignActive();
@@ -226,13 +227,15 @@ int runKiosk(int argc, char** argv) {
         QCoreApplication::processEvents();
         ui.setController(nullptr);
         if (options->scripted > 0) {
-            std::cout << "\n" << guests->completed() << " of " << options->scripted
+            std::cout << "\n"
+                      << guests->completed() << " of " << options->scripted
                       << " scripted guests done.\n";
             listFolder("Photos", sandbox.mainImages);
             listFolder("Upload copies", sandbox.upload);
             listFolder("Prints (PDF)", sandbox.prints);
-            if (shots) std::cout << "Screenshots: " << shots->written().size() << " in "
-                                 << options->screenshots << "\n";
+            if (shots)
+                std::cout << "Screenshots: " << shots->written().size() << " in "
+                          << options->screenshots << "\n";
             std::cout << "Log: " << GLIMRA_Log::logFilePath() << "\n";
         }
     }

@@ -40,9 +40,13 @@ void QtApplicationPort::terminate() {
     });
 }
 
-void QtApplicationPort::toggleFullScreen() { windows_.toggleFullScreen(); }
+void QtApplicationPort::toggleFullScreen() {
+    windows_.toggleFullScreen();
+}
 
-bool QtApplicationPort::isFullScreen() const { return windows_.isFullScreen(); }
+bool QtApplicationPort::isFullScreen() const {
+    return windows_.isFullScreen();
+}
 
 std::string QtApplicationPort::bundlePath() const {
     return QCoreApplication::applicationFilePath().toStdString();

@@ -21,7 +21,9 @@ ScreenshotWriter::ScreenshotWriter(KioskWindows& windows, std::string folder)
     : windows_(windows), folder_(std::move(folder)) {
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
-    if (ec) GLIMRA_Log::errf("screenshots: cannot create [%s]: %s", folder_.c_str(), ec.message().c_str());
+    if (ec)
+        GLIMRA_Log::errf("screenshots: cannot create [%s]: %s", folder_.c_str(),
+                         ec.message().c_str());
 }
 
 void ScreenshotWriter::screenDidChange(std::uint32_t screenNumber) {

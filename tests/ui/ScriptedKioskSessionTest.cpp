@@ -1,0 +1,150 @@
+// The real klik-kiosk program, offscreen on a 1920 x 1080 screen, playing
+// one scripted guest: it must file the photo, make its upload copy, print a
+// PDF, quit cleanly and leave screenshots in which the camera's live frame
+// fills the window of the live frame artwork.
+
+#include <gtest/gtest.h>
+
+#ifdef KLIK_KIOSK_PATH
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QColor>
+#include <QImage>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/ResourceArtwork.h"
+#include "photo/AlphaFrameArtwork.h"
+#include "support/TempDir.h"
+
+namespace klik::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> filesUnder(const std::string& dir, const std::string& ext) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) return out;
+    for (auto& e : fs::recursive_directory_iterator(dir, ec))
+        if (e.is_regular_file() && e.path().extension() == ext) out.push_back(e.path().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Runs the kiosk to its end; returns its exit status (-1 when it died).
+int runKiosk(const TempDir& dir, const std::vector<std::string>& args, std::string* output) {
+    const std::string out = dir.file("kiosk-output.txt");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+        const std::string platform = std::string("offscreen:configfile=") + KLIK_SOURCE_DIR +
+                                     "/scripts/offscreen-screen.json";
+        setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+        freopen(out.c_str(), "w", stdout);
+        std::vector<char*> argv{const_cast<char*>(KLIK_KIOSK_PATH)};
+        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(KLIK_KIOSK_PATH, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    *output = readFile(out);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool isBackgroundGrey(QRgb c) {
+    return std::abs(qRed(c) - 64) < 6 && std::abs(qGreen(c) - 64) < 6 &&
+           std::abs(qBlue(c) - 64) < 6;
+}
+
+// The share of pixels of the live side's window (inset by a tenth) that
+// show the empty window's grey.
+double greyShareInWindow(const QImage& sheet, const Rect& window) {
+    const int liveLeft = sheet.width() - 1920;
+    const double insetX = window.width / 10, insetY = window.height / 10;
+    int grey = 0, all = 0;
+    for (double y = window.y + insetY; y < window.y + window.height - insetY; y += 7)
+        for (double x = window.x + insetX; x < window.x + window.width - insetX; x += 7) {
+            ++all;
+            if (isBackgroundGrey(sheet.pixel(liveLeft + static_cast<int>(x), static_cast<int>(y))))
+                ++grey;
+        }
+    return all ? static_cast<double>(grey) / all : 1;
+}
+
+TEST(ScriptedKioskSession, OneGuestIsPhotographedFiledPrintedAndShownInsideTheFrame) {
+    TempDir dir;
+    const std::string root = dir.file("root"), shots = dir.file("shots");
+    std::string output;
+    ASSERT_EQ(runKiosk(dir, {"--root", root, "--sim", "--scripted", "1", "--screenshots", shots},
+                       &output),
+              0)
+        << output;
+    EXPECT_NE(output.find("1 of 1 scripted guests done."), std::string::npos) << output;
+
+    const auto photos = filesUnder(root + "/KlikKioskMainImagesFolder", ".jpg");
+    ASSERT_EQ(photos.size(), 1u) << output;
+    EXPECT_NE(fs::path(photos[0]).filename().string().find("GUEST-001"), std::string::npos);
+    EXPECT_EQ(filesUnder(root + "/KlikKioskUploadFolder", ".jpg").size(), 1u);
+    const auto pdfs = filesUnder(root + "/Prints", ".pdf");
+    ASSERT_EQ(pdfs.size(), 1u) << output;
+    EXPECT_GT(fs::file_size(pdfs[0]), 10000u);
+    EXPECT_FALSE(filesUnder(root + "/Library/Logs/Klik", ".log").empty());
+
+    // Screenshots: the launch, then each screen of the turn in order.
+    const auto pngs = filesUnder(shots, ".png");
+    std::vector<std::string> names;
+    for (auto& p : pngs) names.push_back(fs::path(p).filename().string());
+    ASSERT_GE(names.size(), 8u);
+    EXPECT_EQ(names[0], "001-launch.png");
+    for (int s = 1; s <= 7; ++s)
+        EXPECT_NE(std::find_if(names.begin(), names.end(),
+                               [s](const std::string& n) {
+                                   return n.find("-screen" + std::to_string(s) + ".png") !=
+                                          std::string::npos;
+                               }),
+                  names.end())
+            << "no screenshot of screen " << s;
+
+    // Where the live frame must be: the artwork's window, scaled to the
+    // live side's width.
+    ResourceArtwork resources(KLIK_SOURCE_DIR "/resources");
+    AlphaFrameArtwork artwork(resources);
+    const auto ref = artwork.liveVideoReferenceWindow();
+    ASSERT_TRUE(ref);
+    const double scale = 1920.0 / ref->referenceWidth;
+    const Rect window{ref->window.x * scale, ref->window.y * scale, ref->window.width * scale,
+                      ref->window.height * scale};
+
+    // Before live view the window shows nothing behind it; on the live
+    // countdown (screen 4) the camera's frame fills it.
+    QImage launch(QString::fromStdString(pngs[0]));
+    std::string screen4;
+    for (auto& p : pngs)
+        if (p.find("-screen4.png") != std::string::npos) screen4 = p;
+    QImage live(QString::fromStdString(screen4));
+    ASSERT_FALSE(launch.isNull());
+    ASSERT_FALSE(live.isNull());
+    ASSERT_EQ(live.width(), 1920 + 16 + 1920);
+    EXPECT_GT(greyShareInWindow(launch, window), 0.9);
+    EXPECT_LT(greyShareInWindow(live, window), 0.05);
+}
+
+TEST(ScriptedKioskSession, BadCommandLinesAreRefusedWithTheUsage) {
+    TempDir dir;
+    std::string output;
+    EXPECT_EQ(runKiosk(dir, {"--scripted", "0"}, &output), 2);
+    EXPECT_EQ(runKiosk(dir, {"--frobnicate"}, &output), 2);
+    EXPECT_EQ(runKiosk(dir, {"--help"}, &output), 0);
+    EXPECT_NE(output.find("usage: klik-kiosk"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace klik::test
+
+#endif
