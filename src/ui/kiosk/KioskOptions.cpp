@@ -33,6 +33,10 @@ std::optional<KioskOptions> parseKioskOptions(const std::vector<std::string>& ar
                             args[i + 1] + "]");
             o.scripted = static_cast<int>(n);
             ++i;
+        } else if (a == "--quit-on-screen") {
+            if (!hasNext || args[i + 1].size() != 1 || args[i + 1][0] < '1' || args[i + 1][0] > '7')
+                return fail("--quit-on-screen needs a screen number from 1 to 7");
+            o.quitOnScreen = args[++i][0] - '0';
         } else if (a == "--camera") {
             if (!hasNext) return fail("--camera needs a backend");
             if (args[i + 1] != "sim")

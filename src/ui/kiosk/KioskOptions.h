@@ -13,6 +13,7 @@ struct KioskOptions {
     std::string simFile;      //   its configuration (plist), optional
     int scripted = 0;         // --scripted N: N scripted guests, then quit
     std::string screenshots;  // --screenshots DIR: a PNG of every screen change
+    int quitOnScreen = 0;     // --quit-on-screen N: quit once screen N is drawn (start-up timing)
     bool help = false;
 };
 
@@ -21,7 +22,8 @@ inline constexpr const char* kKioskUsage =
     "  --root DIR         keep the log, scratch files and default folders under DIR\n"
     "  --sim [FILE]       use the simulated camera (configured by the plist FILE)\n"
     "  --scripted N       play N scripted guests through the whole turn, then quit\n"
-    "  --screenshots DIR  write a PNG of both sides at every screen change\n";
+    "  --screenshots DIR  write a PNG of both sides at every screen change\n"
+    "  --quit-on-screen N quit as soon as screen N has been drawn (start-up timing)\n";
 
 // Nullopt, with the reason in `error`, on a bad command line. `args`
 // excludes the program name.

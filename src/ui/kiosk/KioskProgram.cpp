@@ -203,9 +203,13 @@ int runKiosk(int argc, char** argv) {
                 });
         }
 
-        ui.setScreenObserver([&shots, &guests](std::uint32_t n) {
+        const int quitOnScreen = options->quitOnScreen;
+        ui.setScreenObserver([&shots, &guests, &application, quitOnScreen](std::uint32_t n) {
             if (shots) shots->screenDidChange(n);
             if (guests) guests->screenDidChange(n);
+            // Queued behind the screen's entry actions and their repaint.
+            if (quitOnScreen > 0 && n == static_cast<std::uint32_t>(quitOnScreen))
+                QTimer::singleShot(0, [&application] { application.terminate(); });
         });
 
         // The launch sequence, in the order the application runs it.
