@@ -1,6 +1,8 @@
 // Placement of the live preview on the live side, and centring of views in
 // their containers.
 
+#include <algorithm>
+
 #include "app/AppController.h"
 #include "log/Log.h"
 
@@ -30,11 +32,19 @@ void AppController::resizeLiveViewToFit() {
         _currentInputView->setFrame(fill);
         return;
     }
-    // One factor for both axes: the reference is drawn for the live
-    // window's aspect ratio.
-    const double scale = live.width / ref->referenceWidth;
+    // One factor for both axes: live width / reference width when the
+    // live side has the artwork's shape. On a screen of another shape the
+    // live picture is drawn proportionally and centred, so the window
+    // follows the same fit, or the preview would sit outside the frame's
+    // window.
+    double scale = live.width / ref->referenceWidth;
+    if (ref->referenceHeight > 0) scale = std::min(scale, live.height / ref->referenceHeight);
+    const double offsetX = (live.width - ref->referenceWidth * scale) / 2;
+    const double offsetY =
+        ref->referenceHeight > 0 ? (live.height - ref->referenceHeight * scale) / 2 : 0;
     const Rect w = ref->window;
-    _currentInputView->setFrame(Rect{w.x * scale, w.y * scale, w.width * scale, w.height * scale});
+    _currentInputView->setFrame(
+        Rect{w.x * scale + offsetX, w.y * scale + offsetY, w.width * scale, w.height * scale});
 }
 
 void AppController::centerInSuperview(View* view, bool horizontally, bool vertically, float hScale,

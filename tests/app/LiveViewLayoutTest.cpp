@@ -36,12 +36,17 @@ TEST_F(LiveViewLayoutTest, TheReferenceWindowIsScaledByTheLiveWidth) {
     EXPECT_EQ(inputFrame(), (Rect{150, 75, 600, 450}));
 }
 
-TEST_F(LiveViewLayoutTest, OneFactorServesBothAxesWhateverTheLiveHeight) {
+TEST_F(LiveViewLayoutTest, ALiveSideOfAnotherShapeFollowsTheCentredArtwork) {
     useReference();
-    // A live side of another aspect ratio keeps the width's factor for y.
-    controller->_liveView.setFrame(Rect{0, 0, 1280, 500});
+    // Taller than the artwork: the width's factor, the artwork and its
+    // window centred vertically ((1280 - 960) / 2 = 160 above).
+    controller->_liveView.setFrame(Rect{0, 0, 1280, 1280});
     controller->resizeLiveViewToFit();
-    EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
+    EXPECT_EQ(inputFrame(), (Rect{200, 260, 800, 600}));
+    // Wider: the height's factor (480 / 480 = 1), centred horizontally.
+    controller->_liveView.setFrame(Rect{0, 0, 1280, 480});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{420, 50, 400, 300}));
 }
 
 TEST_F(LiveViewLayoutTest, TheVideoInputIsPlacedTheSameWay) {
