@@ -1,5 +1,8 @@
 #include "foundation/PropertyList.h"
 
+#include "foundation/PlistShape.h"
+#include "foundation/RegularFile.h"
+
 #include <fcntl.h>
 #include <plist/plist.h>
 #include <sys/stat.h>
@@ -8,8 +11,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace klik {
 
@@ -138,7 +139,8 @@ plist_t toNode(const Value& v) {
 
 PlistResult plistFromBytes(const std::string& bytes) {
     if (bytes.empty()) return {std::nullopt, "empty property list"};
-    if (bytes.size() > 0xffffffffu) return {std::nullopt, "property list too large"};
+    if (std::string refused = checkPlistShape(bytes); !refused.empty())
+        return {std::nullopt, refused};
     plist_t root = nullptr;
     const auto len = static_cast<uint32_t>(bytes.size());
     if (plist_is_binary(bytes.data(), len))
@@ -152,12 +154,9 @@ PlistResult plistFromBytes(const std::string& bytes) {
 }
 
 PlistResult plistFromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {std::nullopt, "cannot open " + path + ": " + std::strerror(errno)};
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) return {std::nullopt, "cannot read " + path};
-    auto r = plistFromBytes(ss.str());
+    FileReadResult file = readRegularFile(path, PlistLimits{}.maxBytes);
+    if (!file.ok) return {std::nullopt, file.error};
+    auto r = plistFromBytes(file.bytes);
     if (!r.value) r.error += " (" + path + ")";
     return r;
 }

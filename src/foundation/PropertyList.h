@@ -14,8 +14,11 @@ struct PlistResult {
 };
 
 // Parses XML or binary property-list bytes (the format is detected).
+// Bytes nested or fanned out past PlistLimits, or larger, are refused before
+// libplist sees them (see PlistShape.h).
 PlistResult plistFromBytes(const std::string& bytes);
-// Reads a property-list file; a missing or unreadable file is an error.
+// Reads a property-list file; a missing or unreadable file, or anything but a
+// regular file (a directory, a FIFO), is an error.
 PlistResult plistFromFile(const std::string& path);
 
 // XML rendering. Opaque objects and None values are not property-list
