@@ -18,6 +18,11 @@ void DBusFilingHost::openPreferencesAfterDelay(double) {
     std::fprintf(stderr, "(the kiosk would open its preferences now)\n");
 }
 
+void DBusFilingHost::notifyOperator(const std::string& text) {
+    GLIMRA_Log::err("NOTICE: " + text);
+    std::fprintf(stderr, "NOTICE: %s\n", text.c_str());
+}
+
 bool DBusFilingHost::announce(const std::string& name, const std::string& object,
                               const Dictionary& userInfo) {
     std::string error;

@@ -12,6 +12,7 @@ class DBusFilingHost : public PhotoFilingHost {
     int runFilingAlert(const std::string& message, const std::string& informative,
                        const std::vector<std::string>& buttons) override;
     void openPreferencesAfterDelay(double delaySeconds) override;
+    void notifyOperator(const std::string& text) override;
     bool announce(const std::string& name, const std::string& object,
                   const Dictionary& userInfo) override;
 };

@@ -1,5 +1,9 @@
 #include "photo/ImageFolders.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 
 #include "foundation/FixedPaths.h"
@@ -97,6 +101,38 @@ void initFolderGlobalsAtLaunch(Settings& s) {
     }
 }
 
+namespace {
+
+// The running paths follow a folder found again through its reference, so
+// filing goes to where the folder is now, not to a new tree at the old place.
+void followRepairedPath(const std::string& nameKey, const std::string& path) {
+    const std::string k = lowercased(nameKey);
+    if (k == "mainimagesfolder" && _gMainImagesFolder() != path) {
+        set_gMainImagesFolder(path);
+        GLIMRA_Log::debug("the main images folder is now [" + path + "]");
+    } else if (k == "foruploadfolder" && _gForUploadFolder() != path) {
+        set_gForUploadFolder(path);
+        GLIMRA_Log::debug("the upload folder is now [" + path + "]");
+    }
+}
+
+// A folder the kiosk can file into: a folder, on the volume its reference
+// names, that this process may create files in. `why` says what is wrong.
+bool isUsableFolder(const std::string& path, const std::optional<Data>& alias, std::string& why) {
+    if (!isDirectory(path)) {
+        why = "not a folder";
+        return false;
+    }
+    if (alias && !MyAliasKit::isOnRecordedMount(*alias, path, &why)) return false;
+    if (::access(path.c_str(), W_OK | X_OK) != 0) {
+        why = std::string("cannot be written: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool validateFolderPrefWithParam(const Dictionary& p, Settings& s) {
     GLIMRA_Log::debug("Inside validateFolderPrefWithParam withParameter = " +
                       Value(p).description());
@@ -105,20 +141,27 @@ bool validateFolderPrefWithParam(const Dictionary& p, Settings& s) {
     const std::string validKey = findString(p, "prefFolderNameIsValidKey").value_or("");
     auto path = s.stringForKey(nameKey);
     if (!path || path->empty()) return false;
-    if (isDirectory(*path)) {
+    auto alias = s.dataForKey(aliasKey);
+    std::string why;
+    if (isUsableFolder(*path, alias, why)) {
         s.setBool(validKey, true);
         return true;
     }
-    auto alias = s.dataForKey(aliasKey);
+    GLIMRA_Log::debug("folder [" + *path + "] of " + nameKey + ": " + why);
     std::string resolved;
     std::optional<Data> fresh;
-    if (!alias || !MyAliasKit::resolveAliasFromData(*alias, resolved, &fresh)) {
+    if (!alias || !MyAliasKit::resolveAliasFromData(*alias, resolved, &fresh) ||
+        !isUsableFolder(resolved, fresh ? fresh : alias, why)) {
+        if (alias && !resolved.empty())
+            GLIMRA_Log::debug("folder [" + resolved + "] found again for " + nameKey + ": " + why);
         s.setBool(validKey, false);
         return false;
     }
     s.setBool(validKey, true);
     s.setString(nameKey, resolved);
     if (fresh) s.setObject(aliasKey, Value(std::move(*fresh)));
+    GLIMRA_Log::debug("folder of " + nameKey + " found again at [" + resolved + "]");
+    followRepairedPath(nameKey, resolved);
     return true;
 }
 

@@ -101,7 +101,34 @@ bool KioskPhotoPipeline::postProcessNewPhoto() {
         std::lock_guard lock(mutex_);
         last_ = r;
     }
-    return r.tagged;
+    if (r.keptInMemory) scheduleScratchRetry();
+    return r.filed;
+}
+
+void KioskPhotoPipeline::scheduleScratchRetry() {
+    loop_.performOnMain(
+        [this, weak = std::weak_ptr<bool>(alive_)] {
+            if (weak.expired() || retryScheduled_) return;
+            retryScheduled_ = true;
+            loop_.performAfterDelay(kScratchRetrySeconds, [this, weak] {
+                if (weak.expired()) return;
+                retryScheduled_ = false;
+                if (filer_.writeWaitingPhotos() > 0) scheduleScratchRetry();
+            });
+        },
+        false);
+}
+
+void KioskPhotoPipeline::notifyOperator(const std::string& text) {
+    loop_.performOnMain(
+        [this, text, weak = std::weak_ptr<bool>(alive_)] {
+            if (weak.expired()) return;
+            ui_.showFloatingPanel(text, 1.0);
+            loop_.performAfterDelay(kOperatorNoticeSeconds, [this, weak] {
+                if (!weak.expired()) ui_.fadeOutFloatingPanel(kPrintAlertFadeSeconds);
+            });
+        },
+        false);
 }
 
 void KioskPhotoPipeline::printCurrentPictureWithPrompt() {
@@ -148,8 +175,12 @@ bool KioskPhotoPipeline::announce(const std::string& name, const std::string& ob
     return ok;
 }
 
-bool KioskPhotoPipeline::validateAllFolders() { return klik::validateAllFolders(settings_); }
+bool KioskPhotoPipeline::validateAllFolders() {
+    return klik::validateAllFolders(settings_);
+}
 
-void KioskPhotoPipeline::initFolderGlobalsAtLaunch() { klik::initFolderGlobalsAtLaunch(settings_); }
+void KioskPhotoPipeline::initFolderGlobalsAtLaunch() {
+    klik::initFolderGlobalsAtLaunch(settings_);
+}
 
 }  // namespace klik

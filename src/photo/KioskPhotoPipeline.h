@@ -34,12 +34,18 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
 
     // The long side a photo keeps at least when decoded for the screen.
     static constexpr int kDisplayMinLongSide = 1440;
+    // How long an operator notice stays on the floating panel.
+    static constexpr double kOperatorNoticeSeconds = 8;
+    // How often photos waiting in memory (scratch folder full) are retried.
+    static constexpr double kScratchRetrySeconds = 30;
 
     // PhotoPipelinePort. `session` is called on the main thread.
     void setImageDict(Dictionary d) override;
     Dictionary imageDict() const override;
     std::optional<DisplayPhoto> decodeForDisplay(const Data& photo, const std::string& name,
                                                  std::string* error) override;
+    // True only when the photo was filed into today's folder; false when it
+    // stayed in the scratch folder, waits in memory or was kept untagged.
     bool postProcessNewPhoto() override;
     void printCurrentPictureWithPrompt() override;
     bool validateAllFolders() override;
@@ -49,6 +55,8 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     int runFilingAlert(const std::string& message, const std::string& informative,
                        const std::vector<std::string>& buttons) override;
     void openPreferencesAfterDelay(double delaySeconds) override;
+    // On the floating panel, faded out after kOperatorNoticeSeconds.
+    void notifyOperator(const std::string& text) override;
     bool announce(const std::string& name, const std::string& object,
                   const Dictionary& userInfo) override;
 
@@ -64,6 +72,10 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     PrintFlow* printFlow() { return print_.get(); }
 
   private:
+    // Retries the photos waiting in memory on the main loop until all are
+    // written. Any thread.
+    void scheduleScratchRetry();
+
     KioskUi& ui_;
     RunLoop& loop_;
     SessionSource session_;
@@ -74,6 +86,9 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     FilingResult last_;
     std::unique_ptr<PrintFlow> print_;
     Settings& settings_;
+    bool retryScheduled_ = false;  // main thread
+    // Expires with the pipeline, so a retry timer never reaches a dead one.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace klik

@@ -149,11 +149,28 @@ std::int64_t num(const Dictionary& d, const char* k) {
     return v ? v->integerValue() : -1;
 }
 
+// Whether `path` is on a mount of the record's source (and type).
+bool onRecordedMount(const Dictionary& r, const std::string& path, std::string* why) {
+    const std::string source = str(r, "mountSource");
+    if (source.empty()) return true;
+    const std::string real = realPath(path);
+    const auto mounts = MyAliasKit::currentMounts();
+    const MountEntry* m = real.empty() ? nullptr : mountFor(mounts, real);
+    if (m && m->source == source && m->fsType == str(r, "fsType")) return true;
+    if (why)
+        *why = "the volume " + source + " (" + str(r, "fsType") + ") of " + path +
+               " is not mounted there" +
+               (m ? "; " + (m->mountPoint) + " holds " + m->source + " (" + m->fsType + ")"
+                  : std::string());
+    return false;
+}
+
 bool resolveOnce(const Dictionary& r, std::string& out) {
     const std::string path = str(r, "path");
     const std::int64_t dev = num(r, "device"), ino = num(r, "inode");
     std::int64_t d2 = 0, i2 = 0;
-    if (isDirectory(path) && inodeOf(path, d2, i2) && (i2 == ino || d2 != dev)) {
+    if (isDirectory(path) && inodeOf(path, d2, i2) && (i2 == ino || d2 != dev) &&
+        onRecordedMount(r, path, nullptr)) {
         // The same folder, or a folder at the same place on another volume
         // (a remount gives new numbers): the path is good.
         out = path;
@@ -262,6 +279,12 @@ bool MyAliasKit::resolveAliasFromData(const Data& alias, std::string& resolvedPa
     resolvedPath = out;
     if (changedData && out != str(r, "path")) *changedData = aliasDataForPath(out);
     return true;
+}
+
+bool MyAliasKit::isOnRecordedMount(const Data& alias, const std::string& path, std::string* why) {
+    PlistResult p = plistFromBytes(std::string(alias.begin(), alias.end()));
+    if (!p.value || !p.value->dictionary()) return true;  // nothing recorded to hold it to
+    return onRecordedMount(*p.value->dictionary(), path, why);
 }
 
 bool MyAliasKit::savePath(const std::string& path, const std::string& key, Settings& settings) {

@@ -34,6 +34,12 @@ class MyAliasKit {
     // (when given) if the folder is now elsewhere.
     static bool resolveAliasFromData(const Data& alias, std::string& resolvedPath,
                                      std::optional<Data>* changedData = nullptr);
+    // Whether `path` lies on the volume the record was made on. A mount
+    // point stays a folder after its share is unmounted; a record that names
+    // a mount source holds only while that source is mounted there. True
+    // for a record without a source. `why` gets the reason when false.
+    static bool isOnRecordedMount(const Data& alias, const std::string& path,
+                                  std::string* why = nullptr);
     // Stores aliasDataForPath(path) under `key`.
     static bool savePath(const std::string& path, const std::string& key, Settings& settings);
 

@@ -96,6 +96,7 @@ bool PhotoFiler::doSendDummyKlikDistributedNotification(const Dictionary& entrie
 
 FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::string& cameraFileName,
                                              const PhotoSession& s) {
+    fileWaitingPhotos();
     FilingResult result;
     const Data square = squareImageData(photo);
     std::string camBase, camExt;
@@ -107,23 +108,109 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
         GLIMRA_Log::debug(stringWithFormat(
             "Single Monitor Mode:  %s => we appear to have timed out (screen number = %d)",
             "postProcessNewPhoto:", s.screenNumber));
-    const std::string scratch = joinPath(_gScratchFolder(), base + ".jpg");
-    result.scratchPath = scratch;
-    GLIMRA_Log::debug("writing file to " + scratch);
-    if (!embedEmailsInJPEGData(square, scratch, s)) {
-        GLIMRA_Log::debug("COULD NOT File at path: [" + scratch + "] due to \"\"");
+    const std::string scratchFolder = _gScratchFolder();
+    result.scratchPath = joinPath(scratchFolder, base + ".jpg");
+    GLIMRA_Log::debug("writing file to " + result.scratchPath);
+
+    Array mails;
+    for (const auto& e : s.emails) mails.emplace_back(e);
+    GLIMRA_Log::debug("2014-11-13orlo [self emails] = " + Value(mails).description());
+    const Dictionary dict = sessionDictionary(s);
+    writePlistAtomically(Value(dict), fixedPath("/sittingInfoFromCamera.txt"));
+    auto tagged = GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value(dict), square);
+    if (!tagged) {
+        GLIMRA_Log::debug("COULD NOT File at path: [" + result.scratchPath +
+                          "] due to \"the payload could not be embedded\"");
         // The guest's photo must not vanish with the memory it came in.
         result.untaggedPath =
             keepUntagged(photo, base, camExt.empty() ? "jpg" : lowercased(camExt));
         return result;
     }
+    std::string error;
+    const std::string bytes(tagged->begin(), tagged->end());
+    const std::string written = writeScratchFile(bytes, base, &error);
+    if (written.empty()) {
+        GLIMRA_Log::debug("COULD NOT File at path: [" + result.scratchPath + "] due to \"" + error +
+                          "\"");
+        {
+            std::lock_guard lock(waitingMutex_);
+            waiting_.push_back(WaitingPhoto{bytes, base, ""});
+            GLIMRA_Log::err(stringWithFormat(
+                "the photo could not be written to the scratch folder; %zu photo(s) now wait in "
+                "memory",
+                waiting_.size()));
+        }
+        result.keptInMemory = true;
+        result.scratchError = error;
+        host_.notifyOperator("The photo could not be written to the scratch folder " +
+                             scratchFolder + ":\n" + error +
+                             "\nIt is kept in memory and filed as soon as there is room.");
+        return result;
+    }
+    result.scratchPath = written;
     result.tagged = true;
-    GLIMRA_Log::debug("Wrote File at path: [" + scratch + "]");
-    auto back = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(scratch);
+    GLIMRA_Log::debug("Wrote File at path: [" + written + "]");
+    auto back = GLIMRA_XMLinEXIF::propertyListObjectForJpegData(*tagged);
     GLIMRA_Log::debug("property list from new image:\n" +
                       (back ? back->description() : std::string("(null)")));
-    doPostProcessImageForPath(scratch, &result);
+    fileFromScratch(written, base, result);
     return result;
+}
+
+std::string PhotoFiler::writeScratchFile(const std::string& bytes, const std::string& base,
+                                         std::string* error) {
+    const std::string folder = _gScratchFolder();
+    for (unsigned n = 1; n < 10000; ++n) {
+        const std::string name = n == 1 ? base + ".jpg" : base + "-" + std::to_string(n) + ".jpg";
+        const std::string path = joinPath(folder, name);
+        bool exists = false;
+        if (writeFileNoReplace(bytes, path, error, &exists)) return path;
+        if (!exists) return "";
+    }
+    if (error) *error = "no free name for " + base + " in " + folder;
+    return "";
+}
+
+size_t PhotoFiler::waitingPhotoCount() const {
+    std::lock_guard lock(waitingMutex_);
+    return waiting_.size();
+}
+
+size_t PhotoFiler::writeWaitingPhotos() {
+    std::lock_guard lock(waitingMutex_);
+    size_t unwritten = 0;
+    for (auto& w : waiting_) {
+        if (!w.scratchPath.empty()) continue;
+        std::string error;
+        w.scratchPath = writeScratchFile(w.tagged, w.base, &error);
+        if (w.scratchPath.empty()) {
+            ++unwritten;
+            continue;
+        }
+        GLIMRA_Log::err("a photo waiting in memory is now written to " + w.scratchPath);
+        std::string().swap(w.tagged);
+    }
+    return unwritten;
+}
+
+void PhotoFiler::fileWaitingPhotos() {
+    writeWaitingPhotos();
+    std::deque<WaitingPhoto> ready;
+    {
+        std::lock_guard lock(waitingMutex_);
+        for (auto it = waiting_.begin(); it != waiting_.end();) {
+            if (it->scratchPath.empty()) {
+                ++it;
+                continue;
+            }
+            ready.push_back(std::move(*it));
+            it = waiting_.erase(it);
+        }
+    }
+    for (const auto& w : ready) {
+        FilingResult r;
+        fileFromScratch(w.scratchPath, w.base, r);
+    }
 }
 
 std::string PhotoFiler::keepUntagged(const Data& photo, const std::string& base,
@@ -149,7 +236,13 @@ std::string PhotoFiler::keepUntagged(const Data& photo, const std::string& base,
 
 bool PhotoFiler::doPostProcessImageForPath(const std::string& scratchPath, FilingResult* out) {
     FilingResult local;
-    FilingResult& r = out ? *out : local;
+    std::string base, ext;
+    splitExtension(lastPathComponent(scratchPath), base, ext);
+    return fileFromScratch(scratchPath, base, out ? *out : local);
+}
+
+bool PhotoFiler::fileFromScratch(const std::string& scratchPath, const std::string& base,
+                                 FilingResult& r) {
     if (!validateAllFolders(settings_)) {
         GLIMRA_Log::debug("2011-02-09orlo startup found INVALID folders....");
         host_.runFilingAlert("WARNING! - UNABLE To FIND/Mount all the Needed Folders!!!!",
@@ -174,8 +267,8 @@ bool PhotoFiler::doPostProcessImageForPath(const std::string& scratchPath, Filin
         return false;
     }
 
-    std::string base, ext;
-    splitExtension(lastPathComponent(scratchPath), base, ext);
+    std::string scratchBase, ext;
+    splitExtension(lastPathComponent(scratchPath), scratchBase, ext);
     std::string mark = hardwareAddress_().value_or("");
     mark.erase(std::remove(mark.begin(), mark.end(), ':'), mark.end());
     if (mark.empty()) {
@@ -189,11 +282,12 @@ bool PhotoFiler::doPostProcessImageForPath(const std::string& scratchPath, Filin
     for (int tries = 0; tries < 1000; ++tries) {
         GLIMRA_Log::debug("The NEW Destination Path is: [" + names.storedPath + "]");
         error.clear();
-        if (moveItemNoReplace(scratchPath, names.storedPath, &error)) {
+        bool taken = false;
+        if (moveItemNoReplace(scratchPath, names.storedPath, &error, &taken)) {
             moved = true;
             break;
         }
-        if (!isReadableFile(names.storedPath)) break;
+        if (!taken) break;
         names = uniqueStillNames(folder, base, mark, ext, names.n + 1);
     }
     if (moved) {
@@ -231,9 +325,8 @@ bool PhotoFiler::doPostProcessImageForPath(const std::string& scratchPath, Filin
     auto plist2 = GLIMRA_XMLinEXIF::propertyListObjectForJpegData(*filedBytes);
     GLIMRA_Log::debug("plist2 is [" + (plist2 ? plist2->description() : std::string("(null)")) +
                       "]");
-    const std::string why =
-        writeFileAtomically(std::string(filedBytes->begin(), filedBytes->end()), uploadItem);
-    if (why.empty()) {
+    std::string why;
+    if (copyFileNoReplace(names.storedPath, uploadItem, &why)) {
         r.uploadWritten = true;
         GLIMRA_Log::debug("Success in writing to resized file1... to path [" + uploadItem + "]");
     } else {

@@ -7,7 +7,9 @@
 // Runs on the calling thread (the camera's event thread or the main
 // thread); blocks on files and on the host's alerts. One photo at a time.
 
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +35,10 @@ struct FilingResult {
     // A photo that could not be tagged: the camera's bytes as they came,
     // kept in the scratch folder for the operator ("" when none).
     std::string untaggedPath;
+    // The scratch folder refused the tagged photo (full, gone, read-only):
+    // it waits in memory and is written and filed as soon as it can be.
+    bool keptInMemory = false;
+    std::string scratchError;
 };
 
 class PhotoFiler {
@@ -46,7 +52,8 @@ class PhotoFiler {
     PhotoFiler(Settings& settings, PhotoFilingHost& host, AddressSource hardwareAddress = {},
                Clock now = {});
 
-    // The whole chain for one photo.
+    // The whole chain for one photo. Photos still waiting in memory from an
+    // earlier failed scratch write are written and filed first.
     FilingResult postProcessNewPhoto(const Data& photo, const std::string& cameraFileName,
                                      const PhotoSession& session);
 
@@ -67,6 +74,20 @@ class PhotoFiler {
     // copy was written. `result` (optional) receives the paths.
     bool doPostProcessImageForPath(const std::string& scratchPath, FilingResult* result = nullptr);
 
+    // Photos held in memory because the scratch folder refused them.
+    size_t waitingPhotoCount() const;
+    // Writes the photos waiting in memory to the scratch folder (they are
+    // filed with the next photo). Returns how many still wait unwritten.
+    // Any thread.
+    size_t writeWaitingPhotos();
+
+    // Writes `bytes` to the scratch folder as `base`.jpg, or `base`-N.jpg
+    // when that name is taken (an earlier photo of the same guest still
+    // waiting there is never replaced). The path written, or "" with the
+    // reason in `error`.
+    std::string writeScratchFile(const std::string& bytes, const std::string& base,
+                                 std::string* error);
+
     bool doSendDummyKlikDistributedNotification(const Dictionary& entries);
 
     // The scratch file's base name: the barcode made safe for a file name,
@@ -74,6 +95,17 @@ class PhotoFiler {
     std::string scratchBaseName(const std::string& barcode) const;
 
   private:
+    struct WaitingPhoto {
+        std::string tagged;       // the tagged square, ready for scratch
+        std::string base;         // the name the filed photo is built from
+        std::string scratchPath;  // set once written
+    };
+    // Moves the tagged photo at `scratchPath` into today's folder with
+    // names built from `base`.
+    bool fileFromScratch(const std::string& scratchPath, const std::string& base,
+                         FilingResult& result);
+    void fileWaitingPhotos();
+
     // Writes `photo` unchanged to the first free
     // scratch/<base>_untagged_NNN.<ext>; "" when that fails too (logged).
     std::string keepUntagged(const Data& photo, const std::string& base, const std::string& ext);
@@ -82,6 +114,8 @@ class PhotoFiler {
     PhotoFilingHost& host_;
     AddressSource hardwareAddress_;
     Clock now_;
+    mutable std::mutex waitingMutex_;
+    std::deque<WaitingPhoto> waiting_;
 };
 
 }  // namespace klik

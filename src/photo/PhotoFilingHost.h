@@ -21,6 +21,10 @@ class PhotoFilingHost {
                                const std::vector<std::string>& buttons) = 0;
     // Opens the preferences `delaySeconds` from now. Does not block.
     virtual void openPreferencesAfterDelay(double delaySeconds) = 0;
+    // A notice the operator must see without it stopping the guest (the
+    // floating panel on the kiosk, standard error in the tool). Does not
+    // block. Called on the filing thread.
+    virtual void notifyOperator(const std::string& text) = 0;
     // Sends the announcement; blocks until it is handed on.
     virtual bool announce(const std::string& name, const std::string& object,
                           const Dictionary& userInfo) = 0;

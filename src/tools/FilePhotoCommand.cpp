@@ -59,8 +59,12 @@ int run(const Args& a) {
     PhotoFiler filer(s, host);
     const FilingResult r = filer.postProcessNewPhoto(*data, lastPathComponent(file), session);
     if (!r.tagged) {
-        std::cerr << "klikctl file-photo: could not write the tagged photo to " << r.scratchPath
-                  << "\n";
+        if (!r.untaggedPath.empty())
+            std::cerr << "klikctl file-photo: could not tag the photo; kept as it came at "
+                      << r.untaggedPath << "\n";
+        else
+            std::cerr << "klikctl file-photo: could not write the tagged photo to " << r.scratchPath
+                      << (r.scratchError.empty() ? "" : ": " + r.scratchError) << "\n";
         return 1;
     }
     if (!r.filed) {

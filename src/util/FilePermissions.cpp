@@ -38,4 +38,17 @@ bool setPermissionInC(const char* path, unsigned mode) {
     return true;
 }
 
+int trySetPermission(const std::string& path, unsigned mode) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno;
+    const mode_t newMode = (st.st_mode & 07000) | (static_cast<mode_t>(mode) & 0777);
+    if ((st.st_mode & 07777) == newMode) return 0;
+    return ::chmod(path.c_str(), newMode) == 0 ? 0 : errno;
+}
+
+bool isPermissionChangeUnsupported(int errorCode) {
+    return errorCode == ENOSYS || errorCode == EPERM || errorCode == ENOTSUP ||
+           errorCode == EOPNOTSUPP;
+}
+
 }  // namespace klik

@@ -15,4 +15,13 @@ bool setPermission(const std::string& path, unsigned mode);
 // The same for a C string; a null path is refused.
 bool setPermissionInC(const char* path, unsigned mode);
 
+// The same change without any output: 0 on success, else the errno of the
+// failing call. Lets a caller tell a file system that keeps no Unix
+// permissions (FAT, exFAT, many network shares answer ENOSYS, EPERM or
+// ENOTSUP) from a real failure.
+int trySetPermission(const std::string& path, unsigned mode);
+// True for the errno values with which a file system refuses permission
+// changes it cannot store; an item there is usable all the same.
+bool isPermissionChangeUnsupported(int errorCode);
+
 }  // namespace klik

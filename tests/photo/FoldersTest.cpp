@@ -127,13 +127,13 @@ TEST(ImageFolders, ValidationLaunchAndRenamedFolder) {
     s.setBool("prefDoSaveToSlideShowFolder", false);
     EXPECT_TRUE(validateAllFolders(s));
 
-    // Renamed on the same file system: the reference finds it and the
-    // stored path is rewritten; the global keeps its launch value.
+    // Renamed on the same file system: the reference finds it, the stored
+    // path is rewritten and filing follows it at once.
     ASSERT_EQ(::rename(dir.file("Main").c_str(), dir.file("Main renamed").c_str()), 0);
     EXPECT_TRUE(validateAllFolders(s));
     EXPECT_EQ(s.stringForKey("mainImagesFolder"), dir.file("Main renamed"));
     EXPECT_TRUE(s.boolForKey("prefMainImagesFolderIsValid"));
-    EXPECT_EQ(_gMainImagesFolder(), dir.file("Main"));
+    EXPECT_EQ(_gMainImagesFolder(), dir.file("Main renamed"));
 
     // Gone for good.
     ASSERT_EQ(::rmdir(dir.file("Up").c_str()), 0);

@@ -54,7 +54,9 @@ TEST_F(KioskPipelineTest, NoPhotoIsNotKept) {
 TEST_F(KioskPipelineTest, InvalidFoldersAlertOnTheUiAndOpenPrefsHalfASecondLater) {
     pipeline.setImageDict({{"GLIMRA_CameraPhotoData", Value(test::makeBarJpeg(640, 480, {}))},
                            {"GLIMRA_CameraPhotoFilename", Value("IMG_1.JPG")}});
-    EXPECT_TRUE(pipeline.postProcessNewPhoto());  // tagged, left in scratch
+    // Left in scratch: not kept as far as the guest is concerned.
+    EXPECT_FALSE(pipeline.postProcessNewPhoto());
+    EXPECT_TRUE(pipeline.lastResult().tagged);
     EXPECT_FALSE(pipeline.lastResult().filed);
     EXPECT_NE(std::find(ui.calls.begin(), ui.calls.end(),
                         "alert WARNING! - UNABLE To FIND/Mount all the Needed Folders!!!!"),
@@ -75,6 +77,35 @@ TEST_F(KioskPipelineTest, ValidFoldersFileThePhoto) {
     const FilingResult r = pipeline.lastResult();
     EXPECT_EQ(r.filedPath, dir.file("Images/2011-03-05/guest_001122334455_001.jpg"));
     EXPECT_TRUE(r.uploadWritten);
+}
+
+TEST_F(KioskPipelineTest, ScratchWriteFailureTellsTheOperatorAndRetriesFromMemory) {
+    ::mkdir(dir.file("Images").c_str(), 0755);
+    ::mkdir(dir.file("Up").c_str(), 0755);
+    ASSERT_EQ(::rmdir(dir.file("Scratch").c_str()), 0);  // the scratch disk went away
+    pipeline.setImageDict({{"GLIMRA_CameraPhotoData", Value(test::makeBarJpeg(640, 480, {}))},
+                           {"GLIMRA_CameraPhotoFilename", Value("IMG_1.JPG")}});
+    EXPECT_FALSE(pipeline.postProcessNewPhoto());
+    EXPECT_TRUE(pipeline.lastResult().keptInMemory);
+    loop.runPending();
+    auto panel = std::find_if(ui.calls.begin(), ui.calls.end(), [](const std::string& c) {
+        return c.rfind("panel The photo could not be written to the scratch folder", 0) == 0;
+    });
+    ASSERT_NE(panel, ui.calls.end());
+    EXPECT_NE(panel->find("No such file or directory"), std::string::npos) << *panel;
+
+    // Still gone at the first retry; back for the second, which writes it.
+    loop.advance(KioskPhotoPipeline::kScratchRetrySeconds + 1);
+    EXPECT_FALSE(test::readFile(dir.file("Scratch/guest.jpg")).size());
+    ASSERT_EQ(::mkdir(dir.file("Scratch").c_str(), 0755), 0);
+    loop.advance(KioskPhotoPipeline::kScratchRetrySeconds + 1);
+    EXPECT_GT(test::readFile(dir.file("Scratch/guest.jpg")).size(), 0u);
+
+    // The next photo files the waiting one first, then itself.
+    EXPECT_TRUE(pipeline.postProcessNewPhoto());
+    struct stat st {};
+    EXPECT_EQ(::stat(dir.file("Images/2011-03-05/guest_001122334455_001.jpg").c_str(), &st), 0);
+    EXPECT_EQ(::stat(dir.file("Images/2011-03-05/guest_001122334455_002.jpg").c_str(), &st), 0);
 }
 
 }  // namespace

@@ -25,6 +25,8 @@ struct RecordingHost : PhotoFilingHost {
         alerts.push_back(m);
         return 0;
     }
+    std::vector<std::string> notices;
+    void notifyOperator(const std::string& text) override { notices.push_back(text); }
     void openPreferencesAfterDelay(double d) override {
         EXPECT_DOUBLE_EQ(d, 0.5);
         ++prefsOpened;
@@ -128,6 +130,29 @@ TEST_F(PhotoFilerTest, InvalidFoldersLeaveThePhotoInScratch) {
     EXPECT_EQ(host.alerts[0], "WARNING! - UNABLE To FIND/Mount all the Needed Folders!!!!");
     EXPECT_EQ(host.prefsOpened, 1);
     EXPECT_TRUE(host.announced.empty());
+}
+
+TEST_F(PhotoFilerTest, RetakesWithTheSameBarcodeNeverReplaceAPhotoWaitingInScratch) {
+    ASSERT_EQ(::rmdir(dir.file("Up").c_str()), 0);
+    PhotoSession s;
+    s.barcodeValue = "kept";
+    auto first = filer().postProcessNewPhoto(test::makeBarJpeg(640, 480, {200}), "a.jpg", s);
+    auto second = filer().postProcessNewPhoto(test::makeBarJpeg(800, 480, {300}), "b.jpg", s);
+    auto third = filer().postProcessNewPhoto(test::makeBarJpeg(900, 480, {400}), "c.jpg", s);
+    EXPECT_EQ(first.scratchPath, dir.file("Scratch/kept.jpg"));
+    EXPECT_EQ(second.scratchPath, dir.file("Scratch/kept-2.jpg"));
+    EXPECT_EQ(third.scratchPath, dir.file("Scratch/kept-3.jpg"));
+    // Each file still holds its own photo (a bar at its own place).
+    const std::string a = test::readFile(first.scratchPath), b = test::readFile(second.scratchPath),
+                      c = test::readFile(third.scratchPath);
+    EXPECT_TRUE(!a.empty() && a != b && b != c && a != c);
+
+    // Folders back: a retake files under the barcode's own name, not "kept-4".
+    ASSERT_EQ(::mkdir(dir.file("Up").c_str(), 0755), 0);
+    auto fourth = filer().postProcessNewPhoto(test::makeBarJpeg(640, 480, {}), "d.jpg", s);
+    ASSERT_TRUE(fourth.filed);
+    EXPECT_EQ(fourth.scratchPath, dir.file("Scratch/kept-4.jpg"));
+    EXPECT_EQ(fourth.filedPath, dir.file("Images/2011-03-05/kept_001122334455_001.jpg"));
 }
 
 TEST_F(PhotoFilerTest, HostileBarcodeStaysInsideScratch) {
