@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps configure build demo test test-core test-asan bench format clean
+.PHONY: deps configure build demo test test-core test-asan bench format clean ptpip-camera
 
 deps:
 	bash scripts/install-deps.sh
@@ -32,6 +32,13 @@ test-asan: deps
 	      -DKLIK_BUILD_UI=OFF -DKLIK_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	bash scripts/run-tests.sh $(ASAN_BUILD) -L core
+
+# A camera on the network (PTP/IP) for libgphoto2 clients: `make ptpip-camera`
+# then e.g. `gphoto2 --camera "PTP/IP Camera" --port ptpip:127.0.0.1 --summary`.
+PTPIP_LISTEN ?= 127.0.0.1:15740
+ptpip-camera: configure
+	cmake --build $(BUILD) -j $(JOBS) --target klik-ptpip-camera
+	$(BUILD)/src/tools/ptpip/klik-ptpip-camera --listen $(PTPIP_LISTEN) $(if $(FAULTS),--faults $(FAULTS)) $(PTPIP_ARGS)
 
 bench: build
 	$(BUILD)/bench/klik_bench

@@ -68,9 +68,9 @@ bool readFaultsFile(const std::string& path, CameraConfig& config, std::string& 
         return false;
     }
     static const std::set<std::string> known = {
-        "BusyCount",         "BusyOperations",         "DropDownloadAtPercent",
-        "DropDownloadCount", "ResponseDelay",          "DownloadBytesPerSecond",
-        "CaptureDelay",      "VanishAfterCaptures",    "VanishAfterSeconds",
+        "BusyCount",         "BusyOperations",      "DropDownloadAtPercent",
+        "DropDownloadCount", "ResponseDelay",       "DownloadBytesPerSecond",
+        "CaptureDelay",      "VanishAfterCaptures", "VanishAfterSeconds",
         "VanishForSeconds"};
     CameraConfig c = config;
     CameraFaults& f = c.faults;

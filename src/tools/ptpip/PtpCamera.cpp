@@ -388,8 +388,8 @@ std::vector<CameraEvent> PtpCamera::completeCapture(std::uint32_t transactionID)
             s.exposureDenominator = 1;
         } else {
             s.exposureNumerator = 1;
-            s.exposureDenominator =
-                static_cast<std::uint32_t>(std::lround(10000.0 / std::max<std::uint32_t>(1, exposure)));
+            s.exposureDenominator = static_cast<std::uint32_t>(
+                std::lround(10000.0 / std::max<std::uint32_t>(1, exposure)));
         }
         s.fNumberTenths = properties_[kFNumber].current / 10;
         s.iso = static_cast<std::uint16_t>(properties_[kExposureIndex].current);
@@ -534,7 +534,8 @@ OperationResult PtpCamera::setDevicePropValue(const Operation& op) {
         if (p.form == kFormEnumeration &&
             std::find(p.values.begin(), p.values.end(), v) == p.values.end())
             return answer(kInvalidDevicePropValue);
-        if (p.form == kFormRange && (v < p.min || v > p.max)) return answer(kInvalidDevicePropValue);
+        if (p.form == kFormRange && (v < p.min || v > p.max))
+            return answer(kInvalidDevicePropValue);
         if (p.code == kEnabledStreams) {
             if (v & ~properties_[kSupportedStreams].current) return answer(kInvalidDevicePropValue);
         }
@@ -548,8 +549,8 @@ OperationResult PtpCamera::setDevicePropValue(const Operation& op) {
 OperationResult PtpCamera::getStreamInfo(const Operation& op) {
     // Stream 1 is the video stream; some hosts number it by its bit (0).
     if (param(op, 0) > 1) return answer(kInvalidParameter);
-    const std::uint32_t frameMax =
-        static_cast<std::uint32_t>(config_.liveWidth) * static_cast<std::uint32_t>(config_.liveHeight) * 3;
+    const std::uint32_t frameMax = static_cast<std::uint32_t>(config_.liveWidth) *
+                                   static_cast<std::uint32_t>(config_.liveHeight) * 3;
     ByteWriter w;
     w.u64(36);       // dataset size
     w.u64(1000000);  // time resolution: microseconds

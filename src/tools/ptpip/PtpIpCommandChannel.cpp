@@ -139,8 +139,8 @@ ChannelOutput PtpIpCommandChannel::perform(const CommandRequest& req, const Byte
         if (auto cut = camera_.takeDropPoint(r)) {
             sendable = *cut - r.offset;
             out.close = true;
-            out.log = "download of " + std::to_string(r.data->size()) +
-                      " bytes cut after byte " + std::to_string(*cut) + " (fault)";
+            out.log = "download of " + std::to_string(r.data->size()) + " bytes cut after byte " +
+                      std::to_string(*cut) + " (fault)";
         }
         std::size_t done = 0;
         do {

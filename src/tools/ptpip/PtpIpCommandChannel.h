@@ -28,10 +28,10 @@ struct Segment {
 
 struct ChannelOutput {
     std::vector<Segment> segments;
-    std::vector<CameraEvent> events;  // for the event channel, after the segments
+    std::vector<CameraEvent> events;                  // for the event channel, after the segments
     std::optional<std::uint32_t> captureTransaction;  // a capture to complete
-    bool close = false;  // close the connection after the segments
-    std::string log;     // a line for the log, if something is worth saying
+    bool close = false;                               // close the connection after the segments
+    std::string log;  // a line for the log, if something is worth saying
 };
 
 class PtpIpCommandChannel {

@@ -90,7 +90,8 @@ PtpIpServer::~PtpIpServer() {
 
 void PtpIpServer::wake() {
     const char c = 1;
-    if (wakePipe_[1] >= 0) [[maybe_unused]] ssize_t n = ::write(wakePipe_[1], &c, 1);
+    if (wakePipe_[1] >= 0) [[maybe_unused]]
+        ssize_t n = ::write(wakePipe_[1], &c, 1);
 }
 
 bool PtpIpServer::listen(const std::string& address, std::string& error) {
@@ -190,8 +191,8 @@ void PtpIpServer::run() {
             }
             comeBackAt = forSeconds > 0 ? now + forSeconds : -1;
         }
-        if (vanished_ && (comeBackRequested_.exchange(false) ||
-                          (comeBackAt > 0 && now >= comeBackAt))) {
+        if (vanished_ &&
+            (comeBackRequested_.exchange(false) || (comeBackAt > 0 && now >= comeBackAt))) {
             std::string error;
             if (openListener(error)) {
                 std::lock_guard lock(mutex_);
@@ -209,8 +210,8 @@ void PtpIpServer::run() {
         if (!timedVanishDone) wait = std::min(wait, started + faults.vanishAfterSeconds - now);
         if (comeBackAt > 0) wait = std::min(wait, comeBackAt - now);
         pollfd fds[2] = {{wakePipe_[0], POLLIN, 0}, {listenFd_, POLLIN, 0}};
-        const int n = ::poll(fds, listenFd_ >= 0 ? 2 : 1,
-                             static_cast<int>(std::max(0.0, wait) * 1000) + 1);
+        const int n =
+            ::poll(fds, listenFd_ >= 0 ? 2 : 1, static_cast<int>(std::max(0.0, wait) * 1000) + 1);
         if (n > 0 && (fds[0].revents & POLLIN)) {
             char buf[64];
             while (::read(wakePipe_[0], buf, sizeof buf) > 0) {
@@ -390,9 +391,8 @@ void PtpIpServer::serveEvent(Connection* c, const Packet& first) {
 bool PtpIpServer::sleepUnlessStopped(double seconds, const Session* s) {
     if (seconds <= 0) return true;
     std::unique_lock lock(mutex_);
-    return !stopCv_.wait_for(lock, std::chrono::duration<double>(seconds), [&] {
-        return stopping_ || vanished_ || (s && s->closed);
-    });
+    return !stopCv_.wait_for(lock, std::chrono::duration<double>(seconds),
+                             [&] { return stopping_ || vanished_ || (s && s->closed); });
 }
 
 bool PtpIpServer::sendSegments(Session& s, int fd, const std::vector<Segment>& segments) {

@@ -142,7 +142,8 @@ int main(int argc, char** argv) {
             int& w = a == "--photo" ? config.photoWidth : config.liveWidth;
             int& h = a == "--photo" ? config.photoHeight : config.liveHeight;
             if (!parseSize(v, w, h)) {
-                std::fprintf(stderr, "klik-ptpip-camera: %s wants WIDTHxHEIGHT (16-20000), not %s\n",
+                std::fprintf(stderr,
+                             "klik-ptpip-camera: %s wants WIDTHxHEIGHT (16-20000), not %s\n",
                              a.c_str(), v.c_str());
                 return 2;
             }
@@ -172,7 +173,9 @@ int main(int argc, char** argv) {
         }
     }
 
-    PtpCamera camera(config, std::make_shared<SimPictureSource>(config.identity));
+    auto pictures = std::make_shared<SimPictureSource>(config.identity);
+    pictures->prepare(config.photoWidth, config.photoHeight, 1);
+    PtpCamera camera(config, pictures);
     if (!store.empty()) {
         const std::string folder = store + "/DCIM/100KLIK";
         if (!loadStore(folder, camera)) {

@@ -1,0 +1,104 @@
+#include "support/PtpIpCameraProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+
+extern char** environ;
+
+namespace klik::test {
+
+PtpIpCameraProcess::PtpIpCameraProcess() = default;
+
+PtpIpCameraProcess::~PtpIpCameraProcess() {
+    stop();
+}
+
+std::string PtpIpCameraProcess::defaultProgram() {
+    return KLIK_PTPIP_CAMERA_PATH;
+}
+
+bool PtpIpCameraProcess::start(const std::vector<std::string>& args, const std::string& faultsPlist,
+                               std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        stop();
+        return false;
+    };
+    std::vector<std::string> argv = {defaultProgram(), "--listen", "127.0.0.1:0", "--store",
+                                     dir_.path() + "/card"};
+    if (!faultsPlist.empty()) {
+        writeFile(dir_.file("faults.plist"), faultsPlist);
+        argv.push_back("--faults");
+        argv.push_back(dir_.file("faults.plist"));
+    }
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return fail("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    const int rc = posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, cargv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (rc != 0) {
+        ::close(out[0]);
+        pid_ = -1;
+        return fail("cannot start " + argv[0] + ": " + std::strerror(rc));
+    }
+    // Its one line on standard output says where it listens.
+    std::string line;
+    while (line.find('\n') == std::string::npos) {
+        pollfd p{out[0], POLLIN, 0};
+        if (::poll(&p, 1, 20000) <= 0) break;
+        char buf[256];
+        const ssize_t n = ::read(out[0], buf, sizeof buf);
+        if (n <= 0) break;
+        line.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    const std::string prefix = "listening on 127.0.0.1:";
+    if (line.rfind(prefix, 0) != 0) return fail("the camera did not come up: \"" + line + "\"");
+    port_ = std::atoi(line.c_str() + prefix.size());
+    if (port_ <= 0) return fail("no port in \"" + line + "\"");
+    return true;
+}
+
+int PtpIpCameraProcess::stop() {
+    if (pid_ <= 0) return -1;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    return status;
+}
+
+std::string PtpIpCameraProcess::gphotoPort() const {
+    const std::string p = std::to_string(port_);
+    return "ptpip:127.0.0.1:" + p + ":" + p;
+}
+
+std::string PtpIpCameraProcess::photoOnCard(const std::string& name) const {
+    return readFile(cardFolder() + "/" + name);
+}
+
+void PtpIpCameraProcess::vanish() {
+    if (pid_ > 0) ::kill(pid_, SIGUSR1);
+}
+
+void PtpIpCameraProcess::comeBack() {
+    if (pid_ > 0) ::kill(pid_, SIGUSR2);
+}
+
+}  // namespace klik::test
