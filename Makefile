@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps configure build demo test test-core test-asan bench format clean ptpip-camera
+.PHONY: deps configure build demo test test-core test-asan bench fuzz format clean ptpip-camera
 
 deps:
 	bash scripts/install-deps.sh
@@ -39,6 +39,18 @@ PTPIP_LISTEN ?= 127.0.0.1:15740
 ptpip-camera: configure
 	cmake --build $(BUILD) -j $(JOBS) --target klik-ptpip-camera
 	$(BUILD)/src/tools/ptpip/klik-ptpip-camera --listen $(PTPIP_LISTEN) $(if $(FAULTS),--faults $(FAULTS)) $(PTPIP_ARGS)
+
+# libFuzzer over every parser that meets outside data, FUZZ_SECONDS each,
+# starting from the seed corpora; new inputs go to $(FUZZ_BUILD)/corpus-*,
+# crashes to $(FUZZ_BUILD)/crash-* (keep each one in tests/fuzz/corpus/ once
+# it is mended). `make test` replays the seed corpora in every build.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DKLIK_FUZZ=ON -DKLIK_BUILD_UI=OFF -DKLIK_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	$(BUILD)/bench/klik_bench

@@ -1,0 +1,15 @@
+// Camera pictures: the centred square written for filing and the decode for
+// the screen.
+#include <cstdint>
+
+#include "photo/JpegSquare.h"
+#include "photo/PhotoDisplayDecode.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const klik::Data bytes(data, data + size);
+    (void)klik::centredSquareJpeg(bytes, 90);
+    (void)klik::exifApp1Payload(bytes);
+    std::string error;
+    (void)klik::decodePhotoForDisplay(bytes, 64, &error);
+    return 0;
+}
