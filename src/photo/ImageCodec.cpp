@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "photo/ImageLimits.h"
 #include "photo/JpegError.h"
 
 namespace klik {
@@ -88,6 +89,12 @@ std::optional<Bitmap> decodeJpegToRGBA(const Data& jpeg, std::string* error) {
     jpeg_create_decompress(&d);
     jpeg_mem_src(&d, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
     jpeg_read_header(&d, TRUE);
+    if (const std::string tooLarge = pixelLimitProblem(d.image_width, d.image_height);
+        !tooLarge.empty()) {
+        setError(error, tooLarge);
+        jpeg_destroy_decompress(&d);
+        return std::nullopt;
+    }
     if (d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK) {
         // libjpeg gives CMYK as is; turn it into RGB ourselves (Adobe's
         // inverted CMYK, which is what such files carry).
@@ -129,6 +136,12 @@ std::optional<Bitmap> decodePngToRGBA(const Data& png, std::string* error) {
     // Whatever the file holds (palette, grey, 16-bit, no alpha), the
     // simplified API converts it to 8-bit RGBA. Colour values come out
     // sRGB-encoded and not premultiplied.
+    if (const std::string tooLarge = pixelLimitProblem(image.width, image.height);
+        !tooLarge.empty()) {
+        setError(error, tooLarge);
+        png_image_free(&image);
+        return std::nullopt;
+    }
     image.format = PNG_FORMAT_RGBA;
     Bitmap bm;
     bm.width = static_cast<int>(image.width);

@@ -3,9 +3,14 @@
 #include <jpeglib.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <vector>
 
+#include "photo/ImageLimits.h"
 #include "photo/JpegError.h"
 
 namespace klik {
@@ -18,6 +23,13 @@ SquareGeometry centredSquareGeometry(int width, int height) {
     g.x = (width - g.side) / 2;
     g.y = (height - g.side) / 2;
     return g;
+}
+
+bool jpegEndsWithEndMarker(const Data& jpeg) {
+    size_t n = jpeg.size();
+    // Some writers pad the file after the end marker.
+    while (n > 0 && jpeg[n - 1] == 0x00) --n;
+    return n >= 4 && jpeg[n - 2] == 0xFF && jpeg[n - 1] == 0xD9;
 }
 
 Data exifApp1Payload(const Data& jpeg) {
@@ -47,33 +59,112 @@ Data exifApp1Payload(const Data& jpeg) {
 
 namespace {
 
+// Rows travel from the decoding thread to the encoding one in batches,
+// through a few slots, so both cores work on one photo at once: the
+// decoder fills slot k + 1 while the encoder compresses slot k.
+constexpr int kRowsPerBatch = 16;
+constexpr int kSlots = 4;
+
 struct SquareCoder {
     jpeg_decompress_struct d{};
     jpeg_compress_struct c{};
-    JpegErrorManager derr;
+    JpegErrorManager derr;  // the decoder's, used on the decoding thread
+    JpegErrorManager cerr;  // the encoder's, used on the calling thread
     bool dCreated = false;
     bool cCreated = false;
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
-    std::vector<std::uint8_t> row;
+
+    // The hand-over between the two threads.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::uint8_t> slots[kSlots];
+    size_t stride = 0;     // bytes of one decoded row
+    size_t skipBytes = 0;  // from the decoded row's start to the square's
+    int side = 0;
+    int produced = 0;  // batches decoded
+    int consumed = 0;  // batches encoded
+    bool decodeFailed = false;
+    bool cancelled = false;
+    char decodeMessage[JMSG_LENGTH_MAX] = {0};
+    std::thread decoder;
 
     ~SquareCoder() {
+        stopDecoder();
         if (dCreated) jpeg_destroy_decompress(&d);
         if (cCreated) jpeg_destroy_compress(&c);
         std::free(out);
     }
+    void stopDecoder() {
+        if (!decoder.joinable()) return;
+        {
+            std::lock_guard lock(mutex);
+            cancelled = true;
+        }
+        changed.notify_all();
+        decoder.join();
+    }
 };
 
-// Runs the whole decode-crop-encode; returns false with the message set.
-// Kept apart from the public function so no C++ object with a destructor
-// lives in the frame that setjmp returns into twice.
+int batchesFor(int side) {
+    return (side + kRowsPerBatch - 1) / kRowsPerBatch;
+}
+
+// The decoding thread: the square's rows, batch by batch. No C++ object
+// with a destructor lives in this frame, as the error jump lands here.
+void decodeRows(SquareCoder* s) {
+    if (setjmp(s->derr.jump)) {
+        {
+            std::lock_guard lock(s->mutex);
+            s->decodeFailed = true;
+            std::memcpy(s->decodeMessage, s->derr.message, sizeof s->decodeMessage);
+        }
+        s->changed.notify_all();
+        return;
+    }
+    const int batches = batchesFor(s->side);
+    for (int b = 0; b < batches; ++b) {
+        {
+            std::unique_lock lock(s->mutex);
+            s->changed.wait(lock, [&] { return s->cancelled || b - s->consumed < kSlots; });
+            if (s->cancelled) return;
+        }
+        std::uint8_t* slot = s->slots[b % kSlots].data();
+        const int rows = std::min(kRowsPerBatch, s->side - b * kRowsPerBatch);
+        for (int r = 0; r < rows; ++r) {
+            JSAMPROW row = slot + static_cast<size_t>(r) * s->stride;
+            if (jpeg_read_scanlines(&s->d, &row, 1) != 1) {
+                std::lock_guard lock(s->mutex);
+                s->decodeFailed = true;
+                std::strcpy(s->decodeMessage, "JPEG data ended early");
+                s->changed.notify_all();
+                return;
+            }
+        }
+        {
+            std::lock_guard lock(s->mutex);
+            ++s->produced;
+        }
+        s->changed.notify_all();
+    }
+}
+
+// Sets up both sides, then encodes while the decoding thread feeds rows;
+// returns false with the message set. Kept apart from the public function
+// so no C++ object with a destructor lives in the frame that setjmp
+// returns into twice.
 bool runSquare(SquareCoder& s, const Data& jpeg, int quality, const Data& exif, SquareGeometry& g,
                char* message) {
-    // One error manager serves both structs, so either one jumps here.
     s.d.err = s.derr.install();
-    s.c.err = s.d.err;
+    s.c.err = s.cerr.install();
+    // The decoder's errors land here until its thread takes them over.
     if (setjmp(s.derr.jump)) {
         std::strcpy(message, s.derr.message);
+        return false;
+    }
+    if (setjmp(s.cerr.jump)) {
+        s.stopDecoder();
+        std::strcpy(message, s.cerr.message);
         return false;
     }
     jpeg_create_decompress(&s.d);
@@ -110,8 +201,10 @@ bool runSquare(SquareCoder& s, const Data& jpeg, int quality, const Data& exif, 
     else
         cropX = 0, cropW = s.d.output_width;
     const int comps = s.d.output_components;
-    const size_t skipBytes = static_cast<size_t>(g.x - static_cast<int>(cropX)) * comps;
-    s.row.resize(static_cast<size_t>(s.d.output_width) * comps);
+    s.skipBytes = static_cast<size_t>(g.x - static_cast<int>(cropX)) * comps;
+    s.stride = static_cast<size_t>(s.d.output_width) * comps;
+    s.side = g.side;
+    for (auto& slot : s.slots) slot.resize(s.stride * kRowsPerBatch);
 
     if (g.y > 0) jpeg_skip_scanlines(&s.d, static_cast<JDIMENSION>(g.y));
 
@@ -129,14 +222,37 @@ bool runSquare(SquareCoder& s, const Data& jpeg, int quality, const Data& exif, 
     if (!exif.empty())
         jpeg_write_marker(&s.c, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
 
-    for (int line = 0; line < g.side; ++line) {
-        JSAMPROW in = s.row.data();
-        if (jpeg_read_scanlines(&s.d, &in, 1) != 1) {
-            std::strcpy(message, "JPEG data ended early");
-            return false;
+    s.decoder = std::thread(decodeRows, &s);
+    const int batches = batchesFor(g.side);
+    JSAMPROW rows[kRowsPerBatch];
+    for (int b = 0; b < batches; ++b) {
+        {
+            std::unique_lock lock(s.mutex);
+            s.changed.wait(lock, [&] { return s.produced > b || s.decodeFailed; });
+            if (s.produced <= b) {
+                std::snprintf(message, JMSG_LENGTH_MAX, "%s", s.decodeMessage);
+                lock.unlock();
+                s.stopDecoder();
+                return false;
+            }
         }
-        JSAMPROW o = s.row.data() + skipBytes;
-        jpeg_write_scanlines(&s.c, &o, 1);
+        std::uint8_t* slot = s.slots[b % kSlots].data();
+        const int n = std::min(kRowsPerBatch, g.side - b * kRowsPerBatch);
+        for (int r = 0; r < n; ++r)
+            rows[r] = slot + static_cast<size_t>(r) * s.stride + s.skipBytes;
+        jpeg_write_scanlines(&s.c, rows, static_cast<JDIMENSION>(n));
+        {
+            std::lock_guard lock(s.mutex);
+            ++s.consumed;
+        }
+        s.changed.notify_all();
+    }
+    s.decoder.join();
+    // libjpeg works around damaged data with a warning and grey rows; such
+    // a square is not the photo.
+    if (s.derr.pub.num_warnings > 0) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "the JPEG data is damaged (%.160s)", s.derr.message);
+        return false;
     }
     jpeg_finish_compress(&s.c);
     // The rows below the square are never decoded.
@@ -150,6 +266,10 @@ std::optional<Data> centredSquareJpeg(const Data& jpeg, int quality, SquareGeome
                                       std::string* error) {
     if (jpeg.size() < 3 || jpeg[0] != 0xFF || jpeg[1] != 0xD8) {
         if (error) *error = "not a JPEG";
+        return std::nullopt;
+    }
+    if (!jpegEndsWithEndMarker(jpeg)) {
+        if (error) *error = "the JPEG data is damaged (it stops before its end: a cut-off file)";
         return std::nullopt;
     }
     const Data exif = exifApp1Payload(jpeg);
@@ -172,6 +292,22 @@ std::optional<Data> centredSquareJpeg(const Data& jpeg, int quality, SquareGeome
         g = centredSquareGeometry(static_cast<int>(probe.d.image_width),
                                   static_cast<int>(probe.d.image_height));
         square = g.sourceWidth == g.sourceHeight;
+        if (const std::string tooLarge =
+                pixelLimitProblem(probe.d.image_width, probe.d.image_height);
+            !tooLarge.empty()) {
+            if (error) *error = tooLarge;
+            return std::nullopt;
+        }
+        if (square) {
+            // Returned as it is, but only when whole: the entropy-coded data
+            // is read through once (no pixels are made).
+            jpeg_read_coefficients(&probe.d);
+            if (probe.derr.pub.num_warnings > 0) {
+                if (error)
+                    *error = std::string("the JPEG data is damaged (") + probe.derr.message + ")";
+                return std::nullopt;
+            }
+        }
     }
     if (geometry) *geometry = g;
     if (g.side <= 0) {

@@ -25,11 +25,16 @@ SquareGeometry centredSquareGeometry(int width, int height);
 // Encodes the centred square of `jpeg` at `quality`, the source's EXIF
 // APP1 block copied in. A square source is returned unchanged (no second
 // generation of loss). nullopt, with the reason in `error`, when the data is
-// not a decodable JPEG. Any thread; allocates one row of the source at a
-// time besides the output.
+// not a decodable JPEG, is damaged (cut off, or libjpeg warns of corrupt
+// data) or claims more pixels than imagePixelLimit(). Any thread; allocates
+// one row of the source at a time besides the output.
 std::optional<Data> centredSquareJpeg(const Data& jpeg, int quality = 90,
                                       SquareGeometry* geometry = nullptr,
                                       std::string* error = nullptr);
+
+// True when the data ends with the end-of-image marker (trailing zero
+// padding allowed): a cut-off file does not.
+bool jpegEndsWithEndMarker(const Data& jpeg);
 
 // The APP1 "Exif\0\0" payload of a JPEG (without marker and length), empty
 // when there is none. Scans the marker segments only.

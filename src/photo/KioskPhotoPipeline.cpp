@@ -2,8 +2,11 @@
 
 #include "photo/ImageFolders.h"
 
+#include <new>
+
 #include "log/Log.h"
 #include "photo/DistributedNotificationCenter.h"
+#include "photo/ImageLimits.h"
 #include "photo/PhotoDisplayDecode.h"
 
 namespace klik {
@@ -16,7 +19,11 @@ KioskPhotoPipeline::KioskPhotoPipeline(KioskUi& ui, RunLoop& loop, Settings& set
       session_(std::move(session)),
       openPref_(std::move(openPref)),
       filer_(settings, *this, std::move(address), std::move(now)),
-      settings_(settings) {}
+      settings_(settings) {
+    applyImagePixelLimitSetting(settings);
+    // Upload copies owed from an earlier run are worked off from the start.
+    if (filer_.uploadBacklog().count() > 0) scheduleScratchRetry();
+}
 
 namespace {
 // How long a print notice stays on the floating panel, and its fade.
@@ -65,7 +72,15 @@ Dictionary KioskPhotoPipeline::imageDict() const {
 std::optional<DisplayPhoto> KioskPhotoPipeline::decodeForDisplay(const Data& photo,
                                                                  const std::string& name,
                                                                  std::string* error) {
-    auto decoded = decodePhotoForDisplay(photo, kDisplayMinLongSide, error);
+    std::optional<DisplayBitmap> decoded;
+    try {
+        decoded = decodePhotoForDisplay(photo, kDisplayMinLongSide, error);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out for this picture; the kiosk goes on without it.
+        GLIMRA_Log::err("decodeForDisplay: out of memory decoding \"" + name + "\"");
+        if (error) *error = "out of memory";
+        return std::nullopt;
+    }
     if (!decoded) return std::nullopt;
     DisplayPhoto out;
     out.width = decoded->sourceWidth;
@@ -96,12 +111,27 @@ bool KioskPhotoPipeline::postProcessNewPhoto() {
     // The guest's data belongs to the controller on the main thread.
     PhotoSession session;
     if (session_) loop_.performOnMain([&] { session = session_(); }, true);
-    FilingResult r = filer_.postProcessNewPhoto(*data->data(), name, session);
+    FilingResult r;
+    try {
+        r = filer_.postProcessNewPhoto(*data->data(), name, session);
+    } catch (const std::bad_alloc&) {
+        // The photo stays the current one (and in the camera): the operator
+        // can keep it again once memory is free.
+        GLIMRA_Log::err("postProcessNewPhoto: out of memory filing \"" + name +
+                        "\"; the photo is not filed");
+        notifyOperator("Out of memory while filing the photo " + name +
+                       ". It is not filed; it is still the current photo.");
+        return false;
+    }
     {
         std::lock_guard lock(mutex_);
+        // From here on the photo is its square: printing uses what was filed.
+        if (!r.square.empty() && imageDict_ == dict)
+            imageDict_["GLIMRA_CameraPhotoData"] = Value(r.square);
         last_ = r;
+        last_.square = Data();
     }
-    if (r.keptInMemory) scheduleScratchRetry();
+    if (r.keptInMemory || r.uploadOwed) scheduleScratchRetry();
     return r.filed;
 }
 
@@ -113,7 +143,7 @@ void KioskPhotoPipeline::scheduleScratchRetry() {
             loop_.performAfterDelay(kScratchRetrySeconds, [this, weak] {
                 if (weak.expired()) return;
                 retryScheduled_ = false;
-                if (filer_.writeWaitingPhotos() > 0) scheduleScratchRetry();
+                if (filer_.retryPendingWork() > 0) scheduleScratchRetry();
             });
         },
         false);

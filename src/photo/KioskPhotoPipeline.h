@@ -36,7 +36,8 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     static constexpr int kDisplayMinLongSide = 1440;
     // How long an operator notice stays on the floating panel.
     static constexpr double kOperatorNoticeSeconds = 8;
-    // How often photos waiting in memory (scratch folder full) are retried.
+    // How often photos waiting in memory (scratch folder full) and owed
+    // upload copies are retried.
     static constexpr double kScratchRetrySeconds = 30;
 
     // PhotoPipelinePort. `session` is called on the main thread.

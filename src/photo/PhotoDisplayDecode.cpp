@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "photo/ImageCodec.h"
+#include "photo/ImageLimits.h"
 #include "photo/JpegError.h"
 
 namespace klik {
@@ -30,6 +31,12 @@ bool decodeScaledJpeg(const Data& jpeg, int minLongSide, DisplayBitmap& out, std
     jpeg_create_decompress(&d);
     jpeg_mem_src(&d, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
     jpeg_read_header(&d, TRUE);
+    if (const std::string tooLarge = pixelLimitProblem(d.image_width, d.image_height);
+        !tooLarge.empty()) {
+        setError(error, tooLarge);
+        jpeg_destroy_decompress(&d);
+        return false;
+    }
     out.sourceWidth = static_cast<int>(d.image_width);
     out.sourceHeight = static_cast<int>(d.image_height);
     const int longSide = std::max(out.sourceWidth, out.sourceHeight);

@@ -14,6 +14,7 @@
 #include "photo/ImageCodec.h"
 #include "photo/ImageFolders.h"
 #include "photo/JpegSquare.h"
+#include "photo/UploadBacklog.h"
 #include "util/GLIMRA_NetStuff.h"
 
 namespace klik {
@@ -24,7 +25,8 @@ PhotoFiler::PhotoFiler(Settings& settings, PhotoFilingHost& host, AddressSource 
       host_(host),
       hardwareAddress_(hardwareAddress ? std::move(hardwareAddress)
                                        : AddressSource(&GLIMRA_NetStuff::primaryHardwareAddress)),
-      now_(now ? std::move(now) : Clock([] { return std::chrono::system_clock::now(); })) {}
+      now_(now ? std::move(now) : Clock([] { return std::chrono::system_clock::now(); })),
+      backlog_(settings.path()) {}
 
 std::string PhotoFiler::scratchBaseName(const std::string& barcode) const {
     std::string base = sanitizedFileNameComponent(barcode);
@@ -98,10 +100,30 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
                                              const PhotoSession& s) {
     fileWaitingPhotos();
     FilingResult result;
-    const Data square = squareImageData(photo);
     std::string camBase, camExt;
     splitExtension(lastPathComponent(cameraFileName), camBase, camExt);
     const std::string base = scratchBaseName(s.barcodeValue);
+    const std::string ext = camExt.empty() ? "jpg" : lowercased(camExt);
+    std::string squareError;
+    auto square = centredSquareJpeg(photo, 90, nullptr, &squareError);
+    if (!square) {
+        // A damaged or oversized photo is never squared into a grey-filled
+        // picture and filed as if whole: it is kept as it came.
+        GLIMRA_Log::err("postProcessNewPhoto: no square of \"" + cameraFileName +
+                        "\": " + squareError);
+        result.refusedReason = squareError;
+        result.untaggedPath = keepUntagged(photo, base, ext);
+        host_.notifyOperator(
+            "The photo " + cameraFileName + " cannot be used: " + squareError + ".\n" +
+            (result.untaggedPath.empty() ? std::string("It is kept in memory")
+                                         : "It is kept as it came at " + result.untaggedPath) +
+            " and not filed.");
+        return result;
+    }
+    // A failed copy is ignored, as it is only a convenience copy.
+    writeFileAtomically(std::string(square->begin(), square->end()),
+                        fixedPath("/tmp/squareimage.jpg"));
+    result.square = *square;
     GLIMRA_Log::debug("saving camera image  \"" + cameraFileName + "\" to \"" +
                       joinPath("/tmp", base + "." + lowercased(camExt)) + "\"");
     if (s.screenNumber != 6)
@@ -117,13 +139,17 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
     GLIMRA_Log::debug("2014-11-13orlo [self emails] = " + Value(mails).description());
     const Dictionary dict = sessionDictionary(s);
     writePlistAtomically(Value(dict), fixedPath("/sittingInfoFromCamera.txt"));
-    auto tagged = GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value(dict), square);
+    auto tagged = GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value(dict), *square);
     if (!tagged) {
         GLIMRA_Log::debug("COULD NOT File at path: [" + result.scratchPath +
                           "] due to \"the payload could not be embedded\"");
         // The guest's photo must not vanish with the memory it came in.
-        result.untaggedPath =
-            keepUntagged(photo, base, camExt.empty() ? "jpg" : lowercased(camExt));
+        result.untaggedPath = keepUntagged(photo, base, ext);
+        host_.notifyOperator(
+            "The photo " + cameraFileName + " could not be tagged with the guest's data; " +
+            (result.untaggedPath.empty() ? std::string("it is kept in memory")
+                                         : "it is kept as it came at " + result.untaggedPath) +
+            " and not filed.");
         return result;
     }
     std::string error;
@@ -208,9 +234,21 @@ void PhotoFiler::fileWaitingPhotos() {
         }
     }
     for (const auto& w : ready) {
+        if (!w.file) continue;  // kept for the operator only
         FilingResult r;
         fileFromScratch(w.scratchPath, w.base, r);
     }
+}
+
+size_t PhotoFiler::retryPendingWork() {
+    size_t left = writeWaitingPhotos();
+    if (backlog_.count() > 0) {
+        if (validateFolderPrefWithParam(forUploadFolderParam(), settings_))
+            left += backlog_.workOff(_gForUploadFolder());
+        else
+            left += backlog_.count();
+    }
+    return left;
 }
 
 std::string PhotoFiler::keepUntagged(const Data& photo, const std::string& base,
@@ -221,9 +259,15 @@ std::string PhotoFiler::keepUntagged(const Data& photo, const std::string& base,
         std::snprintf(suffix, sizeof suffix, "_untagged_%03u.", n);
         const std::string path = joinPath(_gScratchFolder(), base + suffix + safeExt);
         if (isReadableFile(path)) continue;
-        const std::string why = writeFileAtomically(std::string(photo.begin(), photo.end()), path);
-        if (!why.empty()) {
-            GLIMRA_Log::err("the untagged photo could not be kept at " + path + ": " + why);
+        std::string why;
+        bool exists = false;
+        if (!writeFileNoReplace(std::string(photo.begin(), photo.end()), path, &why, &exists)) {
+            if (exists) continue;
+            GLIMRA_Log::err("the untagged photo could not be kept at " + path + ": " + why +
+                            "; it waits in memory");
+            std::lock_guard lock(waitingMutex_);
+            waiting_.push_back(WaitingPhoto{std::string(photo.begin(), photo.end()),
+                                            base + "_untagged", "", false});
             return "";
         }
         GLIMRA_Log::err("the photo could not be tagged; its " + std::to_string(photo.size()) +
@@ -302,9 +346,9 @@ bool PhotoFiler::fileFromScratch(const std::string& scratchPath, const std::stri
                              "Please Check:\n[" + names.storedPath + "]\nError:\n" + error, {"OK"});
     }
 
-    const std::string uploadFolder = settings_.boolForKey("prefUseShortPathForWeb")
-                                         ? joinPath(_gForUploadFolder(), lastPathComponent(folder))
-                                         : joinPath(_gForUploadFolder(), folder);
+    const std::string uploadSub =
+        settings_.boolForKey("prefUseShortPathForWeb") ? lastPathComponent(folder) : folder;
+    const std::string uploadFolder = joinPath(_gForUploadFolder(), uploadSub);
     const std::string uploadItem = joinPath(uploadFolder, names.uploadName);
     r.uploadPath = uploadItem;
     GLIMRA_Log::debug(" the NewFormed forUploadPath = [" + uploadFolder + "]");
@@ -331,7 +375,18 @@ bool PhotoFiler::fileFromScratch(const std::string& scratchPath, const std::stri
         GLIMRA_Log::debug("Success in writing to resized file1... to path [" + uploadItem + "]");
     } else {
         GLIMRA_Log::debug("WHAT??????? Did NOT write to the resized file???? (" + why + ")");
+        // Owed, not lost: copied when the upload folder can be written again.
+        std::string relative = joinPath(uploadSub, names.uploadName);
+        while (!relative.empty() && relative[0] == '/') relative.erase(0, 1);
+        r.uploadOwed = backlog_.add(UploadDebt{
+            names.storedPath, relative, stringWithUTSFormat("yyyy-MM-dd'T'HH:mm:ss", now_())});
+        host_.notifyOperator("The upload copy of " + lastPathComponent(names.storedPath) +
+                             " could not be written to " + uploadFolder + ":\n" + why +
+                             "\nIt is copied as soon as the upload folder can be written (" +
+                             std::to_string(backlog_.count()) + " waiting).");
     }
+    // Copies owed from earlier photos, now that the folders are valid.
+    if (r.uploadWritten && backlog_.count() > 0) backlog_.workOff(_gForUploadFolder());
     GLIMRA_Log::debug("2009-11-20orlo Done with [self doPostProcessImageForPath]...");
     return r.uploadWritten;
 }

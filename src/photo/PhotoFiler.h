@@ -17,6 +17,7 @@
 #include "foundation/Settings.h"
 #include "foundation/Value.h"
 #include "photo/PhotoFilingHost.h"
+#include "photo/UploadBacklog.h"
 
 namespace klik {
 
@@ -39,6 +40,14 @@ struct FilingResult {
     // it waits in memory and is written and filed as soon as it can be.
     bool keptInMemory = false;
     std::string scratchError;
+    // Why no square could be cut (damaged data, too many pixels); the photo
+    // is then kept untagged and not filed.
+    std::string refusedReason;
+    // The upload copy failed and is owed (see UploadBacklog).
+    bool uploadOwed = false;
+    // The centred square that replaces the camera's photo (for printing);
+    // empty when none was made.
+    Data square;
 };
 
 class PhotoFiler {
@@ -80,6 +89,11 @@ class PhotoFiler {
     // filed with the next photo). Returns how many still wait unwritten.
     // Any thread.
     size_t writeWaitingPhotos();
+    // writeWaitingPhotos, then the owed upload copies when the upload folder
+    // is valid. Returns how much work is left (photos plus copies).
+    size_t retryPendingWork();
+
+    UploadBacklog& uploadBacklog() { return backlog_; }
 
     // Writes `bytes` to the scratch folder as `base`.jpg, or `base`-N.jpg
     // when that name is taken (an earlier photo of the same guest still
@@ -99,6 +113,7 @@ class PhotoFiler {
         std::string tagged;       // the tagged square, ready for scratch
         std::string base;         // the name the filed photo is built from
         std::string scratchPath;  // set once written
+        bool file = true;         // false: kept for the operator, never filed
     };
     // Moves the tagged photo at `scratchPath` into today's folder with
     // names built from `base`.
@@ -114,6 +129,7 @@ class PhotoFiler {
     PhotoFilingHost& host_;
     AddressSource hardwareAddress_;
     Clock now_;
+    UploadBacklog backlog_;
     mutable std::mutex waitingMutex_;
     std::deque<WaitingPhoto> waiting_;
 };

@@ -1,5 +1,9 @@
 #include "photo/PrintComposite.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 #include "log/Log.h"
 
 namespace klik {
@@ -18,6 +22,30 @@ PrintCompositeLayout printCompositeLayout(const Bitmap& frame) {
     l.photoFrame = f;
     l.photoRect = PixelRect{f.x, frame.height - f.y - f.height, f.width, f.height};
     return l;
+}
+
+Bitmap centredCropToShape(const Bitmap& photo, int width, int height) {
+    if (photo.empty() || width <= 0 || height <= 0) return photo;
+    const std::int64_t pw = photo.width, ph = photo.height;
+    // The largest centred part of the photo with the window's shape.
+    std::int64_t cw = pw, ch = ph;
+    if (pw * height > ph * width)
+        cw = std::max<std::int64_t>(1, (ph * width + height / 2) / height);
+    else
+        ch = std::max<std::int64_t>(1, (pw * height + width / 2) / width);
+    if (cw == pw && ch == ph) return photo;
+    const int x0 = static_cast<int>((pw - cw) / 2), y0 = static_cast<int>((ph - ch) / 2);
+    const int bytesPerPixel = photo.bitsPerPixel / 8;
+    Bitmap out;
+    out.bitsPerPixel = photo.bitsPerPixel;
+    out.bitsPerSample = photo.bitsPerSample;
+    out.width = static_cast<int>(cw);
+    out.height = static_cast<int>(ch);
+    out.bytesPerRow = out.width * bytesPerPixel;
+    out.pixels.assign(static_cast<size_t>(out.bytesPerRow) * out.height, 0);
+    for (int y = 0; y < out.height; ++y)
+        std::memcpy(out.pixel(0, y), photo.pixel(x0, y0 + y), static_cast<size_t>(out.bytesPerRow));
+    return out;
 }
 
 }  // namespace klik

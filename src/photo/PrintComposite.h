@@ -22,4 +22,10 @@ struct PrintCompositeLayout {
 
 PrintCompositeLayout printCompositeLayout(const Bitmap& frame);
 
+// The largest centred part of `photo` with the shape of a `width` x
+// `height` window: drawn into the window it fills it with the photo's
+// aspect kept (the square photo is not squashed into a tall window).
+// `photo` itself when the shapes already agree.
+Bitmap centredCropToShape(const Bitmap& photo, int width, int height);
+
 }  // namespace klik

@@ -200,7 +200,10 @@ Bitmap PrintFlow::compositeImage2(const Bitmap& frame, const Bitmap& photo) {
                         describe(layout.photoFrame));
         return {};
     }
-    Bitmap canvas = port_.compositeImage(frame, photo, layout.photoRect);
+    // The window is filled with the photo's centre, its aspect kept.
+    const Bitmap fitted =
+        centredCropToShape(photo, layout.photoRect.width, layout.photoRect.height);
+    Bitmap canvas = port_.compositeImage(frame, fitted, layout.photoRect);
     if (canvas.empty() || canvas.width != layout.canvasWidth ||
         canvas.height != layout.canvasHeight) {
         GLIMRA_Log::err("compositeImage2: drawing the composite failed");

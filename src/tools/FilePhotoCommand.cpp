@@ -2,12 +2,14 @@
 // a camera: square, tag, scratch, today's folder, upload copy, announcement.
 
 #include <iostream>
+#include <new>
 
 #include "foundation/Settings.h"
 #include "photo/DBusFilingHost.h"
 #include "photo/FileNames.h"
 #include "photo/ImageCodec.h"
 #include "photo/ImageFolders.h"
+#include "photo/ImageLimits.h"
 #include "photo/PhotoFiler.h"
 #include "tools/Command.h"
 
@@ -54,14 +56,22 @@ int run(const Args& a) {
         return 1;
     }
     Settings& s = Settings::standard();
+    applyImagePixelLimitSetting(s);
     initFolderGlobalsAtLaunch(s);
     DBusFilingHost host;
     PhotoFiler filer(s, host);
-    const FilingResult r = filer.postProcessNewPhoto(*data, lastPathComponent(file), session);
+    FilingResult r;
+    try {
+        r = filer.postProcessNewPhoto(*data, lastPathComponent(file), session);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "klikctl file-photo: out of memory; the photo is not filed\n";
+        return 1;
+    }
     if (!r.tagged) {
         if (!r.untaggedPath.empty())
-            std::cerr << "klikctl file-photo: could not tag the photo; kept as it came at "
-                      << r.untaggedPath << "\n";
+            std::cerr << "klikctl file-photo: "
+                      << (r.refusedReason.empty() ? "could not tag the photo" : r.refusedReason)
+                      << "; kept as it came at " << r.untaggedPath << "\n";
         else
             std::cerr << "klikctl file-photo: could not write the tagged photo to " << r.scratchPath
                       << (r.scratchError.empty() ? "" : ": " + r.scratchError) << "\n";

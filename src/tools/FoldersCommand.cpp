@@ -4,6 +4,7 @@
 
 #include "foundation/Settings.h"
 #include "photo/ImageFolders.h"
+#include "photo/UploadBacklog.h"
 #include "tools/Command.h"
 
 namespace klik::tools {
@@ -15,8 +16,10 @@ const char* kUsage =
     "Validates the main images, upload and (when saving to it is on) slideshow\n"
     "folders of the current settings, as the kiosk does before filing a photo:\n"
     "a missing folder is looked for through its stored folder reference (which may\n"
-    "mount its volume). Prints one line per folder; exit status 1 when any is\n"
-    "invalid.";
+    "mount its volume). Prints one line per folder, then the upload copies still\n"
+    "owed (filed photos whose copy into the upload folder failed; the kiosk makes\n"
+    "them once the upload folder can be written). Exit status 1 when any folder\n"
+    "is invalid.";
 
 const Command& self();
 
@@ -35,6 +38,14 @@ int run(const Args& a) {
                   << (s.boolForKey(valid) ? "valid" : "INVALID") << "\n";
     }
     std::cout << (ok ? "all needed folders valid" : "One or More Folders Missing") << "\n";
+    const UploadBacklog backlog(s.path());
+    const auto owed = backlog.entries();
+    std::cout << "upload backlog " << owed.size() << " upload cop"
+              << (owed.size() == 1 ? "y" : "ies") << " owed";
+    if (!owed.empty()) std::cout << " (" << backlog.path() << ")";
+    std::cout << "\n";
+    for (const auto& d : owed)
+        std::cout << "  since " << d.since << "  " << d.source << " -> " << d.relative << "\n";
     return ok ? 0 : 1;
 }
 

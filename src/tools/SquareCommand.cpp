@@ -2,9 +2,12 @@
 // kept photo.
 
 #include <iostream>
+#include <new>
 
 #include "foundation/PropertyList.h"
+#include "foundation/Settings.h"
 #include "photo/ImageCodec.h"
+#include "photo/ImageLimits.h"
 #include "photo/JpegSquare.h"
 #include "tools/Command.h"
 
@@ -15,7 +18,9 @@ const char* kUsage =
     "usage: klikctl square IN.jpg OUT.jpg\n"
     "\n"
     "Writes the centred square of IN (side = the shorter edge, quality 90, IN's EXIF\n"
-    "kept) to OUT and prints \"x y side\" of the square in IN.";
+    "kept) to OUT and prints \"x y side\" of the square in IN. A damaged JPEG, or\n"
+    "one larger than the pixel limit (setting prefImagePixelLimitMegapixels,\n"
+    "default 120), is refused with exit status 1.";
 
 const Command& self();
 
@@ -27,8 +32,14 @@ int run(const Args& a) {
         std::cerr << "klikctl square: " << error << "\n";
         return 1;
     }
+    applyImagePixelLimitSetting(Settings::standard());
     SquareGeometry g;
-    auto out = centredSquareJpeg(*in, 90, &g, &error);
+    std::optional<Data> out;
+    try {
+        out = centredSquareJpeg(*in, 90, &g, &error);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+    }
     if (!out) {
         std::cerr << "klikctl square: " << a[0] << ": " << error << "\n";
         return 1;

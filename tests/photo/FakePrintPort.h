@@ -57,10 +57,12 @@ class FakePrintPort : public PrintPort {
         if (!pageSetupPrinter.empty()) out.printerName = pageSetupPrinter;
         return out;
     }
+    Bitmap lastPhoto;  // as handed to compositeImage
     Rect imageablePageBounds(const PrinterSetup&) override { return {0, 0, 595, 842}; }
-    Bitmap compositeImage(const Bitmap& frame, const Bitmap&, const PixelRect& r) override {
+    Bitmap compositeImage(const Bitmap& frame, const Bitmap& photo, const PixelRect& r) override {
         calls.push_back("composite");
         lastPhotoRect = r;
+        lastPhoto = photo;
         return Bitmap::rgba(frame.width, frame.height, 10, 20, 30);
     }
     PrintOutcome print(const Bitmap& image, const PrinterSetup& s, bool dialog) override {

@@ -2,7 +2,9 @@
 
 #include "TestImages.h"
 #include "photo/ImageCodec.h"
+#include "photo/ImageLimits.h"
 #include "photo/JpegSquare.h"
+#include "photo/PhotoDisplayDecode.h"
 
 namespace klik {
 namespace {
@@ -78,16 +80,88 @@ TEST(JpegSquare, SquareSourceIsReturnedUntouchedAndBadDataRefused) {
     EXPECT_FALSE(centredSquareJpeg(truncated, 90, nullptr, &error));
 }
 
-TEST(JpegSquare, TruncatedImageDataIsAnErrorNotACrash) {
-    Data src = test::makeBarJpeg(800, 400, {400});
-    src.resize(src.size() / 3);
-    std::string error;
-    // libjpeg pads a truncated stream with grey and warns; either a square
-    // or an error is acceptable, never a crash or an exit.
-    auto out = centredSquareJpeg(src, 90, nullptr, &error);
-    if (out) {
-        EXPECT_EQ(readJpegInfo(*out)->width, 400);
+// A JPEG whose frame header claims `w` x `h` (the data after it is the
+// original small picture's).
+Data withClaimedSize(Data jpeg, int w, int h) {
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = static_cast<std::uint8_t>(h >> 8);
+            jpeg[i + 6] = static_cast<std::uint8_t>(h & 0xFF);
+            jpeg[i + 7] = static_cast<std::uint8_t>(w >> 8);
+            jpeg[i + 8] = static_cast<std::uint8_t>(w & 0xFF);
+            return jpeg;
+        }
     }
+    ADD_FAILURE() << "no frame header";
+    return jpeg;
+}
+
+TEST(JpegSquare, DamagedCameraDataIsRefusedNotSquaredIntoGrey) {
+    std::string error;
+    // Cut inside the rows the square needs (landscape: all rows).
+    Data cut = test::makeBarJpeg(800, 400, {400});
+    cut.resize(cut.size() * 2 / 3);
+    EXPECT_FALSE(centredSquareJpeg(cut, 90, nullptr, &error));
+    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+
+    // Cut in the strip below the square (portrait): the rows the square
+    // reads are whole, but the file has no end.
+    Data tail = test::makeRowBarJpeg(400, 800, {100});
+    tail.resize(tail.size() - tail.size() / 10);
+    error.clear();
+    EXPECT_FALSE(centredSquareJpeg(tail, 90, nullptr, &error));
+    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+
+    // A square picture is checked too, though it needs no cutting.
+    Data square = test::makeBarJpeg(256, 256, {10});
+    square.resize(square.size() * 2 / 3);
+    error.clear();
+    EXPECT_FALSE(centredSquareJpeg(square, 90, nullptr, &error));
+    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+
+    // Corrupt entropy data in the middle (bytes overwritten, length kept).
+    Data garbled = test::makeBarJpeg(800, 400, {400});
+    for (size_t i = garbled.size() / 2; i < garbled.size() / 2 + 64; ++i) garbled[i] = 0xFF;
+    error.clear();
+    EXPECT_FALSE(centredSquareJpeg(garbled, 90, nullptr, &error));
+    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+
+    // Trailing padding after the end marker is not damage.
+    Data padded = test::makeBarJpeg(800, 400, {400});
+    padded.insert(padded.end(), 100, 0);
+    EXPECT_TRUE(centredSquareJpeg(padded, 90, nullptr, &error)) << error;
+}
+
+TEST(ImageLimits, PicturesClaimingTooManyPixelsAreRefusedBeforeDecoding) {
+    const Data huge = withClaimedSize(test::makeBarJpeg(64, 48, {}), 65000, 43000);
+    std::string error;
+    EXPECT_FALSE(centredSquareJpeg(huge, 90, nullptr, &error));
+    EXPECT_NE(error.find("65000 x 43000 pixels"), std::string::npos) << error;
+    EXPECT_NE(error.find("limit of 120 megapixels"), std::string::npos) << error;
+    error.clear();
+    EXPECT_FALSE(decodeJpegToRGBA(huge, &error));
+    EXPECT_NE(error.find("65000 x 43000"), std::string::npos) << error;
+    error.clear();
+    EXPECT_FALSE(decodePhotoForDisplay(huge, 1440, &error));
+    EXPECT_NE(error.find("65000 x 43000"), std::string::npos) << error;
+
+    // The limit is a setting: a 3000 x 2000 photo passes at 6 MP, not at 5.
+    const Data photo = test::makeBarJpeg(3000, 2000, {});
+    Settings s(testing::TempDir() + "/limits.plist");
+    s.setInteger(kImagePixelLimitKey, 5);
+    applyImagePixelLimitSetting(s);
+    EXPECT_FALSE(centredSquareJpeg(photo, 90, nullptr, &error));
+    EXPECT_FALSE(decodeJpegToRGBA(photo, &error));
+    const Data png = *encodePngFromRGBA(Bitmap::rgba(3000, 2000));
+    EXPECT_FALSE(decodePngToRGBA(png, &error));
+    EXPECT_NE(error.find("3000 x 2000"), std::string::npos) << error;
+    s.setInteger(kImagePixelLimitKey, 6);
+    applyImagePixelLimitSetting(s);
+    EXPECT_TRUE(centredSquareJpeg(photo, 90, nullptr, &error)) << error;
+    EXPECT_TRUE(decodePngToRGBA(png, &error)) << error;
+    s.removeObject(kImagePixelLimitKey);
+    applyImagePixelLimitSetting(s);
+    EXPECT_EQ(imagePixelLimit(), kDefaultImagePixelLimit);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/ManualRunLoop.h"
+#include "photo/ImageCodec.h"
 #include "photo/ImageFolders.h"
 #include "photo/KioskPhotoPipeline.h"
 #include "support/TempDir.h"
@@ -77,6 +78,14 @@ TEST_F(KioskPipelineTest, ValidFoldersFileThePhoto) {
     const FilingResult r = pipeline.lastResult();
     EXPECT_EQ(r.filedPath, dir.file("Images/2011-03-05/guest_001122334455_001.jpg"));
     EXPECT_TRUE(r.uploadWritten);
+    // The current photo is now its square: printing uses what was filed.
+    const Dictionary current = pipeline.imageDict();
+    const Value* data = find(current, "GLIMRA_CameraPhotoData");
+    ASSERT_TRUE(data && data->data());
+    auto info = readJpegInfo(*data->data());
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->width, 480);
+    EXPECT_EQ(info->height, 480);
 }
 
 TEST_F(KioskPipelineTest, ScratchWriteFailureTellsTheOperatorAndRetriesFromMemory) {

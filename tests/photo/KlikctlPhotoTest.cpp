@@ -33,6 +33,22 @@ TEST(KlikctlPhoto, SquareEmbedPayload) {
     EXPECT_NE(r.out.find("<key>VZ_kioskStation</key>"), std::string::npos) << r.out;
     EXPECT_EQ(k.run("payload '" + sq + "'").status, 1);
     EXPECT_EQ(k.run("square onlyone").status, 2);
+
+    // A header claiming 65000 x 43000 pixels is refused before decoding.
+    Data huge = test::makeBarJpeg(64, 48, {});
+    for (size_t i = 2; i + 9 < huge.size(); ++i)
+        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
+            huge[i + 5] = 43000 >> 8, huge[i + 6] = 43000 & 0xFF;
+            huge[i + 7] = 65000 >> 8, huge[i + 8] = 65000 & 0xFF;
+            break;
+        }
+    put(k.dir().file("huge.jpg"), huge);
+    r = k.run("square '" + k.dir().file("huge.jpg") + "' '" + k.dir().file("hsq.jpg") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("65000 x 43000 pixels"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("limit of 120 megapixels"), std::string::npos) << r.err;
+    struct stat st {};
+    EXPECT_NE(::stat(k.dir().file("hsq.jpg").c_str(), &st), 0);
     EXPECT_EQ(k.run("embed a b").status, 2);
 }
 
@@ -71,6 +87,7 @@ TEST(KlikctlPhoto, FoldersCheckAndFilePhoto) {
     ::mkdir((root + "/KlikKioskUploadFolder").c_str(), 0755);
     r = k.run("folders check");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("upload backlog 0 upload copies owed"), std::string::npos) << r.out;
 
     put(k.dir().file("shot.jpg"), test::makeBarJpeg(600, 400, {300}, "FileCam"));
     r = k.run("file-photo '" + k.dir().file("shot.jpg") + "' --barcode '../../x' --email a@b.org");

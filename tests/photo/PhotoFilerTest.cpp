@@ -197,6 +197,57 @@ TEST_F(PhotoFilerTest, SessionDictionaryRules) {
     EXPECT_EQ(filer().sessionDictionary(s)["VZ_muxedMovieName"], Value("ab"));
 }
 
+TEST_F(PhotoFilerTest, DamagedPhotoIsKeptAsItCameAndTheOperatorIsTold) {
+    PhotoFiler f = filer();
+    Data cut = test::makeBarJpeg(800, 400, {400});
+    cut.resize(cut.size() * 2 / 3);
+    PhotoSession s;
+    s.barcodeValue = "cut";
+    auto r = f.postProcessNewPhoto(cut, "IMG_2.JPG", s);
+    EXPECT_FALSE(r.tagged);
+    EXPECT_FALSE(r.filed);
+    EXPECT_TRUE(r.square.empty());
+    EXPECT_NE(r.refusedReason.find("damaged"), std::string::npos) << r.refusedReason;
+    ASSERT_EQ(r.untaggedPath, dir.file("Scratch/cut_untagged_001.jpg"));
+    EXPECT_TRUE(test::readFile(r.untaggedPath) == std::string(cut.begin(), cut.end()));
+    ASSERT_EQ(host.notices.size(), 1u);
+    EXPECT_NE(host.notices[0].find("damaged"), std::string::npos) << host.notices[0];
+    EXPECT_NE(host.notices[0].find(r.untaggedPath), std::string::npos) << host.notices[0];
+    EXPECT_EQ(test::runCommand("ls -A '" + dir.file("Images") + "'"), "");
+    EXPECT_TRUE(host.announced.empty());
+}
+
+TEST_F(PhotoFilerTest, AFailedUploadCopyIsOwedAndMadeOnceTheFolderCanBeWritten) {
+    settings.setBool("prefUseShortPathForWeb", true);
+    // Today's upload folder cannot be made: a file holds its name.
+    test::writeFile(dir.file("Up/2011-03-05"), "in the way");
+    PhotoSession s;
+    s.barcodeValue = "up";
+    FilingResult first;
+    {
+        PhotoFiler f = filer();
+        first = f.postProcessNewPhoto(test::makeBarJpeg(640, 480, {}), "a.jpg", s);
+        ASSERT_TRUE(first.filed);
+        EXPECT_FALSE(first.uploadWritten);
+        EXPECT_TRUE(first.uploadOwed);
+        EXPECT_EQ(f.uploadBacklog().count(), 1u);
+        EXPECT_EQ(f.uploadBacklog().path(), dir.file("UploadBacklog.plist"));
+        ASSERT_EQ(host.notices.size(), 1u);
+        EXPECT_NE(host.notices[0].find("upload copy"), std::string::npos) << host.notices[0];
+        EXPECT_EQ(f.retryPendingWork(), 1u);  // still in the way
+    }
+    // After a restart the queue is still there; the way is clear now.
+    ASSERT_EQ(::unlink(dir.file("Up/2011-03-05").c_str()), 0);
+    PhotoFiler again = filer();
+    EXPECT_EQ(again.uploadBacklog().count(), 1u);
+    auto second = again.postProcessNewPhoto(test::makeBarJpeg(640, 480, {}), "b.jpg", s);
+    ASSERT_TRUE(second.uploadWritten);
+    EXPECT_EQ(again.uploadBacklog().count(), 0u);
+    EXPECT_FALSE(pathExists(dir.file("UploadBacklog.plist")));
+    const std::string owed = dir.file("Up/2011-03-05/up_001122334455_comp_001.jpg");
+    EXPECT_TRUE(test::readFile(owed) == test::readFile(first.filedPath));
+}
+
 TEST_F(PhotoFilerTest, UntaggablePhotoIsKeptUnchangedBesideTheScratchName) {
     PhotoSession s;
     s.barcodeValue = "junk";

@@ -266,6 +266,26 @@ TEST_F(PrintFlowTest, CompositeLayoutWidensTheWindowAndWritesTheLastComposite) {
     EXPECT_EQ(info->width, 1200);
     EXPECT_EQ(info->height, 1800);
 
+    // A square photo goes in as its centre with the window's shape: a bar in
+    // the middle of the square stays in the middle, nothing is squashed.
+    Bitmap square = Bitmap::rgba(1204, 1204, 0, 0, 0);
+    for (int y = 0; y < 1204; ++y)
+        for (int x = 592; x < 612; ++x) square.pixel(x, y)[0] = 255;
+    flow.compositeImage2(frame, square);
+    ASSERT_FALSE(port.lastPhoto.empty());
+    EXPECT_EQ(port.lastPhoto.height, 1204);
+    EXPECT_EQ(port.lastPhoto.width, 1006);  // 1204 x 1006/1204, the window's shape
+    const int shift = (1204 - 1006) / 2;
+    EXPECT_EQ(port.lastPhoto.pixel(592 - shift, 600)[0], 255);
+    EXPECT_EQ(port.lastPhoto.pixel(611 - shift, 600)[0], 255);
+    EXPECT_EQ(port.lastPhoto.pixel(591 - shift, 600)[0], 0);
+    EXPECT_EQ(port.lastPhoto.pixel(612 - shift, 600)[0], 0);
+    // A wide photo into a wide window: the sides are cut.
+    const Bitmap wide = centredCropToShape(Bitmap::rgba(300, 100), 200, 100);
+    EXPECT_EQ(wide.width, 200);
+    EXPECT_EQ(wide.height, 100);
+    EXPECT_EQ(centredCropToShape(Bitmap::rgba(300, 100), 30, 10).width, 300);
+
     // Fully opaque artwork has no window: nothing is drawn.
     EXPECT_TRUE(flow.compositeImage2(Bitmap::rgba(50, 50), Bitmap::rgba(4, 4)).empty());
 }

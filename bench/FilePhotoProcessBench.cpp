@@ -1,0 +1,215 @@
+// Filing as the operator runs it, whole processes side by side in one run:
+//  - `klikctl file-photo` on a camera-like 6000 x 4000 JPEG (noise, quality
+//    96, about 16 MB), against the floor: a plain libjpeg-turbo decode of the
+//    full picture plus one quality-90 encode of its square, in a process of
+//    its own (klik_jpeg_floor). Each iteration runs both, one after the
+//    other; the counters give each one's mean wall time and peak resident
+//    size and the ratio chain / floor.
+//  - one filing onto a FAT file system (fusefat) against the same filing
+//    onto tmpfs, in this process, alternating. Needs root and /dev/fuse;
+//    skipped with the reason otherwise.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "foundation/FixedPaths.h"
+#include "foundation/Settings.h"
+#include "photo/DBusFilingHost.h"
+#include "photo/ImageCodec.h"
+#include "photo/ImageFolders.h"
+#include "photo/PhotoFiler.h"
+#include "support/TestMounts.h"
+
+extern char** environ;
+
+namespace klik {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string makeTempDir() {
+    char tmpl[] = "/tmp/klik-bench-XXXXXX";
+    return ::mkdtemp(tmpl) ? std::string(tmpl) : std::string();
+}
+
+// A camera-like picture: fine noise everywhere, so the JPEG is as large as
+// a real 24-megapixel shot at quality 96.
+const Data& noisyCameraJpeg() {
+    static const Data jpeg = [] {
+        Bitmap bm = Bitmap::rgba(6000, 4000);
+        std::uint32_t seed = 7;
+        for (int y = 0; y < bm.height; ++y)
+            for (int x = 0; x < bm.width; ++x) {
+                auto* p = bm.pixel(x, y);
+                seed = seed * 1664525u + 1013904223u;
+                p[0] = static_cast<std::uint8_t>((x / 9 + (seed >> 24)) & 0xff);
+                p[1] = static_cast<std::uint8_t>((y / 7 + (seed >> 16)) & 0xff);
+                p[2] = static_cast<std::uint8_t>(((x + y) / 13 + (seed >> 8)) & 0xff);
+            }
+        return *encodeJpegFromRGBA(bm, 96);
+    }();
+    return jpeg;
+}
+
+struct ProcessRun {
+    bool ok = false;
+    double seconds = 0;
+    double peakMiB = 0;
+};
+
+// Runs `argv` with `env` added, output discarded; wall time and peak
+// resident size of the child.
+ProcessRun runProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
+    envStrings.insert(envStrings.end(), env.begin(), env.end());
+    std::vector<char*> a, e;
+    for (const auto& s : argv) a.push_back(const_cast<char*>(s.c_str()));
+    a.push_back(nullptr);
+    for (const auto& s : envStrings) e.push_back(const_cast<char*>(s.c_str()));
+    e.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    ProcessRun run;
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, a[0], &actions, nullptr, a.data(), e.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return run;
+    int status = 0;
+    rusage usage{};
+    while (::wait4(pid, &status, 0, &usage) < 0) {
+        if (errno != EINTR) return run;
+    }
+    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+void BM_FilePhotoProcessAgainstFloor(benchmark::State& state) {
+    const std::string root = makeTempDir();
+    const std::string in = root + "/IMG_0001.JPG";
+    {
+        const Data& jpeg = noisyCameraJpeg();
+        std::ofstream(in, std::ios::binary)
+            .write(reinterpret_cast<const char*>(jpeg.data()),
+                   static_cast<std::streamsize>(jpeg.size()));
+    }
+    ::mkdir((root + "/KlikKioskMainImagesFolder").c_str(), 0755);
+    ::mkdir((root + "/KlikKioskUploadFolder").c_str(), 0755);
+    ::mkdir((root + "/tmp").c_str(), 0755);
+    const std::vector<std::string> env = {"KLIK_ROOT=" + root, "XDG_CONFIG_HOME=" + root + "/cfg",
+                                          "DBUS_SESSION_BUS_ADDRESS=unix:path=" + root + "/nobus"};
+    double chain = 0, floor = 0, chainPeak = 0, floorPeak = 0;
+    int n = 0;
+    for (auto _ : state) {
+        const ProcessRun c =
+            runProcess({KLIKCTL_PATH, "file-photo", in, "--barcode", "bench"}, env);
+        const ProcessRun f = runProcess({KLIK_JPEG_FLOOR_PATH, in}, {});
+        if (!c.ok || !f.ok) {
+            state.SkipWithError(c.ok ? "the floor program failed" : "klikctl file-photo failed");
+            break;
+        }
+        state.SetIterationTime(c.seconds);
+        chain += c.seconds;
+        floor += f.seconds;
+        chainPeak = std::max(chainPeak, c.peakMiB);
+        floorPeak = std::max(floorPeak, f.peakMiB);
+        ++n;
+        std::system(("rm -rf '" + root + "/KlikKioskMainImagesFolder/'* '" + root +
+                     "/KlikKioskUploadFolder/'*")
+                        .c_str());
+    }
+    if (n > 0) {
+        state.counters["input_MiB"] = static_cast<double>(noisyCameraJpeg().size()) / (1 << 20);
+        state.counters["chain_ms"] = chain / n * 1000;
+        state.counters["floor_ms"] = floor / n * 1000;
+        state.counters["time_ratio"] = chain / floor;
+        state.counters["chain_peak_MiB"] = chainPeak;
+        state.counters["floor_peak_MiB"] = floorPeak;
+    }
+    std::system(("rm -rf '" + root + "'").c_str());
+}
+BENCHMARK(BM_FilePhotoProcessAgainstFloor)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+void BM_FilingOnFatAgainstTmpfs(benchmark::State& state) {
+    const std::string root = makeTempDir();
+    {
+        test::TmpfsMount tmpfs(root + "/tmpfs", 256 << 20, "klik-bench-tmpfs");
+        test::FatFuseMount fat(root + "/fat.img", root + "/fat", 256);
+        if (!tmpfs.mounted() || !fat.mounted()) {
+            state.SkipWithError((tmpfs.unavailableReason() + fat.unavailableReason()).c_str());
+        } else {
+            setFixedRoot(root);
+            ::mkdir((root + "/tmp").c_str(), 0755);
+            Settings settings(root + "/settings.plist");
+            DBusFilingHost host;
+            PhotoFiler filer(settings, host,
+                             [] { return std::optional<std::string>("001122334455"); });
+            PhotoSession session;
+            session.barcodeValue = "bench";
+            const Data& jpeg = noisyCameraJpeg();
+            auto fileOnto = [&](const std::string& volume) {
+                ::mkdir((volume + "/Images").c_str(), 0777);
+                ::mkdir((volume + "/Up").c_str(), 0777);
+                settings.setString("scratchFolder", root + "/Scratch");
+                settings.setString("mainImagesFolder", volume + "/Images");
+                settings.setString("forUploadFolder", volume + "/Up");
+                initFolderGlobalsAtLaunch(settings);
+                const auto start = Clock::now();
+                auto r = filer.postProcessNewPhoto(jpeg, "IMG_0001.JPG", session);
+                const double s = std::chrono::duration<double>(Clock::now() - start).count();
+                ::unlink(r.filedPath.c_str());
+                ::unlink(r.uploadPath.c_str());
+                return r.uploadWritten ? s : -1.0;
+            };
+            double onFat = 0, onTmpfs = 0;
+            int n = 0;
+            for (auto _ : state) {
+                const double f = fileOnto(root + "/fat");
+                const double t = fileOnto(root + "/tmpfs");
+                if (f < 0 || t < 0) {
+                    state.SkipWithError("a filing failed");
+                    break;
+                }
+                state.SetIterationTime(f);
+                onFat += f;
+                onTmpfs += t;
+                ++n;
+            }
+            if (n > 0) {
+                state.counters["fat_ms"] = onFat / n * 1000;
+                state.counters["tmpfs_ms"] = onTmpfs / n * 1000;
+                state.counters["fat_over_tmpfs"] = onFat / onTmpfs;
+            }
+            setFixedRoot("");
+        }
+    }
+    std::system(("rm -rf '" + root + "'").c_str());
+}
+BENCHMARK(BM_FilingOnFatAgainstTmpfs)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+}  // namespace
+}  // namespace klik

@@ -1,0 +1,68 @@
+// The floor the filing chain is measured against: read a JPEG file, decode
+// the whole picture with libjpeg-turbo, cut the centred square and encode
+// it once at quality 90 into memory. Nothing else: no metadata, no files
+// written. Exit status 0 when the square was encoded.
+//
+// usage: klik_jpeg_floor IN.jpg
+
+#include <jpeglib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: klik_jpeg_floor IN.jpg\n");
+        return 2;
+    }
+    std::FILE* f = std::fopen(argv[1], "rb");
+    if (!f) return 1;
+    std::vector<unsigned char> in;
+    unsigned char buf[1 << 16];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) in.insert(in.end(), buf, buf + n);
+    std::fclose(f);
+
+    jpeg_decompress_struct d{};
+    jpeg_error_mgr derr{};
+    d.err = jpeg_std_error(&derr);
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, in.data(), in.size());
+    jpeg_read_header(&d, TRUE);
+    d.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&d);
+    const size_t w = d.output_width, h = d.output_height;
+    std::vector<unsigned char> pixels(w * h * 3);
+    while (d.output_scanline < h) {
+        JSAMPROW row = pixels.data() + d.output_scanline * w * 3;
+        jpeg_read_scanlines(&d, &row, 1);
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+
+    const size_t side = std::min(w, h), x0 = (w - side) / 2, y0 = (h - side) / 2;
+    jpeg_compress_struct c{};
+    jpeg_error_mgr cerr{};
+    c.err = jpeg_std_error(&cerr);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_mem_dest(&c, &out, &outSize);
+    c.image_width = static_cast<JDIMENSION>(side);
+    c.image_height = static_cast<JDIMENSION>(side);
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < side) {
+        JSAMPROW row = pixels.data() + ((y0 + c.next_scanline) * w + x0) * 3;
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    const bool ok = outSize > 0;
+    std::free(out);
+    return ok ? 0 : 1;
+}
