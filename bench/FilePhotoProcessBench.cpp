@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -55,9 +56,9 @@ const Data& noisyCameraJpeg() {
             for (int x = 0; x < bm.width; ++x) {
                 auto* p = bm.pixel(x, y);
                 seed = seed * 1664525u + 1013904223u;
-                p[0] = static_cast<std::uint8_t>((x / 9 + (seed >> 24)) & 0xff);
-                p[1] = static_cast<std::uint8_t>((y / 7 + (seed >> 16)) & 0xff);
-                p[2] = static_cast<std::uint8_t>(((x + y) / 13 + (seed >> 8)) & 0xff);
+                p[0] = static_cast<std::uint8_t>((x / 9 + (seed >> 27)) & 0xff);
+                p[1] = static_cast<std::uint8_t>((y / 7 + ((seed >> 18) & 31)) & 0xff);
+                p[2] = static_cast<std::uint8_t>(((x + y) / 13 + ((seed >> 10) & 31)) & 0xff);
             }
         return *encodeJpegFromRGBA(bm, 96);
     }();
@@ -70,9 +71,12 @@ struct ProcessRun {
     double peakMiB = 0;
 };
 
-// Runs `argv` with `env` added, output discarded; wall time and peak
-// resident size of the child.
-ProcessRun runProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+// Runs `argv` with `env` added, through the floor program's measuring
+// mode (so the child's peak is its own); wall time and peak resident size.
+ProcessRun runProcess(const std::vector<std::string>& command,
+                      const std::vector<std::string>& env) {
+    std::vector<std::string> argv = {KLIK_JPEG_FLOOR_PATH, "--measure"};
+    argv.insert(argv.end(), command.begin(), command.end());
     std::vector<std::string> envStrings;
     for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
     envStrings.insert(envStrings.end(), env.begin(), env.end());
@@ -81,24 +85,41 @@ ProcessRun runProcess(const std::vector<std::string>& argv, const std::vector<st
     a.push_back(nullptr);
     for (const auto& s : envStrings) e.push_back(const_cast<char*>(s.c_str()));
     e.push_back(nullptr);
+    int fds[2];
+    ProcessRun run;
+    if (::pipe(fds) != 0) return run;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    ProcessRun run;
     const auto start = Clock::now();
     pid_t pid = 0;
     const int rc = ::posix_spawn(&pid, a[0], &actions, nullptr, a.data(), e.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return run;
+    ::close(fds[1]);
+    if (rc != 0) {
+        ::close(fds[0]);
+        return run;
+    }
+    std::string out;
+    char buf[256];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        out.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fds[0]);
     int status = 0;
-    rusage usage{};
-    while (::wait4(pid, &status, 0, &usage) < 0) {
+    while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return run;
     }
     run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    long peakKiB = 0;
+    int childStatus = -1;
+    if (std::sscanf(out.c_str(), "%ld %d", &peakKiB, &childStatus) != 2) return run;
+    run.peakMiB = static_cast<double>(peakKiB) / 1024.0;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && childStatus == 0;
     return run;
 }
 
