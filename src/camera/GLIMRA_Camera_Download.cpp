@@ -1,13 +1,12 @@
 // Picture download and the host's storage capacity.
 
-#include <sys/statvfs.h>
-
 #include <cstring>
 
 #include "camera/CamTables.h"
 #include "camera/CameraNotifications.h"
 #include "camera/GLIMRA_Camera.h"
 #include "log/Log.h"
+#include "util/FreeSpace.h"
 
 namespace klik {
 
@@ -107,11 +106,12 @@ bool GLIMRA_Camera::setDestination(std::uint32_t destination) {
 
 bool GLIMRA_Camera::setHostStorageCapacityAtPath(const std::optional<std::string>& path,
                                                  bool reset) {
-    struct statvfs st {};
     long blockSize = 0, freeBlocks = 0;
-    if (statvfs(path ? path->c_str() : "/", &st) == 0) {
-        blockSize = static_cast<long>(st.f_bsize);
-        freeBlocks = static_cast<long>(st.f_bavail);
+    if (auto room = freeSpaceAtPath(path ? *path : "/")) {
+        // Free blocks are counted in fragments (f_frsize), not in the
+        // preferred I/O size a share reports as f_bsize.
+        blockSize = static_cast<long>(std::min<unsigned long>(room->blockSize, 0x7FFFFFFF));
+        freeBlocks = static_cast<long>(std::min<unsigned long>(room->freeBlocks, 0x7FFFFFFF));
     } else {
         // Unknown room: report plenty so the camera still sends pictures,
         // and let a full disk show itself when the picture is filed.
