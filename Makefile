@@ -5,6 +5,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
 .PHONY: deps configure build demo test test-core test-asan bench fuzz format clean ptpip-camera
+.PHONY: package check-package
 
 deps:
 	bash scripts/install-deps.sh
@@ -22,10 +23,21 @@ build: deps
 demo: build
 	bash scripts/demo.sh $(BUILD)
 
-# Every test, then the core tests again under AddressSanitizer + UBSan.
+# Every test, the Debian package's checks, then the core tests again under
+# AddressSanitizer + UBSan.
 test: build
 	bash scripts/run-tests.sh $(BUILD)
+	bash scripts/check-package.sh $(BUILD)
 	$(MAKE) test-asan
+
+# The Debian package: $(BUILD)/klik_<version>_<arch>.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# Builds the package and checks it: dependencies, contents, programs run
+# from the unpacked tree, unit and menu entry validated.
+check-package: build
+	bash scripts/check-package.sh $(BUILD)
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKLIK_SANITIZE=ON \

@@ -1,7 +1,12 @@
 #include "foundation/FixedPaths.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <mutex>
+
+#include "foundation/StandardPlaces.h"
+#include "foundation/TemporaryFolder.h"
 
 namespace klik {
 
@@ -10,10 +15,28 @@ std::mutex gRootMutex;
 bool gRootSet = false;
 std::string gRoot;
 
+// "/" stays "/" (the paths as written); other roots lose trailing slashes.
 std::string trimTrailingSlashes(std::string s) {
     while (s.size() > 1 && s.back() == '/') s.pop_back();
-    if (s == "/") s.clear();
     return s;
+}
+
+bool isUnderTmp(const std::string& p) {
+    return p.compare(0, 4, "/tmp") == 0 && (p.size() == 4 || p[4] == '/');
+}
+
+// Makes every missing folder of `folder`: the XDG base folders with mode
+// 0700 as their rules ask, the last one (the "klik" folder) with the
+// default mode.
+void makeFolders(const std::string& folder) {
+    struct stat st {};
+    if (folder.empty() || ::stat(folder.c_str(), &st) == 0) return;
+    for (size_t pos = 1; pos != std::string::npos;) {
+        pos = folder.find('/', pos + 1);
+        const std::string part = folder.substr(0, pos);
+        if (::stat(part.c_str(), &st) == 0) continue;
+        ::mkdir(part.c_str(), pos == std::string::npos ? 0777 : 0700);
+    }
 }
 }  // namespace
 
@@ -35,7 +58,17 @@ std::string fixedRoot() {
 
 std::string fixedPath(const std::string& absolutePath) {
     if (absolutePath.empty() || absolutePath[0] != '/') return absolutePath;
-    return fixedRoot() + absolutePath;
+    const std::string root = fixedRoot();
+    if (root == "/") return absolutePath;
+    if (!root.empty()) return root + absolutePath;
+
+    if (isUnderTmp(absolutePath)) {
+        const std::string folder = temporaryFolder();
+        return folder.empty() ? absolutePath : folder + absolutePath.substr(4);
+    }
+    const StandardPlace place = standardPlaceFor(absolutePath, PlaceEnvironment::fromProcess());
+    makeFolders(place.folder);
+    return place.path;
 }
 
 }  // namespace klik

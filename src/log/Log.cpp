@@ -54,6 +54,7 @@ struct LogState {
     std::atomic<bool> logAppName{false};
     std::atomic<bool> redirectStdErr{true};
     int savedStdErr = -1;  // the original standard error while redirected
+    int journalFd = -1;    // the systemd journal's stream, when that was standard error
     std::string lastOpenError;
 };
 
@@ -91,6 +92,32 @@ const char* fileTag(unsigned level) {
         default:
             return "D";
     }
+}
+
+// The journal's priority prefix for a line (sd-daemon(3)): debug 7, info 6,
+// warning 4, error 3.
+const char* journalPriority(unsigned level) {
+    switch (level) {
+        case 0:
+            return "<6>";
+        case 3:
+            return "<3>";
+        case 4:
+            return "<4>";
+        default:
+            return "<7>";
+    }
+}
+
+// Whether `fd` is the stream systemd connected to the journal: the unit's
+// standard error is, and JOURNAL_STREAM names its device and inode.
+bool isJournalStream(int fd) {
+    const char* env = std::getenv("JOURNAL_STREAM");
+    if (!env || !*env) return false;
+    unsigned long long dev = 0, ino = 0;
+    if (std::sscanf(env, "%llu:%llu", &dev, &ino) != 2) return false;
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && st.st_dev == dev && st.st_ino == ino;
 }
 
 std::string longName(unsigned level, const std::string& appName) {
@@ -184,6 +211,7 @@ void GLIMRA_Log::logLevel(unsigned level, const std::string& message) {
         return;
     }
     writeWhole(s.fd, line);
+    if (s.journalFd >= 0) writeWhole(s.journalFd, journalPriority(level) + line);
 }
 
 void GLIMRA_Log::debug(const std::string& message) {
@@ -251,10 +279,16 @@ bool GLIMRA_Log::setLogFile(const std::string& rawPath) {
             s.lastOpenError = failure;
         } else {
             ::fchmod(fd, kLogFileMode);
+            // Run as a service whose standard error is the journal: the log's
+            // lines go there too, so `journalctl` shows them beside the file.
+            if (!s.toStdErr.load() && s.redirectStdErr.load() && s.journalFd < 0 &&
+                isJournalStream(STDERR_FILENO))
+                s.journalFd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
             {
                 std::lock_guard pendingLock(s.pendingMutex);
                 if (!s.pending.empty()) {
                     writeWhole(fd, s.pending);
+                    if (s.journalFd >= 0) writeWhole(s.journalFd, s.pending);
                     ::fsync(fd);
                 }
                 s.pending.clear();
@@ -323,6 +357,8 @@ void GLIMRA_Log::resetForTesting() {
     }
     if (s.fd >= 0) ::close(s.fd);
     s.fd = -1;
+    if (s.journalFd >= 0) ::close(s.journalFd);
+    s.journalFd = -1;
     s.path.clear();
     {
         std::lock_guard pendingLock(s.pendingMutex);

@@ -9,10 +9,13 @@
 #include "foundation/FixedPaths.h"
 #include "foundation/Settings.h"
 #include "tools/Command.h"
+#include "tools/SettingsOption.h"
 
 namespace klik::tools {
 
 namespace {
+std::string gSettingsFile;
+
 std::vector<Command>& registry() {
     static std::vector<Command> r;
     return r;
@@ -28,6 +31,10 @@ void printOverview() {
     std::cout << "\n'klikctl COMMAND --help' describes one command.\n";
 }
 }  // namespace
+
+std::string settingsFileInForce() {
+    return gSettingsFile.empty() ? Settings::defaultPath() : gSettingsFile;
+}
 
 bool registerCommand(Command c) {
     registry().push_back(std::move(c));
@@ -62,8 +69,10 @@ int main(int argc, char** argv) {
         if ((opt == "--root" || opt == "--settings") && i + 1 < args.size()) {
             if (opt == "--root")
                 klik::setFixedRoot(args[i + 1]);
-            else
+            else {
                 klik::Settings::setStandardPath(args[i + 1]);
+                gSettingsFile = args[i + 1];
+            }
             i += 2;
             continue;
         }

@@ -254,6 +254,52 @@ TEST_F(LogWriterTest, StandardErrorStaysWhileMirroring) {
     EXPECT_EQ(messageOf(lines[0]), "both");
 }
 
+// Under systemd the unit's standard error is the journal (JOURNAL_STREAM
+// names it): the log's lines reach it with their priority as well as the
+// file, though standard error itself now points at the file.
+TEST_F(LogWriterTest, LinesAlsoReachTheJournalWhenStandardErrorWasIt) {
+    GLIMRA_Log::setRedirectsStdErr(true);
+    StderrCapture journal;
+    struct stat st {};
+    ASSERT_EQ(::fstat(STDERR_FILENO, &st), 0);
+    const std::string stream = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    ::setenv("JOURNAL_STREAM", stream.c_str(), 1);
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    GLIMRA_Log::debug("camera ready");
+    GLIMRA_Log::err("camera gone");
+    const char console[] = "console only\n";
+    ASSERT_EQ(::write(STDERR_FILENO, console, sizeof console - 1), ssize_t(sizeof console - 1));
+    GLIMRA_Log::resetForTesting();
+    ::unsetenv("JOURNAL_STREAM");
+    // setLogFile's own console line reaches standard error before the
+    // redirection; the log's lines follow.
+    std::vector<std::string> sent;
+    for (const auto& line : linesOf(journal.text()))
+        if (line.find("setLogFile - redirecting") == std::string::npos) sent.push_back(line);
+    ASSERT_EQ(sent.size(), 2u) << journal.text();
+    EXPECT_EQ(sent[0].rfind("<7>D [", 0), 0u) << sent[0];
+    EXPECT_EQ(messageOf(sent[0].substr(3)), "camera ready");
+    EXPECT_EQ(sent[1].rfind("<3>E [", 0), 0u) << sent[1];
+    EXPECT_EQ(messageOf(sent[1].substr(3)), "camera gone");
+    // The file has the same lines without the priority, and the console's.
+    const auto lines = linesOf(readFile(logPath()));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], sent[0].substr(3));
+    EXPECT_EQ(lines[2], "console only");
+}
+
+TEST_F(LogWriterTest, AnotherJournalStreamThanStandardErrorGetsNothing) {
+    GLIMRA_Log::setRedirectsStdErr(true);
+    StderrCapture notJournal;
+    ::setenv("JOURNAL_STREAM", "1:1", 1);
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+    GLIMRA_Log::debug("file only");
+    GLIMRA_Log::resetForTesting();
+    ::unsetenv("JOURNAL_STREAM");
+    EXPECT_EQ(notJournal.text().find("file only"), std::string::npos) << notJournal.text();
+    EXPECT_EQ(linesOf(readFile(logPath())).size(), 1u);
+}
+
 TEST_F(LogWriterTest, FoundationDiagnosticsReachTheOpenLog) {
     ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
     diagnostic("settings file unreadable");

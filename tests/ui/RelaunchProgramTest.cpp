@@ -127,6 +127,58 @@ TEST_F(RelaunchProgramTest, PidZeroStartsAtOnceAndBadArgumentsAreRefused) {
     close(missing.errFd);
 }
 
+// Under the kiosk's systemd unit, relaunching the kiosk's own program asks
+// systemd to start the unit again once the kiosk has ended; the unit's stop
+// signal does not end the helper before that.
+TEST_F(RelaunchProgramTest, UnderTheServiceItRestartsTheUnitOnceTheKioskHasEnded) {
+    // A stand-in for systemctl that records its arguments.
+    const std::string bin = dir.file("bin");
+    std::filesystem::create_directories(bin);
+    const std::string asked = dir.file("systemctl-args");
+    writeFile(bin + "/systemctl", "#!/bin/sh\necho \"$@\" > '" + asked + "'\n");
+    chmod((bin + "/systemctl").c_str(), 0755);
+
+    int hold[2];
+    ASSERT_EQ(pipe2(hold, O_CLOEXEC), 0);
+    const pid_t kiosk = fork();  // runs this test program, as the kiosk runs its own
+    if (kiosk == 0) {
+        close(hold[1]);
+        char c;
+        while (read(hold[0], &c, 1) > 0) {
+        }
+        _exit(0);
+    }
+    close(hold[0]);
+
+    const std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+    setenv("KLIK_SERVICE_UNIT", "klik-kiosk.service", 1);
+    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+    Child helper = startHelper({self, std::to_string(kiosk), "0"});
+    setenv("PATH", oldPath.c_str(), 1);
+    unsetenv("KLIK_SERVICE_UNIT");
+
+    ASSERT_TRUE(readUntil(helper.errFd, "flags [0]"));
+    kill(helper.pid, SIGTERM);  // systemd stopping the unit
+    EXPECT_TRUE(stillRunning(helper.pid));
+    EXPECT_FALSE(std::filesystem::exists(asked));
+
+    close(hold[1]);  // the kiosk quits
+    EXPECT_EQ(exitStatus(kiosk), 0);
+    EXPECT_EQ(exitStatus(helper.pid), 0);
+    EXPECT_EQ(readFile(asked), "--user --no-block start klik-kiosk.service\n");
+    close(helper.errFd);
+}
+
+TEST_F(RelaunchProgramTest, UnderTheServiceACompanionIsStartedAsBefore) {
+    setenv("KLIK_SERVICE_UNIT", "klik-kiosk.service", 1);
+    Child other = startHelper({script, "0", "1"});
+    unsetenv("KLIK_SERVICE_UNIT");
+    EXPECT_EQ(exitStatus(other.pid), 0);
+    EXPECT_EQ(readFile(marker), "started\n");
+    close(other.errFd);
+}
+
 TEST_F(RelaunchProgramTest, TheKioskStartsItDetachedWithoutWaitingForIt) {
     // The started path writes into a pipe the test reads: the read returns
     // when it ran, with no waiting on the clock.
