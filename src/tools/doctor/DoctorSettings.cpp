@@ -57,9 +57,12 @@ Dictionary checkSettings(Report& r, const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const std::string folder = fs::path(path).parent_path().string();
-    const bool folderWritable =
-        ::access(folder.c_str(), W_OK | X_OK) == 0 ||
-        (!fs::exists(folder, ec) && ::access(fs::path(folder).parent_path().c_str(), W_OK) == 0);
+    // The store makes missing folders when it first saves: what counts is
+    // the nearest folder that exists.
+    std::string existing = folder;
+    while (!existing.empty() && existing != "/" && !fs::exists(existing, ec))
+        existing = fs::path(existing).parent_path().string();
+    const bool folderWritable = ::access(existing.c_str(), W_OK | X_OK) == 0;
     for (const auto& e : fs::directory_iterator(folder, ec)) {
         const std::string name = e.path().filename().string();
         if (name.rfind(fs::path(path).filename().string() + ".corrupt-", 0) == 0)

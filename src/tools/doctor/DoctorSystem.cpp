@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "tools/doctor/DoctorChecks.h"
 
@@ -23,18 +24,24 @@ void checkSessionBus(Report& r) {
     sd_bus_unref(bus);
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string where = address && *address   ? std::string(address)
-                              : runtime && *runtime ? std::string(runtime) + "/bus"
-                                                    : "no address (DBUS_SESSION_BUS_ADDRESS and "
-                                                      "XDG_RUNTIME_DIR are unset)";
-    if (rc < 0)
+    const std::vector<std::string> fixes{
+        "run the kiosk in the desktop session (systemctl --user, or its menu entry)",
+        "sudo apt install dbus-user-session   (then log in again)"};
+    if (!(address && *address) && !(runtime && *runtime))
         r.problem("session bus",
-                  where + " does not answer (" + std::strerror(-rc) +
+                  "none: DBUS_SESSION_BUS_ADDRESS and XDG_RUNTIME_DIR are unset, so photos are "
+                  "not announced to other programs",
+                  fixes);
+    else if (rc < 0)
+        r.problem("session bus",
+                  std::string(address && *address ? address : runtime + std::string("/bus")) +
+                      " does not answer (" + std::strerror(-rc) +
                       "): photos are not announced to other programs",
-                  {"run the kiosk in the desktop session (systemctl --user, or its menu entry)",
-                   "sudo apt install dbus-user-session   (then log in again)"});
+                  fixes);
     else
-        r.ok("session bus", where + " answers");
+        r.ok("session bus",
+             std::string(address && *address ? address : runtime + std::string("/bus")) +
+                 " answers");
 }
 
 void checkDisplay(Report& r) {
