@@ -57,7 +57,8 @@ const Command& logCommand() {
         "usage: klikctl log [--file PATH] [--] MESSAGE...\n\n"
         "Writes MESSAGE (the words joined by spaces; line breaks give one log line\n"
         "each) into the log file as a \"D\" line. A file of 1 MiB or more is rolled\n"
-        "into its _old companion first. PATH defaults to\n"
+        "into its _old companion first. PATH defaults to the kiosk's log:\n"
+        "$XDG_STATE_HOME/klik/Klik_Kiosk.log (~/.local/state/klik/), or\n"
         "/Library/Logs/Klik/Klik_Kiosk.log under --root / KLIK_ROOT.",
         runLog};
     return c;
