@@ -1,0 +1,99 @@
+#pragma once
+// The capture session: one GStreamer pipeline from the chosen camera (or
+// the simulated one) to the preview and, while a recording runs, into a
+// QuickTime movie. The preview keeps only the newest frame, mirrored when
+// asked; the recording is never mirrored. A recording is H.264 (x264enc,
+// I420) and AAC (voaacenc, or avenc_aac when named) muxed robustly, so a
+// kiosk killed mid-recording still leaves a readable file.
+//
+// Thread-safe. start/stop/startRecording/stopRecording block while the
+// pipeline changes state (stopRecording until the file is complete); the
+// preview frames arrive on GStreamer's streaming thread.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "video/DeviceChoice.h"
+
+typedef struct _GstElement GstElement;
+typedef struct _GstPad GstPad;
+typedef struct _GstDevice GstDevice;
+
+namespace klik {
+
+struct PreviewFrame {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgba;  // width * 4 bytes a row
+    std::uint64_t sequence = 0;
+};
+
+struct CaptureSourceSpec {
+    bool simulated = false;                   // videotestsrc with a running clock, a tone
+    GstDevice* videoDevice = nullptr;         // borrowed; used when not simulated
+    GstDevice* audioDevice = nullptr;         // a separate sound device, or null
+    int width = 640, height = 480, fps = 30;  // the simulated camera's picture
+    std::string pattern = "ball";             // videotestsrc's picture
+    std::string audioEncoder = "voaacenc";
+};
+
+class CapturePipeline {
+  public:
+    explicit CapturePipeline(CaptureSourceSpec spec);
+    ~CapturePipeline();
+    CapturePipeline(const CapturePipeline&) = delete;
+    CapturePipeline& operator=(const CapturePipeline&) = delete;
+
+    // Builds (first time) and runs the pipeline. False with the reason.
+    bool start(std::string* error);
+    // Ends a running recording (completing its file), then stops.
+    void stop();
+    bool isRunning() const { return running_; }
+
+    // Records into `path` at width x height (a running recording ends
+    // first). The session must run. False with the reason.
+    bool startRecording(const std::string& path, int width, int height, std::string* error);
+    // Sends end-of-stream into the recording and waits until the muxer has
+    // written the file (up to `timeoutSeconds`). Returns the file's path
+    // ("" when none was recording).
+    std::string stopRecording(double timeoutSeconds = 30);
+    bool isRecording() const;
+
+    void setMirrored(bool on);
+    // The newest preview frame, when one arrived after `afterSequence`.
+    std::optional<PreviewFrame> takeFrame(std::uint64_t afterSequence) const;
+    // Called on the streaming thread for every new preview frame.
+    void setFrameCallback(std::function<void()> cb);
+    std::uint64_t framesDelivered() const { return frameCount_; }
+    bool hasAudio() const { return audioTee_ != nullptr; }
+
+    // One recording's branch (defined in the source file).
+    struct Recording;
+
+  private:
+    bool build(std::string* error);
+    void onSample(GstElement* appsink);
+    static int onNewSample(GstElement* sink, void* self);
+    void finishRecording(Recording& r, double timeoutSeconds);
+
+    CaptureSourceSpec spec_;
+    GstElement* pipeline_ = nullptr;
+    GstElement* videoTee_ = nullptr;
+    GstElement* audioTee_ = nullptr;
+    GstElement* flip_ = nullptr;
+    std::atomic<bool> running_{false};
+    mutable std::mutex frameMutex_;
+    PreviewFrame frame_;
+    std::atomic<std::uint64_t> frameCount_{0};
+    std::function<void()> frameCallback_;
+    mutable std::mutex recMutex_;
+    std::unique_ptr<Recording> recording_;
+};
+
+}  // namespace klik

@@ -1,0 +1,40 @@
+#pragma once
+// The capture devices GStreamer's device monitor sees ("Video/Source",
+// "Audio/Source"), and the choice among them.
+//
+// Any thread; blocks while the monitor probes.
+
+#include <string>
+#include <vector>
+
+#include "video/DeviceChoice.h"
+
+typedef struct _GstDevice GstDevice;
+
+namespace klik {
+
+class DeviceList {
+  public:
+    DeviceList() = default;
+    ~DeviceList();
+    DeviceList(DeviceList&& other) noexcept;
+    DeviceList& operator=(DeviceList&& other) noexcept;
+    DeviceList(const DeviceList&) = delete;
+    DeviceList& operator=(const DeviceList&) = delete;
+
+    // Probes the devices now.
+    static DeviceList probe();
+
+    const std::vector<CaptureDevice>& devices() const { return devices_; }
+    // The GStreamer device behind `d` (owned by the list).
+    GstDevice* gstDevice(const CaptureDevice& d) const;
+
+    // The choice, each candidate opened by creating its source element.
+    CaptureDeviceChoice choose() const;
+
+  private:
+    std::vector<CaptureDevice> devices_;
+    std::vector<GstDevice*> handles_;
+};
+
+}  // namespace klik

@@ -1,0 +1,25 @@
+#pragma once
+// What a movie file holds: length, picture size and rate, whether it has
+// sound. Read with GStreamer's discoverer.
+//
+// Any thread; blocks while the file is probed.
+
+#include <optional>
+#include <string>
+
+namespace klik {
+
+struct MediaInfo {
+    double durationSeconds = 0;
+    bool hasVideo = false;
+    bool hasAudio = false;
+    int width = 0;
+    int height = 0;
+    int rateNum = 0;  // frame rate as a fraction; 0/0 when unknown
+    int rateDen = 0;
+};
+
+// nullopt with the reason in `error` when the file cannot be read as media.
+std::optional<MediaInfo> probeMedia(const std::string& path, std::string* error = nullptr);
+
+}  // namespace klik

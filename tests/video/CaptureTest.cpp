@@ -1,0 +1,183 @@
+// The capture session on the simulated camera: a short recording at the
+// compression setting's size with sound, the mirrored preview against the
+// unmirrored recording, a kiosk killed mid-recording, the recorder port.
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <csignal>
+#include <filesystem>
+#include <mutex>
+
+#include "GeneratedClips.h"
+#include "foundation/ManualRunLoop.h"
+#include "support/TempDir.h"
+#include "video/CapturePipeline.h"
+#include "video/FrameGrabber.h"
+#include "video/GstVideoRecorder.h"
+#include "video/MediaInfo.h"
+
+namespace klik {
+namespace {
+
+// Waits (on a condition, not a clock) until the pipeline has delivered
+// `frames` more preview frames.
+void waitForFrames(CapturePipeline& p, std::uint64_t frames) {
+    std::mutex m;
+    std::condition_variable cv;
+    const std::uint64_t target = p.framesDelivered() + frames;
+    p.setFrameCallback([&] {
+        std::lock_guard<std::mutex> lock(m);
+        cv.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait(lock, [&] { return p.framesDelivered() >= target; });
+    lock.unlock();
+    p.setFrameCallback({});
+}
+
+CaptureSourceSpec simulated() {
+    CaptureSourceSpec s;
+    s.simulated = true;
+    s.pattern = "black";  // only the clock is bright, top left
+    s.width = 320;
+    s.height = 240;
+    return s;
+}
+
+// Mean brightness of a corner block of an RGBA picture.
+double cornerBrightness(const std::uint8_t* rgba, int width, int height, bool left) {
+    double sum = 0;
+    int n = 0;
+    const int bw = width / 4, bh = height / 6;
+    for (int y = 0; y < bh; ++y)
+        for (int x = 0; x < bw; ++x) {
+            const int px = left ? x : width - 1 - x;
+            const std::uint8_t* p = rgba + (static_cast<size_t>(y) * width + px) * 4;
+            sum += (p[0] + p[1] + p[2]) / 3.0;
+            ++n;
+        }
+    (void)height;
+    return sum / n;
+}
+
+TEST(CapturePipeline, RecordsACompleteMovieWithSoundAndMirrorsOnlyThePreview) {
+    test::TempDir dir;
+    CapturePipeline p(simulated());
+    std::string error;
+    ASSERT_TRUE(p.start(&error)) << error;
+    p.setMirrored(true);
+    waitForFrames(p, 3);
+    const std::string movie = dir.file("rec.mov");
+    ASSERT_TRUE(p.startRecording(movie, 320, 240, &error)) << error;
+    EXPECT_TRUE(p.isRecording());
+    waitForFrames(p, 20);  // two thirds of a second at 30 frames a second
+    auto preview = p.takeFrame(0);
+    EXPECT_EQ(p.stopRecording(), movie);
+    EXPECT_FALSE(p.isRecording());
+    p.stop();
+
+    ASSERT_TRUE(preview);
+    // Mirrored preview: the clock is at the top right.
+    EXPECT_GT(cornerBrightness(preview->rgba.data(), preview->width, preview->height, false),
+              cornerBrightness(preview->rgba.data(), preview->width, preview->height, true) + 10);
+
+    auto info = probeMedia(movie, &error);
+    ASSERT_TRUE(info) << error;
+    EXPECT_EQ(info->width, 320);
+    EXPECT_EQ(info->height, 240);
+    EXPECT_TRUE(info->hasAudio);
+    EXPECT_GT(info->durationSeconds, 0.3);
+    EXPECT_GT(test::soundLevel(movie, 0.1, 0.3), 0.05);
+    // The recording is not mirrored: its clock is at the top left.
+    auto frame = grabMovieFrame(movie, 0.2, 320, 240, &error);
+    ASSERT_TRUE(frame) << error;
+    EXPECT_GT(cornerBrightness(frame->pixels.data(), 320, 240, true),
+              cornerBrightness(frame->pixels.data(), 320, 240, false) + 10);
+}
+
+TEST(CapturePipeline, AKioskKilledMidRecordingLeavesAReadableFile) {
+    // The dying child runs this body again from the start: it must write
+    // where the parent looks, and make no folder of its own.
+    std::optional<test::TempDir> dir;
+    const char* inherited = std::getenv("KLIK_KILLED_RECORDING");
+    std::string movie;
+    if (inherited) {
+        movie = inherited;
+    } else {
+        dir.emplace();
+        movie = dir->file("killed.mov");
+        ::setenv("KLIK_KILLED_RECORDING", movie.c_str(), 1);
+    }
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    EXPECT_EXIT(
+        {
+            CapturePipeline p(simulated());
+            std::string error;
+            if (!p.start(&error) || !p.startRecording(movie, 320, 240, &error)) std::exit(3);
+            // Past the first header update (once a second of recording).
+            waitForFrames(p, 50);
+            std::raise(SIGKILL);
+        },
+        testing::KilledBySignal(SIGKILL), "");
+    ::unsetenv("KLIK_KILLED_RECORDING");
+    std::string error;
+    auto info = probeMedia(movie, &error);
+    ASSERT_TRUE(info) << error;
+    EXPECT_TRUE(info->hasVideo);
+    auto frame = grabMovieFrame(movie, 0, 160, 120, &error);
+    EXPECT_TRUE(frame) << error;
+}
+
+TEST(GstVideoRecorder, HandsTheFinishedRecordingToCompositionAndShowsTheClock) {
+    test::TempDir dir;
+    Settings settings(dir.file("s.plist"));
+    settings.setInteger("prefQTVideoCompressionTag", 9);
+    settings.setDouble("prefInsertVideoTrackTime1", 0.5);
+    settings.setInteger("prefMaxRecordingLengthInSeconds", 0);
+    ManualRunLoop loop;
+    GstVideoRecorder recorder(settings, loop, true);
+    std::mutex m;
+    std::condition_variable cv;
+    std::optional<CompositionRequest> handed;
+    recorder.setFinishedHandler([&](const CompositionRequest& r) {
+        std::lock_guard<std::mutex> lock(m);
+        handed = r;
+        cv.notify_all();
+    });
+    std::vector<std::string> clock;
+    recorder.setClockDisplay(
+        [&](bool shown, const std::string& text) { clock.push_back(shown ? text : "<hidden>"); });
+    ASSERT_TRUE(recorder.setupQTSession());
+    EXPECT_FALSE(recorder.startRecording(dir.file("no/such/folder/x.mov")));
+    EXPECT_FALSE(recorder.isRecording());
+    recorder.startSession();
+    const std::string movie = dir.file("clip.mov");
+    ASSERT_TRUE(recorder.startRecording(movie));
+    EXPECT_TRUE(recorder.isRecording());
+    recorder.setupRecordingTimer();
+    loop.advance(1.0);
+    waitForFrames(*recorder.pipeline(), 10);
+    recorder.stopRecording();
+    EXPECT_FALSE(recorder.isRecording());
+    recorder.tearDownRecordingTimer();
+    {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return handed.has_value(); });
+    }
+    EXPECT_EQ(handed->url, movie);
+    EXPECT_DOUBLE_EQ(handed->overlayMovieInsertionTime, 1);
+    // Compression tag 9 was rewritten to 1: 320 x 240.
+    EXPECT_EQ(settings.integerForKey("prefQTVideoCompressionTag"), 1);
+    auto info = probeMedia(movie);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->width, 320);
+    ASSERT_GE(clock.size(), 3u);
+    EXPECT_EQ(clock.front(), "00:15.0");
+    EXPECT_EQ(clock[clock.size() - 2], "00:14.0");
+    EXPECT_EQ(clock.back(), "<hidden>");
+    recorder.stopSession();
+}
+
+}  // namespace
+}  // namespace klik

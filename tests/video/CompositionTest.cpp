@@ -1,0 +1,232 @@
+// The composition chain on generated clips: what the exported movie shows
+// when, what it sounds like, the still and its payload, the copies.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <filesystem>
+
+#include "GeneratedClips.h"
+#include "app/ProcessFlags.h"
+#include "foundation/DateFormat.h"
+#include "foundation/FixedPaths.h"
+#include "photo/DayFolder.h"
+#include "photo/GLIMRA_XMLinEXIF.h"
+#include "photo/ImageCodec.h"
+#include "photo/ImageFolders.h"
+#include "support/TempDir.h"
+#include "video/FrameGrabber.h"
+#include "video/MediaInfo.h"
+#include "video/MovieSplicer.h"
+#include "video/VideoComposition.h"
+
+namespace klik {
+namespace {
+
+namespace fs = std::filesystem;
+
+CompositionRequest request(const std::string& url, double at, std::optional<double> time) {
+    CompositionRequest r;
+    r.url = url;
+    r.overlayMovieInsertionTime = at;
+    r.time = time;
+    return r;
+}
+
+std::string text(const Value& v) {
+    return v.string() ? *v.string() : "<not a string>";
+}
+
+constexpr std::uint32_t kBlue = 0xff0000ff, kRed = 0xffff0000, kGreen = 0xff00ff00;
+
+class RecordingHost : public VideoCompositionHost {
+  public:
+    int runFilingAlert(const std::string&, const std::string&,
+                       const std::vector<std::string>&) override {
+        return 0;
+    }
+    void openPreferencesAfterDelay(double) override {}
+    bool announce(const std::string&, const std::string&, const Dictionary&) override {
+        return true;
+    }
+    void showMissingOverlayAlert(const std::string& m, const std::string& i) override {
+        ++alerts;
+        message = m;
+        informative = i;
+    }
+    PhotoSession videoSession() override {
+        PhotoSession s;
+        s.emails = {"guest@example.com"};
+        return s;
+    }
+    Date now() override { return when; }
+
+    std::atomic<int> alerts{0};
+    std::string message, informative;
+    Date when;
+};
+
+class CompositionTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        setFixedRoot(dir.path());
+        for (const char* d : {"tmp", "Images", "Up", "Scratch", "Movies"})
+            ::mkdir(dir.file(d).c_str(), 0755);
+        settings.setString("mainImagesFolder", dir.file("Images"));
+        settings.setString("forUploadFolder", dir.file("Up"));
+        settings.setString("scratchFolder", dir.file("Scratch"));
+        initFolderGlobalsAtLaunch(settings);
+        ASSERT_TRUE(parseIso8601("2011-03-05T14:30:15", host.when));
+        day = computeCurrentDayFolderString(host.when);
+    }
+    void TearDown() override { setFixedRoot(""); }
+
+    std::string clip(const std::string& name, test::ClipSpec spec) {
+        std::string error;
+        const std::string path = dir.file(name);
+        EXPECT_TRUE(test::makeClip(path, spec, &error)) << error;
+        return path;
+    }
+    test::Rgb colourAt(const std::string& movie, double t) {
+        std::string error;
+        auto frame = grabMovieFrame(movie, t, 160, 120, &error);
+        EXPECT_TRUE(frame) << error;
+        return frame ? test::centreColour(*frame) : test::Rgb{-1, -1, -1};
+    }
+
+    test::TempDir dir;
+    Settings settings{dir.file("settings.plist")};
+    RecordingHost host;
+    std::string day;
+};
+
+// One 20 s recording carries both edits: the overlay of 3 s at 2 s and the
+// trailer of 4 s over its last stretch.
+TEST_F(CompositionTest, OverlayAndTrailerReplaceThePictureKeepingLengthAndSound) {
+    const std::string rec = clip("Scratch/rec.mov", {kBlue, 20, 160, 120, 10, 440});
+    clip("Movies/Wave.mp4", {kRed, 3, 96, 72, 10, 0});
+    clip("Movies/End.mov", {kGreen, 4, 96, 72, 10, 0});
+    // The prompt movie itself need not exist; its name leads to the overlay.
+    settings.setString("prefMoviePath", dir.file("Movies/WaveWithPrompt.mov"));
+    settings.setBool("prefDoOverlayMovie", true);
+    settings.setString("prefTrailerMovieName", "End.mov");
+
+    const CompositionRequest req = request("file://" + rec, 2, std::nullopt);
+    const CompositionResult r = runComposition(req, settings, host);
+    ASSERT_TRUE(r.exported);
+    EXPECT_EQ(host.alerts, 0);
+
+    // The muxed movie went with the recording into today's images folder.
+    const std::string muxed = dir.file("Images/" + day + "/rec_muxed.mov");
+    ASSERT_TRUE(fs::exists(muxed));
+    EXPECT_TRUE(fs::exists(dir.file("Images/" + day + "/rec.mov")));
+    EXPECT_FALSE(fs::exists(rec));
+    auto info = probeMedia(muxed);
+    ASSERT_TRUE(info);
+    EXPECT_NEAR(info->durationSeconds, 20, 0.2);
+    EXPECT_EQ(info->width, 160);
+    EXPECT_EQ(info->height, 120);
+    EXPECT_TRUE(info->hasAudio);
+
+    EXPECT_TRUE(test::near(colourAt(muxed, 1), 0, 0, 255));
+    EXPECT_TRUE(test::near(colourAt(muxed, 3), 255, 0, 0));
+    EXPECT_TRUE(test::near(colourAt(muxed, 6), 0, 0, 255));
+    EXPECT_TRUE(test::near(colourAt(muxed, 15.5), 0, 0, 255));
+    EXPECT_TRUE(test::near(colourAt(muxed, 17), 0, 255, 0));
+    EXPECT_TRUE(test::near(colourAt(muxed, 19.5), 0, 255, 0));
+    // The tone goes on under the overlay and the trailer.
+    EXPECT_GT(test::soundLevel(muxed, 2.5, 4.5), 0.1);
+    EXPECT_GT(test::soundLevel(muxed, 17, 19), 0.1);
+
+    EXPECT_EQ(settings.stringForKey("VZ_muxedMovieName").value_or(""), "rec_muxed.mov");
+    // The copies: the exported movie and the still.
+    EXPECT_TRUE(fs::exists(dir.file("Up/" + day + "/rec_muxed.mov")));
+    const std::string still = dir.file("Up/" + day + "/rec.jpg");
+    ASSERT_TRUE(fs::exists(still));
+    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(still);
+    ASSERT_TRUE(payload);
+    EXPECT_EQ(text((*payload)["VZ_overlayPath"]), "Wave.mp4");
+    EXPECT_EQ(text((*payload)["VZ_muxedMovieName"]), "rec_muxed.mov");
+    const Array* mails = (*payload)["VZ_emailsForUpload"].array();
+    ASSERT_TRUE(mails && mails->size() == 1);
+    EXPECT_EQ(*(*mails)[0].string(), "guest@example.com");
+}
+
+TEST_F(CompositionTest, OverlayOffCopiesTheRecordingAndA640x480StillOthersCanRead) {
+    const std::string rec = clip("Scratch/plain.mov", {kBlue, 2, 320, 240, 10, 440});
+    settings.setBool("prefDoOverlayMovie", false);
+    settings.setString("VZ_muxedMovieName", "earlier_muxed.mov");
+
+    const CompositionResult r = runComposition(request(rec, 1, 1.0), settings, host);
+    EXPECT_FALSE(r.exported);
+    EXPECT_FALSE(fs::exists(dir.file("Scratch/plain_muxed.mov")));
+    EXPECT_EQ(settings.stringForKey("VZ_muxedMovieName").value_or(""), "earlier_muxed.mov");
+    EXPECT_TRUE(fs::exists(dir.file("Up/" + day + "/plain.mov")));
+    EXPECT_TRUE(fs::exists(dir.file("Images/" + day + "/plain.mov")));
+    const std::string still = dir.file("Up/" + day + "/plain.jpg");
+    auto data = readFileData(still);
+    ASSERT_TRUE(data);
+    auto jpeg = readJpegInfo(*data);
+    ASSERT_TRUE(jpeg);
+    EXPECT_EQ(jpeg->width, 640);
+    EXPECT_EQ(jpeg->height, 480);
+    // Another reader gets the payload back from the EXIF block.
+    if (std::system("command -v exiftool >/dev/null 2>&1") == 0) {
+        const std::string out = dir.file("tmp/exif.txt");
+        ASSERT_EQ(std::system(("exiftool -b -UserComment '" + still + "' > '" + out + "'").c_str()),
+                  0);
+        EXPECT_NE(test::readFile(out).find("guest@example.com"), std::string::npos);
+    }
+    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(still);
+    ASSERT_TRUE(payload);
+    EXPECT_FALSE((*payload)["VZ_overlayPath"].isString());
+}
+
+TEST_F(CompositionTest, MissingOverlayAlertsOnceAndStillMakesTheStill) {
+    const std::string rec = clip("Scratch/lone.mov", {kBlue, 2, 160, 120, 10, 0});
+    settings.setBool("prefDoOverlayMovie", true);
+    settings.setString("prefMoviePath", dir.file("Movies/GoneWithPrompt.mov"));
+
+    const CompositionResult r = runComposition(request(rec, 1, std::nullopt), settings, host);
+    EXPECT_EQ(host.alerts, 1);
+    EXPECT_EQ(host.message, "WARNING! - UNABLE to Find OverlayMovie!!!!");
+    EXPECT_NE(host.informative.find(dir.file("Movies/Gone")), std::string::npos);
+    EXPECT_EQ(settings.stringForKey("VZ_muxedMovieName").value_or(""), "?");
+    EXPECT_FALSE(r.exported);
+    EXPECT_TRUE(r.stillWritten);
+    EXPECT_TRUE(fs::exists(dir.file("Scratch/lone.jpg")));
+    // No exported movie to copy, so the still is not copied either.
+    EXPECT_FALSE(r.movieCopied);
+    EXPECT_FALSE(fs::exists(dir.file("Up/" + day + "/lone.jpg")));
+    EXPECT_TRUE(r.filed);
+}
+
+TEST_F(CompositionTest, UnreadableRecordingEndsTheChainAndClearsTheFlag) {
+    test::writeFile(dir.file("Scratch/broken.mov"), "not a movie");
+    std::thread t = asyncGrabFrame(
+        request("file://" + dir.file("Scratch/broken.mov"), 1, std::nullopt), settings, host);
+    EXPECT_TRUE(gIsProcessingVideo.load());
+    t.join();
+    EXPECT_FALSE(gIsProcessingVideo.load());
+    EXPECT_TRUE(fs::exists(dir.file("Scratch/broken.mov")));
+    EXPECT_FALSE(fs::exists(dir.file("Scratch/broken.jpg")));
+}
+
+TEST(SplicePlan, EditsAreCutToTheRecordingsEnd) {
+    auto p = planSplice(20, 3, 2, 4);
+    EXPECT_DOUBLE_EQ(p.overlayStart, 2);
+    EXPECT_DOUBLE_EQ(p.overlayLength, 3);
+    EXPECT_DOUBLE_EQ(p.trailerStart, 16);
+    EXPECT_DOUBLE_EQ(p.trailerLength, 4);
+    p = planSplice(5, 10, 3, 8);
+    EXPECT_DOUBLE_EQ(p.overlayLength, 2);
+    EXPECT_DOUBLE_EQ(p.trailerStart, 0);
+    EXPECT_DOUBLE_EQ(p.trailerLength, 5);
+    p = planSplice(5, 3, 6, std::nullopt);
+    EXPECT_DOUBLE_EQ(p.overlayLength, 0);
+    EXPECT_DOUBLE_EQ(p.trailerLength, 0);
+}
+
+}  // namespace
+}  // namespace klik

@@ -1,0 +1,105 @@
+#include "GeneratedClips.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "video/GstSupport.h"
+
+namespace klik::test {
+
+bool makeClip(const std::string& path, const ClipSpec& s, std::string* error) {
+    if (!ensureGStreamer(error)) return false;
+    const int frames = static_cast<int>(std::lround(s.seconds * s.fps));
+    char desc[1024];
+    std::snprintf(desc, sizeof desc,
+                  "videotestsrc pattern=solid-color foreground-color=%u num-buffers=%d ! "
+                  "video/x-raw,format=I420,width=%d,height=%d,framerate=%d/1 ! "
+                  "x264enc speed-preset=ultrafast ! h264parse ! qtmux name=mux ! "
+                  "filesink location=\"%s\"",
+                  s.argb, frames, s.width, s.height, s.fps, path.c_str());
+    std::string d = desc;
+    if (s.toneHz > 0) {
+        // 16 kHz mono in blocks of 400 samples: 40 blocks a second.
+        const int blocks = static_cast<int>(std::lround(s.seconds * 40));
+        char audio[512];
+        std::snprintf(audio, sizeof audio,
+                      " audiotestsrc freq=%g volume=0.5 samplesperbuffer=400 num-buffers=%d ! "
+                      "audio/x-raw,rate=16000,channels=1 ! audioconvert ! voaacenc ! aacparse ! "
+                      "mux.",
+                      s.toneHz, blocks);
+        d += audio;
+    }
+    GError* err = nullptr;
+    GstElement* p = gst_parse_launch(d.c_str(), &err);
+    if (!p) {
+        if (error) *error = err ? err->message : "bad pipeline";
+        if (err) g_error_free(err);
+        return false;
+    }
+    gst_element_set_state(p, GST_STATE_PLAYING);
+    const bool ok = waitForEndOfStream(p, 60, error);
+    gst_element_set_state(p, GST_STATE_NULL);
+    gst_object_unref(p);
+    return ok;
+}
+
+Rgb centreColour(const Bitmap& bm) {
+    long r = 0, g = 0, b = 0, n = 0;
+    for (int y = bm.height / 2 - 5; y < bm.height / 2 + 5; ++y)
+        for (int x = bm.width / 2 - 5; x < bm.width / 2 + 5; ++x) {
+            const std::uint8_t* p = bm.pixel(x, y);
+            r += p[0];
+            g += p[1];
+            b += p[2];
+            ++n;
+        }
+    return {static_cast<int>(r / n), static_cast<int>(g / n), static_cast<int>(b / n)};
+}
+
+bool near(Rgb c, int r, int g, int b, int tolerance) {
+    return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance &&
+           std::abs(c.b - b) <= tolerance;
+}
+
+double soundLevel(const std::string& path, double from, double to) {
+    if (!ensureGStreamer()) return -1;
+    const std::string desc = "uridecodebin uri=" + fileUri(path) +
+                             " ! audioconvert ! audioresample ! "
+                             "audio/x-raw,format=F32LE,channels=1,rate=16000 ! "
+                             "appsink name=s sync=false";
+    GstElement* p = gst_parse_launch(desc.c_str(), nullptr);
+    if (!p) return -1;
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(p), "s");
+    gst_element_set_state(p, GST_STATE_PLAYING);
+    double sum = 0;
+    long count = 0;
+    for (;;) {
+        GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 20 * GST_SECOND);
+        if (!sample) break;
+        GstBuffer* buf = gst_sample_get_buffer(sample);
+        const double start = static_cast<double>(GST_BUFFER_PTS(buf)) / GST_SECOND;
+        GstMapInfo map;
+        if (gst_buffer_map(buf, &map, GST_MAP_READ)) {
+            const auto* f = reinterpret_cast<const float*>(map.data);
+            const size_t n = map.size / sizeof(float);
+            for (size_t i = 0; i < n; ++i) {
+                const double t = start + static_cast<double>(i) / 16000.0;
+                if (t >= from && t < to) {
+                    sum += f[i] * f[i];
+                    ++count;
+                }
+            }
+            gst_buffer_unmap(buf, &map);
+        }
+        gst_sample_unref(sample);
+    }
+    gst_element_set_state(p, GST_STATE_NULL);
+    gst_object_unref(sink);
+    gst_object_unref(p);
+    return count ? std::sqrt(sum / count) : -1;
+}
+
+}  // namespace klik::test

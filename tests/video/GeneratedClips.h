@@ -1,0 +1,37 @@
+#pragma once
+// Movies made by GStreamer for the tests: solid colours with a tone,
+// encoded as fast as the machine allows (no live sources).
+
+#include <cstdint>
+#include <string>
+
+#include "photo/Bitmap.h"
+
+namespace klik::test {
+
+struct ClipSpec {
+    std::uint32_t argb = 0xff0000ff;  // solid colour of the picture
+    double seconds = 3;
+    int width = 160;
+    int height = 120;
+    int fps = 10;
+    double toneHz = 0;  // 0: no sound track
+};
+
+// Writes a QuickTime movie (H.264, AAC when there is sound) to `path`;
+// false with the reason.
+bool makeClip(const std::string& path, const ClipSpec& spec, std::string* error = nullptr);
+
+// The mean colour of the centre 10 x 10 pixels.
+struct Rgb {
+    int r, g, b;
+};
+Rgb centreColour(const Bitmap& bm);
+// True when `c` is within `tolerance` of (r, g, b) in every channel.
+bool near(Rgb c, int r, int g, int b, int tolerance = 40);
+
+// Root mean square of the movie's sound (mono, -1..1) between two times; -1
+// when it has none or cannot be read.
+double soundLevel(const std::string& path, double from, double to);
+
+}  // namespace klik::test

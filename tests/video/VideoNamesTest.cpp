@@ -1,0 +1,89 @@
+// Names around a recording, the recording clock, the compression setting,
+// the insertion time and the still's overlay compositing.
+
+#include <gtest/gtest.h>
+
+#include "support/TempDir.h"
+#include "video/MovieNames.h"
+#include "video/RecordingClock.h"
+#include "video/VideoComposition.h"
+
+namespace klik {
+namespace {
+
+TEST(MovieNames, MovieWithBaseNameTriesMovM4vMp4AndNeverThePathItself) {
+    test::TempDir dir;
+    test::writeFile(dir.file("clip.m4v"), "m");
+    EXPECT_EQ(getMovieWithBaseName(dir.file("clip.mov")).value_or(""), dir.file("clip.m4v"));
+    test::writeFile(dir.file("clip.mp4"), "m");
+    EXPECT_EQ(getMovieWithBaseName(dir.file("clip.mp4")).value_or(""), dir.file("clip.m4v"));
+    test::writeFile(dir.file("clip.mov"), "m");
+    EXPECT_EQ(getMovieWithBaseName(dir.file("clip.mp4")).value_or(""), dir.file("clip.mov"));
+    test::writeFile(dir.file("only.avi"), "m");
+    EXPECT_FALSE(getMovieWithBaseName(dir.file("only.avi")));
+    EXPECT_FALSE(getMovieWithBaseName(""));
+}
+
+TEST(MovieNames, OverlayIsThePromptMoviesNameCutAtWithPrompt) {
+    test::TempDir dir;
+    Settings s(dir.file("s.plist"));
+    EXPECT_FALSE(getOverlayFileName(s));
+    s.setString("prefMoviePath", dir.file("Wave.v2WithPromptLong.mov"));
+    EXPECT_EQ(overlayBasePathForPromptMovie(*s.stringForKey("prefMoviePath")), dir.file("Wave.v2"));
+    EXPECT_FALSE(getOverlayFileName(s));
+    test::writeFile(dir.file("Wave.v2.mp4"), "m");
+    EXPECT_EQ(getOverlayFileName(s).value_or(""), dir.file("Wave.v2.mp4"));
+    test::writeFile(dir.file("Wave.v2.mov"), "m");
+    EXPECT_EQ(getOverlayFileName(s).value_or(""), dir.file("Wave.v2.mov"));
+}
+
+TEST(MovieNames, ExportAndStillSitBesideTheRecording) {
+    EXPECT_EQ(muxedMoviePathFor("/s/2011.mov"), "/s/2011_muxed.mov");
+    EXPECT_EQ(stillPathFor("/s/2011.mov"), "/s/2011.jpg");
+}
+
+TEST(MovieNames, CompressionTagPicksTheSizeAndRepairsOtherValues) {
+    test::TempDir dir;
+    Settings s(dir.file("s.plist"));
+    s.setInteger("prefQTVideoCompressionTag", 2);
+    EXPECT_EQ(recordingSizeForCompressionTag(s).width, 640);
+    EXPECT_EQ(recordingSizeForCompressionTag(s).height, 480);
+    s.setInteger("prefQTVideoCompressionTag", 7);
+    const RecordingSize small = recordingSizeForCompressionTag(s);
+    EXPECT_EQ(small.width, 320);
+    EXPECT_EQ(small.height, 240);
+    EXPECT_EQ(s.integerForKey("prefQTVideoCompressionTag"), 1);
+}
+
+TEST(RecordingClock, CountsDownAndStopsAtZero) {
+    EXPECT_EQ(recordingClockText(0, 15), "00:15.0");
+    EXPECT_EQ(recordingClockText(2.25, 15), "00:12.8");
+    EXPECT_EQ(recordingClockText(0, 120), "02:00.0");
+    EXPECT_EQ(recordingClockText(30.5, 120), "01:29.5");
+    EXPECT_EQ(recordingClockText(16, 15), "00:00.0");
+}
+
+TEST(CompositionSettings, InsertionTimeBelowOneIsOne) {
+    test::TempDir dir;
+    Settings s(dir.file("s.plist"));
+    EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 1);
+    s.setDouble("prefInsertVideoTrackTime1", 0.5);
+    EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 1);
+    s.setDouble("prefInsertVideoTrackTime1", 2.5);
+    EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 2.5);
+}
+
+TEST(StillOverlay, SourceOverAnchoredAtTheBottomLeft) {
+    Bitmap frame = Bitmap::rgba(4, 4, 0, 0, 255);
+    Bitmap overlay = Bitmap::rgba(2, 2, 255, 0, 0, 255);
+    overlay.pixel(1, 0)[3] = 0;  // transparent
+    compositeOverlayOnto(frame, overlay);
+    EXPECT_EQ(frame.pixel(0, 0)[2], 255);  // top rows untouched
+    EXPECT_EQ(frame.pixel(0, 2)[0], 255);  // overlay's top row lands on row 2
+    EXPECT_EQ(frame.pixel(1, 2)[2], 255);  // transparent: the frame shows
+    EXPECT_EQ(frame.pixel(0, 3)[0], 255);
+    EXPECT_EQ(frame.pixel(2, 3)[2], 255);
+}
+
+}  // namespace
+}  // namespace klik
