@@ -51,6 +51,7 @@ class ToolHost : public VideoCompositionHost {
         return 0;
     }
     void openPreferencesAfterDelay(double) override {}
+    void notifyOperator(const std::string& text) override { std::cerr << text << "\n"; }
     bool announce(const std::string&, const std::string&, const Dictionary&) override {
         return true;
     }

@@ -47,6 +47,7 @@ class RecordingHost : public VideoCompositionHost {
         return 0;
     }
     void openPreferencesAfterDelay(double) override {}
+    void notifyOperator(const std::string&) override {}
     bool announce(const std::string&, const std::string&, const Dictionary&) override {
         return true;
     }

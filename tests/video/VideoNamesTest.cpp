@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include "support/TempDir.h"
+
 #include "video/MovieNames.h"
+#include "video/MovieViewSupport.h"
 #include "video/RecordingClock.h"
 #include "video/VideoComposition.h"
 
@@ -83,6 +86,45 @@ TEST(StillOverlay, SourceOverAnchoredAtTheBottomLeft) {
     EXPECT_EQ(frame.pixel(1, 2)[2], 255);  // transparent: the frame shows
     EXPECT_EQ(frame.pixel(0, 3)[0], 255);
     EXPECT_EQ(frame.pixel(2, 3)[2], 255);
+}
+
+}  // namespace
+}  // namespace klik
+
+namespace klik {
+namespace {
+
+TEST(MovieView, ConstrainNSSizeFitsKeepingTheAspectRatio) {
+    auto s = constrainNSSize({1920, 1080}, {1280, 1024});
+    EXPECT_FLOAT_EQ(s.width, 1280);
+    EXPECT_FLOAT_EQ(s.height, 720);
+    s = constrainNSSize({1000, 2000}, {1280, 1024});
+    EXPECT_FLOAT_EQ(s.width, 512);
+    EXPECT_FLOAT_EQ(s.height, 1024);
+    // Width first, then the height still too tall.
+    s = constrainNSSize({2000, 1800}, {1000, 500});
+    EXPECT_FLOAT_EQ(s.height, 500);
+    EXPECT_NEAR(s.width, 555.6, 0.1);
+    s = constrainNSSize({640, 480}, {1280, 1024});
+    EXPECT_FLOAT_EQ(s.width, 640);
+    EXPECT_FLOAT_EQ(s.height, 480);
+}
+
+TEST(MovieView, PromptMoviePathIsKeptWhenItsFileIsThereOrNoAliasResolves) {
+    test::TempDir dir;
+    Settings s(dir.file("s.plist"));
+    EXPECT_FALSE(repairedMoviePath(s));
+    s.setString("prefMoviePath", "");
+    EXPECT_FALSE(repairedMoviePath(s));
+    test::writeFile(dir.file("a/PromptWithPrompt.mov"), "movie");
+    s.setString("prefMoviePath", dir.file("a/PromptWithPrompt.mov"));
+    EXPECT_EQ(repairedMoviePath(s).value_or(""), dir.file("a/PromptWithPrompt.mov"));
+    // Gone, with alias data that names nothing: the path stays as it was
+    // (the view then finds no movie and stays hidden).
+    s.setObject("prefMoviePathAliasData", Value(Data{1, 2, 3}));
+    std::filesystem::remove_all(dir.file("a"));
+    EXPECT_EQ(repairedMoviePath(s).value_or(""), dir.file("a/PromptWithPrompt.mov"));
+    EXPECT_EQ(s.stringForKey("prefMoviePath").value_or(""), dir.file("a/PromptWithPrompt.mov"));
 }
 
 }  // namespace
