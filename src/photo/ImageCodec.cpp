@@ -1,5 +1,7 @@
 #include "photo/ImageCodec.h"
 
+#include "foundation/RegularFile.h"
+
 #include <jpeglib.h>
 #include <png.h>
 
@@ -30,24 +32,12 @@ bool looksLikePng(const Data& b) {
 }
 
 std::optional<Data> readFileData(const std::string& path, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        setError(error, "cannot open " + path + ": " + std::strerror(errno));
+    FileReadResult file = readRegularFile(path, kMaximumImageFileBytes);
+    if (!file.ok) {
+        setError(error, file.error);
         return std::nullopt;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        setError(error, "cannot read " + path);
-        return std::nullopt;
-    }
-    in.seekg(0);
-    Data d(static_cast<size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(d.data()), size)) {
-        setError(error, "cannot read " + path);
-        return std::nullopt;
-    }
-    return d;
+    return Data(file.bytes.begin(), file.bytes.end());
 }
 
 std::optional<JpegInfo> readJpegInfo(const Data& jpeg, std::string* error) {

@@ -6,6 +6,7 @@
 // Any thread; no shared state. Failures return nullopt / false and put the
 // library's reason into `error` when given.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -41,7 +42,12 @@ std::optional<Data> encodeJpegFromRGBA(const Bitmap& bm, int quality, const Data
 // Encodes an RGBA bitmap as PNG with alpha.
 std::optional<Data> encodePngFromRGBA(const Bitmap& bm, std::string* error = nullptr);
 
-// Whole-file helpers.
+// Largest picture file read whole: far above any camera's JPEG, far below
+// what would exhaust the kiosk's memory.
+inline constexpr std::size_t kMaximumImageFileBytes = 256u << 20;
+
+// Whole-file helpers. Only regular files up to kMaximumImageFileBytes are
+// read: a folder or a FIFO given by mistake is an error, never a hang.
 std::optional<Data> readFileData(const std::string& path, std::string* error = nullptr);
 
 }  // namespace klik

@@ -52,6 +52,28 @@ TEST(KlikctlPhoto, SquareEmbedPayload) {
     EXPECT_EQ(k.run("embed a b").status, 2);
 }
 
+// A folder or a FIFO where a JPEG is expected is refused at once: no absurd
+// allocation, no wait for a writer that never comes.
+TEST(KlikctlPhoto, FoldersAndPipesWhereAJpegBelongsAreRefused) {
+    test::Klikctl k;
+    const std::string folder = k.dir().file("folder.jpg"), pipe = k.dir().file("pipe.jpg");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    writePlistAtomically(Value(Dictionary{{"VZ_kioskStation", Value("S1")}}),
+                         k.dir().file("p.plist"));
+    for (const std::string& bad : {folder, pipe}) {
+        const std::string q = "'" + bad + "'";
+        for (const std::string& cmd :
+             {"square " + q + " '" + k.dir().file("o.jpg") + "'", "payload " + q,
+              "embed '" + k.dir().file("p.plist") + "' " + q + " '" + k.dir().file("o.jpg") + "'",
+              "file-photo " + q}) {
+            auto r = k.run(cmd);
+            EXPECT_EQ(r.status, 1) << cmd << "\n" << r.err;
+            EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << cmd << "\n" << r.err;
+        }
+    }
+}
+
 TEST(KlikctlPhoto, AlphaFrameDayFolderInterfaces) {
     test::Klikctl k;
     Bitmap bm = Bitmap::rgba(400, 300);
