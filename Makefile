@@ -19,9 +19,10 @@ build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The kiosk's main job on the simulated camera.
+# The kiosk's main job on the simulated camera; WEB=1: three guests from
+# the kiosk web page of klik-webserver instead of scanned barcodes.
 demo: build
-	bash scripts/demo.sh $(BUILD)
+	KLIK_DEMO_WEB=$(WEB) bash scripts/demo.sh $(BUILD)
 
 # Every test, the Debian package's checks, then the core tests again under
 # AddressSanitizer + UBSan.

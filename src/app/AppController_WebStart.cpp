@@ -8,6 +8,7 @@
 #include "app/ProcessFlags.h"
 #include "app/SettingsKeys.h"
 #include "app/SettingsReaders.h"
+#include "entry/EmailValidation.h"
 #include "log/Log.h"
 
 namespace klik {
@@ -54,7 +55,17 @@ void AppController::startPhotoSession() {
         refuseSession("the sitting information has no email address", std::nullopt);
         return;
     }
+    // An address from the page goes into the photo's payload like a typed
+    // one, so it passes the same check; one that fails counts as none.
+    if (!validateEmailAddress(*email.string())) {
+        refuseSession("the sitting's email address is not valid", std::nullopt);
+        return;
+    }
     setEmails({*email.string()});
+    // The sitting id stands where a scanned code would: it names the
+    // guest's photo. The web module keeps only ids usable in a file name.
+    const Value& sittingId = (*info)["sittingid"];
+    setBarcodeValue(sittingId.isString() ? *sittingId.string() : std::string());
 
     const std::int64_t tag = s.integerForKey(key::prefCameraInputTypeTag);
     if (tag == kInputTagCamera && !(_camera && _camera->hasCamera())) {

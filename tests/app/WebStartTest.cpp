@@ -64,6 +64,31 @@ TEST_F(WebStartTest, NoAddressIsRefusedWithoutUserInfo) {
     EXPECT_EQ(screen(), 1u);
 }
 
+TEST_F(WebStartTest, AnAddressThatFailsTheCheckIsRefusedLikeAMissingOne) {
+    for (const std::string& bad :
+         {std::string("not an address"), std::string("guest+tag@example.com"),
+          std::string(250, 'a') + "@example.com", std::string("")}) {
+        errors.clear();
+        web.info = Dictionary{{"email", bad}, {"sittingid", "7"}};
+        controller->startPhotoSession();
+        EXPECT_EQ(screen(), 1u) << bad;
+        EXPECT_FALSE(onlyError().userInfo.has_value()) << bad;
+        EXPECT_TRUE(controller->emails().empty()) << bad;
+        EXPECT_EQ(web.orderOuts, 0);
+    }
+}
+
+TEST_F(WebStartTest, TheSittingIdNamesThePhotoInPlaceOfABarcode) {
+    web.info = Dictionary{{"email", "guest@example.com"}, {"sittingid", "S-42"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(controller->barcodeValue(), "S-42");
+    controller->startOver();
+    web.info = Dictionary{{"email", "guest@example.com"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(screen(), 3u);
+    EXPECT_EQ(controller->barcodeValue(), "");
+}
+
 TEST_F(WebStartTest, NoCameraIsRefusedWithoutUserInfo) {
     camera.connected = false;
     web.info = Dictionary{{"email", "guest@example.com"}};

@@ -37,6 +37,13 @@ std::optional<KioskOptions> parseKioskOptions(const std::vector<std::string>& ar
             if (!hasNext || args[i + 1].size() != 1 || args[i + 1][0] < '1' || args[i + 1][0] > '7')
                 return fail("--quit-on-screen needs a screen number from 1 to 7");
             o.quitOnScreen = args[++i][0] - '0';
+        } else if (a == "--web") {
+            if (!hasNext ||
+                (args[i + 1].rfind("http://", 0) != 0 && args[i + 1].rfind("https://", 0) != 0))
+                return fail("--web needs the web server's address (http://...)");
+            o.web = args[++i];
+            // "prefBaseURL" has no trailing slash.
+            while (o.web.size() > 8 && o.web.back() == '/') o.web.pop_back();
         } else if (a == "--camera") {
             if (!hasNext) return fail("--camera needs a backend");
             if (args[i + 1] != "sim")

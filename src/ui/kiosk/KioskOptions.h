@@ -14,16 +14,19 @@ struct KioskOptions {
     int scripted = 0;         // --scripted N: N scripted guests, then quit
     std::string screenshots;  // --screenshots DIR: a PNG of every screen change
     int quitOnScreen = 0;     // --quit-on-screen N: quit once screen N is drawn (start-up timing)
+    std::string web;          // --web URL: web mode with URL as "prefBaseURL"
     bool help = false;
 };
 
 inline constexpr const char* kKioskUsage =
-    "usage: klik-kiosk [--root DIR] [--sim [FILE]] [--scripted N] [--screenshots DIR]\n"
+    "usage: klik-kiosk [--root DIR] [--sim [FILE]] [--scripted N] [--screenshots DIR] [--web URL]\n"
     "  --root DIR         keep the log, scratch files and default folders under DIR\n"
     "  --sim [FILE]       use the simulated camera (configured by the plist FILE)\n"
     "  --scripted N       play N scripted guests through the whole turn, then quit\n"
     "  --screenshots DIR  write a PNG of both sides at every screen change\n"
-    "  --quit-on-screen N quit as soon as screen N has been drawn (start-up timing)\n";
+    "  --quit-on-screen N quit as soon as screen N has been drawn (start-up timing)\n"
+    "  --web URL          web mode: the kiosk web server at URL starts the sessions (with\n"
+    "                     --scripted N, the kiosk waits for N sittings from its page)\n";
 
 // Nullopt, with the reason in `error`, on a bad command line. `args`
 // excludes the program name.

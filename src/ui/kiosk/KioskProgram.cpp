@@ -14,6 +14,7 @@
 #include "app/OverlayScreen.h"
 #include "app/RegistryCameraPort.h"
 #include "app/ResourceArtwork.h"
+#include "app/SettingsKeys.h"
 #include "camera/GLIMRA_Camera.h"
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/FixedPaths.h"
@@ -30,6 +31,8 @@
 #include "ui/kiosk/ScriptedSandbox.h"
 #include "ui/panel/CameraPanelWidget.h"
 #include "ui/prefs/PreferencesWindow.h"
+#include "ui/web/WebEngineEnvironment.h"
+#include "ui/web/WebViewWindowController.h"
 #include "ui/windows/KioskWindows.h"
 #include "ui/windows/QtKioskUi.h"
 #include "ui/windows/QtOverlayScreens.h"
@@ -94,12 +97,29 @@ int runKiosk(int argc, char** argv) {
         !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
+    // The web engine's environment is set only when the page will be shown.
+    const bool webMode =
+        !options->web.empty() || Settings::standard().boolForKey(key::prefDoUseWebView);
+    if (webMode) prepareWebEngineEnvironment();
+
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("klik-kiosk");
 
     // Class initialisation: the factory defaults first.
     Settings& settings = Settings::standard();
     AppController::setupFactoryDefaults(settings);
+    if (!options->web.empty()) {
+        // Web mode as the preferences would set it, with the page names of
+        // klik-webserver unless the operator named others.
+        settings.setBool(key::prefDoUseWebView, true);
+        settings.setString(key::prefBaseURL, options->web);
+        if (!settings.hasUserValue(key::prefWebViewFuseActions))
+            settings.setObject(key::prefWebViewFuseActions,
+                               Value(Dictionary{{"cameraMain", "start"},
+                                                {"cameraDone", "done"},
+                                                {"cameraError", "error?sittingid=%@"}}));
+        settings.synchronize();
+    }
 
     SimConfig simConfig;
     if (options->sim && !options->simFile.empty() &&
@@ -154,6 +174,10 @@ int runKiosk(int argc, char** argv) {
         app.setPhotoPipeline(&photos);
         QtApplicationPort application(windows, app);
         app.setApplication(&application);
+        // The web page; its engine starts only in web mode, when the page is
+        // first shown.
+        WebViewWindowController webPage(settings, loop, center, &ui);
+        app.setWebController(&webPage.controller());
 
         // The preferences own the camera panel; both go before the controller.
         PreferencesWindow prefs(settings);
@@ -201,6 +225,8 @@ int runKiosk(int argc, char** argv) {
                     if (r.filed) say("  photo filed: " + r.filedPath);
                     if (r.uploadWritten) say("  upload copy: " + r.uploadPath);
                 });
+            // In web mode the guests come from the page.
+            guests->setWaitsForWebPage(settings.boolForKey(key::prefDoUseWebView));
         }
 
         const int quitOnScreen = options->quitOnScreen;

@@ -40,6 +40,10 @@ void ScriptedGuests::start() {
 void ScriptedGuests::screenDidChange(std::uint32_t n) {
     if (finished_ || n == screen_) return;
     if (n == 7) sawReview_ = true;
+    if (waitsForWebPage_ && n == 3 && screen_ == 1) {
+        ++started_;
+        say_("guest " + std::to_string(started_) + " started from the web page");
+    }
     if (n == 1 && sawReview_) {
         sawReview_ = false;
         ++completed_;
@@ -62,7 +66,8 @@ void ScriptedGuests::tick() {
         finish(1);
         return;
     }
-    if (n == 1 && started_ == completed_ && since(enteredAt_) > kGuestArrives) {
+    if (!waitsForWebPage_ && n == 1 && started_ == completed_ &&
+        since(enteredAt_) > kGuestArrives) {
         ++started_;
         char code[32];
         std::snprintf(code, sizeof code, "GUEST-%03d", started_);

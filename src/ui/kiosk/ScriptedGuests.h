@@ -27,6 +27,9 @@ class ScriptedGuests : public QObject {
 
     // Starts playing; the kiosk must be on screen 1 or get there.
     void start();
+    // Web mode: nobody scans on screen 1; each turn is started by the kiosk
+    // web page (whatever submits its form), and the script only waits.
+    void setWaitsForWebPage(bool wait) { waitsForWebPage_ = wait; }
     // The kiosk entered screen `n` (from the screen observer, so no change
     // is missed however fast screens follow each other).
     void screenDidChange(std::uint32_t n);
@@ -48,6 +51,7 @@ class ScriptedGuests : public QObject {
     std::uint32_t screen_ = 0;
     bool sawReview_ = false;
     bool finished_ = false;
+    bool waitsForWebPage_ = false;
     std::chrono::steady_clock::time_point enteredAt_, startedAt_;
 };
 

@@ -1,0 +1,92 @@
+#include "KioskWebPages.h"
+
+namespace klik::webserver {
+
+namespace {
+
+std::string page(const std::string& title, const std::string& body) {
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + htmlEscaped(title) +
+           "</title>\n<style>body{font-family:sans-serif;background:#202020;color:#f0f0f0;"
+           "text-align:center;margin-top:12vh;font-size:2em}input,button{font-size:1em;"
+           "margin:.3em}</style></head>\n<body>\n" +
+           body + "\n</body></html>\n";
+}
+
+}  // namespace
+
+std::string htmlEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string startPageHtml(const StartPage& p) {
+    auto field = [](const char* label, const char* name, const std::string& value) {
+        return std::string("<p><label>") + label + " <input name=\"" + name + "\" value=\"" +
+               htmlEscaped(value) + "\"></label></p>\n";
+    };
+    std::string body = "<h1>Welcome</h1>\n<form id=\"sitting\" method=\"post\" action=\"" +
+                       htmlEscaped(p.formAction) + "\">\n" + field("Email", "email", p.email) +
+                       field("Sitting", "sittingid", p.sittingId) +
+                       field("Prompt movie", "video", p.video) +
+                       "<button id=\"go\" type=\"submit\">Take my photo</button>\n</form>";
+    if (p.autoSubmit)
+        body +=
+            "\n<script>window.addEventListener('load', function () {"
+            " setTimeout(function () { document.getElementById('go').click(); }, 300); });"
+            "</script>";
+    return page("Klik", body);
+}
+
+std::string sittingXml(const std::map<std::string, std::string>& fields) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"us-ascii\"?>\n<sitting>\n";
+    for (const char* name : {"email", "sittingid", "video"}) {
+        auto it = fields.find(name);
+        if (it == fields.end() || it->second.empty()) continue;
+        xml += std::string("  <") + name + ">" + htmlEscaped(it->second) + "</" + name + ">\n";
+    }
+    return xml + "</sitting>\n";
+}
+
+std::string donePageHtml(const std::string& startAddress) {
+    return page("Thank you", "<h1>Thank you!</h1>\n<p><a href=\"" + htmlEscaped(startAddress) +
+                                 "\">Next guest</a></p>");
+}
+
+std::string errorPageHtml(const std::string& sittingId, const std::string& message,
+                          const std::string& startAddress) {
+    return page("Sorry", "<h1>Sorry, that did not work</h1>\n<p id=\"sitting\">Sitting " +
+                             htmlEscaped(sittingId) + "</p>\n<p id=\"msg\">" +
+                             htmlEscaped(message) + "</p>\n<p><a href=\"" +
+                             htmlEscaped(startAddress) + "\">Try again</a></p>");
+}
+
+std::string awayPageHtml(const std::string& otherOrigin) {
+    const std::string leak = htmlEscaped(otherOrigin + "/klik/leak");
+    return page("Away", "<p><a id=\"away\" href=\"" + leak + "\">elsewhere</a></p>\n<img src=\"" +
+                            leak + "?img=1\" alt=\"\">\n<script>window.open('" + leak +
+                            "?window=1');\nsetTimeout(function () {"
+                            " document.getElementById('away').click(); }, 100);</script>");
+}
+
+}  // namespace klik::webserver

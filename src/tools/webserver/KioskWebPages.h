@@ -1,0 +1,35 @@
+#pragma once
+// The pages of klik-webserver: the start page with the sitting form, the
+// sitting document, the done and error pages, and a page that links away
+// to another host (for checking the kiosk's lock-down). Pure text
+// builders; any thread.
+
+#include <map>
+#include <string>
+
+namespace klik::webserver {
+
+// `text` escaped for HTML text and attribute values.
+std::string htmlEscaped(const std::string& text);
+
+// What the start page's form sends; empty fields are left out of the
+// sitting. `autoSubmit` fills the form with these values and submits it a
+// moment after the page has loaded, as a guest would.
+struct StartPage {
+    std::string formAction;  // where the form posts
+    bool autoSubmit = false;
+    std::string email, sittingId, video;
+};
+std::string startPageHtml(const StartPage& page);
+
+// The sitting document: <sitting> with one child per non-empty field
+// (email, sittingid, video), values XML-escaped.
+std::string sittingXml(const std::map<std::string, std::string>& fields);
+
+std::string donePageHtml(const std::string& startAddress);
+std::string errorPageHtml(const std::string& sittingId, const std::string& message,
+                          const std::string& startAddress);
+// A page whose link, picture and script all point at `otherOrigin`.
+std::string awayPageHtml(const std::string& otherOrigin);
+
+}  // namespace klik::webserver

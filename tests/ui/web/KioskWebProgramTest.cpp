@@ -1,0 +1,91 @@
+// The real klik-kiosk in scripted web mode against klik-webserver, whose
+// start page submits itself for one guest with the sitting type in
+// capitals: the photo is filed under the sitting id with the guest's
+// address in its payload, and the server sees the done page.
+
+#include <gtest/gtest.h>
+
+#ifdef KLIK_KIOSK_PATH
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "WebServerProcess.h"
+#include "photo/GLIMRA_XMLinEXIF.h"
+#include "support/TempDir.h"
+
+namespace klik::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+int runKiosk(const TempDir& dir, const std::vector<std::string>& args, std::string* output) {
+    const std::string out = dir.file("kiosk-output.txt");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+        const std::string platform = std::string("offscreen:configfile=") + KLIK_SOURCE_DIR +
+                                     "/scripts/offscreen-screen.json";
+        setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+        if (!freopen(out.c_str(), "w", stdout)) _exit(126);
+        std::vector<char*> argv{const_cast<char*>(KLIK_KIOSK_PATH)};
+        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(KLIK_KIOSK_PATH, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    *output = readFile(out);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> jpegsUnder(const std::string& dir) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) return out;
+    for (auto& e : fs::recursive_directory_iterator(dir, ec))
+        if (e.is_regular_file() && e.path().extension() == ".jpg") out.push_back(e.path().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(KioskWebProgram, AGuestFromThePageIsFiledUnderTheSittingIdWithTheAddressInThePayload) {
+    TempDir dir;
+    WebServerProcess server;
+    std::string error;
+    ASSERT_TRUE(server.start(dir.file("server.log"),
+                             {"--auto", "1", "--sitting-type", "TEXT/KLIK-XML", "--guest-email",
+                              "Web.Guest%d@Example.COM", "--guest-sitting", "SIT-%d"},
+                             &error))
+        << error;
+    const std::string root = dir.file("root");
+    std::string output;
+    const int rc = runKiosk(
+        dir, {"--root", root, "--sim", "--web", server.base(), "--scripted", "1"}, &output);
+    if (output.find("Qt WebEngine") != std::string::npos && rc != 0)
+        GTEST_SKIP() << "the web engine could not start here: " << output;
+    ASSERT_EQ(rc, 0) << output;
+    EXPECT_NE(output.find("guest 1 started from the web page"), std::string::npos) << output;
+    EXPECT_NE(output.find("1 of 1 scripted guests done."), std::string::npos) << output;
+
+    const auto photos = jpegsUnder(root + "/KlikKioskMainImagesFolder");
+    ASSERT_EQ(photos.size(), 1u) << output;
+    EXPECT_EQ(fs::path(photos[0]).filename().string().rfind("SIT-1_", 0), 0u) << photos[0];
+    const auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(photos[0]);
+    ASSERT_TRUE(payload.has_value());
+    EXPECT_EQ((*payload)["VZ_emailsForUpload"], Value(Array{Value("Web.Guest1@Example.COM")}))
+        << payload->description();
+
+    EXPECT_EQ(server.logLines("hit POST /klik/sitting").size(), 1u);
+    EXPECT_GE(server.logLines("outcome done").size(), 1u);
+    EXPECT_TRUE(server.logLines("outcome error").empty());
+}
+
+}  // namespace
+}  // namespace klik::test
+
+#endif

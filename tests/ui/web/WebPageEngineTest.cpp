@@ -1,0 +1,200 @@
+// The kiosk web page on the real engine against klik-webserver, with the
+// real screen sequence behind it: sittings inline (type in capitals) and as
+// an attachment start the session at screen 3 from one form post; the done
+// page follows a session; a sitting without a usable email, or a session
+// that cannot run, opens the error page with the sitting id and the
+// escaped message; links, pictures, windows and redirects to another host
+// never leave the server.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "FakeArtwork.h"
+#include "FakeCamera.h"
+#include "FakeOverlayScreens.h"
+#include "FakePhotoPipeline.h"
+#include "FakeVideoRecorder.h"
+#include "RecordingKioskUi.h"
+#include "WebServerProcess.h"
+#include "app/AppController.h"
+#include "app/ProcessFlags.h"
+#include "app/SettingsKeys.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/Settings.h"
+#include "support/TempDir.h"
+#include "ui/QtRunLoop.h"
+#include "ui/web/WebViewWindowController.h"
+
+namespace klik::test {
+namespace {
+
+// Turns the event loop until `done` holds; false after `limitMs` (a guard
+// against a hang, never a measure of speed).
+bool waitFor(const std::function<bool()>& done, int limitMs = 20000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limitMs) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// Whether the engine can show a page on this machine at all (asked once).
+const std::string& engineUnavailableReason() {
+    static const std::string reason = [] {
+        QWebEngineView view;
+        bool finished = false, ok = false;
+        QObject::connect(&view, &QWebEngineView::loadFinished, [&](bool r) {
+            finished = true;
+            ok = r;
+        });
+        view.setHtml("<p>probe</p>");
+        if (!waitFor([&] { return finished; }, 30000))
+            return std::string("Qt WebEngine did not load a page within 30 s");
+        return ok ? std::string() : std::string("Qt WebEngine failed to load a page");
+    }();
+    return reason;
+}
+
+class WebPageEngineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!engineUnavailableReason().empty()) GTEST_SKIP() << engineUnavailableReason();
+        RunLoop::setMain(&loop);
+        gIsProcessingVideo = false;
+        settings = std::make_unique<Settings>(dir.file("settings.plist"));
+        settings->setBool(key::prefShowLegalese, true);  // screen 1 waits
+        settings->setBool(key::prefDoCountdownInSngleMonitorMode, true);
+        settings->setInteger(key::prefCameraInputTypeTag, 1);
+        settings->setBool(key::prefDoUseWebView, true);
+        settings->setObject(key::prefWebViewFuseActions,
+                            Value(Dictionary{{"cameraMain", "start"},
+                                             {"cameraDone", "done"},
+                                             {"cameraError", "error?sittingid=%@"}}));
+    }
+    void TearDown() override {
+        controller.reset();
+        web.reset();
+        RunLoop::setMain(nullptr);
+        gIsProcessingVideo = false;
+    }
+
+    // The server with `args`, the page and the controller; the kiosk on
+    // screen 1, which opens the start page.
+    void startKiosk(const std::vector<std::string>& args, bool video = false) {
+        std::string error;
+        ASSERT_TRUE(server.start(dir.file("server.log"), args, &error)) << error;
+        settings->setString(key::prefBaseURL, server.base());
+        web = std::make_unique<WebViewWindowController>(*settings, loop, center, &ui);
+        controller = std::make_unique<AppController>(
+            AppController::Environment{ui, loop, *settings, center});
+        controller->setCamera(&camera);
+        controller->setOverlayScreens(&overlays);
+        controller->setArtwork(&artwork);
+        controller->setPhotoPipeline(&photos);
+        controller->setWebController(&web->controller());
+        if (video) {
+            controller->setVideoRecorder(&recorder);
+            controller->setInputType(2);
+            settings->setInteger(key::prefCameraInputTypeTag, 2);
+        }
+        controller->startOver();
+        ASSERT_TRUE(web->controller().isWindowCreated());
+    }
+    bool reachedScreen3() const {
+        return std::find(ui.screens.begin(), ui.screens.end(), 3u) != ui.screens.end();
+    }
+    size_t hits(const std::string& needle) const { return server.logLines(needle).size(); }
+
+    TempDir dir;
+    std::unique_ptr<Settings> settings;
+    QtRunLoop loop;
+    NotificationCenter center;
+    RecordingKioskUi ui;
+    FakeCamera camera;
+    FakeVideoRecorder recorder;
+    FakeOverlayScreens overlays;
+    FakeArtwork artwork;
+    FakePhotoPipeline photos;
+    WebServerProcess server;
+    std::unique_ptr<WebViewWindowController> web;
+    std::unique_ptr<AppController> controller;
+};
+
+TEST_F(WebPageEngineTest, ASittingInCapitalsStartsTheSessionFromOneFormPostAndTheDonePageFollows) {
+    startKiosk({"--auto", "1", "--sitting-type", "TEXT/KLIK-XML", "--guest-sitting", "42"});
+    ASSERT_TRUE(waitFor([&] { return reachedScreen3(); }));
+    EXPECT_EQ(controller->emails(), (std::vector<std::string>{"guest1@example.com"}));
+    EXPECT_EQ(controller->barcodeValue(), "42");
+    auto info = web->controller().webReturnInfo();
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ((*info)["url"], Value(server.base() + "/sitting"));
+    EXPECT_EQ(hits("hit POST /klik/sitting"), 1u);
+    EXPECT_TRUE(web->window()->isHidden());  // ordered out for the session
+
+    controller->endPhotoSession();
+    ASSERT_TRUE(waitFor([&] { return hits("outcome done") == 1; }));
+    // Back in front 2.0 s after the session's end.
+    EXPECT_TRUE(waitFor([&] { return !web->window()->isHidden(); }));
+    EXPECT_FALSE(web->controller().webReturnInfo().has_value());
+}
+
+TEST_F(WebPageEngineTest, AnAttachmentSittingStartsTheSessionToo) {
+    startKiosk({"--auto", "1", "--attachment", "--guest-sitting", "S7"});
+    ASSERT_TRUE(waitFor([&] { return reachedScreen3(); }));
+    EXPECT_EQ(controller->emails(), (std::vector<std::string>{"guest1@example.com"}));
+    EXPECT_EQ(controller->barcodeValue(), "S7");
+    EXPECT_EQ(hits("hit POST /klik/sitting"), 1u);
+}
+
+TEST_F(WebPageEngineTest, ASittingWithoutEmailHitsTheErrorPageWithItsId) {
+    startKiosk({"--auto", "1", "--guest-email", "", "--guest-sitting", "42"});
+    ASSERT_TRUE(waitFor([&] { return hits("outcome error") == 1; }));
+    EXPECT_EQ(hits("hit GET /klik/error?sittingid=42 "), 1u);
+    EXPECT_EQ(hits("outcome error sittingid=[42] msg=[]"), 1u);
+    EXPECT_FALSE(reachedScreen3());
+    EXPECT_TRUE(controller->emails().empty());
+}
+
+TEST_F(WebPageEngineTest, ASessionThatCannotRunSendsItsMessageEscaped) {
+    startKiosk({"--auto", "1", "--guest-sitting", "42"}, /*video=*/true);
+    gIsProcessingVideo = true;
+    ASSERT_TRUE(waitFor([&] { return hits("outcome error") == 1; }));
+    EXPECT_EQ(
+        hits("hit GET /klik/error?sittingid=42&msg=Still%20Processing%20Previous%20Video... "), 1u);
+    EXPECT_EQ(hits("msg=[Still Processing Previous Video...]"), 1u);
+    EXPECT_FALSE(reachedScreen3());
+}
+
+TEST_F(WebPageEngineTest, LinksPicturesWindowsAndRedirectsToAnotherHostNeverLeaveTheServer) {
+    startKiosk({});
+    ASSERT_TRUE(waitFor([&] { return hits("hit GET /klik/start") == 1; }));
+    web->controller().openUrlPage(server.base() + "/away");
+    // The picture is blocked and the scripted click refused.
+    ASSERT_TRUE(waitFor(
+        [&] { return web->blockedRequestCount() >= 1 && web->refusedNavigationCount() >= 1; }));
+    // A redirect is stopped by the navigation check or, failing that, by
+    // the request check.
+    const int stoppedBefore = web->refusedNavigationCount() + web->blockedRequestCount();
+    web->controller().openUrlPage(server.base() + "/elsewhere");
+    ASSERT_TRUE(waitFor([&] {
+        return web->refusedNavigationCount() + web->blockedRequestCount() > stoppedBefore;
+    }));
+    EXPECT_EQ(hits("hit GET /klik/elsewhere"), 1u);
+    // The other host is this very server under another name: a request
+    // that got out would be in its log.
+    EXPECT_EQ(hits("/klik/leak"), 0u);
+    EXPECT_EQ(web->page()->url().host().toStdString(), "127.0.0.1");
+    EXPECT_FALSE(reachedScreen3());
+}
+
+}  // namespace
+}  // namespace klik::test
