@@ -1,6 +1,7 @@
 #include "ui/kiosk/KioskProgram.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QTimer>
 #include <algorithm>
@@ -36,6 +37,7 @@
 #include "ui/windows/KioskWindows.h"
 #include "ui/windows/QtKioskUi.h"
 #include "ui/windows/QtOverlayScreens.h"
+#include "web/KioskWebProtocol.h"
 #if __has_include("ui/print/QtPrintPort.h")
 #include "ui/print/QtPrintPort.h"
 #define KLIK_HAVE_PRINT_PORT 1
@@ -61,6 +63,19 @@ void shutDownCameras() {
     while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     t.join();
 }
+
+// The operator closing the preferences window puts the web page back.
+class PreferencesCloseWatcher : public QObject {
+  public:
+    explicit PreferencesCloseWatcher(AppController& app) : app_(app) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Close) app_.closePref();
+        return false;
+    }
+
+  private:
+    AppController& app_;
+};
 
 void listFolder(const std::string& label, const std::string& dir) {
     std::error_code ec;
@@ -184,6 +199,8 @@ int runKiosk(int argc, char** argv) {
         auto* panel = new CameraPanelWidget(app);
         prefs.addCameraPanel(panel);
         windows.setWindow(KioskWindow::Preferences, &prefs);
+        PreferencesCloseWatcher prefsCloseWatcher(app);
+        prefs.installEventFilter(&prefsCloseWatcher);
 
         // The operator's quit code on a kiosk window ends the kiosk (asking
         // first while a clip is composed).
@@ -226,7 +243,13 @@ int runKiosk(int argc, char** argv) {
                     if (r.uploadWritten) say("  upload copy: " + r.uploadPath);
                 });
             // In web mode the guests come from the page.
-            guests->setWaitsForWebPage(settings.boolForKey(key::prefDoUseWebView));
+            if (settings.boolForKey(key::prefDoUseWebView)) {
+                guests->setWaitsForWebPage(true);
+                // The run ends once the page has shown the done page.
+                guests->setReadyToFinish([&webPage, &settings] {
+                    return webPage.lastFinishedAddress() == donePageAddress(settings);
+                });
+            }
         }
 
         const int quitOnScreen = options->quitOnScreen;

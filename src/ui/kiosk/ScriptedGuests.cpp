@@ -14,6 +14,8 @@ constexpr double kGuestArrives = 1.5;
 constexpr double kStuck = 20;
 // A whole turn never takes this long; the run ends as failed.
 constexpr double kTurnLimit = 180;
+// After the last turn, what follows it may take this long at most.
+constexpr double kAfterLastTurn = 10;
 
 double since(Clock::time_point t) {
     return std::chrono::duration<double>(Clock::now() - t).count();
@@ -47,6 +49,7 @@ void ScriptedGuests::screenDidChange(std::uint32_t n) {
     if (n == 1 && sawReview_) {
         sawReview_ = false;
         ++completed_;
+        lastDoneAt_ = Clock::now();
         say_("guest " + std::to_string(completed_) + " is done");
         if (turnDone_) turnDone_(completed_);
     }
@@ -58,6 +61,7 @@ void ScriptedGuests::tick() {
     if (finished_) return;
     const std::uint32_t n = app_.screenNumber();
     if (completed_ >= guests_) {
+        if (readyToFinish_ && !readyToFinish_() && since(lastDoneAt_) < kAfterLastTurn) return;
         finish(0);
         return;
     }

@@ -19,6 +19,8 @@ class AppController;
 class QtApplicationPort;
 
 class ScriptedGuests : public QObject {
+    using Clock = std::chrono::steady_clock;
+
   public:
     using Say = std::function<void(const std::string&)>;
     // `turnDone` is called after each completed turn (back on screen 1).
@@ -30,6 +32,9 @@ class ScriptedGuests : public QObject {
     // Web mode: nobody scans on screen 1; each turn is started by the kiosk
     // web page (whatever submits its form), and the script only waits.
     void setWaitsForWebPage(bool wait) { waitsForWebPage_ = wait; }
+    // Asked after the last turn: the run ends once it holds (at most 10 s
+    // later), so what follows a turn (the web page's done page) is seen.
+    void setReadyToFinish(std::function<bool()> ready) { readyToFinish_ = std::move(ready); }
     // The kiosk entered screen `n` (from the screen observer, so no change
     // is missed however fast screens follow each other).
     void screenDidChange(std::uint32_t n);
@@ -52,6 +57,8 @@ class ScriptedGuests : public QObject {
     bool sawReview_ = false;
     bool finished_ = false;
     bool waitsForWebPage_ = false;
+    std::function<bool()> readyToFinish_;
+    Clock::time_point lastDoneAt_;
     std::chrono::steady_clock::time_point enteredAt_, startedAt_;
 };
 

@@ -171,6 +171,7 @@ void WebViewWindowController::onLoadingChanged(const QWebEngineLoadingInfo& info
     }
     const bool wasFormAnswer = formSubmitted_;
     formSubmitted_ = false;
+    lastFinished_ = utf8(url.toString());
     if (wasFormAnswer) {
         recogniseSitting(url);
     } else {

@@ -67,6 +67,9 @@ class WebViewWindowController : public QObject, public WebBrowserPort {
     int blockedRequestCount() const;
     int refusedNavigationCount() const;
     bool isImageViewHidden() const;
+    // The address of the last main-frame page that finished loading ("" when
+    // none has).
+    const std::string& lastFinishedAddress() const { return lastFinished_; }
 
   signals:
     // A main-frame load finished (ok or not).
@@ -93,6 +96,7 @@ class WebViewWindowController : public QObject, public WebBrowserPort {
     // Set when a form submission of the main frame was accepted; its load
     // is the one whose answer may be a sitting.
     bool formSubmitted_ = false;
+    std::string lastFinished_;
 };
 
 }  // namespace klik
