@@ -26,6 +26,7 @@
 #include "foundation/Settings.h"
 #include "support/TempDir.h"
 #include "ui/QtRunLoop.h"
+#include "ui/web/KioskWebPage.h"
 #include "ui/web/WebEngineEnvironment.h"
 #include "ui/web/WebViewWindowController.h"
 

@@ -193,6 +193,8 @@ int runKiosk(int argc, char** argv) {
         // first shown.
         WebViewWindowController webPage(settings, loop, center, &ui);
         app.setWebController(&webPage.controller());
+        QObject::connect(&webPage, &WebViewWindowController::windowCreated,
+                         [&windows](QWidget* w) { windows.setWindow(KioskWindow::Web, w); });
 
         // The preferences own the camera panel; both go before the controller.
         PreferencesWindow prefs(settings);
@@ -274,6 +276,7 @@ int runKiosk(int argc, char** argv) {
         });
 
         rc = qapp.exec();
+        windows.setWindow(KioskWindow::Web, nullptr);  // the page goes first
         center.removeObserver(quitObserver);
         ui.setScreenObserver(nullptr);
         shutDownCameras();

@@ -17,7 +17,8 @@ QtApplicationPort::QtApplicationPort(KioskWindows& windows, AppController& app)
 void QtApplicationPort::activateIgnoringOtherApps() {
     // Without a window system there is nothing to bring forward.
     if (QGuiApplication::platformName() == "offscreen") return;
-    for (KioskWindow w : {KioskWindow::Live, KioskWindow::Touch}) {
+    // The web page, when shown, stays in front of the kiosk's own windows.
+    for (KioskWindow w : {KioskWindow::Live, KioskWindow::Touch, KioskWindow::Web}) {
         if (QWidget* win = windows_.window(w); win && win->isVisible()) {
             win->raise();
             win->activateWindow();

@@ -72,6 +72,8 @@ class WebViewWindowController : public QObject, public WebBrowserPort {
     const std::string& lastFinishedAddress() const { return lastFinished_; }
 
   signals:
+    // The window was built (on the first start in web mode).
+    void windowCreated(QWidget* window);
     // A main-frame load finished (ok or not).
     void pageLoadFinished(const QUrl& url, bool ok);
     // A sitting document was handed to the controller.

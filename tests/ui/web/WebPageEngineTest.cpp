@@ -9,9 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QWebEnginePage>
-#include <QWebEngineView>
+#include <QWidget>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -22,6 +21,7 @@
 #include "FakePhotoPipeline.h"
 #include "FakeVideoRecorder.h"
 #include "RecordingKioskUi.h"
+#include "WebEngineProbe.h"
 #include "WebServerProcess.h"
 #include "app/AppController.h"
 #include "app/ProcessFlags.h"
@@ -35,35 +35,6 @@
 
 namespace klik::test {
 namespace {
-
-// Turns the event loop until `done` holds; false after `limitMs` (a guard
-// against a hang, never a measure of speed).
-bool waitFor(const std::function<bool()>& done, int limitMs = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-// Whether the engine can show a page on this machine at all (asked once).
-const std::string& engineUnavailableReason() {
-    static const std::string reason = [] {
-        QWebEngineView view;
-        bool finished = false, ok = false;
-        QObject::connect(&view, &QWebEngineView::loadFinished, [&](bool r) {
-            finished = true;
-            ok = r;
-        });
-        view.setHtml("<p>probe</p>");
-        if (!waitFor([&] { return finished; }, 30000))
-            return std::string("Qt WebEngine did not load a page within 30 s");
-        return ok ? std::string() : std::string("Qt WebEngine failed to load a page");
-    }();
-    return reason;
-}
 
 class WebPageEngineTest : public ::testing::Test {
   protected:
