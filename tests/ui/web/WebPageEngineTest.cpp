@@ -129,7 +129,8 @@ TEST_F(WebPageEngineTest, AnAttachmentSittingStartsTheSessionToo) {
 
 TEST_F(WebPageEngineTest, ASittingWithoutEmailHitsTheErrorPageWithItsId) {
     startKiosk({"--auto", "1", "--guest-email", "", "--guest-sitting", "42"});
-    ASSERT_TRUE(waitFor([&] { return hits("outcome error") == 1; }));
+    // The hit line is written after the answer, the outcome line before.
+    ASSERT_TRUE(waitFor([&] { return hits("hit GET /klik/error") == 1; }));
     EXPECT_EQ(hits("hit GET /klik/error?sittingid=42 "), 1u);
     EXPECT_EQ(hits("outcome error sittingid=[42] msg=[]"), 1u);
     EXPECT_FALSE(reachedScreen3());
@@ -139,7 +140,8 @@ TEST_F(WebPageEngineTest, ASittingWithoutEmailHitsTheErrorPageWithItsId) {
 TEST_F(WebPageEngineTest, ASessionThatCannotRunSendsItsMessageEscaped) {
     startKiosk({"--auto", "1", "--guest-sitting", "42"}, /*video=*/true);
     gIsProcessingVideo = true;
-    ASSERT_TRUE(waitFor([&] { return hits("outcome error") == 1; }));
+    // The hit line is written after the answer, the outcome line before.
+    ASSERT_TRUE(waitFor([&] { return hits("hit GET /klik/error") == 1; }));
     EXPECT_EQ(
         hits("hit GET /klik/error?sittingid=42&msg=Still%20Processing%20Previous%20Video... "), 1u);
     EXPECT_EQ(hits("msg=[Still Processing Previous Video...]"), 1u);
