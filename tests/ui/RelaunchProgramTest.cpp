@@ -138,23 +138,29 @@ TEST_F(RelaunchProgramTest, UnderTheServiceItRestartsTheUnitOnceTheKioskHasEnded
     writeFile(bin + "/systemctl", "#!/bin/sh\necho \"$@\" > '" + asked + "'\n");
     chmod((bin + "/systemctl").c_str(), 0755);
 
-    int hold[2];
+    // The "kiosk": cat reading a pipe, so it lives until the pipe closes and
+    // its program is a harmless one should the helper start it again.
+    int hold[2], execed[2];
     ASSERT_EQ(pipe2(hold, O_CLOEXEC), 0);
-    const pid_t kiosk = fork();  // runs this test program, as the kiosk runs its own
+    ASSERT_EQ(pipe2(execed, O_CLOEXEC), 0);
+    const std::string program = std::filesystem::canonical("/bin/cat").string();
+    const pid_t kiosk = fork();
     if (kiosk == 0) {
-        close(hold[1]);
-        char c;
-        while (read(hold[0], &c, 1) > 0) {
-        }
-        _exit(0);
+        dup2(hold[0], 0);
+        execl(program.c_str(), "cat", static_cast<char*>(nullptr));
+        _exit(127);
     }
     close(hold[0]);
+    close(execed[1]);
+    char c;
+    while (read(execed[0], &c, 1) > 0) {
+    }  // returns once cat has replaced the child
+    close(execed[0]);
 
     const std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
     setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
     setenv("KLIK_SERVICE_UNIT", "klik-kiosk.service", 1);
-    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
-    Child helper = startHelper({self, std::to_string(kiosk), "0"});
+    Child helper = startHelper({program, std::to_string(kiosk), "0"});
     setenv("PATH", oldPath.c_str(), 1);
     unsetenv("KLIK_SERVICE_UNIT");
 

@@ -99,10 +99,16 @@ int main(int argc, char** argv) {
         say("usage: klik-relaunch PATH PID FLAGS (PID and FLAGS are numbers)");
         return 2;
     }
+    // Is PATH the caller's own program? The caller's executable is read
+    // first, as the caller is quitting; when it is already gone, the path is
+    // taken for the kiosk's when it names klik-kiosk.
+    const std::string target = resolved(path);
+    const std::string caller = unit.empty() || pid <= 0 ? std::string() : executableOf(pid);
+    const bool restartUnit =
+        !unit.empty() && pid > 0 && !target.empty() &&
+        (caller.empty() ? target.substr(target.rfind('/') + 1) == "klik-kiosk" : caller == target);
     say("path [" + path + "] pid [" + std::to_string(pid) + "] flags [" + std::to_string(flags) +
         "]");
-    const bool restartUnit =
-        !unit.empty() && pid > 0 && !resolved(path).empty() && executableOf(pid) == resolved(path);
     if (!unit.empty() && !restartUnit) signal(SIGTERM, SIG_DFL);
     if (pid > 0 && pid != getpid()) waitForExit(static_cast<pid_t>(pid));
     if (restartUnit) {
