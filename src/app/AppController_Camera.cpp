@@ -15,7 +15,6 @@ namespace klik {
 
 namespace {
 
-constexpr std::uint32_t kTagAEMode = 1024;
 constexpr std::uint32_t kTagAv = 1029;
 constexpr std::uint32_t kTagTv = 1030;
 // How long a camera notice stays before it fades, and the fade.
