@@ -4,8 +4,15 @@ namespace klik::webserver {
 
 namespace {
 
-std::string page(const std::string& title, const std::string& body) {
-    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + htmlEscaped(title) +
+std::string page(const std::string& title, const std::string& body,
+                 const std::string& refreshTo = {}) {
+    // An unattended kiosk goes back to the start page by itself.
+    const std::string refresh =
+        refreshTo.empty()
+            ? std::string()
+            : "<meta http-equiv=\"refresh\" content=\"3;url=" + htmlEscaped(refreshTo) + "\">";
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">" + refresh + "<title>" +
+           htmlEscaped(title) +
            "</title>\n<style>body{font-family:sans-serif;background:#202020;color:#f0f0f0;"
            "text-align:center;margin-top:12vh;font-size:2em}input,button{font-size:1em;"
            "margin:.3em}</style></head>\n<body>\n" +
@@ -69,16 +76,19 @@ std::string sittingXml(const std::map<std::string, std::string>& fields) {
 }
 
 std::string donePageHtml(const std::string& startAddress) {
-    return page("Thank you", "<h1>Thank you!</h1>\n<p><a href=\"" + htmlEscaped(startAddress) +
-                                 "\">Next guest</a></p>");
+    return page(
+        "Thank you",
+        "<h1>Thank you!</h1>\n<p><a href=\"" + htmlEscaped(startAddress) + "\">Next guest</a></p>",
+        startAddress);
 }
 
 std::string errorPageHtml(const std::string& sittingId, const std::string& message,
                           const std::string& startAddress) {
-    return page("Sorry", "<h1>Sorry, that did not work</h1>\n<p id=\"sitting\">Sitting " +
-                             htmlEscaped(sittingId) + "</p>\n<p id=\"msg\">" +
-                             htmlEscaped(message) + "</p>\n<p><a href=\"" +
-                             htmlEscaped(startAddress) + "\">Try again</a></p>");
+    return page("Sorry",
+                "<h1>Sorry, that did not work</h1>\n<p id=\"sitting\">Sitting " +
+                    htmlEscaped(sittingId) + "</p>\n<p id=\"msg\">" + htmlEscaped(message) +
+                    "</p>\n<p><a href=\"" + htmlEscaped(startAddress) + "\">Try again</a></p>",
+                startAddress);
 }
 
 std::string awayPageHtml(const std::string& otherOrigin) {
