@@ -22,7 +22,7 @@ build: deps
 # The kiosk's main job on the simulated camera; WEB=1: three guests from
 # the kiosk web page of klik-webserver instead of scanned barcodes.
 demo: build
-	KLIK_DEMO_WEB=$(WEB) bash scripts/demo.sh $(BUILD)
+	KLIK_DEMO_WEB=$(WEB) VIDEO=$(VIDEO) bash scripts/demo.sh $(BUILD)
 
 # Every test, the Debian package's checks, then the core tests again under
 # AddressSanitizer + UBSan.

@@ -12,6 +12,9 @@
 # kiosk, in web mode, takes its guests from that page (scripted, offscreen
 # without a display). The server's hits go to demo-out/webserver.log.
 set -euo pipefail
+# VIDEO=1 (make demo VIDEO=1): the video camera instead, simulated.
+extra=()
+if [ -n "${VIDEO:-}" ] && [ "${VIDEO}" != 0 ]; then extra=(--video); fi
 build="${1:-build}"
 kiosk="$build/src/ui/klik-kiosk"
 mkdir -p demo-out/root
@@ -50,8 +53,8 @@ if [ -n "${KLIK_DEMO_WEB:-}" ] && [ "${KLIK_DEMO_WEB}" != 0 ]; then
     exit "$status"
 fi
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${KLIK_DEMO_SCRIPTED:-}" ]; then
-    exec "$kiosk" --root demo-out/root --sim
+    exec "$kiosk" --root demo-out/root --sim "${extra[@]}"
 fi
 rm -rf demo-out/shots
 export QT_QPA_PLATFORM="offscreen:configfile=$PWD/scripts/offscreen-screen.json"
-exec "$kiosk" --root demo-out/root --sim --scripted 3 --screenshots demo-out/shots
+exec "$kiosk" --root demo-out/root --sim --scripted 3 --screenshots demo-out/shots "${extra[@]}"

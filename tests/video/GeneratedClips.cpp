@@ -7,43 +7,12 @@
 #include <cstdio>
 
 #include "video/GstSupport.h"
+#include "video/SolidMovie.h"
 
 namespace klik::test {
 
 bool makeClip(const std::string& path, const ClipSpec& s, std::string* error) {
-    if (!ensureGStreamer(error)) return false;
-    const int frames = static_cast<int>(std::lround(s.seconds * s.fps));
-    char desc[1024];
-    std::snprintf(desc, sizeof desc,
-                  "videotestsrc pattern=solid-color foreground-color=%u num-buffers=%d ! "
-                  "video/x-raw,format=I420,width=%d,height=%d,framerate=%d/1 ! "
-                  "x264enc speed-preset=ultrafast ! h264parse ! qtmux name=mux ! "
-                  "filesink location=\"%s\"",
-                  s.argb, frames, s.width, s.height, s.fps, path.c_str());
-    std::string d = desc;
-    if (s.toneHz > 0) {
-        // 16 kHz mono in blocks of 400 samples: 40 blocks a second.
-        const int blocks = static_cast<int>(std::lround(s.seconds * 40));
-        char audio[512];
-        std::snprintf(audio, sizeof audio,
-                      " audiotestsrc freq=%g volume=0.5 samplesperbuffer=400 num-buffers=%d ! "
-                      "audio/x-raw,rate=16000,channels=1 ! audioconvert ! voaacenc ! aacparse ! "
-                      "mux.",
-                      s.toneHz, blocks);
-        d += audio;
-    }
-    GError* err = nullptr;
-    GstElement* p = gst_parse_launch(d.c_str(), &err);
-    if (!p) {
-        if (error) *error = err ? err->message : "bad pipeline";
-        if (err) g_error_free(err);
-        return false;
-    }
-    gst_element_set_state(p, GST_STATE_PLAYING);
-    const bool ok = waitForEndOfStream(p, 60, error);
-    gst_element_set_state(p, GST_STATE_NULL);
-    gst_object_unref(p);
-    return ok;
+    return writeSolidMovie(path, {s.argb, s.seconds, s.width, s.height, s.fps, s.toneHz}, error);
 }
 
 Rgb centreColour(const Bitmap& bm) {

@@ -23,6 +23,8 @@ std::optional<KioskOptions> parseKioskOptions(const std::vector<std::string>& ar
         } else if (a == "--sim") {
             o.sim = true;
             if (hasNext && args[i + 1].rfind("--", 0) != 0) o.simFile = args[++i];
+        } else if (a == "--video") {
+            o.video = true;
         } else if (a == "--scripted") {
             if (!hasNext) return fail("--scripted needs a number of guests");
             char* end = nullptr;

@@ -13,15 +13,21 @@ struct KioskOptions {
     std::string simFile;      //   its configuration (plist), optional
     int scripted = 0;         // --scripted N: N scripted guests, then quit
     std::string screenshots;  // --screenshots DIR: a PNG of every screen change
+    bool video = false;       // --video: the video camera (simulated with --sim)
     int quitOnScreen = 0;     // --quit-on-screen N: quit once screen N is drawn (start-up timing)
     std::string web;          // --web URL: web mode with URL as "prefBaseURL"
     bool help = false;
 };
 
 inline constexpr const char* kKioskUsage =
-    "usage: klik-kiosk [--root DIR] [--sim [FILE]] [--scripted N] [--screenshots DIR] [--web URL]\n"
+    "usage: klik-kiosk [--root DIR] [--sim [FILE]] [--video] [--scripted N] [--screenshots DIR]
+    "
+    "                  [--web URL]
+    "
     "  --root DIR         keep the log, scratch files and default folders under DIR\n"
     "  --sim [FILE]       use the simulated camera (configured by the plist FILE)\n"
+    "  --video            film guests with the video camera (with --sim: a test picture\n"
+    "                     with a running clock and a tone); clips are composed and filed\n"
     "  --scripted N       play N scripted guests through the whole turn, then quit\n"
     "  --screenshots DIR  write a PNG of both sides at every screen change\n"
     "  --quit-on-screen N quit as soon as screen N has been drawn (start-up timing)\n"

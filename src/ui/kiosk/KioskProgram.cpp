@@ -32,6 +32,7 @@
 #include "ui/kiosk/ScriptedSandbox.h"
 #include "ui/panel/CameraPanelWidget.h"
 #include "ui/prefs/PreferencesWindow.h"
+#include "ui/video/KioskVideo.h"
 #include "ui/web/WebEngineEnvironment.h"
 #include "ui/web/WebViewWindowController.h"
 #include "ui/windows/KioskWindows.h"
@@ -187,6 +188,21 @@ int runKiosk(int argc, char** argv) {
         photos.attachPrintPort(printer);
 #endif
         app.setPhotoPipeline(&photos);
+        // The video camera: recorder, preview, prompt movie, compositions.
+        std::unique_ptr<KioskVideo> video;
+        if (options->video) {
+            video =
+                std::make_unique<KioskVideo>(app, ui, loop, settings, center, photos, options->sim);
+            const std::string root =
+                fixedRoot().empty() ? std::filesystem::current_path().string() : fixedRoot();
+            if (options->scripted > 0 && !video->prepareScriptedMovies(root, &error)) {
+                std::cerr << "klik-kiosk: the demo movies: " << error << "\n";
+                return 1;
+            }
+            app.setVideoRecorder(video->setUp());
+            settings.setInteger("prefCameraInputTypeTag", 2);
+            video->attach(windows.renderer().widgetFor(app._QTCView), windows.touchContent());
+        }
         QtApplicationPort application(windows, app);
         app.setApplication(&application);
         // The web page; its engine starts only in web mode, when the page is
@@ -239,7 +255,14 @@ int runKiosk(int argc, char** argv) {
             });
 #endif
             guests = std::make_unique<ScriptedGuests>(
-                app, application, options->scripted, say, [&photos](int) {
+                app, application, options->scripted, say, [&photos, &video](int) {
+                    // A video guest's turn ends when the clip is filed.
+                    if (video) {
+                        video->waitForCompositions();
+                        say("  video compositions so far: " +
+                            std::to_string(video->compositionsStarted()));
+                        return;
+                    }
                     const FilingResult r = photos.lastResult();
                     if (r.filed) say("  photo filed: " + r.filedPath);
                     if (r.uploadWritten) say("  upload copy: " + r.uploadPath);
@@ -276,6 +299,7 @@ int runKiosk(int argc, char** argv) {
         });
 
         rc = qapp.exec();
+        if (video) video->waitForCompositions();
         windows.setWindow(KioskWindow::Web, nullptr);  // the page goes first
         center.removeObserver(quitObserver);
         ui.setScreenObserver(nullptr);

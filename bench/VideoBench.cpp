@@ -1,0 +1,161 @@
+// Video figures, side by side in one run:
+//  - the composition of a 20 s 640 x 480 recording (30 frames a second,
+//    with a tone) with a 3 s overlay at 2 s and a 4 s trailer, exported as
+//    H.264/AAC, against a plain transcode of the same recording (decode,
+//    encode, mux: the floor). "x_realtime" is seconds of movie made per
+//    second of wall time.
+//  - the preview of the simulated 640 x 480 camera with and without a
+//    recording running: frames delivered a second and the CPU the process
+//    takes (percent of one core).
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+#include "video/CapturePipeline.h"
+#include "video/MovieSplicer.h"
+#include "video/SolidMovie.h"
+
+namespace klik {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kRecordingSeconds = 20;
+
+struct Clips {
+    std::string dir, recording, overlay, trailer;
+    bool ok = false;
+};
+
+const Clips& clips() {
+    static const Clips c = [] {
+        Clips c;
+        char tmpl[] = "/tmp/klik-video-bench-XXXXXX";
+        if (!mkdtemp(tmpl)) return c;
+        c.dir = tmpl;
+        c.recording = c.dir + "/recording.mov";
+        c.overlay = c.dir + "/overlay.mov";
+        c.trailer = c.dir + "/trailer.mov";
+        std::string error;
+        c.ok = writeSolidMovie(c.recording, {0xff0000ff, kRecordingSeconds, 640, 480, 30, 440},
+                               &error) &&
+               writeSolidMovie(c.overlay, {0xffff0000, 3, 640, 480, 30, 0}, &error) &&
+               writeSolidMovie(c.trailer, {0xff00ff00, 4, 640, 480, 30, 0}, &error);
+        std::atexit([] { fs::remove_all(clips().dir); });
+        return c;
+    }();
+    return c;
+}
+
+void BM_ComposeOverlayAndTrailer(benchmark::State& state) {
+    const Clips& c = clips();
+    if (!c.ok) {
+        state.SkipWithError("the clips could not be generated");
+        return;
+    }
+    for (auto _ : state) {
+        SpliceRequest r;
+        r.recording = c.recording;
+        r.overlay = c.overlay;
+        r.overlayAt = 2;
+        r.trailer = c.trailer;
+        r.output = c.dir + "/muxed.mov";
+        fs::remove(r.output);
+        std::string error;
+        if (!spliceAndExport(r, &error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+    }
+    state.counters["x_realtime"] =
+        benchmark::Counter(kRecordingSeconds * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ComposeOverlayAndTrailer)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
+
+void BM_PlainTranscodeFloor(benchmark::State& state) {
+    const Clips& c = clips();
+    if (!c.ok) {
+        state.SkipWithError("the clips could not be generated");
+        return;
+    }
+    for (auto _ : state) {
+        const std::string out = c.dir + "/transcoded.mov";
+        fs::remove(out);
+        std::string error;
+        if (!transcodeMovie(c.recording, out, &error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+    }
+    state.counters["x_realtime"] =
+        benchmark::Counter(kRecordingSeconds * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PlainTranscodeFloor)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Arg 0: preview only; 1: preview while recording at 640 x 480.
+void BM_PreviewWhileRecording(benchmark::State& state) {
+    CaptureSourceSpec spec;
+    spec.simulated = true;
+    CapturePipeline p(spec);
+    std::string error;
+    if (!p.start(&error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    const std::string movie = "/tmp/klik-video-bench-preview.mov";
+    if (state.range(0) == 1 && !p.startRecording(movie, 640, 480, &error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    std::mutex m;
+    std::condition_variable cv;
+    p.setFrameCallback([&] {
+        std::lock_guard<std::mutex> lock(m);
+        cv.notify_all();
+    });
+    // Settle: the first frames carry the start-up.
+    auto waitFrames = [&](std::uint64_t n) {
+        const auto target = p.framesDelivered() + n;
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return p.framesDelivered() >= target; });
+    };
+    waitFrames(10);
+    double frames = 0, wall = 0, cpu = 0;
+    for (auto _ : state) {
+        const auto f0 = p.framesDelivered();
+        const double c0 = cpuSeconds();
+        const auto t0 = std::chrono::steady_clock::now();
+        waitFrames(90);  // three seconds at 30 frames a second
+        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        cpu += cpuSeconds() - c0;
+        frames += static_cast<double>(p.framesDelivered() - f0);
+    }
+    p.setFrameCallback({});
+    p.stop();
+    std::error_code ec;
+    fs::remove(movie, ec);
+    state.counters["fps"] = frames / wall;
+    state.counters["cpu_percent"] = 100 * cpu / wall;
+}
+BENCHMARK(BM_PreviewWhileRecording)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+}  // namespace
+}  // namespace klik

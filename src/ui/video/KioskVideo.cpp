@@ -1,0 +1,137 @@
+#include "ui/video/KioskVideo.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <filesystem>
+
+#include "app/AppController.h"
+#include "app/ProcessFlags.h"
+#include "app/SettingsKeys.h"
+#include "log/Log.h"
+#include "ui/video/MovieViewController.h"
+#include "ui/video/VideoPreviewWidget.h"
+#include "video/SolidMovie.h"
+
+namespace klik {
+
+KioskVideo::KioskVideo(AppController& app, KioskUi& ui, RunLoop& loop, Settings& settings,
+                       NotificationCenter& center, PhotoFilingHost& filing, bool simulated)
+    : app_(app),
+      ui_(ui),
+      loop_(loop),
+      settings_(settings),
+      center_(center),
+      filing_(filing),
+      recorder_(settings, loop, simulated) {
+    recorder_.setFinishedHandler([this](const CompositionRequest& r) { compose(r); });
+}
+
+KioskVideo::~KioskVideo() {
+    recorder_.stopSession();
+    waitForCompositions();
+    std::lock_guard<std::mutex> lock(threadsMutex_);
+    for (auto& t : threads_)
+        if (t.joinable()) t.join();
+}
+
+VideoRecorderPort* KioskVideo::setUp() {
+    recorder_.setupQTSession();
+    // Without a device the port still exists: the preview stays empty and
+    // recordings make no file, as with an unplugged camera.
+    return &recorder_;
+}
+
+void KioskVideo::attach(QWidget* inputView, QWidget* touchContent) {
+    if (inputView && recorder_.pipeline()) {
+        preview_ = new VideoPreviewWidget(*recorder_.pipeline(), inputView);
+        preview_->show();
+        QPointer<VideoPreviewWidget> preview(preview_);
+        recorder_.setClockDisplay([preview](bool shown, const std::string& text) {
+            if (preview) preview->setClockText(shown ? QString::fromStdString(text) : QString());
+        });
+    }
+    if (touchContent) {
+        movie_ = std::make_unique<MovieViewController>(touchContent, settings_, center_);
+        movie_->awakeFromNib();
+    }
+}
+
+void KioskVideo::compose(const CompositionRequest& request) {
+    // On the recorder's finishing thread.
+    std::lock_guard<std::mutex> lock(threadsMutex_);
+    ++started_;
+    threads_.push_back(asyncGrabFrame(request, settings_, *this));
+}
+
+void KioskVideo::waitForCompositions() {
+    // The compositions ask the main thread for the guest's data and show
+    // alerts there: keep it turning while they run.
+    while (gIsProcessingVideo.load()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+bool KioskVideo::prepareScriptedMovies(const std::string& root, std::string* error) {
+    const std::string folder = root + "/Movies";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    SolidMovieSpec prompt{0xff2060c0, 4, 320, 240, 15, 0};
+    SolidMovieSpec overlay{0xffe0a020, 2, 320, 240, 15, 0};
+    SolidMovieSpec trailer{0xff30a040, 2, 320, 240, 15, 0};
+    if (!writeSolidMovie(folder + "/WaveWithPrompt.mov", prompt, error) ||
+        !writeSolidMovie(folder + "/Wave.mov", overlay, error) ||
+        !writeSolidMovie(folder + "/Trailer.mov", trailer, error))
+        return false;
+    settings_.setString(key::prefMoviePath, folder + "/WaveWithPrompt.mov");
+    settings_.setString(key::prefOverlayMoviesPath, folder);
+    settings_.setString(key::prefTrailerMovieName, "Trailer.mov");
+    settings_.setBool(key::prefDoOverlayMovie, true);
+    settings_.setInteger(key::prefMaxRecordingLengthInSeconds, 6);
+    settings_.setInteger(key::prefQTVideoCompressionTag, 2);
+    return true;
+}
+
+int KioskVideo::runFilingAlert(const std::string& message, const std::string& informative,
+                               const std::vector<std::string>& buttons) {
+    return filing_.runFilingAlert(message, informative, buttons);
+}
+
+void KioskVideo::openPreferencesAfterDelay(double delaySeconds) {
+    filing_.openPreferencesAfterDelay(delaySeconds);
+}
+
+void KioskVideo::notifyOperator(const std::string& text) {
+    filing_.notifyOperator(text);
+}
+
+bool KioskVideo::announce(const std::string& name, const std::string& object,
+                          const Dictionary& userInfo) {
+    return filing_.announce(name, object, userInfo);
+}
+
+void KioskVideo::showMissingOverlayAlert(const std::string& message,
+                                         const std::string& informative) {
+    // The composition goes on; the operator answers when they come.
+    loop_.performOnMain(
+        [this, message, informative] {
+            ui_.orderFront(KioskWindow::Touch);
+            ui_.runAlert(KioskAlert{message, informative, {"OK"}});
+        },
+        false);
+}
+
+PhotoSession KioskVideo::videoSession() {
+    PhotoSession s;
+    loop_.performOnMain(
+        [this, &s] {
+            s.emails = app_.emails();
+            s.barcodeValue = app_.barcodeValue();
+            s.screenNumber = app_.screenNumber();
+        },
+        true);
+    return s;
+}
+
+Date KioskVideo::now() {
+    return std::chrono::system_clock::now();
+}
+
+}  // namespace klik

@@ -1,0 +1,91 @@
+// The prompt movie view over generated movies: nothing shown without a
+// movie, a start while one plays replaces it and plays the new one from its
+// start after half a second, the stop, the end notification, no audio
+// output without a sound card.
+
+#include <gtest/gtest.h>
+
+#include <QMediaDevices>
+#include <QMediaPlayer>
+#include <QTest>
+#include <QVideoWidget>
+#include <QWidget>
+
+#include "app/AppController.h"
+#include "support/TempDir.h"
+#include "ui/video/MovieViewController.h"
+#include "video/SolidMovie.h"
+
+namespace klik {
+namespace {
+
+class MovieViewControllerTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        host.resize(640, 480);
+        host.show();
+        std::string error;
+        ASSERT_TRUE(writeSolidMovie(dir.file("RedWithPrompt.mov"),
+                                    {0xffff0000, 1.5, 160, 120, 10, 0}, &error))
+            << error;
+        ASSERT_TRUE(writeSolidMovie(dir.file("GreenWithPrompt.mov"),
+                                    {0xff00ff00, 3, 160, 120, 10, 0}, &error))
+            << error;
+        view.awakeFromNib();
+    }
+
+    test::TempDir dir;
+    Settings settings{dir.file("s.plist")};
+    NotificationCenter center;
+    QWidget host;
+    MovieViewController view{&host, settings, center};
+};
+
+TEST_F(MovieViewControllerTest, WithoutAMovieTheViewStaysHidden) {
+    EXPECT_TRUE(view.movieView()->isHidden());
+    center.post(kUpdateAnimationMovieNotification);
+    EXPECT_TRUE(view.movieView()->isHidden());
+    settings.setString("prefMoviePath", dir.file("missing.mov"));
+    center.post(kUpdateAnimationMovieNotification);
+    EXPECT_TRUE(view.movieView()->isHidden());
+    // Sound only where there is somewhere to play it.
+    EXPECT_EQ(view.hasAudioOutput(), !QMediaDevices::audioOutputs().isEmpty());
+}
+
+TEST_F(MovieViewControllerTest, AStartWhilePlayingReplacesTheMovieFromItsStart) {
+    settings.setString("prefMoviePath", dir.file("RedWithPrompt.mov"));
+    settings.setBool("prefAnimationMoviePreserveAspectRatio", true);
+    center.post(kUpdateAnimationMovieNotification);
+    EXPECT_FALSE(view.movieView()->isHidden());
+    EXPECT_EQ(view.movieView()->aspectRatioMode(), Qt::KeepAspectRatio);
+    EXPECT_EQ(view.playCount(), 0);  // not before half a second
+    QTRY_COMPARE_WITH_TIMEOUT(view.playCount(), 1, 5000);
+    EXPECT_FLOAT_EQ(view.movieSize().width, 160);
+
+    settings.setString("prefMoviePath", dir.file("GreenWithPrompt.mov"));
+    settings.setBool("prefAnimationMoviePreserveAspectRatio", false);
+    center.post(kUpdateAnimationMovieNotification);
+    EXPECT_EQ(view.player()->source().toLocalFile().toStdString(), dir.file("GreenWithPrompt.mov"));
+    EXPECT_NE(view.player()->playbackState(), QMediaPlayer::PlayingState);
+    EXPECT_EQ(view.movieView()->aspectRatioMode(), Qt::IgnoreAspectRatio);
+    QTRY_COMPARE_WITH_TIMEOUT(view.playCount(), 2, 5000);
+    EXPECT_LT(view.player()->position(), 1500);
+
+    center.post(kStopMovieNotification);
+    EXPECT_TRUE(view.movieView()->isHidden());
+    EXPECT_EQ(view.player()->playbackState(), QMediaPlayer::StoppedState);
+}
+
+TEST_F(MovieViewControllerTest, TheEndIsAnnouncedAndNotReplayed) {
+    int ends = 0;
+    auto id =
+        center.addObserver(kKlikQTMovieDidEndNotification, [&](const Notification&) { ++ends; });
+    settings.setString("prefMoviePath", dir.file("RedWithPrompt.mov"));
+    center.post(kUpdateAnimationMovieNotification);
+    QTRY_COMPARE_WITH_TIMEOUT(ends, 1, 10000);
+    EXPECT_EQ(view.playCount(), 1);
+    center.removeObserver(id);
+}
+
+}  // namespace
+}  // namespace klik
