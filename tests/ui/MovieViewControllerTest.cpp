@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QTest>
