@@ -20,10 +20,8 @@ struct KioskOptions {
 };
 
 inline constexpr const char* kKioskUsage =
-    "usage: klik-kiosk [--root DIR] [--sim [FILE]] [--video] [--scripted N] [--screenshots DIR]
-    "
-    "                  [--web URL]
-    "
+    "usage: klik-kiosk [--root DIR] [--sim [FILE]] [--video] [--scripted N] [--screenshots DIR]\n"
+    "                  [--web URL]\n"
     "  --root DIR         keep the log, scratch files and default folders under DIR\n"
     "  --sim [FILE]       use the simulated camera (configured by the plist FILE)\n"
     "  --video            film guests with the video camera (with --sim: a test picture\n"
