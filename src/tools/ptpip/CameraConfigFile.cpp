@@ -80,7 +80,7 @@ bool readFaultsFile(const std::string& path, CameraConfig& config, std::string& 
             return false;
         }
         double x = 0;
-        auto bad = [&](const char* what) {
+        auto bad = [&error, &key = key](const char* what) {
             error = "faults file: " + key + " " + what;
             return false;
         };
