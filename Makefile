@@ -1,10 +1,11 @@
 # The two commands of a newcomer: `make demo` and `make test`.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps configure build demo test test-core test-asan bench fuzz format clean ptpip-camera
+.PHONY: deps configure build demo test test-core test-asan test-tsan bench fuzz format clean ptpip-camera
 .PHONY: package check-package
 
 deps:
@@ -25,11 +26,12 @@ demo: build
 	KLIK_DEMO_WEB=$(WEB) VIDEO=$(VIDEO) bash scripts/demo.sh $(BUILD)
 
 # Every test, the Debian package's checks, then the core tests again under
-# AddressSanitizer + UBSan.
+# AddressSanitizer + UBSan and the camera tests under ThreadSanitizer.
 test: build
 	bash scripts/run-tests.sh $(BUILD)
 	bash scripts/check-package.sh $(BUILD)
 	$(MAKE) test-asan
+	$(MAKE) test-tsan
 
 # The Debian package: $(BUILD)/klik_<version>_<arch>.deb
 package: build
@@ -65,6 +67,15 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target klik_fuzzers
 	bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# The camera layer's threads under ThreadSanitizer: only the camera tests.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKLIK_SANITIZE_THREAD=ON \
+	      -DKLIK_BUILD_UI=OFF -DKLIK_BUILD_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target camera_tests camera_sim_tests \
+	      camera_gphoto2_tests
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" bash scripts/run-tests.sh \
+	      $(TSAN_BUILD) -R '^(CamTables|Camera(Fixture|WorkerTest|Dates)|LiveViewFrameTime|Sim|GPhoto)'
+
 bench: build
 	$(BUILD)/bench/klik_bench
 
@@ -72,4 +83,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) demo-out
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) demo-out

@@ -521,6 +521,8 @@ class AppController {
     void observeCamera(const char* name, void (AppController::*handler)(const Notification&));
     // The camera behind a notification's object, when it is a known camera.
     GLIMRA_Camera::Ptr cameraForNotification(const Notification& n) const;
+    // True for a known camera that is not the current one.
+    bool isOtherThanCurrentCamera(const GLIMRA_Camera::Ptr& camera) const;
     void startCameraClockTimer();
     void stopCameraClockTimer();
     void tearDownCameraPanel();

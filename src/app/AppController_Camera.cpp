@@ -133,7 +133,9 @@ void AppController::chooseCamera(int index) {
 void AppController::setCurrentCamera(const GLIMRA_Camera::Ptr& camera) {
     GLIMRA_Log::debug("setting current camera to " + describe(camera));
     if (camera) {
-        if (!camera->load()) GLIMRA_Log::debug("could not load camera " + camera->description());
+        // Loading reads the whole camera: it runs in the background and
+        // the camera becomes current when its GLIMRA_CameraDidLoad arrives.
+        camera->loadInBackground();
         return;
     }
     stopCameraClockTimer();
@@ -142,8 +144,8 @@ void AppController::setCurrentCamera(const GLIMRA_Camera::Ptr& camera) {
     GLIMRA_Camera::Ptr old = std::move(_currentCamera);
     _currentCamera.reset();
     if (old) {
-        old->unload();
         if (old->delegate() == &_cameraDelegate) old->setDelegate(nullptr);
+        old->unloadInBackground();
     }
     updateCameraProperties();
 }
@@ -187,11 +189,22 @@ void AppController::cameraDisappeared(const Notification& n) {
 // ---- Property controls -----------------------------------------------------------
 
 void AppController::updateCameraProperties() {
-    for (std::uint32_t tag : CameraPanel::refreshedTags()) {
-        std::optional<Dictionary> values;
-        if (_currentCamera) values = _currentCamera->supportedValuesForPropertyID(tag);
-        updateControlWithTagWithValues(tag, values);
+    if (!_currentCamera) {
+        for (std::uint32_t tag : CameraPanel::refreshedTags())
+            updateControlWithTagWithValues(tag, std::nullopt);
+        return;
     }
+    // Text fields are emptied now, as a refresh does; the menus' lists are
+    // read in the background and each is announced
+    // (GLIMRA_CameraPropertiesDidChange), which fills its menu.
+    std::vector<std::uint32_t> menus;
+    for (std::uint32_t tag : CameraPanel::refreshedTags()) {
+        CameraControl* control = viewWithTag(tag);
+        if (control && control->isTextField()) control->setStringValue("");
+        if (control && control->isPopUpMenu()) menus.push_back(tag);
+    }
+    _currentCamera->performInBackground(
+        [menus](GLIMRA_Camera& camera) { camera.announceSupportedValues(menus); });
 }
 
 void AppController::updateControlWithTagWithValues(std::uint32_t tag,
@@ -271,9 +284,16 @@ void AppController::stopCameraClockTimer() {
     _cameraClockTimer.reset();
 }
 
+bool AppController::isOtherThanCurrentCamera(const GLIMRA_Camera::Ptr& camera) const {
+    return camera && camera != _currentCamera;
+}
+
 void AppController::cameraPropertiesChanged(const Notification& n) {
     GLIMRA_Camera::Ptr camera = cameraForNotification(n);
     GLIMRA_Log::debug("GLIMRA_CameraPropertiesDidChange for camera " + describe(camera));
+    // Answers arrive after the fact: those of a camera no longer in use
+    // would fill the panel with another camera's lists.
+    if (isOtherThanCurrentCamera(camera)) return;
     const Value& values = n.info(GLIMRA_CameraProperties);
     std::optional<Dictionary> dict;
     if (const Dictionary* d = values.dictionary()) dict = *d;
@@ -286,6 +306,11 @@ void AppController::cameraPropertyChanged(const Notification& n) {
     const std::string name = n.info(GLIMRA_CameraPropertyName).stringOr();
     const Value& text = n.info(GLIMRA_CameraProperty);
     const std::string shown = text.string() ? *text.string() : text.description();
+    if (isOtherThanCurrentCamera(camera)) {
+        GLIMRA_Log::debug("ignoring property " + name + " of " + describe(camera) +
+                          ", which is not the current camera");
+        return;
+    }
     if (name == "AEMode") {
         setEnabledForAEMode(n.info(GLIMRA_CameraPropertyValue));
         floatingAlertWithString(describe(camera) + "\nAuto Exposure set to " + shown);
@@ -310,20 +335,32 @@ void AppController::setCameraProperty(CameraControl& control) {
         return;
     }
     if (control.isDatePicker()) {
-        if (control.dateValue()) _currentCamera->setCameraClock(*control.dateValue());
+        if (const auto when = control.dateValue())
+            _currentCamera->performInBackground(
+                [when = *when](GLIMRA_Camera& camera) { camera.setCameraClock(when); });
         return;
     }
     const std::string text =
         control.isPopUpMenu() ? control.titleOfSelectedItem() : control.stringValue();
     GLIMRA_Log::debugf("setting value \"%s\" for property %u", text.c_str(), control.tag());
-    if (!_currentCamera->setStringValue(text, control.tag())) {
-        env_.ui.beep();
-        _currentCamera->updateValueForPropertyID(control.tag());
-    }
+    // The write runs in the background; a refusal beeps and asks the camera
+    // for its real value, which its announcement puts back in the control.
+    const std::uint32_t tag = control.tag();
+    GLIMRA_Camera::Ptr camera = _currentCamera;
+    camera->setStringValueInBackground(text, tag, [this, camera, tag](bool ok) {
+        performOnMainLater([this, camera, tag, ok] {
+            if (ok) return;
+            env_.ui.beep();
+            camera->performInBackground(
+                [tag](GLIMRA_Camera& c) { c.updateValueForPropertyID(tag); });
+        });
+    });
 }
 
 void AppController::setCameraClockToCurrent() {
-    if (_currentCamera) _currentCamera->setCameraClock(env_.runLoop.now());
+    if (!_currentCamera) return;
+    _currentCamera->performInBackground(
+        [when = env_.runLoop.now()](GLIMRA_Camera& camera) { camera.setCameraClock(when); });
 }
 
 // ---- Shutter, live view and progress ---------------------------------------------
@@ -350,7 +387,9 @@ void AppController::releaseShutter() {
 }
 
 void AppController::liveViewZoom(std::uint32_t tag) {
-    if (_currentCamera) _currentCamera->liveViewSetZoom(tag);
+    if (_currentCamera)
+        _currentCamera->performInBackground(
+            [tag](GLIMRA_Camera& camera) { camera.liveViewSetZoom(tag); });
 }
 
 void AppController::liveViewFocus(std::uint32_t tag) {
@@ -382,6 +421,13 @@ void AppController::commandError(const Notification& n) {
     GLIMRA_Log::debugf("received command error notification: %s %s",
                        n.info(GLIMRA_CameraCommandError).description().c_str(),
                        command.description().c_str());
+    // The camera library's words beside the code reach the operator too.
+    const Value& error = n.info(GLIMRA_CameraCommandError);
+    const Value& text = error[kCameraErrorUserInfoKey][kCameraErrorDescriptionKey];
+    if (const std::string* words = text.string())
+        floatingAlertWithString(stringWithFormat(
+            "%s\nerror 0X%X: %s", describe(cameraForNotification(n)).c_str(),
+            static_cast<unsigned>(error[kCameraErrorCodeKey].integerValue()), words->c_str()));
 }
 
 }  // namespace klik

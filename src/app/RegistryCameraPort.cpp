@@ -25,7 +25,7 @@ void RegistryCameraPort::liveViewOn() {
         GLIMRA_Log::debug("no loaded camera to start live view on");
         return;
     }
-    camera->liveViewBegin();
+    camera->performInBackground([](GLIMRA_Camera& c) { c.liveViewBegin(); });
 }
 
 void RegistryCameraPort::liveViewOff() {
@@ -34,7 +34,7 @@ void RegistryCameraPort::liveViewOff() {
         GLIMRA_Log::debug("no loaded camera to end live view on");
         return;
     }
-    camera->liveViewEnd();
+    camera->performInBackground([](GLIMRA_Camera& c) { c.liveViewEnd(); });
 }
 
 }  // namespace klik

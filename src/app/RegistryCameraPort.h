@@ -3,8 +3,8 @@
 // holds the open session (GLIMRA_Camera::loadedCamera()) is the one used, so
 // the kiosk follows the camera the operator's panel loaded.
 //
-// Main thread (any thread is safe); no call waits for the camera beyond the
-// brief property writes that switch live view.
+// Main thread (any thread is safe); no call waits for the camera: the shot
+// is queued and live view is switched on the camera's session thread.
 
 #include "app/CameraPort.h"
 

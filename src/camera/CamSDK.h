@@ -6,10 +6,15 @@
 // opaque references counted by the SDK (CamRetain/CamRelease). Handlers are
 // plain functions with a context pointer and may run on any thread of the
 // backend's choosing; a call made from inside a handler runs directly on the
-// handler's thread.
+// handler's thread. A backend may run every call that talks to a camera on
+// one worker thread of its own (libgphoto2 demands it): such a call blocks
+// its caller until the worker has done it, so the main thread never makes
+// one. Bookkeeping calls (references, handlers, streams, device information
+// of a listed camera) never block.
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace klik {
 
@@ -283,6 +288,16 @@ class CamSDK {
     // download (CAM_ERR_OBJECT_NOTREADY while no new frame is ready).
     virtual CamError CamCreateEvfImageRef(CamStreamRef stream, CamEvfImageRef* outImage) = 0;
     virtual CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image) = 0;
+
+    // The display text of a raw property value the backend named itself (a
+    // camera's choice the value tables lack); false when the tables apply.
+    // Never blocks.
+    virtual bool CamGetValueText(CamCameraRef, CamPropertyID, std::uint32_t, std::string&) {
+        return false;
+    }
+    // The library's own words for the last failure on `ref` (empty when it
+    // has none), shown beside the code. Never blocks.
+    virtual std::string CamLastErrorText(CamBaseRef) { return {}; }
 };
 
 }  // namespace klik

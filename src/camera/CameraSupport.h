@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "camera/CameraWorkQueue.h"
 #include "camera/GLIMRA_Camera.h"
 
 namespace klik::camera_detail {
@@ -36,6 +37,9 @@ struct Registry {
     // going away finds nothing instead of a dangling pointer.
     std::mutex liveMutex;
     std::unordered_map<const void*, std::weak_ptr<GLIMRA_Camera>> live;
+    // Work the main thread hands to the cameras, one job at a time.
+    CameraWorkQueue sessionWork;
+    std::function<void(GLIMRA_Camera&)> liveViewLoopExitHook;  // under stateMutex
     // Background threads.
     std::mutex threadsMutex;
     std::condition_variable threadsDone;

@@ -226,6 +226,10 @@ void GLIMRA_Camera::updateCameraListAsync() {
                     Ptr cam;
                     for (const auto& c : existing)
                         if (c->cameraRef() == child) cam = c;
+                    // A camera that left the list (an empty or failed scan)
+                    // may still be alive, loaded and in use: its object comes
+                    // back, as a second one would take over its handlers.
+                    if (!cam) cam = liveCameraForRef(child);
                     if (!cam) {
                         cam = create(child);
                         GLIMRA_Log::debug("detected new camera " + cam->description());
@@ -290,8 +294,17 @@ void GLIMRA_Camera::waitForBackgroundThreads() {
     r.threadsDone.wait(l, [&] { return r.runningThreads == 0; });
 }
 
+void GLIMRA_Camera::waitUntilBackgroundThreadsAtMost(int count) {
+    Registry& r = registry();
+    std::unique_lock l(r.threadsMutex);
+    r.threadsDone.wait(l, [&] { return r.runningThreads <= count; });
+}
+
 void GLIMRA_Camera::shutdown() {
     Registry& r = registry();
+    // Work queued for the cameras (a load the panel asked for) ends first,
+    // so the camera it loads is the one unloaded here.
+    waitForBackgroundThreads();
     if (Ptr cam = loadedCamera()) cam->unload();
     for (;;) {
         waitForBackgroundThreads();
@@ -372,6 +385,19 @@ GLIMRA_Camera::~GLIMRA_Camera() {
     if (_isLoaded.load()) s->CamCloseSession(_camera);
     std::uint32_t count = s->CamRelease(_camera);
     GLIMRA_Log::debugf("releasing a camera with \"after-release\" retain count of %u", count);
+}
+
+GLIMRA_Camera::Ptr GLIMRA_Camera::liveCameraForRef(CamCameraRef ref) {
+    // Locked outside the live-list lock: dropping the last owner of a
+    // camera here runs its destructor, which takes that lock.
+    std::vector<std::weak_ptr<GLIMRA_Camera>> all;
+    {
+        std::lock_guard l(registry().liveMutex);
+        for (const auto& entry : registry().live) all.push_back(entry.second);
+    }
+    for (const auto& weak : all)
+        if (Ptr cam = weak.lock(); cam && cam->_camera == ref) return cam;
+    return nullptr;
 }
 
 GLIMRA_Camera::Ptr GLIMRA_Camera::fromContext(void* context) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -71,6 +72,8 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     static Ptr loadedCamera();
     // Blocks until no scan or command thread started by this class runs.
     static void waitForBackgroundThreads();
+    // Tests: blocks until at most `count` of those threads run.
+    static void waitUntilBackgroundThreadsAtMost(int count);
     // Ends the SDK and forgets every camera, for tests and the tool's exit.
     // Main thread; waits for background threads first.
     static void shutdown();
@@ -92,13 +95,34 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
 
     // Opens the session (unloading another loaded camera first), posts
     // GLIMRA_CameraDidLoad on this thread, installs the event handlers,
-    // sends pictures to the host and announces the properties. Blocks.
+    // sends pictures to the host and announces the properties. Blocks:
+    // never from the main thread (use loadInBackground).
     bool load();
     // Closes the session of the loaded camera; posts GLIMRA_CameraDidUnload
     // on this thread. False for a camera that is not the loaded one.
     bool unload();
     void startNotifications();
     void stopNotifications();
+
+    // ---- work for the main thread ----
+    // Runs `work` on the camera class's session thread, after all work asked
+    // for before it (of any camera); the camera stays alive until it has
+    // run. Any thread; never blocks. The main thread reaches the camera only
+    // this way and learns the results from the camera notifications.
+    void performInBackground(std::function<void(GLIMRA_Camera&)> work);
+    void loadInBackground();
+    void unloadInBackground();
+    // Reads the allowed values of each property and posts them as
+    // GLIMRA_CameraPropertiesDidChange (without the values entry when they
+    // cannot be read), delivered on the main thread, not waited for; nothing
+    // is stored. Blocks: run it through performInBackground.
+    void announceSupportedValues(const std::vector<CamPropertyID>& ids);
+    // Writes a display text (setStringValue) in the background; `done` then
+    // gets the result on the camera's main loop.
+    void setStringValueInBackground(const std::string& text, CamPropertyID id,
+                                    std::function<void(bool)> done);
+    // True while work queued with performInBackground is waiting or running.
+    static bool backgroundWorkPending();
 
     CamCameraRef cameraRef() const { return _camera; }
     std::uint32_t subType() const { return _subType; }
@@ -151,6 +175,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     void getDeviceProperties();
     static std::string stringNameForPropertyID(CamPropertyID id);
     static std::string stringForPropertyID(CamPropertyID id, std::uint32_t value);
+    // The display text of a raw value of this camera: the backend's own
+    // name for a choice the tables lack, else stringForPropertyID.
+    std::string displayTextForValue(CamPropertyID id, std::uint32_t value);
     static std::optional<Date> dateForCamTime(const CamTime* t);
     static void CamTimeForDate(CamTime* t, std::optional<Date> when);
     CamError setProperty(CamCameraRef ref, CamPropertyID id, std::uint32_t param,
@@ -179,10 +206,16 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     // Frames waiting for the main thread (at most 1) and frames replaced.
     size_t pendingLiveViewFrames() const;
     size_t droppedLiveViewFrames() const;
+    // Tests: runs on the frame loop's thread after the loop has left its
+    // frame loop and before it lets go of the live-view lock.
+    static void setLiveViewLoopExitHookForTesting(std::function<void(GLIMRA_Camera&)> hook);
 
   private:
     explicit GLIMRA_Camera(CamCameraRef ref);
     static Ptr fromContext(void* context);
+    // The live object already standing for `ref`, if any.
+    static Ptr liveCameraForRef(CamCameraRef ref);
+    void runLiveViewLoop();
     static CamError cameraEventCallback(CamStateEvent, std::uint32_t, void*);
     static CamError propertyEventCallback(CamPropertyEvent, CamPropertyID, std::uint32_t, void*);
     static CamError objectEventCallback(CamObjectEvent, CamBaseRef, void*);

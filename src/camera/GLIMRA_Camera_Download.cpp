@@ -4,6 +4,7 @@
 
 #include "camera/CamTables.h"
 #include "camera/CameraNotifications.h"
+#include "camera/CameraSupport.h"
 #include "camera/GLIMRA_Camera.h"
 #include "log/Log.h"
 #include "util/FreeSpace.h"
@@ -67,10 +68,17 @@ CamError GLIMRA_Camera::downloadObject(CamDirectoryItemRef item) {
                 GLIMRA_Log::debug("image download complete");
                 s->CamRelease(stream);
                 stream = nullptr;
-                NotificationCenter::defaultCenter().post(
-                    GLIMRA_CameraPhotoDataAvailable, asValue(),
-                    Dictionary{{GLIMRA_CameraPhotoData, Value(std::move(buffer))},
-                               {GLIMRA_CameraPhotoFilename, Value(name)}});
+                // The picture's observers (the whole photo chain) run on a
+                // thread of their own: on the SDK's thread they would hold
+                // the camera's worker while they wait for the main thread
+                // and while the photo is filed.
+                camera_detail::spawnDetached(
+                    [self = shared_from_this(), photo = Value(std::move(buffer)), name] {
+                        NotificationCenter::defaultCenter().post(
+                            GLIMRA_CameraPhotoDataAvailable, self->asValue(),
+                            Dictionary{{GLIMRA_CameraPhotoData, photo},
+                                       {GLIMRA_CameraPhotoFilename, Value(name)}});
+                    });
             }
         }
         if (stream) s->CamRelease(stream);
@@ -82,10 +90,11 @@ CamError GLIMRA_Camera::downloadObject(CamDirectoryItemRef item) {
 CamError GLIMRA_Camera::progressCallback(std::uint32_t percent, void* context, bool* cancel) {
     Ptr cam = fromContext(context);
     if (!cam) return 0;
+    // Not waited for: the transfer runs on the camera's worker.
     NotificationCenter::defaultCenter().postOnMainThread(
         Notification{GLIMRA_CameraDownloadProgress, cam->asValue(),
                      Dictionary{{GLIMRA_CameraDownloadProgressPercent, Value(percent)}}},
-        true, mainLoop());
+        false, mainLoop());
     bool answer = cam->cancelDownloadForProgress(percent);
     GLIMRA_Log::debugf("download progress (%u %%)", percent);
     if (cancel) *cancel = answer;

@@ -69,8 +69,26 @@ void GLIMRA_Camera::startLiveViewLoopIfNeeded() {
 }
 
 void GLIMRA_Camera::downloadLiveViewImage() {
-    std::unique_lock running(_liveViewLock, std::try_to_lock);
-    if (!running.owns_lock()) return;
+    // A report of the host bit that arrives after the loop has left its
+    // frame loop but before it let go of the lock sets the flag and starts
+    // a thread that finds the lock held and returns: the loop looks at the
+    // flag again after letting go, so live view does not stay dead.
+    for (;;) {
+        std::unique_lock running(_liveViewLock, std::try_to_lock);
+        if (!running.owns_lock()) return;
+        runLiveViewLoop();
+        std::function<void(GLIMRA_Camera&)> hook;
+        {
+            std::lock_guard l(registry().stateMutex);
+            hook = registry().liveViewLoopExitHook;
+        }
+        if (hook) hook(*this);
+        running.unlock();
+        if (!_shouldDownloadLiveViewImage.load()) return;
+    }
+}
+
+void GLIMRA_Camera::runLiveViewLoop() {
     CamSDK* s = sdk();
     if (!_liveViewMailbox) {
         // Frames go through a one-slot mailbox: at most one waits for the

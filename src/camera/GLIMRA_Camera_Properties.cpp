@@ -52,6 +52,24 @@ std::string GLIMRA_Camera::stringForPropertyID(CamPropertyID id, std::uint32_t v
     }
 }
 
+namespace {
+
+// Days of `month` (1-12) in the Gregorian `year`: a record naming a day the
+// month lacks is no date, not a day of the next month.
+unsigned daysInMonth(unsigned year, unsigned month) {
+    static const unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+}  // namespace
+
+std::string GLIMRA_Camera::displayTextForValue(CamPropertyID id, std::uint32_t value) {
+    std::string text;
+    if (CamSDK* s = sdk(); s && s->CamGetValueText(_camera, id, value, text)) return text;
+    return stringForPropertyID(id, value);
+}
+
 std::optional<Date> GLIMRA_Camera::dateForCamTime(const CamTime* t) {
     if (!t) return std::nullopt;
     // The record is read in the zone offset in force now, as the camera
@@ -66,7 +84,7 @@ std::optional<Date> GLIMRA_Camera::dateForCamTime(const CamTime* t) {
     unsigned y, mo, d, h, mi, s;
     if (std::sscanf(text, "%u-%u-%u %u:%u:%u %c%2d%2d", &y, &mo, &d, &h, &mi, &s, &sign, &offH,
                     &offM) != 9 ||
-        mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60)
+        mo < 1 || mo > 12 || d < 1 || d > daysInMonth(y, mo) || h > 23 || mi > 59 || s > 60)
         return std::nullopt;
     tm.tm_year = static_cast<int>(y) - 1900;
     tm.tm_mon = static_cast<int>(mo) - 1;
@@ -238,7 +256,7 @@ std::optional<Dictionary> GLIMRA_Camera::supportedValuesForPropertyID(CamPropert
     int n = std::clamp(desc.numElements, 0, 128);
     for (int i = 0; i < n; ++i) {
         auto raw = static_cast<std::uint32_t>(desc.propDesc[i]);
-        dict[stringForPropertyID(id, raw)] = Value(raw);
+        dict[displayTextForValue(id, raw)] = Value(raw);
     }
     GLIMRA_Log::debugf("found %u supported properties for %s (propID 0x%x)",
                        static_cast<unsigned>(dict.size()), name.c_str(), id);
@@ -253,12 +271,15 @@ void GLIMRA_Camera::setSupportedValues(const std::optional<Dictionary>& values, 
         std::lock_guard l(_propertiesMutex);
         _properties[name] = Value(*values);
     }
+    // Not waited for: the event that brought this runs on the camera's
+    // worker, which must never wait for the main thread (the main thread
+    // may be waiting for that worker).
     NotificationCenter::defaultCenter().postOnMainThread(
         Notification{GLIMRA_CameraPropertiesDidChange, asValue(),
                      Dictionary{{GLIMRA_CameraPropertyName, Value(name)},
                                 {GLIMRA_CameraProperties, Value(*values)},
                                 {GLIMRA_CameraPropertyID, Value(id)}}},
-        true, mainLoop());
+        false, mainLoop());
 }
 
 void GLIMRA_Camera::propertyDidChange(CamPropertyID id, std::uint32_t param) {
@@ -271,7 +292,7 @@ void GLIMRA_Camera::propertyDidChange(CamPropertyID id, std::uint32_t param) {
     Value display, raw;
     if (read.isInteger()) {
         raw = read;
-        display = Value(stringForPropertyID(id, static_cast<std::uint32_t>(read.integerValue())));
+        display = Value(displayTextForValue(id, static_cast<std::uint32_t>(read.integerValue())));
     } else {
         display = read;
     }
@@ -284,8 +305,9 @@ void GLIMRA_Camera::propertyDidChange(CamPropertyID id, std::uint32_t param) {
         info[GLIMRA_CameraPropertyID] = Value(id);
         if (!raw.isNone()) info[GLIMRA_CameraPropertyValue] = raw;
     }
+    // Not waited for, like every notification from the camera's threads.
     NotificationCenter::defaultCenter().postOnMainThread(
-        Notification{GLIMRA_CameraPropertyDidChange, asValue(), info}, true, mainLoop());
+        Notification{GLIMRA_CameraPropertyDidChange, asValue(), info}, false, mainLoop());
 }
 
 CamError GLIMRA_Camera::propertyEventCallback(CamPropertyEvent event, CamPropertyID id,

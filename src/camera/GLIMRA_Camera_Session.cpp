@@ -253,8 +253,13 @@ void GLIMRA_Camera::performCommandWithDictionary(const Dictionary& d) {
 }
 
 void GLIMRA_Camera::postCommandError(const Dictionary& command, CamError err) {
+    // The library's own words go beside the code's text, so the operator
+    // reads what actually went wrong.
+    std::string text = strForCamError(err);
+    if (CamSDK* s = sdk())
+        if (std::string own = s->CamLastErrorText(_camera); !own.empty()) text += ": " + own;
     Dictionary userInfo{{GLIMRA_CameraCommandDictionary, Value(command)},
-                        {kCameraErrorDescriptionKey, Value(strForCamError(err))}};
+                        {kCameraErrorDescriptionKey, Value(text)}};
     Dictionary error{{kCameraErrorDomainKey, Value("CamError")},
                      {kCameraErrorCodeKey, Value(err)},
                      {kCameraErrorUserInfoKey, Value(userInfo)}};

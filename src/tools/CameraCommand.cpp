@@ -1,5 +1,6 @@
-// klikctl cameras / klikctl camera props|shoot: the still camera from the
-// command line, over the simulated camera (--sim [FILE]).
+// klikctl cameras / klikctl camera props|set|shoot|liveview: the still camera
+// from the command line, over the simulated camera (--sim [FILE]) or a real
+// one through libgphoto2 (--camera gphoto2 [--port PORT]).
 
 #include <atomic>
 #include <iostream>
@@ -9,6 +10,7 @@
 #include "camera/CameraNotifications.h"
 #include "camera/GLIMRA_Camera.h"
 #include "camera/QZNSImageFlipped.h"
+#include "camera/gphoto2/GPhotoBackend.h"
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/PropertyList.h"
 #include "foundation/ThreadRunLoop.h"
@@ -18,9 +20,31 @@ namespace klik::tools {
 
 namespace {
 
-// Picks the backend from "--sim [FILE]"; false with a message on bad input.
+// Picks the backend from "--sim [FILE]" or "--camera gphoto2 [--port PORT]"
+// (the simulated camera when neither is given); false with a message on bad
+// input.
 bool chooseBackend(Args& args, std::string& error) {
     SimConfig config;
+    std::string camera, port;
+    for (size_t i = 0; i + 1 < args.size();) {
+        if (args[i] == "--camera" || args[i] == "--port") {
+            (args[i] == "--camera" ? camera : port) = args[i + 1];
+            args.erase(args.begin() + static_cast<long>(i),
+                       args.begin() + static_cast<long>(i) + 2);
+        } else {
+            ++i;
+        }
+    }
+    if (!camera.empty() || !port.empty()) {
+        if (camera != "gphoto2") {
+            error = "--camera takes gphoto2 (or use --sim [FILE])";
+            return false;
+        }
+        std::shared_ptr<CamSDK> sdk = makeGPhotoSDK(port, error);
+        if (!sdk) return false;
+        GLIMRA_Camera::setSDK(std::move(sdk));
+        return true;
+    }
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] != "--sim") continue;
         if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 &&
@@ -31,7 +55,6 @@ bool chooseBackend(Args& args, std::string& error) {
         args.erase(args.begin() + static_cast<long>(i));
         break;
     }
-    // Only the simulated camera exists so far.
     GLIMRA_Camera::setSDK(std::make_shared<SimCamSDK>(config));
     return true;
 }
@@ -70,8 +93,9 @@ std::vector<GLIMRA_Camera::Ptr> scan() {
 
 const Command camerasCommand{
     "cameras", "list the connected still cameras",
-    "usage: klikctl cameras [--sim [FILE]]\n"
-    "Lists each detected camera: description and sub-type (0: older camera).",
+    "usage: klikctl cameras [--sim [FILE] | --camera gphoto2 [--port PORT]]\n"
+    "Lists each detected camera: description and sub-type (0: older camera).\n"
+    "PORT: a PTP/IP address HOST:PORT (numeric IPv4) or a libgphoto2 port.",
     [](const Args& in) {
         Args args = in;
         std::string error;
@@ -97,7 +121,8 @@ const Command cameraCommand{
     "       klikctl camera shoot --out FILE [--sim [FILE]]\n"
     "       klikctl camera liveview --frames N --out DIR [--sim [FILE]]\n"
     "props lists the camera's announced properties; shoot takes a picture and\n"
-    "writes the downloaded JPEG to FILE.",
+    "writes the downloaded JPEG to FILE. Every form also takes\n"
+    "--camera gphoto2 [--port PORT] instead of --sim.",
     [](const Args& in) {
         Args args = in;
         std::string error;
@@ -194,6 +219,10 @@ const Command cameraCommand{
                 std::cerr << "klikctl camera: cannot open a session with " << cam->description()
                           << "\n";
                 status = 1;
+            } else if (sub == "props") {
+                // The announcements are posted to this loop, not waited for:
+                // wait until it has shown all of them.
+                GLIMRA_Camera::mainLoop()->performOnMain([] {}, true);
             } else if (sub == "set") {
                 if (cam->setStringValue(text, id)) {
                     std::cout << strForPropertyID(id) << " set to " << text << "\n";

@@ -72,10 +72,12 @@ TEST_F(CameraPanelSimTest, ChoosingInTheMenuWritesAndRefusedWritesRestore) {
     ASSERT_TRUE(iso.selectItemWithTitle(other));
     const size_t beeps = ui.count("beep");
     controller->setCameraProperty(iso);
+    // The write and the read-back run in the background.
+    ASSERT_TRUE(pumpUntil([&] { return ui.count("beep") == beeps + 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return iso.titleOfSelectedItem() == target; }));
     settle();
     EXPECT_EQ(ui.count("beep"), beeps + 1);
     EXPECT_EQ(sim->propertyValue(1, kISO), 0x58u);
-    EXPECT_EQ(iso.titleOfSelectedItem(), target);
 }
 
 TEST_F(CameraPanelSimTest, MenuFollowsPlugAndUnplug) {

@@ -91,7 +91,8 @@ TEST_F(RegistryCameraPortTest, LiveViewFramesShowOnlyWhileLiveViewIsOn) {
         GLIMRA_CameraLiveViewImageUpdate, [&](const Notification& n) { lastFrame = n; });
     controller->liveViewOn();
     EXPECT_TRUE(controller->isLiveView());
-    EXPECT_TRUE(sim->isLiveViewActive(1));
+    // Switched in the background: the main thread never waits for it.
+    ASSERT_TRUE(pumpUntil([&] { return sim->isLiveViewActive(1); }));
     controller->_EVFView.setHidden(true);
     ASSERT_TRUE(pumpUntil([&] { return controller->_EVFView.image() != nullptr; }));
     EXPECT_FALSE(controller->_EVFView.isHidden());
@@ -100,7 +101,7 @@ TEST_F(RegistryCameraPortTest, LiveViewFramesShowOnlyWhileLiveViewIsOn) {
 
     controller->liveViewOff();
     EXPECT_FALSE(controller->isLiveView());
-    EXPECT_FALSE(sim->isLiveViewActive(1));
+    ASSERT_TRUE(pumpUntil([&] { return !sim->isLiveViewActive(1); }));
     settle();
     NotificationCenter::defaultCenter().removeObserver(frames);
     controller->_EVFView.setImage(nullptr);

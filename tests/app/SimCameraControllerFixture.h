@@ -25,6 +25,7 @@
 #include "foundation/Settings.h"
 #include "support/SimCameraTestSupport.h"
 #include "support/TempDir.h"
+#include "support/WorkerGuardRunLoop.h"
 
 namespace klik::test {
 
@@ -45,13 +46,19 @@ class SimCameraControllerFixture : public ::testing::Test {
     }
     // Plugs `cameras` simulated bodies, builds the controller and starts the
     // camera class; with cameras, waits until the first one is current.
-    void start(int cameras) {
+    // With `singleWorker` the simulated camera keeps libgphoto2's rules
+    // (one worker thread for every camera call) and refuses calls from this,
+    // the main, thread; the camera class's waits for the main thread made on
+    // that worker are counted by `guard`.
+    void start(int cameras, bool singleWorker = false) {
         SimConfig c = smallSimConfig();
         c.cameras.clear();
+        c.singleWorker = singleWorker;
         for (int i = 1; i <= cameras; ++i) c.cameras.push_back(spec(i));
         sim = std::make_shared<SimCamSDK>(std::move(c));
         GLIMRA_Camera::setSDK(sim);
-        GLIMRA_Camera::setMainLoop(&loop);
+        GLIMRA_Camera::setMainLoop(&guard);
+        if (singleWorker) sim->setForbiddenThread(std::this_thread::get_id());
         GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05});
         controller = std::make_unique<AppController>(
             AppController::Environment{ui, loop, settings, NotificationCenter::defaultCenter()});
@@ -65,9 +72,12 @@ class SimCameraControllerFixture : public ::testing::Test {
         settle();
     }
     void TearDown() override {
+        if (sim) sim->setForbiddenThread(std::nullopt);
         if (sim) loop.runUntil([&] { return sim->eventsIdle(); }, std::chrono::seconds(10));
         controller.reset();
-        GLIMRA_Camera::shutdown();
+        // The camera's threads (a photo on its way to the controller) may
+        // wait for this loop while they finish.
+        loop.runAlongside([] { GLIMRA_Camera::shutdown(); }, std::chrono::seconds(20));
         loop.runPending();
         GLIMRA_Camera::setSDK(nullptr);
         GLIMRA_Camera::setMainLoop(nullptr);
@@ -89,6 +99,7 @@ class SimCameraControllerFixture : public ::testing::Test {
     TempDir dir;
     Settings settings;
     ManualRunLoop loop;
+    WorkerGuardRunLoop guard{loop, [this] { return sim && sim->isWorkerThread(); }};
     RecordingKioskUi ui;
     RegistryCameraPort port;
     std::shared_ptr<SimCamSDK> sim;

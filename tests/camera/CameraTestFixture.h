@@ -42,7 +42,9 @@ class CameraFixture : public ::testing::Test {
         // Work still on the camera's event thread (a download a test left
         // running) may wait on this loop: let it finish before the camera goes.
         if (sim) loop.runUntil([&] { return sim->eventsIdle(); }, std::chrono::seconds(10));
-        GLIMRA_Camera::shutdown();
+        // The camera's threads (a photo on its way to the controller) may
+        // wait for this loop while they finish.
+        loop.runAlongside([] { GLIMRA_Camera::shutdown(); }, std::chrono::seconds(20));
         loop.runPending();
         NotificationCenter::defaultCenter().removeObserver(observer);
         GLIMRA_Camera::setSDK(nullptr);

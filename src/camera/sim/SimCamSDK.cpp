@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <thread>
 
 #include "camera/CamTables.h"
@@ -51,7 +52,8 @@ std::uint16_t isoNumber(std::uint32_t iso) {
 
 }  // namespace
 
-SimCamSDK::SimCamSDK(SimConfig config) : config_(std::move(config)) {
+SimCamSDK::SimCamSDK(SimConfig config)
+    : config_(std::move(config)), singleWorker_(config_.singleWorker) {
     for (const auto& spec : config_.cameras) {
         auto cam = std::make_shared<SimCamera>(nextCameraId_++, spec);
         cam->ref = new SimCameraRef;
@@ -228,6 +230,40 @@ bool SimCamSDK::isSessionOpen(int id) const {
 
 // --- helpers ---
 
+void SimCamSDK::setForbiddenThread(std::optional<std::thread::id> thread) {
+    std::lock_guard lock(mutex_);
+    forbiddenThread_ = thread;
+}
+
+int SimCamSDK::forbiddenThreadCalls() const {
+    std::lock_guard lock(mutex_);
+    return forbiddenCalls_;
+}
+
+template <class F>
+std::optional<CamError> SimCamSDK::onWorker(const char* name, F&& call) {
+    if (!singleWorker_ || events_.isEventThread()) return std::nullopt;
+    {
+        std::lock_guard lock(mutex_);
+        if (forbiddenThread_ && *forbiddenThread_ == std::this_thread::get_id()) {
+            ++forbiddenCalls_;
+            GLIMRA_Log::err(std::string("simulated camera: ") + name +
+                            " called on the main thread, which it would block");
+            return CAM_ERR_INTERNAL_ERROR;
+        }
+    }
+    // The promise goes with the queued work: work dropped by a stopping
+    // queue breaks it instead of leaving the caller waiting.
+    auto answer = std::make_shared<std::promise<CamError>>();
+    std::future<CamError> result = answer->get_future();
+    events_.post([answer, &call] { answer->set_value(call()); });
+    try {
+        return result.get();
+    } catch (const std::future_error&) {
+        return CAM_ERR_INTERNAL_ERROR;
+    }
+}
+
 CamError SimCamSDK::fault(const char* call, std::optional<CamPropertyID> property) {
     SimFault f;
     {
@@ -353,6 +389,8 @@ CamError SimCamSDK::CamInitializeSDK() {
 }
 
 CamError SimCamSDK::CamTerminateSDK() {
+    if (auto routed = onWorker("CamTerminateSDK", [&] { return CamTerminateSDK(); }))
+        return *routed;
     if (CamError e = fault("CamTerminateSDK")) return e;
     std::lock_guard lock(mutex_);
     initialized_ = false;
@@ -369,6 +407,8 @@ CamError SimCamSDK::CamSetCameraAddedHandler(CamCameraAddedHandler handler, void
 }
 
 CamError SimCamSDK::CamGetCameraList(CamCameraListRef* outList) {
+    if (auto routed = onWorker("CamGetCameraList", [&] { return CamGetCameraList(outList); }))
+        return *routed;
     if (CamError e = fault("CamGetCameraList")) return e;
     if (!outList) return CAM_ERR_INVALID_POINTER;
     std::lock_guard lock(mutex_);
@@ -470,6 +510,8 @@ CamError SimCamSDK::CamSetObjectEventHandler(CamCameraRef camera, CamObjectEvent
 }
 
 CamError SimCamSDK::CamOpenSession(CamCameraRef camera) {
+    if (auto routed = onWorker("CamOpenSession", [&] { return CamOpenSession(camera); }))
+        return *routed;
     if (CamError e = fault("CamOpenSession")) return e;
     std::lock_guard lock(mutex_);
     CamError err;
@@ -481,6 +523,8 @@ CamError SimCamSDK::CamOpenSession(CamCameraRef camera) {
 }
 
 CamError SimCamSDK::CamCloseSession(CamCameraRef camera) {
+    if (auto routed = onWorker("CamCloseSession", [&] { return CamCloseSession(camera); }))
+        return *routed;
     if (CamError e = fault("CamCloseSession")) return e;
     std::lock_guard lock(mutex_);
     CamError err;
@@ -496,6 +540,9 @@ CamError SimCamSDK::CamCloseSession(CamCameraRef camera) {
 
 CamError SimCamSDK::CamSendCommand(CamCameraRef camera, CamCameraCommand command,
                                    std::int32_t param) {
+    if (auto routed =
+            onWorker("CamSendCommand", [&] { return CamSendCommand(camera, command, param); }))
+        return *routed;
     if (CamError e = fault("CamSendCommand")) return e;
     std::lock_guard lock(mutex_);
     CamError err;
@@ -535,6 +582,9 @@ CamError SimCamSDK::CamSendCommand(CamCameraRef camera, CamCameraCommand command
 
 CamError SimCamSDK::CamSendStatusCommand(CamCameraRef camera, CamCameraStatusCommand command,
                                          std::int32_t param) {
+    if (auto routed = onWorker("CamSendStatusCommand",
+                               [&] { return CamSendStatusCommand(camera, command, param); }))
+        return *routed;
     if (CamError e = fault("CamSendStatusCommand")) return e;
     std::lock_guard lock(mutex_);
     CamError err;
@@ -553,6 +603,10 @@ CamError SimCamSDK::CamSendStatusCommand(CamCameraRef camera, CamCameraStatusCom
 
 CamError SimCamSDK::CamGetPropertySize(CamBaseRef ref, CamPropertyID propertyID, std::int32_t param,
                                        CamDataType* outType, std::uint32_t* outSize) {
+    if (auto routed = onWorker("CamGetPropertySize", [&] {
+            return CamGetPropertySize(ref, propertyID, param, outType, outSize);
+        }))
+        return *routed;
     if (CamError e = fault("CamGetPropertySize", propertyID)) return e;
     if (!outType || !outSize) return CAM_ERR_INVALID_POINTER;
     if (param != 0) return CAM_ERR_INVALID_PARAMETER;
@@ -570,6 +624,10 @@ CamError SimCamSDK::CamGetPropertySize(CamBaseRef ref, CamPropertyID propertyID,
 
 CamError SimCamSDK::CamGetPropertyData(CamBaseRef ref, CamPropertyID propertyID, std::int32_t param,
                                        std::uint32_t size, void* data) {
+    if (auto routed = onWorker("CamGetPropertyData", [&] {
+            return CamGetPropertyData(ref, propertyID, param, size, data);
+        }))
+        return *routed;
     if (CamError e = fault("CamGetPropertyData", propertyID)) return e;
     if (!data) return CAM_ERR_INVALID_POINTER;
     if (param != 0) return CAM_ERR_INVALID_PARAMETER;
@@ -591,6 +649,10 @@ CamError SimCamSDK::CamGetPropertyData(CamBaseRef ref, CamPropertyID propertyID,
 
 CamError SimCamSDK::CamSetPropertyData(CamBaseRef ref, CamPropertyID propertyID, std::int32_t param,
                                        std::uint32_t size, const void* data) {
+    if (auto routed = onWorker("CamSetPropertyData", [&] {
+            return CamSetPropertyData(ref, propertyID, param, size, data);
+        }))
+        return *routed;
     if (CamError e = fault("CamSetPropertyData", propertyID)) return e;
     if (!data) return CAM_ERR_INVALID_POINTER;
     if (param != 0) return CAM_ERR_INVALID_PARAMETER;
@@ -643,6 +705,9 @@ CamError SimCamSDK::CamSetPropertyData(CamBaseRef ref, CamPropertyID propertyID,
 
 CamError SimCamSDK::CamGetPropertyDesc(CamBaseRef ref, CamPropertyID propertyID,
                                        CamPropertyDesc* outDesc) {
+    if (auto routed = onWorker("CamGetPropertyDesc",
+                               [&] { return CamGetPropertyDesc(ref, propertyID, outDesc); }))
+        return *routed;
     if (CamError e = fault("CamGetPropertyDesc", propertyID)) return e;
     if (!outDesc) return CAM_ERR_INVALID_POINTER;
     std::lock_guard lock(mutex_);
@@ -662,6 +727,8 @@ CamError SimCamSDK::CamGetPropertyDesc(CamBaseRef ref, CamPropertyID propertyID,
 }
 
 CamError SimCamSDK::CamSetCapacity(CamCameraRef camera, CamCapacity capacity) {
+    if (auto routed = onWorker("CamSetCapacity", [&] { return CamSetCapacity(camera, capacity); }))
+        return *routed;
     if (CamError e = fault("CamSetCapacity")) return e;
     std::lock_guard lock(mutex_);
     CamError err;
@@ -675,6 +742,9 @@ CamError SimCamSDK::CamSetCapacity(CamCameraRef camera, CamCapacity capacity) {
 
 CamError SimCamSDK::CamGetDirectoryItemInfo(CamDirectoryItemRef item,
                                             CamDirectoryItemInfo* outInfo) {
+    if (auto routed = onWorker("CamGetDirectoryItemInfo",
+                               [&] { return CamGetDirectoryItemInfo(item, outInfo); }))
+        return *routed;
     if (CamError e = fault("CamGetDirectoryItemInfo")) return e;
     if (!outInfo) return CAM_ERR_INVALID_POINTER;
     std::lock_guard lock(mutex_);
@@ -724,6 +794,8 @@ CamError SimCamSDK::CamSetProgressCallback(CamBaseRef ref, CamProgressCallback c
 }
 
 CamError SimCamSDK::CamDownload(CamDirectoryItemRef item, std::uint64_t size, CamStreamRef stream) {
+    if (auto routed = onWorker("CamDownload", [&] { return CamDownload(item, size, stream); }))
+        return *routed;
     if (CamError e = fault("CamDownload")) return e;
     const Data* bytes;
     SimStreamRef* s;
@@ -768,6 +840,8 @@ CamError SimCamSDK::CamDownload(CamDirectoryItemRef item, std::uint64_t size, Ca
 }
 
 CamError SimCamSDK::CamDownloadComplete(CamDirectoryItemRef item) {
+    if (auto routed = onWorker("CamDownloadComplete", [&] { return CamDownloadComplete(item); }))
+        return *routed;
     if (CamError e = fault("CamDownloadComplete")) return e;
     std::lock_guard lock(mutex_);
     auto* it = lookup<SimItemRef>(item);
@@ -792,6 +866,9 @@ CamError SimCamSDK::CamCreateEvfImageRef(CamStreamRef stream, CamEvfImageRef* ou
 }
 
 CamError SimCamSDK::CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image) {
+    if (auto routed =
+            onWorker("CamDownloadEvfImage", [&] { return CamDownloadEvfImage(camera, image); }))
+        return *routed;
     if (CamError e = fault("CamDownloadEvfImage")) return e;
     SimStreamRef* s;
     int width, height;

@@ -3,12 +3,17 @@
 // bodies plugged and unplugged at run time, properties drawn from the value
 // tables, pictures and live-view frames as real JPEG, and injected faults.
 // Calls run on the caller's thread; events run on one event thread of the
-// SDK's own (SimEventQueue), as a vendor SDK delivers them.
+// SDK's own (SimEventQueue), as a vendor SDK delivers them. In single-worker
+// mode (SimConfig::singleWorker) every call that talks to a camera runs on
+// that thread too, as libgphoto2 demands: a caller elsewhere waits for it.
+// Bookkeeping calls (references, handlers, streams) never wait.
 
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "camera/CamSDK.h"
@@ -60,6 +65,13 @@ class SimCamSDK : public CamSDK {
     int callCount(const std::string& call) const;
     unsigned liveViewFrameCount(int id) const;
     bool isSessionOpen(int id) const;
+    // True on the SDK's worker (event) thread.
+    bool isWorkerThread() const { return events_.isEventThread(); }
+    // Single-worker mode: a camera call made on `thread` (the main thread)
+    // is refused with CAM_ERR_INTERNAL_ERROR, logged and counted, as it
+    // would block that thread while the worker is busy. None: no check.
+    void setForbiddenThread(std::optional<std::thread::id> thread);
+    int forbiddenThreadCalls() const;
     // Blocks until the event thread has nothing queued or running.
     void waitUntilIdle() { events_.waitUntilIdle(); }
     bool eventsIdle() { return events_.idle(); }
@@ -109,6 +121,10 @@ class SimCamSDK : public CamSDK {
     CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image) override;
 
   private:
+    // Single-worker mode, off the worker: runs `call` there and returns its
+    // answer; none when the call is to run on this thread.
+    template <class F>
+    std::optional<CamError> onWorker(const char* name, F&& call);
     // Applies an injected fault: waits its delay, then returns its error
     // (0 when there is none). Called before the SDK lock is taken.
     CamError fault(const char* call, std::optional<CamPropertyID> property = std::nullopt);
@@ -132,6 +148,9 @@ class SimCamSDK : public CamSDK {
     std::set<const CamObject*> live_;
     std::vector<SentCommand> sent_;
     std::map<std::string, int> calls_;
+    const bool singleWorker_;
+    std::optional<std::thread::id> forbiddenThread_;  // under mutex_
+    int forbiddenCalls_ = 0;                          // under mutex_
     SimEventQueue events_;  // last: stops before the state it touches goes
 };
 

@@ -134,6 +134,13 @@ bool SimConfig::fromValue(const Value& plist, SimConfig& out, std::string& error
         (void)v;
         c.vanishDuringDownloadAtPercent = static_cast<std::uint32_t>(p);
     }
+    if (const Value* w = find(*d, "SingleWorker")) {
+        if (!w->isBool()) {
+            error = "SingleWorker must be a boolean";
+            return false;
+        }
+        c.singleWorker = w->boolValue();
+    }
     if (const Value* fv = find(*d, "Faults")) {
         const Dictionary* fd = fv->dictionary();
         if (!fd) {

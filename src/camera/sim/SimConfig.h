@@ -13,6 +13,8 @@
 //   DownloadBytesPerSecond real, 0 = as fast as memory allows
 //   Faults             dict: SDK call name -> {Error, Delay, Count, PropertyID}
 //   VanishDuringDownloadAtPercent integer: the camera unplugs mid-transfer
+//   SingleWorker       boolean: every camera call runs on one worker thread,
+//                      as libgphoto2 demands (default false)
 
 #include <cstdint>
 #include <map>
@@ -51,6 +53,10 @@ struct SimConfig {
     double downloadBytesPerSecond = 0;
     std::map<std::string, SimFault> faults;
     std::optional<std::uint32_t> vanishDuringDownloadAtPercent;
+    // Every call that talks to a camera runs on the SDK's one worker thread
+    // (the event thread); a caller on another thread waits for it, a call
+    // from the worker itself (inside a handler) runs at once.
+    bool singleWorker = false;
 
     // Reads the file; on failure returns false with the reason in `error`
     // and leaves `out` unchanged. Any thread.

@@ -48,15 +48,24 @@ std::optional<KioskOptions> parseKioskOptions(const std::vector<std::string>& ar
             while (o.web.size() > 8 && o.web.back() == '/') o.web.pop_back();
         } else if (a == "--camera") {
             if (!hasNext) return fail("--camera needs a backend");
-            if (args[i + 1] != "sim")
+            if (args[i + 1] == "sim") {
+                o.sim = true;
+            } else if (args[i + 1] == "gphoto2") {
+                o.camera = "gphoto2";
+            } else {
                 return fail("camera backend [" + args[i + 1] + "] is not built in");
-            o.sim = true;
+            }
             ++i;
+        } else if (a == "--port") {
+            if (!hasNext || args[i + 1].empty()) return fail("--port needs a camera port");
+            o.port = args[++i];
         } else {
             return fail("unknown argument [" + a + "]");
         }
     }
-    if (o.scripted > 0 && !o.sim) o.sim = true;  // a script never waits for a real camera
+    if (!o.port.empty() && o.camera.empty()) return fail("--port goes with --camera gphoto2");
+    // A script never waits for a real camera unless it was asked for one.
+    if (o.scripted > 0 && !o.sim && o.camera.empty()) o.sim = true;
     return o;
 }
 

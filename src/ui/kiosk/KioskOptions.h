@@ -11,6 +11,8 @@ struct KioskOptions {
     std::string root;         // --root DIR: every fixed path lies under DIR
     bool sim = false;         // --sim [FILE]: the simulated camera
     std::string simFile;      //   its configuration (plist), optional
+    std::string camera;       // --camera gphoto2: a real camera through libgphoto2
+    std::string port;         //   --port PORT: its PTP/IP address or libgphoto2 port
     int scripted = 0;         // --scripted N: N scripted guests, then quit
     std::string screenshots;  // --screenshots DIR: a PNG of every screen change
     bool video = false;       // --video: the video camera (simulated with --sim)
@@ -20,12 +22,22 @@ struct KioskOptions {
 };
 
 inline constexpr const char* kKioskUsage =
-    "usage: klik-kiosk [--root DIR] [--sim [FILE]] [--video] [--scripted N] [--screenshots DIR]\n"
-    "                  [--web URL]\n"
-    "  --root DIR         keep the log, scratch files and default folders under DIR\n"
-    "  --sim [FILE]       use the simulated camera (configured by the plist FILE)\n"
-    "  --video            film guests with the video camera (with --sim: a test picture\n"
-    "                     with a running clock and a tone); clips are composed and filed\n"
+    "usage: klik-kiosk [--root DIR] [--sim [FILE] | --camera gphoto2 [--port PORT]] [--video]
+"
+    "                  [--scripted N] [--screenshots DIR] [--web URL]
+"
+    "  --root DIR         keep the log, scratch files and default folders under DIR
+"
+    "  --sim [FILE]       use the simulated camera (configured by the plist FILE)
+"
+    "  --camera gphoto2   use a real camera through libgphoto2 (USB, or --port
+"
+    "                     HOST:PORT for a PTP/IP camera)
+"
+    "  --video            film guests with the video camera (with --sim: a test picture
+"
+    "                     with a running clock and a tone); clips are composed and filed
+"
     "  --scripted N       play N scripted guests through the whole turn, then quit\n"
     "  --screenshots DIR  write a PNG of both sides at every screen change\n"
     "  --quit-on-screen N quit as soon as screen N has been drawn (start-up timing)\n"

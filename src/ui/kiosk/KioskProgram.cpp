@@ -17,6 +17,7 @@
 #include "app/ResourceArtwork.h"
 #include "app/SettingsKeys.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/gphoto2/GPhotoBackend.h"
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/NotificationCenter.h"
@@ -156,7 +157,16 @@ int runKiosk(int argc, char** argv) {
     QtRunLoop loop;
     RunLoop::setMain(&loop);
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    if (options->sim) GLIMRA_Camera::setSDK(std::make_shared<SimCamSDK>(simConfig));
+    if (options->sim) {
+        GLIMRA_Camera::setSDK(std::make_shared<SimCamSDK>(simConfig));
+    } else if (options->camera == "gphoto2") {
+        std::shared_ptr<CamSDK> sdk = makeGPhotoSDK(options->port, error);
+        if (!sdk) {
+            std::cerr << "klik-kiosk: " << error << "\n";
+            return 2;
+        }
+        GLIMRA_Camera::setSDK(std::move(sdk));
+    }
     GLIMRA_Camera::setMainLoop(&loop);
 
     int rc = 0;
