@@ -7,7 +7,19 @@
 
 namespace klik {
 
-GPhotoWorker::GPhotoWorker(const char* name) : thread_([this] { loop(); }) {
+namespace {
+thread_local bool tOnWorker = false;
+}  // namespace
+
+bool GPhotoWorker::onAnyWorker() {
+    return tOnWorker;
+}
+
+GPhotoWorker::GPhotoWorker(const char* name)
+    : thread_([this] {
+          tOnWorker = true;
+          loop();
+      }) {
     pthread_setname_np(thread_.native_handle(), name);
 }
 

@@ -34,6 +34,8 @@ class GPhotoWorker {
     // idle step. Any thread.
     void setIdle(std::function<void()> step, std::chrono::milliseconds interval);
     bool isWorkerThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+    // True on any worker's thread.
+    static bool onAnyWorker();
     // Tests: blocks until at least `count` jobs wait to run.
     void waitUntilPending(size_t count);
     // Waits on the worker for `d` while still serving queued jobs (used

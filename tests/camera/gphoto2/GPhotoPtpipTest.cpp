@@ -1,0 +1,244 @@
+// The real libgphoto2 against our own PTP/IP camera: list, load, read and
+// write properties, shoot and download, live view, and the workarounds for
+// libgphoto2 2.5.30's faults. Every camera call runs on a camera worker;
+// none of them waits for the main thread.
+
+#include <gphoto2/gphoto2-camera.h>
+#include <gphoto2/gphoto2-port-info-list.h>
+#include <gphoto2/gphoto2-result.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "GPhotoPtpipFixture.h"
+#include "camera/CamTables.h"
+#include "camera/QZNSImageFlipped.h"
+#include "camera/gphoto2/GPhotoLibraryFixes.h"
+
+namespace klik::test {
+namespace {
+
+class GPhotoPtpipTest : public GPhotoPtpipFixture {};
+
+// The file the camera holds, read back over a plain libgphoto2 session.
+Data fileOnTheCamera(const std::string& address, const std::string& folder,
+                     const std::string& name) {
+    GPContext* ctx = gp_context_new();
+    Camera* cam = nullptr;
+    gp_camera_new(&cam);
+    GPPortInfoList* ports = nullptr;
+    gp_port_info_list_new(&ports);
+    gp_port_info_list_load(ports);
+    const std::string path = GPhotoCamSDK::ptpipPort(address);
+    const int i = gp_port_info_list_lookup_path(ports, path.c_str());
+    GPPortInfo info;
+    Data out;
+    if (i >= 0 && gp_port_info_list_get_info(ports, i, &info) >= GP_OK) {
+        gp_camera_set_port_info(cam, info);
+        CameraAbilitiesList* al = nullptr;
+        gp_abilities_list_new(&al);
+        gp_abilities_list_load(al, ctx);
+        CameraAbilities a;
+        const int m = gp_abilities_list_lookup_model(al, "PTP/IP Camera");
+        if (m >= 0 && gp_abilities_list_get_abilities(al, m, &a) >= GP_OK)
+            gp_camera_set_abilities(cam, a);
+        gp_abilities_list_free(al);
+        if (gp_camera_init(cam, ctx) >= GP_OK) {
+            CameraFile* file = nullptr;
+            gp_file_new(&file);
+            if (gp_camera_file_get(cam, folder.c_str(), name.c_str(), GP_FILE_TYPE_NORMAL, file,
+                                   ctx) >= GP_OK) {
+                const char* d = nullptr;
+                unsigned long n = 0;
+                gp_file_get_data_and_size(file, &d, &n);
+                out.assign(d, d + n);
+            }
+            gp_file_unref(file);
+            GPhotoLibraryFixes::keepStandardInput([&] { gp_camera_exit(cam, ctx); });
+        }
+    }
+    gp_camera_free(cam);
+    gp_port_info_list_free(ports);
+    gp_context_unref(ctx);
+    return out;
+}
+
+TEST_F(GPhotoPtpipTest, ListsLoadsAndReadsPropertiesThroughTheTables) {
+    START_CAMERA_OR_SKIP("");
+    startLayer();
+    auto cam = listed();
+    ASSERT_TRUE(cam);
+    EXPECT_EQ(cam->description(), "PTP/IP Camera");
+    ASSERT_TRUE(loaded(cam));
+    for (const auto& p : all(GLIMRA_CameraPropertyDidChange)) EXPECT_TRUE(p.onMain);
+    EXPECT_EQ(announced("ISOSpeed").rfind("ISO ", 0), 0u) << announced("ISOSpeed");
+    EXPECT_NE(announced("BatteryLevel").find(" %"), std::string::npos);
+    EXPECT_FALSE(announced("WhiteBalance").empty());
+    EXPECT_FALSE(announced("Av").empty());
+    EXPECT_FALSE(announced("Tv").empty());
+    // The clock is a date.
+    bool date = false;
+    for (const auto& p : all(GLIMRA_CameraPropertyDidChange))
+        if (p.n.info(GLIMRA_CameraPropertyName).stringOr() == "DateTime")
+            date = p.n.info(GLIMRA_CameraProperty).isDate();
+    EXPECT_TRUE(date);
+    // The panel's lists: the ISO menu holds the table's texts.
+    cam->performInBackground(
+        [](GLIMRA_Camera& c) { c.announceSupportedValues({kCamPropID_ISOSpeed}); });
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPropertiesDidChange) >= 1; }));
+    const Dictionary* iso =
+        all(GLIMRA_CameraPropertiesDidChange)[0].n.info(GLIMRA_CameraProperties).dictionary();
+    ASSERT_TRUE(iso);
+    EXPECT_GE(iso->size(), 2u);
+    EXPECT_EQ(guard.violations(), 0);
+}
+
+TEST_F(GPhotoPtpipTest, WritesAChoiceAndAnnouncesIt) {
+    START_CAMERA_OR_SKIP("");
+    startLayer();
+    auto cam = listed();
+    ASSERT_TRUE(cam && loaded(cam));
+    std::optional<Dictionary> wb;
+    cam->performInBackground(
+        [&](GLIMRA_Camera& c) { wb = c.supportedValuesForPropertyID(kCamPropID_WhiteBalance); });
+    ASSERT_TRUE(pumpUntil([&] { return wb.has_value(); }));
+    ASSERT_GE(wb->size(), 2u);
+    const std::string now = announced("WhiteBalance");
+    std::string other;
+    for (const auto& [text, raw] : *wb)
+        if (text != now) other = text;
+    std::optional<bool> ok;
+    const size_t before = count(GLIMRA_CameraPropertyDidChange);
+    cam->setStringValueInBackground(other, kCamPropID_WhiteBalance, [&](bool r) { ok = r; });
+    ASSERT_TRUE(pumpUntil([&] { return ok.has_value(); }));
+    EXPECT_TRUE(*ok);
+    ASSERT_TRUE(pumpUntil([&] {
+        return count(GLIMRA_CameraPropertyDidChange) > before && announced("WhiteBalance") == other;
+    }));
+    EXPECT_EQ(guard.violations(), 0);
+}
+
+TEST_F(GPhotoPtpipTest, ShootsAndDownloadsTheBytesTheCameraHolds) {
+    START_CAMERA_OR_SKIP("");
+    startLayer();
+    auto cam = listed();
+    ASSERT_TRUE(cam && loaded(cam));
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+    const Seen photo = all(GLIMRA_CameraPhotoDataAvailable)[0];
+    const Data* bytes = photo.n.info(GLIMRA_CameraPhotoData).data();
+    ASSERT_TRUE(bytes && bytes->size() > 4);
+    EXPECT_EQ((*bytes)[0], 0xFF);
+    EXPECT_EQ((*bytes)[1], 0xD8);
+    const std::string name = photo.n.info(GLIMRA_CameraPhotoFilename).stringOr();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadProgress) >= 1; }));
+    EXPECT_EQ(all(GLIMRA_CameraDownloadProgress)
+                  .back()
+                  .n.info(GLIMRA_CameraDownloadProgressPercent)
+                  .integerValue(),
+              100);
+    EXPECT_EQ(count(GLIMRA_CameraCommandError), 0u);
+    EXPECT_EQ(guard.violations(), 0);
+    // The same file read back in a session of its own after this one.
+    std::string folder = sdk->lastFolderForTesting();
+    loop.runAlongside([] { GLIMRA_Camera::shutdown(); }, std::chrono::seconds(30));
+    const Data held = fileOnTheCamera(camera.address(), folder, name);
+    EXPECT_EQ(held.size(), bytes->size());
+    EXPECT_TRUE(held == *bytes);
+}
+
+TEST_F(GPhotoPtpipTest, LiveViewFramesMove) {
+    START_CAMERA_OR_SKIP("");
+    startLayer();
+    auto cam = listed();
+    ASSERT_TRUE(cam && loaded(cam));
+    cam->performInBackground([](GLIMRA_Camera& c) { c.liveViewBegin(); });
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 4; }));
+    auto frames = all(GLIMRA_CameraLiveViewImageUpdate);
+    auto bytesOf = [](const Seen& s) {
+        auto* img = static_cast<const QZNSImageFlipped*>(
+            s.n.info(GLIMRA_CameraLiveViewImage).object()->ptr);
+        return img->data();
+    };
+    EXPECT_FALSE(bytesOf(frames.front()) == bytesOf(frames.back()));
+    // A command queued meanwhile is served before further frames.
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+    cam->performInBackground([](GLIMRA_Camera& c) { c.liveViewEnd(); });
+    ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
+    EXPECT_EQ(guard.violations(), 0);
+}
+
+TEST_F(GPhotoPtpipTest, LeavingKeepsStandardInputAndTheGuidStaysInHome) {
+    START_CAMERA_OR_SKIP("");
+    struct stat before {};
+    ASSERT_EQ(fstat(0, &before), 0);
+    startLayer();
+    auto cam = listed();
+    ASSERT_TRUE(cam && loaded(cam));
+    cam->unloadInBackground();
+    ASSERT_TRUE(pumpUntil([&] { return !cam->isLoaded(); }));
+    loop.runAlongside([] { GLIMRA_Camera::waitForBackgroundThreads(); });
+    // gp_camera_exit on a PTP/IP camera closes descriptor 0: it is back.
+    struct stat after {};
+    ASSERT_EQ(fstat(0, &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_dev, before.st_dev);
+    // libgphoto2 wrote its PTP/IP identity under the HOME of this test.
+    EXPECT_TRUE(std::filesystem::exists(home.file(".gphoto/settings")));
+}
+
+TEST_F(GPhotoPtpipTest, AFailedInitLeavesNoSocketOpen) {
+    // A listener that takes the connection and closes it at once: the
+    // library's handshake fails half-way.
+    const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(server, 8), 0);
+    getsockname(server, reinterpret_cast<sockaddr*>(&a), &len);
+    const std::string address = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    std::atomic<bool> stop{false};
+    std::thread closer([&] {
+        while (!stop) {
+            const int c = accept(server, nullptr, nullptr);
+            if (c >= 0) close(c);
+        }
+    });
+    GPhotoOptions options;
+    options.usb = false;
+    options.ptpipAddresses = {address};
+    options.presenceInterval = std::chrono::hours(1);
+    GPhotoCamSDK sdk(options);
+    sdk.CamInitializeSDK();
+    CamCameraListRef list = nullptr;
+    // Listed twice: the second waits until the presence check that follows
+    // the first has closed its socket.
+    ASSERT_EQ(sdk.CamGetCameraList(&list), CAM_ERR_OK);
+    sdk.CamRelease(list);
+    ASSERT_EQ(sdk.CamGetCameraList(&list), CAM_ERR_OK);
+    CamBaseRef child = nullptr;
+    ASSERT_EQ(sdk.CamGetChildAtIndex(list, 0, &child), CAM_ERR_OK);
+    const auto socketsBefore = GPhotoLibraryFixes::openSockets();
+    EXPECT_NE(sdk.CamOpenSession(child), CAM_ERR_OK);
+    EXPECT_FALSE(sdk.CamLastErrorText(child).empty());
+    const auto socketsAfter = GPhotoLibraryFixes::openSockets();
+    EXPECT_EQ(socketsAfter, socketsBefore);
+    sdk.CamRelease(child);
+    sdk.CamRelease(list);
+    stop = true;
+    shutdown(server, SHUT_RDWR);
+    close(server);
+    closer.join();
+}
+
+}  // namespace
+}  // namespace klik::test
