@@ -675,7 +675,6 @@ void GPhotoCamSDK::raiseObjectAdded(GPCamera* cam, const std::string& folder,
         item->folder = folder;
         item->name = name;
         item->size = size;
-        lastFolder_ = folder;
         live_.insert(item);
         h = cam->objectHandler;
         ctx = cam->objectContext;

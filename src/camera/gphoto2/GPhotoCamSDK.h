@@ -50,13 +50,6 @@ class GPhotoCamSDK : public CamSDK {
     // address with a port.
     static std::string ptpipPort(const std::string& address);
 
-    // The folder of the last new file a camera offered (tests compare it
-    // with what the camera holds). Any thread.
-    std::string lastFolderForTesting() const {
-        std::lock_guard l(mutex_);
-        return lastFolder_;
-    }
-
     // --- CamSDK ---
     CamError CamInitializeSDK() override;
     CamError CamTerminateSDK() override;
@@ -161,7 +154,6 @@ class GPhotoCamSDK : public CamSDK {
     CamCameraAddedHandler addedHandler_ = nullptr;
     void* addedContext_ = nullptr;
     bool initialized_ = false;
-    std::string lastFolder_;
 
     // listing worker
     CameraAbilitiesList* abilities_ = nullptr;

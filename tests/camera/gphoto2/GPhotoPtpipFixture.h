@@ -12,12 +12,14 @@
 #include <mutex>
 #include <thread>
 
-#include "PtpipCameraProcess.h"
+#include <unistd.h>
+
 #include "camera/CameraNotifications.h"
 #include "camera/GLIMRA_Camera.h"
 #include "camera/gphoto2/GPhotoCamSDK.h"
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
+#include "support/PtpIpCameraProcess.h"
 #include "support/TempDir.h"
 #include "support/WorkerGuardRunLoop.h"
 
@@ -32,17 +34,19 @@ struct Seen {
 class GPhotoPtpipFixture : public ::testing::Test {
   protected:
     void SetUp() override { setenv("HOME", home.path().c_str(), 1); }
-    // Starts the camera program (with a fault script when given); false
-    // when it is not built (the test then skips).
-    bool startCamera(const std::string& faults = "") {
-        if (PtpipCameraProcess::program().empty()) return false;
+    // Starts the camera program (`faults`: the XML of its faults file, may be
+    // empty; `args`: more of its options); false when it is not built (the
+    // test then skips).
+    bool startCamera(const std::string& faults = "", std::vector<std::string> args = {}) {
+        if (access(PtpIpCameraProcess::defaultProgram().c_str(), X_OK) != 0) return false;
         std::string error;
-        EXPECT_TRUE(camera.start(faults, error)) << error;
+        EXPECT_TRUE(camera.start(args, faults, &error)) << error;
         return true;
     }
+    std::string address() const { return "127.0.0.1:" + std::to_string(camera.port()); }
     void startLayer(GPhotoOptions options = {}) {
         options.usb = false;
-        options.ptpipAddresses = {camera.address()};
+        options.ptpipAddresses = {address()};
         options.presenceInterval = std::chrono::milliseconds(50);
         sdk = std::make_shared<GPhotoCamSDK>(options);
         GLIMRA_Camera::setSDK(sdk);
@@ -108,17 +112,8 @@ class GPhotoPtpipFixture : public ::testing::Test {
                 text = p.n.info(GLIMRA_CameraProperty).stringOr();
         return text;
     }
-    std::string writeFile(const std::string& name, const std::string& text) {
-        const std::string path = dir.file(name);
-        FILE* f = std::fopen(path.c_str(), "w");
-        std::fputs(text.c_str(), f);
-        std::fclose(f);
-        return path;
-    }
-
     TempDir home;
-    TempDir dir;
-    PtpipCameraProcess camera;
+    PtpIpCameraProcess camera;
     ManualRunLoop loop;
     std::shared_ptr<GPhotoCamSDK> sdk;
     WorkerGuardRunLoop guard{loop, [] { return GPhotoWorker::onAnyWorker(); }};
