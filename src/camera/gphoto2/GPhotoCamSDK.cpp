@@ -8,6 +8,7 @@
 #include <gphoto2/gphoto2-list.h>
 #include <gphoto2/gphoto2-port-info-list.h>
 #include <gphoto2/gphoto2-result.h>
+#include <gphoto2/gphoto2-widget.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -468,7 +469,13 @@ CamError GPhotoCamSDK::failed(GPCamera* cam, const char* call, int result) {
         std::lock_guard l(mutex_);
         cam->lastError = text;
     }
-    if (gphotoResultMeansGone(result)) cameraGone(cam);
+    // A dropped connection does not always come back as an I/O error: a
+    // failure of any other kind is followed by a question the camera must
+    // answer.
+    if (gphotoResultMeansGone(result))
+        cameraGone(cam);
+    else if (result != GP_ERROR_CAMERA_BUSY && cam->camera)
+        stillAnswers(cam);
     return camErrorForGPhoto(result);
 }
 
@@ -507,6 +514,20 @@ void GPhotoCamSDK::cameraGone(GPCamera* cam) {
     cam->worker->setIdle(nullptr, std::chrono::milliseconds(0));
     closeCamera(cam);
     raiseStateEvent(cam, kCamStateEvent_Shutdown);
+}
+
+bool GPhotoCamSDK::stillAnswers(GPCamera* cam) {
+    if (!cam->camera) return false;
+    CameraWidget* w = nullptr;
+    const int r = gp_camera_get_single_config(cam->camera, "batterylevel", &w, cam->context);
+    if (w) gp_widget_free(w);
+    if (r >= GP_OK || r == GP_ERROR_CAMERA_BUSY || r == GP_ERROR_BAD_PARAMETERS ||
+        r == GP_ERROR_NOT_SUPPORTED)
+        return true;
+    GLIMRA_Log::debugf("libgphoto2: %s (%s) no longer answers (%d: %s)", cam->model.c_str(),
+                       cam->port.c_str(), r, gp_result_as_string(r));
+    cameraGone(cam);
+    return false;
 }
 
 // ---- sessions ----
@@ -611,6 +632,11 @@ CamError GPhotoCamSDK::CamCloseSession(CamCameraRef camera) {
 
 void GPhotoCamSDK::eventStep(GPCamera* cam) {
     if (!cam->camera || cam->capturing) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= cam->nextHeartbeat) {
+        cam->nextHeartbeat = now + options_.heartbeatInterval;
+        if (!stillAnswers(cam)) return;
+    }
     // Whatever has piled up, without waiting (over PTP/IP the library
     // returns at once whatever it is told; over USB it would block).
     for (int i = 0; i < 16 && cam->camera; ++i) {

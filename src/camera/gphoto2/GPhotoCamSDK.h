@@ -37,6 +37,9 @@ struct GPhotoOptions {
     std::chrono::milliseconds presenceInterval{250};
     // How often an open camera's events are read.
     std::chrono::milliseconds eventInterval{50};
+    // How often an idle open camera is asked whether it is still there (a
+    // PTP/IP camera switched off says nothing).
+    std::chrono::milliseconds heartbeatInterval{500};
 };
 
 class GPhotoCamSDK : public CamSDK {
@@ -115,6 +118,9 @@ class GPhotoCamSDK : public CamSDK {
     // Returns the CamSDK code. Camera's worker.
     CamError failed(GPCamera* cam, const char* call, int result);
     void cameraGone(GPCamera* cam);
+    // Asks the camera something small; false (and the camera reported
+    // gone) when it no longer answers. Camera's worker.
+    bool stillAnswers(GPCamera* cam);
     // Listing worker.
     std::vector<Found> detect();
     bool probe(const std::string& address);

@@ -61,6 +61,21 @@ std::string textOf(CameraWidget* w) {
     }
 }
 
+// PTP's date text "YYYYMMDDThhmmss" (anything after the seconds ignored).
+bool readPtpDate(const std::string& text, std::tm& tm) {
+    int y, mo, d, h, mi, sec;
+    if (std::sscanf(text.c_str(), "%4d%2d%2dT%2d%2d%2d", &y, &mo, &d, &h, &mi, &sec) != 6)
+        return false;
+    tm = std::tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = sec;
+    return true;
+}
+
 void putU32(std::vector<std::uint8_t>& bytes, std::uint32_t v) {
     bytes.resize(4);
     std::memcpy(bytes.data(), &v, 4);
@@ -164,12 +179,15 @@ CamError GPhotoCamSDK::readProperty(GPCamera* cam, CamPropertyID id, CamDataType
         case GPhotoValueKind::Date: {
             CameraWidgetType wt;
             int seconds = 0;
-            if (gp_widget_get_type(w, &wt) < GP_OK || wt != GP_WIDGET_DATE ||
-                gp_widget_get_value(w, &seconds) < GP_OK)
-                return CAM_ERR_PROPERTIES_UNAVAILABLE;
-            const std::time_t t = seconds;
             std::tm tm{};
-            localtime_r(&t, &tm);
+            if (gp_widget_get_type(w, &wt) < GP_OK) return CAM_ERR_PROPERTIES_UNAVAILABLE;
+            if (wt == GP_WIDGET_DATE && gp_widget_get_value(w, &seconds) >= GP_OK) {
+                const std::time_t t = seconds;
+                localtime_r(&t, &tm);
+            } else if (wt != GP_WIDGET_TEXT || !readPtpDate(text, tm)) {
+                // A generic camera's clock is PTP's "YYYYMMDDThhmmss" text.
+                return CAM_ERR_PROPERTIES_UNAVAILABLE;
+            }
             CamTime ct{static_cast<std::uint32_t>(tm.tm_year + 1900),
                        static_cast<std::uint32_t>(tm.tm_mon + 1),
                        static_cast<std::uint32_t>(tm.tm_mday),
@@ -255,7 +273,8 @@ CamError GPhotoCamSDK::writeProperty(GPCamera* cam, CamPropertyID id, const std:
             break;
         }
         case GPhotoValueKind::Date: {
-            if (size != sizeof(CamTime) || wt != GP_WIDGET_DATE) return CAM_ERR_INVALID_LENGTH;
+            if (size != sizeof(CamTime) || (wt != GP_WIDGET_DATE && wt != GP_WIDGET_TEXT))
+                return CAM_ERR_INVALID_LENGTH;
             CamTime ct;
             std::memcpy(&ct, data, sizeof ct);
             std::tm tm{};
@@ -266,6 +285,13 @@ CamError GPhotoCamSDK::writeProperty(GPCamera* cam, CamPropertyID id, const std:
             tm.tm_min = static_cast<int>(ct.minute);
             tm.tm_sec = static_cast<int>(ct.second);
             tm.tm_isdst = -1;
+            if (wt == GP_WIDGET_TEXT) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%04u%02u%02uT%02u%02u%02u", ct.year, ct.month,
+                              ct.day, ct.hour, ct.minute, ct.second);
+                r = gp_widget_set_value(w, text);
+                break;
+            }
             const int seconds = static_cast<int>(std::mktime(&tm));
             r = gp_widget_set_value(w, &seconds);
             break;

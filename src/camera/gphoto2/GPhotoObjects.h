@@ -47,6 +47,7 @@ class GPCamera : public GPRef {
     bool cancelled = false;
     float progressTarget = 0;  // of the library's own progress report
     bool capturing = false;
+    std::chrono::steady_clock::time_point nextHeartbeat{};
 
     // under the SDK's lock
     bool connected = true;

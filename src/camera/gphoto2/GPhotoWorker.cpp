@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <pthread.h>
+#include <signal.h>
 
 namespace klik {
 
@@ -18,6 +19,13 @@ bool GPhotoWorker::onAnyWorker() {
 GPhotoWorker::GPhotoWorker(const char* name)
     : thread_([this] {
           tOnWorker = true;
+          // A camera that drops its connection makes the library's next
+          // write raise SIGPIPE, which would end the program: on this thread
+          // it stays blocked and the write fails instead.
+          sigset_t pipe;
+          sigemptyset(&pipe);
+          sigaddset(&pipe, SIGPIPE);
+          pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
           loop();
       }) {
     pthread_setname_np(thread_.native_handle(), name);

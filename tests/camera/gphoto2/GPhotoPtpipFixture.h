@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iostream>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -19,6 +21,7 @@
 #include "camera/gphoto2/GPhotoCamSDK.h"
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
+#include "log/Log.h"
 #include "support/PtpIpCameraProcess.h"
 #include "support/TempDir.h"
 #include "support/WorkerGuardRunLoop.h"
@@ -33,7 +36,22 @@ struct Seen {
 
 class GPhotoPtpipFixture : public ::testing::Test {
   protected:
-    void SetUp() override { setenv("HOME", home.path().c_str(), 1); }
+    // libgphoto2 reads HOME once per process: one temporary HOME for all.
+    static TempDir& home() {
+        static TempDir* dir = new TempDir;
+        return *dir;
+    }
+    void SetUp() override {
+        setenv("HOME", home().path().c_str(), 1);
+        GLIMRA_Log::setRedirectsStdErr(false);
+        GLIMRA_Log::setLogFile(logDir.file("klik.log"));
+    }
+    // The backend's own lines, shown when a test failed.
+    void showBackendLog() {
+        std::ifstream in(logDir.file("klik.log"));
+        for (std::string line; std::getline(in, line);)
+            if (line.find("libgphoto2") != std::string::npos) std::cerr << line << "\n";
+    }
     // Starts the camera program (`faults`: the XML of its faults file, may be
     // empty; `args`: more of its options); false when it is not built (the
     // test then skips).
@@ -69,6 +87,8 @@ class GPhotoPtpipFixture : public ::testing::Test {
             sdk.reset();
         }
         camera.stop();
+        if (HasFailure()) showBackendLog();
+        GLIMRA_Log::resetForTesting();
     }
     size_t count(const std::string& name) {
         std::lock_guard l(mutex);
@@ -112,7 +132,7 @@ class GPhotoPtpipFixture : public ::testing::Test {
                 text = p.n.info(GLIMRA_CameraProperty).stringOr();
         return text;
     }
-    TempDir home;
+    TempDir logDir;
     PtpIpCameraProcess camera;
     ManualRunLoop loop;
     std::shared_ptr<GPhotoCamSDK> sdk;

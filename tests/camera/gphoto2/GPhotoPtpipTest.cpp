@@ -39,7 +39,7 @@ TEST_F(GPhotoPtpipTest, ListsLoadsAndReadsPropertiesThroughTheTables) {
     for (const auto& p : all(GLIMRA_CameraPropertyDidChange))
         if (p.n.info(GLIMRA_CameraPropertyName).stringOr() == "DateTime")
             date = p.n.info(GLIMRA_CameraProperty).isDate();
-    EXPECT_TRUE(date);
+    EXPECT_TRUE(date) << announced("DateTime");
     // The panel's lists: the ISO menu holds the table's texts.
     cam->performInBackground(
         [](GLIMRA_Camera& c) { c.announceSupportedValues({kCamPropID_ISOSpeed}); });
@@ -143,7 +143,7 @@ TEST_F(GPhotoPtpipTest, LeavingKeepsStandardInputAndTheGuidStaysInHome) {
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_dev, before.st_dev);
     // libgphoto2 wrote its PTP/IP identity under the HOME of this test.
-    EXPECT_TRUE(std::filesystem::exists(home.file(".gphoto/settings")));
+    EXPECT_TRUE(std::filesystem::exists(home().file(".gphoto/settings")));
 }
 
 TEST_F(GPhotoPtpipTest, AFailedInitLeavesNoSocketOpen) {
