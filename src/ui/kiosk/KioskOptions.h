@@ -22,22 +22,14 @@ struct KioskOptions {
 };
 
 inline constexpr const char* kKioskUsage =
-    "usage: klik-kiosk [--root DIR] [--sim [FILE] | --camera gphoto2 [--port PORT]] [--video]
-"
-    "                  [--scripted N] [--screenshots DIR] [--web URL]
-"
-    "  --root DIR         keep the log, scratch files and default folders under DIR
-"
-    "  --sim [FILE]       use the simulated camera (configured by the plist FILE)
-"
-    "  --camera gphoto2   use a real camera through libgphoto2 (USB, or --port
-"
-    "                     HOST:PORT for a PTP/IP camera)
-"
-    "  --video            film guests with the video camera (with --sim: a test picture
-"
-    "                     with a running clock and a tone); clips are composed and filed
-"
+    "usage: klik-kiosk [--root DIR] [--sim [FILE] | --camera gphoto2 [--port PORT]] [--video]\n"
+    "                  [--scripted N] [--screenshots DIR] [--web URL]\n"
+    "  --root DIR         keep the log, scratch files and default folders under DIR\n"
+    "  --sim [FILE]       use the simulated camera (configured by the plist FILE)\n"
+    "  --camera gphoto2   use a real camera through libgphoto2 (USB, or --port\n"
+    "                     HOST:PORT for a PTP/IP camera)\n"
+    "  --video            film guests with the video camera (with --sim: a test picture\n"
+    "                     with a running clock and a tone); clips are composed and filed\n"
     "  --scripted N       play N scripted guests through the whole turn, then quit\n"
     "  --screenshots DIR  write a PNG of both sides at every screen change\n"
     "  --quit-on-screen N quit as soon as screen N has been drawn (start-up timing)\n"
