@@ -238,7 +238,10 @@ void AppController::showTwoMonitorWarning() {
     if (_application) _application->activateIgnoringOtherApps();
     switch (env_.ui.runAlert(kTwoMonitorWarning)) {
         case 0:
+            // One screen carries both sides: the guest's touch side goes in
+            // front (the switch to full screen left the live side on top).
             forceSingleMonitor = true;
+            env_.ui.orderFront(KioskWindow::Touch);
             break;
         case 1:
             if (_application) _application->terminate();

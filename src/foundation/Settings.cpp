@@ -99,12 +99,19 @@ Settings::Load Settings::loadLocked(bool atStart) {
     auto [stamp, size] = fileStamp(path_);
     if (stamp < 0) {
         loadedStamp_ = loadedSize_ = -1;
-        if (!atStart) user_.clear();
+        // The file went away (a volume unmounted, someone deleted it): what
+        // is in memory is still the kiosk's configuration; the next save
+        // writes it back.
+        if (!atStart && !user_.empty()) {
+            if (!dirty_)
+                diagnostic("Settings: " + path_ + " is gone; keeping the values in memory");
+            dirty_ = true;
+        }
         return Load::Missing;
     }
     PlistResult r = plistFromFile(path_);
     if (!r.value || !r.value->isDictionary()) {
-        quarantineLocked(r.value ? "its top level is not a dictionary" : r.error);
+        quarantineLocked(r.value ? "its top level is not a dictionary" : r.error, atStart);
         return Load::Corrupt;
     }
     user_ = *r.value->dictionary();
@@ -113,7 +120,7 @@ Settings::Load Settings::loadLocked(bool atStart) {
     return Load::Ok;
 }
 
-void Settings::quarantineLocked(const std::string& why) {
+void Settings::quarantineLocked(const std::string& why, bool atStart) {
     char stamp[32];
     std::time_t t = std::time(nullptr);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&t));
@@ -129,23 +136,55 @@ void Settings::quarantineLocked(const std::string& why) {
                    "); changes are kept in memory only");
         readOnly_ = true;
     }
-    user_.clear();
+    // At start there is nothing better than the factory values; later, the
+    // values in memory are the kiosk's and are written back in its place.
+    if (atStart) {
+        user_.clear();
+    } else {
+        diagnostic("Settings: keeping the values in memory");
+        dirty_ = !user_.empty();
+    }
+}
+
+void Settings::saveFailedLocked(const std::string& why) {
+    dirty_ = true;
+    if (failing_) return;
+    failing_ = true;
+    const std::string text = "Settings cannot be saved to " + path_ + " (" + why +
+                             "). Changes are kept and saved when that works again.";
+    diagnostic(text);
+    if (onSaveFailure_) onSaveFailure_(text);
 }
 
 bool Settings::saveLocked() {
     if (readOnly_) {
-        diagnostic("Settings: not saving to " + path_ + ": the file there could not be read");
+        saveFailedLocked("the file there could not be read or moved aside");
         return false;
     }
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
     std::string err = writePlistAtomically(Value(user_), path_, 0644);
     if (!err.empty()) {
-        diagnostic("Settings: failed to save " + path_ + ": " + err);
+        saveFailedLocked(err);
         return false;
     }
+    if (failing_) diagnostic("Settings: saving to " + path_ + " works again; all values written");
+    failing_ = false;
+    dirty_ = false;
     auto [stamp, size] = fileStamp(path_);
     loadedStamp_ = stamp;
     loadedSize_ = size;
     return true;
+}
+
+void Settings::setSaveFailureHandler(std::function<void(const std::string&)> handler) {
+    std::lock_guard lock(mutex_);
+    onSaveFailure_ = std::move(handler);
+}
+
+bool Settings::hasUnsavedChanges() const {
+    std::lock_guard lock(mutex_);
+    return dirty_;
 }
 
 void Settings::registerDefaults(const Dictionary& defaults) {
@@ -223,9 +262,10 @@ bool Settings::setObject(const std::string& key, Value v) {
     if (v.isNone() || v.isObject()) return removeObject(key);
     std::lock_guard lock(mutex_);
     FileLock fileLock(path_);
-    // Another process may have saved since we read; merge onto its version.
+    // Another process may have saved since we read; merge onto its version
+    // (unless memory holds values not yet written: those win).
     auto [stamp, size] = fileStamp(path_);
-    if (!readOnly_ && (stamp != loadedStamp_ || size != loadedSize_)) loadLocked(false);
+    if (!readOnly_ && !dirty_ && (stamp != loadedStamp_ || size != loadedSize_)) loadLocked(false);
     user_[key] = std::move(v);
     return saveLocked();
 }
@@ -234,15 +274,18 @@ bool Settings::removeObject(const std::string& key) {
     std::lock_guard lock(mutex_);
     FileLock fileLock(path_);
     auto [stamp, size] = fileStamp(path_);
-    if (!readOnly_ && (stamp != loadedStamp_ || size != loadedSize_)) loadLocked(false);
+    if (!readOnly_ && !dirty_ && (stamp != loadedStamp_ || size != loadedSize_)) loadLocked(false);
     if (user_.erase(key) == 0) return true;
     return saveLocked();
 }
 
 bool Settings::synchronize() {
     std::lock_guard lock(mutex_);
-    if (readOnly_) return false;
     FileLock fileLock(path_);
+    // Values that could not be written yet are written first; until that
+    // works nothing on disk replaces them.
+    if (dirty_) return saveLocked();
+    if (readOnly_) return false;
     return loadLocked(false) != Load::Corrupt;
 }
 

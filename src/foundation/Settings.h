@@ -7,7 +7,14 @@
 //
 // Thread-safe. Reads never touch the disk; synchronize() picks up changes
 // made by other processes.
+//
+// Values never vanish from memory: a file that cannot be written (read-only
+// or full disk, a parent that is not a folder) leaves them as they are and
+// they are written by the next save that works (the next write or
+// synchronize()); a reload that finds the file gone or unreadable keeps
+// them too. The failure is reported once, when saving stops working.
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -65,6 +72,13 @@ class Settings {
     // Returns false when the file exists but could not be read.
     bool synchronize();
 
+    // Called once each time saving stops working, with the reason (on the
+    // writing thread, with the store locked: hand the text on, do not use
+    // the store from inside).
+    void setSaveFailureHandler(std::function<void(const std::string& why)> handler);
+    // True while values in memory wait to be written.
+    bool hasUnsavedChanges() const;
+
     Dictionary userDomain() const;
     const std::string& path() const { return path_; }
     // True when the file was unusable and could not be moved aside: the
@@ -75,7 +89,8 @@ class Settings {
     enum class Load { Ok, Missing, Corrupt };
     Load loadLocked(bool atStart);
     bool saveLocked();
-    void quarantineLocked(const std::string& why);
+    void saveFailedLocked(const std::string& why);
+    void quarantineLocked(const std::string& why, bool atStart);
 
     std::string path_;
     mutable std::mutex mutex_;
@@ -84,6 +99,9 @@ class Settings {
     std::int64_t loadedStamp_ = -1;  // mtime in ns of the file last read
     std::int64_t loadedSize_ = -1;
     bool readOnly_ = false;
+    bool dirty_ = false;    // memory holds values the file does not
+    bool failing_ = false;  // the last save failed (reported once)
+    std::function<void(const std::string&)> onSaveFailure_;
 };
 
 }  // namespace klik

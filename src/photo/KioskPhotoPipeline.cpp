@@ -31,7 +31,11 @@ constexpr double kPrintAlertSeconds = 4;
 constexpr double kPrintAlertFadeSeconds = 0.5;
 }  // namespace
 
-void KioskPhotoPipeline::attachPrintPort(PrintPort& port) {
+void KioskPhotoPipeline::attachPrintPort(PrintPort& port, PrintFlow::AlertSink hud) {
+    if (hud) {
+        print_ = std::make_unique<PrintFlow>(settings_, port, std::move(hud));
+        return;
+    }
     print_ = std::make_unique<PrintFlow>(settings_, port, [this](const std::string& text) {
         ui_.showFloatingPanel(text, 1.0);
         loop_.performAfterDelay(kPrintAlertSeconds,

@@ -64,8 +64,10 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     FilingResult lastResult() const;
 
     // Printing goes through `port` (borrowed; must outlive the pipeline).
-    // Without one, prints are refused with a log line. Main thread.
-    void attachPrintPort(PrintPort& port);
+    // Without one, prints are refused with a log line. Print notices ("No
+    // image to print!") go to `hud`, the controller's alert HUD; without it
+    // they are shown on the floating panel directly. Main thread.
+    void attachPrintPort(PrintPort& port, PrintFlow::AlertSink hud = {});
     // The operator's print command: always with the dialogs. Main thread;
     // blocks for the dialogs and the job. Returns success.
     bool printCurrentPictureForOperator();

@@ -2,6 +2,7 @@
 // termination, relaunch and the companion application, on a virtual clock.
 
 #include <unistd.h>
+#include <algorithm>
 
 #include "ControllerFixture.h"
 #include "FakeApplication.h"
@@ -127,6 +128,19 @@ TEST_F(LaunchTest, OneScreenOutsideSingleMonitorModeWarnsAndTheAnswerDecides) {
     EXPECT_EQ(ui.count("app terminate"), 0u);
     loop.advance(0.5);
     EXPECT_EQ(ui.count("makeKeyAndOrderFront preferences"), 1u);
+
+    // "Continue": one screen for both sides, the touch side in front.
+    makeController();
+    wire();
+    ui.clear();
+    ui.alertAnswers = {0};
+    launch();
+    EXPECT_EQ(ui.count("app terminate"), 0u);
+    const auto alertAt = std::find(ui.calls.begin(), ui.calls.end(),
+                                   "alert WARNING! - You need at least 2 monitors.");
+    ASSERT_NE(alertAt, ui.calls.end());
+    ASSERT_NE(std::next(alertAt), ui.calls.end());
+    EXPECT_EQ(*std::next(alertAt), "orderFront touch");
 
     // Two screens: no warning.
     makeController();

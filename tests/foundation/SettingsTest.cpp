@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
@@ -163,6 +164,91 @@ TEST_F(SettingsTest, RegisteringFromAMissingFileRegistersNothing) {
     s.registerDefaults({{"a", Value(1)}});
     EXPECT_FALSE(s.registerDefaultsFromFile(dir.file("nope.plist")).empty());
     EXPECT_EQ(s.integerForKey("a"), 1);
+}
+
+}  // namespace
+}  // namespace klik
+
+namespace klik {
+namespace {
+
+// Values never vanish: a file that cannot be written or re-read leaves
+// them in memory, the failure is told once, and the next save that works
+// writes them all.
+class SettingsKeepTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setDiagnosticSink([this](const std::string& line) { diagnostics.push_back(line); });
+    }
+    void TearDown() override { setDiagnosticSink({}); }
+    std::vector<std::string> diagnostics;
+    test::TempDir dir;
+};
+
+TEST_F(SettingsKeepTest, ASaveThatFailsIsToldOnceAndTheValuesAreWrittenWhenSavingWorksAgain) {
+    // The settings folder is not a folder.
+    test::writeFile(dir.file("blocker"), "a file where the folder should be");
+    const std::string path = dir.file("blocker/s.plist");
+    Settings s(path);
+    std::vector<std::string> told;
+    s.setSaveFailureHandler([&told](const std::string& why) { told.push_back(why); });
+
+    EXPECT_FALSE(s.setString("prefQuitTypedString", "otter"));
+    EXPECT_FALSE(s.setInteger("prefPrintCopies", 2));
+    ASSERT_EQ(told.size(), 1u) << "told once, not at every write";
+    EXPECT_NE(told[0].find(path), std::string::npos) << told[0];
+    EXPECT_EQ(std::count_if(diagnostics.begin(), diagnostics.end(),
+                            [](const std::string& d) {
+                                return d.find("cannot be saved") != std::string::npos;
+                            }),
+              1);
+    EXPECT_EQ(s.stringForKey("prefQuitTypedString"), "otter");
+    EXPECT_EQ(s.integerForKey("prefPrintCopies"), 2);
+    EXPECT_TRUE(s.hasUnsavedChanges());
+    EXPECT_FALSE(s.synchronize());
+    EXPECT_EQ(s.stringForKey("prefQuitTypedString"), "otter");
+
+    // The folder comes back: the next synchronize writes everything.
+    std::filesystem::remove(dir.file("blocker"));
+    EXPECT_TRUE(s.synchronize());
+    EXPECT_FALSE(s.hasUnsavedChanges());
+    Settings reread(path);
+    EXPECT_EQ(reread.stringForKey("prefQuitTypedString"), "otter");
+    EXPECT_EQ(reread.integerForKey("prefPrintCopies"), 2);
+
+    // A new failure is a new episode, told again.
+    std::filesystem::remove_all(dir.file("blocker"));
+    test::writeFile(dir.file("blocker"), "again");
+    EXPECT_FALSE(s.setBool("prefShowLegalese", true));
+    EXPECT_EQ(told.size(), 2u);
+}
+
+TEST_F(SettingsKeepTest, AReloadThatFindsTheFileGoneKeepsTheValuesAndWritesThemBack) {
+    const std::string path = dir.file("s.plist");
+    Settings s(path);
+    ASSERT_TRUE(s.setInteger("prefPrintCopies", 3));
+    ASSERT_TRUE(s.setString("mainImagesFolder", "/photos"));
+    std::filesystem::remove(path);
+    EXPECT_TRUE(s.synchronize());
+    EXPECT_EQ(s.integerForKey("prefPrintCopies"), 3);
+    EXPECT_EQ(s.stringForKey("mainImagesFolder"), "/photos");
+    // A write merges onto memory, not onto the empty file.
+    ASSERT_TRUE(s.setBool("prefShowLegalese", true));
+    Settings reread(path);
+    EXPECT_EQ(reread.integerForKey("prefPrintCopies"), 3);
+    EXPECT_EQ(reread.stringForKey("mainImagesFolder"), "/photos");
+    EXPECT_TRUE(reread.boolForKey("prefShowLegalese"));
+}
+
+TEST_F(SettingsKeepTest, AReloadThatFindsTheFileUnreadableKeepsTheValues) {
+    const std::string path = dir.file("s.plist");
+    Settings s(path);
+    ASSERT_TRUE(s.setInteger("prefPrintCopies", 4));
+    test::writeFile(path, "<?xml version=\"1.0\"?><plist><dict><key>x");
+    s.synchronize();
+    EXPECT_EQ(s.integerForKey("prefPrintCopies"), 4);
+    EXPECT_TRUE(s.synchronize());  // written back in place of the broken file
+    EXPECT_EQ(Settings(path).integerForKey("prefPrintCopies"), 4);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <set>
 #include <sstream>
 
+#include "PrivateCupsd.h"
 #include "foundation/FixedPaths.h"
 #include "log/Log.h"
 #include "photo/ImageCodec.h"
@@ -310,53 +311,20 @@ TEST_F(QtPrintPortTest, PrintFlowModeThreeWithSixAddressesAsksForFourCopies) {
 namespace klik {
 namespace {
 
-// Queue name and output folder that scripts/cups-test-queue.sh set up.
-std::pair<std::string, std::string> cupsTestQueue() {
-    std::string queue = qEnvironmentVariable("KLIK_CUPS_QUEUE").toStdString();
-    std::string folder = qEnvironmentVariable("KLIK_CUPS_PDF_DIR").toStdString();
-    if (queue.empty() || folder.empty()) {
-        std::istringstream in(test::readFile("/tmp/klik-cups-queue.env"));
-        for (std::string line; std::getline(in, line);) {
-            if (line.rfind("KLIK_CUPS_QUEUE=", 0) == 0) queue = line.substr(16);
-            if (line.rfind("KLIK_CUPS_PDF_DIR=", 0) == 0) folder = line.substr(18);
-        }
-    }
-    return {queue, folder};
-}
-
-std::set<std::string> pdfsIn(const std::string& folder) {
-    std::set<std::string> out;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(folder, ec))
-        if (e.path().extension() == ".pdf") out.insert(e.path().string());
-    return out;
-}
-
 TEST_F(QtPrintPortTest, RealCupsQueuePrintsTheFramedPhoto) {
-    const auto [queue, folder] = cupsTestQueue();
-    if (queue.empty() || folder.empty() || !std::filesystem::is_directory(folder))
-        GTEST_SKIP() << "no CUPS test queue: run scripts/cups-test-queue.sh (as root, with cups "
-                        "and printer-driver-cups-pdf installed)";
+    test::PrivateCupsd cupsd;
+    if (!cupsd.running()) GTEST_SKIP() << "no private print spooler: " << cupsd.whyNot();
     const FramedPrint f = composeRealFrame(port);
     ASSERT_FALSE(f.composite.empty());
-    const std::set<std::string> before = pdfsIn(folder);
     PrinterSetup s;
-    s.printerName = queue;
+    s.printerName = cupsd.queue();
     s.paperName = "A4";
     ASSERT_TRUE(port.print(f.composite, s, false).ok);
-    // The spooler converts in the background: poll for a new, complete PDF.
-    std::string pdf;
-    QElapsedTimer clock;
-    clock.start();
-    while (pdf.empty() && clock.elapsed() < 60000) {
-        for (const auto& p : pdfsIn(folder)) {
-            if (before.count(p)) continue;
-            const std::string bytes = test::readFile(p);
-            if (bytes.rfind("%PDF", 0) == 0 && bytes.find("%%EOF") != std::string::npos) pdf = p;
-        }
-        if (pdf.empty()) QTest::qWait(100);
-    }
-    ASSERT_FALSE(pdf.empty()) << "no PDF from queue " << queue << " in " << folder;
+    // The queue is raw: the job file is the PDF Qt handed to the spooler.
+    ASSERT_TRUE(cupsd.waitForJobFiles(1)) << cupsd.errorLog();
+    const std::string pdf = dir.file("cups-job.pdf");
+    test::writeFile(pdf, test::readFile(cupsd.jobFiles().front()));
+    ASSERT_EQ(test::readFile(pdf).rfind("%PDF", 0), 0u);
     const QImage page = renderPdf(pdf, dir.file("cups-page"));
     if (page.isNull()) GTEST_SKIP() << "pdftoppm is not installed (poppler-utils)";
     expectFramedPhotoOnPage(page, f.composite, f.layout, f.frame);

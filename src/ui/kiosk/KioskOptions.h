@@ -31,6 +31,7 @@ inline constexpr const char* kKioskUsage =
     "  --video            film guests with the video camera (with --sim: a test picture\n"
     "                     with a running clock and a tone); clips are composed and filed\n"
     "  --scripted N       play N scripted guests through the whole turn, then quit\n"
+    "                     (needs --root or KLIK_ROOT; its settings file lies there)\n"
     "  --screenshots DIR  write a PNG of both sides at every screen change\n"
     "  --quit-on-screen N quit as soon as screen N has been drawn (start-up timing)\n"
     "  --web URL          web mode: the kiosk web server at URL starts the sessions (with\n"

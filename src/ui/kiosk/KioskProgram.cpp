@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -27,6 +28,7 @@
 #include "photo/KioskPhotoPipeline.h"
 #include "ui/QtRunLoop.h"
 #include "ui/kiosk/KioskOptions.h"
+#include "ui/kiosk/OperatorShortcuts.h"
 #include "ui/kiosk/QtApplicationPort.h"
 #include "ui/kiosk/ScreenshotWriter.h"
 #include "ui/kiosk/ScriptedGuests.h"
@@ -109,6 +111,17 @@ int runKiosk(int argc, char** argv) {
         std::filesystem::create_directories(options->root, ec);
         setFixedRoot(std::filesystem::absolute(options->root).string());
     }
+    // A scripted run changes settings (folders, countdowns, printing): it
+    // gets a settings file of its own under its root, never the operator's.
+    if (options->scripted > 0) {
+        if (fixedRoot().empty()) {
+            std::cerr << "klik-kiosk: --scripted needs --root DIR (or KLIK_ROOT): it keeps "
+                         "its settings, folders and log there and never touches the "
+                         "operator's own settings\n";
+            return 2;
+        }
+        Settings::setStandardPath(fixedRoot() + "/config/klik/Klik_Kiosk.plist");
+    }
     // A scripted run needs no display.
     if (options->scripted > 0 && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
         !std::getenv("WAYLAND_DISPLAY"))
@@ -146,9 +159,7 @@ int runKiosk(int argc, char** argv) {
     }
     ScriptedSandbox sandbox;
     if (options->scripted > 0) {
-        const std::string root =
-            fixedRoot().empty() ? std::filesystem::current_path().string() : fixedRoot();
-        if (!prepareScriptedSandbox(settings, root, &sandbox, &error)) {
+        if (!prepareScriptedSandbox(settings, fixedRoot(), &sandbox, &error)) {
             std::cerr << "klik-kiosk: " << error << "\n";
             return 1;
         }
@@ -193,10 +204,22 @@ int runKiosk(int argc, char** argv) {
                 return s;
             },
             [&app] { app.openPref(); });
+        // Notices of the print path go through the controller's alert HUD.
+        auto hud = [&ui](const std::string& text) {
+            ui.floatingAlertWithString(QString::fromStdString(text));
+        };
 #ifdef KLIK_HAVE_PRINT_PORT
-        QtPrintPort printer(windows.touchHost());
-        photos.attachPrintPort(printer);
+        QtPrintPort printer;
+        // The sheet and the dialogs go over the touch window the guest sees.
+        printer.setParentSource([&windows] { return windows.touchHost(); });
+        printer.setNoticeSink(hud);
+        photos.attachPrintPort(printer, hud);
 #endif
+        // A settings file that cannot be written is told once on the HUD
+        // (from whichever thread saved).
+        settings.setSaveFailureHandler([&loop, hud](const std::string& why) {
+            loop.performOnMain([hud, why] { hud(why); }, false);
+        });
         app.setPhotoPipeline(&photos);
         // The video camera: recorder, preview, prompt movie, compositions.
         std::unique_ptr<KioskVideo> video;
@@ -224,11 +247,22 @@ int runKiosk(int argc, char** argv) {
 
         // The preferences own the camera panel; both go before the controller.
         PreferencesWindow prefs(settings);
+        // Over the full-screen kiosk, which stays on top of everything else.
+        prefs.setWindowFlag(Qt::WindowStaysOnTopHint);
         auto* panel = new CameraPanelWidget(app);
         prefs.addCameraPanel(panel);
         windows.setWindow(KioskWindow::Preferences, &prefs);
         PreferencesCloseWatcher prefsCloseWatcher(app);
         prefs.installEventFilter(&prefsCloseWatcher);
+
+        // The operator's commands (the application menu of a desktop kiosk).
+        OperatorShortcuts shortcuts(OperatorActions{
+            [&app] { app.openPref(); },
+            [&photos] { photos.printCurrentPictureForOperator(); },
+            [&app] { app.ibBarcodeSendOnEnterAction(nullptr); },
+            [&app] { app.relaunchApp(); },
+            [&application] { application.terminate(); },
+        });
 
         // The operator's quit code on a kiosk window ends the kiosk (asking
         // first while a clip is composed).
@@ -265,7 +299,8 @@ int runKiosk(int argc, char** argv) {
             });
 #endif
             guests = std::make_unique<ScriptedGuests>(
-                app, application, options->scripted, say, [&photos, &video](int) {
+                app, application, options->scripted, say,
+                [&photos, &video, &windows, &prefs, &shots](int guest) {
                     // A video guest's turn ends when the clip is filed.
                     if (video) {
                         video->waitForCompositions();
@@ -276,6 +311,25 @@ int runKiosk(int argc, char** argv) {
                     const FilingResult r = photos.lastResult();
                     if (r.filed) say("  photo filed: " + r.filedPath);
                     if (r.uploadWritten) say("  upload copy: " + r.uploadPath);
+                    if (guest != 1) return;
+                    // Once per run the operator opens the preferences by
+                    // their shortcut on the touch side, looks, and closes them.
+                    QTimer::singleShot(0, [&windows, &prefs, &shots] {
+                        QWidget* touch = windows.window(KioskWindow::Touch);
+                        QWidget* target = QApplication::focusWidget();
+                        if (!target || target->window() != touch) target = touch;
+                        say("operator presses Ctrl+, (preferences)");
+                        QTest::keyClick(target, Qt::Key_Comma, Qt::ControlModifier);
+                        if (!prefs.isVisible()) {
+                            say("  the preferences did not open");
+                            return;
+                        }
+                        if (shots)
+                            say("  screenshot: " + shots->captureWindow(&prefs, "preferences"));
+                        prefs.close();
+                        say(prefs.isVisible() ? "  the preferences did not close"
+                                              : "  operator closes the preferences");
+                    });
                 });
             // In web mode the guests come from the page.
             if (settings.boolForKey(key::prefDoUseWebView)) {
@@ -300,6 +354,12 @@ int runKiosk(int argc, char** argv) {
         app.startup();
         GLIMRA_Camera::initializeClass();
         app.awakeFromNib();
+        // The full-screen windows exist from here on.
+        for (QWidget* w : {static_cast<QWidget*>(&windows.touchWindow()),
+                           static_cast<QWidget*>(&windows.liveWindow()),
+                           static_cast<QWidget*>(windows.touchWindowFull()),
+                           static_cast<QWidget*>(windows.liveWindowFull())})
+            shortcuts.attachTo(w);
         app.applicationWillFinishLaunching();
         QTimer::singleShot(0, [&] {
             app.applicationDidFinishLaunching();
@@ -310,6 +370,7 @@ int runKiosk(int argc, char** argv) {
 
         rc = qapp.exec();
         if (video) video->waitForCompositions();
+        settings.setSaveFailureHandler(nullptr);
         windows.setWindow(KioskWindow::Web, nullptr);  // the page goes first
         center.removeObserver(quitObserver);
         ui.setScreenObserver(nullptr);

@@ -49,6 +49,18 @@ std::string ScreenshotWriter::capture(const std::string& label) {
         p.drawPixmap(0, 0, a);
         p.drawPixmap(a.width() + gap, 0, b);
     }
+    return save(sheet, label);
+}
+
+std::string ScreenshotWriter::captureWindow(QWidget* window, const std::string& label) {
+    if (!window) {
+        GLIMRA_Log::errf("screenshots: no window for [%s]", label.c_str());
+        return {};
+    }
+    return save(window->grab().toImage(), label);
+}
+
+std::string ScreenshotWriter::save(const QImage& sheet, const std::string& label) {
     char name[64];
     std::snprintf(name, sizeof name, "%03d-%s.png", ++sequence_, label.c_str());
     const std::string path = folder_ + "/" + name;

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+class QImage;
+class QWidget;
+
 namespace klik {
 
 class KioskWindows;
@@ -24,10 +27,15 @@ class ScreenshotWriter {
     // Takes the shot now under `label`; returns the path, "" on failure
     // (logged).
     std::string capture(const std::string& label);
+    // A PNG of one window (the operator's preferences) under `label`; the
+    // path, "" on failure (logged).
+    std::string captureWindow(QWidget* window, const std::string& label);
 
     const std::vector<std::string>& written() const { return written_; }
 
   private:
+    std::string save(const QImage& image, const std::string& label);
+
     KioskWindows& windows_;
     std::string folder_;
     int sequence_ = 0;

@@ -1,11 +1,15 @@
 #include "ui/prefs/PreferencesWindow.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
+#include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -15,6 +19,7 @@
 #include "ui/prefs/FolderChooser.h"
 #include "ui/prefs/PreferenceControl.h"
 #include "ui/prefs/PreferenceKeys.h"
+#include "ui/prefs/PrinterStatusPanel.h"
 
 namespace klik {
 
@@ -72,6 +77,13 @@ void PreferencesWindow::build() {
         tabs_->addTab(scroll, QString::fromUtf8(group.title));
     }
 
+    printer_ = new PrinterStatusPanel(settings_);
+    tabs_->addTab(printer_, tr("Printer"));
+
+    // The usual ways to close a window close this one too.
+    for (const QKeySequence& k : {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)})
+        connect(new QShortcut(k, this), &QShortcut::activated, this, &QWidget::close);
+
     auto* camera = new QWidget;
     camera->setObjectName(QStringLiteral("camera"));
     cameraLayout_ = new QVBoxLayout(camera);
@@ -99,14 +111,34 @@ void PreferencesWindow::reload() {
         else if (auto* f = qobject_cast<FolderChooser*>(w))
             f->recheck();
     }
+    if (printer_) printer_->refresh();
+}
+
+void PreferencesWindow::rereadAll() {
+    settings_.synchronize();  // pick up what the command-line tool changed
+    reload();
 }
 
 void PreferencesWindow::showPreferences() {
-    settings_.synchronize();  // pick up what the command-line tool changed
-    reload();
+    if (isVisible()) rereadAll();  // showing it again reads nothing by itself
     show();
     raise();
     activateWindow();
+}
+
+void PreferencesWindow::showEvent(QShowEvent* e) {
+    // However it was opened (a folder warning, the operator's shortcut), it
+    // shows what is in force now.
+    if (!e->spontaneous()) rereadAll();
+    QWidget::showEvent(e);
+}
+
+void PreferencesWindow::closeEvent(QCloseEvent* e) {
+    QWidget::closeEvent(e);
+    if (e->isAccepted()) {
+        GLIMRA_Log::debug("preferences window closed");
+        emit closed();
+    }
 }
 
 QWidget* PreferencesWindow::control(const std::string& key) const {

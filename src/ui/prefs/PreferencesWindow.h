@@ -1,8 +1,11 @@
 #pragma once
 // The operator's preferences window: one tab per group of settings, each
 // control made from the key table and writing through Settings at once,
-// the folder choosers with their checks, and a "Camera" tab for the camera
-// panel.
+// the folder choosers with their checks, a "Printer" tab with the print
+// queue's state and the resume action, and a "Camera" tab for the camera
+// panel. Every time the window is shown it reads the settings, the folders
+// and the printer again, so what it shows is current however it was
+// opened; closing it (its close button, Escape or Ctrl+W) emits closed().
 
 #include <QWidget>
 #include <map>
@@ -16,6 +19,7 @@ namespace klik {
 
 class Settings;
 class FolderChooser;
+class PrinterStatusPanel;
 
 class PreferencesWindow : public QWidget {
     Q_OBJECT
@@ -38,15 +42,26 @@ class PreferencesWindow : public QWidget {
     FolderChooser* folderChooser(const std::string& key) const;
     QTabWidget* tabs() const { return tabs_; }
     QWidget* cameraPanel() const { return cameraPanel_; }
+    PrinterStatusPanel* printerStatus() const { return printer_; }
+
+  signals:
+    // The operator closed the window.
+    void closed();
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
   private:
     void build();
+    void rereadAll();
 
     Settings& settings_;
     QTabWidget* tabs_ = nullptr;
     QVBoxLayout* cameraLayout_ = nullptr;
     QLabel* cameraPlaceholder_ = nullptr;
     QWidget* cameraPanel_ = nullptr;
+    PrinterStatusPanel* printer_ = nullptr;
     std::map<std::string, QWidget*> controls_;
 };
 

@@ -10,6 +10,7 @@
 
 #include "log/Log.h"
 #include "ui/print/BitmapImage.h"
+#include "ui/print/CupsQueue.h"
 #include "ui/print/NextFreePath.h"
 #include "ui/print/QuantitySheet.h"
 
@@ -39,6 +40,69 @@ std::optional<QPageSize> pageSizeOf(const PrinterSetup& setup) {
 }  // namespace
 
 QtPrintPort::QtPrintPort(QWidget* parent) : parent_(parent) {}
+
+QWidget* QtPrintPort::dialogParent() const {
+    if (parentSource_) return parentSource_();
+    return parent_;
+}
+
+void QtPrintPort::notice(const std::string& text) const {
+    GLIMRA_Log::err("print: " + text);
+    if (notice_) notice_(text);
+}
+
+bool QtPrintPort::queueReadyFor(const std::string& queue) {
+    // A job sent earlier may have failed after it was taken: say so once.
+    if (lastJobId_ > 0) {
+        if (std::optional<CupsJobState> job = readCupsJob(lastJobQueue_, lastJobId_)) {
+            if (job->failed())
+                notice("The earlier print (job " + std::to_string(job->id) + " on \"" +
+                       lastJobQueue_ + "\") " + describe(job->state) +
+                       (job->message.empty() ? std::string() : ": " + job->message) + ".");
+            if (job->finished()) lastJobId_ = 0;
+        } else {
+            lastJobId_ = 0;
+        }
+    }
+    const CupsQueueState q = readCupsQueue(queue);
+    GLIMRA_Log::debugf("print: printer [%s] %s, %s jobs%s%s", queue.c_str(), describe(q.state),
+                       q.accepting ? "accepting" : "refusing", q.reasons.empty() ? "" : ", ",
+                       q.reasons.empty() ? "" : q.reasons.front().c_str());
+    if (q.canPrint()) return true;
+    notice(q.problem() + " Nothing was printed." +
+           (q.found ? " Resume the printer in Preferences > Printer." : ""));
+    return false;
+}
+
+bool QtPrintPort::jobTaken(const std::string& queue, int lastIdBefore) {
+    const int id = lastCupsJobId(queue);
+    if (id <= lastIdBefore) {
+        notice("Printer \"" + queue + "\" did not take the print. Nothing was printed.");
+        return false;
+    }
+    const std::optional<CupsJobState> job = readCupsJob(queue, id);
+    if (job && job->failed()) {
+        std::string why = job->message;
+        for (const auto& r : job->reasons) why += (why.empty() ? "" : ", ") + r;
+        notice("The print (job " + std::to_string(id) + " on \"" + queue + "\") " +
+               describe(job->state) + (why.empty() ? std::string() : ": " + why) + ".");
+        return false;
+    }
+    lastJobQueue_ = queue;
+    lastJobId_ = id;
+    const CupsQueueState q = readCupsQueue(queue);
+    if (q.found && q.state == CupsQueueState::State::Stopped) {
+        std::string why = q.message;
+        for (const auto& r : q.reasons) why += (why.empty() ? "" : ", ") + r;
+        notice("Printer \"" + queue + "\" stopped" + (why.empty() ? "" : " (" + why + ")") +
+               ": the print (job " + std::to_string(id) +
+               ") waits until the printer is resumed in Preferences > Printer.");
+        return false;
+    }
+    GLIMRA_Log::debugf("print: job %d on [%s] is %s", id, queue.c_str(),
+                       job ? describe(job->state) : "unknown");
+    return true;
+}
 
 void QtPrintPort::configurePrinter(QPrinter& printer, const PrinterSetup& setup,
                                    const std::string& outputPath) {
@@ -98,8 +162,9 @@ int QtPrintPort::runQuantitySheet(int copies, const std::function<int(int tag)>&
         GLIMRA_Log::err("quantity sheet: the responder never closed the sheet; cancelled");
         return QuantitySheet::kCancelTag;
     }
-    QuantitySheet sheet(copies, copiesButton, parent_);
-    if (parent_) sheet.setWindowModality(Qt::WindowModal);
+    // Modal over the whole kiosk: nothing behind the sheet takes a touch.
+    QuantitySheet sheet(copies, copiesButton, dialogParent());
+    sheet.setWindowModality(Qt::ApplicationModal);
     return sheet.exec();
 }
 
@@ -127,7 +192,8 @@ PrinterSetup QtPrintPort::runPageSetup(const PrinterSetup& setup) {
     }
     QPrinter printer(QPrinter::HighResolution);
     configurePrinter(printer, setup, setup.outputFileName);
-    QPageSetupDialog dialog(&printer, parent_);
+    QPageSetupDialog dialog(&printer, dialogParent());
+    dialog.setWindowModality(Qt::ApplicationModal);
     if (dialog.exec() != QDialog::Accepted) return setup;
     return setupFromPrinter(printer, setup);
 }
@@ -201,7 +267,7 @@ PrintOutcome QtPrintPort::print(const Bitmap& image, const PrinterSetup& setup,
     configurePrinter(printer, setup, outputPath);
     if (setup.outputFileName.empty() && !setup.printerName.empty() &&
         QPrinterInfo::printerInfo(QString::fromStdString(setup.printerName)).isNull()) {
-        GLIMRA_Log::errf("print: no printer [%s] on this system", setup.printerName.c_str());
+        notice("Printer \"" + setup.printerName + "\" does not exist. Nothing was printed.");
         return outcome;
     }
     if (showPrintDialog) {
@@ -210,7 +276,8 @@ PrintOutcome QtPrintPort::print(const Bitmap& image, const PrinterSetup& setup,
             answer = responder_(kPrintDialog, QDialog::Accepted);
             GLIMRA_Log::debugf("print dialog answered [%i]", answer);
         } else {
-            QPrintDialog dialog(&printer, parent_);
+            QPrintDialog dialog(&printer, dialogParent());
+            dialog.setWindowModality(Qt::ApplicationModal);
             answer = dialog.exec();
         }
         if (answer != QDialog::Accepted) {
@@ -228,12 +295,22 @@ PrintOutcome QtPrintPort::print(const Bitmap& image, const PrinterSetup& setup,
             printer.setOutputFileName(QString::fromStdString(outputPath));
         }
     }
+    std::string queue;
+    int lastIdBefore = 0;
+    if (printer.outputFormat() == QPrinter::NativeFormat) {
+        queue = printer.printerName().toStdString();
+        if (queue.empty()) {
+            notice("No printer is set up. Nothing was printed.");
+            return outcome;
+        }
+        if (!queueReadyFor(queue)) return outcome;
+        lastIdBefore = lastCupsJobId(queue);
+    }
     if (observer_) observer_(printer);
     QPainter painter;
+    const std::string target = queue.empty() ? outputPath : "printer \"" + queue + "\"";
     if (!painter.begin(&printer)) {
-        GLIMRA_Log::errf(
-            "print: the job could not start (%s)",
-            outputPath.empty() ? printer.printerName().toUtf8().constData() : outputPath.c_str());
+        notice("The print to " + target + " could not start. Nothing was printed.");
         return outcome;
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -243,23 +320,22 @@ PrintOutcome QtPrintPort::print(const Bitmap& image, const PrinterSetup& setup,
                        area.y() + (area.height() - size.height()) / 2, size.width(), size.height());
     painter.drawImage(place, picture);
     if (!painter.end() || printer.printerState() == QPrinter::Error) {
-        GLIMRA_Log::errf(
-            "print: the job failed (%s)",
-            outputPath.empty() ? printer.printerName().toUtf8().constData() : outputPath.c_str());
+        notice("The print to " + target + " failed. Nothing was printed.");
         return outcome;
     }
     if (!outputPath.empty()) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(outputPath, ec)) {
-            GLIMRA_Log::errf("print: [%s] was not written", outputPath.c_str());
+            notice("The print file " + outputPath + " was not written.");
             return outcome;
         }
         lastOutputPath_ = outputPath;
         GLIMRA_Log::debugf("print: wrote [%s] (%i copies asked)", outputPath.c_str(),
                            printer.copyCount());
     } else {
-        GLIMRA_Log::debugf("print: job sent to [%s] (%i copies)",
-                           printer.printerName().toUtf8().constData(), printer.copyCount());
+        GLIMRA_Log::debugf("print: job sent to [%s] (%i copies)", queue.c_str(),
+                           printer.copyCount());
+        if (!jobTaken(queue, lastIdBefore)) return outcome;
     }
     outcome.ok = true;
     outcome.setup = setupFromPrinter(printer, setup);

@@ -5,6 +5,12 @@
 // one; an existing file is never replaced, the next free name beside it is
 // written instead).
 //
+// A job for a queue is only reported as printed when the spooler took it
+// and neither the queue nor the job stopped: the queue's state is read
+// before the job (a paused, refusing or missing queue gets no job) and the
+// job's and the queue's after it. What went wrong goes to the log and, as
+// one sentence for the operator, to the notice sink (the HUD).
+//
 // GUI thread only; the dialogs and the job block. With a dialog responder
 // no dialog is shown: each is answered by the responder.
 
@@ -28,6 +34,8 @@ class QtPrintPort : public PrintPort {
 
     using DialogResponder = std::function<int(const std::string& dialogName, int defaultAnswer)>;
     using JobObserver = std::function<void(const QPrinter& printer)>;
+    using NoticeSink = std::function<void(const std::string& text)>;
+    using ParentSource = std::function<QWidget*()>;
 
     // `parent` (borrowed, may be null) carries the sheet and the dialogs.
     explicit QtPrintPort(QWidget* parent = nullptr);
@@ -41,6 +49,11 @@ class QtPrintPort : public PrintPort {
     // diagnostics).
     void setJobObserver(JobObserver o) { observer_ = std::move(o); }
     void setParent(QWidget* parent) { parent_ = parent; }
+    // The window that carries the sheet and the dialogs, asked each time
+    // one is shown (the visible touch window); wins over setParent.
+    void setParentSource(ParentSource s) { parentSource_ = std::move(s); }
+    // Where the operator is told about a print that did not happen.
+    void setNoticeSink(NoticeSink s) { notice_ = std::move(s); }
     // The file the last PDF job wrote ("" for a queue or a failed job).
     const std::string& lastOutputPath() const { return lastOutputPath_; }
 
@@ -61,7 +74,19 @@ class QtPrintPort : public PrintPort {
     static PrinterSetup setupFromPrinter(const QPrinter& printer, const PrinterSetup& base);
 
   private:
+    QWidget* dialogParent() const;
+    void notice(const std::string& text) const;
+    // Queue checks around a job: false (told) when the job must not be
+    // sent, or did not print.
+    bool queueReadyFor(const std::string& queue);
+    bool jobTaken(const std::string& queue, int lastIdBefore);
+
     QPointer<QWidget> parent_;
+    ParentSource parentSource_;
+    NoticeSink notice_;
+    // The last job sent to a queue, looked at again before the next one.
+    std::string lastJobQueue_;
+    int lastJobId_ = 0;
     DialogResponder responder_;
     JobObserver observer_;
     std::string lastOutputPath_;

@@ -60,7 +60,43 @@ bool BorderlessWindow::isModified(const QKeyEvent& e) {
     return functionKey || (m & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
 }
 
+namespace {
+// Hands the keys of a child widget to its kiosk window before the child
+// handles them.
+class ChildKeyWatcher : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress || !o->isWidgetType()) return false;
+        auto* window = qobject_cast<BorderlessWindow*>(static_cast<QWidget*>(o)->window());
+        return window && window->observeKey(static_cast<QKeyEvent*>(e));
+    }
+};
+}  // namespace
+
+void BorderlessWindow::watchKeysOf(QWidget* child) {
+    if (!child) return;
+    child->installEventFilter(new ChildKeyWatcher(child));
+}
+
 void BorderlessWindow::keyPressEvent(QKeyEvent* e) {
+    // A key a child passed up after it was observed there.
+    if (e == observed_ && e->timestamp() == observedStamp_) {
+        observed_ = nullptr;
+        emit keyPassedOn(e->key(), e->modifiers());
+        QWidget::keyPressEvent(e);
+        return;
+    }
+    if (observeKey(e)) return;
+    emit keyPassedOn(e->key(), e->modifiers());
+    QWidget::keyPressEvent(e);
+}
+
+bool BorderlessWindow::observeKey(QKeyEvent* e) {
+    observed_ = e;
+    observedStamp_ = e->timestamp();
     const std::uint64_t n = ++gKeyDownCount;
     const QString c = keyCharacters(*e);
     const unsigned flags = static_cast<unsigned>(e->modifiers().toInt());
@@ -71,7 +107,7 @@ void BorderlessWindow::keyPressEvent(QKeyEvent* e) {
         for (const char* s : {"3", "4", " ", "k"}) {
             if (c.compare(QLatin1String(s), Qt::CaseInsensitive) == 0) {
                 e->accept();
-                return;
+                return true;
             }
         }
     } else {
@@ -79,17 +115,18 @@ void BorderlessWindow::keyPressEvent(QKeyEvent* e) {
         restartPauseTimer();
         if (e->key() == Qt::Key_Up) GLIMRA_Log::debug("Key UP");
     }
-    emit keyPassedOn(e->key(), e->modifiers());
-    QWidget::keyPressEvent(e);
+    return false;
 }
 
 void BorderlessWindow::bufferTyped(const QString& c) {
     fBuffer.append(c);
     GLIMRA_Log::debugf("Current Buffered String = [%s]", qPrintable(fBuffer));
     const std::optional<std::string> setting = settings_.stringForKey(key::prefQuitTypedString);
-    const QString code = QString::fromStdString(setting ? *setting : kBuiltInQuitCode);
-    // An empty code would match every key and quit at once; it never matches.
-    const qsizetype at = code.isEmpty() ? -1 : fBuffer.indexOf(code, 0, Qt::CaseInsensitive);
+    // A cleared field means the built-in code, as the preferences say: an
+    // empty code would otherwise leave the operator no way to quit.
+    const QString code =
+        QString::fromStdString(setting && !setting->empty() ? *setting : kBuiltInQuitCode);
+    const qsizetype at = fBuffer.indexOf(code, 0, Qt::CaseInsensitive);
     if (at < 0) {
         GLIMRA_Log::debug("myRange.location = NSNotFound");
         return;

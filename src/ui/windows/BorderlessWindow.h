@@ -5,8 +5,11 @@
 // 3, 4, space and k are swallowed there so the window never acts on them;
 // other modified keys go on as usual. Unmodified keys (shift alone does not
 // count) are collected until a 2-second pause; when the collection holds
-// the quit code ("prefQuitTypedString", "lemurfox" when unset), in any case,
-// "klikUserQuitCommand" is posted with {"stringData": the matched text}.
+// the quit code ("prefQuitTypedString", "lemurfox" when unset or empty),
+// in any case, "klikUserQuitCommand" is posted with {"stringData": the
+// matched text}. Keys typed into a widget given to watchKeysOf() (the entry
+// field, which takes every printable key before the window would see it)
+// are looked at the same way.
 //
 // GUI thread only.
 
@@ -44,6 +47,13 @@ class BorderlessWindow : public QWidget {
     static bool isModified(const QKeyEvent& e);
     // Keeps the window key again whenever it loses the focus (on by default).
     void setKeepsKeyFocus(bool keep) { keepsKeyFocus_ = keep; }
+    // The quit-code watch and the swallowed shortcuts for a key typed into
+    // one of this window's widgets; true when the key is swallowed.
+    bool observeKey(QKeyEvent* e);
+    // Sends the keys typed into `child` (and its descendants' focus, while
+    // it is inside a BorderlessWindow) through that window's observeKey()
+    // first. The watch goes with `child`.
+    static void watchKeysOf(QWidget* child);
 
   signals:
     // A key event reached the standard handling (was not swallowed).
@@ -66,6 +76,10 @@ class BorderlessWindow : public QWidget {
     QString fBuffer;
     TimerPtr fTimer;
     bool keepsKeyFocus_ = true;
+    // The key last observed for a child: when the child ignores it, it
+    // comes up to the window, where it is not counted twice.
+    const QKeyEvent* observed_ = nullptr;
+    std::uint64_t observedStamp_ = 0;
 };
 
 }  // namespace klik

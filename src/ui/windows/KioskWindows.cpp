@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 
 #include "app/AppController.h"
@@ -110,9 +111,71 @@ KioskWindows::KioskWindows(AppController& app, Settings& settings, RunLoop& loop
     for (const View* root : {&app_._touchView, &app_._liveView})
         renderer_.widgetFor(*root)->installEventFilter(rootWatcher_.get());
     updateRootFrames(true);
+    watchScreens();
 }
 
-KioskWindows::~KioskWindows() = default;
+KioskWindows::~KioskWindows() {
+    for (auto& c : screenConnections_) QObject::disconnect(c);
+}
+
+void KioskWindows::watchScreens() {
+    for (auto& c : screenConnections_) QObject::disconnect(c);
+    screenConnections_.clear();
+    auto* app = qGuiApp;
+    if (!app) return;
+    auto changed = [this] { screensChanged(); };
+    screenConnections_.push_back(QObject::connect(app, &QGuiApplication::screenAdded, changed));
+    screenConnections_.push_back(QObject::connect(app, &QGuiApplication::screenRemoved, changed));
+    for (QScreen* s : QGuiApplication::screens())
+        screenConnections_.push_back(QObject::connect(s, &QScreen::geometryChanged, changed));
+}
+
+void KioskWindows::setScreenSource(std::function<std::vector<QRect>()> source) {
+    screenSource_ = std::move(source);
+}
+
+void KioskWindows::placeFullScreen(QWidget* w, const QRect& frame) {
+    // The window system's full screen: above panels and docks. Its screen
+    // is the one under the frame's centre.
+    QScreen* screen = QGuiApplication::screenAt(frame.center());
+    w->winId();
+    if (screen && w->windowHandle()) w->windowHandle()->setScreen(screen);
+    const bool wasFull = w->windowState() & Qt::WindowFullScreen;
+    if (wasFull) w->setWindowState(w->windowState() & ~Qt::WindowFullScreen);
+    w->setGeometry(frame);
+    w->showFullScreen();
+}
+
+void KioskWindows::screensChanged() {
+    watchScreens();  // a new screen's own geometry changes count too
+    const std::vector<QRect> screens = kioskScreens();
+    GLIMRA_Log::debugf("screens changed: %zu kiosk screen(s)", screens.size());
+    if (!isFullScreen()) return;
+    placeFullScreen(_touchWindowFull.get(), screens.front());
+    placeFullScreen(_liveWindowFull.get(), screens.back());
+    raiseRecorded(_touchWindowFull.get());
+    raiseRecorded(_liveWindowFull.get());
+    // One screen: the guest's touch side in front.
+    if (screens.size() == 1 || settings_.boolForKey(key::prefSingleMonitorMode))
+        orderFront(KioskWindow::Touch, false);
+    attachOverlayToInputWindow();
+    updateRootFrames(true);
+}
+
+ViewRenderer::DefaultPlace KioskWindows::artworkPlaceOf(const View& v) {
+    // The touch artwork is drawn letterboxed on a screen of another shape:
+    // the entry field and the keyboard keep their places on the picture.
+    std::string name = v.name();
+    return [this, name](const QSize& p) {
+        QRect art(QPoint(0, 0), p);
+        if (ViewWidget* t = renderer_.widgetFor(app_._touchView);
+            t && !t->displayedImage().isNull()) {
+            const QSize s = t->displayedImage().size().scaled(p, Qt::KeepAspectRatio);
+            art = QRect(QPoint((p.width() - s.width()) / 2, (p.height() - s.height()) / 2), s);
+        }
+        return defaultPlace(name, art.size()).translated(art.topLeft());
+    };
+}
 
 void KioskWindows::bindViews() {
     using K = ViewWidget::Kind;
@@ -121,15 +184,20 @@ void KioskWindows::bindViews() {
     renderer_.bind(a._liveView, K::Image);
     renderer_.bind(a._overlayContentView, K::Image).setScaling(ViewWidget::Scaling::Stretch);
     evfWidget_ = new LiveViewWidget(a._EVFView, center_);
+    evfWidget_->setLiveViewSource([&a] { return a.isLiveView(); });
     renderer_.bind(a._EVFView, K::Image, placeOf(a._EVFView), evfWidget_);
     renderer_.bind(a._QTCView, K::Image, placeOf(a._QTCView));
     renderer_.bind(a._goButton, K::Button, placeOf(a._goButton)).setAction([&a] {
         a.nextScreenWithLegalese();
     });
-    renderer_.bind(a._barcodeEntryField1, K::EntryField, placeOf(a._barcodeEntryField1))
-        .setAction([&a] { a.ibBarcodeSendOnEnterAction(&a._barcodeEntryField1); });
+    ViewWidget& entry =
+        renderer_.bind(a._barcodeEntryField1, K::EntryField, artworkPlaceOf(a._barcodeEntryField1));
+    entry.setAction([&a] { a.ibBarcodeSendOnEnterAction(&a._barcodeEntryField1); });
+    // The field takes every printable key: the quit code typed into it is
+    // watched by its window all the same.
+    if (entry.entryField()) BorderlessWindow::watchKeysOf(entry.entryField());
     renderer_.bind(a._badEmail, K::Image, placeOf(a._badEmail));
-    renderer_.bind(a._keyboard, K::Container, placeOf(a._keyboard));
+    renderer_.bind(a._keyboard, K::Container, artworkPlaceOf(a._keyboard));
     for (View* v : {&a._touchCountdownField, &a._liveCountdownField1, &a._liveCountdownField2,
                     &a._countdownOverlay})
         renderer_.bind(*v, K::Text, placeOf(*v));
@@ -156,7 +224,10 @@ void KioskWindows::bindViews() {
 
 std::vector<QRect> KioskWindows::kioskScreens() const {
     std::vector<QRect> out;
-    for (QScreen* s : QGuiApplication::screens()) out.push_back(s->geometry());
+    if (screenSource_)
+        out = screenSource_();
+    else
+        for (QScreen* s : QGuiApplication::screens()) out.push_back(s->geometry());
     if (out.empty()) out.push_back(QRect(0, 0, 1920, 1080));
     if (settings_.boolForKey(key::prefSingleMonitorMode)) out.resize(1);
     return out;
@@ -209,10 +280,13 @@ void KioskWindows::toggleFullScreen() {
     if (!_liveWindowFull) {
         _liveWindowFull = std::make_unique<BorderlessWindow>(settings_, loop_, center_);
         _liveWindowFull->setObjectName(QStringLiteral("liveWindowFull"));
+        // Kept above every other application's windows.
+        _liveWindowFull->setWindowFlag(Qt::WindowStaysOnTopHint);
         _liveWindowFull->setKeepsKeyFocus(false);
         _liveWindowFull->setGeometry(liveScreen);
         _touchWindowFull = std::make_unique<BorderlessWindow>(settings_, loop_, center_);
         _touchWindowFull->setObjectName(QStringLiteral("touchWindowFull"));
+        _touchWindowFull->setWindowFlag(Qt::WindowStaysOnTopHint);
         _touchWindowFull->setGeometry(touchScreen);
     }
     const bool leaving = _liveWindowFull->isVisible();
@@ -230,11 +304,9 @@ void KioskWindows::toggleFullScreen() {
     } else {
         moveContent(app_._liveView, _liveWindowFull.get());
         moveContent(app_._touchView, _touchWindowFull.get());
-        _touchWindowFull->setGeometry(touchScreen);
-        _liveWindowFull->setGeometry(liveScreen);
-        _touchWindowFull->show();
+        placeFullScreen(_touchWindowFull.get(), touchScreen);
         raiseRecorded(_touchWindowFull.get());
-        _liveWindowFull->show();
+        placeFullScreen(_liveWindowFull.get(), liveScreen);
         raiseRecorded(_liveWindowFull.get());
         _touchWindow->hide();
         _liveWindow->hide();

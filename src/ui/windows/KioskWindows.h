@@ -7,13 +7,17 @@
 //
 // Screens: all attached screens, or only the first in single-monitor mode
 // ("prefSingleMonitorMode"); the touch side goes on the first, the live
-// side on the last.
+// side on the last. Full screen is the window system's own (above desktop
+// panels, kept on top), and follows screens attached or removed while the
+// kiosk runs: the live side moves to a second screen when one comes and
+// back when it goes.
 //
 // GUI thread only. Everything given is borrowed and must outlive this.
 
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -82,14 +86,24 @@ class KioskWindows {
 
     // The screens the kiosk uses, in order (global Qt coordinates).
     std::vector<QRect> kioskScreens() const;
+    // Where the screens come from (tests); default: the attached screens.
+    void setScreenSource(std::function<std::vector<QRect>()> source);
+    // The attached screens changed: the full-screen windows go to their
+    // screens again. Runs by itself on the desktop's screen signals.
+    void screensChanged();
 
   private:
     void bindViews();
+    // The default place of a touch-side view on the touch artwork as drawn.
+    ViewRenderer::DefaultPlace artworkPlaceOf(const View& v);
     void moveContent(View& root, QWidget* to);
     // `force`: tell the controller about the live view even when its
     // frame stayed (the input view may have changed).
     void updateRootFrames(bool force);
     void watchPreferencesWindow(QWidget* w);
+    void watchScreens();
+    // Puts a full-screen window on the screen of `frame`, covering it.
+    void placeFullScreen(QWidget* w, const QRect& frame);
     void raiseRecorded(QWidget* w);
 
     AppController& app_;
@@ -107,6 +121,8 @@ class KioskWindows {
     std::map<KioskWindow, QPointer<QWidget>> others_;
     std::unique_ptr<QObject> prefsWatcher_;
     std::unique_ptr<QObject> rootWatcher_;
+    std::function<std::vector<QRect>()> screenSource_;
+    std::vector<QMetaObject::Connection> screenConnections_;
     // Front to back, as this program ordered its windows.
     std::vector<QPointer<QWidget>> stack_;
 };

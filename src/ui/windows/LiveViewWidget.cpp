@@ -90,17 +90,25 @@ void LiveViewWidget::pictureChanged() {
     if (live_) return;
     // The photo (or black) just set replaces the live frames.
     latest_.reset();
+    lastDrawn_.reset();
     paintedSeq_ = latestSeq_;
 }
 
 void LiveViewWidget::paintEvent(QPaintEvent* e) {
     std::shared_ptr<QZNSImageFlipped> frame;
+    const bool on = !liveViewOn_ || liveViewOn_();
     {
         std::lock_guard l(mutex_);
-        frame = latest_;
-        if (frame && paintedSeq_ != latestSeq_) {
-            paintedSeq_ = latestSeq_;
-            ++shown_;
+        if (on) {
+            frame = latest_;
+            if (frame && paintedSeq_ != latestSeq_) {
+                paintedSeq_ = latestSeq_;
+                ++shown_;
+            }
+            lastDrawn_ = frame;
+        } else {
+            // Live view is off: frames still on their way are not drawn.
+            frame = latest_ ? lastDrawn_ : nullptr;
         }
     }
     if (!frame) {

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -45,6 +46,10 @@ class LiveViewWidget : public ViewWidget {
     std::uint64_t framesDropped() const;
     // The frame on screen (or about to be), nullptr when the picture shows.
     std::shared_ptr<QZNSImageFlipped> currentFrame() const;
+    // Asked on the GUI thread before each paint: is live view on? (The
+    // controller's isLiveView.) Without one, frames draw whenever the
+    // model shows a live frame.
+    void setLiveViewSource(std::function<bool()> isOn) { liveViewOn_ = std::move(isOn); }
 
   protected:
     void paintEvent(QPaintEvent* e) override;
@@ -63,6 +68,10 @@ class LiveViewWidget : public ViewWidget {
     bool live_ = false;
     std::atomic<std::uint64_t> offered_{0};
     std::atomic<std::uint64_t> shown_{0};
+    std::function<bool()> liveViewOn_;
+    // The frame last drawn while live view was on: what stays on screen
+    // after it went off (GUI thread).
+    std::shared_ptr<QZNSImageFlipped> lastDrawn_;
 };
 
 }  // namespace klik

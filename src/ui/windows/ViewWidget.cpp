@@ -41,6 +41,12 @@ ViewWidget::ViewWidget(View& view, Kind kind, QWidget* parent)
             QFont f = entry_->font();
             f.setPointSize(24);
             entry_->setFont(f);
+            // The field lies on the touch artwork, which draws its box: only
+            // the typed text and the cursor are drawn here.
+            entry_->setFrame(false);
+            entry_->setAttribute(Qt::WA_TranslucentBackground);
+            entry_->setStyleSheet(
+                QStringLiteral("QLineEdit { background: transparent; border: none; }"));
             layout->addWidget(entry_);
             connect(entry_, &QLineEdit::textEdited, this,
                     [this](const QString& t) { view_.setStringValue(t.toStdString()); });
@@ -55,6 +61,12 @@ ViewWidget::ViewWidget(View& view, Kind kind, QWidget* parent)
             progress_ = new QProgressBar(this);
             progress_->setRange(0, 100);
             progress_->setTextVisible(false);
+            // Over the artwork only the progress itself is drawn: nothing at
+            // 0, no empty track.
+            progress_->setStyleSheet(
+                QStringLiteral("QProgressBar { background: transparent; border: none; }"
+                               "QProgressBar::chunk { background: rgba(255, 255, 255, 200); "
+                               "border-radius: 3px; }"));
             layout->addWidget(progress_);
             break;
         }

@@ -1,0 +1,68 @@
+#pragma once
+// What the print spooler says about a queue and its jobs, read through
+// libcups from the server the environment names (CUPS_SERVER, else the
+// system's): the queue's state, its state reasons, whether it accepts jobs,
+// the jobs on it and the state each ended in; and the operator's one action
+// that puts a stopped queue back to work (enable and accept, as the
+// spooler's cupsenable and cupsaccept do).
+//
+// Any thread; every call blocks for one or two requests to the spooler.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace klik {
+
+struct CupsQueueState {
+    enum class State { Unknown, Idle, Processing, Stopped };
+
+    std::string name;
+    bool reachable = false;  // the spooler answered
+    bool found = false;      // the queue exists there
+    State state = State::Unknown;
+    bool accepting = false;
+    std::vector<std::string> reasons;  // "printer-state-reasons" without "none"
+    std::string message;               // the queue's own state message, may be empty
+    std::string error;                 // why it could not be read (unreachable, not found)
+
+    // Jobs sent now would print: found, accepting and not stopped.
+    bool canPrint() const { return found && accepting && state != State::Stopped; }
+    // A sentence for the operator saying what is wrong; empty when the
+    // queue can print.
+    std::string problem() const;
+};
+
+struct CupsJobState {
+    enum class State { Unknown, Pending, Held, Processing, Stopped, Canceled, Aborted, Completed };
+
+    int id = 0;
+    State state = State::Unknown;
+    std::vector<std::string> reasons;  // "job-state-reasons" without "none"
+    std::string message;               // "job-printer-state-message", may be empty
+
+    // The job will never print (stopped, canceled or aborted).
+    bool failed() const {
+        return state == State::Stopped || state == State::Canceled || state == State::Aborted;
+    }
+    bool finished() const { return failed() || state == State::Completed; }
+};
+
+const char* describe(CupsQueueState::State s);
+const char* describe(CupsJobState::State s);
+
+// The queue `name` as the spooler sees it now.
+CupsQueueState readCupsQueue(const std::string& name);
+// The spooler's default queue; empty when none is set or the spooler does
+// not answer.
+std::string defaultCupsQueue();
+// The highest job id on `queue` (every user, finished ones included); 0
+// when there is none or the spooler does not answer.
+int lastCupsJobId(const std::string& queue);
+// The job `id` on `queue`; nullopt when the spooler does not know it.
+std::optional<CupsJobState> readCupsJob(const std::string& queue, int id);
+// Enables the queue and makes it accept jobs again. False, with the
+// spooler's reason in `error`, when either request was refused.
+bool resumeCupsQueue(const std::string& queue, std::string* error);
+
+}  // namespace klik
