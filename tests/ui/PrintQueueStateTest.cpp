@@ -156,8 +156,8 @@ TEST_F(PrintQueueStateTest, AQueueThatStopsOnAJobIsReportedAtTheNextPrint) {
 }
 
 TEST_F(PrintQueueStateTest, ThePrinterTabShowsTheStateAndResumesWithOneAction) {
-    ASSERT_EQ(cupsd.run({"cupsdisable", "-r", "Paper jam", cupsd.queue()}), 0);
     ASSERT_EQ(cupsd.run({"cupsreject", cupsd.queue()}), 0);
+    ASSERT_EQ(cupsd.run({"cupsdisable", "-r", "Paper jam", cupsd.queue()}), 0);
     settings.setObject("persistent printer settings", Value(setup.archive()));
     PreferencesWindow prefs(settings);
     prefs.show();  // showing reads the printer again

@@ -70,6 +70,50 @@ if [ -n "$6" ]; then cat "$6" >"$tmp"; else cat >"$tmp"; fi || exit 1
 mv "$tmp" "$dir/job-$1.out"
 )";
 
+// The queue's model: it takes PDF as it comes (no filter runs), on A4 or
+// Letter paper printable to the edge, so the job file is the PDF the
+// client sent, laid out as a borderless printer would have it.
+const char* const kPpd = R"(*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*FileVersion: "1.0"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*PCFileName: "KLIKTEST.PPD"
+*Manufacturer: "Klik"
+*Product: "(Klik test printer)"
+*ModelName: "Klik test printer"
+*ShortNickName: "Klik test printer"
+*NickName: "Klik test printer, PDF job files"
+*PSVersion: "(3010.000) 0"
+*LanguageLevel: "3"
+*ColorDevice: True
+*DefaultColorSpace: RGB
+*FileSystem: False
+*Throughput: "1"
+*LandscapeOrientation: Plus90
+*TTRasterizer: Type42
+*cupsVersion: 2.4
+*cupsFilter2: "application/pdf application/pdf 0 -"
+*OpenUI *PageSize/Media Size: PickOne
+*OrderDependency: 10 AnySetup *PageSize
+*DefaultPageSize: A4
+*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
+*PageSize Letter/US Letter: "<</PageSize[612 792]>>setpagedevice"
+*CloseUI: *PageSize
+*OpenUI *PageRegion/Media Size: PickOne
+*OrderDependency: 10 AnySetup *PageRegion
+*DefaultPageRegion: A4
+*PageRegion A4/A4: "<</PageSize[595 842]>>setpagedevice"
+*PageRegion Letter/US Letter: "<</PageSize[612 792]>>setpagedevice"
+*CloseUI: *PageRegion
+*DefaultImageableArea: A4
+*ImageableArea A4/A4: "0 0 595 842"
+*ImageableArea Letter/US Letter: "0 0 612 792"
+*DefaultPaperDimension: A4
+*PaperDimension A4/A4: "595 842"
+*PaperDimension Letter/US Letter: "612 792"
+)";
+
 }  // namespace
 
 PrivateCupsd::PrivateCupsd(std::string queue) : queue_(std::move(queue)) {
@@ -142,7 +186,9 @@ bool PrivateCupsd::start() {
     }
     ::setenv("CUPS_SERVER", socket_.c_str(), 1);
     cupsSetServer(socket_.c_str());
-    if (run({"lpadmin", "-p", queue_, "-E", "-v", "klikfile:" + outputFolder()}) != 0 ||
+    writeFile(d + "/klik-test.ppd", kPpd);
+    if (run({"lpadmin", "-p", queue_, "-E", "-v", "klikfile:" + outputFolder(), "-P",
+             d + "/klik-test.ppd"}) != 0 ||
         run({"lpadmin", "-d", queue_}) != 0) {
         whyNot_ = "lpadmin could not add the queue: " + readFile(d + "/log/tools.out");
         return false;

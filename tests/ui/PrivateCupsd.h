@@ -2,8 +2,9 @@
 // A print spooler of the test's own: cupsd started in the foreground with
 // its configuration, spool, state, logs and listening socket under a
 // temporary folder, stopped by its process id when the object goes. The
-// system's spooler and /etc/cups are never used. One raw queue whose jobs
-// a private backend writes, one file per job, into outputFolder(); clients
+// system's spooler and /etc/cups are never used. One queue taking PDF as
+// it comes (A4 or Letter, printable to the edge) whose jobs a private
+// backend writes, one file per job, into outputFolder(); clients
 // in this process (libcups, Qt's print support, the admin tools started
 // with run()) reach it through CUPS_SERVER, which is restored afterwards.
 //

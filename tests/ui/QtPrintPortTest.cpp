@@ -320,7 +320,8 @@ TEST_F(QtPrintPortTest, RealCupsQueuePrintsTheFramedPhoto) {
     s.printerName = cupsd.queue();
     s.paperName = "A4";
     ASSERT_TRUE(port.print(f.composite, s, false).ok);
-    // The queue is raw: the job file is the PDF Qt handed to the spooler.
+    // The queue takes PDF as it comes: the job file is the PDF Qt handed
+    // to the spooler.
     ASSERT_TRUE(cupsd.waitForJobFiles(1)) << cupsd.errorLog();
     const std::string pdf = dir.file("cups-job.pdf");
     test::writeFile(pdf, test::readFile(cupsd.jobFiles().front()));

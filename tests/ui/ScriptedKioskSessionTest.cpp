@@ -41,6 +41,7 @@ int runKiosk(const TempDir& dir, const std::vector<std::string>& args, std::stri
     const pid_t pid = fork();
     if (pid == 0) {
         setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+        unsetenv("KLIK_ROOT");
         const std::string platform = std::string("offscreen:configfile=") + KLIK_SOURCE_DIR +
                                      "/scripts/offscreen-screen.json";
         setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
@@ -95,6 +96,19 @@ TEST(ScriptedKioskSession, OneGuestIsPhotographedFiledPrintedAndShownInsideTheFr
     ASSERT_EQ(pdfs.size(), 1u) << output;
     EXPECT_GT(fs::file_size(pdfs[0]), 10000u);
     EXPECT_FALSE(filesUnder(root + "/Library/Logs/Klik", ".log").empty());
+    // Its settings lie under its root; the operator's own were never touched.
+    EXPECT_TRUE(fs::exists(root + "/config/klik/Klik_Kiosk.plist"));
+    EXPECT_FALSE(fs::exists(dir.file("config/klik/Klik_Kiosk.plist")));
+
+    // The operator opened the preferences once by their shortcut and closed
+    // them; the screenshot shows the window.
+    EXPECT_NE(output.find("operator presses Ctrl+, (preferences)"), std::string::npos) << output;
+    EXPECT_NE(output.find("operator closes the preferences"), std::string::npos) << output;
+    std::string prefsShot;
+    for (auto& p : filesUnder(shots, ".png"))
+        if (p.find("-preferences.png") != std::string::npos) prefsShot = p;
+    ASSERT_FALSE(prefsShot.empty()) << output;
+    EXPECT_GT(QImage(QString::fromStdString(prefsShot)).width(), 300);
 
     // Screenshots: the launch, then each screen of the turn in order.
     const auto pngs = filesUnder(shots, ".png");
@@ -142,6 +156,13 @@ TEST(ScriptedKioskSession, BadCommandLinesAreRefusedWithTheUsage) {
     EXPECT_EQ(runKiosk(dir, {"--frobnicate"}, &output), 2);
     EXPECT_EQ(runKiosk(dir, {"--help"}, &output), 0);
     EXPECT_NE(output.find("usage: klik-kiosk"), std::string::npos);
+}
+
+TEST(ScriptedKioskSession, AScriptedRunWithoutARootIsRefusedAndTouchesNoSettings) {
+    TempDir dir;
+    std::string output;
+    EXPECT_EQ(runKiosk(dir, {"--sim", "--scripted", "1"}, &output), 2);
+    EXPECT_FALSE(fs::exists(dir.file("config/klik"))) << "the operator's settings were touched";
 }
 
 }  // namespace

@@ -11,7 +11,10 @@ QRect centred(const QSize& size, const QSize& parent) {
 
 QRect defaultPlace(const std::string& name, const QSize& p) {
     const int w = p.width(), h = p.height();
-    if (name == "barcodeEntryField1") return QRect(w * 3 / 10, h * 2 / 5, w * 2 / 5, 56);
+    // On the glass shelf the entry screen's artwork draws for it, below the
+    // headline.
+    if (name == "barcodeEntryField1")
+        return QRect(w / 4, h * 37 / 50, w / 2, std::max(40, h * 7 / 100));
     if (name == "keyboard") return QRect(w / 10, h / 2, w * 4 / 5, h * 9 / 20);
     if (name == "badEmail") return centred(QSize(std::min(w, 480), std::min(h, 240)), p);
     if (name == "progress") return QRect(w / 5, h - 36, w * 3 / 5, 20);

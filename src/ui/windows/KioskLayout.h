@@ -1,7 +1,7 @@
 #pragma once
 // The kiosk's main window layout: where each of the controller's views
 // goes while the controller has given it no frame. The touch side: the
-// entry field in the upper middle, the go button over the whole side (a
+// entry field on the shelf in the lower middle, the go button over the whole side (a
 // touch anywhere starts), the keyboard in the lower half, the bad-email
 // picture and the countdown centred, the photographer buttons along the
 // bottom; the live side and the overlay centre their countdown numbers.
