@@ -125,6 +125,7 @@ TEST_F(OperatorKioskTest, PreferencesOpenCurrentAndClosingThemRunsClosePref) {
     ASSERT_TRUE(tool.setString("prefQuitTypedString", "badger"));
     app->openPref();
     ASSERT_TRUE(prefs.isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&prefs));
     auto* control = qobject_cast<PreferenceControl*>(prefs.control("prefQuitTypedString"));
     ASSERT_NE(control, nullptr);
     auto* edit = qobject_cast<QLineEdit*>(control->editor());
@@ -206,8 +207,8 @@ TEST_F(OperatorKioskTest, EmptyFieldsOverTheArtworkDrawNoBox) {
         ViewWidget* w = windows->renderer().widgetFor(*v);
         ASSERT_TRUE(w && w->isVisible()) << v->name();
         const QRect g = w->geometry();
-        for (const QPoint& at :
-             {g.center(), g.topLeft() + QPoint(4, 4), g.bottomRight() - QPoint(4, 4)}) {
+        for (const QPoint& at : {g.center(), QPoint(g.center().x(), g.top() + 3),
+                                 QPoint(g.right() - 4, g.center().y())}) {
             const QColor c = shot.pixelColor(at);
             EXPECT_LT(c.red(), 60) << v->name() << " draws a box at " << at.x() << "," << at.y();
             EXPECT_GT(c.blue(), 90) << v->name();

@@ -88,8 +88,9 @@ TEST(PreferencesWindow, EveryFactoryDefaultKeyHasAControlOfItsType) {
         EXPECT_TRUE(groups.count(row.group)) << row.key;
         EXPECT_NE(w.control(row.key), nullptr) << row.key;
     }
-    // One tab per group, and the camera tab last.
-    EXPECT_EQ(w.tabs()->count(), static_cast<int>(preferenceGroups().size()) + 1);
+    // One tab per group, then the printer and the camera tabs.
+    EXPECT_EQ(w.tabs()->count(), static_cast<int>(preferenceGroups().size()) + 2);
+    EXPECT_EQ(w.tabs()->tabText(w.tabs()->count() - 2), "Printer");
     EXPECT_EQ(w.tabs()->tabText(w.tabs()->count() - 1), "Camera");
 }
 

@@ -73,7 +73,7 @@ mv "$tmp" "$dir/job-$1.out"
 // The queue's model: it takes PDF as it comes (no filter runs), on A4 or
 // Letter paper printable to the edge, so the job file is the PDF the
 // client sent, laid out as a borderless printer would have it.
-const char* const kPpd = R"(*PPD-Adobe: "4.3"
+const char* const kPpd = R"PPD(*PPD-Adobe: "4.3"
 *FormatVersion: "4.3"
 *FileVersion: "1.0"
 *LanguageVersion: English
@@ -112,7 +112,7 @@ const char* const kPpd = R"(*PPD-Adobe: "4.3"
 *DefaultPaperDimension: A4
 *PaperDimension A4/A4: "595 842"
 *PaperDimension Letter/US Letter: "612 792"
-)";
+)PPD";
 
 }  // namespace
 

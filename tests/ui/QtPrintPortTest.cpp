@@ -124,7 +124,7 @@ TEST_F(QtPrintPortTest, PdfOutputNeverReplacesAnEarlierPrint) {
     PrinterSetup queue;
     queue.printerName = "NoSuchQueueHere";
     EXPECT_FALSE(port.print(img, queue, false).ok);
-    EXPECT_TRUE(logged("no printer [NoSuchQueueHere]"));
+    EXPECT_TRUE(logged("\"NoSuchQueueHere\" does not exist"));
 }
 
 TEST_F(QtPrintPortTest, PrintDialogAndCopiesByResponder) {

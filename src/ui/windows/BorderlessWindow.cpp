@@ -89,14 +89,21 @@ void BorderlessWindow::keyPressEvent(QKeyEvent* e) {
         QWidget::keyPressEvent(e);
         return;
     }
-    if (observeKey(e)) return;
+    if (observe(e)) return;
     emit keyPassedOn(e->key(), e->modifiers());
     QWidget::keyPressEvent(e);
 }
 
 bool BorderlessWindow::observeKey(QKeyEvent* e) {
+    // Remembered while the event is delivered; a child that ignores it
+    // passes it up at once, so the mark is gone by the next turn.
+    if (!observed_) QTimer::singleShot(0, this, [this] { observed_ = nullptr; });
     observed_ = e;
     observedStamp_ = e->timestamp();
+    return observe(e);
+}
+
+bool BorderlessWindow::observe(QKeyEvent* e) {
     const std::uint64_t n = ++gKeyDownCount;
     const QString c = keyCharacters(*e);
     const unsigned flags = static_cast<unsigned>(e->modifiers().toInt());

@@ -65,6 +65,8 @@ class BorderlessWindow : public QWidget {
     void changeEvent(QEvent* e) override;
 
   private:
+    // The quit-code watch and the swallowing; true when swallowed.
+    bool observe(QKeyEvent* e);
     void bufferTyped(const QString& c);
     void restartPauseTimer();
 
