@@ -32,15 +32,25 @@ std::pair<std::int64_t, std::int64_t> fileStamp(const std::string& path) {
             static_cast<std::int64_t>(st.st_size)};
 }
 
-// Holds an exclusive advisory lock on "<path>.lock" for its lifetime, so two
-// processes never interleave their read-modify-write of the file.
+// An advisory lock on "<path>.lock" for its lifetime, so two processes never
+// interleave their read-modify-write of the file. A writer takes it
+// exclusively and creates the folder and the lock file when they are
+// missing; a reader only shares an existing lock file and creates nothing,
+// so reading leaves no trace (saves are atomic replaces, so a reader never
+// sees half a file even without the lock).
 class FileLock {
   public:
-    explicit FileLock(const std::string& path) {
-        std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-        fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+    enum class Mode { Read, Write };
+    FileLock(const std::string& path, Mode mode) {
+        const std::string lockPath = path + ".lock";
+        if (mode == Mode::Write) {
+            std::error_code ec;
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+            fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        } else {
+            fd_ = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+        }
+        if (fd_ >= 0) ::flock(fd_, mode == Mode::Write ? LOCK_EX : LOCK_SH);
     }
     ~FileLock() {
         if (fd_ >= 0) {
@@ -55,6 +65,26 @@ class FileLock {
     int fd_ = -1;
 };
 
+// Moves `from` to `to` unless `to` exists. False with errno EEXIST when it
+// does; other errno values for other failures.
+bool renameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the flag: a hard link cannot replace either.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 std::optional<Value> lookup(const Dictionary& user, const Dictionary& reg, const std::string& k) {
     if (const Value* v = find(user, k)) return *v;
     if (const Value* v = find(reg, k)) return *v;
@@ -65,7 +95,7 @@ std::optional<Value> lookup(const Dictionary& user, const Dictionary& reg, const
 
 Settings::Settings(std::string path) : path_(std::move(path)) {
     std::lock_guard lock(mutex_);
-    FileLock fileLock(path_);
+    FileLock fileLock(path_, FileLock::Mode::Read);
     loadLocked(true);
 }
 
@@ -111,39 +141,61 @@ Settings::Load Settings::loadLocked(bool atStart) {
     }
     PlistResult r = plistFromFile(path_);
     if (!r.value || !r.value->isDictionary()) {
-        quarantineLocked(r.value ? "its top level is not a dictionary" : r.error, atStart);
+        const std::string why = r.value ? "its top level is not a dictionary" : r.error;
+        const bool firstReport = !corruptPending_ || stamp != loadedStamp_ || size != loadedSize_;
+        if (firstReport)
+            diagnostic("Settings file " + path_ + " is unreadable (" + why +
+                       "); it is moved aside before the first change is saved");
+        // Remembered so the unreadable file is not reported again and again.
+        corruptPending_ = true;
+        loadedStamp_ = stamp;
+        loadedSize_ = size;
+        // At start there is nothing better than the factory values; later, the
+        // values in memory are the kiosk's and are written back in its place.
+        if (atStart) {
+            user_.clear();
+        } else {
+            if (firstReport) diagnostic("Settings: keeping the values in memory");
+            dirty_ = !user_.empty();
+        }
         return Load::Corrupt;
     }
+    corruptPending_ = false;
     user_ = *r.value->dictionary();
     loadedStamp_ = stamp;
     loadedSize_ = size;
     return Load::Ok;
 }
 
-void Settings::quarantineLocked(const std::string& why, bool atStart) {
+bool Settings::quarantineLocked() {
     char stamp[32];
     std::time_t t = std::time(nullptr);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&t));
-    std::string aside = path_ + ".corrupt-" + stamp;
-    diagnostic("Settings file " + path_ + " is unreadable (" + why + ")");
-    if (::rename(path_.c_str(), aside.c_str()) == 0) {
-        diagnostic("Settings: moved the unreadable file aside to " + aside +
-                   "; starting from the factory values");
+    const std::string base = path_ + ".corrupt-" + stamp;
+    // Two unreadable files within one second get names of their own: an
+    // earlier one is never overwritten.
+    std::string aside = base;
+    int err = 0;
+    for (int n = 2; n < 1000; ++n) {
+        if (renameNoReplace(path_, aside)) {
+            err = 0;
+            break;
+        }
+        err = errno;
+        if (err != EEXIST) break;
+        aside = base + "-" + std::to_string(n);
+    }
+    corruptPending_ = false;
+    if (err == 0) {
+        diagnostic("Settings: moved the unreadable file aside to " + aside);
         readOnly_ = false;
         loadedStamp_ = loadedSize_ = -1;
-    } else {
-        diagnostic("Settings: could not move " + path_ + " aside (" + std::strerror(errno) +
-                   "); changes are kept in memory only");
-        readOnly_ = true;
+        return true;
     }
-    // At start there is nothing better than the factory values; later, the
-    // values in memory are the kiosk's and are written back in its place.
-    if (atStart) {
-        user_.clear();
-    } else {
-        diagnostic("Settings: keeping the values in memory");
-        dirty_ = !user_.empty();
-    }
+    diagnostic("Settings: could not move " + path_ + " aside (" + std::strerror(err) +
+               "); changes are kept in memory only");
+    readOnly_ = true;
+    return false;
 }
 
 void Settings::saveFailedLocked(const std::string& why) {
@@ -157,6 +209,7 @@ void Settings::saveFailedLocked(const std::string& why) {
 }
 
 bool Settings::saveLocked() {
+    if (corruptPending_ && !readOnly_) quarantineLocked();
     if (readOnly_) {
         saveFailedLocked("the file there could not be read or moved aside");
         return false;
@@ -261,7 +314,7 @@ bool Settings::hasUserValue(const std::string& key) const {
 bool Settings::setObject(const std::string& key, Value v) {
     if (v.isNone() || v.isObject()) return removeObject(key);
     std::lock_guard lock(mutex_);
-    FileLock fileLock(path_);
+    FileLock fileLock(path_, FileLock::Mode::Write);
     // Another process may have saved since we read; merge onto its version
     // (unless memory holds values not yet written: those win).
     auto [stamp, size] = fileStamp(path_);
@@ -272,7 +325,7 @@ bool Settings::setObject(const std::string& key, Value v) {
 
 bool Settings::removeObject(const std::string& key) {
     std::lock_guard lock(mutex_);
-    FileLock fileLock(path_);
+    FileLock fileLock(path_, FileLock::Mode::Write);
     auto [stamp, size] = fileStamp(path_);
     if (!readOnly_ && !dirty_ && (stamp != loadedStamp_ || size != loadedSize_)) loadLocked(false);
     if (user_.erase(key) == 0) return true;
@@ -281,11 +334,14 @@ bool Settings::removeObject(const std::string& key) {
 
 bool Settings::synchronize() {
     std::lock_guard lock(mutex_);
-    FileLock fileLock(path_);
     // Values that could not be written yet are written first; until that
     // works nothing on disk replaces them.
-    if (dirty_) return saveLocked();
+    if (dirty_) {
+        FileLock fileLock(path_, FileLock::Mode::Write);
+        return saveLocked();
+    }
     if (readOnly_) return false;
+    FileLock fileLock(path_, FileLock::Mode::Read);
     return loadLocked(false) != Load::Corrupt;
 }
 

@@ -6,7 +6,9 @@
 // processes (the command-line tool edits the same file while the kiosk runs).
 //
 // Thread-safe. Reads never touch the disk; synchronize() picks up changes
-// made by other processes.
+// made by other processes. Opening and reading a store writes nothing: no
+// folder, no lock file, and an unreadable file stays where it is until the
+// first change is saved.
 //
 // Values never vanish from memory: a file that cannot be written (read-only
 // or full disk, a parent that is not a folder) leaves them as they are and
@@ -26,8 +28,10 @@ namespace klik {
 class Settings {
   public:
     // A store backed by `path` (created on the first write). The file is
-    // read now; a corrupt or unreadable file is reported, moved aside and
-    // the store starts empty.
+    // read now; a corrupt or unreadable file is reported and the store
+    // starts empty; the file is moved aside, under a name no other file has
+    // (".corrupt-YYYYmmdd-HHMMSS", then "-2", "-3", ...), before the first
+    // change is saved.
     explicit Settings(std::string path);
 
     // The store at $XDG_CONFIG_HOME/klik/Klik_Kiosk.plist (else
@@ -81,8 +85,9 @@ class Settings {
 
     Dictionary userDomain() const;
     const std::string& path() const { return path_; }
-    // True when the file was unusable and could not be moved aside: the
-    // store then keeps changes in memory only, so the file is never lost.
+    // True when the file was unusable and could not be moved aside when a
+    // change was saved: the store then keeps changes in memory only, so the
+    // file is never lost.
     bool isReadOnly() const;
 
   private:
@@ -90,7 +95,8 @@ class Settings {
     Load loadLocked(bool atStart);
     bool saveLocked();
     void saveFailedLocked(const std::string& why);
-    void quarantineLocked(const std::string& why, bool atStart);
+    // Moves the unreadable file aside; false (and read-only) when it cannot.
+    bool quarantineLocked();
 
     std::string path_;
     mutable std::mutex mutex_;
@@ -102,6 +108,7 @@ class Settings {
     bool dirty_ = false;    // memory holds values the file does not
     bool failing_ = false;  // the last save failed (reported once)
     std::function<void(const std::string&)> onSaveFailure_;
+    bool corruptPending_ = false;  // the file on disk is unreadable, not yet moved aside
 };
 
 }  // namespace klik

@@ -103,33 +103,94 @@ TEST_F(SettingsTest, SynchronizeSeesAnotherProcesssChanges) {
     EXPECT_EQ(kiosk.integerForKey("a"), 9);
 }
 
-TEST_F(SettingsTest, ACorruptFileIsMovedAsideAndTheStoreStartsFromTheFactoryValues) {
+// The files beside `path` whose names start with its name + ".corrupt-".
+std::vector<std::string> movedAside(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string().rfind("s.plist.corrupt-", 0) == 0)
+            out.push_back(e.path().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST_F(SettingsTest, ACorruptFileIsMovedAsideAtTheFirstSaveAndTheStoreStartsFromTheFactoryValues) {
     std::string path = dir.file("s.plist");
-    writeFile(path, "<?xml version=\"1.0\"?><plist><dict><key>a</key><integer>1");
+    const std::string garbage = "<?xml version=\"1.0\"?><plist><dict><key>a</key><integer>1";
+    writeFile(path, garbage);
     Settings s(path);
     s.registerDefaults({{"a", Value(20)}});
     EXPECT_EQ(s.integerForKey("a"), 20);
     EXPECT_FALSE(s.isReadOnly());
-    bool movedAside = false;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
-        if (e.path().filename().string().rfind("s.plist.corrupt-", 0) == 0) {
-            movedAside = true;
-            EXPECT_NE(readFile(e.path().string()).find("<integer>1"), std::string::npos);
-        }
-    }
-    EXPECT_TRUE(movedAside);
     ASSERT_FALSE(diagnostics.empty());
     EXPECT_NE(diagnostics.front().find("unreadable"), std::string::npos);
+    // Reading leaves the file where it is; a second look reports nothing new.
+    EXPECT_EQ(readFile(path), garbage);
+    EXPECT_TRUE(movedAside(dir.path()).empty());
+    const size_t reported = diagnostics.size();
+    EXPECT_FALSE(s.synchronize());
+    EXPECT_EQ(diagnostics.size(), reported);
+
     EXPECT_TRUE(s.setInteger("b", 2));
+    const auto aside = movedAside(dir.path());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(readFile(aside[0]), garbage);
     EXPECT_EQ(Settings(path).integerForKey("b"), 2);
+}
+
+TEST_F(SettingsTest, CorruptFilesMovedAsideWithinOneSecondKeepNamesOfTheirOwn) {
+    std::string path = dir.file("s.plist");
+    for (int i = 1; i <= 3; ++i) {
+        writeFile(path, "garbage " + std::to_string(i));
+        Settings s(path);
+        EXPECT_TRUE(s.setInteger("n", i));
+    }
+    const auto aside = movedAside(dir.path());
+    ASSERT_EQ(aside.size(), 3u);
+    std::vector<std::string> contents;
+    for (const auto& f : aside) contents.push_back(readFile(f));
+    std::sort(contents.begin(), contents.end());
+    EXPECT_EQ(contents, (std::vector<std::string>{"garbage 1", "garbage 2", "garbage 3"}));
+    EXPECT_EQ(Settings(path).integerForKey("n"), 3);
 }
 
 TEST_F(SettingsTest, ANonDictionaryFileIsTreatedAsCorrupt) {
     std::string path = dir.file("s.plist");
     writeFile(path, plistToXml(Value(Array{Value(1)})));
     Settings s(path);
-    EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(s.objectForKey("0"), std::nullopt);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_TRUE(s.setBool("x", true));
+    EXPECT_EQ(movedAside(dir.path()).size(), 1u);
+}
+
+TEST_F(SettingsTest, ReadingLeavesNoTrace) {
+    // No folder, no lock file, no settings file: neither opening, reading
+    // nor synchronizing creates any.
+    const std::string folder = dir.file("klik");
+    const std::string path = folder + "/s.plist";
+    {
+        Settings s(path);
+        EXPECT_EQ(s.objectForKey("a"), std::nullopt);
+        EXPECT_TRUE(s.userDomain().empty());
+        EXPECT_TRUE(s.synchronize());
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    // With the folder and a file but no lock file: still nothing new.
+    std::filesystem::create_directories(folder);
+    writeFile(path, plistToXml(Value(Dictionary{{"a", Value(7)}})));
+    const auto before = std::filesystem::last_write_time(path);
+    {
+        Settings s(path);
+        EXPECT_EQ(s.integerForKey("a"), 7);
+        EXPECT_TRUE(s.synchronize());
+    }
+    EXPECT_FALSE(std::filesystem::exists(path + ".lock"));
+    EXPECT_EQ(std::filesystem::last_write_time(path), before);
+    // The first change creates what it needs.
+    Settings w(path);
+    EXPECT_TRUE(w.setInteger("a", 8));
+    EXPECT_TRUE(std::filesystem::exists(path + ".lock"));
+    EXPECT_EQ(Settings(path).integerForKey("a"), 8);
 }
 
 TEST_F(SettingsTest, AFileThatCannotBeMovedAsideIsNeverOverwritten) {
@@ -138,10 +199,11 @@ TEST_F(SettingsTest, AFileThatCannotBeMovedAsideIsNeverOverwritten) {
     std::filesystem::create_directories(sub);
     std::string path = sub + "/s.plist";
     writeFile(path, "garbage");
+    writeFile(path + ".lock", "");
     ::chmod(sub.c_str(), 0555);
     Settings s(path);
-    EXPECT_TRUE(s.isReadOnly());
     EXPECT_FALSE(s.setInteger("a", 1));
+    EXPECT_TRUE(s.isReadOnly());
     EXPECT_EQ(s.integerForKey("a"), 1);
     ::chmod(sub.c_str(), 0755);
     EXPECT_EQ(readFile(path), "garbage");
