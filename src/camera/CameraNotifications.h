@@ -13,6 +13,11 @@ inline constexpr const char* GLIMRA_CameraPropertyDidChange = "GLIMRA_CameraProp
 inline constexpr const char* GLIMRA_CameraPropertiesDidChange = "GLIMRA_CameraPropertiesDidChange";
 inline constexpr const char* GLIMRA_CameraDownloadProgress = "GLIMRA_CameraDownloadProgress";
 inline constexpr const char* GLIMRA_CameraPhotoDataAvailable = "GLIMRA_CameraPhotoDataAvailable";
+// A picture the camera offered could not be downloaded: no
+// GLIMRA_CameraPhotoDataAvailable follows for it. Posted on the main loop
+// (not waiting); user info: GLIMRA_CameraDownloadError (an error dictionary
+// as for command errors) and GLIMRA_CameraPhotoFilename when the name was read.
+inline constexpr const char* GLIMRA_CameraDownloadFailed = "GLIMRA_CameraDownloadFailed";
 inline constexpr const char* GLIMRA_CameraLiveViewImageUpdate = "GLIMRA_CameraLiveViewImageUpdate";
 
 inline constexpr const char* GLIMRA_CameraCommandDictionary = "GLIMRA_CameraCommandDictionary";
@@ -25,9 +30,11 @@ inline constexpr const char* GLIMRA_CameraDownloadProgressPercent =
     "GLIMRA_CameraDownloadProgressPercent";
 inline constexpr const char* GLIMRA_CameraPhotoData = "GLIMRA_CameraPhotoData";
 inline constexpr const char* GLIMRA_CameraPhotoFilename = "GLIMRA_CameraPhotoFilename";
+inline constexpr const char* GLIMRA_CameraDownloadError = "GLIMRA_CameraDownloadError";
 inline constexpr const char* GLIMRA_CameraLiveViewImage = "GLIMRA_CameraLiveViewImage";
 
-// Keys of the error object posted with GLIMRA_CameraCommandError (a
+// Keys of the error object posted with GLIMRA_CameraCommandError and
+// GLIMRA_CameraDownloadFailed (a
 // dictionary standing for an error: domain "CamError", the SDK code, and the
 // error's text as its localized description).
 inline constexpr const char* kCameraErrorDomainKey = "domain";

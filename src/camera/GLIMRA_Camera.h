@@ -221,6 +221,8 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     static CamError objectEventCallback(CamObjectEvent, CamBaseRef, void*);
     bool getLock(std::timed_mutex& lock, const char* name, double seconds);
     void postCommandError(const Dictionary& command, CamError err);
+    // GLIMRA_CameraDownloadFailed on the main loop, not waiting.
+    void postDownloadFailed(CamError err, const std::string& fileName);
     void startLiveViewLoopIfNeeded();
 
     std::atomic<GLIMRA_CameraDelegate*> _delegate{nullptr};

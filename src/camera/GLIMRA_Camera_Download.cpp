@@ -28,11 +28,27 @@ CamError GLIMRA_Camera::processObjectEvent(CamObjectEvent event, CamBaseRef obje
     return 0;
 }
 
+// Tells the application that the picture it is waiting for will not come,
+// so a guest is not promised a photo that exists nowhere.
+void GLIMRA_Camera::postDownloadFailed(CamError err, const std::string& fileName) {
+    Dictionary error{{kCameraErrorDomainKey, Value("CamError")},
+                     {kCameraErrorCodeKey, Value(err)},
+                     {kCameraErrorUserInfoKey,
+                      Value(Dictionary{{kCameraErrorDescriptionKey, Value(strForCamError(err))}})}};
+    Dictionary info{{GLIMRA_CameraDownloadError, Value(std::move(error))}};
+    if (!fileName.empty()) info[GLIMRA_CameraPhotoFilename] = fileName;
+    NotificationCenter::defaultCenter().postOnMainThread(
+        Notification{GLIMRA_CameraDownloadFailed, asValue(), std::move(info)}, false, mainLoop());
+}
+
 CamError GLIMRA_Camera::downloadObject(CamDirectoryItemRef item) {
     GLIMRA_Log::debug("should download an object");
     CamSDK* s = sdk();
     CamDirectoryItemInfo info{};
-    if (CamError err = s->CamGetDirectoryItemInfo(item, &info)) return err;
+    if (CamError err = s->CamGetDirectoryItemInfo(item, &info)) {
+        postDownloadFailed(err, "");
+        return err;
+    }
     info.szFileName[sizeof info.szFileName - 1] = 0;
     const std::string name = info.szFileName;
     GLIMRA_Log::debugf("starting download of %u byte file named \"%s\"",
@@ -44,6 +60,7 @@ CamError GLIMRA_Camera::downloadObject(CamDirectoryItemRef item) {
         buffer.resize(info.size);
     } catch (const std::bad_alloc&) {
         GLIMRA_Log::debug("error creating image data from download stream");
+        postDownloadFailed(CAM_ERR_MEM_ALLOC_FAILED, name);
         return CAM_ERR_MEM_ALLOC_FAILED;
     }
     CamStreamRef stream = nullptr;
@@ -84,6 +101,7 @@ CamError GLIMRA_Camera::downloadObject(CamDirectoryItemRef item) {
         if (stream) s->CamRelease(stream);
     }
     if (!made) GLIMRA_Log::debug("error creating image data from download stream");
+    if (err) postDownloadFailed(err, name);
     return err;
 }
 

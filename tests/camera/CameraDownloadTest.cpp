@@ -1,6 +1,7 @@
 #include <thread>
 
 #include "CameraTestFixture.h"
+#include "camera/CamTables.h"
 #include "camera/QZNSImageFlipped.h"
 
 namespace klik::test {
@@ -51,12 +52,44 @@ TEST_F(CameraFixture, FailedDownloadPostsNoPicture) {
     loop.runPending();
     EXPECT_EQ(sim->callCount("CamDownload"), 1);
     EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
+    // The application hears that the picture will not come, and why.
+    ASSERT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
+    const Posted failed = all(GLIMRA_CameraDownloadFailed)[0];
+    EXPECT_TRUE(failed.onMain);
+    EXPECT_EQ(failed.n.sender(), cam.get());
+    EXPECT_EQ(failed.n.info(GLIMRA_CameraPhotoFilename).stringOr(), "IMG_0001.JPG");
+    const Value& error = failed.n.info(GLIMRA_CameraDownloadError);
+    EXPECT_EQ(error[kCameraErrorCodeKey].integerValue(), 0xA7);
+    EXPECT_EQ(error[kCameraErrorUserInfoKey][kCameraErrorDescriptionKey].stringOr(),
+              strForCamError(0xA7));
     settle();
     EXPECT_EQ(sim->outstandingReferences(), 1u);  // only the camera object's own
     // The next picture comes through.
     cam->takePicture();
     cam->performNextQueuedCameraCommand();
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
+}
+
+TEST_F(CameraFixture, EveryStepOfADownloadThatFailsIsReported) {
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    size_t expected = 0;
+    for (const char* call : {"CamGetDirectoryItemInfo", "CamCreateMemoryStreamFromPointer",
+                             "CamDownload", "CamDownloadComplete"}) {
+        SCOPED_TRACE(call);
+        sim->setFault(call, SimFault{0xA102, 0, 1, std::nullopt});
+        cam->takePicture();
+        cam->performNextQueuedCameraCommand();
+        ++expected;
+        ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadFailed) == expected; }));
+        const Value& error =
+            all(GLIMRA_CameraDownloadFailed).back().n.info(GLIMRA_CameraDownloadError);
+        EXPECT_EQ(error[kCameraErrorCodeKey].integerValue(), 0xA102);
+        settle();
+    }
+    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
 }
 
 TEST_F(CameraFixture, CameraVanishingMidDownloadPostsNoPictureAndUnloads) {
@@ -70,6 +103,11 @@ TEST_F(CameraFixture, CameraVanishingMidDownloadPostsNoPictureAndUnloads) {
     settle();
     loop.runPending();
     EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
+    ASSERT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
+    EXPECT_EQ(all(GLIMRA_CameraDownloadFailed)[0]
+                  .n.info(GLIMRA_CameraDownloadError)[kCameraErrorCodeKey]
+                  .integerValue(),
+              CAM_ERR_COMM_DISCONNECTED);
     EXPECT_FALSE(cam->isLoaded());
     EXPECT_TRUE(GLIMRA_Camera::cameras()->empty());
 }
