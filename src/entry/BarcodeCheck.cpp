@@ -37,6 +37,12 @@ BarcodeCheck BarcodeCheck::check(std::string_view raw, const BarcodeRules& rules
     const std::u32string body = entry::codePoints(withoutTrailingLineEnd(raw));
     if (std::any_of(body.begin(), body.end(), entry::isControlOrLineBreak))
         return rejected(entry::trimmed(raw), "contains control characters");
+    // Invisible format characters would let a barcode show, and name a file,
+    // in another order than it is stored ("\u202Egpj.exe" displays as
+    // "exe.jpg").
+    if (std::any_of(body.begin(), body.end(), entry::isFormatCharacter))
+        return rejected(entry::trimmed(raw),
+                        "contains invisible format characters (such as direction controls)");
 
     std::string b = entry::trimmed(raw);
     const size_t length = entry::codePointCount(b);

@@ -1,7 +1,8 @@
 #pragma once
 // The decision on one barcode entry, from the raw text a scanner or the
 // guest sent. Scanners send anything, so the raw text is checked for safety
-// first (well-formed UTF-8, no control characters, bounded length) and then
+// first (well-formed UTF-8, no control or invisible format characters,
+// bounded length) and then
 // against the operator's rules.
 
 #include <cstddef>
@@ -25,8 +26,8 @@ struct BarcodeCheck {
     // Accepted: the entry with white space and line ends trimmed from its
     // ends, in the case it was typed.
     std::string value;
-    // Rejected: the trimmed entry made safe to display (control characters
-    // and malformed bytes replaced, cut at the maximum length).
+    // Rejected: the trimmed entry made safe to display (control and format
+    // characters and malformed bytes replaced, cut at the maximum length).
     std::string shownValue;
     std::string reason;
 

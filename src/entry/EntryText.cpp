@@ -108,6 +108,10 @@ bool isControlOrLineBreak(char32_t c) {
     return type == U_CONTROL_CHAR || type == U_LINE_SEPARATOR || type == U_PARAGRAPH_SEPARATOR;
 }
 
+bool isFormatCharacter(char32_t c) {
+    return u_charType(static_cast<UChar32>(c)) == U_FORMAT_CHAR;
+}
+
 std::string trimmed(std::string_view text) {
     const std::u32string points = codePoints(text);
     size_t begin = 0;
@@ -128,7 +132,7 @@ std::string displayable(std::string_view text, size_t maxCodePoints) {
     const bool cut = points.size() > maxCodePoints;
     if (cut) points.resize(maxCodePoints);
     for (char32_t& c : points)
-        if (isControlOrLineBreak(c)) c = U'\uFFFD';
+        if (isControlOrLineBreak(c) || isFormatCharacter(c)) c = U'\uFFFD';
     std::string out = utf8(points);
     if (cut) out += "\u2026";
     return out;

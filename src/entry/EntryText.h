@@ -30,11 +30,16 @@ std::string uppercased(std::string_view text);
 bool isWhiteSpaceOrNewline(char32_t c);
 // General category Cc (C0, DEL, C1) or a line/paragraph separator.
 bool isControlOrLineBreak(char32_t c);
+// General category Cf: invisible format characters, among them the
+// bidirectional embeddings, overrides and isolates (U+202A-U+202E,
+// U+2066-U+2069) that make text display in another order than it is stored,
+// the marks U+200E/U+200F/U+061C, zero-width characters and U+FEFF.
+bool isFormatCharacter(char32_t c);
 // `text` without white space and line ends at either end. Any thread.
 std::string trimmed(std::string_view text);
 
-// A form that is safe to put in a log line or an alert: malformed bytes and
-// control characters become U+FFFD and the text is cut after `maxCodePoints`
+// A form that is safe to put in a log line or an alert: malformed bytes,
+// control and format characters become U+FFFD and the text is cut after `maxCodePoints`
 // code points with an ellipsis. Any thread.
 std::string displayable(std::string_view text, size_t maxCodePoints = 256);
 

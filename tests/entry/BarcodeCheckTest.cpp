@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "entry/BarcodeCheck.h"
+#include "entry/EntryText.h"
 #include "foundation/Settings.h"
 #include "support/TempDir.h"
 
@@ -138,6 +139,28 @@ TEST(BarcodeCheck, RefusesUnsafeInput) {
         EXPECT_NE(c.reason.find("control"), std::string::npos) << c.reason;
         EXPECT_EQ(c.shownValue.find_first_of("\x1b\t\n\r\x7f"), std::string::npos);
     }
+    // Invisible format characters: every bidirectional control, the
+    // direction marks, zero-width characters and the byte-order mark. The
+    // alert shows the entry with each one replaced, in stored order.
+    for (char32_t f : {U'\u202A', U'\u202B', U'\u202C', U'\u202D', U'\u202E', U'\u2066', U'\u2067',
+                       U'\u2068', U'\u2069', U'\u200E', U'\u200F', U'\u061C', U'\u200B', U'\u200D',
+                       U'\u2060', U'\uFEFF', U'\u00AD'}) {
+        const std::string raw = entry::utf8(std::u32string(U"GUEST") + f + U"gpj.exe");
+        BarcodeCheck c = BarcodeCheck::check(raw, none);
+        EXPECT_EQ(c.outcome, Outcome::Rejected) << static_cast<unsigned>(f);
+        EXPECT_NE(c.reason.find("format characters"), std::string::npos) << c.reason;
+        EXPECT_EQ(c.shownValue, "GUEST\xef\xbf\xbdgpj.exe") << static_cast<unsigned>(f);
+    }
+    // ... even where the operator's character set would allow them.
+    BarcodeRules permissive;
+    permissive.allowedCharacters = entry::utf8(U"ABCgpj.ex\u202E");
+    EXPECT_EQ(BarcodeCheck::check(entry::utf8(U"ABC\u202Egpj.exe"), permissive).outcome,
+              Outcome::Rejected);
+    // Visible characters of other scripts, and a right-to-left script itself,
+    // are not format characters.
+    EXPECT_TRUE(BarcodeCheck::check(entry::utf8(U"\u05D0\u05D1-12"), none).accepted());
+    EXPECT_TRUE(BarcodeCheck::check(entry::utf8(U"caf\u00E9-7"), none).accepted());
+
     // Malformed UTF-8.
     BarcodeCheck c = BarcodeCheck::check(
         "12\xff"

@@ -53,6 +53,11 @@ TEST(EntryText, DisplayableIsSafeForLogsAndAlerts) {
     EXPECT_EQ(displayable("abcdef", 3), "abc\xe2\x80\xa6");
     EXPECT_EQ(displayable("\xff"), "\xef\xbf\xbd");
     EXPECT_EQ(displayable("ok"), "ok");
+    // A right-to-left override would show the rest of a line reversed.
+    EXPECT_EQ(displayable(utf8(U"a\u202Egpj.exe")), "a\xef\xbf\xbdgpj.exe");
+    EXPECT_TRUE(isFormatCharacter(U'\u2066'));
+    EXPECT_FALSE(isFormatCharacter(U'a'));
+    EXPECT_FALSE(isFormatCharacter(U'\u05D0'));
 }
 
 }  // namespace
