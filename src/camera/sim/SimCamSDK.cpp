@@ -153,6 +153,11 @@ void SimCamSDK::setVanishDuringDownload(std::optional<std::uint32_t> percent) {
     config_.vanishDuringDownloadAtPercent = percent;
 }
 
+void SimCamSDK::setDelayHandler(DelayHandler handler) {
+    std::lock_guard lock(mutex_);
+    delay_ = std::move(handler);
+}
+
 void SimCamSDK::setCaptureDelay(double seconds) {
     std::lock_guard lock(mutex_);
     config_.captureDelay = seconds;
@@ -266,8 +271,10 @@ std::optional<CamError> SimCamSDK::onWorker(const char* name, F&& call) {
 
 CamError SimCamSDK::fault(const char* call, std::optional<CamPropertyID> property) {
     SimFault f;
+    DelayHandler delay;
     {
         std::lock_guard lock(mutex_);
+        delay = delay_;
         ++calls_[call];
         auto it = config_.faults.find(call);
         if (it == config_.faults.end() || it->second.count == 0) return CAM_ERR_OK;
@@ -275,7 +282,13 @@ CamError SimCamSDK::fault(const char* call, std::optional<CamPropertyID> propert
         if (it->second.count > 0) --it->second.count;
         f = it->second;
     }
-    if (f.delay > 0) std::this_thread::sleep_for(std::chrono::duration<double>(f.delay));
+    if (f.delay > 0) {
+        GLIMRA_Log::debugf("simulated camera: %s is delayed by %.3f s", call, f.delay);
+        if (delay)
+            delay(call, f.delay);
+        else
+            std::this_thread::sleep_for(std::chrono::duration<double>(f.delay));
+    }
     return f.error;
 }
 

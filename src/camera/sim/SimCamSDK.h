@@ -8,6 +8,7 @@
 // that thread too, as libgphoto2 demands: a caller elsewhere waits for it.
 // Bookkeeping calls (references, handlers, streams) never wait.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -44,6 +45,13 @@ class SimCamSDK : public CamSDK {
     // The camera unplugs when a transfer reaches `percent` (none: never).
     void setVanishDuringDownload(std::optional<std::uint32_t> percent);
     void setCaptureDelay(double seconds);
+    // How an injected fault's Delay passes: by default the calling thread
+    // sleeps that long. Tests on a virtual clock hand in a handler that
+    // holds the call until the test lets it go, so a 15-second delay costs
+    // no real time. Called on the thread making the SDK call, without the
+    // SDK's lock held; set before the calls it should see.
+    using DelayHandler = std::function<void(const std::string& call, double seconds)>;
+    void setDelayHandler(DelayHandler handler);
     void setPictureSize(int width, int height);
 
     struct SentCommand {
@@ -140,6 +148,7 @@ class SimCamSDK : public CamSDK {
 
     mutable std::mutex mutex_;
     SimConfig config_;
+    DelayHandler delay_;
     bool initialized_ = false;
     CamCameraAddedHandler addedHandler_ = nullptr;
     void* addedContext_ = nullptr;
