@@ -27,6 +27,7 @@
 #include "app/OverlayScreensPort.h"
 #include "app/PhotoPipelinePort.h"
 #include "app/Picture.h"
+#include "app/ShotLedger.h"
 #include "app/VideoRecorderPort.h"
 #include "app/View.h"
 #include "app/Watchdog.h"
@@ -256,6 +257,52 @@ class AppController {
     std::string processPhotoData(const Dictionary& photo);
     bool isLiveView() const { return _isLiveView; }
 
+    // ---- The turn's photo (AppController_TurnPhoto.cpp) ----------------------
+    // Every shot records the guest data of the turn that asked for it; the
+    // picture that comes back is filed under that guest, and the review
+    // screen (7) tells its guest the truth: their photo when it was filed,
+    // an apology otherwise. Main thread.
+
+    // Seconds from the shot within which its photo must be filed for the
+    // review to show it; later photos are still filed under their guest.
+    static constexpr double kPhotoArrivalBound = 12;
+    // Seconds after which no picture is expected for a shot any more.
+    static constexpr double kShotRequestLifetime = 60;
+
+    enum class ShotOutcome {
+        None,     // no shot asked for in this turn
+        Waiting,  // asked for, nothing known yet
+        Kept,     // the photo was filed
+        Failed,   // no photo, or it could not be filed: `cause` says why
+    };
+    struct TurnShot {
+        std::uint64_t request = 0;  // the turn's latest shot request (0: none)
+        ShotOutcome outcome = ShotOutcome::None;
+        std::string cause;
+    };
+    // What the review screen last told its guest.
+    struct Review {
+        std::string guest;  // GuestSession::label()
+        bool photoShown = false;
+        std::string message;  // the apology shown instead ("" with the photo)
+    };
+
+    // The guest at the screen now (turn, barcode, addresses, web sitting).
+    GuestSession currentGuestSession() const;
+    // The guest the current photo belongs to: the data its shot was asked
+    // with, or the guest at the screen for a photo no shot of the kiosk
+    // asked for (the camera's own button). The photo module files under it.
+    GuestSession photoSession() const;
+    // Turns started since launch (each entry to screen 1 starts one).
+    std::uint64_t turnNumber() const { return _turn; }
+    const TurnShot& turnShot() const { return _turnShot; }
+    const Review& lastReview() const { return _lastReview; }
+    const ShotLedger& shotLedger() const { return _shots; }
+    // The camera's "GLIMRA_CameraDownloadFailed": the oldest shot is lost.
+    void downloadFailed(const Notification& n);
+    // A turn can start: true on video input, or with a camera connected.
+    bool cameraReadyForTurn() const;
+
     // ---- Overlay screens and the prompt movie (AppController_Overlays.cpp) --
 
     // Each returns true to go on; true as well when the screen's
@@ -456,8 +503,40 @@ class AppController {
     void enterScreen4(std::uint32_t liveCount);
     void enterScreen5(std::uint32_t confettiDelay);
     void enterScreen6();
-    void enterScreen7(std::uint32_t delayScreen2);
+    void enterScreen7();
     void enterOutOfRangeScreen();
+
+    // ---- The turn's photo ----
+    // Where a photo arriving from the camera belongs.
+    struct PhotoArrival {
+        std::optional<ShotRequest> request;  // none: no shot of ours waited
+        GuestSession session;
+        bool currentTurn = true;  // false: its turn ended before it came
+    };
+    // Records the shot takePicture() asks for and arms its bound.
+    void recordShotRequest();
+    void shotBoundPassed(std::uint64_t request);
+    PhotoArrival photoArriving(const std::string& name);
+    void photoFiled(const PhotoArrival& arrival, bool filed, const std::string& name);
+    // A request no picture will answer any more.
+    void shotLost(const ShotRequest& request, const std::string& cause);
+    void expireShotRequests();
+    // The main loop's clock in seconds.
+    double loopSeconds() const;
+    // On the review screen: shows the photo or the apology once the turn's
+    // outcome is known (nothing while it is still awaited).
+    void resolveReview();
+    void refuseTurnWithoutCamera(const char* where);
+    // Files the current photo, then prints it when auto-print is on and
+    // `mayPrint`. Returns whether it was filed.
+    bool keepCurrentPhoto(bool mayPrint);
+
+    ShotLedger _shots;
+    std::uint64_t _turn = 0;
+    TurnShot _turnShot;
+    bool _reviewWaiting = false;
+    Review _lastReview;
+    std::optional<GuestSession> _photoSession;
 
     // ---- Web start ----
     void refuseSession(const char* why, std::optional<Dictionary> userInfo);

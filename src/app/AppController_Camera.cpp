@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "app/AppController.h"
+#include "app/SettingsKeys.h"
 #include "camera/CameraNotifications.h"
 #include "camera/QZNSImageFlipped.h"
 #include "log/Log.h"
@@ -52,6 +53,7 @@ bool AppController::observeCameraNotifications() {
     observeCamera(GLIMRA_CameraPropertyDidChange, &AppController::cameraPropertyChanged);
     observeCamera(GLIMRA_CameraDownloadProgress, &AppController::downloadProgress);
     observeCamera(GLIMRA_CameraCommandError, &AppController::commandError);
+    observeCamera(GLIMRA_CameraDownloadFailed, &AppController::downloadFailed);
     // Until the first list arrives (none does while no camera is found) the
     // menu says there is none.
     updateCameraPopupWithCameras(std::nullopt);
@@ -169,6 +171,10 @@ void AppController::cameraDidLoad(const Notification& n) {
     updateCameraProperties();
     GLIMRA_Log::debug("set current camera to \"" + camera->description() + "\"!!");
     floatingAlertWithString(camera->description() + "\nAvailable!");
+    // A kiosk without the legal text waits on screen 1 while it has no
+    // camera; with one it goes on.
+    if (_screenNumber == 1 && !env_.settings.boolForKey(key::prefShowLegalese) && !isVideoInput())
+        startOver();
 }
 
 void AppController::cameraAdded(const Notification&) {
@@ -183,6 +189,13 @@ void AppController::cameraDisappeared(const Notification& n) {
         floatingAlertWithString(camera->description() + "\nDISCONNECTED!");
     else
         floatingAlertWithString("NO Camera Found!!!\nPlease Check Your Connection!");
+    // No picture comes any more for a shot the camera had not delivered.
+    if ((camera && camera == _currentCamera) || !(_camera && _camera->hasCamera())) {
+        const std::string cause = "the camera " +
+                                  (camera ? camera->description() + " " : std::string()) +
+                                  "was disconnected";
+        for (const ShotRequest& r : _shots.loseAll()) shotLost(r, cause);
+    }
     if (camera == _currentCamera) setCurrentCamera(nullptr);
 }
 
@@ -416,8 +429,16 @@ void AppController::downloadProgress(const Notification& n) {
 void AppController::commandError(const Notification& n) {
     const Value& command = n.info(GLIMRA_CameraCommandDictionary);
     const Value& number = command["commandNumber"];
-    if (number.isNumber() && number.integerValue() == kCamCommand_TakePicture)
+    if (number.isNumber() && number.integerValue() == kCamCommand_TakePicture) {
         _progress.setDoubleValue(0);
+        // The refused shot is the last one asked for: no picture comes for it.
+        if (auto lost = _shots.loseNewest())
+            shotLost(*lost, "the camera refused the shot (" +
+                                n.info(GLIMRA_CameraCommandError)[kCameraErrorUserInfoKey]
+                                                                 [kCameraErrorDescriptionKey]
+                                                                     .stringOr("unknown error") +
+                                ")");
+    }
     GLIMRA_Log::debugf("received command error notification: %s %s",
                        n.info(GLIMRA_CameraCommandError).description().c_str(),
                        command.description().c_str());

@@ -42,6 +42,7 @@ void AppController::takePicture() {
         }
         env_.ui.playSound("Grab");
         _progress.setDoubleValue(5);
+        recordShotRequest();
         if (_camera) _camera->takePicture();
         return;
     }

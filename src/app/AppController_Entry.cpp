@@ -113,6 +113,11 @@ void AppController::ibBarcodeSendOnEnterAction(View* sender) {
     const BarcodeCheck check = BarcodeCheck::check(raw, BarcodeRules::fromSettings(env_.settings));
     if (check.outcome == BarcodeCheck::Outcome::Empty) return;
     View& field = sender ? *sender : _barcodeEntryField1;
+    if (check.accepted() && _screenNumber == 1 && !cameraReadyForTurn()) {
+        field.setStringValue("");
+        refuseTurnWithoutCamera("ibBarcodeSendOnEnterAction");
+        return;
+    }
     if (check.accepted()) {
         setBarcodeValue(check.value);
         field.setStringValue("");

@@ -53,27 +53,40 @@ void AppController::newPhoto(const Notification& n) {
                             std::to_string(bytes->size()) + " bytes) cannot be decoded (" + error +
                             "); it is not shown but kept as the camera sent it");
         }
-        _photoPipeline->setImageDict(*n.userInfo);
     } else {
         GLIMRA_Log::err("newPhoto: no photo module attached; the photo \"" + name +
                         "\" is neither shown nor kept");
     }
 
-    // The flow and the views belong to the main thread: the live view, the
-    // screen advance of a photo on the capture lead-in, the display.
+    // The flow and the views belong to the main thread: whose photo it is,
+    // the live view, the screen advance of a photo on the capture lead-in,
+    // the display. A photo whose turn has ended changes none of them: the
+    // guest at the screen never sees a stranger's picture.
     bool alive = false;
+    PhotoArrival arrival;
     env_.runLoop.performOnMain(
-        [this, weak = std::weak_ptr<bool>(alive_), &alive, picture] {
+        [this, weak = std::weak_ptr<bool>(alive_), &alive, &arrival, &n, &name, picture] {
             if (weak.expired()) return;
             alive = true;
-            if (_isLiveView) liveViewOff();
-            doAfterPhotoStuff();
-            updateDisplayImage(picture);
+            arrival = photoArriving(name);
+            if (_photoPipeline) _photoPipeline->setImageDict(*n.userInfo);
+            if (arrival.currentTurn) {
+                if (_isLiveView) liveViewOff();
+                doAfterPhotoStuff();
+                updateDisplayImage(picture);
+            }
             performAfterDelay(1.0, [this] { clearProgressIndicator(); });
         },
         true);
-    if (!alive || !_photoPipeline) return;
-    keepPhotoFromKeyBoard();
+    if (!alive) return;
+    // Filed here, on the camera's thread, under the guest whose shot it is;
+    // a late photo is not printed for the guest now at the screen.
+    const bool filed = keepCurrentPhoto(arrival.currentTurn);
+    env_.runLoop.performOnMain(
+        [this, weak = std::weak_ptr<bool>(alive_), &arrival, filed, &name] {
+            if (!weak.expired()) photoFiled(arrival, filed, name);
+        },
+        true);
 }
 
 void AppController::doAfterPhotoStuff() {

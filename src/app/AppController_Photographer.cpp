@@ -16,12 +16,22 @@ void AppController::takePhotoFromKeyBoard() {
 }
 
 void AppController::keepPhotoFromKeyBoard() {
+    keepCurrentPhoto(true);
+}
+
+bool AppController::keepCurrentPhoto(bool mayPrint) {
     if (!_photoPipeline) {
         GLIMRA_Log::err("keepPhotoFromKeyBoard: no photo pipeline attached; the photo is not kept");
-        return;
+        return false;
     }
-    _photoPipeline->postProcessNewPhoto();
-    if (!env_.settings.boolForKey(key::prefKeyForAutoPrintPhoto)) return;
+    const bool filed = _photoPipeline->postProcessNewPhoto();
+    if (!env_.settings.boolForKey(key::prefKeyForAutoPrintPhoto)) return filed;
+    if (!mayPrint) {
+        GLIMRA_Log::debug(
+            "keepPhotoFromKeyBoard: a photo of an earlier turn is not printed for "
+            "the guest at the screen");
+        return filed;
+    }
     // The print prompt is a modal screen: it runs on the main thread, and a
     // photo kept on the camera's thread waits for it.
     PhotoPipelinePort* photos = _photoPipeline;
@@ -30,6 +40,7 @@ void AppController::keepPhotoFromKeyBoard() {
             if (!weak.expired()) photos->printCurrentPictureWithPrompt();
         },
         true);
+    return filed;
 }
 
 void AppController::takePhotoAgainFromKeyBoard() {

@@ -31,6 +31,13 @@ class ScreenUpdatesDisabled {
 }  // namespace
 
 void AppController::nextScreen() {
+    if (_screenNumber == 2 && !cameraReadyForTurn()) {
+        // The countdown would run against a black preview and end in no
+        // photo: the turn goes back to screen 1 instead.
+        refuseTurnWithoutCamera("nextScreen");
+        startOver();
+        return;
+    }
     const Settings& s = env_.settings;
     std::uint32_t touchCount = readTouchScreenCount(s);
     const std::uint32_t delayScreen2 = readSecondsCount(s, key::prefDelayScreen2);
@@ -86,7 +93,7 @@ void AppController::nextScreen() {
             enterScreen6();
             break;
         case 7:
-            enterScreen7(delayScreen2);
+            enterScreen7();
             break;
         default:
             enterOutOfRangeScreen();
@@ -102,13 +109,25 @@ void AppController::enterScreen1() {
     _barcodeEntryField1.setStringValue("");
     env_.ui.makeFirstResponder(KioskWindow::Touch, _barcodeEntryField1);
     env_.ui.makeKeyAndOrderFront(KioskWindow::Touch);
+    // A new turn: nothing of the last guest's data or photo carries over
+    // (their addresses would otherwise go with the next guest's photo).
+    ++_turn;
     _barcodeValue.clear();
+    _emails.clear();
+    _turnShot = TurnShot{};
+    _reviewWaiting = false;
     _badEmail.setHidden(true);
     _currentInputView->setHidden(true);
     _goButton.setHidden(false);
     _keyboard.setHidden(true);
     _overlayContentView.setHidden(true);
-    if (!env_.settings.boolForKey(key::prefShowLegalese)) {
+    if (!env_.settings.boolForKey(key::prefShowLegalese) && !cameraReadyForTurn()) {
+        // No turn starts without a camera; the kiosk waits here until one
+        // is connected (cameraDidLoad goes on).
+        GLIMRA_Log::err("enterScreen1: no camera is connected; waiting on screen 1 for one");
+        liveViewOff();
+        setPhotographerButtons(true, true);
+    } else if (!env_.settings.boolForKey(key::prefShowLegalese)) {
         // Nothing to accept: screen 2 starts inside this screen.
         nextScreen();
         liveViewOff();
@@ -187,11 +206,15 @@ void AppController::enterScreen6() {
     startTimerWithExpirationDelay(kShotTimeout);
 }
 
-void AppController::enterScreen7(std::uint32_t delayScreen2) {
+void AppController::enterScreen7() {
     if (_videoRecorder) _videoRecorder->tearDownRecordingTimer();
     if (!isVideoInput()) {
-        _currentInputView->setHidden(false);  // it holds the captured photo
-        startTimerWithExpirationDelay(delayScreen2);
+        // The photo only when it was filed for this guest; an apology when
+        // it did not come or could not be stored; while it is still on its
+        // way (within its bound) nothing is promised and no timer runs.
+        _currentInputView->setHidden(true);
+        _reviewWaiting = true;
+        resolveReview();
     } else {
         _overlayContentView.setHidden(true);
         _countdownOverlay.setHidden(true);
@@ -213,6 +236,10 @@ void AppController::startOver() {
 }
 
 void AppController::nextScreenWithLegalese() {
+    if (_screenNumber == 1 && !cameraReadyForTurn()) {
+        refuseTurnWithoutCamera("nextScreenWithLegalese");
+        return;
+    }
     if (env_.settings.boolForKey(key::prefShowLegalese)) {
         if (doDisplayLegalese()) nextScreen();
         return;

@@ -72,6 +72,18 @@ class ControllerFixture : public ::testing::Test {
         return list;
     }
     std::uint32_t screen() const { return controller->screenNumber(); }
+    // The camera delivers a photo, on a thread of its own as its event
+    // thread does, while the main loop turns.
+    void deliverPhoto(const std::string& name = "IMG_0001.JPG") {
+        Data bytes(64, 0x11);
+        bytes[0] = 0xFF;
+        bytes[1] = 0xD8;
+        ASSERT_TRUE(loop.runAlongside([&] {
+            center.post(Notification{"GLIMRA_CameraPhotoDataAvailable", Value(),
+                                     Dictionary{{"GLIMRA_CameraPhotoData", Value(std::move(bytes))},
+                                                {"GLIMRA_CameraPhotoFilename", Value(name)}}});
+        }));
+    }
     // Advances until the screen changes or `limit` seconds pass; returns the
     // virtual time spent.
     double runToNextScreen(double limit = 1000) {

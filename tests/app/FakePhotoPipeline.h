@@ -34,7 +34,7 @@ class FakePhotoPipeline : public PhotoPipelinePort {
         std::lock_guard l(mutex);
         ++kept;
         keptOn = std::this_thread::get_id();
-        return true;
+        return keepResult;
     }
     bool validateAllFolders() override {
         ++folderChecks;
@@ -51,6 +51,7 @@ class FakePhotoPipeline : public PhotoPipelinePort {
     Dictionary dict;
     std::atomic<int> decodes{0};
     int kept = 0;
+    bool keepResult = true;  // false: the photo stayed in scratch (or was lost)
     int printed = 0;
     bool foldersValid = true;
     int folderChecks = 0;

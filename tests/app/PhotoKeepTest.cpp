@@ -57,8 +57,11 @@ class PhotoKeepTest : public ::testing::Test {
             ui, loop, settings,
             [this] {
                 PhotoSession s;
-                s.emails = controller->emails();
-                s.barcodeValue = controller->barcodeValue();
+                // The guest whose shot the photo answers, not the one now
+                // at the screen.
+                const GuestSession guest = controller->photoSession();
+                s.emails = guest.emails;
+                s.barcodeValue = guest.barcodeValue;
                 s.screenNumber = controller->screenNumber();
                 return s;
             },

@@ -14,7 +14,10 @@ class ScreenSequenceTest : public ControllerFixture {
         controller->nextScreenWithLegalese();
         loop.runPending();
         ASSERT_EQ(screen(), 3u);
-        for (int i = 0; i < 4; ++i) controller->nextScreen();
+        for (int i = 0; i < 3; ++i) controller->nextScreen();
+        ASSERT_EQ(screen(), 6u);
+        deliverPhoto();
+        controller->nextScreen();
         ASSERT_EQ(screen(), 7u);
     }
 };
@@ -117,8 +120,10 @@ TEST_F(ScreenSequenceTest, ACameraSessionRunsThroughAllSevenScreensOnTime) {
     EXPECT_EQ(camera.shots, 1);
     EXPECT_EQ(camera.liveViewOffs, 1);
     EXPECT_EQ(ui.count("playSound Grab"), 1u);
+    deliverPhoto();
     EXPECT_DOUBLE_EQ(runToNextScreen(), 5.0);
     ASSERT_EQ(screen(), 7u);
+    // The review shows the photo the guest's shot brought.
     EXPECT_FALSE(controller->currentInputView().isHidden());
     EXPECT_TRUE(ended.empty());
     EXPECT_DOUBLE_EQ(runToNextScreen(), 3.0);

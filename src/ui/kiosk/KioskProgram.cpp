@@ -198,8 +198,11 @@ int runKiosk(int argc, char** argv) {
             ui, loop, settings,
             [&app] {
                 PhotoSession s;
-                s.emails = app.emails();
-                s.barcodeValue = app.barcodeValue();
+                // The guest whose shot the photo answers, not the one now
+                // at the screen.
+                const GuestSession guest = app.photoSession();
+                s.emails = guest.emails;
+                s.barcodeValue = guest.barcodeValue;
                 s.screenNumber = app.screenNumber();
                 return s;
             },
@@ -300,7 +303,7 @@ int runKiosk(int argc, char** argv) {
 #endif
             guests = std::make_unique<ScriptedGuests>(
                 app, application, options->scripted, say,
-                [&photos, &video, &windows, &prefs, &shots](int guest) {
+                [&photos, &video, &app, &windows, &prefs, &shots](int guest) {
                     // A video guest's turn ends when the clip is filed.
                     if (video) {
                         video->waitForCompositions();
@@ -308,6 +311,17 @@ int runKiosk(int argc, char** argv) {
                             std::to_string(video->compositionsStarted()));
                         return;
                     }
+                    // What the review screen told the guest; a photo filed
+                    // for an earlier guest is in the log and the folders.
+                    const AppController::Review& review = app.lastReview();
+                    if (!review.photoShown) {
+                        std::string text = review.message;
+                        for (char& c : text)
+                            if (c == '\n') c = ' ';
+                        say("  " + review.guest + " was told: " + text);
+                        return;
+                    }
+                    say("  " + review.guest + " saw their photo");
                     const FilingResult r = photos.lastResult();
                     if (r.filed) say("  photo filed: " + r.filedPath);
                     if (r.uploadWritten) say("  upload copy: " + r.uploadPath);

@@ -12,6 +12,9 @@ using Clock = std::chrono::steady_clock;
 constexpr double kGuestArrives = 1.5;
 // A screen without a running timer this long waits for a person.
 constexpr double kStuck = 20;
+// A guest still on screen 1 this long after scanning was turned away (the
+// kiosk refuses a turn without a camera) and leaves.
+constexpr double kTurnedAway = 5;
 // A whole turn never takes this long; the run ends as failed.
 constexpr double kTurnLimit = 180;
 // After the last turn, what follows it may take this long at most.
@@ -78,6 +81,12 @@ void ScriptedGuests::tick() {
         say_("guest " + std::to_string(started_) + " scans barcode " + code);
         app_._barcodeEntryField1.setStringValue(code);
         app_.ibBarcodeSendOnEnterAction(&app_._barcodeEntryField1);
+        enteredAt_ = Clock::now();
+        return;
+    }
+    if (n == 1 && started_ > completed_ && since(enteredAt_) > kTurnedAway) {
+        ++completed_;
+        say_("guest " + std::to_string(completed_) + " was turned away on screen 1");
         enteredAt_ = Clock::now();
         return;
     }

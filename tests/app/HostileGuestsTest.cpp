@@ -1,0 +1,309 @@
+// Scripted guests against the simulated camera with the faults of the
+// fault plists in resources/sim-faults, through the real photo module: what
+// each guest finds in the folders and on the screen, and what the operator
+// is told. The screen flow runs on a virtual clock; a fault's delay is held
+// by the test instead of slept, so a 15-second delay costs no real time.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+
+#include "RecordingKioskUi.h"
+#include "app/AppController.h"
+#include "app/RegistryCameraPort.h"
+#include "app/SettingsKeys.h"
+#include "camera/GLIMRA_Camera.h"
+#include "camera/sim/SimCamSDK.h"
+#include "foundation/DateFormat.h"
+#include "foundation/FixedPaths.h"
+#include "foundation/ManualRunLoop.h"
+#include "photo/GLIMRA_XMLinEXIF.h"
+#include "photo/ImageFolders.h"
+#include "photo/KioskPhotoPipeline.h"
+#include "support/SimCameraTestSupport.h"
+#include "support/TempDir.h"
+
+namespace klik::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Holds every delayed SDK call until released, recording what was asked.
+class HeldDelays {
+  public:
+    SimCamSDK::DelayHandler handler() {
+        return [this](const std::string& call, double seconds) {
+            std::unique_lock l(mutex_);
+            calls_.emplace_back(call, seconds);
+            changed_.notify_all();
+            changed_.wait(l, [&] { return open_; });
+        };
+    }
+    // Calls waiting now.
+    size_t held() {
+        std::lock_guard l(mutex_);
+        return open_ ? 0 : calls_.size();
+    }
+    std::vector<std::pair<std::string, double>> calls() {
+        std::lock_guard l(mutex_);
+        return calls_;
+    }
+    void release() {
+        std::lock_guard l(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::pair<std::string, double>> calls_;
+    bool open_ = false;
+};
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+        out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class HostileGuestsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setFixedRoot(dir.path());
+        RunLoop::setMain(&loop);
+        for (const char* f : {"tmp", "Images", "Up"})
+            ASSERT_EQ(::mkdir(dir.file(f).c_str(), 0755), 0);
+        settings.setString("mainImagesFolder", dir.file("Images"));
+        settings.setString("forUploadFolder", dir.file("Up"));
+        settings.setString("scratchFolder", dir.file("Scratch"));
+        settings.setBool("prefUseShortPathForWeb", true);
+        settings.setBool(key::prefShowLegalese, true);
+        settings.setBool(key::prefDoCountdownInSngleMonitorMode, true);
+        settings.setInteger(key::liveScreenCountValue, 3);
+        settings.setInteger(key::prefDelayScreen2, 3);
+        settings.setInteger(key::prefConfettiDelay, 2);
+        settings.setInteger(key::prefCameraInputTypeTag, 1);
+        ASSERT_TRUE(parseIso8601("2011-03-05T14:30:15", when));
+    }
+    void TearDown() override {
+        holds.release();
+        if (sim) loop.runUntil([&] { return sim->eventsIdle(); }, std::chrono::seconds(10));
+        controller.reset();
+        GLIMRA_Camera::shutdown();
+        loop.runPending();
+        GLIMRA_Camera::setSDK(nullptr);
+        GLIMRA_Camera::setMainLoop(nullptr);
+        pipeline.reset();
+        RunLoop::setMain(nullptr);
+        setFixedRoot("");
+    }
+
+    // The kiosk on the simulated camera configured by the fault plist
+    // `name` (none: no faults), waiting on screen 1.
+    void start(const std::string& name) {
+        SimConfig c;
+        std::string error;
+        if (!name.empty()) {
+            ASSERT_TRUE(SimConfig::fromFile(
+                std::string(KLIK_SOURCE_DIR) + "/resources/sim-faults/" + name, c, error))
+                << error;
+        }
+        // Small pictures keep the test quick; the faults are the file's.
+        const SimConfig small = smallSimConfig();
+        c.pictureWidth = small.pictureWidth;
+        c.pictureHeight = small.pictureHeight;
+        c.liveViewWidth = small.liveViewWidth;
+        c.liveViewHeight = small.liveViewHeight;
+        c.captureDelay = 0;
+        c.downloadChunkSize = std::min<std::uint64_t>(c.downloadChunkSize, 4096);
+        sim = std::make_shared<SimCamSDK>(std::move(c));
+        sim->setDelayHandler(holds.handler());
+        GLIMRA_Camera::setSDK(sim);
+        GLIMRA_Camera::setMainLoop(&loop);
+        GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05});
+        initFolderGlobalsAtLaunch(settings);
+        controller = std::make_unique<AppController>(
+            AppController::Environment{ui, loop, settings, NotificationCenter::defaultCenter()});
+        controller->setCamera(&port);
+        pipeline = std::make_unique<KioskPhotoPipeline>(
+            ui, loop, settings,
+            [this] {
+                PhotoSession s;
+                const GuestSession guest = controller->photoSession();
+                s.emails = guest.emails;
+                s.barcodeValue = guest.barcodeValue;
+                s.screenNumber = controller->screenNumber();
+                return s;
+            },
+            [] {}, [] { return std::optional<std::string>("00:11:22:33:44:55"); },
+            [this] { return when; });
+        controller->setPhotoPipeline(pipeline.get());
+        GLIMRA_Camera::initializeClass();
+        ASSERT_TRUE(pump([&] { return controller->currentCamera() != nullptr; }));
+        ASSERT_TRUE(settleSimCamera(loop, *sim));
+        controller->startOver();
+        ASSERT_EQ(controller->screenNumber(), 1u);
+    }
+    bool pump(const std::function<bool()>& done) {
+        return loop.runUntil(done, std::chrono::seconds(20));
+    }
+    std::uint32_t screen() const { return controller->screenNumber(); }
+    void scan(const std::string& code) {
+        ASSERT_EQ(screen(), 1u);
+        controller->_barcodeEntryField1.setStringValue(code);
+        controller->ibBarcodeSendOnEnterAction(&controller->_barcodeEntryField1);
+    }
+    // Moves the flow on its virtual clock to screen `target`. On the capture
+    // screen the camera first gets the (real) time it needs to deliver the
+    // shot, fail, or be held by a delay.
+    void runTo(std::uint32_t target) {
+        for (int steps = 0; screen() != target; ++steps) {
+            ASSERT_LT(steps, 500) << "stuck on screen " << screen();
+            if (screen() == 6 && settledTurn != controller->turnNumber()) {
+                settledTurn = controller->turnNumber();
+                ASSERT_TRUE(pump([&] {
+                    return controller->turnShot().outcome != AppController::ShotOutcome::Waiting ||
+                           holds.held() > 0;
+                }));
+            }
+            ASSERT_TRUE(loop.advanceToNextTimer());
+        }
+    }
+    // One whole turn from screen 1 back to screen 1.
+    void playGuest(const std::string& code) {
+        scan(code);
+        ASSERT_NE(screen(), 1u) << code << " was turned away";
+        runTo(7);
+        runTo(1);
+    }
+    std::string today() const { return dir.file("Images/2011-03-05"); }
+    std::string apologyFor(const std::string& guest) const {
+        const auto& r = controller->lastReview();
+        return r.guest == guest && !r.photoShown ? r.message : "";
+    }
+    bool panelShown(const std::string& text) const {
+        return std::count(ui.calls.begin(), ui.calls.end(), "panel " + text) > 0;
+    }
+
+    TempDir dir;
+    Settings settings{dir.file("settings.plist")};
+    ManualRunLoop loop;
+    RecordingKioskUi ui;
+    RegistryCameraPort port;
+    HeldDelays holds;
+    Date when;
+    std::shared_ptr<SimCamSDK> sim;
+    std::unique_ptr<KioskPhotoPipeline> pipeline;
+    std::unique_ptr<AppController> controller;
+    std::uint64_t settledTurn = 0;
+
+    void failedDownloadThenAGoodOne(const std::string& plist);
+};
+
+TEST_F(HostileGuestsTest, ALateDownloadIsFiledUnderItsOwnGuestNeverTheNext) {
+    start("late-download.plist");
+    scan("GUEST-001");
+    runTo(7);
+    // The download is held by its 15-second delay: guest 1 hears the truth.
+    ASSERT_EQ(holds.held(), 1u);
+    EXPECT_EQ(holds.calls()[0], (std::pair<std::string, double>{"CamDownload", 15}));
+    runTo(1);
+    const std::string apology = apologyFor("GUEST-001");
+    EXPECT_NE(apology.find("no photo came from the camera within 12 seconds"), std::string::npos)
+        << apology;
+
+    // Guest 2 is on the live countdown when guest 1's picture comes in.
+    scan("GUEST-002");
+    runTo(4);
+    holds.release();
+    ASSERT_TRUE(pump([&] { return namesIn(today()).size() == 1 && sim->eventsIdle(); }));
+    EXPECT_EQ(namesIn(today()), std::vector<std::string>{"GUEST-001_001122334455_001.jpg"});
+    EXPECT_EQ(namesIn(dir.file("Up/2011-03-05")),
+              std::vector<std::string>{"GUEST-001_001122334455_comp_001.jpg"});
+    EXPECT_EQ(screen(), 4u);
+    // Guest 2 never sees it: the camera view keeps guest 2's own preview.
+    ASSERT_TRUE(controller->_EVFView.image());
+    EXPECT_NE(controller->_EVFView.image()->name(), "IMG_0001.JPG");
+
+    runTo(7);
+    EXPECT_FALSE(controller->_EVFView.isHidden());
+    EXPECT_EQ(controller->_EVFView.image()->name(), "IMG_0002.JPG");
+    runTo(1);
+    EXPECT_TRUE(controller->lastReview().photoShown);
+    EXPECT_EQ(controller->lastReview().guest, "GUEST-002");
+    EXPECT_EQ(namesIn(today()), (std::vector<std::string>{"GUEST-001_001122334455_001.jpg",
+                                                          "GUEST-002_001122334455_001.jpg"}));
+    // Each file holds its own guest's picture: the camera numbered them.
+    EXPECT_TRUE(namesIn(dir.file("Scratch")).empty());
+}
+
+// The plist's one download fault hits guest 1; guest 2 is served as usual.
+void HostileGuestsTest::failedDownloadThenAGoodOne(const std::string& plist) {
+    start(plist);
+    playGuest("GUEST-001");
+    const std::string apology = apologyFor("GUEST-001");
+    EXPECT_NE(apology.find("camera error 0xA102, object notready downloading IMG_0001.JPG"),
+              std::string::npos)
+        << apology;
+    EXPECT_TRUE(panelShown(apology));
+    EXPECT_TRUE(namesIn(today()).empty());
+    playGuest("GUEST-002");
+    EXPECT_TRUE(controller->lastReview().photoShown);
+    EXPECT_EQ(namesIn(today()), std::vector<std::string>{"GUEST-002_001122334455_001.jpg"});
+}
+
+TEST_F(HostileGuestsTest, AFailedDownloadIsAnApologyAndTheNextGuestGetsTheirPhoto) {
+    failedDownloadThenAGoodOne("download-error.plist");
+}
+
+TEST_F(HostileGuestsTest, AFailedDownloadCompletionIsAnApologyToo) {
+    failedDownloadThenAGoodOne("download-complete-error.plist");
+}
+
+TEST_F(HostileGuestsTest, ACameraVanishingMidDownloadTurnsTheNextGuestAwayBeforeACountdown) {
+    start("vanish-mid-download.plist");
+    playGuest("GUEST-001");
+    const std::string apology = apologyFor("GUEST-001");
+    EXPECT_NE(apology.find("0xC1"), std::string::npos) << apology;
+    ASSERT_TRUE(pump([&] { return controller->currentCamera() == nullptr; }));
+    EXPECT_TRUE(namesIn(today()).empty());
+
+    ui.clear();
+    scan("GUEST-002");
+    EXPECT_EQ(screen(), 1u);
+    EXPECT_TRUE(panelShown("NO Camera Found!!!\nPlease Check Your Connection!"));
+    loop.advance(60);
+    EXPECT_EQ(screen(), 1u);
+    EXPECT_TRUE(ui.screens.empty());  // no countdown, no black preview
+}
+
+TEST_F(HostileGuestsTest, ARefusedShotIsAnApology) {
+    start("shutter-refused.plist");
+    playGuest("GUEST-001");
+    const std::string apology = apologyFor("GUEST-001");
+    EXPECT_NE(apology.find("refused the shot (device busy)"), std::string::npos) << apology;
+    playGuest("GUEST-002");
+    EXPECT_EQ(namesIn(today()), std::vector<std::string>{"GUEST-002_001122334455_001.jpg"});
+}
+
+TEST_F(HostileGuestsTest, AScratchFolderThatCannotBeWrittenIsAnApology) {
+    // A file where the scratch folder should be: nothing can be written
+    // there, as on a full disk.
+    test::writeFile(dir.file("Scratch"), "not a folder");
+    start("");
+    playGuest("GUEST-001");
+    const std::string apology = apologyFor("GUEST-001");
+    EXPECT_NE(apology.find("could not be stored"), std::string::npos) << apology;
+    EXPECT_TRUE(namesIn(today()).empty());
+}
+
+}  // namespace
+}  // namespace klik::test

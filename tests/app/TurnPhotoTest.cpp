@@ -1,0 +1,328 @@
+// Each guest gets their own photo and hears the truth about it: the shot
+// carries the guest's data, a late photo goes to its own guest unseen by
+// the next one, the review shows a photo only once it is filed and
+// apologises (naming the cause) otherwise, and no countdown starts without
+// a camera.
+
+#include <thread>
+
+#include "ControllerFixture.h"
+#include "camera/CamSDK.h"
+#include "camera/CameraNotifications.h"
+
+namespace klik::test {
+namespace {
+
+Data jpegLike() {
+    Data d(64, 0x11);
+    d[0] = 0xFF;
+    d[1] = 0xD8;
+    return d;
+}
+
+// ---- The ledger of shot requests -------------------------------------------------
+
+GuestSession guest(std::uint64_t turn, const std::string& code) {
+    GuestSession s;
+    s.turn = turn;
+    s.barcodeValue = code;
+    return s;
+}
+
+TEST(ShotLedgerTest, PicturesAnswerTheOldestShotAndFailuresLoseTheRightOne) {
+    ShotLedger l;
+    const auto a = l.ask(guest(1, "A"), 0);
+    const auto b = l.ask(guest(2, "B"), 1);
+    const auto c = l.ask(guest(3, "C"), 2);
+    EXPECT_NE(a, 0u);
+    EXPECT_EQ(l.waiting(), 3u);
+    // A refused shot command is the newest; a picture answers the oldest.
+    EXPECT_EQ(l.loseNewest()->id, c);
+    auto answered = l.answer();
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(answered->id, a);
+    EXPECT_EQ(answered->session.barcodeValue, "A");
+    EXPECT_TRUE(l.isWaiting(b));
+    EXPECT_FALSE(l.isWaiting(a));
+    // A failed download loses the oldest; then nothing waits.
+    EXPECT_EQ(l.loseOldest()->id, b);
+    EXPECT_FALSE(l.answer());
+    EXPECT_FALSE(l.loseNewest());
+    EXPECT_TRUE(l.loseAll().empty());
+}
+
+TEST(ShotLedgerTest, OldRequestsExpireAndTheLimitGivesUpTheOldest) {
+    ShotLedger l;
+    l.ask(guest(1, "A"), 0);
+    l.ask(guest(2, "B"), 50);
+    auto expired = l.expire(70, 60);
+    ASSERT_EQ(expired.size(), 1u);
+    EXPECT_EQ(expired[0].session.barcodeValue, "A");
+    EXPECT_EQ(l.waiting(), 1u);
+    EXPECT_EQ(l.loseAll().size(), 1u);
+
+    std::optional<ShotRequest> dropped;
+    for (size_t i = 0; i < ShotLedger::kMaxWaiting; ++i) {
+        l.ask(guest(i, "G" + std::to_string(i)), 0, &dropped);
+        EXPECT_FALSE(dropped);
+    }
+    l.ask(guest(99, "late"), 1, &dropped);
+    ASSERT_TRUE(dropped);
+    EXPECT_EQ(dropped->session.barcodeValue, "G0");
+    EXPECT_EQ(l.waiting(), ShotLedger::kMaxWaiting);
+    EXPECT_EQ(guest(4, "").label(), "turn 4");
+}
+
+// ---- The controller --------------------------------------------------------------
+
+class TurnPhotoTest : public ControllerFixture {
+  protected:
+    TurnPhotoTest() { settings.setInteger(key::prefDelayScreen2, 3); }
+
+    // A guest scans `code` on screen 1.
+    void scan(const std::string& code) {
+        ASSERT_EQ(screen(), 1u);
+        controller->_barcodeEntryField1.setStringValue(code);
+        controller->ibBarcodeSendOnEnterAction(&controller->_barcodeEntryField1);
+    }
+    void runTo(std::uint32_t target) {
+        while (screen() != target) {
+            const std::uint32_t before = screen();
+            runToNextScreen(60);
+            ASSERT_NE(screen(), before) << "the flow stopped on screen " << before;
+        }
+    }
+    void deliver(const std::string& name) {
+        ASSERT_TRUE(loop.runAlongside([&] {
+            center.post(Notification{GLIMRA_CameraPhotoDataAvailable, Value(),
+                                     Dictionary{{GLIMRA_CameraPhotoData, Value(jpegLike())},
+                                                {GLIMRA_CameraPhotoFilename, Value(name)}}});
+        }));
+    }
+    static Dictionary cameraError(std::uint32_t code, const std::string& text) {
+        return Dictionary{{kCameraErrorDomainKey, Value("CamError")},
+                          {kCameraErrorCodeKey, Value(code)},
+                          {kCameraErrorUserInfoKey,
+                           Value(Dictionary{{kCameraErrorDescriptionKey, Value(text)}})}};
+    }
+    // What the floating panel showed, newest last.
+    std::vector<std::string> panels() const {
+        std::vector<std::string> out;
+        for (const auto& c : ui.calls)
+            if (c.rfind("panel ", 0) == 0 && c != "panel fade") out.push_back(c.substr(6));
+        return out;
+    }
+    bool apologised() const {
+        for (const auto& p : panels())
+            if (p.rfind("SORRY - NO PHOTO!", 0) == 0) return true;
+        return false;
+    }
+};
+
+TEST_F(TurnPhotoTest, ReviewShowsThePhotoOnceItIsFiledForThisGuest) {
+    controller->startOver();
+    scan("GUEST-001");
+    runTo(6);
+    EXPECT_EQ(camera.shots, 1);
+    EXPECT_EQ(controller->turnShot().outcome, AppController::ShotOutcome::Waiting);
+    deliver("IMG_0001.JPG");
+    EXPECT_EQ(controller->turnShot().outcome, AppController::ShotOutcome::Kept);
+    EXPECT_EQ(controller->photoSession().barcodeValue, "GUEST-001");
+    runTo(7);
+    EXPECT_FALSE(controller->_EVFView.isHidden());
+    EXPECT_EQ(controller->_EVFView.image()->name(), "IMG_0001.JPG");
+    EXPECT_FALSE(apologised());
+    // The review lasts its usual time.
+    EXPECT_NEAR(runToNextScreen(), 3, 1e-6);
+    EXPECT_EQ(screen(), 1u);
+    EXPECT_TRUE(controller->lastReview().photoShown);
+    EXPECT_EQ(controller->lastReview().guest, "GUEST-001");
+}
+
+TEST_F(TurnPhotoTest, ReviewWaitsWithinTheBoundForAPhotoStillOnItsWay) {
+    controller->startOver();
+    scan("GUEST-001");
+    runTo(7);
+    // Five seconds after the shot nothing has come: no photo, no promise,
+    // no timer moving the guest on.
+    EXPECT_TRUE(controller->_EVFView.isHidden());
+    EXPECT_FALSE(controller->screenTimer() && controller->screenTimer()->isValid());
+    loop.advance(3);
+    EXPECT_EQ(screen(), 7u);
+    deliver("IMG_0001.JPG");
+    EXPECT_FALSE(controller->_EVFView.isHidden());
+    EXPECT_FALSE(apologised());
+    EXPECT_NEAR(runToNextScreen(), 3, 1e-6);
+    EXPECT_TRUE(controller->lastReview().photoShown);
+}
+
+TEST_F(TurnPhotoTest, EveryWayAPhotoFailsEndsInAnApologyNamingTheCause) {
+    struct Case {
+        const char* name;
+        std::function<void()> fault;
+        const char* cause;
+    };
+    const std::vector<Case> cases = {
+        {"download failed",
+         [this] {
+             center.post(Notification{
+                 GLIMRA_CameraDownloadFailed, Value(),
+                 Dictionary{{GLIMRA_CameraDownloadError,
+                             Value(cameraError(CAM_ERR_OBJECT_NOTREADY, "object notready"))},
+                            {GLIMRA_CameraPhotoFilename, Value("IMG_0001.JPG")}}});
+         },
+         "camera error 0xA102, object notready downloading IMG_0001.JPG"},
+        {"shot refused",
+         [this] {
+             center.post(Notification{
+                 GLIMRA_CameraCommandError, Value(),
+                 Dictionary{{GLIMRA_CameraCommandDictionary,
+                             Value(Dictionary{{"commandNumber", Value(0)}})},
+                            {GLIMRA_CameraCommandError,
+                             Value(cameraError(CAM_ERR_DEVICE_BUSY, "device busy"))}}});
+         },
+         "the camera refused the shot (device busy)"},
+        {"camera gone",
+         [this] {
+             camera.connected = false;
+             center.post(Notification{GLIMRA_CameraDidUnload, Value(), std::nullopt});
+         },
+         "was disconnected"},
+        {"not stored",
+         [this] {
+             photos.keepResult = false;
+             deliver("IMG_0001.JPG");
+         },
+         "the photo IMG_0001.JPG could not be stored"},
+        // Last: its request stays waiting for a photo that may still come,
+        // and the next shot's news would be taken as its own.
+        {"no photo within the bound", [] {}, "within 12 seconds"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        camera.connected = true;
+        photos.keepResult = true;
+        ui.clear();
+        controller->startOver();
+        scan("GUEST-007");
+        runTo(6);
+        c.fault();
+        loop.runPending();
+        runTo(7);
+        // Without news from the camera the bound decides.
+        while (controller->turnShot().outcome == AppController::ShotOutcome::Waiting)
+            ASSERT_TRUE(loop.advanceToNextTimer());
+        ASSERT_EQ(screen(), 7u);
+        // The apology, and no picture that could be a stranger's.
+        ASSERT_TRUE(apologised());
+        EXPECT_NE(panels().back().find(c.cause), std::string::npos) << panels().back();
+        EXPECT_TRUE(controller->_EVFView.isHidden());
+        EXPECT_FALSE(controller->lastReview().photoShown);
+        EXPECT_EQ(controller->lastReview().guest, "GUEST-007");
+        EXPECT_EQ(controller->lastReview().message, panels().back());
+        runTo(1);
+    }
+}
+
+TEST_F(TurnPhotoTest, ALatePhotoGoesToItsOwnGuestAndTheNextGuestNeverSeesIt) {
+    settings.setBool(key::prefKeyForAutoPrintPhoto, true);
+    controller->startOver();
+    controller->setEmails({"one@example.com"});
+    scan("GUEST-001");
+    runTo(7);
+    runTo(1);  // guest 1 was told no photo came
+    EXPECT_FALSE(controller->lastReview().photoShown);
+    // Nothing of guest 1 carries over to guest 2.
+    EXPECT_TRUE(controller->emails().empty());
+    scan("GUEST-002");
+    runTo(4);
+    ASSERT_TRUE(camera.liveViewRunning);
+    const PicturePtr shownBefore = controller->_EVFView.image();
+    const int liveViewOffs = camera.liveViewOffs;
+
+    deliver("IMG_0001.JPG");  // guest 1's photo, 15 seconds late
+    EXPECT_EQ(photos.kept, 1);
+    const GuestSession owner = controller->photoSession();
+    EXPECT_EQ(owner.barcodeValue, "GUEST-001");
+    EXPECT_EQ(owner.emails, std::vector<std::string>{"one@example.com"});
+    // Guest 2's turn goes on untouched: same screen, live view on, no
+    // stranger's picture, no stranger's print.
+    EXPECT_EQ(screen(), 4u);
+    EXPECT_TRUE(camera.liveViewRunning);
+    EXPECT_EQ(camera.liveViewOffs, liveViewOffs);
+    EXPECT_EQ(controller->_EVFView.image(), shownBefore);
+    EXPECT_EQ(photos.printed, 0);
+
+    runTo(6);
+    deliver("IMG_0002.JPG");
+    EXPECT_EQ(controller->photoSession().barcodeValue, "GUEST-002");
+    EXPECT_TRUE(controller->photoSession().emails.empty());
+    EXPECT_EQ(photos.printed, 1);
+    runTo(7);
+    EXPECT_FALSE(controller->_EVFView.isHidden());
+    EXPECT_EQ(controller->_EVFView.image()->name(), "IMG_0002.JPG");
+    runTo(1);
+    EXPECT_TRUE(controller->lastReview().photoShown);
+    EXPECT_EQ(controller->lastReview().guest, "GUEST-002");
+}
+
+TEST_F(TurnPhotoTest, APhotoNoShotAskedForBelongsToTheGuestAtTheScreen) {
+    controller->startOver();
+    scan("GUEST-003");
+    runTo(4);
+    deliver("IMG_0009.JPG");  // the camera's own shutter button
+    EXPECT_EQ(controller->photoSession().barcodeValue, "GUEST-003");
+    EXPECT_EQ(controller->_EVFView.image()->name(), "IMG_0009.JPG");
+}
+
+TEST_F(TurnPhotoTest, NoCountdownStartsWithoutACamera) {
+    camera.connected = false;
+    controller->startOver();
+    ui.clear();
+    // The barcode and the go button are refused on screen 1.
+    scan("GUEST-004");
+    EXPECT_EQ(screen(), 1u);
+    EXPECT_EQ(controller->barcodeValue(), "");
+    controller->nextScreenWithLegalese();
+    EXPECT_EQ(screen(), 1u);
+    ASSERT_FALSE(panels().empty());
+    EXPECT_EQ(panels().back(), "NO Camera Found!!!\nPlease Check Your Connection!");
+    loop.advance(30);
+    EXPECT_EQ(screen(), 1u);
+    // Without the legal text the kiosk waits on screen 1 instead of looping.
+    settings.setBool(key::prefShowLegalese, false);
+    controller->startOver();
+    loop.advance(30);
+    EXPECT_EQ(screen(), 1u);
+    // A turn that got past screen 1 stops before its countdown.
+    settings.setBool(key::prefShowLegalese, true);
+    controller->startOver();
+    camera.connected = true;
+    scan("GUEST-005");
+    EXPECT_EQ(screen(), 2u);
+    camera.connected = false;
+    runToNextScreen();
+    EXPECT_EQ(screen(), 1u);
+    for (std::uint32_t n : ui.screens) EXPECT_NE(n, 3u);
+    EXPECT_EQ(camera.liveViewOns, 0);
+    EXPECT_EQ(camera.shots, 0);
+    // Video input needs no still camera.
+    useVideo();
+    controller->startOver();
+    scan("GUEST-006");
+    EXPECT_EQ(screen(), 2u);
+}
+
+TEST_F(TurnPhotoTest, ACameraLostDuringTheCountdownGivesNoShotAndAnApology) {
+    controller->startOver();
+    scan("GUEST-008");
+    runTo(4);
+    camera.connected = false;
+    runTo(7);
+    EXPECT_EQ(controller->turnShot().outcome, AppController::ShotOutcome::Failed);
+    ASSERT_TRUE(apologised());
+    EXPECT_NE(panels().back().find("no camera is connected"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace klik::test
