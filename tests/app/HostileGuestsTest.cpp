@@ -26,11 +26,16 @@
 #include "photo/KioskPhotoPipeline.h"
 #include "support/SimCameraTestSupport.h"
 #include "support/TempDir.h"
+#include "support/TestMounts.h"
 
 namespace klik::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A full scratch disk is a small tmpfs in a mount namespace of this
+// process's own, made before any thread starts.
+const std::string gMountNamespace = usePrivateMountNamespace();
 
 // Holds every delayed SDK call until released, recording what was asked.
 class HeldDelays {
@@ -292,6 +297,28 @@ TEST_F(HostileGuestsTest, ARefusedShotIsAnApology) {
     EXPECT_NE(apology.find("refused the shot (device busy)"), std::string::npos) << apology;
     playGuest("GUEST-002");
     EXPECT_EQ(namesIn(today()), std::vector<std::string>{"GUEST-002_001122334455_001.jpg"});
+}
+
+TEST_F(HostileGuestsTest, AFullScratchDiskIsAnApologyAndThePhotoIsFiledUnderItsGuestLater) {
+    TmpfsMount scratch{dir.file("Scratch"), 256 << 10, "klik-scratch"};
+    KLIK_SKIP_UNLESS_MOUNTED(scratch);
+    ASSERT_GT(scratch.fillUp(), 0u);
+    start("");
+    playGuest("GUEST-001");
+    const std::string apology = apologyFor("GUEST-001");
+    EXPECT_NE(apology.find("the photo IMG_0001.JPG could not be stored"), std::string::npos)
+        << apology;
+    EXPECT_TRUE(namesIn(today()).empty());
+    // The operator hears why from the filing.
+    EXPECT_TRUE(std::any_of(ui.calls.begin(), ui.calls.end(), [](const std::string& c) {
+        return c.rfind("panel ", 0) == 0 && c.find("No space left on device") != std::string::npos;
+    }));
+    // Room again: guest 1's photo, kept in memory, is filed under guest 1.
+    ASSERT_EQ(::unlink(dir.file("Scratch/.filler").c_str()), 0);
+    playGuest("GUEST-002");
+    EXPECT_TRUE(controller->lastReview().photoShown);
+    EXPECT_EQ(namesIn(today()), (std::vector<std::string>{"GUEST-001_001122334455_001.jpg",
+                                                          "GUEST-002_001122334455_001.jpg"}));
 }
 
 TEST_F(HostileGuestsTest, AScratchFolderThatCannotBeWrittenIsAnApology) {
