@@ -136,11 +136,12 @@ TEST(PlistShape, ADeeplyNestedSettingsFileIsMovedAsideAndTheKioskStarts) {
     Settings s(path);
     s.registerDefaults(Dictionary{{"a", Value(1)}});
     EXPECT_EQ(s.integerForKey("a"), 1);
+    // Moved aside before the first change is saved (reading writes nothing).
+    s.setInteger("a", 2);
     bool movedAside = false;
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         if (e.path().filename().string().rfind("s.plist.corrupt-", 0) == 0) movedAside = true;
     EXPECT_TRUE(movedAside);
-    s.setInteger("a", 2);
     EXPECT_EQ(Settings(path).integerForKey("a"), 2);
 }
 
