@@ -229,7 +229,13 @@ TEST_F(HostileGuestsTest, ALateDownloadIsFiledUnderItsOwnGuestNeverTheNext) {
     scan("GUEST-002");
     runTo(4);
     holds.release();
-    ASSERT_TRUE(pump([&] { return namesIn(today()).size() == 1 && sim->eventsIdle(); }));
+    // The photo chain runs on a thread of its own: wait for the upload copy too.
+    ASSERT_TRUE(pump([&] {
+        return namesIn(today()).size() == 1 &&
+               namesIn(dir.file("Up/2011-03-05")) ==
+                   std::vector<std::string>{"GUEST-001_001122334455_comp_001.jpg"} &&
+               sim->eventsIdle();
+    }));
     EXPECT_EQ(namesIn(today()), std::vector<std::string>{"GUEST-001_001122334455_001.jpg"});
     EXPECT_EQ(namesIn(dir.file("Up/2011-03-05")),
               std::vector<std::string>{"GUEST-001_001122334455_comp_001.jpg"});
@@ -278,7 +284,8 @@ TEST_F(HostileGuestsTest, ACameraVanishingMidDownloadTurnsTheNextGuestAwayBefore
     playGuest("GUEST-001");
     const std::string apology = apologyFor("GUEST-001");
     EXPECT_NE(apology.find("0xC1"), std::string::npos) << apology;
-    ASSERT_TRUE(pump([&] { return controller->currentCamera() == nullptr; }));
+    // The camera is unloaded in the background: wait until the registry has let it go.
+    ASSERT_TRUE(pump([&] { return controller->currentCamera() == nullptr && !port.hasCamera(); }));
     EXPECT_TRUE(namesIn(today()).empty());
 
     ui.clear();
