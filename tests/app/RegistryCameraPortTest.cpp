@@ -93,6 +93,9 @@ TEST_F(RegistryCameraPortTest, LiveViewFramesShowOnlyWhileLiveViewIsOn) {
     EXPECT_TRUE(controller->isLiveView());
     // Switched in the background: the main thread never waits for it.
     ASSERT_TRUE(pumpUntil([&] { return sim->isLiveViewActive(1); }));
+    // A frame may already have shown while the loop turned above: start
+    // from a hidden, empty view and wait for the next one.
+    controller->_EVFView.setImage(nullptr);
     controller->_EVFView.setHidden(true);
     ASSERT_TRUE(pumpUntil([&] { return controller->_EVFView.image() != nullptr; }));
     EXPECT_FALSE(controller->_EVFView.isHidden());
