@@ -5,11 +5,23 @@
 #include "camera/CamTables.h"
 #include "camera/CameraNotifications.h"
 #include "camera/CameraSupport.h"
+#include "camera/CameraWorkQueue.h"
 #include "camera/GLIMRA_Camera.h"
 #include "log/Log.h"
 #include "util/FreeSpace.h"
 
 namespace klik {
+
+namespace {
+
+// Every camera's downloaded pictures, handed to their observers in turn.
+// Never destroyed: its thread may outlive the statics at exit.
+CameraWorkQueue& photoDeliveries() {
+    static CameraWorkQueue* q = new CameraWorkQueue;
+    return *q;
+}
+
+}  // namespace
 
 CamError GLIMRA_Camera::objectEventCallback(CamObjectEvent event, CamBaseRef object,
                                             void* context) {
@@ -85,11 +97,13 @@ CamError GLIMRA_Camera::downloadObject(CamDirectoryItemRef item) {
                 GLIMRA_Log::debug("image download complete");
                 s->CamRelease(stream);
                 stream = nullptr;
-                // The picture's observers (the whole photo chain) run on a
-                // thread of their own: on the SDK's thread they would hold
-                // the camera's worker while they wait for the main thread
-                // and while the photo is filed.
-                camera_detail::spawnDetached(
+                // The picture's observers (the whole photo chain) run off
+                // the SDK's thread, which they would hold while they wait
+                // for the main thread and while the photo is filed; one
+                // picture at a time, in the order the pictures came, as
+                // the chain keeps the photo and its guest while it files
+                // them (a late picture and the next guest's must not meet).
+                photoDeliveries().enqueue(
                     [self = shared_from_this(), photo = Value(std::move(buffer)), name] {
                         NotificationCenter::defaultCenter().post(
                             GLIMRA_CameraPhotoDataAvailable, self->asValue(),

@@ -5,8 +5,12 @@
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <linux/mount.h>
 
 #include <cerrno>
 #include <cstring>
@@ -91,7 +95,60 @@ TmpfsMount::TmpfsMount(const std::string& dir, unsigned long sizeBytes, const st
 }
 
 TmpfsMount::~TmpfsMount() {
+    if (kept_ >= 0) ::close(kept_);
     if (mounted_) unmount();
+}
+
+bool TmpfsMount::remountReadWrite() {
+    return mounted_ && ::mount(source_.c_str(), dir_.c_str(), "tmpfs", MS_REMOUNT, nullptr) == 0;
+}
+
+bool TmpfsMount::resize(unsigned long sizeBytes) {
+    if (!mounted_) return false;
+    const std::string opts = "size=" + std::to_string(sizeBytes);
+    if (::mount(source_.c_str(), dir_.c_str(), "tmpfs", MS_REMOUNT, opts.c_str()) != 0)
+        return false;
+    size_ = sizeBytes;
+    return true;
+}
+
+unsigned long TmpfsMount::usedBytes() const {
+    struct statvfs st {};
+    if (!mounted_ || ::statvfs(dir_.c_str(), &st) != 0) return 0;
+    return static_cast<unsigned long>((st.f_blocks - st.f_bfree) * st.f_frsize);
+}
+
+// A detached copy of the mount (open_tree) keeps the file system alive
+// while the mount itself goes; move_mount puts the copy back.
+bool TmpfsMount::takeAway() {
+    if (!mounted_ || kept_ >= 0) return false;
+    const long fd =
+        ::syscall(SYS_open_tree, AT_FDCWD, dir_.c_str(), OPEN_TREE_CLONE | OPEN_TREE_CLOEXEC);
+    if (fd < 0) {
+        reason_ = std::string("open_tree: ") + std::strerror(errno);
+        return false;
+    }
+    if (::umount2(dir_.c_str(), 0) != 0 && ::umount2(dir_.c_str(), MNT_DETACH) != 0) {
+        reason_ = std::string("umount: ") + std::strerror(errno);
+        ::close(static_cast<int>(fd));
+        return false;
+    }
+    kept_ = static_cast<int>(fd);
+    mounted_ = false;
+    return true;
+}
+
+bool TmpfsMount::bringBack() {
+    if (kept_ < 0) return false;
+    if (::syscall(SYS_move_mount, kept_, "", AT_FDCWD, dir_.c_str(), MOVE_MOUNT_F_EMPTY_PATH) !=
+        0) {
+        reason_ = std::string("move_mount: ") + std::strerror(errno);
+        return false;
+    }
+    ::close(kept_);
+    kept_ = -1;
+    mounted_ = true;
+    return true;
 }
 
 bool TmpfsMount::mountAgain() {

@@ -34,8 +34,19 @@ class TmpfsMount {
     // Unmounts (lazily when busy); mounts again, empty. True on success.
     bool unmount();
     bool mountAgain();
-    // Makes the mounted file system read-only.
+    // Makes the mounted file system read-only, and writable again.
     bool remountReadOnly();
+    bool remountReadWrite();
+    // Changes the size limit (never below what is stored).
+    bool resize(unsigned long sizeBytes);
+    // Bytes stored now (0 when unmounted).
+    unsigned long usedBytes() const;
+    // A server share going away and coming back: takes the file system off
+    // its folder, keeping it (and its files) out of every mount table, and
+    // puts it back. The folder then shows what lies beneath it.
+    bool takeAway();
+    bool bringBack();
+    bool takenAway() const { return kept_ >= 0; }
     // Fills the file system to the last byte with a filler file; returns
     // the bytes written.
     unsigned long fillUp();
@@ -44,6 +55,7 @@ class TmpfsMount {
     std::string dir_, source_;
     unsigned long size_;
     bool mounted_ = false;
+    int kept_ = -1;  // the detached file system while taken away
     std::string reason_;
 };
 

@@ -213,6 +213,28 @@ bool SimCamSDK::isLiveViewActive(int id) const {
     return false;
 }
 
+std::uint64_t SimCamSDK::picturesMade() const {
+    std::lock_guard lock(mutex_);
+    return pictureSerial_;
+}
+
+std::vector<SimCamSDK::DeliveredPicture> SimCamSDK::deliveredPictures(std::size_t from) const {
+    std::lock_guard lock(mutex_);
+    if (from >= delivered_.size()) return {};
+    return {delivered_.begin() + static_cast<std::ptrdiff_t>(from), delivered_.end()};
+}
+
+std::size_t SimCamSDK::deliveredCount() const {
+    std::lock_guard lock(mutex_);
+    return delivered_.size();
+}
+
+std::string SimCamSDK::pictureUniqueId(std::uint64_t serial) {
+    char id[40];
+    std::snprintf(id, sizeof id, "KLIKSIM%025llu", static_cast<unsigned long long>(serial));
+    return id;
+}
+
 int SimCamSDK::callCount(const std::string& call) const {
     std::lock_guard lock(mutex_);
     auto it = calls_.find(call);
@@ -344,6 +366,7 @@ void SimCamSDK::capture(const std::shared_ptr<SimCamera>& cam) {
     SimExif exif;
     int width, height;
     unsigned shot;
+    std::uint64_t serial;
     {
         std::lock_guard lock(mutex_);
         if (!cam->connected || !cam->sessionOpen) return;
@@ -352,6 +375,8 @@ void SimCamSDK::capture(const std::shared_ptr<SimCamera>& cam) {
             return;
         }
         shot = ++cam->shotNumber;
+        serial = ++pictureSerial_;
+        exif.imageUniqueId = pictureUniqueId(serial);
         width = config_.pictureWidth;
         height = config_.pictureHeight;
         exif.make = "Klik Simulated Cameras";
@@ -381,6 +406,7 @@ void SimCamSDK::capture(const std::shared_ptr<SimCamera>& cam) {
         item->camera = cam;
         item->name = name;
         item->bytes = std::move(jpeg);
+        item->serial = serial;
         live_.insert(item);
         h = cam->objectHandler;
         ctx = cam->objectContext;
@@ -860,6 +886,8 @@ CamError SimCamSDK::CamDownloadComplete(CamDirectoryItemRef item) {
     auto* it = lookup<SimItemRef>(item);
     if (!it) return CAM_ERR_INVALID_HANDLE;
     if (!it->camera->connected) return CAM_ERR_COMM_DISCONNECTED;
+    if (!it->transferred && it->serial != 0)
+        delivered_.push_back(DeliveredPicture{it->serial, it->name, it->bytes.size()});
     it->transferred = true;
     return CAM_ERR_OK;
 }

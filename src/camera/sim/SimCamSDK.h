@@ -62,6 +62,21 @@ class SimCamSDK : public CamSDK {
     };
     // Every command accepted so far, in order.
     std::vector<SentCommand> sentCommands() const;
+    // A picture whose transfer the host completed (CamDownloadComplete
+    // answered OK): what the camera delivered, as a soak counts it.
+    struct DeliveredPicture {
+        std::uint64_t serial;  // 1, 2, ... over every body; in the picture's
+                               // Exif.Photo.ImageUniqueID (pictureUniqueId)
+        std::string name;      // the camera's file name
+        std::size_t bytes;
+    };
+    // Pictures made so far (the serial of the last one), delivered or not.
+    std::uint64_t picturesMade() const;
+    // Delivered pictures, oldest first, from the `from`-th on (0: all).
+    std::vector<DeliveredPicture> deliveredPictures(std::size_t from = 0) const;
+    std::size_t deliveredCount() const;
+    // The ImageUniqueID written into the picture with `serial`.
+    static std::string pictureUniqueId(std::uint64_t serial);
     // References handed out and not yet released (the SDK's own excluded).
     size_t outstandingReferences() const;
     // A camera's raw 4-byte property value, or 0.
@@ -157,6 +172,8 @@ class SimCamSDK : public CamSDK {
     std::set<const CamObject*> live_;
     std::vector<SentCommand> sent_;
     std::map<std::string, int> calls_;
+    std::uint64_t pictureSerial_ = 0;          // under mutex_
+    std::vector<DeliveredPicture> delivered_;  // under mutex_
     const bool singleWorker_;
     std::optional<std::thread::id> forbiddenThread_;  // under mutex_
     int forbiddenCalls_ = 0;                          // under mutex_

@@ -169,6 +169,7 @@ bool SimJpeg::addExif(Data& jpeg, const SimExif& e) {
             Exiv2::URational(e.exposureNumerator, e.exposureDenominator);
         exif["Exif.Photo.FNumber"] = Exiv2::URational(e.fNumberTenths, 10);
         exif["Exif.Photo.ISOSpeedRatings"] = e.iso;
+        if (!e.imageUniqueId.empty()) exif["Exif.Photo.ImageUniqueID"] = e.imageUniqueId;
         image->setExifData(exif);
         image->writeMetadata();
         Exiv2::BasicIo& io = image->io();

@@ -19,6 +19,9 @@ struct SimExif {
     std::uint32_t exposureNumerator = 1, exposureDenominator = 60;
     std::uint32_t fNumberTenths = 56;  // f/5.6
     std::uint16_t iso = 100;
+    // Exif.Photo.ImageUniqueID when not empty: tells every picture of a run
+    // apart, whichever body or shot number made it.
+    std::string imageUniqueId;
 };
 
 class SimJpeg {

@@ -35,6 +35,7 @@ class SimItemRef : public SimRef {
     std::shared_ptr<SimCamera> camera;
     std::string name;
     Data bytes;
+    std::uint64_t serial = 0;  // the SDK's picture serial (SimCamSDK::DeliveredPicture)
     bool transferred = false;
 };
 

@@ -1,0 +1,26 @@
+#pragma once
+// Samples of this process's resident memory, open file descriptors and
+// threads over a soak, and their trend per 1,000 sessions (least squares).
+
+#include <cstdint>
+#include <vector>
+
+namespace klik::soak {
+
+struct ProcessSample {
+    std::uint64_t session = 0;
+    double rssKiB = 0;
+    double openFds = 0;
+    double threads = 0;
+};
+
+// The process now (from /proc/self).
+ProcessSample sampleProcess(std::uint64_t session);
+
+struct Slopes {
+    double rssKiB = 0, openFds = 0, threads = 0;  // per 1,000 sessions
+};
+// Least-squares slopes over `samples` (zeros with fewer than two).
+Slopes slopesPerThousand(const std::vector<ProcessSample>& samples);
+
+}  // namespace klik::soak
