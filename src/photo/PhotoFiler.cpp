@@ -179,7 +179,13 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
     auto back = GLIMRA_XMLinEXIF::propertyListObjectForJpegData(*tagged);
     GLIMRA_Log::debug("property list from new image:\n" +
                       (back ? back->description() : std::string("(null)")));
-    fileFromScratch(written, base, result);
+    if (!fileFromScratch(written, base, result) && !result.filed && isReadableFile(written)) {
+        // Left in the scratch folder (the server share gone, today's
+        // folder refused): filed with a later photo once it can be.
+        std::lock_guard lock(waitingMutex_);
+        waiting_.push_back(WaitingPhoto{"", base, written});
+        GLIMRA_Log::err("the photo stays at " + written + " and is filed with a later photo");
+    }
     return result;
 }
 
@@ -225,7 +231,12 @@ void PhotoFiler::fileWaitingPhotos() {
     {
         std::lock_guard lock(waitingMutex_);
         for (auto it = waiting_.begin(); it != waiting_.end();) {
-            if (it->scratchPath.empty()) {
+            if (it->scratchPath.empty() || !it->file) {
+                // Not written yet, or kept for the operator only.
+                if (!it->scratchPath.empty()) {
+                    it = waiting_.erase(it);
+                    continue;
+                }
                 ++it;
                 continue;
             }
@@ -233,11 +244,32 @@ void PhotoFiler::fileWaitingPhotos() {
             it = waiting_.erase(it);
         }
     }
-    for (const auto& w : ready) {
-        if (!w.file) continue;  // kept for the operator only
+    if (ready.empty()) return;
+    // While the folders are still missing the photos keep waiting; the
+    // photo being filed now tells the operator.
+    bool stuck = !validateAllFolders(settings_);
+    std::deque<WaitingPhoto> again;
+    for (auto& w : ready) {
+        if (!stuck && !isReadableFile(w.scratchPath)) {
+            GLIMRA_Log::err("the photo waiting at " + w.scratchPath +
+                            " is gone from the scratch folder; it is not filed");
+            continue;
+        }
         FilingResult r;
-        fileFromScratch(w.scratchPath, w.base, r);
+        if (!stuck) {
+            fileFromScratch(w.scratchPath, w.base, r);
+            if (r.filed) continue;
+            // One failure is enough for now: the others wait with it rather
+            // than raise the same alert each.
+            stuck = isReadableFile(w.scratchPath);
+            if (!stuck) continue;
+        }
+        again.push_back(std::move(w));
     }
+    if (again.empty()) return;
+    std::lock_guard lock(waitingMutex_);
+    waiting_.insert(waiting_.begin(), std::make_move_iterator(again.begin()),
+                    std::make_move_iterator(again.end()));
 }
 
 size_t PhotoFiler::retryPendingWork() {

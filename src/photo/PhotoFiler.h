@@ -61,8 +61,9 @@ class PhotoFiler {
     PhotoFiler(Settings& settings, PhotoFilingHost& host, AddressSource hardwareAddress = {},
                Clock now = {});
 
-    // The whole chain for one photo. Photos still waiting in memory from an
-    // earlier failed scratch write are written and filed first.
+    // The whole chain for one photo. Photos still waiting from earlier (in
+    // memory after a failed scratch write, or in the scratch folder while
+    // the folders were missing) are written and filed first.
     FilingResult postProcessNewPhoto(const Data& photo, const std::string& cameraFileName,
                                      const PhotoSession& session);
 
@@ -83,7 +84,9 @@ class PhotoFiler {
     // copy was written. `result` (optional) receives the paths.
     bool doPostProcessImageForPath(const std::string& scratchPath, FilingResult* result = nullptr);
 
-    // Photos held in memory because the scratch folder refused them.
+    // Photos waiting to be filed: held in memory because the scratch
+    // folder refused them, or written there while the folders could not
+    // take them (filed with the next photo, once they can).
     size_t waitingPhotoCount() const;
     // Writes the photos waiting in memory to the scratch folder (they are
     // filed with the next photo). Returns how many still wait unwritten.

@@ -236,14 +236,53 @@ TEST_F(FilingOnMounts, AnUnmountedShareIsInvalidAndNothingIsFiledOnTheDiskBeneat
               0u);
     EXPECT_EQ(listing(dir.file("share")), "");  // no day folder on the local disk
 
-    // Back (the server brought it up again, empty): filed on the share.
+    // Back (the server brought it up again, empty): filed on the share,
+    // the photo left in the scratch folder first.
     ASSERT_TRUE(share.mountAgain());
     const FilingResult back = file(filer, "back");
     ASSERT_TRUE(back.filed);
     EXPECT_EQ(back.filedPath, dir.file("share/2011-03-05/back_001122334455_001.jpg"));
+    EXPECT_TRUE(isReadableFile(dir.file("share/2011-03-05/away_001122334455_001.jpg")));
+    EXPECT_FALSE(pathExists(dir.file("Scratch/away.jpg")));
     EXPECT_EQ(host.alerts.size(), 1u);
     ASSERT_TRUE(share.unmount());
     EXPECT_EQ(listing(dir.file("share")), "");
+}
+
+TEST_F(FilingOnMounts, PhotosLeftInScratchWhileTheShareIsAwayAreFiledWithTheNextOneBack) {
+    const std::string source = "klik-away-" + std::to_string(::getpid());
+    test::TmpfsMount share{dir.file("share"), 4 << 20, source};
+    KLIK_SKIP_UNLESS_MOUNTED(share);
+    ::mkdir(dir.file("Up").c_str(), 0755);
+    useFolders(dir.file("Scratch"), dir.file("share"), dir.file("Up"));
+    storeChosenFolder(mainImagesFolderParam(), dir.file("share"), settings);
+    storeChosenFolder(forUploadFolderParam(), dir.file("Up"), settings);
+    settings.setBool("prefUseShortPathForWeb", true);
+    ASSERT_TRUE(file(filer, "before").filed);
+
+    // The share is taken away with its files; two guests meanwhile.
+    ASSERT_TRUE(share.takeAway()) << share.unavailableReason();
+    EXPECT_FALSE(file(filer, "one").filed);
+    EXPECT_FALSE(file(filer, "two").filed);
+    EXPECT_EQ(filer.waitingPhotoCount(), 2u);
+    // One alert per guest, none again for the photo already waiting.
+    EXPECT_EQ(host.alerts.size(), 2u);
+    EXPECT_EQ(listing(dir.file("Scratch")), "one.jpg\ntwo.jpg\n");
+
+    // Back with its files: the next guest's photo brings the others along.
+    ASSERT_TRUE(share.bringBack()) << share.unavailableReason();
+    ASSERT_TRUE(file(filer, "three").filed);
+    EXPECT_EQ(filer.waitingPhotoCount(), 0u);
+    EXPECT_EQ(listing(dir.file("Scratch")), "");
+    for (const char* g : {"before", "one", "two", "three"}) {
+        const std::string filed =
+            dir.file(std::string("share/2011-03-05/") + g + "_001122334455_001.jpg");
+        const std::string copy =
+            dir.file(std::string("Up/2011-03-05/") + g + "_001122334455_comp_001.jpg");
+        ASSERT_TRUE(isReadableFile(filed)) << g;
+        EXPECT_EQ(contentOf(copy), contentOf(filed)) << g;
+    }
+    EXPECT_EQ(host.alerts.size(), 2u);
 }
 
 TEST_F(FilingOnMounts, AShareMountedElsewhereIsFollowedByFilingAtOnce) {

@@ -70,12 +70,23 @@ PhotoAudit::PhotoAudit(std::string mainFolder, std::string uploadFolder, std::st
       scratch_(std::move(scratchFolder)),
       station_(std::move(station)) {}
 
+std::string& PhotoAudit::slot(std::uint64_t serial) {
+    if (serial >= guestOf_.size()) {
+        guestOf_.resize(serial + 1);
+        state_.resize(serial + 1, kMade);
+    }
+    return guestOf_[serial];
+}
+
 void PhotoAudit::shotMadeFor(std::uint64_t serial, const std::string& guest) {
-    guestOf_[serial] = guest;
+    slot(serial) = guest;
 }
 
 void PhotoAudit::delivered(std::uint64_t serial) {
-    if (delivered_.insert(serial).second) ++totals_.delivered;
+    slot(serial);
+    if (state_[serial] != kMade) return;
+    state_[serial] = kDelivered;
+    ++totals_.delivered;
 }
 
 void PhotoAudit::problem(const std::string& what) {
@@ -128,18 +139,19 @@ PhotoAudit::Checked PhotoAudit::check(const std::string& path, bool wantPayload)
 }
 
 bool PhotoAudit::found(std::uint64_t serial, const std::string& where, const std::string& guest) {
-    if (!delivered_.count(serial)) {
+    const std::string& taker = slot(serial);
+    if (state_[serial] == kMade) {
         problem(where + ": picture " + std::to_string(serial) + " was never delivered");
         return false;
     }
-    if (!found_.insert(serial).second) {
+    if (state_[serial] == kFound) {
         problem(where + ": picture " + std::to_string(serial) + " found twice");
         return false;
     }
-    auto g = guestOf_.find(serial);
-    if (g == guestOf_.end() || g->second != guest)
+    state_[serial] = kFound;
+    if (taker != guest)
         problem(where + ": picture " + std::to_string(serial) + " filed under " + guest +
-                ", taken by " + (g == guestOf_.end() ? std::string("nobody known") : g->second));
+                ", taken by " + (taker.empty() ? std::string("nobody known") : taker));
     return true;
 }
 
@@ -198,12 +210,11 @@ AuditTotals PhotoAudit::finish() {
         if (found(c.serial, path.string(), guestOfName(name))) ++totals_.inScratch;
     }
     totals_.lost = 0;
-    for (auto s : delivered_)
-        if (!found_.count(s)) {
+    for (std::uint64_t s = 0; s < state_.size(); ++s)
+        if (state_[s] == kDelivered) {
             ++totals_.lost;
-            auto g = guestOf_.find(s);
             problem("picture " + std::to_string(s) + " of " +
-                    (g == guestOf_.end() ? std::string("?") : g->second) +
+                    (guestOf_[s].empty() ? std::string("?") : guestOf_[s]) +
                     " was delivered and is found nowhere");
         }
     return totals_;

@@ -12,8 +12,6 @@
 // would take them), so a long soak keeps its disks small.
 
 #include <cstdint>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +33,11 @@ class PhotoAudit {
     PhotoAudit(std::string mainFolder, std::string uploadFolder, std::string scratchFolder,
                std::string station);
 
+    // Room for `pictures` pictures, made at once.
+    void reserve(std::uint64_t pictures) {
+        guestOf_.reserve(pictures);
+        state_.reserve(pictures);
+    }
     // The guest whose turn made the picture `serial`.
     void shotMadeFor(std::uint64_t serial, const std::string& guest);
     // The camera delivered the picture `serial`.
@@ -63,9 +66,14 @@ class PhotoAudit {
     // Counts `serial` once as found; a second time is a problem.
     bool found(std::uint64_t serial, const std::string& where, const std::string& guest);
 
+    enum : std::uint8_t { kMade = 0, kDelivered = 1, kFound = 2 };
+    // Indexed by picture serial: flat, so the audit's own memory grows by
+    // a few bytes per picture and does not blur the kiosk's trend.
+    std::string& slot(std::uint64_t serial);
+
     std::string main_, upload_, scratch_, station_;
-    std::map<std::uint64_t, std::string> guestOf_;
-    std::set<std::uint64_t> delivered_, found_;
+    std::vector<std::string> guestOf_;
+    std::vector<std::uint8_t> state_;
     AuditTotals totals_;
     std::vector<std::string> problems_;
 };

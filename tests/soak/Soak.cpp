@@ -38,6 +38,8 @@ using test::TmpfsMount;
 namespace {
 
 constexpr const char* kStation = "Soak Station";
+// Guests after the last fault is mended, counted apart from the sessions.
+constexpr std::uint64_t kClosingGuests = 2;
 
 // A folder for the run: the given one (kept) or a temporary one.
 class RunFolder {
@@ -441,6 +443,7 @@ SoakResult Soak::run() {
     const auto wallStart = std::chrono::steady_clock::now();
     setUpMounts();
     if (!start()) return result_;
+    audit_.reserve(opt_.sessions + kClosingGuests + 16);
     const std::uint64_t warmUp = std::max<std::uint64_t>(1, opt_.sessions / 10);
     for (std::uint64_t n = 1; n <= opt_.sessions; ++n) {
         if (auto f = plan_.next()) startFault(f->kind, f->sessions);
@@ -472,6 +475,12 @@ SoakResult Soak::run() {
     holds_.release();
     slowPending_ = false;
     settle();
+    // Two more guests: photos still waiting go along with theirs.
+    for (std::uint64_t n = opt_.sessions + 1; n <= opt_.sessions + kClosingGuests; ++n) {
+        playGuest(n);
+        settle();
+        recordShots(lastGuest_);
+    }
     for (int i = 0; i < 4; ++i) {
         loop_.advance(KioskPhotoPipeline::kScratchRetrySeconds + 1);
         clock_ = loop_.elapsed();

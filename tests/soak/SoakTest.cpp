@@ -25,6 +25,10 @@ TEST(ShortSoak, EveryDeliveredPhotoIsFiledWithItsUploadCopyOrInScratch) {
     EXPECT_EQ(r.sessions, o.sessions);
     EXPECT_EQ(r.photos.lost, 0u);
     EXPECT_TRUE(r.problems.empty());
+    // Once every fault is mended, the photos left waiting (scratch full,
+    // share away) are filed with the next guests' photos.
+    EXPECT_EQ(r.photos.inScratch, 0u);
+    EXPECT_EQ(r.photos.filedNoUpload, 0u);
     // The faults really happened, and guests were served between them.
     for (std::size_t i = 0; i < kFaultKinds; ++i) {
         if (r.skipped[i].empty()) {
