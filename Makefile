@@ -84,10 +84,12 @@ SESSIONS    ?= 10000
 SEED        ?= 1
 PHOTO       ?= 6000x4000
 SOAK_REPORT ?= $(BUILD)/soak-report.txt
+# SOAK_MINUTES=M stops after M minutes of wall time (the report says so).
+SOAK_MINUTES ?= 0
 soak: configure
 	cmake --build $(BUILD) -j $(JOBS) --target klik-soak
 	$(BUILD)/tests/soak/klik-soak --sessions $(SESSIONS) --seed $(SEED) --photo $(PHOTO) \
-	      --progress 100 --report $(SOAK_REPORT)
+	      --minutes $(SOAK_MINUTES) --progress 100 --report $(SOAK_REPORT)
 
 bench: build
 	$(BUILD)/bench/klik_bench

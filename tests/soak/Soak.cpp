@@ -446,6 +446,12 @@ SoakResult Soak::run() {
     audit_.reserve(opt_.sessions + kClosingGuests + 16);
     const std::uint64_t warmUp = std::max<std::uint64_t>(1, opt_.sessions / 10);
     for (std::uint64_t n = 1; n <= opt_.sessions; ++n) {
+        if (opt_.wallLimitSeconds > 0 &&
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count() >
+                opt_.wallLimitSeconds) {
+            result_.stoppedEarly = true;
+            break;
+        }
         if (auto f = plan_.next()) startFault(f->kind, f->sessions);
         playGuest(n);
         ++result_.sessions;
@@ -476,7 +482,7 @@ SoakResult Soak::run() {
     slowPending_ = false;
     settle();
     // Two more guests: photos still waiting go along with theirs.
-    for (std::uint64_t n = opt_.sessions + 1; n <= opt_.sessions + kClosingGuests; ++n) {
+    for (std::uint64_t n = result_.sessions + 1; n <= result_.sessions + kClosingGuests; ++n) {
         playGuest(n);
         settle();
         recordShots(lastGuest_);
@@ -512,7 +518,11 @@ SoakResult Soak::run() {
 
 std::string SoakResult::report() const {
     std::ostringstream r;
-    r << "sessions: " << sessions << "\n";
+    r << "sessions: " << sessions << " (+" << kClosingGuests << " closing guests)";
+    if (stoppedEarly)
+        r << " of " << options.sessions << " asked: stopped at the wall-time limit of "
+          << options.wallLimitSeconds << " s";
+    r << "\n";
     r << "seed: " << options.seed << "\n";
     r << "photo size: " << options.pictureWidth << "x" << options.pictureHeight << "\n";
     r << "fault rate: " << options.faultRate << "\n";

@@ -35,11 +35,15 @@ struct SoakOptions {
     std::uint64_t progressEvery = 0;
     // Each guest, fault and picture on standard error.
     bool trace = false;
+    // Stops after this much wall time (0: no limit); the report says how
+    // many sessions were played.
+    double wallLimitSeconds = 0;
 };
 
 struct SoakResult {
     SoakOptions options;
     std::uint64_t sessions = 0;
+    bool stoppedEarly = false;      // at the wall-time limit
     std::uint64_t photosShown = 0;  // guests whose review showed their photo
     std::uint64_t apologies = 0;    // guests told their photo did not come
     std::uint64_t turnedAway = 0;   // guests refused at the first screen

@@ -17,9 +17,11 @@ void usage(std::FILE* to) {
     std::fprintf(to,
                  "usage: klik-soak [--sessions N] [--seed S] [--photo WxH] [--fault-rate R]\n"
                  "                 [--report FILE] [--work DIR] [--progress N] [--trace]\n"
+                 "                 [--minutes M]\n"
                  "Plays N guests (default 300) through the kiosk on the simulated camera with\n"
                  "faults from the seeded plan, accounts for every photo from the disks, samples\n"
                  "memory, descriptors and threads, and writes the report (default: stdout).\n"
+                 "--minutes stops after M minutes of wall time (the report says so).\n"
                  "Mount faults need root; without it they are skipped with the reason.\n");
 }
 
@@ -54,6 +56,8 @@ int main(int argc, char** argv) {
                 o.progressEvery = std::stoull(value());
             else if (a == "--trace")
                 o.trace = true;
+            else if (a == "--minutes")
+                o.wallLimitSeconds = 60 * std::stod(value());
             else if (a == "--photo") {
                 const std::string v = value();
                 const auto x = v.find('x');
