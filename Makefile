@@ -21,9 +21,11 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The kiosk's main job on the simulated camera; WEB=1: three guests from
-# the kiosk web page of klik-webserver instead of scanned barcodes.
+# the kiosk web page of klik-webserver instead of scanned barcodes;
+# CAMERA=ptpip: through the real libgphoto2 against klik-ptpip-camera,
+# started on a free loopback port and stopped at the end.
 demo: build
-	KLIK_DEMO_WEB=$(WEB) VIDEO=$(VIDEO) bash scripts/demo.sh $(BUILD)
+	KLIK_DEMO_WEB=$(WEB) VIDEO=$(VIDEO) KLIK_DEMO_CAMERA=$(CAMERA) bash scripts/demo.sh $(BUILD)
 
 # Every test, the Debian package's checks, then the core tests again under
 # AddressSanitizer + UBSan. The camera tests under ThreadSanitizer

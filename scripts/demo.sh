@@ -11,6 +11,13 @@
 # port with a start page that submits itself for three guests, and the
 # kiosk, in web mode, takes its guests from that page (scripted, offscreen
 # without a display). The server's hits go to demo-out/webserver.log.
+#
+# KLIK_DEMO_CAMERA=ptpip (make demo CAMERA=ptpip): the same through the real
+# libgphoto2 against klik-ptpip-camera, a PTP/IP camera of our own started
+# on a free loopback port (its memory card in demo-out/ptpip-card, its log in
+# demo-out/ptpip-camera.log) and stopped by its process id at the end.
+# libgphoto2 keeps its PTP/IP identity under $HOME/.gphoto, so the kiosk
+# gets a temporary HOME: the real one is not touched.
 set -euo pipefail
 # VIDEO=1 (make demo VIDEO=1): the video camera instead, simulated.
 extra=()
@@ -20,18 +27,60 @@ kiosk="$build/src/ui/klik-kiosk"
 mkdir -p demo-out/root
 export XDG_CONFIG_HOME="$PWD/demo-out/config"
 
+# Every helper started here is stopped by its process id when the script ends.
+helpers=()
+demo_home=""
+cleanup() {
+    for pid in "${helpers[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    if [ -n "$demo_home" ]; then rm -rf "$demo_home"; fi
+}
+trap cleanup EXIT
+
+# Waits (up to 10 s) for FILE to hold a line matching the sed expression
+# EXPR and prints what it extracts.
+wait_for_line() {
+    local file="$1" expr="$2" found=""
+    for _ in $(seq 1 100); do
+        found="$(sed -n "$expr" "$file" 2>/dev/null | head -n 1)"
+        [ -n "$found" ] && break
+        sleep 0.1
+    done
+    printf '%s' "$found"
+}
+
+camera=(--sim)
+case "${KLIK_DEMO_CAMERA:-}" in
+    "" | sim) ;;
+    ptpip)
+        rm -rf demo-out/ptpip-card
+        "$build/src/tools/ptpip/klik-ptpip-camera" --listen 127.0.0.1:0 \
+            --store demo-out/ptpip-card > demo-out/ptpip-camera.out 2> demo-out/ptpip-camera.log &
+        helpers+=($!)
+        port="$(wait_for_line demo-out/ptpip-camera.out 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p')"
+        if [ -z "$port" ]; then
+            echo "demo: klik-ptpip-camera did not start (see demo-out/ptpip-camera.log)" >&2
+            exit 1
+        fi
+        demo_home="$(mktemp -d)"
+        export HOME="$demo_home"
+        camera=(--camera gphoto2 --port "ptpip:127.0.0.1:$port:$port")
+        echo "demo: libgphoto2 against klik-ptpip-camera on 127.0.0.1:$port (card in demo-out/ptpip-card)"
+        ;;
+    *)
+        echo "demo: CAMERA must be sim or ptpip, not \"${KLIK_DEMO_CAMERA}\"" >&2
+        exit 2
+        ;;
+esac
+
 if [ -n "${KLIK_DEMO_WEB:-}" ] && [ "${KLIK_DEMO_WEB}" != 0 ]; then
     rm -f demo-out/webserver.log demo-out/webserver.out
     "$build/src/tools/webserver/klik-webserver" --port 0 --auto 3 \
         --log demo-out/webserver.log > demo-out/webserver.out &
-    server=$!
-    trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
-    url=""
-    for _ in $(seq 1 100); do
-        url="$(sed -n 's/^klik-webserver: listening on //p' demo-out/webserver.out)"
-        [ -n "$url" ] && break
-        sleep 0.1
-    done
+    helpers+=($!)
+    url="$(wait_for_line demo-out/webserver.out 's/^klik-webserver: listening on //p')"
     if [ -z "$url" ]; then
         echo "demo: klik-webserver did not start" >&2
         exit 1
@@ -47,14 +96,19 @@ if [ -n "${KLIK_DEMO_WEB:-}" ] && [ "${KLIK_DEMO_WEB}" != 0 ]; then
         shots=(--screenshots demo-out/shots)
     fi
     status=0
-    "$kiosk" --root demo-out/root --sim --web "$url" --scripted 3 "${shots[@]}" || status=$?
+    "$kiosk" --root demo-out/root "${camera[@]}" --web "$url" --scripted 3 "${shots[@]}" || status=$?
     echo "demo: what the web server saw:"
     grep -E "sitting|outcome" demo-out/webserver.log || true
     exit "$status"
 fi
+# Not exec'd: the helpers are stopped when the kiosk ends.
+status=0
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${KLIK_DEMO_SCRIPTED:-}" ]; then
-    exec "$kiosk" --root demo-out/root --sim "${extra[@]}"
+    "$kiosk" --root demo-out/root "${camera[@]}" "${extra[@]}" || status=$?
+    exit "$status"
 fi
 rm -rf demo-out/shots
 export QT_QPA_PLATFORM="offscreen:configfile=$PWD/scripts/offscreen-screen.json"
-exec "$kiosk" --root demo-out/root --sim --scripted 3 --screenshots demo-out/shots "${extra[@]}"
+"$kiosk" --root demo-out/root "${camera[@]}" --scripted 3 --screenshots demo-out/shots \
+    "${extra[@]}" || status=$?
+exit "$status"

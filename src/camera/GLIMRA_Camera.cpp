@@ -411,10 +411,12 @@ Value GLIMRA_Camera::asValue() {
 }
 
 size_t GLIMRA_Camera::pendingLiveViewFrames() const {
+    std::lock_guard l(_liveViewMailboxMutex);
     return _liveViewMailbox ? _liveViewMailbox->pending() : 0;
 }
 
 size_t GLIMRA_Camera::droppedLiveViewFrames() const {
+    std::lock_guard l(_liveViewMailboxMutex);
     return _liveViewMailbox ? _liveViewMailbox->dropped() : 0;
 }
 

@@ -224,6 +224,8 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     // GLIMRA_CameraDownloadFailed on the main loop, not waiting.
     void postDownloadFailed(CamError err, const std::string& fileName);
     void startLiveViewLoopIfNeeded();
+    // The frame loop's mailbox, made at the first frame loop. Any thread.
+    LiveViewFrameMailbox& liveViewMailbox();
 
     std::atomic<GLIMRA_CameraDelegate*> _delegate{nullptr};
     CamCameraRef _camera = nullptr;
@@ -238,6 +240,8 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     Data _mLiveViewData;
     std::atomic<bool> _isLoaded{false};
     std::atomic<bool> _shouldDownloadLiveViewImage{false};
+    // Made by a frame loop and read by any thread (the frame counts).
+    mutable std::mutex _liveViewMailboxMutex;
     std::unique_ptr<LiveViewFrameMailbox> _liveViewMailbox;
 };
 

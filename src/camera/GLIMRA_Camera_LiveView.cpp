@@ -88,8 +88,8 @@ void GLIMRA_Camera::downloadLiveViewImage() {
     }
 }
 
-void GLIMRA_Camera::runLiveViewLoop() {
-    CamSDK* s = sdk();
+LiveViewFrameMailbox& GLIMRA_Camera::liveViewMailbox() {
+    std::lock_guard l(_liveViewMailboxMutex);
     if (!_liveViewMailbox) {
         // Frames go through a one-slot mailbox: at most one waits for the
         // main thread, a newer one replaces it.
@@ -103,6 +103,13 @@ void GLIMRA_Camera::runLiveViewLoop() {
                     Dictionary{{GLIMRA_CameraLiveViewImage, Value(makeOpaque(image))}});
             });
     }
+    // Kept until the camera object goes: the reference stays good.
+    return *_liveViewMailbox;
+}
+
+void GLIMRA_Camera::runLiveViewLoop() {
+    CamSDK* s = sdk();
+    LiveViewFrameMailbox& mailbox = liveViewMailbox();
     // The buffer is allocated once and reused for every frame.
     if (_mLiveViewData.empty()) _mLiveViewData.assign(liveViewStreamSize, 0);
     while (_shouldDownloadLiveViewImage.load()) {
@@ -133,7 +140,7 @@ void GLIMRA_Camera::runLiveViewLoop() {
                 if (!frame)
                     GLIMRA_Log::debug("error creating NSImage from data");
                 else
-                    _liveViewMailbox->offer(std::move(frame));
+                    mailbox.offer(std::move(frame));
             } else if (err2 != CAM_ERR_OBJECT_NOTREADY) {
                 GLIMRA_Log::debugf("error 0x%x downloading liveView image", err2);
                 _shouldDownloadLiveViewImage.store(false);

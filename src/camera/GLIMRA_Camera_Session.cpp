@@ -321,8 +321,14 @@ CamError GLIMRA_Camera::processCameraEvent(CamStateEvent event, std::uint32_t da
             GLIMRA_Log::debugf("camera %s has disappeared (was shutdown or unplugged)", d);
             _isLoaded.store(false);
             _shouldDownloadLiveViewImage.store(false);
-            sdk()->CamCloseSession(_camera);
             Ptr keep = shared_from_this();
+            {
+                // A camera that is gone holds no session: the kiosk must not
+                // count on it (start a countdown) until one is loaded again.
+                std::lock_guard l(registry().stateMutex);
+                if (registry().loaded.get() == this) registry().loaded.reset();
+            }
+            sdk()->CamCloseSession(_camera);
             {
                 Registry& r = registry();
                 double wait;

@@ -125,8 +125,8 @@ TEST_F(CameraFixture, EveryStepOfADownloadThatFailsIsReported) {
         cam->performNextQueuedCameraCommand();
         ++expected;
         ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadFailed) == expected; }));
-        const Value& error =
-            all(GLIMRA_CameraDownloadFailed).back().n.info(GLIMRA_CameraDownloadError);
+        const auto failures = all(GLIMRA_CameraDownloadFailed);
+        const Value& error = failures.back().n.info(GLIMRA_CameraDownloadError);
         EXPECT_EQ(error[kCameraErrorCodeKey].integerValue(), 0xA102);
         settle();
     }

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 extern char** environ;
@@ -44,17 +46,32 @@ bool PtpIpCameraProcess::start(const std::vector<std::string>& args, const std::
 
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return fail("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    const int rc = posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, cargv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t parent = ::getpid();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        // Only async-signal-safe calls until exec. The camera dies with the
+        // thread that started it, so a test program that aborts (an assertion
+        // in a library, a sanitizer's report) leaves no camera behind.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::dup2(out[1], 1);
+        const int in = ::open("/dev/null", O_RDONLY);
+        if (in > 0) {
+            ::dup2(in, 0);
+            ::close(in);
+        }
+        ::execve(cargv[0], cargv.data(), environ);
+        ::_exit(127);
+    }
+    const int forkError = errno;
     ::close(out[1]);
-    if (rc != 0) {
+    if (pid_ < 0) {
         ::close(out[0]);
         pid_ = -1;
-        return fail("cannot start " + argv[0] + ": " + std::strerror(rc));
+        return fail("cannot start " + argv[0] + ": " + std::strerror(forkError));
     }
     // Its one line on standard output says where it listens.
     std::string line;
@@ -76,7 +93,20 @@ bool PtpIpCameraProcess::start(const std::vector<std::string>& args, const std::
 
 int PtpIpCameraProcess::stop() {
     if (pid_ <= 0) return -1;
+    // Asked to end; one that does not within the grace time is killed, so
+    // no camera outlives its test.
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
     ::kill(pid_, SIGTERM);
+    bool ended = pidfd < 0;  // without a pidfd: waited for below
+    if (pidfd >= 0) {
+        pollfd p{pidfd, POLLIN, 0};
+        int rc;
+        while ((rc = ::poll(&p, 1, 10000)) < 0 && errno == EINTR) {
+        }
+        ended = rc > 0;
+        ::close(pidfd);
+    }
+    if (!ended) ::kill(pid_, SIGKILL);
     int status = 0;
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }

@@ -25,10 +25,13 @@ class PtpIpCameraProcess {
     // Starts it with `args` (e.g. {"--photo", "640x480"}) and, when
     // `faultsPlist` is not empty, a faults file with that XML content; waits
     // (up to 20 s) for its "listening on" line. False with `error` set when
-    // it does not come up.
+    // it does not come up. The camera is killed when the thread that
+    // started it ends (the process too), so start it from a thread that
+    // lives as long as the camera is wanted (a test's own thread).
     bool start(const std::vector<std::string>& args = {}, const std::string& faultsPlist = "",
                std::string* error = nullptr);
-    // SIGTERM, then waits for it; its exit status (-1 when it was not running).
+    // SIGTERM, then waits for it (SIGKILL after 10 s); its exit status (-1
+    // when it was not running).
     int stop();
 
     int port() const { return port_; }

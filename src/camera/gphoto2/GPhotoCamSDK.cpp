@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "camera/gphoto2/GPhotoErrors.h"
@@ -62,6 +63,10 @@ GPhotoCamSDK::~GPhotoCamSDK() {
     {
         std::lock_guard l(mutex_);
         addedHandler_ = nullptr;
+        // From here the cameras gathered below are closed by this thread
+        // alone: a last release still queued on a camera's worker must not
+        // hand the same camera to the listing worker as well.
+        closing_ = true;
         for (const CamObject* o : live_)
             if (auto* c = dynamic_cast<const GPCamera*>(static_cast<const GPRef*>(o)))
                 all.push_back(const_cast<GPCamera*>(c));
@@ -106,6 +111,7 @@ std::uint32_t GPhotoCamSDK::releaseLocked(GPRef* ref) {
     } else if (auto* img = dynamic_cast<GPEvfImage*>(ref)) {
         if (img->stream) releaseLocked(img->stream);
     } else if (auto* cam = dynamic_cast<GPCamera*>(ref)) {
+        if (closing_) return 0;  // the destructor closes it
         // Closing talks to the camera and joins its worker, which may be
         // the very thread releasing it: the listing worker does it.
         listWorker_->post([this, cam] { destroyCamera(cam); });
@@ -519,11 +525,19 @@ void GPhotoCamSDK::cameraGone(GPCamera* cam) {
 bool GPhotoCamSDK::stillAnswers(GPCamera* cam) {
     if (!cam->camera) return false;
     CameraWidget* w = nullptr;
-    const int r = gp_camera_get_single_config(cam->camera, "batterylevel", &w, cam->context);
+    int r = gp_camera_get_single_config(cam->camera, "batterylevel", &w, cam->context);
     if (w) gp_widget_free(w);
-    if (r >= GP_OK || r == GP_ERROR_CAMERA_BUSY || r == GP_ERROR_BAD_PARAMETERS ||
-        r == GP_ERROR_NOT_SUPPORTED)
-        return true;
+    if (r == GP_ERROR_BAD_PARAMETERS || r == GP_ERROR_NOT_SUPPORTED) {
+        // No such widget: the camera has none, or (generic PTP) reading the
+        // property failed and the library left the widget out, which is
+        // what a dropped connection looks like. The storages are a question
+        // every PTP camera must answer.
+        CameraStorageInformation* storages = nullptr;
+        int count = 0;
+        r = gp_camera_get_storageinfo(cam->camera, &storages, &count, cam->context);
+        free(storages);
+    }
+    if (r >= GP_OK || r == GP_ERROR_CAMERA_BUSY || r == GP_ERROR_NOT_SUPPORTED) return true;
     GLIMRA_Log::debugf("libgphoto2: %s (%s) no longer answers (%d: %s)", cam->model.c_str(),
                        cam->port.c_str(), r, gp_result_as_string(r));
     cameraGone(cam);

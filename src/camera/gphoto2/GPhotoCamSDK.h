@@ -160,6 +160,7 @@ class GPhotoCamSDK : public CamSDK {
     CamCameraAddedHandler addedHandler_ = nullptr;
     void* addedContext_ = nullptr;
     bool initialized_ = false;
+    bool closing_ = false;  // the destructor has taken every camera
 
     // listing worker
     CameraAbilitiesList* abilities_ = nullptr;

@@ -38,8 +38,8 @@ TEST_F(GPhotoPtpipTest, ListsLoadsAndReadsPropertiesThroughTheTables) {
     cam->performInBackground(
         [](GLIMRA_Camera& c) { c.announceSupportedValues({kCamPropID_ISOSpeed}); });
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPropertiesDidChange) >= 1; }));
-    const Dictionary* iso =
-        all(GLIMRA_CameraPropertiesDidChange)[0].n.info(GLIMRA_CameraProperties).dictionary();
+    const auto lists = all(GLIMRA_CameraPropertiesDidChange);
+    const Dictionary* iso = lists[0].n.info(GLIMRA_CameraProperties).dictionary();
     ASSERT_TRUE(iso);
     EXPECT_GE(iso->size(), 2u);
     EXPECT_EQ(guard.violations(), 0);
@@ -50,10 +50,15 @@ TEST_F(GPhotoPtpipTest, WritesAChoiceAndAnnouncesIt) {
     startLayer();
     auto cam = listed();
     ASSERT_TRUE(cam && loaded(cam));
-    std::optional<Dictionary> wb;
-    cam->performInBackground(
-        [&](GLIMRA_Camera& c) { wb = c.supportedValuesForPropertyID(kCamPropID_WhiteBalance); });
-    ASSERT_TRUE(pumpUntil([&] { return wb.has_value(); }));
+    // Read on the camera's thread, handed to this one through its loop.
+    std::optional<std::optional<Dictionary>> read;
+    cam->performInBackground([&](GLIMRA_Camera& c) {
+        auto values = c.supportedValuesForPropertyID(kCamPropID_WhiteBalance);
+        GLIMRA_Camera::mainLoop()->performOnMain([&read, values] { read = values; }, false);
+    });
+    ASSERT_TRUE(pumpUntil([&] { return read.has_value(); }));
+    std::optional<Dictionary> wb = *read;
+    ASSERT_TRUE(wb.has_value());
     ASSERT_GE(wb->size(), 2u);
     const std::string now = announced("WhiteBalance");
     std::string other;
