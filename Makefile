@@ -28,13 +28,14 @@ demo: build
 	KLIK_DEMO_WEB=$(WEB) VIDEO=$(VIDEO) KLIK_DEMO_CAMERA=$(CAMERA) bash scripts/demo.sh $(BUILD)
 
 # Every test, the Debian package's checks, then the core tests again under
-# AddressSanitizer + UBSan. The camera tests under ThreadSanitizer
-# (`make test-tsan`) are kept apart until the lock misuse it reports in the
-# camera layer is mended.
+# AddressSanitizer + UBSan and the camera tests under ThreadSanitizer (a
+# build folder of its own with the camera tests only: about 2.5 minutes on
+# two cores with a warm compiler cache).
 test: build
 	bash scripts/run-tests.sh $(BUILD)
 	bash scripts/check-package.sh $(BUILD)
 	$(MAKE) test-asan
+	$(MAKE) test-tsan
 
 # The Debian package: $(BUILD)/klik_<version>_<arch>.deb
 package: build
