@@ -12,10 +12,12 @@
 // files; each group of members below names its file.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ApplicationPort.h"
@@ -216,6 +218,10 @@ class AppController {
     static PicturePtr blackImage();
     // The path the last recording was started into ("" when none).
     const std::string& currentRecordingPath() const { return _recordingPath; }
+    // The guest whose turn recorded the file at `path` (its composition runs
+    // after the turn, when the screen may show the next guest); the guest at
+    // the screen for a file this kiosk did not start.
+    GuestSession recordingSession(const std::string& path) const;
 
     // ---- Live input (AppController_LiveInput.cpp) ---------------------------
 
@@ -573,6 +579,8 @@ class AppController {
     // Capture.
     TimerPtr _recordingEndTimer;
     std::string _recordingPath;
+    // The guests of the last few recordings, newest last.
+    std::deque<std::pair<std::string, GuestSession>> _recordingGuests;
 
     // Live input.
     bool _isLiveView = false;

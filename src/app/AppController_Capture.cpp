@@ -16,6 +16,10 @@ namespace {
 // Seconds the flash picture stays on the overlay.
 constexpr double kFlashSeconds = 0.5;
 
+// Recordings whose guest is remembered for their composition: a few turns'
+// worth, more than can be waiting to be composed.
+constexpr std::size_t kRememberedRecordings = 8;
+
 // Text from the web page or the settings becomes part of a file name: keep
 // it from naming another folder or carrying control characters.
 std::string fileNameSafe(const std::string& s) {
@@ -48,6 +52,12 @@ void AppController::takePicture() {
     }
 
     GLIMRA_Log::debug("start the video capture!");
+    // An earlier recording's end must not end this turn (a start over left
+    // it pending, or this recording does not start).
+    if (_recordingEndTimer) {
+        _recordingEndTimer->invalidate();
+        _recordingEndTimer.reset();
+    }
     const std::string base =
         formDateString(stringWithUTSFormat("YYYYMMddHHmmss", env_.runLoop.now()));
     const std::string path =
@@ -64,7 +74,15 @@ void AppController::takePicture() {
         return;
     }
     _recordingPath = path;
+    _recordingGuests.emplace_back(path, currentGuestSession());
+    while (_recordingGuests.size() > kRememberedRecordings) _recordingGuests.pop_front();
     scheduleEndOfRecording(readMaxRecordingLength(env_.settings));
+}
+
+GuestSession AppController::recordingSession(const std::string& path) const {
+    for (auto it = _recordingGuests.rbegin(); it != _recordingGuests.rend(); ++it)
+        if (it->first == path) return it->second;
+    return currentGuestSession();
 }
 
 void AppController::scheduleEndOfRecording(double seconds) {
@@ -74,10 +92,14 @@ void AppController::scheduleEndOfRecording(double seconds) {
 
 void AppController::endOfRecording() {
     _recordingEndTimer.reset();
-    if (!_videoRecorder || !_videoRecorder->isRecording()) return;
-    GLIMRA_Log::debugf("recording length is up, ending the recording into %s",
-                       _recordingPath.c_str());
-    _videoRecorder->stopRecording();
+    if (_videoRecorder && _videoRecorder->isRecording()) {
+        GLIMRA_Log::debugf("recording length is up, ending the recording into %s",
+                           _recordingPath.c_str());
+        _videoRecorder->stopRecording();
+    }
+    // The guest's turn ends with their recording: the capture screen waited
+    // for it, the review follows (and closes the session).
+    if (_screenNumber == 6 && isVideoInput()) nextScreen();
 }
 
 void AppController::stopCapture() {

@@ -199,8 +199,14 @@ void AppController::enterScreen5(std::uint32_t confettiDelay) {
 }
 
 void AppController::enterScreen6() {
-    // Video input rests here; its recording ends when its length is up.
-    if (isVideoInput()) return;
+    if (isVideoInput()) {
+        // The recording's end moves the turn on to the review (its length
+        // runs a fraction of a second past screen 5's whole seconds). With
+        // no recording running (it did not start, or has already ended)
+        // nothing is waited for: the review follows after a second.
+        if (!_recordingEndTimer) startTimerWithExpirationDelay(0);
+        return;
+    }
     liveViewOff();
     takePicture();
     startTimerWithExpirationDelay(kShotTimeout);

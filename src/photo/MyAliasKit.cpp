@@ -68,16 +68,50 @@ bool inodeOf(const std::string& p, std::int64_t& dev, std::int64_t& ino) {
     return true;
 }
 
-// Looks for a folder with inode `ino` on device `dev`: first beside where it
-// was, then breadth-first under `top`, visiting a bounded number of folders.
+// Whether `p` is what a record of that kind names: a regular file for a
+// file's record, a folder otherwise.
+bool isOfKind(const std::string& p, bool file) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 && (file ? S_ISREG(st.st_mode) : S_ISDIR(st.st_mode));
+}
+
+std::string parentOf(const std::string& p) {
+    const auto slash = p.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string() : p.substr(0, slash);
+}
+
+// Looks for a folder (or with `file`, a regular file) with inode `ino` on
+// device `dev`: first beside where it was (for a file also one folder up,
+// where a renamed folder of movies lies), then breadth-first under `top`,
+// visiting a bounded number of folders.
+// A file's size and modification time (in nanoseconds) keep a found inode
+// from naming a new file that got a deleted one's number.
+struct FileStamp {
+    std::int64_t size = -1;
+    std::int64_t mtimeNs = -1;
+};
+
+FileStamp stampOf(const struct stat& st) {
+    return {static_cast<std::int64_t>(st.st_size),
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 std::string findByInode(const std::string& top, const std::string& oldPath, std::int64_t dev,
-                        std::int64_t ino) {
+                        std::int64_t ino, bool file, FileStamp stamp) {
     std::deque<std::pair<std::string, int>> queue;
-    const std::string parent = oldPath.substr(0, oldPath.rfind('/'));
+    const std::string parent = parentOf(oldPath);
     if (!parent.empty() && isDirectory(parent)) queue.emplace_back(parent, 0);
+    if (file) {
+        const std::string grandParent = parentOf(parent);
+        if (!grandParent.empty() && isDirectory(grandParent)) queue.emplace_back(grandParent, 0);
+    }
     queue.emplace_back(top, 0);
+    // A file is looked for at each start of what uses it, on the thread that
+    // shows it: a smaller search than for a folder, which is looked for at
+    // launch.
+    const size_t budget = file ? 2000 : 20000;
     size_t visited = 0;
-    while (!queue.empty() && visited < 20000) {
+    while (!queue.empty() && visited < budget) {
         auto [dir, depth] = queue.front();
         queue.pop_front();
         ++visited;
@@ -88,13 +122,17 @@ std::string findByInode(const std::string& top, const std::string& oldPath, std:
             if (name == "." || name == "..") continue;
             const std::string p = joinPath(dir, name);
             struct stat st {};
-            if (::lstat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+            if (::lstat(p.c_str(), &st) != 0) continue;
+            const bool isDir = S_ISDIR(st.st_mode);
+            if (!isDir && !(file && S_ISREG(st.st_mode))) continue;
             if (static_cast<std::int64_t>(st.st_dev) != dev) continue;
-            if (static_cast<std::int64_t>(st.st_ino) == ino) {
+            const bool sameFile =
+                !file || (stampOf(st).size == stamp.size && stampOf(st).mtimeNs == stamp.mtimeNs);
+            if (static_cast<std::int64_t>(st.st_ino) == ino && isDir != file && sameFile) {
                 ::closedir(d);
                 return p;
             }
-            if (depth < 8) queue.emplace_back(p, depth + 1);
+            if (isDir && depth < 8) queue.emplace_back(p, depth + 1);
         }
         ::closedir(d);
     }
@@ -168,11 +206,13 @@ bool onRecordedMount(const Dictionary& r, const std::string& path, std::string* 
 bool resolveOnce(const Dictionary& r, std::string& out) {
     const std::string path = str(r, "path");
     const std::int64_t dev = num(r, "device"), ino = num(r, "inode");
+    const bool file = str(r, "kind") == "file";
     std::int64_t d2 = 0, i2 = 0;
-    if (isDirectory(path) && inodeOf(path, d2, i2) && (i2 == ino || d2 != dev) &&
+    if (isOfKind(path, file) && inodeOf(path, d2, i2) && (i2 == ino || d2 != dev || file) &&
         onRecordedMount(r, path, nullptr)) {
         // The same folder, or a folder at the same place on another volume
-        // (a remount gives new numbers): the path is good.
+        // (a remount gives new numbers): the path is good. A file saved anew
+        // under its name has a new inode and is still the file meant.
         out = path;
         return true;
     }
@@ -186,7 +226,7 @@ bool resolveOnce(const Dictionary& r, std::string& out) {
         std::string rel = inMount;
         if (rel.rfind(m.root, 0) == 0 && m.root != "/") rel = rel.substr(m.root.size());
         candidate = joinPath(candidate, rel);
-        if (isDirectory(candidate)) {
+        if (isOfKind(candidate, file)) {
             out = candidate;
             return true;
         }
@@ -196,7 +236,8 @@ bool resolveOnce(const Dictionary& r, std::string& out) {
     const std::string top = m ? m->mountPoint : "/";
     std::int64_t topDev = 0, topIno = 0;
     if (inodeOf(top, topDev, topIno) && topDev == dev) {
-        const std::string found = findByInode(top, path, dev, ino);
+        const std::string found =
+            findByInode(top, path, dev, ino, file, {num(r, "size"), num(r, "mtimeNs")});
         if (!found.empty()) {
             out = found;
             return true;
@@ -239,6 +280,11 @@ std::optional<Data> MyAliasKit::aliasDataForPath(const std::string& path) {
     if (real.empty() || !inodeOf(real, dev, ino)) return std::nullopt;
     Dictionary r;
     r["path"] = real;
+    if (struct stat st{}; ::stat(real.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        r["kind"] = "file";
+        r["size"] = Value(static_cast<long long>(stampOf(st).size));
+        r["mtimeNs"] = Value(static_cast<long long>(stampOf(st).mtimeNs));
+    }
     r["device"] = Value(static_cast<long long>(dev));
     r["inode"] = Value(static_cast<long long>(ino));
     const auto mounts = currentMounts();
@@ -255,6 +301,14 @@ std::optional<Data> MyAliasKit::aliasDataForPath(const std::string& path) {
     }
     const std::string xml = plistToXml(Value(std::move(r)));
     return Data(xml.begin(), xml.end());
+}
+
+std::optional<std::string> MyAliasKit::recordedPath(const Data& alias) {
+    PlistResult p = plistFromBytes(std::string(alias.begin(), alias.end()));
+    if (!p.value || !p.value->dictionary()) return std::nullopt;
+    auto path = findString(*p.value->dictionary(), "path");
+    if (!path || path->empty()) return std::nullopt;
+    return *path;
 }
 
 bool MyAliasKit::resolveAliasFromData(const Data& alias, std::string& resolvedPath,

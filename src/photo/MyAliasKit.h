@@ -1,7 +1,7 @@
 #pragma once
-// A persistent reference to a folder that finds it again after its volume
-// was unmounted and mounted elsewhere, or after the folder was renamed on
-// the same file system. The record (an XML property list as data) holds the
+// A persistent reference to a folder (or a file) that finds it again after
+// its volume was unmounted and mounted elsewhere, or after it was renamed or
+// moved on the same file system. The record (an XML property list as data) holds the
 // path, the mount's source and file-system type, the mount point, the path
 // inside the mount, the device and the inode. When the volume is not
 // mounted and /etc/fstab knows its source, resolution mounts it.
@@ -29,7 +29,12 @@ class MyAliasKit {
     MyAliasKit() = delete;
 
     // The record for an existing path; nullopt for an empty or missing path.
+    // A regular file's record resolves to a regular file only, a folder's to
+    // a folder only.
     static std::optional<Data> aliasDataForPath(const std::string& path);
+    // The path a record was made for (as resolved then); nullopt for data
+    // that is no record.
+    static std::optional<std::string> recordedPath(const Data& alias);
     // Resolves a record; the current path, and fresh data in `changedData`
     // (when given) if the folder is now elsewhere.
     static bool resolveAliasFromData(const Data& alias, std::string& resolvedPath,

@@ -58,7 +58,7 @@ class ToolHost : public VideoCompositionHost {
     void showMissingOverlayAlert(const std::string& m, const std::string& i) override {
         std::cerr << "alert: " << m << "\n" << i << "\n";
     }
-    PhotoSession videoSession() override {
+    PhotoSession videoSession(const std::string&) override {
         PhotoSession s;
         s.emails = emails;
         return s;

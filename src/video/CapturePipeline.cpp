@@ -391,7 +391,7 @@ void CapturePipeline::setMirrored(bool on) {
 }
 
 void CapturePipeline::setFrameCallback(std::function<void()> cb) {
-    std::lock_guard<std::mutex> lock(frameMutex_);
+    std::lock_guard<std::mutex> calling(callbackMutex_);
     frameCallback_ = std::move(cb);
 }
 
@@ -412,7 +412,7 @@ void CapturePipeline::onSample(GstElement* appsink) {
     GstVideoInfo info;
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     GstMapInfo map;
-    std::function<void()> cb;
+    bool fresh = false;
     if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) && buffer &&
         gst_buffer_map(buffer, &map, GST_MAP_READ)) {
         const int w = GST_VIDEO_INFO_WIDTH(&info), h = GST_VIDEO_INFO_HEIGHT(&info);
@@ -426,12 +426,16 @@ void CapturePipeline::onSample(GstElement* appsink) {
             for (int y = 0; y < h; ++y)
                 std::memcpy(frame_.rgba.data() + row * y, map.data + stride * y, row);
             frame_.sequence = ++frameCount_;
-            cb = frameCallback_;
+            fresh = true;
         }
         gst_buffer_unmap(buffer, &map);
     }
     gst_sample_unref(sample);
-    if (cb) cb();
+    if (!fresh) return;
+    // Not under the frame lock (the callback's owner may take the frame at
+    // once); the callback is only replaced under the calling lock.
+    std::lock_guard<std::mutex> calling(callbackMutex_);
+    if (frameCallback_) frameCallback_();
 }
 
 }  // namespace klik

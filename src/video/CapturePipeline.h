@@ -68,7 +68,9 @@ class CapturePipeline {
     void setMirrored(bool on);
     // The newest preview frame, when one arrived after `afterSequence`.
     std::optional<PreviewFrame> takeFrame(std::uint64_t afterSequence) const;
-    // Called on the streaming thread for every new preview frame.
+    // Called on the streaming thread for every new preview frame. Once it
+    // returns, the callback it replaced is not running and is not called
+    // again (so its owner may go). The callback must not call it.
     void setFrameCallback(std::function<void()> cb);
     std::uint64_t framesDelivered() const { return frameCount_; }
     bool hasAudio() const { return audioTee_ != nullptr; }
@@ -91,7 +93,8 @@ class CapturePipeline {
     mutable std::mutex frameMutex_;
     PreviewFrame frame_;
     std::atomic<std::uint64_t> frameCount_{0};
-    std::function<void()> frameCallback_;
+    std::mutex callbackMutex_;             // held while the callback runs
+    std::function<void()> frameCallback_;  // under callbackMutex_
     mutable std::mutex recMutex_;
     std::unique_ptr<Recording> recording_;
 };

@@ -25,21 +25,51 @@ MovieSize constrainNSSize(MovieSize size, MovieSize maximum) {
     return size;
 }
 
+namespace {
+
+// Whether the record was made for `path` (the path as stored, or what it
+// led to when the record was made through a link).
+bool recordNames(const Data& alias, const std::string& path) {
+    const auto recorded = MyAliasKit::recordedPath(alias);
+    if (!recorded) return false;
+    if (*recorded == path) return true;
+    std::error_code ec;
+    const auto canonical = std::filesystem::weakly_canonical(path, ec);
+    return !ec && canonical.string() == *recorded;
+}
+
+}  // namespace
+
 std::optional<std::string> repairedMoviePath(Settings& settings) {
     auto path = settings.stringForKey(key::prefMoviePath);
-    std::error_code ec;
-    if (path && !path->empty() && !std::filesystem::exists(*path, ec)) {
-        if (auto alias = settings.dataForKey(key::prefMoviePathAliasData)) {
-            std::string resolved;
-            if (MyAliasKit::resolveAliasFromData(*alias, resolved) && !resolved.empty()) {
-                GLIMRA_Log::debugf("the prompt movie moved: %s is now %s", path->c_str(),
-                                   resolved.c_str());
-                settings.setString(key::prefMoviePath, resolved);
-                path = resolved;
-            }
-        }
-    }
     if (!path || path->empty()) return std::nullopt;
+    std::error_code ec;
+    const auto alias = settings.dataForKey(key::prefMoviePathAliasData);
+    if (std::filesystem::is_regular_file(*path, ec)) {
+        // Keep a reference to the movie found, so that a later move or
+        // rename of it is followed.
+        if (!alias || !recordNames(*alias, *path))
+            MyAliasKit::savePath(*path, key::prefMoviePathAliasData, settings);
+        return path;
+    }
+    // Only a reference made for this very movie may stand in for it: one
+    // left from an earlier prompt movie would play the wrong one.
+    if (alias && recordNames(*alias, *path)) {
+        std::string resolved;
+        std::optional<Data> fresh;
+        if (MyAliasKit::resolveAliasFromData(*alias, resolved, &fresh) && !resolved.empty()) {
+            GLIMRA_Log::debugf("the prompt movie moved: %s is now %s", path->c_str(),
+                               resolved.c_str());
+            settings.setString(key::prefMoviePath, resolved);
+            if (fresh) settings.setObject(key::prefMoviePathAliasData, Value(std::move(*fresh)));
+            return resolved;
+        }
+        GLIMRA_Log::debugf("the prompt movie %s is gone and its reference finds it nowhere",
+                           path->c_str());
+    } else if (alias) {
+        GLIMRA_Log::debugf("the prompt movie %s is gone; the stored reference is for another movie",
+                           path->c_str());
+    }
     return path;
 }
 

@@ -23,8 +23,10 @@ struct MovieSize {
 MovieSize constrainNSSize(MovieSize size, MovieSize maximum);
 
 // "prefMoviePath", repaired: when it is set but no file is there and
-// "prefMoviePathAliasData" resolves, the resolved path is stored and
-// returned. nullopt when the setting is missing or empty.
+// "prefMoviePathAliasData" (made for that path) resolves, the resolved path
+// is stored and returned; a reference made for another path is not used.
+// When the file is there and the reference does not name it, a fresh one is
+// stored. nullopt when the setting is missing or empty.
 std::optional<std::string> repairedMoviePath(Settings& settings);
 
 }  // namespace klik

@@ -81,7 +81,7 @@ CompositionResult runComposition(const CompositionRequest& request, Settings& se
 
     const bool doOverlay = settings.boolForKey(key::prefDoOverlayMovie);
     std::string editedMovie = recording;
-    PhotoSession session = host.videoSession();
+    PhotoSession session = host.videoSession(recording);
     if (doOverlay) {
         std::optional<std::string> overlay;
         std::string looked, why;

@@ -40,8 +40,10 @@ class VideoCompositionHost : public PhotoFilingHost {
     // operator. Called on the composition thread.
     virtual void showMissingOverlayAlert(const std::string& message,
                                          const std::string& informative) = 0;
-    // The guest's data for the still's payload. Composition thread.
-    virtual PhotoSession videoSession() = 0;
+    // The data of the guest who recorded `recording`, for the still's
+    // payload (the screen may show the next guest by now). Composition
+    // thread.
+    virtual PhotoSession videoSession(const std::string& recording) = 0;
     // The clock for the day folders.
     virtual Date now() = 0;
 };

@@ -83,9 +83,92 @@ TEST_F(CaptureTest, TheRecordingEndsWhenItsLengthIsUp) {
     ASSERT_EQ(recorder.stopTimes.size(), 1u);
     EXPECT_DOUBLE_EQ(recorder.stopTimes[0] - started, 12.5);
     EXPECT_EQ(recorder.sessionStops, 0);  // the preview keeps running
-    // Video input rests on screen 6.
-    loop.advance(300);
+    // The recording's end ends the turn: the review, then screen 1.
+    EXPECT_EQ(screen(), 7u);
+    EXPECT_EQ(recorder.clockTearDowns, 1);
+    EXPECT_DOUBLE_EQ(runToNextScreen(), 1.0);
+    EXPECT_EQ(screen(), 1u);
+}
+
+// A video guest's whole turn on the virtual clock, from the scan to the next
+// guest's screen 1: each screen is left as the sequence intends, the session
+// is closed once, and the finished recording stays the first guest's though
+// the next guest is at the screen when it is composed.
+TEST_F(CaptureTest, AVideoTurnEndsWithItsRecordingAndKeepsItsGuest) {
+    auto& ended = watch(kNotifictionPhotoSessionEnded);
+    settings.setDouble(key::prefMaxRecordingLengthInSeconds, 6);
+    useVideo();
+    controller->startOver();
+    ASSERT_EQ(screen(), 1u);
+    controller->_barcodeEntryField1.setStringValue("GUEST-001");
+    controller->ibBarcodeSendOnEnterAction(&controller->_barcodeEntryField1);
+    ASSERT_EQ(screen(), 2u);
+    std::vector<std::uint32_t> seen{2};
+    std::vector<double> at{loop.elapsed()};
+    while (screen() != 1 && loop.elapsed() < 100) {
+        runToNextScreen(100);
+        seen.push_back(screen());
+        at.push_back(loop.elapsed());
+    }
+    ASSERT_EQ(seen, (std::vector<std::uint32_t>{2, 3, 4, 5, 6, 7, 1}));
+    ASSERT_EQ(recorder.paths.size(), 1u);
+    ASSERT_EQ(recorder.stopTimes.size(), 1u);
+    // Screen 7 follows the recording's end, not before it (within the
+    // second screen 6 waits when the end came first).
+    EXPECT_GE(at[5], recorder.stopTimes[0]);
+    EXPECT_LE(at[5], recorder.stopTimes[0] + 1.0);
+    EXPECT_DOUBLE_EQ(recorder.stopTimes[0] - recorder.startTimes[0], 6.0);
+    EXPECT_EQ(recorder.clockTearDowns, 1);
+    loop.advance(3);
+    EXPECT_EQ(ended.size(), 1u);
+
+    // The next guest scans while the first guest's recording is composed.
+    controller->_barcodeEntryField1.setStringValue("GUEST-002");
+    controller->ibBarcodeSendOnEnterAction(&controller->_barcodeEntryField1);
+    EXPECT_EQ(controller->barcodeValue(), "GUEST-002");
+    EXPECT_EQ(controller->recordingSession(recorder.paths[0]).barcodeValue, "GUEST-001");
+    // A file the kiosk did not record belongs to the guest at the screen.
+    EXPECT_EQ(controller->recordingSession(dir.file("other.mov")).barcodeValue, "GUEST-002");
+}
+
+TEST_F(CaptureTest, AVideoTurnWithoutARecordingStillReachesTheReview) {
+    videoOnScreen4();
+    recorder.failNextStart = true;
+    controller->nextScreen();
+    ASSERT_EQ(screen(), 5u);
+    runToNextScreen();
+    ASSERT_EQ(screen(), 6u);
+    // Nothing to wait for: the review a second later, then screen 1.
+    EXPECT_DOUBLE_EQ(runToNextScreen(), 1.0);
+    EXPECT_EQ(screen(), 7u);
+    EXPECT_DOUBLE_EQ(runToNextScreen(), 1.0);
+    EXPECT_EQ(screen(), 1u);
+}
+
+TEST_F(CaptureTest, AnAbandonedRecordingsEndDoesNotEndTheNextTurn) {
+    settings.setDouble(key::prefMaxRecordingLengthInSeconds, 30);
+    videoOnScreen4();
+    controller->nextScreen();  // recording at t0, its end due at t0+30
+    ASSERT_TRUE(recorder.recording);
+    controller->startOverFromKeyBoard();
+    // The next guest reaches screen 6 while the old end is still due, and
+    // their recording does not start.
+    controller->nextScreenWithLegalese();
+    loop.runPending();
+    controller->nextScreen();
+    ASSERT_EQ(screen(), 4u);
+    recorder.failNextStart = true;
+    controller->nextScreen();
+    controller->nextScreen();
+    ASSERT_EQ(screen(), 6u);
+    loop.advance(0.5);
     EXPECT_EQ(screen(), 6u);
+    loop.advance(0.5);
+    EXPECT_EQ(screen(), 7u);
+    loop.advance(1);
+    EXPECT_EQ(screen(), 1u);
+    loop.advance(40);  // the abandoned end moves nothing
+    EXPECT_EQ(screen(), 1u);
 }
 
 TEST_F(CaptureTest, RecordingLengthIsClampedTo15And120) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "foundation/DateFormat.h"
 #include "foundation/Settings.h"
@@ -146,6 +147,53 @@ TEST(ImageFolders, ValidationLaunchAndRenamedFolder) {
     initFolderGlobalsAtLaunch(s);
     EXPECT_TRUE(isDirectory(dir.file("Scratch/deep")));
     EXPECT_EQ(_gScratchFolder(), dir.file("Scratch/deep"));
+}
+
+// A file's reference: found again after a rename in its folder and after a
+// move into a sibling folder (a renamed folder of movies); never resolved
+// to a folder that took its place, nor to anything once it is gone.
+TEST(MyAliasKit, AFileIsFoundAgainAfterARenameOrAMove) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkdir(dir.file("Movies").c_str(), 0755), 0);
+    test::writeFile(dir.file("Movies/WaveWithPrompt.mov"), "movie");
+    auto alias = MyAliasKit::aliasDataForPath(dir.file("Movies/WaveWithPrompt.mov"));
+    ASSERT_TRUE(alias);
+    EXPECT_EQ(MyAliasKit::recordedPath(*alias).value_or(""),
+              std::filesystem::weakly_canonical(dir.file("Movies/WaveWithPrompt.mov")).string());
+    EXPECT_FALSE(MyAliasKit::recordedPath(Data{1, 2, 3}));
+
+    std::string resolved;
+    ASSERT_TRUE(MyAliasKit::resolveAliasFromData(*alias, resolved));
+    EXPECT_EQ(resolved, MyAliasKit::recordedPath(*alias).value_or("?"));
+
+    // Renamed beside itself; a folder now has its old name.
+    ASSERT_EQ(::rename(dir.file("Movies/WaveWithPrompt.mov").c_str(),
+                       dir.file("Movies/Wave2WithPrompt.mov").c_str()),
+              0);
+    ASSERT_EQ(::mkdir(dir.file("Movies/WaveWithPrompt.mov").c_str(), 0755), 0);
+    std::optional<Data> fresh;
+    ASSERT_TRUE(MyAliasKit::resolveAliasFromData(*alias, resolved, &fresh));
+    EXPECT_EQ(std::filesystem::path(resolved).filename(), "Wave2WithPrompt.mov");
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(MyAliasKit::recordedPath(*fresh).value_or(""), resolved);
+
+    // The whole folder renamed.
+    ASSERT_EQ(::rename(dir.file("Movies").c_str(), dir.file("Movies 2026").c_str()), 0);
+    ASSERT_TRUE(MyAliasKit::resolveAliasFromData(*alias, resolved));
+    EXPECT_EQ(
+        resolved,
+        std::filesystem::weakly_canonical(dir.file("Movies 2026/Wave2WithPrompt.mov")).string());
+
+    // A folder's reference still names a folder only.
+    auto folderAlias = MyAliasKit::aliasDataForPath(dir.file("Movies 2026"));
+    ASSERT_TRUE(folderAlias);
+    ASSERT_EQ(::rename(dir.file("Movies 2026").c_str(), dir.file("Old movies").c_str()), 0);
+    ASSERT_TRUE(MyAliasKit::resolveAliasFromData(*folderAlias, resolved));
+    EXPECT_EQ(resolved, std::filesystem::weakly_canonical(dir.file("Old movies")).string());
+
+    // Gone for good.
+    ASSERT_EQ(::unlink(dir.file("Old movies/Wave2WithPrompt.mov").c_str()), 0);
+    EXPECT_FALSE(MyAliasKit::resolveAliasFromData(*alias, resolved));
 }
 
 TEST(ImageFolders, RemountedVolumeIsFoundAgain) {

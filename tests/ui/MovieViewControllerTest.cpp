@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QVideoWidget>
 #include <QWidget>
+#include <filesystem>
 
 #include "app/AppController.h"
 #include "support/TempDir.h"
@@ -75,6 +76,24 @@ TEST_F(MovieViewControllerTest, AStartWhilePlayingReplacesTheMovieFromItsStart) 
     center.post(kStopMovieNotification);
     EXPECT_TRUE(view.movieView()->isHidden());
     EXPECT_EQ(view.player()->playbackState(), QMediaPlayer::StoppedState);
+}
+
+TEST_F(MovieViewControllerTest, AMovedPromptMovieIsRepairedAndPlayed) {
+    settings.setString("prefMoviePath", dir.file("RedWithPrompt.mov"));
+    center.post(kUpdateAnimationMovieNotification);
+    QTRY_COMPARE_WITH_TIMEOUT(view.playCount(), 1, 5000);
+    center.post(kStopMovieNotification);
+
+    // The operator renames the movie's folder between two guests.
+    std::filesystem::create_directories(dir.file("Prompts"));
+    std::filesystem::rename(dir.file("RedWithPrompt.mov"), dir.file("Prompts/RedWithPrompt.mov"));
+    const std::string moved =
+        std::filesystem::weakly_canonical(dir.file("Prompts/RedWithPrompt.mov")).string();
+    center.post(kUpdateAnimationMovieNotification);
+    EXPECT_EQ(settings.stringForKey("prefMoviePath").value_or(""), moved);
+    EXPECT_FALSE(view.movieView()->isHidden());
+    EXPECT_EQ(view.player()->source().toLocalFile().toStdString(), moved);
+    QTRY_COMPARE_WITH_TIMEOUT(view.playCount(), 2, 5000);
 }
 
 TEST_F(MovieViewControllerTest, TheEndIsAnnouncedAndNotReplayed) {

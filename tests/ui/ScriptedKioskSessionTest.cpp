@@ -149,6 +149,36 @@ TEST(ScriptedKioskSession, OneGuestIsPhotographedFiledPrintedAndShownInsideTheFr
     EXPECT_LT(greyShareInWindow(live, window), 0.05);
 }
 
+// One video guest on the simulated video camera: the turn ends when the
+// recording does (the review, then screen 1), the guest is counted done, and
+// the recording, the exported movie and the still are filed with the guest's
+// barcode in the still's payload.
+TEST(ScriptedKioskSession, OneVideoGuestIsRecordedComposedAndFiled) {
+    TempDir dir;
+    const std::string root = dir.file("root");
+    std::string output;
+    ASSERT_EQ(runKiosk(dir, {"--root", root, "--sim", "--video", "--scripted", "1"}, &output), 0)
+        << output;
+    EXPECT_NE(output.find("guest 1 is done"), std::string::npos) << output;
+    EXPECT_NE(output.find("1 of 1 scripted guests done."), std::string::npos) << output;
+    EXPECT_EQ(output.find("photographer starts over"), std::string::npos) << output;
+
+    // The recording and its export, filed together.
+    const auto movies = filesUnder(root + "/KlikKioskMainImagesFolder", ".mov");
+    ASSERT_EQ(movies.size(), 2u) << output;
+    std::string muxed;
+    for (const auto& m : movies)
+        if (m.find("_muxed.mov") != std::string::npos) muxed = fs::path(m).filename().string();
+    ASSERT_FALSE(muxed.empty()) << output;
+    const auto uploads = filesUnder(root + "/KlikKioskUploadFolder", ".mov");
+    ASSERT_EQ(uploads.size(), 1u) << output;
+    EXPECT_EQ(fs::path(uploads[0]).filename().string(), muxed);
+    // The still's payload names the exported movie.
+    const auto stills = filesUnder(root + "/KlikKioskUploadFolder", ".jpg");
+    ASSERT_EQ(stills.size(), 1u) << output;
+    EXPECT_NE(readFile(stills[0]).find(muxed), std::string::npos);
+}
+
 TEST(ScriptedKioskSession, BadCommandLinesAreRefusedWithTheUsage) {
     TempDir dir;
     std::string output;

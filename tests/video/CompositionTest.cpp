@@ -56,7 +56,8 @@ class RecordingHost : public VideoCompositionHost {
         message = m;
         informative = i;
     }
-    PhotoSession videoSession() override {
+    PhotoSession videoSession(const std::string& recording) override {
+        askedFor = recording;
         PhotoSession s;
         s.emails = {"guest@example.com"};
         return s;
@@ -65,6 +66,7 @@ class RecordingHost : public VideoCompositionHost {
 
     std::atomic<int> alerts{0};
     std::string message, informative;
+    std::string askedFor;  // the recording whose guest was asked for
     Date when;
 };
 
@@ -182,6 +184,54 @@ TEST_F(CompositionTest, OverlayOffCopiesTheRecordingAndA640x480StillOthersCanRea
     auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(still);
     ASSERT_TRUE(payload);
     EXPECT_FALSE((*payload)["VZ_overlayPath"].isString());
+}
+
+// The payload's text as a reader other than ours sees it (the EXIF user
+// comment); nullopt when no such reader is installed.
+std::optional<std::string> commentByAnotherReader(const std::string& jpeg, const std::string& out) {
+    std::string command;
+    if (std::system("command -v exiftool >/dev/null 2>&1") == 0)
+        command = "exiftool -b -UserComment '" + jpeg + "' > '" + out + "'";
+    else if (std::system("command -v exiv2 >/dev/null 2>&1") == 0)
+        command = "exiv2 -q -g Exif.Photo.UserComment -Pv '" + jpeg + "' > '" + out + "'";
+    else
+        return std::nullopt;
+    if (std::system(command.c_str()) != 0) return std::string();
+    return test::readFile(out);
+}
+
+// Recordings of other sizes and shapes (the small tag, a wide one, odd
+// sides) all give a 640 x 480 still, its picture filled by the recording,
+// with a payload another reader gets back.
+TEST_F(CompositionTest, EveryRecordingSizeGivesA640x480StillOthersCanRead) {
+    settings.setBool("prefDoOverlayMovie", false);
+    struct Size {
+        int width, height;
+    };
+    int n = 0;
+    for (Size size : {Size{320, 240}, Size{640, 360}, Size{162, 122}}) {
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        const std::string name = "size" + std::to_string(++n);
+        const std::string rec =
+            clip("Scratch/" + name + ".mov", {kRed, 1, size.width, size.height, 10, 0});
+        const CompositionResult r = runComposition(request(rec, 1, 0.5), settings, host);
+        ASSERT_TRUE(r.stillCopied);
+        EXPECT_EQ(host.askedFor, rec);  // the guest asked for is this recording's
+        const std::string still = dir.file("Up/" + day + "/" + name + ".jpg");
+        auto data = readFileData(still);
+        ASSERT_TRUE(data);
+        auto jpeg = readJpegInfo(*data);
+        ASSERT_TRUE(jpeg);
+        EXPECT_EQ(jpeg->width, 640);
+        EXPECT_EQ(jpeg->height, 480);
+        std::string error;
+        auto picture = decodeJpegToRGBA(*data, &error);
+        ASSERT_TRUE(picture) << error;
+        EXPECT_TRUE(test::near(test::centreColour(*picture), 255, 0, 0));
+        auto comment = commentByAnotherReader(still, dir.file("tmp/" + name + ".txt"));
+        if (!comment) GTEST_SKIP() << "neither exiftool nor exiv2 is installed to read it back";
+        EXPECT_NE(comment->find("guest@example.com"), std::string::npos) << *comment;
+    }
 }
 
 TEST_F(CompositionTest, MissingOverlayAlertsOnceAndStillMakesTheStill) {

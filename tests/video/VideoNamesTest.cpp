@@ -127,5 +127,45 @@ TEST(MovieView, PromptMoviePathIsKeptWhenItsFileIsThereOrNoAliasResolves) {
     EXPECT_EQ(s.stringForKey("prefMoviePath").value_or(""), dir.file("a/PromptWithPrompt.mov"));
 }
 
+// The movie keeps a reference of its own once found; a renamed or moved
+// movie is found through it and the setting repaired; a reference made for
+// another movie never stands in for the one named.
+TEST(MovieView, AMovedPromptMovieIsFoundThroughItsReference) {
+    test::TempDir dir;
+    Settings s(dir.file("s.plist"));
+    std::filesystem::create_directories(dir.file("Movies"));
+    test::writeFile(dir.file("Movies/WaveWithPrompt.mov"), "wave");
+    test::writeFile(dir.file("Movies/SurfWithPrompt.mov"), "surf!");
+    s.setString("prefMoviePath", dir.file("Movies/WaveWithPrompt.mov"));
+    EXPECT_FALSE(s.dataForKey("prefMoviePathAliasData"));
+    EXPECT_EQ(repairedMoviePath(s).value_or(""), dir.file("Movies/WaveWithPrompt.mov"));
+    ASSERT_TRUE(s.dataForKey("prefMoviePathAliasData"));
+
+    // Renamed, then its folder renamed too.
+    std::filesystem::rename(dir.file("Movies/WaveWithPrompt.mov"),
+                            dir.file("Movies/Wave-2WithPrompt.mov"));
+    std::filesystem::rename(dir.file("Movies"), dir.file("Prompts"));
+    const std::string moved =
+        std::filesystem::weakly_canonical(dir.file("Prompts/Wave-2WithPrompt.mov")).string();
+    EXPECT_EQ(repairedMoviePath(s).value_or(""), moved);
+    EXPECT_EQ(s.stringForKey("prefMoviePath").value_or(""), moved);
+    // The next look needs no search and changes nothing.
+    const auto reference = s.dataForKey("prefMoviePathAliasData");
+    EXPECT_EQ(repairedMoviePath(s).value_or(""), moved);
+    EXPECT_EQ(s.dataForKey("prefMoviePathAliasData"), reference);
+
+    // The web start names another movie, which is missing: the old
+    // reference is not used for it.
+    s.setString("prefMoviePath", dir.file("Prompts/GoneWithPrompt.mov"));
+    EXPECT_EQ(repairedMoviePath(s).value_or(""), dir.file("Prompts/GoneWithPrompt.mov"));
+    EXPECT_EQ(s.stringForKey("prefMoviePath").value_or(""), dir.file("Prompts/GoneWithPrompt.mov"));
+
+    // A movie that is named and there gets its own reference.
+    s.setString("prefMoviePath", dir.file("Prompts/SurfWithPrompt.mov"));
+    EXPECT_EQ(repairedMoviePath(s).value_or(""), dir.file("Prompts/SurfWithPrompt.mov"));
+    std::filesystem::remove(dir.file("Prompts/SurfWithPrompt.mov"));
+    EXPECT_EQ(repairedMoviePath(s).value_or(""), dir.file("Prompts/SurfWithPrompt.mov"));
+}
+
 }  // namespace
 }  // namespace klik

@@ -27,6 +27,9 @@ KioskVideo::KioskVideo(AppController& app, KioskUi& ui, RunLoop& loop, Settings&
 }
 
 KioskVideo::~KioskVideo() {
+    // The preview hands its frame callback back to the pipeline when it
+    // goes: before the pipeline, not with the kiosk's windows later.
+    delete preview_.data();
     recorder_.stopSession();
     waitForCompositions();
     std::lock_guard<std::mutex> lock(threadsMutex_);
@@ -64,6 +67,8 @@ void KioskVideo::compose(const CompositionRequest& request) {
 }
 
 void KioskVideo::waitForCompositions() {
+    // A recording still being finished starts its composition when done.
+    recorder_.waitForFinishing();
     // The compositions ask the main thread for the guest's data and show
     // alerts there: keep it turning while they run.
     while (gIsProcessingVideo.load()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
@@ -118,12 +123,13 @@ void KioskVideo::showMissingOverlayAlert(const std::string& message,
         false);
 }
 
-PhotoSession KioskVideo::videoSession() {
+PhotoSession KioskVideo::videoSession(const std::string& recording) {
     PhotoSession s;
     loop_.performOnMain(
-        [this, &s] {
-            s.emails = app_.emails();
-            s.barcodeValue = app_.barcodeValue();
+        [this, &s, &recording] {
+            const GuestSession guest = app_.recordingSession(recording);
+            s.emails = guest.emails;
+            s.barcodeValue = guest.barcodeValue;
             s.screenNumber = app_.screenNumber();
         },
         true);

@@ -6,6 +6,7 @@
 //
 // GUI thread, except the VideoCompositionHost calls (composition threads).
 
+#include <QPointer>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -58,7 +59,7 @@ class KioskVideo : public VideoCompositionHost {
                   const Dictionary& userInfo) override;
     void showMissingOverlayAlert(const std::string& message,
                                  const std::string& informative) override;
-    PhotoSession videoSession() override;
+    PhotoSession videoSession(const std::string& recording) override;
     Date now() override;
 
   private:
@@ -71,7 +72,9 @@ class KioskVideo : public VideoCompositionHost {
     NotificationCenter& center_;
     PhotoFilingHost& filing_;
     GstVideoRecorder recorder_;
-    VideoPreviewWidget* preview_ = nullptr;  // owned by its parent widget
+    // Owned by its parent widget, which outlives this object; deleted here
+    // before the pipeline it draws from goes.
+    QPointer<VideoPreviewWidget> preview_;
     std::unique_ptr<MovieViewController> movie_;
     std::mutex threadsMutex_;
     std::vector<std::thread> threads_;
