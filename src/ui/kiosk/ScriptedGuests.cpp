@@ -54,14 +54,21 @@ void ScriptedGuests::screenDidChange(std::uint32_t n) {
         ++completed_;
         lastDoneAt_ = Clock::now();
         say_("guest " + std::to_string(completed_) + " is done");
-        if (turnDone_) turnDone_(completed_);
+        if (turnDone_) {
+            // It may turn the loop (a video guest's clip is composed
+            // meanwhile): the script waits for it rather than quitting or
+            // starting the next guest inside it.
+            inTurnDone_ = true;
+            turnDone_(completed_);
+            inTurnDone_ = false;
+        }
     }
     screen_ = n;
     enteredAt_ = Clock::now();
 }
 
 void ScriptedGuests::tick() {
-    if (finished_) return;
+    if (finished_ || inTurnDone_) return;
     const std::uint32_t n = app_.screenNumber();
     if (completed_ >= guests_) {
         if (readyToFinish_ && !readyToFinish_() && since(lastDoneAt_) < kAfterLastTurn) return;

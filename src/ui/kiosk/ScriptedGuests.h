@@ -56,6 +56,7 @@ class ScriptedGuests : public QObject {
     std::uint32_t screen_ = 0;
     bool sawReview_ = false;
     bool finished_ = false;
+    bool inTurnDone_ = false;
     bool waitsForWebPage_ = false;
     std::function<bool()> readyToFinish_;
     Clock::time_point lastDoneAt_;
