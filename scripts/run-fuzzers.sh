@@ -22,7 +22,7 @@ for bin in "$build"/tests/fuzz/fuzz_*; do
     ran=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "%.1f", e - s }')
     runs=$(grep -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}')
     runs=${runs:-0}
-    rate=$(awk -v r="$runs" -v t="$ran" 'BEGIN { printf "%.0f", t > 0 ? r / t : 0 }')
+    rate=$(awk -v r="$runs" -v t="$ran" 'BEGIN { printf "%.0f", (t > 0 ? r / t : 0) }')
     line="fuzz $name: $runs executions in $ran s ($rate per second)"
     if [ $rc -ne 0 ]; then
         status=1

@@ -99,7 +99,8 @@ std::string checkBinary(const std::string& bytes, const PlistLimits& limits) {
         const std::uint64_t off = objectOffset(index);
         if (off < 8 || off >= table) return "binary property list has an object outside its body";
         const unsigned kind = b[off] >> 4;
-        if (kind != 0xA && kind != 0xC && kind != 0xD) continue;  // not a container
+        const bool text = kind == 0x5 || kind == 0x6;
+        if (!text && kind != 0xA && kind != 0xC && kind != 0xD) continue;
         std::uint64_t n = b[off] & 0x0F;
         std::uint64_t refs = off + 1;
         if (n == 0x0F) {  // the count follows as an integer object
@@ -109,6 +110,18 @@ std::string checkBinary(const std::string& bytes, const PlistLimits& limits) {
             if (refs + 1 + width > table) return "binary property list has a bad count";
             n = readBigEndian(b + refs + 1, width);
             refs += 1 + width;
+        }
+        if (text) {
+            // libplist hands keys and strings out as C strings and aborts
+            // the process on one holding a NUL character.
+            const std::uint64_t unit = kind == 0x6 ? 2 : 1;
+            if (n > (table - refs) / unit) return "binary property list has a text past its end";
+            for (std::uint64_t i = 0; i < n; ++i) {
+                const unsigned char* c = b + refs + i * unit;
+                if (c[0] == 0 && (unit == 1 || c[1] == 0))
+                    return "binary property list has a text holding a NUL character";
+            }
+            continue;
         }
         if (kind == 0xD) {
             if (n > (table - refs) / 2) return "binary property list has a container past its end";

@@ -24,7 +24,12 @@ namespace klik {
 namespace {
 
 std::mutex gFstabMutex;
-std::string gFstabPath = "/etc/fstab";
+// Built on first use: a static initialiser elsewhere (a test harness) may
+// set the path before this file's own statics are constructed.
+std::string& fstabPath() {
+    static std::string path = "/etc/fstab";
+    return path;
+}
 
 // mountinfo escapes blanks and backslashes as octal.
 std::string unescapeMount(const std::string& s) {
@@ -145,7 +150,7 @@ std::vector<std::string> fstabMountPoints(const std::string& source,
     std::string path;
     {
         std::lock_guard lock(gFstabMutex);
-        path = gFstabPath;
+        path = fstabPath();
     }
     std::vector<std::string> out;
     std::ifstream in(path);
@@ -168,7 +173,7 @@ bool runMount(const std::string& mountPoint) {
     std::string fstab;
     {
         std::lock_guard lock(gFstabMutex);
-        fstab = gFstabPath;
+        fstab = fstabPath();
     }
     pid_t pid = 0;
     const char* argv[] = {"mount", "-T", fstab.c_str(), mountPoint.c_str(), nullptr};
@@ -250,7 +255,7 @@ bool resolveOnce(const Dictionary& r, std::string& out) {
 
 void MyAliasKit::setFstabPath(const std::string& path) {
     std::lock_guard lock(gFstabMutex);
-    gFstabPath = path;
+    fstabPath() = path;
 }
 
 std::vector<MountEntry> MyAliasKit::currentMounts() {

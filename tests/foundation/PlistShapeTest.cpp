@@ -107,6 +107,54 @@ TEST(PlistShape, DamagedBinaryTrailersAndTruncationsAreErrorsNotCrashes) {
     EXPECT_FALSE(plistFromBytes("<plist><dict><key>a</key>").value);
 }
 
+// A binary list of one dictionary {key: value}, the texts given as their
+// object bytes (marker and characters).
+std::string binaryDict(const std::string& key, const std::string& value) {
+    std::string out = "bplist00";
+    const std::size_t dictAt = out.size();
+    out += std::string("\xD1\x01\x02", 3);
+    const std::size_t keyAt = out.size();
+    out += key;
+    const std::size_t valueAt = out.size();
+    out += value;
+    const std::size_t table = out.size();
+    out += static_cast<char>(dictAt);
+    out += static_cast<char>(keyAt);
+    out += static_cast<char>(valueAt);
+    std::string trailer(32, '\0');
+    trailer[6] = 1;   // offset size
+    trailer[7] = 1;   // reference size
+    trailer[15] = 3;  // objects
+    trailer[31] = static_cast<char>(table);
+    return out + trailer;
+}
+
+TEST(PlistShape, TextsHoldingANulCharacterAreRefusedNotAnAbort) {
+    // libplist asserts (ending the kiosk) on a key or string with a NUL.
+    const std::string asciiNul(
+        "\x52"
+        "a\0",
+        3),
+        utf16Nul("\x61\0\0", 3);
+    for (const auto& [key, value] :
+         {std::pair{asciiNul, std::string("\x51v")}, std::pair{std::string("\x51k"), asciiNul},
+          std::pair{utf16Nul, std::string("\x51v")}, std::pair{std::string("\x51k"), utf16Nul}}) {
+        PlistResult r = plistFromBytes(binaryDict(key, value));
+        EXPECT_FALSE(r.value);
+        EXPECT_NE(r.error.find("NUL character"), std::string::npos) << r.error;
+    }
+    // A text that runs past the object table is damage, not a read past the end.
+    EXPECT_FALSE(plistFromBytes(binaryDict("\x5F\x10\x7F", "\x51v")).value);
+    // Ordinary texts, ASCII and UTF-16, still read.
+    PlistResult ok =
+        plistFromBytes(binaryDict("\x52"
+                                  "ab",
+                                  std::string("\x61\0\x76", 3)));
+    ASSERT_TRUE(ok.value) << ok.error;
+    ASSERT_TRUE(ok.value->dictionary());
+    EXPECT_EQ(ok.value->dictionary()->at("ab").stringOr(), "v");
+}
+
 TEST(PlistShape, OnlyRegularFilesOfBoundedSizeAreRead) {
     TempDir dir;
     std::filesystem::create_directory(dir.file("folder.plist"));
