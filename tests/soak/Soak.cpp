@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -40,6 +41,9 @@ namespace {
 constexpr const char* kStation = "Soak Station";
 // Guests after the last fault is mended, counted apart from the sessions.
 constexpr std::uint64_t kClosingGuests = 2;
+// Samples start after a tenth of the sessions, at most this many (a run
+// stopped at its wall-time limit still gets its trend).
+constexpr std::uint64_t kMaxWarmUpSessions = 100;
 
 // A folder for the run: the given one (kept) or a temporary one.
 class RunFolder {
@@ -444,7 +448,8 @@ SoakResult Soak::run() {
     setUpMounts();
     if (!start()) return result_;
     audit_.reserve(opt_.sessions + kClosingGuests + 16);
-    const std::uint64_t warmUp = std::max<std::uint64_t>(1, opt_.sessions / 10);
+    const std::uint64_t warmUp =
+        std::clamp<std::uint64_t>(opt_.sessions / 10, 1, kMaxWarmUpSessions);
     for (std::uint64_t n = 1; n <= opt_.sessions; ++n) {
         if (opt_.wallLimitSeconds > 0 &&
             std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count() >

@@ -26,8 +26,8 @@ struct SoakOptions {
     int pictureWidth = 320;
     int pictureHeight = 240;
     double faultRate = 0.3;
-    // Samples every this many sessions (the first tenth is warm-up and
-    // left out of the slopes).
+    // Samples every this many sessions (the first tenth, at most 100, is
+    // warm-up and left out of the slopes).
     std::uint64_t sampleEvery = 25;
     // Where the kiosk's folders go ("" = a temporary folder, removed).
     std::string workDir;
