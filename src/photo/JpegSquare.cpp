@@ -1,13 +1,18 @@
 #include "photo/JpegSquare.h"
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "photo/ImageLimits.h"
@@ -65,6 +70,65 @@ namespace {
 constexpr int kRowsPerBatch = 16;
 constexpr int kSlots = 4;
 
+// The encoder's output in a vector the coder owns. libjpeg's own memory
+// destination frees the caller's buffer when it grows and only hands the new
+// one back at the end, so an encode abandoned half-way (damaged source data)
+// left a freed pointer behind, freed again, and leaked the live buffer.
+struct VectorDestination {
+    // What libjpeg holds: its manager first, then the way back to us.
+    struct Manager {
+        jpeg_destination_mgr pub;
+        VectorDestination* self;
+    };
+    Manager manager{};
+    jpeg_destination_mgr& pub = manager.pub;
+    Data bytes;
+    bool outOfMemory = false;
+
+    static constexpr size_t kFirstSize = 64 << 10;
+
+    void attach(j_compress_ptr c) {
+        pub.init_destination = &VectorDestination::init;
+        pub.empty_output_buffer = &VectorDestination::grow;
+        pub.term_destination = &VectorDestination::term;
+        manager.self = this;
+        c->dest = &manager.pub;
+    }
+    static VectorDestination* of(j_compress_ptr c) {
+        return reinterpret_cast<Manager*>(c->dest)->self;
+    }
+    static void init(j_compress_ptr c) {
+        VectorDestination* d = of(c);
+        if (!d->resize(kFirstSize)) ERREXIT1(c, JERR_OUT_OF_MEMORY, 10);
+        d->pub.next_output_byte = d->bytes.data();
+        d->pub.free_in_buffer = d->bytes.size();
+    }
+    static boolean grow(j_compress_ptr c) {
+        VectorDestination* d = of(c);
+        const size_t used = d->bytes.size();
+        if (!d->resize(used * 2)) ERREXIT1(c, JERR_OUT_OF_MEMORY, 10);
+        d->pub.next_output_byte = d->bytes.data() + used;
+        d->pub.free_in_buffer = d->bytes.size() - used;
+        return TRUE;
+    }
+    static void term(j_compress_ptr c) {
+        VectorDestination* d = of(c);
+        d->bytes.resize(d->bytes.size() - d->pub.free_in_buffer);
+    }
+    // No exception may cross libjpeg's C frames: a failed allocation is
+    // reported, and the caller raises libjpeg's own error.
+    bool resize(size_t n) {
+        try {
+            bytes.resize(n);
+            return true;
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            return false;
+        }
+    }
+};
+static_assert(std::is_standard_layout_v<VectorDestination::Manager>);
+
 struct SquareCoder {
     jpeg_decompress_struct d{};
     jpeg_compress_struct c{};
@@ -72,8 +136,7 @@ struct SquareCoder {
     JpegErrorManager cerr;  // the encoder's, used on the calling thread
     bool dCreated = false;
     bool cCreated = false;
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
+    VectorDestination out;
 
     // The hand-over between the two threads.
     std::mutex mutex;
@@ -93,7 +156,6 @@ struct SquareCoder {
         stopDecoder();
         if (dCreated) jpeg_destroy_decompress(&d);
         if (cCreated) jpeg_destroy_compress(&c);
-        std::free(out);
     }
     void stopDecoder() {
         if (!decoder.joinable()) return;
@@ -210,7 +272,7 @@ bool runSquare(SquareCoder& s, const Data& jpeg, int quality, const Data& exif, 
 
     jpeg_create_compress(&s.c);
     s.cCreated = true;
-    jpeg_mem_dest(&s.c, &s.out, &s.outSize);
+    s.out.attach(&s.c);
     s.c.image_width = static_cast<JDIMENSION>(g.side);
     s.c.image_height = static_cast<JDIMENSION>(g.side);
     s.c.input_components = comps;
@@ -251,7 +313,8 @@ bool runSquare(SquareCoder& s, const Data& jpeg, int quality, const Data& exif, 
     // libjpeg works around damaged data with a warning and grey rows; such
     // a square is not the photo.
     if (s.derr.pub.num_warnings > 0) {
-        std::snprintf(message, JMSG_LENGTH_MAX, "the JPEG data is damaged (%.160s)", s.derr.message);
+        std::snprintf(message, JMSG_LENGTH_MAX, "the JPEG data is damaged (%.160s)",
+                      s.derr.message);
         return false;
     }
     jpeg_finish_compress(&s.c);
@@ -320,7 +383,7 @@ std::optional<Data> centredSquareJpeg(const Data& jpeg, int quality, SquareGeome
         return std::nullopt;
     }
     if (geometry) *geometry = g;
-    return Data(coder.out, coder.out + coder.outSize);
+    return std::move(coder.out.bytes);
 }
 
 }  // namespace klik

@@ -126,6 +126,17 @@ TEST(JpegSquare, DamagedCameraDataIsRefusedNotSquaredIntoGrey) {
     EXPECT_FALSE(centredSquareJpeg(garbled, 90, nullptr, &error));
     EXPECT_NE(error.find("damaged"), std::string::npos) << error;
 
+    // Damage that shows only after the square's output has grown past its
+    // first buffer: refused, and the output is let go once (it was freed
+    // twice and the live buffer leaked).
+    std::vector<int> bars;
+    for (int x = 0; x < 3000; x += 7) bars.push_back(x);
+    Data late = test::makeBarJpeg(3000, 2000, bars);
+    for (size_t i = late.size() * 9 / 10; i < late.size() * 9 / 10 + 64; ++i) late[i] = 0xFF;
+    error.clear();
+    EXPECT_FALSE(centredSquareJpeg(late, 90, nullptr, &error));
+    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+
     // Trailing padding after the end marker is not damage.
     Data padded = test::makeBarJpeg(800, 400, {400});
     padded.insert(padded.end(), 100, 0);
