@@ -1,5 +1,7 @@
 #include "soak/ProcessSampler.h"
 
+#include <malloc.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -51,6 +53,9 @@ ProcessSample sampleProcess(std::uint64_t session) {
     ProcessSample s;
     s.session = session;
     s.rssKiB = rssKiB();
+    // Resident memory also holds pages malloc keeps after a free; the heap
+    // in use tells a leak from that.
+    s.heapKiB = static_cast<double>(mallinfo2().uordblks) / 1024;
     // The directory iterator's own descriptor is counted too: a constant.
     s.openFds = entriesIn("/proc/self/fd");
     s.threads = entriesIn("/proc/self/task");
@@ -61,6 +66,7 @@ Slopes slopesPerThousand(const std::vector<ProcessSample>& samples) {
     Slopes out;
     if (samples.size() < 2) return out;
     out.rssKiB = 1000 * slope(samples, &ProcessSample::rssKiB);
+    out.heapKiB = 1000 * slope(samples, &ProcessSample::heapKiB);
     out.openFds = 1000 * slope(samples, &ProcessSample::openFds);
     out.threads = 1000 * slope(samples, &ProcessSample::threads);
     return out;

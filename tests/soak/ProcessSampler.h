@@ -1,6 +1,6 @@
 #pragma once
-// Samples of this process's resident memory, open file descriptors and
-// threads over a soak, and their trend per 1,000 sessions (least squares).
+// Samples of this process's resident memory, heap in use, open file
+// descriptors and threads over a soak, and their trend per 1,000 sessions (least squares).
 
 #include <cstdint>
 #include <vector>
@@ -10,6 +10,7 @@ namespace klik::soak {
 struct ProcessSample {
     std::uint64_t session = 0;
     double rssKiB = 0;
+    double heapKiB = 0;  // allocated and not freed (malloc's own count)
     double openFds = 0;
     double threads = 0;
 };
@@ -18,7 +19,7 @@ struct ProcessSample {
 ProcessSample sampleProcess(std::uint64_t session);
 
 struct Slopes {
-    double rssKiB = 0, openFds = 0, threads = 0;  // per 1,000 sessions
+    double rssKiB = 0, heapKiB = 0, openFds = 0, threads = 0;  // per 1,000 sessions
 };
 // Least-squares slopes over `samples` (zeros with fewer than two).
 Slopes slopesPerThousand(const std::vector<ProcessSample>& samples);

@@ -551,15 +551,16 @@ std::string SoakResult::report() const {
     r << "operator notices: " << operatorNotices << "\n";
     for (const auto& [title, n] : alerts) r << "operator alert \"" << title << "\": " << n << "\n";
     r << "rss slope (KiB per 1000 sessions): " << slopes.rssKiB << "\n";
+    r << "heap in use slope (KiB per 1000 sessions): " << slopes.heapKiB << "\n";
     r << "open fds slope (per 1000 sessions): " << slopes.openFds << "\n";
     r << "threads slope (per 1000 sessions): " << slopes.threads << "\n";
     if (!samples.empty()) {
         const auto& a = samples.front();
         const auto& b = samples.back();
-        r << "first sample (session " << a.session << "): rss " << a.rssKiB << " KiB, fds "
-          << a.openFds << ", threads " << a.threads << "\n";
-        r << "last sample (session " << b.session << "): rss " << b.rssKiB << " KiB, fds "
-          << b.openFds << ", threads " << b.threads << "\n";
+        r << "first sample (session " << a.session << "): rss " << a.rssKiB << " KiB, heap "
+          << a.heapKiB << " KiB, fds " << a.openFds << ", threads " << a.threads << "\n";
+        r << "last sample (session " << b.session << "): rss " << b.rssKiB << " KiB, heap "
+          << b.heapKiB << " KiB, fds " << b.openFds << ", threads " << b.threads << "\n";
     }
     r << "problems: " << problems.size() << "\n";
     for (const auto& p : problems) r << "problem: " << p << "\n";

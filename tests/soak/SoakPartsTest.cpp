@@ -44,14 +44,17 @@ TEST(FaultPlan, TheSameSeedPlaysTheSameFaultsAndADisabledKindNeverComes) {
 TEST(ProcessSampler, SlopesArePerThousandSessionsAndTheProcessIsSeen) {
     std::vector<ProcessSample> s;
     for (std::uint64_t n = 0; n <= 500; n += 50)
-        s.push_back({n, 1000 + 2.0 * static_cast<double>(n), 12, 5 + static_cast<double>(n) / 100});
+        s.push_back({n, 1000 + 2.0 * static_cast<double>(n), 300 + static_cast<double>(n) / 10, 12,
+                     5 + static_cast<double>(n) / 100});
     const Slopes k = slopesPerThousand(s);
     EXPECT_NEAR(k.rssKiB, 2000, 1e-6);
+    EXPECT_NEAR(k.heapKiB, 100, 1e-6);
     EXPECT_NEAR(k.openFds, 0, 1e-9);
     EXPECT_NEAR(k.threads, 10, 1e-9);
     EXPECT_EQ(slopesPerThousand({s[0]}).rssKiB, 0);
     const ProcessSample now = sampleProcess(1);
     EXPECT_GT(now.rssKiB, 0);
+    EXPECT_GT(now.heapKiB, 0);
     EXPECT_GE(now.openFds, 3);
     EXPECT_GE(now.threads, 1);
 }
