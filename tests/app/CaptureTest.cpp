@@ -37,6 +37,28 @@ TEST_F(CaptureTest, ACameraShotFlashesPlaysTheSoundAndQueuesTheCommand) {
     EXPECT_EQ(controller->_overlayContentView.image(), before);
 }
 
+TEST_F(CaptureTest, TheFlashPutsBackItsPictureEvenAfterAScreenChangeBroughtNewArtwork) {
+    artwork.names = {"live_flash", "live6", "live7"};
+    controller->startOver();
+    controller->nextScreenWithLegalese();
+    loop.runPending();
+    ASSERT_EQ(screen(), 3u);
+    for (int i = 0; i < 3; ++i) controller->nextScreen();
+    ASSERT_EQ(screen(), 6u);
+    ASSERT_EQ(camera.shots, 1);
+    EXPECT_EQ(controller->_overlayContentView.image()->name(), "live_flash");
+    loop.advance(0.2);
+    controller->nextScreen();
+    ASSERT_EQ(screen(), 7u);
+    EXPECT_EQ(controller->_overlayContentView.image()->name(), "live7");
+    // Half a second after the shot the picture shown before it comes back,
+    // whatever the flow showed meanwhile.
+    loop.advance(0.29);
+    EXPECT_EQ(controller->_overlayContentView.image()->name(), "live7");
+    loop.advance(0.01);
+    EXPECT_EQ(controller->_overlayContentView.image()->name(), "live6");
+}
+
 TEST_F(CaptureTest, NoFlashPictureStillTakesTheShot) {
     controller->startOver();
     controller->takePicture();

@@ -62,17 +62,6 @@ TEST_F(CountdownTest, ANewTimerReplacesTheRunningOne) {
     EXPECT_EQ(std::count(ui.screens.begin(), ui.screens.end(), 3u), 0);
 }
 
-TEST_F(CountdownTest, TheTimerCarriesItsExpirationDate) {
-    controller->startOver();
-    const Date start = loop.now();
-    controller->startTimerWithExpirationDelay(7.5);
-    const Value& exp = controller->screenTimer()->userInfo().at("expirationDate");
-    ASSERT_TRUE(exp.isDate());
-    EXPECT_NEAR(std::chrono::duration<double>(*exp.date() - start).count(), 7.5, 1e-6);
-    EXPECT_DOUBLE_EQ(controller->screenTimer()->timeInterval(), 1.0);
-    EXPECT_TRUE(controller->screenTimer()->repeats());
-}
-
 TEST_F(CountdownTest, NegativeAndNotANumberDelaysMoveOnAtTheFirstTick) {
     controller->startOver();
     controller->startTimerWithExpirationDelay(-3);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "ControllerFixture.h"
@@ -237,26 +238,43 @@ TEST_F(EntryTest, EmptyBarcodeDoesNothingAndNoSenderIsTheSelfTest) {
     EXPECT_EQ(screen(), 2u);
 }
 
-TEST_F(EntryTest, MovieNotificationsAndTextFieldUpdates) {
+TEST_F(EntryTest, StartAndStopMovieEachPostTheirOwnNotification) {
     auto& starts = watch(kUpdateAnimationMovieNotification);
     auto& stops = watch(kStopMovieNotification);
     controller->startMovie();
+    EXPECT_EQ(starts.size(), 1u);
+    EXPECT_EQ(stops.size(), 0u);
     controller->stopMovie();
     EXPECT_EQ(starts.size(), 1u);
     EXPECT_EQ(stops.size(), 1u);
+}
 
+TEST_F(EntryTest, ATextFieldUpdateFromAnotherThreadLandsOnTheMainLoop) {
     View& f = controller->_countdownOverlay;
     controller->ibUpdateNSTextFieldWithString(f, "7", true, true);
     EXPECT_EQ(f.stringValue(), "7");
     EXPECT_EQ(f.textColor(), (Colour{1, 0, 0, 1}));
-    // From another thread without waiting: the change happens on the main loop.
+    // Not waiting: nothing changes until the main loop runs, then text and
+    // colour change together.
     std::thread([&] {
         controller->ibUpdateNSTextFieldWithString(f, "6", false, std::optional<Colour>());
     }).join();
     EXPECT_EQ(f.stringValue(), "7");
+    EXPECT_EQ(f.textColor(), (Colour{1, 0, 0, 1}));
     EXPECT_TRUE(loop.runUntil([&] { return f.stringValue() == "6"; }));
     EXPECT_EQ(f.textColor(), Colour::black());
-    controller->ibUpdateNSTextFieldOld(nullptr, "x", true, false);  // logged, nothing else
+    // Waiting: the caller returns once the main loop has made the change.
+    std::atomic<bool> returned{false};
+    std::thread waiter([&] {
+        controller->ibUpdateNSTextFieldWithString(f, "5", true, false);
+        returned = true;
+    });
+    EXPECT_TRUE(loop.runUntil([&] { return returned.load(); }));
+    waiter.join();
+    EXPECT_EQ(f.stringValue(), "5");
+    // A missing field is only logged.
+    controller->ibUpdateNSTextFieldOld(nullptr, "x", true, false);
+    EXPECT_EQ(f.stringValue(), "5");
 }
 
 }  // namespace

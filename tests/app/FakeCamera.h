@@ -1,6 +1,9 @@
 #pragma once
 // A still camera for tests: connected or not, counts shots and live-view
-// switches.
+// switches, and keeps their order.
+
+#include <string>
+#include <vector>
 
 #include "app/CameraPort.h"
 
@@ -9,14 +12,19 @@ namespace klik::test {
 class FakeCamera : public CameraPort {
   public:
     bool hasCamera() const override { return connected; }
-    void takePicture() override { ++shots; }
+    void takePicture() override {
+        ++shots;
+        events.push_back(liveViewRunning ? "shot during live view" : "shot");
+    }
     void liveViewOn() override {
         ++liveViewOns;
         liveViewRunning = true;
+        events.push_back("live view on");
     }
     void liveViewOff() override {
         ++liveViewOffs;
         liveViewRunning = false;
+        events.push_back("live view off");
     }
 
     bool connected = true;
@@ -24,6 +32,8 @@ class FakeCamera : public CameraPort {
     int liveViewOns = 0;
     int liveViewOffs = 0;
     bool liveViewRunning = false;
+    // Shots and switches in the order they came.
+    std::vector<std::string> events;
 };
 
 }  // namespace klik::test

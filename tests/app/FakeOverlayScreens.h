@@ -19,6 +19,14 @@ class FakeOverlayScreens : public OverlayScreensPort {
         return it->second;
     }
 
+    bool displayMovieView() override {
+        ++movieViewRequests;
+        return movieViewShown;
+    }
+
+    // Whether the movie view comes up when asked.
+    bool movieViewShown = false;
+    int movieViewRequests = 0;
     // Answer per screen; nullopt = interface file missing. Default: 100.
     std::map<OverlayScreen, std::optional<int>> answers;
     std::vector<OverlayScreen> runs;

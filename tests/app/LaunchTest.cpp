@@ -86,10 +86,24 @@ TEST_F(LaunchTest, LaunchGoesFullScreenWithUpdatesHeldThenEntersScreenOne) {
     const std::string text = log();
     EXPECT_NE(text.find("Inside startup..."), std::string::npos);
     EXPECT_LT(text.find("Inside startup..."), text.find("awake from NIB!"));
-    EXPECT_NE(text.find("UNABLE to create MovieViewcontroller"), std::string::npos);
+    EXPECT_EQ(overlays.movieViewRequests, 1);
     // A second awakeFromNib does nothing.
     controller->awakeFromNib();
     EXPECT_EQ(ui.count("app toggleFullScreen"), 1u);
+}
+
+TEST_F(LaunchTest, TheMovieViewIsAskedForOnceAndTheLogSaysWhetherItCameUp) {
+    launch();
+    EXPECT_EQ(overlays.movieViewRequests, 1);
+    EXPECT_NE(log().find("UNABLE to create MovieViewcontroller"), std::string::npos);
+    EXPECT_EQ(log().find("ADDED movieViewController view..."), std::string::npos);
+
+    makeController();
+    wire();
+    overlays.movieViewShown = true;
+    launch();
+    EXPECT_EQ(overlays.movieViewRequests, 2);
+    EXPECT_NE(log().find("ADDED movieViewController view..."), std::string::npos);
 }
 
 TEST_F(LaunchTest, MissingFoldersWarnTwiceOpenThePreferencesAndKeepTheWebPageHidden) {

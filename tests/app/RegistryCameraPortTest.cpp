@@ -74,14 +74,21 @@ TEST_F(RegistryCameraPortTest, FailedShotResetsTheBar) {
     EXPECT_EQ(photoCount(), 0u);
 }
 
-TEST_F(RegistryCameraPortTest, WithoutACameraNothingIsSent) {
-    start(0);
-    EXPECT_FALSE(port.hasCamera());
+TEST_F(RegistryCameraPortTest, AfterTheCameraIsUnpluggedNothingIsSentToIt) {
+    start(1);
+    EXPECT_TRUE(port.hasCamera());
+    ASSERT_TRUE(sim->unplugCamera(1));
+    ASSERT_TRUE(pumpUntil([&] { return !port.hasCamera(); }));
+    settle();
+    const size_t before = sim->sentCommands().size();
     port.takePicture();
     port.liveViewOn();
     port.liveViewOff();
+    controller->takePicture();
     settle();
-    EXPECT_TRUE(sim->sentCommands().empty());
+    EXPECT_EQ(sim->sentCommands().size(), before);
+    EXPECT_EQ(photoCount(), 0u);
+    EXPECT_FALSE(sim->isLiveViewActive(1));
 }
 
 TEST_F(RegistryCameraPortTest, LiveViewFramesShowOnlyWhileLiveViewIsOn) {

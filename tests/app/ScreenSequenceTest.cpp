@@ -135,6 +135,37 @@ TEST_F(ScreenSequenceTest, ACameraSessionRunsThroughAllSevenScreensOnTime) {
     EXPECT_EQ(ended.size(), 1u);
 }
 
+TEST_F(ScreenSequenceTest, LiveViewGoesOffBeforeTheShotOnScreen6) {
+    controller->startOver();
+    controller->nextScreenWithLegalese();
+    loop.runPending();
+    ASSERT_EQ(screen(), 3u);
+    ASSERT_TRUE(camera.liveViewRunning);
+    camera.events.clear();
+    controller->nextScreen();
+    controller->nextScreen();
+    ASSERT_EQ(screen(), 5u);
+    EXPECT_TRUE(camera.events.empty());
+    controller->nextScreen();
+    ASSERT_EQ(screen(), 6u);
+    EXPECT_EQ(camera.events, (std::vector<std::string>{"live view off", "shot"}));
+}
+
+TEST_F(ScreenSequenceTest, ADelayedAdvanceFromScreen2SurvivesAStartOver) {
+    artwork.names = {"touch2"};
+    controller->startOver();
+    controller->nextScreenWithLegalese();
+    ASSERT_EQ(screen(), 2u);
+    loop.advance(1);
+    controller->startOver();
+    ASSERT_EQ(screen(), 1u);
+    // The advance asked for on screen 2 still fires at its time.
+    loop.advance(1.999);
+    EXPECT_EQ(screen(), 1u);
+    loop.advance(0.001);
+    EXPECT_EQ(screen(), 2u);
+}
+
 TEST_F(ScreenSequenceTest, TheWrapTo1EndsTheSessionAgainInWebMode) {
     auto& ended = watch(kNotifictionPhotoSessionEnded);
     settings.setBool(key::prefDoUseWebView, true);
