@@ -6,8 +6,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 #include "photo/DistributedNotificationCenter.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -67,9 +69,8 @@ TEST(DistributedNotification, SignalReachesASessionBusListener) {
     test::TempDir dir;
     PrivateBus bus(dir);
     if (!bus.ok()) GTEST_SKIP() << "dbus-daemon not available";
-    const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    const std::string saved = old ? old : "";
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
+    std::optional<test::ScopedEnv> onBus;
+    onBus.emplace("DBUS_SESSION_BUS_ADDRESS", bus.address());
     DistributedNotificationCenter::resetConnection();
 
     const std::string out = dir.file("monitor.txt");
@@ -92,11 +93,8 @@ TEST(DistributedNotification, SignalReachesASessionBusListener) {
         }
     }
     const std::string text = test::readFile(out);
+    onBus.reset();
     DistributedNotificationCenter::resetConnection();
-    if (saved.empty())
-        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    else
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", saved.c_str(), 1);
 
     ASSERT_TRUE(seen) << text;
     EXPECT_NE(text.find("path=/org/klik/Kiosk; interface=org.klik.Kiosk; "
@@ -110,11 +108,33 @@ TEST(DistributedNotification, SignalReachesASessionBusListener) {
     EXPECT_NE(text.find("string \"pt5\""), std::string::npos);
 }
 
-TEST(DistributedNotification, BadNameAndNoBusAreErrors) {
+TEST(DistributedNotification, ABadMemberNameIsAnError) {
     std::string error;
     EXPECT_FALSE(
         DistributedNotificationCenter::postNotificationName("not a member", "o", {}, &error));
     EXPECT_NE(error.find("member name"), std::string::npos);
+}
+
+TEST(DistributedNotification, WithoutASessionBusTheSignalIsAnErrorNotACrash) {
+    test::TempDir dir;
+    {
+        // An address where no bus listens: the connection itself fails.
+        test::ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir.file("no-bus"));
+        DistributedNotificationCenter::resetConnection();
+        std::string error;
+        EXPECT_FALSE(DistributedNotificationCenter::postNotificationName(
+            "KlikSlideShowNotification", "testdictionary", {{"newitem", Value("/x.jpg")}}, &error));
+        EXPECT_FALSE(error.empty());
+        // A bus that appears later is found: the failed connection is not kept.
+        PrivateBus bus(dir);
+        if (!bus.ok()) GTEST_SKIP() << "dbus-daemon not available";
+        test::ScopedEnv onBus("DBUS_SESSION_BUS_ADDRESS", bus.address());
+        error.clear();
+        EXPECT_TRUE(DistributedNotificationCenter::postNotificationName(
+            "KlikSlideShowNotification", "testdictionary", {}, &error))
+            << error;
+    }
+    DistributedNotificationCenter::resetConnection();
 }
 
 }  // namespace

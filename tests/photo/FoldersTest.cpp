@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "foundation/DateFormat.h"
+#include "foundation/FixedPaths.h"
 #include "foundation/Settings.h"
 #include "photo/DayFolder.h"
 #include "photo/FileNames.h"
@@ -141,12 +142,28 @@ TEST(ImageFolders, ValidationLaunchAndRenamedFolder) {
     EXPECT_FALSE(validateAllFolders(s));
     EXPECT_FALSE(s.boolForKey("prefForUploadFolderIsValid"));
 
-    // Launch: defaults under the fixed root, written back, scratch made.
-    Settings fresh(dir.file("fresh.plist"));
+    // Launch with a stored scratch folder: it is made, with its parents.
     s.setString("scratchFolder", dir.file("Scratch/deep"));
     initFolderGlobalsAtLaunch(s);
     EXPECT_TRUE(isDirectory(dir.file("Scratch/deep")));
     EXPECT_EQ(_gScratchFolder(), dir.file("Scratch/deep"));
+    EXPECT_EQ(_gMainImagesFolder(), dir.file("Main renamed"));
+
+    // Launch with nothing stored (or an empty value): the defaults under the
+    // fixed root, written back into the store.
+    setFixedRoot(dir.file("root"));
+    Settings fresh(dir.file("fresh.plist"));
+    fresh.setString("forUploadFolder", "");
+    initFolderGlobalsAtLaunch(fresh);
+    setFixedRoot("");
+    EXPECT_EQ(_gScratchFolder(), dir.file("root/CameraScratchFolder"));
+    EXPECT_EQ(_gMainImagesFolder(), dir.file("root/KlikKioskMainImagesFolder"));
+    EXPECT_EQ(_gForUploadFolder(), dir.file("root/KlikKioskUploadFolder"));
+    EXPECT_EQ(fresh.stringForKey("scratchFolder"), dir.file("root/CameraScratchFolder"));
+    EXPECT_EQ(fresh.stringForKey("mainImagesFolder"), dir.file("root/KlikKioskMainImagesFolder"));
+    EXPECT_EQ(fresh.stringForKey("forUploadFolder"), dir.file("root/KlikKioskUploadFolder"));
+    EXPECT_TRUE(fresh.hasUserValue("mainImagesFolder"));
+    EXPECT_TRUE(isDirectory(dir.file("root/CameraScratchFolder")));
 }
 
 // A file's reference: found again after a rename in its folder and after a

@@ -8,9 +8,11 @@
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/ManualRunLoop.h"
+#include "photo/DistributedNotificationCenter.h"
 #include "photo/ImageCodec.h"
 #include "photo/ImageFolders.h"
 #include "photo/KioskPhotoPipeline.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace klik {
@@ -26,10 +28,17 @@ class KioskPipelineTest : public testing::Test {
         settings.setString("scratchFolder", dir.file("Scratch"));
         initFolderGlobalsAtLaunch(settings);
         ASSERT_TRUE(parseIso8601("2011-03-05T14:30:15", when));
+        DistributedNotificationCenter::resetConnection();
     }
-    void TearDown() override { setFixedRoot(""); }
+    void TearDown() override {
+        setFixedRoot("");
+        DistributedNotificationCenter::resetConnection();
+    }
 
     test::TempDir dir;
+    // The filing announcement goes nowhere rather than onto the developer's
+    // own session bus; the bus itself is covered by the D-Bus tests.
+    test::ScopedEnv noBus{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir.file("no-bus")};
     Settings settings{dir.file("settings.plist")};
     test::RecordingKioskUi ui;
     ManualRunLoop loop;

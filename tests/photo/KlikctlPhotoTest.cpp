@@ -92,12 +92,6 @@ TEST(KlikctlPhoto, AlphaFrameDayFolderInterfaces) {
     r = k.run("day-folder --at 2011-03-06T03:00:00");
     EXPECT_EQ(r.out, "2011-03-06\n2011-03-06\n");
     EXPECT_EQ(k.run("day-folder --at yesterday").status, 2);
-
-    r = k.run("interfaces");
-    ASSERT_EQ(r.status, 0);
-    auto table = plistFromBytes(r.out);
-    ASSERT_TRUE(table.value) << r.out;
-    EXPECT_TRUE((*table.value)["INTERFACE_ORDER"].isArray());
 }
 
 TEST(KlikctlPhoto, FoldersCheckAndFilePhoto) {

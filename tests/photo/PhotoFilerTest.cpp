@@ -108,6 +108,20 @@ TEST_F(PhotoFilerTest, WholeChainFilesTagsCopiesAndAnnounces) {
     EXPECT_TRUE(host.alerts.empty());
 }
 
+TEST_F(PhotoFilerTest, AfterMidnightAStillTakesTheCalendarDayAndAMovieTheEventDay) {
+    // 01:30: the calendar says the 6th, the 3-hour rule still the 5th.
+    ASSERT_TRUE(parseIso8601("2011-03-06T01:30:00", when));
+    PhotoSession s;
+    s.barcodeValue = "night";
+    auto r = filer().postProcessNewPhoto(test::makeBarJpeg(640, 480, {}), "IMG_0002.JPG", s);
+    ASSERT_TRUE(r.filed);
+    EXPECT_EQ(r.filedPath, dir.file("Images/2011-03-06/night_001122334455_001.jpg"));
+
+    test::writeFile(dir.file("Scratch/night.mov"), "movie");
+    ASSERT_TRUE(moveSourceItemToMainImagesFolder(dir.file("Scratch/night.mov"), when));
+    EXPECT_EQ(test::readFile(dir.file("Images/2011-03-05/night.mov")), "movie");
+}
+
 TEST_F(PhotoFilerTest, ShortUploadPathAndLatePhotoStoredAnyway) {
     settings.setBool("prefUseShortPathForWeb", true);
     PhotoSession s;

@@ -1,0 +1,32 @@
+#pragma once
+// Sets an environment variable for the life of a scope and puts back the
+// value it had (or unsets it). Tests use it to point a library at private
+// services instead of the developer's own.
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace klik::test {
+
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) saved_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (saved_)
+            ::setenv(name_.c_str(), saved_->c_str(), 1);
+        else
+            ::unsetenv(name_.c_str());
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    std::string name_;
+    std::optional<std::string> saved_;
+};
+
+}  // namespace klik::test
