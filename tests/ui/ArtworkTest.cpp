@@ -108,8 +108,6 @@ TEST(Artwork, TheGeneratorDrawsTheSameGeometryItWasCommittedWith) {
     ArtworkPainter painter;
     EXPECT_EQ(transparentBounds(painter.liveVideoReference(), 50), artwork::kLiveWindow);
     EXPECT_EQ(transparentBounds(painter.printFrame(), 255), artwork::kPrintWindow);
-    // Deterministic: two runs give the same pixels.
-    EXPECT_EQ(painter.touchScreen(3), painter.touchScreen(3));
     // Different screens are different pictures.
     EXPECT_NE(painter.touchScreen(3), painter.touchScreen(4));
     EXPECT_NE(painter.liveScreen(3), painter.liveScreen(4));

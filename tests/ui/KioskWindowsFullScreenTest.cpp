@@ -33,9 +33,9 @@ TEST_F(KioskFullScreen, EnteringAndLeavingShowsTheWindowsOfTheNewMode) {
     // The overlay lies over the live window again.
     EXPECT_EQ(windows->overlayWindow().host(), &windows->liveWindow());
     EXPECT_TRUE(windows->overlayWindow().isVisible());
-    // The switch ordered the live window after the touch window, then
-    // brought the touch side in front again (single-monitor mode).
-    EXPECT_TRUE(windows->touchWindowIsFront());
+    // Which window ends in front is not asserted: the offscreen platform
+    // keeps no stacking order to read back, and the windows' own record of
+    // their raises would only repeat the code under test.
 }
 
 }  // namespace

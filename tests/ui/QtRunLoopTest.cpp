@@ -153,14 +153,5 @@ TEST(QtRunLoop, TimersAndPerformsAreServedWhileATimerActionRunsANestedLoop) {
     EXPECT_TRUE(innerPerform);
 }
 
-TEST(QtRunLoop, NowIsTheWallClock) {
-    QtRunLoop loop;
-    auto before = std::chrono::system_clock::now();
-    Date n = loop.now();
-    auto after = std::chrono::system_clock::now();
-    EXPECT_LE(before, n);
-    EXPECT_LE(n, after);
-}
-
 }  // namespace
 }  // namespace klik
