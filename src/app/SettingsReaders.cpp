@@ -5,7 +5,6 @@
 
 #include "app/SettingsKeys.h"
 #include "foundation/FixedPaths.h"
-#include "log/Log.h"
 
 namespace klik {
 
@@ -45,25 +44,9 @@ std::uint16_t readEndOfRecordingWarning(const Settings& s) {
     return w == 0 ? kDefaultEndOfRecordingWarning : w;
 }
 
-std::int16_t readCameraInputTypeTag16(const Settings& s) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(
-        static_cast<std::uint64_t>(s.integerForKey(key::prefCameraInputTypeTag))));
-}
-
-int normalizeCameraInputTypeTag(Settings& s) {
-    const int tag = readCameraInputTypeTag16(s);
-    if (tag != kInputTagCamera && tag != kInputTagVideo) {
-        s.setInteger(key::prefCameraInputTypeTag, kInputTagCamera);
-        GLIMRA_Log::debugf("2010-11-19orlo forcing cameraTypeTag = [%i]", kInputTagCamera);
-        return kInputTagCamera;
-    }
-    GLIMRA_Log::debugf("2010-11-19orlo cameraTypeTag = [%i]", tag);
-    return tag;
-}
-
 std::string readQuitTypedString(const Settings& s) {
     auto v = s.stringForKey(key::prefQuitTypedString);
-    return v ? *v : std::string(kBuiltInQuitCode);
+    return v && !v->empty() ? *v : std::string(kBuiltInQuitCode);
 }
 
 std::string readScratchFolder(const Settings& s) {

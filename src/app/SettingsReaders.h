@@ -17,7 +17,7 @@ inline constexpr float kDefaultRecordingLength = 15.0f;
 inline constexpr float kMaxRecordingLength = 120.0f;
 // Fallback of "prefEndOfRecordingWarningInSeconds" when it is 0.
 inline constexpr std::uint16_t kDefaultEndOfRecordingWarning = 10;
-// The operator quit code when "prefQuitTypedString" is missing.
+// The operator quit code when "prefQuitTypedString" is missing or empty.
 inline constexpr const char* kBuiltInQuitCode = "lemurfox";
 // Camera input tags.
 inline constexpr int kInputTagCamera = 1;
@@ -36,13 +36,8 @@ float readMaxRecordingLength(const Settings& s);
 // "prefEndOfRecordingWarningInSeconds" taken as a 16-bit number: 0 -> 10
 // (so 65536 -> 0 -> 10).
 std::uint16_t readEndOfRecordingWarning(const Settings& s);
-// "prefCameraInputTypeTag" taken as a 16-bit number, as stored.
-std::int16_t readCameraInputTypeTag16(const Settings& s);
-// Launch-time correction: a tag other than 1 and 2 is replaced by 1 in the
-// store. Logs "2010-11-19orlo forcing cameraTypeTag = [%i]" (with the new
-// tag, 1) or "2010-11-19orlo cameraTypeTag = [%i]". Returns the tag in force.
-int normalizeCameraInputTypeTag(Settings& s);
-// "prefQuitTypedString", or "lemurfox" when missing.
+// "prefQuitTypedString", or "lemurfox" when missing or empty: an empty code
+// would leave the operator no way to quit.
 std::string readQuitTypedString(const Settings& s);
 // The three folders with their fixed fallbacks ("/CameraScratchFolder",
 // "/KlikKioskMainImagesFolder", "/KlikKioskUploadFolder", placed under the

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "foundation/FixedPaths.h"
+#include "app/SettingsKeys.h"
+#include "app/SettingsReaders.h"
 #include "log/Log.h"
+#include "log/StringUtils.h"
 #include "photo/DayFolder.h"
 #include "photo/FileNames.h"
 #include "photo/FileOps.h"
@@ -83,15 +85,14 @@ Dictionary slideShowFolderParam() {
 }
 
 void initFolderGlobalsAtLaunch(Settings& s) {
-    auto pick = [&](const char* key, const char* def) {
-        auto v = s.stringForKey(key);
-        std::string path = (v && !v->empty()) ? *v : fixedPath(def);
+    // Each value read (or its fallback) is written back.
+    auto keep = [&](const char* key, std::string path) {
         s.setString(key, path);
         return path;
     };
-    set_gScratchFolder(pick("scratchFolder", "/CameraScratchFolder"));
-    set_gMainImagesFolder(pick("mainImagesFolder", "/KlikKioskMainImagesFolder"));
-    set_gForUploadFolder(pick("forUploadFolder", "/KlikKioskUploadFolder"));
+    set_gScratchFolder(keep(key::scratchFolder, readScratchFolder(s)));
+    set_gMainImagesFolder(keep(key::mainImagesFolder, readMainImagesFolder(s)));
+    set_gForUploadFolder(keep(key::forUploadFolder, readForUploadFolder(s)));
     const std::string scratch = _gScratchFolder();
     if (!isDirectory(scratch)) {
         std::string error;
@@ -106,7 +107,7 @@ namespace {
 // The running paths follow a folder found again through its reference, so
 // filing goes to where the folder is now, not to a new tree at the old place.
 void followRepairedPath(const std::string& nameKey, const std::string& path) {
-    const std::string k = lowercased(nameKey);
+    const std::string k = asciiLowercased(nameKey);
     if (k == "mainimagesfolder" && _gMainImagesFolder() != path) {
         set_gMainImagesFolder(path);
         GLIMRA_Log::debug("the main images folder is now [" + path + "]");
@@ -183,7 +184,7 @@ void storeChosenFolder(const Dictionary& p, const std::string& path, Settings& s
     s.setString(nameKey, path);
     s.setBool(findString(p, "prefFolderNameIsValidKey").value_or(""), true);
     MyAliasKit::savePath(path, findString(p, "prefFolderAliasDataKey").value_or(""), s);
-    const std::string k = lowercased(nameKey);
+    const std::string k = asciiLowercased(nameKey);
     if (k == "mainimagesfolder") {
         set_gMainImagesFolder(path);
         GLIMRA_Log::debug("2011-02-09orlo Just changed folderPathKey = [" + nameKey + "]");

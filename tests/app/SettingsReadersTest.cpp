@@ -63,19 +63,9 @@ TEST_F(SettingsReadersTest, EndOfRecordingWarningIsTakenAs16Bits) {
     }
 }
 
-TEST_F(SettingsReadersTest, AnUnknownInputTagIsReplacedBy1InTheStore) {
-    settings.setInteger(key::prefCameraInputTypeTag, 3);
-    EXPECT_EQ(normalizeCameraInputTypeTag(settings), 1);
-    EXPECT_EQ(settings.integerForKey(key::prefCameraInputTypeTag), 1);
-    settings.setInteger(key::prefCameraInputTypeTag, 2);
-    EXPECT_EQ(normalizeCameraInputTypeTag(settings), 2);
-    EXPECT_EQ(settings.integerForKey(key::prefCameraInputTypeTag), 2);
-    settings.removeObject(key::prefCameraInputTypeTag);
-    EXPECT_EQ(normalizeCameraInputTypeTag(settings), 1);
-    EXPECT_TRUE(settings.hasUserValue(key::prefCameraInputTypeTag));
-}
-
-TEST_F(SettingsReadersTest, QuitCodeFallsBackToTheBuiltInOne) {
+TEST_F(SettingsReadersTest, QuitCodeIsTheBuiltInOneWhenMissingOrEmpty) {
+    EXPECT_EQ(readQuitTypedString(settings), "lemurfox");
+    settings.setString(key::prefQuitTypedString, "");
     EXPECT_EQ(readQuitTypedString(settings), "lemurfox");
     settings.setString(key::prefQuitTypedString, "bye");
     EXPECT_EQ(readQuitTypedString(settings), "bye");
@@ -132,11 +122,90 @@ TEST_F(FactoryDefaultsTest, AMissingOrBrokenFileRegistersNothing) {
     EXPECT_TRUE(settings.registeredDefaults().empty());
 }
 
-TEST_F(FactoryDefaultsTest, TheInstalledFactoryDefaultsAreADictionary) {
+// The shipped factory configuration, key by key: a key added to or dropped
+// from the file, a changed type (an integer stored as a string reads as 0)
+// or a changed value must be made here too, on purpose.
+const Dictionary& shippedFactoryDefaults() {
+    static const Dictionary table{
+        {"liveScreenCountValue", 5},
+        {"prefAlwaysShowCursor", false},
+        {"prefAmbassadorOperated", false},
+        {"prefAnimationMoviePlayFullScreen", false},
+        {"prefAnimationMoviePreserveAspectRatio", true},
+        {"prefAutoLaunchChildProcess1", false},
+        {"prefBarcodeValidationCaseSensitive", true},
+        {"prefBarcodeValidationMinimumLength", 0},
+        {"prefBaseURL", "http://127.0.0.1:8080/klik"},
+        {"prefCameraInputTypeTag", 1},
+        {"prefChildProcess1Name", ""},
+        {"prefConfettiDelay", 2},
+        {"prefCountDownColor", "#FFFFFF"},
+        {"prefCountDownSet1Color", "#FFD400"},
+        {"prefCountDownSet2Color", "#FF3B30"},
+        {"prefDailyFolderDateFormat", "yyyy-MM-dd"},
+        {"prefDelayScreen2", 5},
+        {"prefDoCountdownInSngleMonitorMode", true},
+        {"prefDoDisableTouchWindow", false},
+        {"prefDoMirrorLiveVideoPreview", true},
+        {"prefDoOverlayMovie", false},
+        {"prefDoSaveToSlideShowFolder", false},
+        {"prefDoShowMenuBar", false},
+        {"prefDoUseAnimationMovie", false},
+        {"prefDoUseNSImageBackground", false},
+        {"prefDoUseWebView", false},
+        {"prefEndOfRecordingWarningInSeconds", 10},
+        {"prefForceAppToFront", false},
+        {"prefHideTouchCountdown", false},
+        {"prefInsertVideoTrackTime1", 2.0},
+        {"prefInsertVideoTrackTime2", 0.0},
+        {"prefIsValidLocalServerPath", false},
+        {"prefIsValidMainImagesFolder", false},
+        {"prefKeyForAutoPrintPhoto", false},
+        {"prefKeyForShowPrintDialogModeIndex", 1},
+        {"prefKioskStationName", "Station1"},
+        {"prefKlikEventBasePath", ""},
+        {"prefMaxRecordingLengthInSeconds", 15.0},
+        {"prefMoviePathAliasDataIsValid", false},
+        {"prefPrintCopies", 1},
+        {"prefQTVideoCompressionTag", 1},
+        {"prefQuitStringList", Array{Value("lemurfox")}},
+        {"prefQuitTypedString", "lemurfox"},
+        {"prefSearchDailySubFolder", true},
+        {"prefShowLegalese", false},
+        {"prefShowPauseBeforeCountdown", false},
+        {"prefSingleMonitorMode", true},
+        {"prefStartupAsNormalWindow", false},
+        {"prefUseShortPathForWeb", false},
+        {"prefVersion", "1.0"},
+        {"touchScreenCountValue", 10},
+        {"uploadFileCustom", ""},
+    };
+    return table;
+}
+
+TEST_F(FactoryDefaultsTest, EveryInstalledFactoryDefaultHasTheTypeAndValueOfTheTable) {
     const std::string path = std::string(KLIK_SOURCE_DIR) + "/resources/FactoryDefault.plist";
-    if (readFile(path).empty()) GTEST_SKIP() << "no factory defaults file yet";
     ASSERT_TRUE(AppController::setupFactoryDefaults(settings, path));
-    EXPECT_FALSE(settings.registeredDefaults().empty());
+    const Dictionary& registered = settings.registeredDefaults();
+    const Dictionary& table = shippedFactoryDefaults();
+    for (const auto& [key, value] : registered) {
+        auto it = table.find(key);
+        if (it == table.end()) {
+            ADD_FAILURE() << key << " is in the file but not in the table";
+            continue;
+        }
+        EXPECT_EQ(value.type(), it->second.type()) << key;
+        EXPECT_EQ(value, it->second) << key;
+    }
+    for (const auto& [key, value] : table)
+        EXPECT_TRUE(registered.count(key)) << key << " is missing from the file";
+    // Registered, not stored, and read through the typed readers.
+    EXPECT_TRUE(settings.userDomain().empty());
+    EXPECT_EQ(readTouchScreenCount(settings), 10u);
+    EXPECT_EQ(readSecondsCount(settings, key::liveScreenCountValue), 5u);
+    EXPECT_FLOAT_EQ(readMaxRecordingLength(settings), 15.0f);
+    EXPECT_EQ(readEndOfRecordingWarning(settings), 10u);
+    EXPECT_EQ(readQuitTypedString(settings), "lemurfox");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <atomic>
 
 #include "app/SettingsKeys.h"
+#include "app/SettingsReaders.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
 #include "foundation/Settings.h"
@@ -128,11 +129,8 @@ bool BorderlessWindow::observe(QKeyEvent* e) {
 void BorderlessWindow::bufferTyped(const QString& c) {
     fBuffer.append(c);
     GLIMRA_Log::debugf("Current Buffered String = [%s]", qPrintable(fBuffer));
-    const std::optional<std::string> setting = settings_.stringForKey(key::prefQuitTypedString);
-    // A cleared field means the built-in code, as the preferences say: an
-    // empty code would otherwise leave the operator no way to quit.
-    const QString code =
-        QString::fromStdString(setting && !setting->empty() ? *setting : kBuiltInQuitCode);
+    // A cleared field means the built-in code, as the preferences say.
+    const QString code = QString::fromStdString(readQuitTypedString(settings_));
     const qsizetype at = fBuffer.indexOf(code, 0, Qt::CaseInsensitive);
     if (at < 0) {
         GLIMRA_Log::debug("myRange.location = NSNotFound");

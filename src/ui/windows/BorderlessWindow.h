@@ -29,7 +29,6 @@ class RunLoop;
 class Settings;
 
 inline constexpr const char* kKlikUserQuitCommand = "klikUserQuitCommand";
-inline constexpr const char* kBuiltInQuitCode = "lemurfox";
 
 class BorderlessWindow : public QWidget {
     Q_OBJECT
