@@ -10,6 +10,7 @@
 #include "foundation/FixedPaths.h"
 #include "foundation/PropertyList.h"
 #include "log/Log.h"
+#include "log/StringUtils.h"
 
 namespace klik {
 
@@ -21,9 +22,7 @@ std::string lowercaseExtension(const std::string& fileName) {
     const std::string last = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
     const size_t dot = last.find_last_of('.');
     if (dot == std::string::npos || dot == 0) return "";
-    std::string ext = last.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
+    return asciiLowercased(last.substr(dot + 1));
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include "log/Log.h"
+
 namespace klik {
 
 namespace {
@@ -159,6 +161,17 @@ std::weak_ordering numericalCaseInsensitiveCompare(std::string_view a, std::stri
     const bool aLeft = ia < na, bLeft = ib < nb;
     if (aLeft == bLeft) return std::weak_ordering::equivalent;
     return aLeft ? std::weak_ordering::greater : std::weak_ordering::less;
+}
+
+std::string asciiLowercased(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string stringFromRect(double x, double y, double width, double height) {
+    return stringWithFormat("{{%g, %g}, {%g, %g}}", x, y, width, height);
 }
 
 }  // namespace klik

@@ -1,7 +1,7 @@
 #pragma once
-// String helpers shared by the log and the camera menus: a bounded
-// conversion of a C character buffer, and an ordering for labels that hold
-// numbers.
+// String helpers shared by the log, the camera menus and the photo files: a
+// bounded conversion of a C character buffer, an ordering for labels that
+// hold numbers, ASCII lower case and the text of a rectangle.
 
 #include <compare>
 #include <cstddef>
@@ -27,5 +27,13 @@ std::optional<std::string> stringWithCString(const char* bytes, size_t maxLength
 // their numeric value: "ISO 100" < "ISO 1600", "file9" < "FILE10",
 // "f/2.8" < "F/11". Pure; any thread.
 std::weak_ordering numericalCaseInsensitiveCompare(std::string_view a, std::string_view b);
+
+// `text` with only the ASCII letters A-Z lowered (file name extensions,
+// settings keys, address parts: never locale-dependent). Pure; any thread.
+std::string asciiLowercased(std::string_view text);
+
+// A rectangle as the log writes it: "{{x, y}, {width, height}}", numbers in
+// %g form. Pure; any thread.
+std::string stringFromRect(double x, double y, double width, double height);
 
 }  // namespace klik

@@ -6,6 +6,7 @@
 
 #include "foundation/Resources.h"
 #include "log/Log.h"
+#include "log/StringUtils.h"
 #include "photo/FileOps.h"
 #include "photo/ImageCodec.h"
 
@@ -37,7 +38,7 @@ ArtworkSource ArtworkSource::bitmap(Bitmap bm) {
 }
 
 std::string describe(const AlphaFrame& f) {
-    return stringWithFormat("{{%g, %g}, {%g, %g}}", f.x, f.y, f.width, f.height);
+    return stringFromRect(f.x, f.y, f.width, f.height);
 }
 
 namespace {

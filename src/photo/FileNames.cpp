@@ -55,13 +55,6 @@ std::string joinPath(const std::string& a, const std::string& b) {
     return b.front() == '/' ? a + b : a + "/" + b;
 }
 
-std::string lowercased(const std::string& s) {
-    std::string out = s;
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 StillNames stillNamesFor(const std::string& folder, const std::string& base,
                          const std::string& mark, const std::string& ext, unsigned n) {
     StillNames s;

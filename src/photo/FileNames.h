@@ -21,8 +21,6 @@ void splitExtension(const std::string& fileName, std::string& base, std::string&
 std::string lastPathComponent(const std::string& path);
 // a + "/" + b without doubling the slash.
 std::string joinPath(const std::string& a, const std::string& b);
-// Lowercase ASCII.
-std::string lowercased(const std::string& s);
 
 struct StillNames {
     std::string storedPath;  // today's folder / base_MARK_NNN.ext

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "photo/ImageLimits.h"
-#include "photo/JpegError.h"
+#include "photo/JpegReader.h"
 
 namespace klik {
 
@@ -45,20 +45,12 @@ std::optional<JpegInfo> readJpegInfo(const Data& jpeg, std::string* error) {
         setError(error, "not a JPEG");
         return std::nullopt;
     }
-    jpeg_decompress_struct d{};
-    JpegErrorManager err;
-    d.err = err.install();
-    if (setjmp(err.jump)) {
-        setError(error, err.message);
-        jpeg_destroy_decompress(&d);
-        return std::nullopt;
-    }
-    jpeg_create_decompress(&d);
-    jpeg_mem_src(&d, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-    jpeg_read_header(&d, TRUE);
-    JpegInfo info{static_cast<int>(d.image_width), static_cast<int>(d.image_height),
-                  d.num_components};
-    jpeg_destroy_decompress(&d);
+    JpegReader r;
+    if (setjmp(r.err.jump)) return r.fail(error), std::nullopt;
+    r.readHeader(jpeg);
+    JpegInfo info{static_cast<int>(r.d.image_width), static_cast<int>(r.d.image_height),
+                  r.d.num_components};
+    jpeg_destroy_decompress(&r.d);
     return info;
 }
 
@@ -68,50 +60,22 @@ std::optional<Bitmap> decodeJpegToRGBA(const Data& jpeg, std::string* error) {
         return std::nullopt;
     }
     Bitmap bm;
-    jpeg_decompress_struct d{};
-    JpegErrorManager err;
-    d.err = err.install();
-    if (setjmp(err.jump)) {
-        setError(error, err.message);
-        jpeg_destroy_decompress(&d);
-        return std::nullopt;
-    }
-    jpeg_create_decompress(&d);
-    jpeg_mem_src(&d, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-    jpeg_read_header(&d, TRUE);
-    if (const std::string tooLarge = pixelLimitProblem(d.image_width, d.image_height);
-        !tooLarge.empty()) {
-        setError(error, tooLarge);
-        jpeg_destroy_decompress(&d);
-        return std::nullopt;
-    }
-    if (d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK) {
-        // libjpeg gives CMYK as is; turn it into RGB ourselves (Adobe's
-        // inverted CMYK, which is what such files carry).
-        d.out_color_space = JCS_CMYK;
-    } else {
-        d.out_color_space = JCS_EXT_RGBA;
-    }
-    jpeg_start_decompress(&d);
-    bm.width = static_cast<int>(d.output_width);
-    bm.height = static_cast<int>(d.output_height);
+    JpegReader r;
+    if (setjmp(r.err.jump)) return r.fail(error), std::nullopt;
+    r.readHeader(jpeg);
+    if (!r.prepareRGBA(error)) return std::nullopt;
+    jpeg_start_decompress(&r.d);
+    bm.width = static_cast<int>(r.d.output_width);
+    bm.height = static_cast<int>(r.d.output_height);
     bm.bytesPerRow = bm.width * 4;
     bm.pixels.resize(static_cast<size_t>(bm.bytesPerRow) * bm.height);
-    while (d.output_scanline < d.output_height) {
-        JSAMPROW row = bm.pixels.data() + static_cast<size_t>(d.output_scanline) * bm.bytesPerRow;
-        jpeg_read_scanlines(&d, &row, 1);
+    while (r.d.output_scanline < r.d.output_height) {
+        JSAMPROW row = bm.pixels.data() + static_cast<size_t>(r.d.output_scanline) * bm.bytesPerRow;
+        jpeg_read_scanlines(&r.d, &row, 1);
     }
-    if (d.out_color_space == JCS_CMYK) {
-        for (size_t i = 0; i < bm.pixels.size(); i += 4) {
-            const unsigned k = bm.pixels[i + 3];
-            bm.pixels[i] = static_cast<std::uint8_t>(bm.pixels[i] * k / 255);
-            bm.pixels[i + 1] = static_cast<std::uint8_t>(bm.pixels[i + 1] * k / 255);
-            bm.pixels[i + 2] = static_cast<std::uint8_t>(bm.pixels[i + 2] * k / 255);
-            bm.pixels[i + 3] = 255;
-        }
-    }
-    jpeg_finish_decompress(&d);
-    jpeg_destroy_decompress(&d);
+    if (r.isCmyk()) convertInvertedCmykToRGBA(bm);
+    jpeg_finish_decompress(&r.d);
+    jpeg_destroy_decompress(&r.d);
     return bm;
 }
 

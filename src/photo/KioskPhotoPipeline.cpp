@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "camera/CameraNotifications.h"
 #include "log/Log.h"
 #include "photo/DistributedNotificationCenter.h"
 #include "photo/ImageLimits.h"
@@ -44,7 +45,7 @@ void KioskPhotoPipeline::attachPrintPort(PrintPort& port, PrintFlow::AlertSink h
 }
 
 static Data photoBytes(const Dictionary& dict) {
-    const Value* data = find(dict, "GLIMRA_CameraPhotoData");
+    const Value* data = find(dict, GLIMRA_CameraPhotoData);
     if (data == nullptr || data->data() == nullptr) return {};
     return *data->data();
 }
@@ -106,12 +107,12 @@ FilingResult KioskPhotoPipeline::lastResult() const {
 
 bool KioskPhotoPipeline::postProcessNewPhoto() {
     const Dictionary dict = imageDict();
-    const Value* data = find(dict, "GLIMRA_CameraPhotoData");
+    const Value* data = find(dict, GLIMRA_CameraPhotoData);
     if (data == nullptr || data->data() == nullptr || data->data()->empty()) {
         GLIMRA_Log::debug("postProcessNewPhoto: there is no photo to keep");
         return false;
     }
-    const std::string name = findString(dict, "GLIMRA_CameraPhotoFilename").value_or("photo.jpg");
+    const std::string name = findString(dict, GLIMRA_CameraPhotoFilename).value_or("photo.jpg");
     // The guest's data belongs to the controller on the main thread.
     PhotoSession session;
     if (session_) loop_.performOnMain([&] { session = session_(); }, true);
@@ -131,7 +132,7 @@ bool KioskPhotoPipeline::postProcessNewPhoto() {
         std::lock_guard lock(mutex_);
         // From here on the photo is its square: printing uses what was filed.
         if (!r.square.empty() && imageDict_ == dict)
-            imageDict_["GLIMRA_CameraPhotoData"] = Value(r.square);
+            imageDict_[GLIMRA_CameraPhotoData] = Value(r.square);
         last_ = r;
         last_.square = Data();
     }

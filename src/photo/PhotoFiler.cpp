@@ -7,6 +7,7 @@
 #include "foundation/FixedPaths.h"
 #include "foundation/PropertyList.h"
 #include "log/Log.h"
+#include "log/StringUtils.h"
 #include "photo/DayFolder.h"
 #include "photo/FileNames.h"
 #include "photo/FileOps.h"
@@ -103,7 +104,7 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
     std::string camBase, camExt;
     splitExtension(lastPathComponent(cameraFileName), camBase, camExt);
     const std::string base = scratchBaseName(s.barcodeValue);
-    const std::string ext = camExt.empty() ? "jpg" : lowercased(camExt);
+    const std::string ext = camExt.empty() ? "jpg" : asciiLowercased(camExt);
     std::string squareError;
     auto square = centredSquareJpeg(photo, 90, nullptr, &squareError);
     if (!square) {
@@ -125,7 +126,7 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
                         fixedPath("/tmp/squareimage.jpg"));
     result.square = *square;
     GLIMRA_Log::debug("saving camera image  \"" + cameraFileName + "\" to \"" +
-                      joinPath("/tmp", base + "." + lowercased(camExt)) + "\"");
+                      joinPath("/tmp", base + "." + asciiLowercased(camExt)) + "\"");
     if (s.screenNumber != 6)
         GLIMRA_Log::debug(stringWithFormat(
             "Single Monitor Mode:  %s => we appear to have timed out (screen number = %d)",

@@ -6,6 +6,7 @@
 #include "foundation/FixedPaths.h"
 #include "foundation/PropertyList.h"
 #include "log/Log.h"
+#include "log/StringUtils.h"
 #include "photo/AlphaFrame.h"
 #include "photo/ImageCodec.h"
 
@@ -20,7 +21,7 @@ constexpr const char* kComposedPath = "/tmp/myNewComposed.jpg";
 constexpr const char* kNoImage = "No image to print!\n\nTake a picture before printing!";
 
 std::string describeRect(const Rect& r) {
-    return stringWithFormat("{{%g, %g}, {%g, %g}}", r.x, r.y, r.width, r.height);
+    return stringFromRect(r.x, r.y, r.width, r.height);
 }
 
 }  // namespace

@@ -127,5 +127,18 @@ TEST(NumericalCompareTest, SortsCameraLabels) {
                                                 "ISO 3200"}));
 }
 
+TEST(AsciiLowercased, LowersOnlyTheAsciiCapitals) {
+    EXPECT_EQ(asciiLowercased("IMG_0001.JPG"), "img_0001.jpg");
+    EXPECT_EQ(asciiLowercased("f=Still"), "f=still");
+    // Bytes beyond ASCII (here "É" in UTF-8) and symbols stay as they are.
+    EXPECT_EQ(asciiLowercased("\xC3\x89T\xC3\x89@[]"), "\xC3\x89t\xC3\x89@[]");
+    EXPECT_EQ(asciiLowercased(""), "");
+}
+
+TEST(StringFromRect, WritesTheRectangleAsTheLogShowsIt) {
+    EXPECT_EQ(stringFromRect(0, 0, 1920, 1080), "{{0, 0}, {1920, 1080}}");
+    EXPECT_EQ(stringFromRect(-2.5, 10, 0.25, 3), "{{-2.5, 10}, {0.25, 3}}");
+}
+
 }  // namespace
 }  // namespace klik

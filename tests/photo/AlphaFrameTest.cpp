@@ -2,7 +2,6 @@
 
 #include "photo/AlphaFrame.h"
 #include "photo/ImageCodec.h"
-#include "photo/LiveViewLayout.h"
 #include "support/TempDir.h"
 
 namespace klik {
@@ -83,21 +82,6 @@ TEST(AlphaFrame, EverySourceKindReadsPngArtwork) {
     Data jpeg = *encodeJpegFromRGBA(windowArtwork(), 90);
     EXPECT_EQ(alphaFrameForImage(ArtworkSource::encoded(jpeg), false),
               (AlphaFrame{400, 300, -400, -300}));
-}
-
-TEST(LiveViewLayout, ReferenceWindowScaledAndCentring) {
-    EXPECT_EQ(liveViewFrameForReference(AlphaFrame{100, 50, 400, 300}, 640, 1280),
-              (LayoutRect{200, 100, 800, 600}));
-    EXPECT_EQ(liveViewFrameForReference(AlphaFrame{1, 1, 1, 1}, 0, 1280), LayoutRect{});
-    EXPECT_FALSE(centerInSuperview({0, 0, 10, 10}, 100, 100, false, false, 1, 1));
-    EXPECT_EQ(*centerInSuperview({5, 5, 40, 20}, 100, 50, true, true, 1, 1),
-              (LayoutRect{30, 15, 40, 20}));
-    EXPECT_EQ(*centerInSuperview({5, 5, 140, 20}, 100, 50, true, false, 1, 1),
-              (LayoutRect{0, 5, 100, 20}));
-    EXPECT_EQ(*centerInSuperview({5, 5, 40, 80}, 100, 50, false, true, 1, 1),
-              (LayoutRect{5, -15, 40, 80}));
-    EXPECT_EQ(*centerInSuperview({0, 0, 40, 20}, 100, 50, true, true, 2, 0.5f),
-              (LayoutRect{10, 20, 80, 10}));
 }
 
 }  // namespace
