@@ -412,11 +412,11 @@ void AppController::liveViewFocus(std::uint32_t tag) {
 void AppController::liveViewUpdated(const Notification& n) {
     if (!_isLiveView) return;
     const OpaqueObject* o = n.info(GLIMRA_CameraLiveViewImage).object();
-    if (!o || !o->owner) return;
-    // The camera posts its frames as decoded images that keep their JPEG.
-    auto frame = std::static_pointer_cast<QZNSImageFlipped>(o->owner);
-    if (frame->data().empty()) return;
-    _EVFView.setImage(Picture::fromEncoded("liveView", frame->data()));
+    // The camera posts its frames as decoded images that keep their JPEG;
+    // anything else in their place is ignored.
+    auto frame = o ? o->as<QZNSImageFlipped>() : nullptr;
+    if (!frame || frame->data().empty()) return;
+    _EVFView.setImage(Picture::fromEncoded(kLiveViewPictureName, frame->data()));
     if (_EVFView.isHidden()) _EVFView.setHidden(false);
 }
 

@@ -14,6 +14,11 @@
 
 namespace klik {
 
+// The name of a live-view frame's picture: the controller gives it to each
+// frame it shows, and the live view's widget draws its own camera frames
+// only while the picture it shows carries it.
+inline constexpr const char* kLiveViewPictureName = "liveView";
+
 class Picture {
   public:
     // Artwork or a photo file at `path`, named `name` (size unknown: 0).

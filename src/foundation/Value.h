@@ -10,6 +10,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <typeinfo>
 #include <variant>
 #include <vector>
 
@@ -27,14 +28,23 @@ using Date = std::chrono::system_clock::time_point;
 // An object that is not a property-list value (a camera, a controller) carried
 // as the object of a notification or inside user info. Equality is identity.
 struct OpaqueObject {
-    std::shared_ptr<void> owner;  // keeps the object alive, may be empty
-    const void* ptr = nullptr;    // identity
+    std::shared_ptr<void> owner;           // keeps the object alive, may be empty
+    const void* ptr = nullptr;             // identity
+    const std::type_info* type = nullptr;  // the owner's type, when it has one
     bool operator==(const OpaqueObject& o) const { return ptr == o.ptr; }
+
+    // The owner as a T when it was made from a std::shared_ptr<T> of that
+    // very type; null otherwise (no owner, or an object of another type).
+    template <class T>
+    std::shared_ptr<T> as() const {
+        if (!owner || !type || *type != typeid(T)) return nullptr;
+        return std::static_pointer_cast<T>(owner);
+    }
 };
 
 template <class T>
 OpaqueObject makeOpaque(const std::shared_ptr<T>& p) {
-    return OpaqueObject{p, p.get()};
+    return OpaqueObject{p, p.get(), &typeid(T)};
 }
 inline OpaqueObject makeOpaque(const void* identity) {
     return OpaqueObject{{}, identity};

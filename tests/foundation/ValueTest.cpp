@@ -56,5 +56,17 @@ TEST(Value, OpaqueObjectsCompareByIdentityAndKeepTheirOwnerAlive) {
     EXPECT_EQ(v.object()->ptr, weak.lock().get());
 }
 
+TEST(Value, AnOpaqueOwnerIsHandedOutOnlyAsItsOwnType) {
+    auto number = std::make_shared<int>(7);
+    const OpaqueObject o = makeOpaque(number);
+    ASSERT_NE(o.as<int>(), nullptr);
+    EXPECT_EQ(*o.as<int>(), 7);
+    EXPECT_EQ(o.as<double>(), nullptr);
+    EXPECT_EQ(o.as<std::string>(), nullptr);
+    // An identity without an owner is never an object to use.
+    int other = 0;
+    EXPECT_EQ(makeOpaque(&other).as<int>(), nullptr);
+}
+
 }  // namespace
 }  // namespace klik

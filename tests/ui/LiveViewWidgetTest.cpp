@@ -96,6 +96,10 @@ TEST_F(LiveViewWidgetTest, FramesArriveByNotificationAndBadOnesAreIgnored) {
         n.userInfo = Dictionary{{GLIMRA_CameraLiveViewImage, Value(makeOpaque(frame))}};
         center.post(n);
         widget.offerFrame(nullptr);
+        // Something else in the frame's place is not taken for a frame.
+        n.userInfo = Dictionary{
+            {GLIMRA_CameraLiveViewImage, Value(makeOpaque(std::make_shared<std::string>("x")))}};
+        center.post(n);
     });
     camera.join();
     EXPECT_EQ(widget.framesOffered(), 1u);

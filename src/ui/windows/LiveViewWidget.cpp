@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QThread>
 
+#include "app/Picture.h"
 #include "app/View.h"
 #include "camera/CameraNotifications.h"
 #include "camera/QZNSImageFlipped.h"
@@ -16,8 +17,7 @@ LiveViewWidget::LiveViewWidget(View& view, NotificationCenter& center, QWidget* 
     observer_ =
         center_.addObserver(GLIMRA_CameraLiveViewImageUpdate, [this](const Notification& n) {
             const OpaqueObject* o = n.info(GLIMRA_CameraLiveViewImage).object();
-            if (!o || !o->owner) return;
-            offerFrame(std::static_pointer_cast<QZNSImageFlipped>(o->owner));
+            if (o) offerFrame(o->as<QZNSImageFlipped>());
         });
 }
 
@@ -70,14 +70,14 @@ std::uint64_t LiveViewWidget::framesDropped() const {
 namespace {
 // The controller's picture of a live frame.
 bool isLiveFrame(const PicturePtr& p) {
-    return p && p->name() == "liveView";
+    return p && p->name() == kLiveViewPictureName;
 }
 }  // namespace
 
 QImage LiveViewWidget::imageFor(const Picture& p) {
     // A live frame handed over by the controller is already on screen (or a
     // newer one is): no need to decode it again on the GUI thread.
-    if (p.name() == "liveView") {
+    if (p.name() == kLiveViewPictureName) {
         std::lock_guard l(mutex_);
         if (latest_) return QImage();
     }

@@ -7,7 +7,7 @@
 // never queue up.
 //
 // The controller decides whether live frames show: only while its picture
-// is a live frame (named "liveView", which it sets while live view is on)
+// is a live frame (named kLiveViewPictureName, set while live view is on)
 // does the widget draw its own newest frame instead, so a frame that comes
 // late never covers the photo, and an older frame the controller hands
 // over through the main loop never replaces a newer one. Any other
