@@ -6,15 +6,16 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 
 #include "app/AppController.h"
 #include "app/ProcessFlags.h"
 #include "app/RelaunchRequest.h"
 #include "app/SettingsKeys.h"
+#include "app/SettingsReaders.h"
 #include "camera/CameraNotifications.h"
 #include "log/Log.h"
 #include "log/LogPaths.h"
+#include "log/StringUtils.h"
 
 namespace klik {
 
@@ -36,14 +37,8 @@ const KioskAlert kTerminationWarning{
     "Waiting for the a Video to be Processed...\nTerminate NOW will delete video file...",
     {"OK", "Terminate NOW..."}};
 
-bool containsNoCase(std::string haystack, std::string needle) {
-    auto lower = [](std::string& s) {
-        std::transform(s.begin(), s.end(), s.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    };
-    lower(haystack);
-    lower(needle);
-    return haystack.find(needle) != std::string::npos;
+bool containsNoCase(const std::string& haystack, const std::string& needle) {
+    return asciiLowercased(haystack).find(asciiLowercased(needle)) != std::string::npos;
 }
 
 }  // namespace
@@ -97,17 +92,10 @@ void AppController::awakeFromNib() {
         env_.settings.synchronize();
     }
 
-    _currentInputView = &_EVFView;
-    for (View* v : {&_takePhotoButton, &_startOverButton, &_keepPhotoButton, &_takePhotoAgainButton,
-                    &_touchCountdownField, &_liveCountdownField1, &_liveCountdownField2, &_keyboard,
-                    &_EVFView})
-        v->setHidden(true);
-    for (View* v : {&_touchCountdownField, &_liveCountdownField1, &_liveCountdownField2})
-        v->setTextColor(Colour::white());
-    const std::string oldKey = _takePhotoButton.keyEquivalent();
-    _takePhotoButton.setKeyEquivalent(" ");
-    GLIMRA_Log::debugf("take photo key equivalent [%s] -> [%s]", oldKey.c_str(),
-                       _takePhotoButton.keyEquivalent().c_str());
+    // The views' starting state was set when the controller was made; the
+    // launch starts on the camera input, moved into place like any switch.
+    if (_currentInputView != &_EVFView) setInputType(kInputTagCamera);
+    GLIMRA_Log::debugf("take photo key equivalent [%s]", _takePhotoButton.keyEquivalent().c_str());
 
     // Enabled again when the launch finishes, so the first screen appears
     // whole.
