@@ -43,17 +43,17 @@ class PreferencesWatcher : public QObject {
         const bool always = settings_.boolForKey(key::prefAlwaysShowCursor);
         if (e->type() == QEvent::WindowActivate) {
             GLIMRA_Log::debug(
-                "Inside AppController => handleNSWindowDidBecomeMainNotification:...with "
+                "Inside KioskWindows => handleNSWindowDidBecomeMainNotification:...with "
                 "Notification: preferences window");
             DesktopChrome::setCursorHidden(false);
         } else if (e->type() == QEvent::WindowDeactivate) {
             // Main and key are the same on this desktop: both rules apply.
             GLIMRA_Log::debug(
-                "Inside AppController => handleNSWindowDidResignMainNotification:...with "
+                "Inside KioskWindows => handleNSWindowDidResignMainNotification:...with "
                 "Notification: preferences window");
             if (!always) DesktopChrome::setCursorHidden(true);
             GLIMRA_Log::debug(
-                "Inside AppController => handleNSWindowDidResignKeyNotification:...with "
+                "Inside KioskWindows => handleNSWindowDidResignKeyNotification:...with "
                 "Notification: preferences window");
             if (!always && touchFullVisible_()) DesktopChrome::setCursorHidden(true);
         }
