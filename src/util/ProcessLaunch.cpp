@@ -1,5 +1,6 @@
 #include "util/ProcessLaunch.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,15 +14,50 @@ extern char** environ;
 
 namespace klik {
 
+namespace {
+
+// An argument or environment vector for exec: the strings and the
+// null-terminated pointers into them.
+class CStringVector {
+  public:
+    explicit CStringVector(std::vector<std::string> strings) : strings_(std::move(strings)) {
+        for (auto& s : strings_) pointers_.push_back(s.data());
+        pointers_.push_back(nullptr);
+    }
+    char** data() { return pointers_.data(); }
+
+  private:
+    std::vector<std::string> strings_;
+    std::vector<char*> pointers_;
+};
+
+CStringVector argumentVector(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> all{program};
+    all.insert(all.end(), args.begin(), args.end());
+    return CStringVector(std::move(all));
+}
+
+// This process's environment with `changes` applied.
+CStringVector environmentWith(
+    const std::vector<std::pair<std::string, std::optional<std::string>>>& changes) {
+    std::vector<std::string> entries;
+    for (char** e = environ; e && *e; ++e) {
+        const std::string entry(*e);
+        const std::string name = entry.substr(0, entry.find('='));
+        bool changed = false;
+        for (const auto& [n, v] : changes) changed = changed || n == name;
+        if (!changed) entries.push_back(entry);
+    }
+    for (const auto& [name, value] : changes)
+        if (value) entries.push_back(name + "=" + *value);
+    return CStringVector(std::move(entries));
+}
+
+}  // namespace
+
 std::optional<pid_t> launchDetached(const std::string& program,
                                     const std::vector<std::string>& args, std::string* error) {
-    std::vector<std::string> argvStore;
-    argvStore.reserve(args.size() + 1);
-    argvStore.push_back(program);
-    argvStore.insert(argvStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argvStore) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    CStringVector argv = argumentVector(program, args);
 
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -42,6 +78,35 @@ std::optional<pid_t> launchDetached(const std::string& program,
         }
     }).detach();
     return pid;
+}
+
+int runAndWait(const std::string& program, const std::vector<std::string>& args,
+               const RunOptions& options, std::string* error) {
+    CStringVector argv = argumentVector(program, args);
+    CStringVector envp = environmentWith(options.environment);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC;
+    if (!options.standardOutput.empty())
+        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, options.standardOutput.c_str(),
+                                         flags, 0644);
+    if (!options.standardError.empty())
+        posix_spawn_file_actions_addopen(&files, STDERR_FILENO, options.standardError.c_str(),
+                                         flags, 0644);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&files);
+    if (rc != 0) {
+        if (error) *error = program + ": " + std::strerror(rc);
+        return -1;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno == EINTR) continue;
+        if (error) *error = std::string("waiting for ") + program + ": " + std::strerror(errno);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string executableFolder() {

@@ -7,9 +7,6 @@
 
 #ifdef KLIK_KIOSK_PATH
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QColor>
 #include <QImage>
 #include <filesystem>
@@ -18,6 +15,7 @@
 
 #include "app/ResourceArtwork.h"
 #include "photo/AlphaFrameArtwork.h"
+#include "support/KioskRun.h"
 #include "support/TempDir.h"
 
 namespace klik::test {
@@ -33,29 +31,6 @@ std::vector<std::string> filesUnder(const std::string& dir, const std::string& e
         if (e.is_regular_file() && e.path().extension() == ext) out.push_back(e.path().string());
     std::sort(out.begin(), out.end());
     return out;
-}
-
-// Runs the kiosk to its end; returns its exit status (-1 when it died).
-int runKiosk(const TempDir& dir, const std::vector<std::string>& args, std::string* output) {
-    const std::string out = dir.file("kiosk-output.txt");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
-        unsetenv("KLIK_ROOT");
-        const std::string platform = std::string("offscreen:configfile=") + KLIK_SOURCE_DIR +
-                                     "/scripts/offscreen-screen.json";
-        setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
-        freopen(out.c_str(), "w", stdout);
-        std::vector<char*> argv{const_cast<char*>(KLIK_KIOSK_PATH)};
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(KLIK_KIOSK_PATH, argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    *output = readFile(out);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 bool isBackgroundGrey(QRgb c) {
@@ -82,9 +57,10 @@ TEST(ScriptedKioskSession, OneGuestIsPhotographedFiledPrintedAndShownInsideTheFr
     TempDir dir;
     const std::string root = dir.file("root"), shots = dir.file("shots");
     std::string output;
-    ASSERT_EQ(runKiosk(dir, {"--root", root, "--sim", "--scripted", "1", "--screenshots", shots},
-                       &output),
-              0)
+    ASSERT_EQ(
+        runKioskToEnd(dir, {"--root", root, "--sim", "--scripted", "1", "--screenshots", shots},
+                      &output),
+        0)
         << output;
     EXPECT_NE(output.find("1 of 1 scripted guests done."), std::string::npos) << output;
 
@@ -182,16 +158,16 @@ TEST(ScriptedKioskSession, OneVideoGuestIsRecordedComposedAndFiled) {
 TEST(ScriptedKioskSession, BadCommandLinesAreRefusedWithTheUsage) {
     TempDir dir;
     std::string output;
-    EXPECT_EQ(runKiosk(dir, {"--scripted", "0"}, &output), 2);
-    EXPECT_EQ(runKiosk(dir, {"--frobnicate"}, &output), 2);
-    EXPECT_EQ(runKiosk(dir, {"--help"}, &output), 0);
+    EXPECT_EQ(runKioskToEnd(dir, {"--scripted", "0"}, &output), 2);
+    EXPECT_EQ(runKioskToEnd(dir, {"--frobnicate"}, &output), 2);
+    EXPECT_EQ(runKioskToEnd(dir, {"--help"}, &output), 0);
     EXPECT_NE(output.find("usage: klik-kiosk"), std::string::npos);
 }
 
 TEST(ScriptedKioskSession, AScriptedRunWithoutARootIsRefusedAndTouchesNoSettings) {
     TempDir dir;
     std::string output;
-    EXPECT_EQ(runKiosk(dir, {"--sim", "--scripted", "1"}, &output), 2);
+    EXPECT_EQ(runKioskToEnd(dir, {"--sim", "--scripted", "1"}, &output), 2);
     EXPECT_FALSE(fs::exists(dir.file("config/klik"))) << "the operator's settings were touched";
 }
 

@@ -7,42 +7,19 @@
 
 #ifdef KLIK_KIOSK_PATH
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 
 #include "WebEngineProbe.h"
 #include "WebServerProcess.h"
 #include "photo/GLIMRA_XMLinEXIF.h"
+#include "support/KioskRun.h"
 #include "support/TempDir.h"
 
 namespace klik::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-int runKiosk(const TempDir& dir, const std::vector<std::string>& args, std::string* output) {
-    const std::string out = dir.file("kiosk-output.txt");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
-        const std::string platform = std::string("offscreen:configfile=") + KLIK_SOURCE_DIR +
-                                     "/scripts/offscreen-screen.json";
-        setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
-        if (!freopen(out.c_str(), "w", stdout)) _exit(126);
-        std::vector<char*> argv{const_cast<char*>(KLIK_KIOSK_PATH)};
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(KLIK_KIOSK_PATH, argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    *output = readFile(out);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::vector<std::string> jpegsUnder(const std::string& dir) {
     std::vector<std::string> out;
@@ -66,7 +43,7 @@ TEST(KioskWebProgram, AGuestFromThePageIsFiledUnderTheSittingIdWithTheAddressInT
         << error;
     const std::string root = dir.file("root");
     std::string output;
-    const int rc = runKiosk(
+    const int rc = runKioskToEnd(
         dir, {"--root", root, "--sim", "--web", server.base(), "--scripted", "1"}, &output);
     ASSERT_EQ(rc, 0) << output;
     EXPECT_NE(output.find("guest 1 started from the web page"), std::string::npos) << output;
