@@ -6,7 +6,6 @@
 #ifdef KLIK_KIOSK_PATH
 
 #include <benchmark/benchmark.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,24 +14,17 @@
 #include <string>
 #include <vector>
 
+#include "util/ProcessLaunch.h"
+
 namespace {
 
 // Runs the kiosk with `args` to its end; false when it failed.
 bool runKiosk(const std::vector<std::string>& args, const std::string& sandbox) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("XDG_CONFIG_HOME", (sandbox + "/config").c_str(), 1);
-        if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
-        std::vector<char*> argv{const_cast<char*>(KLIK_KIOSK_PATH)};
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(KLIK_KIOSK_PATH, argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    klik::RunOptions o;
+    o.environment = {{"XDG_CONFIG_HOME", sandbox + "/config"}};
+    if (!std::getenv("QT_QPA_PLATFORM")) o.environment.push_back({"QT_QPA_PLATFORM", "offscreen"});
+    o.standardOutput = o.standardError = "/dev/null";
+    return klik::runAndWait(KLIK_KIOSK_PATH, args, o) == 0;
 }
 
 void runTimed(benchmark::State& state, bool toScreen1) {
