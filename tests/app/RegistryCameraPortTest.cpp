@@ -7,9 +7,16 @@
 #include <optional>
 
 #include "SimCameraControllerFixture.h"
+#include "log/Log.h"
 
 namespace klik::test {
 namespace {
+
+size_t countOf(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
 
 class RegistryCameraPortTest : public SimCameraControllerFixture {
   protected:
@@ -75,8 +82,16 @@ TEST_F(RegistryCameraPortTest, FailedShotResetsTheBar) {
 }
 
 TEST_F(RegistryCameraPortTest, AfterTheCameraIsUnpluggedNothingIsSentToIt) {
+    GLIMRA_Log::resetForTesting();
+    GLIMRA_Log::setRedirectsStdErr(false);
+    GLIMRA_Log::setLogFile(dir.file("kiosk.log"));
     start(1);
     EXPECT_TRUE(port.hasCamera());
+    // Used once while it is there.
+    port.liveViewOn();
+    ASSERT_TRUE(pumpUntil([&] { return sim->isLiveViewActive(1); }));
+    port.liveViewOff();
+    ASSERT_TRUE(pumpUntil([&] { return !sim->isLiveViewActive(1); }));
     ASSERT_TRUE(sim->unplugCamera(1));
     ASSERT_TRUE(pumpUntil([&] { return !port.hasCamera(); }));
     settle();
@@ -89,6 +104,13 @@ TEST_F(RegistryCameraPortTest, AfterTheCameraIsUnpluggedNothingIsSentToIt) {
     EXPECT_EQ(sim->sentCommands().size(), before);
     EXPECT_EQ(photoCount(), 0u);
     EXPECT_FALSE(sim->isLiveViewActive(1));
+    // The port itself turned each request away; none went to the camera
+    // object that is left of the unplugged body.
+    const std::string log = readFile(dir.file("kiosk.log"));
+    GLIMRA_Log::resetForTesting();
+    EXPECT_EQ(countOf(log, "no loaded camera to take a picture with"), 2u) << log;
+    EXPECT_EQ(countOf(log, "no loaded camera to start live view on"), 1u) << log;
+    EXPECT_EQ(countOf(log, "no loaded camera to end live view on"), 1u) << log;
 }
 
 TEST_F(RegistryCameraPortTest, LiveViewFramesShowOnlyWhileLiveViewIsOn) {
