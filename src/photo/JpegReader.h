@@ -14,6 +14,10 @@
 // JpegReader has no destructor of its own: it may sit in a frame that
 // longjmp returns to.
 
+// jpeglib.h uses FILE and size_t without including their headers.
+#include <cstddef>
+#include <cstdio>
+
 #include <jpeglib.h>
 
 #include <string>
