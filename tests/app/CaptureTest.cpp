@@ -39,10 +39,7 @@ TEST_F(CaptureTest, ACameraShotFlashesPlaysTheSoundAndQueuesTheCommand) {
 
 TEST_F(CaptureTest, TheFlashPutsBackItsPictureEvenAfterAScreenChangeBroughtNewArtwork) {
     artwork.names = {"live_flash", "live6", "live7"};
-    controller->startOver();
-    controller->nextScreenWithLegalese();
-    loop.runPending();
-    ASSERT_EQ(screen(), 3u);
+    reachScreen3();
     for (int i = 0; i < 3; ++i) controller->nextScreen();
     ASSERT_EQ(screen(), 6u);
     ASSERT_EQ(camera.shots, 1);

@@ -72,6 +72,14 @@ class ControllerFixture : public ::testing::Test {
         return list;
     }
     std::uint32_t screen() const { return controller->screenNumber(); }
+    // From a start over to screen 3: the legal text accepted, screen 2
+    // without its picture, nothing left pending from it.
+    void reachScreen3() {
+        controller->startOver();
+        controller->nextScreenWithLegalese();
+        loop.runPending();
+        ASSERT_EQ(screen(), 3u);
+    }
     // The camera delivers a photo, on a thread of its own as its event
     // thread does, while the main loop turns.
     void deliverPhoto(const std::string& name = "IMG_0001.JPG") {

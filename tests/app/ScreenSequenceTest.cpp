@@ -10,10 +10,7 @@ class ScreenSequenceTest : public ControllerFixture {
   protected:
     // From screen 1 to 7 by hand, with nothing pending from screen 2.
     void reachScreen7() {
-        controller->startOver();
-        controller->nextScreenWithLegalese();
-        loop.runPending();
-        ASSERT_EQ(screen(), 3u);
+        reachScreen3();
         for (int i = 0; i < 3; ++i) controller->nextScreen();
         ASSERT_EQ(screen(), 6u);
         deliverPhoto();
@@ -136,10 +133,7 @@ TEST_F(ScreenSequenceTest, ACameraSessionRunsThroughAllSevenScreensOnTime) {
 }
 
 TEST_F(ScreenSequenceTest, LiveViewGoesOffBeforeTheShotOnScreen6) {
-    controller->startOver();
-    controller->nextScreenWithLegalese();
-    loop.runPending();
-    ASSERT_EQ(screen(), 3u);
+    reachScreen3();
     ASSERT_TRUE(camera.liveViewRunning);
     camera.events.clear();
     controller->nextScreen();
