@@ -28,8 +28,8 @@
 #include "camera/sim/SimJpeg.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
-#include "ui/QtRunLoop.h"
 #include "ui/windows/LiveViewWidget.h"
+#include "ui/windows/QtRunLoop.h"
 
 namespace {
 

@@ -25,10 +25,10 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/Settings.h"
 #include "support/TempDir.h"
-#include "ui/QtRunLoop.h"
 #include "ui/web/KioskWebPage.h"
 #include "ui/web/WebEngineEnvironment.h"
 #include "ui/web/WebViewWindowController.h"
+#include "ui/windows/QtRunLoop.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/QtRunLoop.h"
+#include "ui/windows/QtRunLoop.h"
 
 #include <gtest/gtest.h>
 

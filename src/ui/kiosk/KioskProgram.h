@@ -1,7 +1,8 @@
 #pragma once
-// klik-kiosk: builds the kiosk (settings, log, camera, controller, windows,
-// photo pipeline, printing, preferences), runs the launch sequence in its
-// order and the Qt event loop, and shuts the camera down at the end.
+// klik-kiosk: reads the options, prepares the process (sandbox root,
+// settings file, platform, camera library) and runs a KioskAssembly, which
+// wires the kiosk's parts together, runs the launch sequence, the Qt event
+// loop and the orderly stop.
 
 namespace klik {
 

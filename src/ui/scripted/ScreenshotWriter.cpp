@@ -1,4 +1,4 @@
-#include "ui/kiosk/ScreenshotWriter.h"
+#include "ui/scripted/ScreenshotWriter.h"
 
 #include <QImage>
 #include <QPainter>

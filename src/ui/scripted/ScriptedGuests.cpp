@@ -1,4 +1,4 @@
-#include "ui/kiosk/ScriptedGuests.h"
+#include "ui/scripted/ScriptedGuests.h"
 
 #include "app/AppController.h"
 #include "log/Log.h"

@@ -1,4 +1,4 @@
-#include "ui/kiosk/ScriptedSandbox.h"
+#include "ui/scripted/ScriptedSandbox.h"
 
 #include <filesystem>
 

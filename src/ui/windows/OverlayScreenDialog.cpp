@@ -1,4 +1,4 @@
-#include "ui/OverlayScreenDialog.h"
+#include "ui/windows/OverlayScreenDialog.h"
 
 #include <QAbstractButton>
 #include <QDialog>

@@ -3,8 +3,8 @@
 #include <QTimer>
 
 #include "log/Log.h"
-#include "ui/OverlayScreenDialog.h"
 #include "ui/windows/KioskWindows.h"
+#include "ui/windows/OverlayScreenDialog.h"
 #include "ui/windows/PictureImage.h"
 
 namespace klik {

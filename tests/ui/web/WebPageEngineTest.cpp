@@ -29,9 +29,9 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/Settings.h"
 #include "support/TempDir.h"
-#include "ui/QtRunLoop.h"
 #include "ui/web/KioskWebPage.h"
 #include "ui/web/WebViewWindowController.h"
+#include "ui/windows/QtRunLoop.h"
 
 namespace klik::test {
 namespace {
