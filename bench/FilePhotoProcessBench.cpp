@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "CameraJpeg.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/Settings.h"
 #include "photo/DBusFilingHost.h"
@@ -44,25 +45,6 @@ using Clock = std::chrono::steady_clock;
 std::string makeTempDir() {
     char tmpl[] = "/tmp/klik-bench-XXXXXX";
     return ::mkdtemp(tmpl) ? std::string(tmpl) : std::string();
-}
-
-// A camera-like picture: fine noise everywhere, so the JPEG is as large as
-// a real 24-megapixel shot at quality 96.
-const Data& noisyCameraJpeg() {
-    static const Data jpeg = [] {
-        Bitmap bm = Bitmap::rgba(6000, 4000);
-        std::uint32_t seed = 7;
-        for (int y = 0; y < bm.height; ++y)
-            for (int x = 0; x < bm.width; ++x) {
-                auto* p = bm.pixel(x, y);
-                seed = seed * 1664525u + 1013904223u;
-                p[0] = static_cast<std::uint8_t>((x / 9 + (seed >> 27)) & 0xff);
-                p[1] = static_cast<std::uint8_t>((y / 7 + ((seed >> 18) & 31)) & 0xff);
-                p[2] = static_cast<std::uint8_t>(((x + y) / 13 + ((seed >> 10) & 31)) & 0xff);
-            }
-        return *encodeJpegFromRGBA(bm, 96);
-    }();
-    return jpeg;
 }
 
 struct ProcessRun {

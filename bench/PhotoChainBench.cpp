@@ -14,6 +14,7 @@
 #include <cstring>
 #include <functional>
 
+#include "CameraJpeg.h"
 #include "ChildPeakMemory.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/Settings.h"
@@ -25,23 +26,6 @@
 
 namespace klik {
 namespace {
-
-const Data& cameraJpeg() {
-    static const Data jpeg = [] {
-        Bitmap bm = Bitmap::rgba(6000, 4000);
-        std::uint32_t seed = 1;
-        for (int y = 0; y < bm.height; ++y)
-            for (int x = 0; x < bm.width; ++x) {
-                auto* p = bm.pixel(x, y);
-                seed = seed * 1664525u + 1013904223u;
-                p[0] = static_cast<std::uint8_t>((x / 7 + (seed >> 28)) & 0xff);
-                p[1] = static_cast<std::uint8_t>((y / 5 + (seed >> 27)) & 0xff);
-                p[2] = static_cast<std::uint8_t>(((x + y) / 11) & 0xff);
-            }
-        return *encodeJpegFromRGBA(bm, 92);
-    }();
-    return jpeg;
-}
 
 void reportPeakMemory(benchmark::State& state, const std::function<bool()>& oneRun) {
     const auto peak = bench::peakMemoryOfOneRun(oneRun);
@@ -61,7 +45,7 @@ Bitmap cropRGBA(const Bitmap& src, int x0, int side) {
 }
 
 void BM_FilingChain(benchmark::State& state) {
-    const Data& jpeg = cameraJpeg();
+    const Data& jpeg = noisyCameraJpeg();
     char tmpl[] = "/tmp/klik-bench-XXXXXX";
     const std::string root = ::mkdtemp(tmpl);
     setFixedRoot(root);
@@ -91,7 +75,7 @@ void BM_FilingChain(benchmark::State& state) {
 BENCHMARK(BM_FilingChain)->Unit(benchmark::kMillisecond);
 
 void BM_BaselineDecodeEncode(benchmark::State& state) {
-    const Data& jpeg = cameraJpeg();
+    const Data& jpeg = noisyCameraJpeg();
     auto once = [&] {
         Bitmap full = *decodeJpegToRGBA(jpeg);
         Bitmap sq = cropRGBA(full, 1000, 4000);
@@ -106,7 +90,7 @@ void BM_BaselineDecodeEncode(benchmark::State& state) {
 BENCHMARK(BM_BaselineDecodeEncode)->Unit(benchmark::kMillisecond);
 
 void BM_ReencodeAtEveryStep(benchmark::State& state) {
-    const Data& jpeg = cameraJpeg();
+    const Data& jpeg = noisyCameraJpeg();
     const Value payload(Dictionary{{"VZ_kioskStation", Value("S")}});
     auto once = [&] {
         Bitmap full = *decodeJpegToRGBA(jpeg);
