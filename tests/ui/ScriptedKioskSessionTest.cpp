@@ -133,7 +133,8 @@ TEST(ScriptedKioskSession, OneVideoGuestIsRecordedComposedAndFiled) {
     TempDir dir;
     const std::string root = dir.file("root");
     std::string output;
-    ASSERT_EQ(runKiosk(dir, {"--root", root, "--sim", "--video", "--scripted", "1"}, &output), 0)
+    ASSERT_EQ(runKioskToEnd(dir, {"--root", root, "--sim", "--video", "--scripted", "1"}, &output),
+              0)
         << output;
     EXPECT_NE(output.find("guest 1 is done"), std::string::npos) << output;
     EXPECT_NE(output.find("1 of 1 scripted guests done."), std::string::npos) << output;
