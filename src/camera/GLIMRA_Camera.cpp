@@ -294,6 +294,12 @@ void GLIMRA_Camera::waitForBackgroundThreads() {
     r.threadsDone.wait(l, [&] { return r.runningThreads == 0; });
 }
 
+int GLIMRA_Camera::backgroundThreadCount() {
+    Registry& r = registry();
+    std::lock_guard l(r.threadsMutex);
+    return r.runningThreads;
+}
+
 void GLIMRA_Camera::waitUntilBackgroundThreadsAtMost(int count) {
     Registry& r = registry();
     std::unique_lock l(r.threadsMutex);

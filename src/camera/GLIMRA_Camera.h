@@ -74,6 +74,8 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     static void waitForBackgroundThreads();
     // Tests: blocks until at most `count` of those threads run.
     static void waitUntilBackgroundThreadsAtMost(int count);
+    // Tests: how many of those threads run now.
+    static int backgroundThreadCount();
     // Ends the SDK and forgets every camera, for tests and the tool's exit.
     // Main thread; waits for background threads first.
     static void shutdown();

@@ -2,6 +2,8 @@
 
 #include <malloc.h>
 
+#include <cstddef>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -47,6 +49,27 @@ double slope(const std::vector<ProcessSample>& s, double ProcessSample::*field) 
     return den == 0 ? 0 : (n * sxy - sx * sy) / den;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KLIK_SAMPLER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KLIK_SAMPLER_ASAN 1
+#endif
+#endif
+
+#ifdef KLIK_SAMPLER_ASAN
+// The sanitizer's allocator replaces malloc's, whose counters then stay at
+// zero; it keeps its own (declared here: GCC ships no header for it).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+double heapInUseBytes() {
+    return static_cast<double>(__sanitizer_get_current_allocated_bytes());
+}
+#else
+double heapInUseBytes() {
+    return static_cast<double>(mallinfo2().uordblks);
+}
+#endif
+
 }  // namespace
 
 ProcessSample sampleProcess(std::uint64_t session) {
@@ -55,7 +78,7 @@ ProcessSample sampleProcess(std::uint64_t session) {
     s.rssKiB = rssKiB();
     // Resident memory also holds pages malloc keeps after a free; the heap
     // in use tells a leak from that.
-    s.heapKiB = static_cast<double>(mallinfo2().uordblks) / 1024;
+    s.heapKiB = heapInUseBytes() / 1024;
     // The directory iterator's own descriptor is counted too: a constant.
     s.openFds = entriesIn("/proc/self/fd");
     s.threads = entriesIn("/proc/self/task");

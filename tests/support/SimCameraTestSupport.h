@@ -39,7 +39,11 @@ inline bool settleSimCamera(ManualRunLoop& loop, SimCamSDK& sim) {
             },
             std::chrono::seconds(20));
         if (!inTime) return false;
-        if (loop.runPending() == 0) return true;
+        // Read before the loop's last turn: with no camera thread running
+        // then, all they answered is already posted, so an empty turn means
+        // the cameras are quiet; otherwise another round.
+        const bool quiet = GLIMRA_Camera::backgroundThreadCount() == 0 && sim.eventsIdle();
+        if (loop.runPending() == 0 && quiet) return true;
     }
     return true;
 }

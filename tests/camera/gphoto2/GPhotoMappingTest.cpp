@@ -114,7 +114,14 @@ TEST(GPhotoWorker, QueuedCallsGoBeforeFramesAndNestedCallsRunInline) {
     std::promise<void> release;
     std::shared_future<void> gate = release.get_future().share();
     std::vector<char> order;
-    worker.post([gate] { gate.wait(); });  // holds the worker
+    // Holds the worker; taken off the queue before anything else is asked,
+    // so the counts below are the frame's and the call's alone.
+    std::promise<void> holding;
+    worker.post([gate, &holding] {
+        holding.set_value();
+        gate.wait();
+    });
+    holding.get_future().wait();
     std::thread frame([&] { worker.run([&] { order.push_back('F'); }, true); });
     worker.waitUntilPending(1);
     std::thread call([&] { worker.run([&] { order.push_back('C'); }); });
