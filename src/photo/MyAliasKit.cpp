@@ -1,6 +1,7 @@
 #include "photo/MyAliasKit.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -91,10 +92,23 @@ std::string parentOf(const std::string& p) {
 // visiting a bounded number of folders.
 // A file's size and modification time (in nanoseconds) keep a found inode
 // from naming a new file that got a deleted one's number.
+// A folder's birth time does the same for folders where the file system
+// keeps one: without it a folder made after the operator's was deleted could
+// take its number and be taken for it.
 struct FileStamp {
     std::int64_t size = -1;
     std::int64_t mtimeNs = -1;
+    std::int64_t birthNs = -1;
 };
+
+// -1 where the file system keeps no birth time.
+std::int64_t birthNsOf(const std::string& p) {
+    struct statx sx {};
+    if (::statx(AT_FDCWD, p.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &sx) != 0 ||
+        !(sx.stx_mask & STATX_BTIME))
+        return -1;
+    return static_cast<std::int64_t>(sx.stx_btime.tv_sec) * 1000000000 + sx.stx_btime.tv_nsec;
+}
 
 FileStamp stampOf(const struct stat& st) {
     return {static_cast<std::int64_t>(st.st_size),
@@ -131,9 +145,12 @@ std::string findByInode(const std::string& top, const std::string& oldPath, std:
             const bool isDir = S_ISDIR(st.st_mode);
             if (!isDir && !(file && S_ISREG(st.st_mode))) continue;
             if (static_cast<std::int64_t>(st.st_dev) != dev) continue;
-            const bool sameFile =
-                !file || (stampOf(st).size == stamp.size && stampOf(st).mtimeNs == stamp.mtimeNs);
-            if (static_cast<std::int64_t>(st.st_ino) == ino && isDir != file && sameFile) {
+            auto sameOne = [&] {
+                if (file)
+                    return stampOf(st).size == stamp.size && stampOf(st).mtimeNs == stamp.mtimeNs;
+                return stamp.birthNs < 0 || birthNsOf(p) == stamp.birthNs;
+            };
+            if (static_cast<std::int64_t>(st.st_ino) == ino && isDir != file && sameOne()) {
                 ::closedir(d);
                 return p;
             }
@@ -241,8 +258,8 @@ bool resolveOnce(const Dictionary& r, std::string& out) {
     const std::string top = m ? m->mountPoint : "/";
     std::int64_t topDev = 0, topIno = 0;
     if (inodeOf(top, topDev, topIno) && topDev == dev) {
-        const std::string found =
-            findByInode(top, path, dev, ino, file, {num(r, "size"), num(r, "mtimeNs")});
+        const std::string found = findByInode(
+            top, path, dev, ino, file, {num(r, "size"), num(r, "mtimeNs"), num(r, "birthNs")});
         if (!found.empty()) {
             out = found;
             return true;
@@ -289,6 +306,8 @@ std::optional<Data> MyAliasKit::aliasDataForPath(const std::string& path) {
         r["kind"] = "file";
         r["size"] = Value(static_cast<long long>(stampOf(st).size));
         r["mtimeNs"] = Value(static_cast<long long>(stampOf(st).mtimeNs));
+    } else if (const std::int64_t birth = birthNsOf(real); birth >= 0) {
+        r["birthNs"] = Value(static_cast<long long>(birth));
     }
     r["device"] = Value(static_cast<long long>(dev));
     r["inode"] = Value(static_cast<long long>(ino));
