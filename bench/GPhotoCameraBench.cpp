@@ -54,8 +54,22 @@ klik::test::TempDir& benchHome() {
     return *dir;
 }
 
-bool cameraProgramBuilt() {
-    return access(klik::test::PtpIpCameraProcess::defaultProgram().c_str(), X_OK) == 0;
+// Starts our PTP/IP camera with `args` (HOME pointed at a folder of the
+// bench's own first, for libgphoto2's GUID file); false, with the run
+// skipped and why, when it cannot.
+bool startCameraOrSkip(benchmark::State& state, klik::test::PtpIpCameraProcess& camera,
+                       const std::vector<std::string>& args) {
+    benchHome();
+    if (access(klik::test::PtpIpCameraProcess::defaultProgram().c_str(), X_OK) != 0) {
+        state.SkipWithError("klik-ptpip-camera is not built");
+        return false;
+    }
+    std::string error;
+    if (!camera.start(args, "", &error)) {
+        state.SkipWithError(error.c_str());
+        return false;
+    }
+    return true;
 }
 
 // The camera class on `sdk` with a manual main loop; counts what arrives.
@@ -154,17 +168,8 @@ void BM_CaptureToPhoto_sim(benchmark::State& state) {
 BENCHMARK(BM_CaptureToPhoto_sim)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_CaptureToPhoto_gphoto2(benchmark::State& state) {
-    benchHome();
-    if (!cameraProgramBuilt()) {
-        state.SkipWithError("klik-ptpip-camera is not built");
-        return;
-    }
     klik::test::PtpIpCameraProcess camera;
-    std::string error;
-    if (!camera.start({"--photo", "6000x4000"}, "", &error)) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    if (!startCameraOrSkip(state, camera, {"--photo", "6000x4000"})) return;
     Layer layer(gphotoFor(camera));
     auto cam = layer.loadFirst();
     if (!cam) {
@@ -176,18 +181,9 @@ void BM_CaptureToPhoto_gphoto2(benchmark::State& state) {
 BENCHMARK(BM_CaptureToPhoto_gphoto2)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_GPhotoLiveViewRate(benchmark::State& state) {
-    benchHome();
-    if (!cameraProgramBuilt()) {
-        state.SkipWithError("klik-ptpip-camera is not built");
-        return;
-    }
     constexpr double kOffered = 30, kWindow = 5;
     klik::test::PtpIpCameraProcess camera;
-    std::string error;
-    if (!camera.start({"--live", "1056x704", "--fps", "30"}, "", &error)) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    if (!startCameraOrSkip(state, camera, {"--live", "1056x704", "--fps", "30"})) return;
     Layer layer(gphotoFor(camera));
     auto cam = layer.loadFirst();
     if (!cam) {
@@ -218,17 +214,8 @@ void BM_GPhotoLiveViewRate(benchmark::State& state) {
 BENCHMARK(BM_GPhotoLiveViewRate)->UseRealTime()->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_GPhotoReappearToInUse(benchmark::State& state) {
-    benchHome();
-    if (!cameraProgramBuilt()) {
-        state.SkipWithError("klik-ptpip-camera is not built");
-        return;
-    }
     klik::test::PtpIpCameraProcess camera;
-    std::string error;
-    if (!camera.start({"--photo", "640x480"}, "", &error)) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    if (!startCameraOrSkip(state, camera, {"--photo", "640x480"})) return;
     klik::test::TempDir dir;
     klik::Settings settings(dir.file("settings.plist"));
     klik::test::RecordingKioskUi ui;
