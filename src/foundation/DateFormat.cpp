@@ -1,5 +1,7 @@
 #include "foundation/DateFormat.h"
 
+#include "foundation/LocalTime.h"
+
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
@@ -20,6 +22,14 @@ struct CachedFormatter {
     std::unique_ptr<icu::SimpleDateFormat> fmt;
 };
 
+// ICU reads the host zone through tzset, which rewrites glibc's shared zone
+// record; other threads may be in mktime at the same moment.
+icu::TimeZone* hostTimeZone() {
+    std::lock_guard<std::mutex> hold(processTimeZoneLock());
+    tzset();
+    return icu::TimeZone::detectHostTimeZone();
+}
+
 icu::SimpleDateFormat* formatterFor(const std::string& pattern, const std::string& zoneId) {
     thread_local std::map<std::pair<std::string, std::string>, CachedFormatter> cache;
     // The process zone may change (tests set TZ); re-detect for the local case.
@@ -34,7 +44,7 @@ icu::SimpleDateFormat* formatterFor(const std::string& pattern, const std::strin
         if (!zoneId.empty())
             fmt->adoptTimeZone(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zoneId)));
         else
-            fmt->adoptTimeZone(icu::TimeZone::detectHostTimeZone());
+            fmt->adoptTimeZone(hostTimeZone());
         it = cache.emplace(key, CachedFormatter{std::move(fmt)}).first;
     }
     if (zoneId.empty()) {
@@ -45,9 +55,8 @@ icu::SimpleDateFormat* formatterFor(const std::string& pattern, const std::strin
         std::string now = tz ? tz : "";
         if (now != lastTz) {
             lastTz = now;
-            tzset();
             for (auto& [k, v] : cache)
-                if (k.second.empty()) v.fmt->adoptTimeZone(icu::TimeZone::detectHostTimeZone());
+                if (k.second.empty()) v.fmt->adoptTimeZone(hostTimeZone());
         }
     }
     return it->second.fmt.get();
@@ -131,7 +140,7 @@ bool parseIso8601(const std::string& text, Date& out) {
         t = timegm(&tm) - offsetSec;
     } else {
         tm.tm_isdst = -1;
-        t = std::mktime(&tm);
+        t = localMakeTime(tm);
     }
     out = std::chrono::system_clock::from_time_t(t) +
           std::chrono::duration_cast<std::chrono::system_clock::duration>(

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "foundation/Diagnostics.h"
+#include "foundation/LocalTime.h"
 #include "foundation/PropertyList.h"
 
 namespace klik {
@@ -169,8 +170,9 @@ Settings::Load Settings::loadLocked(bool atStart) {
 
 bool Settings::quarantineLocked() {
     char stamp[32];
-    std::time_t t = std::time(nullptr);
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&t));
+    std::tm local{};
+    localTimeOf(std::time(nullptr), local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     const std::string base = path_ + ".corrupt-" + stamp;
     // Two unreadable files within one second get names of their own: an
     // earlier one is never overwritten.

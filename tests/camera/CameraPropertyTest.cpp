@@ -1,6 +1,7 @@
 #include <ctime>
 
 #include "CameraTestFixture.h"
+#include "foundation/LocalTime.h"
 
 namespace klik::test {
 
@@ -119,7 +120,7 @@ TEST_F(CameraFixture, CameraClockRoundTripsInLocalTime) {
     dec.tm_year = 2024 - 1900, dec.tm_mon = 11, dec.tm_mday = 31, dec.tm_hour = 12;
     dec.tm_isdst = -1;
     CamTime y{};
-    GLIMRA_Camera::CamTimeForDate(&y, std::chrono::system_clock::from_time_t(mktime(&dec)));
+    GLIMRA_Camera::CamTimeForDate(&y, std::chrono::system_clock::from_time_t(localMakeTime(dec)));
     EXPECT_EQ(y.year, 2024u);
     EXPECT_EQ(y.month, 12u);
     EXPECT_EQ(y.day, 31u);

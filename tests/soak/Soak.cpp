@@ -19,6 +19,7 @@
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
+#include "foundation/LocalTime.h"
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/PropertyList.h"
@@ -69,16 +70,16 @@ class RunFolder {
 Date nextLocal(Date now, int hh, int mm, int ss) {
     const std::time_t t = std::chrono::system_clock::to_time_t(now);
     std::tm tm{};
-    localtime_r(&t, &tm);
+    localTimeOf(t, tm);
     tm.tm_hour = hh;
     tm.tm_min = mm;
     tm.tm_sec = ss;
     tm.tm_isdst = -1;
-    std::time_t target = std::mktime(&tm);
+    std::time_t target = localMakeTime(tm);
     if (target <= t) {
         tm.tm_mday += 1;
         tm.tm_isdst = -1;
-        target = std::mktime(&tm);
+        target = localMakeTime(tm);
     }
     return std::chrono::system_clock::from_time_t(target);
 }

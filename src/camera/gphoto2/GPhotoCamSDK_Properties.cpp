@@ -12,6 +12,7 @@
 #include "camera/gphoto2/GPhotoCamSDK.h"
 #include "camera/gphoto2/GPhotoErrors.h"
 #include "camera/gphoto2/GPhotoPropertyMap.h"
+#include "foundation/LocalTime.h"
 #include "log/Log.h"
 
 namespace klik {
@@ -183,7 +184,7 @@ CamError GPhotoCamSDK::readProperty(GPCamera* cam, CamPropertyID id, CamDataType
             if (gp_widget_get_type(w, &wt) < GP_OK) return CAM_ERR_PROPERTIES_UNAVAILABLE;
             if (wt == GP_WIDGET_DATE && gp_widget_get_value(w, &seconds) >= GP_OK) {
                 const std::time_t t = seconds;
-                localtime_r(&t, &tm);
+                localTimeOf(t, tm);
             } else if (wt != GP_WIDGET_TEXT || !readPtpDate(text, tm)) {
                 // A generic camera's clock is PTP's "YYYYMMDDThhmmss" text.
                 return CAM_ERR_PROPERTIES_UNAVAILABLE;
@@ -292,7 +293,7 @@ CamError GPhotoCamSDK::writeProperty(GPCamera* cam, CamPropertyID id, const std:
                 r = gp_widget_set_value(w, text);
                 break;
             }
-            const int seconds = static_cast<int>(std::mktime(&tm));
+            const int seconds = static_cast<int>(localMakeTime(tm));
             r = gp_widget_set_value(w, &seconds);
             break;
         }

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "camera/CamTables.h"
+#include "foundation/LocalTime.h"
 
 namespace klik {
 
@@ -96,7 +97,7 @@ CamTime SimCamera::clockNow() const {
                    std::chrono::duration<double>(clockSkewSeconds));
     std::time_t t = std::chrono::system_clock::to_time_t(now);
     std::tm tm{};
-    localtime_r(&t, &tm);
+    localTimeOf(t, tm);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
     return CamTime{
         static_cast<std::uint32_t>(tm.tm_year + 1900), static_cast<std::uint32_t>(tm.tm_mon + 1),
@@ -117,7 +118,7 @@ bool SimCamera::setClock(const CamTime& t) {
     tm.tm_min = static_cast<int>(t.minute);
     tm.tm_sec = static_cast<int>(t.second);
     tm.tm_isdst = -1;
-    std::time_t when = mktime(&tm);
+    std::time_t when = localMakeTime(tm);
     if (when == static_cast<std::time_t>(-1)) return false;
     double target = static_cast<double>(when) + t.milliseconds / 1000.0;
     double now =
