@@ -8,6 +8,7 @@
 
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
+#include "foundation/PropertyList.h"
 #include "foundation/Settings.h"
 #include "photo/DayFolder.h"
 #include "photo/FileNames.h"
@@ -211,6 +212,56 @@ TEST(MyAliasKit, AFileIsFoundAgainAfterARenameOrAMove) {
     // Gone for good.
     ASSERT_EQ(::unlink(dir.file("Old movies/Wave2WithPrompt.mov").c_str()), 0);
     EXPECT_FALSE(MyAliasKit::resolveAliasFromData(*alias, resolved));
+}
+
+// The folder's record with its inode number replaced: what a reference looks
+// like once its folder was deleted and a later folder got the freed number.
+Data recordWithInode(const Data& alias, std::int64_t inode, std::int64_t birthNs) {
+    auto parsed = plistFromBytes(std::string(alias.begin(), alias.end()));
+    EXPECT_TRUE(parsed.value && parsed.value->isDictionary()) << parsed.error;
+    Dictionary r = parsed.value ? *parsed.value->dictionary() : Dictionary{};
+    r["inode"] = Value(static_cast<long long>(inode));
+    if (birthNs >= 0) r["birthNs"] = Value(static_cast<long long>(birthNs));
+    const std::string xml = plistToXml(Value(std::move(r)));
+    return Data(xml.begin(), xml.end());
+}
+
+TEST(MyAliasKit, AFolderMadeAfterTheChosenOneWasDeletedIsNeverTakenForIt) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkdir(dir.file("Event").c_str(), 0755), 0);
+    const auto alias = MyAliasKit::aliasDataForPath(dir.file("Event"));
+    ASSERT_TRUE(alias);
+    auto parsed = plistFromBytes(std::string(alias->begin(), alias->end()));
+    ASSERT_TRUE(parsed.value && parsed.value->isDictionary());
+    const Value* birth = find(*parsed.value->dictionary(), "birthNs");
+    if (!birth)
+        GTEST_SKIP() << "the file system of " << dir.path()
+                     << " keeps no birth time; only size-less folders could be told apart";
+
+    ASSERT_EQ(::rmdir(dir.file("Event").c_str()), 0);
+    ASSERT_EQ(::mkdir(dir.file("Later").c_str(), 0755), 0);
+    struct stat later {};
+    ASSERT_EQ(::stat(dir.file("Later").c_str(), &later), 0);
+    // Inode numbers are not reused on demand, so the reuse is written into
+    // the record: "Event" is gone and "Later" holds its number.
+    std::string resolved;
+    EXPECT_FALSE(MyAliasKit::resolveAliasFromData(
+        recordWithInode(*alias, static_cast<std::int64_t>(later.st_ino), -1), resolved))
+        << "taken for the deleted folder: " << resolved;
+
+    // The same number with the later folder's own birth time is that folder,
+    // renamed: found.
+    const auto laterAlias = MyAliasKit::aliasDataForPath(dir.file("Later"));
+    ASSERT_TRUE(laterAlias);
+    auto laterParsed = plistFromBytes(std::string(laterAlias->begin(), laterAlias->end()));
+    ASSERT_TRUE(laterParsed.value && laterParsed.value->isDictionary());
+    const Value* laterBirth = find(*laterParsed.value->dictionary(), "birthNs");
+    ASSERT_TRUE(laterBirth);
+    ASSERT_TRUE(MyAliasKit::resolveAliasFromData(
+        recordWithInode(*alias, static_cast<std::int64_t>(later.st_ino),
+                        laterBirth->integerValue()),
+        resolved));
+    EXPECT_EQ(resolved, std::filesystem::weakly_canonical(dir.file("Later")).string());
 }
 
 TEST(ImageFolders, RemountedVolumeIsFoundAgain) {
