@@ -77,7 +77,7 @@ test-tsan: deps
 	      -DKLIK_BUILD_UI=OFF -DKLIK_BUILD_BENCH=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target camera_tests camera_sim_tests \
 	      camera_gphoto2_tests
-	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" bash scripts/run-tests.sh \
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan-suppressions.txt" bash scripts/run-tests.sh \
 	      $(TSAN_BUILD) -R '^(CamTables|Camera(Fixture|WorkerTest|Dates)|LiveViewFrameTime|Sim|GPhoto)'
 
 # The long soak: SESSIONS guests with camera-size photos (PHOTO=WxH) and
