@@ -2,6 +2,7 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +37,19 @@ struct NumberLayout {
         int col = cx % 4;
         if (digit >= digits.size() || col == 3) return false;
         return (kGlyphs[digits[digit] - '0'][cy] >> (2 - col)) & 1;
+    }
+    // Paints the cells of row `y` that covers() holds white, cell by cell.
+    void paintRow(int y, int width, std::uint8_t* row) const {
+        if (y < top || y >= top + 5 * scale) return;
+        const int cy = (y - top) / scale;
+        for (size_t d = 0; d < digits.size(); ++d) {
+            for (int col = 0; col < 3; ++col) {
+                if (!((kGlyphs[digits[d] - '0'][cy] >> (2 - col)) & 1)) continue;
+                const int from = std::max(0, left + (static_cast<int>(d) * 4 + col) * scale);
+                const int to = std::min(width, left + (static_cast<int>(d) * 4 + col + 1) * scale);
+                for (int x = from; x < to; ++x) std::fill_n(row + 3 * x, 3, std::uint8_t{255});
+            }
+        }
     }
 };
 
@@ -108,18 +122,22 @@ Data SimJpeg::makePicture(int width, int height, unsigned shotNumber, const SimE
     // The hue turns by a fixed step per shot, so consecutive shots differ at
     // a glance.
     const int phase = static_cast<int>((shotNumber * 67u) % 256u);
+    // A camera-size picture has 24 million pixels: the horizontal part of
+    // the gradient is worked out once per column, not once per pixel, so
+    // the simulated camera does not outweigh the kiosk it feeds.
+    std::vector<int> column(static_cast<size_t>(width));
+    for (int x = 0; x < width; ++x) column[static_cast<size_t>(x)] = x * 255 / width;
     Data jpeg = encodeRows(width, height, 90, [&](int y, std::uint8_t* row) {
+        const int rowPart = y * 255 / height;
+        const std::uint8_t blue = clamp8((rowPart + 2 * phase) % 256);
         for (int x = 0; x < width; ++x) {
             std::uint8_t* p = row + 3 * x;
-            if (number.covers(x, y)) {
-                p[0] = p[1] = p[2] = 255;
-                continue;
-            }
-            int g = (x * 255 / width + y * 255 / height) / 2;
+            const int g = (column[static_cast<size_t>(x)] + rowPart) / 2;
             p[0] = clamp8((g + phase) % 256);
             p[1] = clamp8((255 - g + phase / 2) % 256);
-            p[2] = clamp8((y * 255 / height + 2 * phase) % 256);
+            p[2] = blue;
         }
+        number.paintRow(y, width, row);
     });
     if (jpeg.empty()) return jpeg;
     if (!addExif(jpeg, exif)) return {};
