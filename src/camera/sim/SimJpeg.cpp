@@ -122,21 +122,28 @@ Data SimJpeg::makePicture(int width, int height, unsigned shotNumber, const SimE
     // The hue turns by a fixed step per shot, so consecutive shots differ at
     // a glance.
     const int phase = static_cast<int>((shotNumber * 67u) % 256u);
-    // A camera-size picture has 24 million pixels: the horizontal part of
-    // the gradient is worked out once per column, not once per pixel, so
-    // the simulated camera does not outweigh the kiosk it feeds.
+    // A camera-size picture has 24 million pixels but at most 256 kinds of
+    // gradient row (the vertical part takes 256 values): each kind is
+    // worked out once and copied into the rows that share it, so the
+    // simulated camera does not outweigh the kiosk it feeds.
     std::vector<int> column(static_cast<size_t>(width));
     for (int x = 0; x < width; ++x) column[static_cast<size_t>(x)] = x * 255 / width;
+    std::vector<std::uint8_t> gradient(static_cast<size_t>(width) * 3);
+    int gradientOf = -1;  // the vertical part `gradient` holds
     Data jpeg = encodeRows(width, height, 90, [&](int y, std::uint8_t* row) {
         const int rowPart = y * 255 / height;
-        const std::uint8_t blue = clamp8((rowPart + 2 * phase) % 256);
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t* p = row + 3 * x;
-            const int g = (column[static_cast<size_t>(x)] + rowPart) / 2;
-            p[0] = clamp8((g + phase) % 256);
-            p[1] = clamp8((255 - g + phase / 2) % 256);
-            p[2] = blue;
+        if (rowPart != gradientOf) {
+            gradientOf = rowPart;
+            const std::uint8_t blue = clamp8((rowPart + 2 * phase) % 256);
+            for (int x = 0; x < width; ++x) {
+                std::uint8_t* p = gradient.data() + 3 * x;
+                const int g = (column[static_cast<size_t>(x)] + rowPart) / 2;
+                p[0] = clamp8((g + phase) % 256);
+                p[1] = clamp8((255 - g + phase / 2) % 256);
+                p[2] = blue;
+            }
         }
+        std::copy(gradient.begin(), gradient.end(), row);
         number.paintRow(y, width, row);
     });
     if (jpeg.empty()) return jpeg;

@@ -33,6 +33,7 @@ void KioskAssembly::wireScripted() {
 #endif
     guests_ = std::make_unique<ScriptedGuests>(app_, *application_, options_.scripted, say,
                                                [this](int guest) { scriptedTurnDone(guest); });
+    guests_->setTimeLimit(options_.scriptedMinutes * 60);
     // In web mode the guests come from the page.
     if (settings_.boolForKey(key::prefDoUseWebView)) {
         guests_->setWaitsForWebPage(true);

@@ -35,6 +35,16 @@ std::optional<KioskOptions> parseKioskOptions(const std::vector<std::string>& ar
                             args[i + 1] + "]");
             o.scripted = static_cast<int>(n);
             ++i;
+        } else if (a == "--scripted-minutes") {
+            if (!hasNext) return fail("--scripted-minutes needs a number of minutes");
+            char* end = nullptr;
+            errno = 0;
+            const double m = std::strtod(args[i + 1].c_str(), &end);
+            if (errno || !end || *end || !(m > 0) || m > 7 * 24 * 60)
+                return fail("--scripted-minutes needs minutes above 0, at most a week, not [" +
+                            args[i + 1] + "]");
+            o.scriptedMinutes = m;
+            ++i;
         } else if (a == "--quit-on-screen") {
             if (!hasNext || args[i + 1].size() != 1 || args[i + 1][0] < '1' || args[i + 1][0] > '7')
                 return fail("--quit-on-screen needs a screen number from 1 to 7");
@@ -64,6 +74,8 @@ std::optional<KioskOptions> parseKioskOptions(const std::vector<std::string>& ar
         }
     }
     if (!o.port.empty() && o.camera.empty()) return fail("--port goes with --camera gphoto2");
+    if (o.scriptedMinutes > 0 && o.scripted == 0)
+        return fail("--scripted-minutes goes with --scripted N");
     // A script never waits for a real camera unless it was asked for one.
     if (o.scripted > 0 && !o.sim && o.camera.empty()) o.sim = true;
     return o;

@@ -70,7 +70,11 @@ void ScriptedGuests::screenDidChange(std::uint32_t n) {
 void ScriptedGuests::tick() {
     if (finished_ || inTurnDone_) return;
     const std::uint32_t n = app_.screenNumber();
-    if (completed_ >= guests_) {
+    if (!timeUp_ && timeLimit_ > 0 && since(startedAt_) >= timeLimit_) {
+        timeUp_ = true;
+        say_("time is up after " + std::to_string(started_) + " guests: no guest starts now");
+    }
+    if (completed_ >= guests_ || (timeUp_ && started_ == completed_)) {
         if (readyToFinish_ && !readyToFinish_() && since(lastDoneAt_) < kAfterLastTurn) return;
         finish(0);
         return;

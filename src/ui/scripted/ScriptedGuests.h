@@ -38,6 +38,9 @@ class ScriptedGuests : public QObject {
     // The kiosk entered screen `n` (from the screen observer, so no change
     // is missed however fast screens follow each other).
     void screenDidChange(std::uint32_t n);
+    // No guest starts after `seconds` from start(): the turn under way
+    // ends, then the run does, as after the last guest (0: no limit).
+    void setTimeLimit(double seconds) { timeLimit_ = seconds; }
     // Completed turns so far.
     int completed() const { return completed_; }
 
@@ -58,6 +61,8 @@ class ScriptedGuests : public QObject {
     bool finished_ = false;
     bool inTurnDone_ = false;
     bool waitsForWebPage_ = false;
+    double timeLimit_ = 0;
+    bool timeUp_ = false;
     std::function<bool()> readyToFinish_;
     Clock::time_point lastDoneAt_;
     std::chrono::steady_clock::time_point enteredAt_, startedAt_;

@@ -1,4 +1,4 @@
-// The kiosk's --web option and klik-webserver's command line.
+// The kiosk's --web and --scripted-minutes options and klik-webserver's command line.
 
 #include <gtest/gtest.h>
 
@@ -24,6 +24,33 @@ TEST(KioskWebOption, TakesAWebAddressWithoutItsTrailingSlash) {
         error.clear();
         EXPECT_FALSE(parseKioskOptions(bad, &error).has_value());
         EXPECT_NE(error.find("--web"), std::string::npos) << error;
+    }
+}
+
+TEST(KioskScriptedOption, MinutesBoundAScriptedRunAndNeedItsGuests) {
+    std::string error;
+    auto o = parseKioskOptions({"--scripted", "1000", "--scripted-minutes", "60"}, &error);
+    ASSERT_TRUE(o.has_value()) << error;
+    EXPECT_EQ(o->scripted, 1000);
+    EXPECT_DOUBLE_EQ(o->scriptedMinutes, 60);
+    o = parseKioskOptions({"--scripted-minutes", "1.5", "--scripted", "3"}, &error);
+    ASSERT_TRUE(o.has_value()) << error;
+    EXPECT_DOUBLE_EQ(o->scriptedMinutes, 1.5);
+    o = parseKioskOptions({"--scripted", "3"}, &error);
+    ASSERT_TRUE(o.has_value()) << error;
+    EXPECT_EQ(o->scriptedMinutes, 0);
+
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--scripted", "3", "--scripted-minutes"},
+          std::vector<std::string>{"--scripted", "3", "--scripted-minutes", "0"},
+          std::vector<std::string>{"--scripted", "3", "--scripted-minutes", "-5"},
+          std::vector<std::string>{"--scripted", "3", "--scripted-minutes", "nan"},
+          std::vector<std::string>{"--scripted", "3", "--scripted-minutes", "10x"},
+          std::vector<std::string>{"--scripted", "3", "--scripted-minutes", "1e9"},
+          std::vector<std::string>{"--scripted-minutes", "10"}}) {
+        error.clear();
+        EXPECT_FALSE(parseKioskOptions(bad, &error).has_value()) << bad.back();
+        EXPECT_NE(error.find("--scripted"), std::string::npos) << error;
     }
 }
 
