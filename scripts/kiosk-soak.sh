@@ -229,16 +229,19 @@ while IFS= read -r -d '' c; do
     [ -f "$original" ] || problem "$c: an upload copy without its filed photo"
 done < <(find "$upload" -type f -name '*.jpg' ! -name '.*' -print0 2> /dev/null)
 
-# What the kiosk left in its scratch folder: every JPEG under the root
-# outside the main images and upload folders (the scratch folder's place
-# depends on the settings; the prints are PDFs).
+# What the kiosk left in its scratch folder (the settings' default under the
+# root); a JPEG anywhere else under the root is out of place.
+scratch="$root/CameraScratchFolder"
 in_scratch=0
 while IFS= read -r -d '' f; do
     untagged=0
     case "$(basename "$f")" in *_untagged_*) untagged=1 ;; esac
     if check_photo "$f" $((1 - untagged)); then in_scratch=$((in_scratch + 1)); fi
-done < <(find "$root" -type f \( -name '*.jpg' -o -name '*.JPG' \) ! -name '.*' \
-    -not -path "$main/*" -not -path "$upload/*" -not -path "$prints/*" -print0 2> /dev/null)
+done < <(find "$scratch" -type f \( -name '*.jpg' -o -name '*.JPG' \) ! -name '.*' -print0 2> /dev/null)
+while IFS= read -r -d '' f; do
+    problem "$f: a JPEG outside the main images, upload and scratch folders"
+done < <(find "$root" -type f \( -iname '*.jpg' -o -iname '*.jpeg' \) -not -path "$main/*" \
+    -not -path "$upload/*" -not -path "$scratch/*" -print0 2> /dev/null)
 
 pdfs="$(find "$prints" -type f -name '*.pdf' 2> /dev/null | wc -l)"
 guests_done="$(grep -c ' is done$' "$out" || true)"
@@ -293,6 +296,16 @@ slopes="$(awk -F '\t' '
     function scale(s) { return s == "n/a" ? s : sprintf("%.1f", s * 1000) }
 ' "$samples")"
 
+# The kiosk's own error lines, by kind (times, numbers and paths folded).
+log="$(find "$root" -name '*.log' -path '*Logs*' | head -n 1)"
+log_errors=0
+log_kinds=""
+if [ -n "$log" ]; then
+    log_errors="$(grep -c '^E \[' "$log" || true)"
+    log_kinds="$(grep '^E \[' "$log" | sed -e 's/^E \[[^]]*\] //' -e 's|/[^ :]*|PATH|g' -e 's/[0-9][0-9]*/N/g' |
+        sort | uniq -c | sort -rn | head -n 10 | awk '{ n = $1; $1 = ""; printf "kiosk log error (%d):%s\n", n, $0 }')"
+fi
+
 nproblems="$(wc -l < "$problems")"
 {
     echo "kiosk soak: klik-kiosk --sim --scripted 1000 --scripted-minutes $minutes, offscreen"
@@ -312,6 +325,8 @@ nproblems="$(wc -l < "$problems")"
     echo "photos lost: $lost"
     echo "prints (PDF): $pdfs"
     echo "$slopes"
+    echo "kiosk log errors: $log_errors"
+    [ -z "$log_kinds" ] || echo "$log_kinds"
     echo "problems: $nproblems"
     head -n 50 "$problems" | sed 's/^/problem: /'
 } > "$work/report.txt"

@@ -60,7 +60,19 @@ std::string fixedPath(const std::string& absolutePath) {
     if (absolutePath.empty() || absolutePath[0] != '/') return absolutePath;
     const std::string root = fixedRoot();
     if (root == "/") return absolutePath;
-    if (!root.empty()) return root + absolutePath;
+    if (!root.empty()) {
+        // The root's "/tmp" is made when missing, as the process's private
+        // temporary folder is without a root: a sandbox starts empty, and
+        // the files the kiosk writes there (the print composite, the square
+        // image) would otherwise fail on every guest. The root itself is
+        // never made here.
+        if (isUnderTmp(absolutePath)) {
+            const std::string tmp = root + "/tmp";
+            struct stat st {};
+            if (::stat(tmp.c_str(), &st) != 0) ::mkdir(tmp.c_str(), 0700);
+        }
+        return root + absolutePath;
+    }
 
     if (isUnderTmp(absolutePath)) {
         const std::string folder = temporaryFolder();

@@ -4,7 +4,8 @@
 //
 // - A root folder (`--root DIR`, setFixedRoot, or the KLIK_ROOT variable)
 //   places every one of them under DIR, unchanged below it: a demo, a test or
-//   a second kiosk runs in a sandbox of its own.
+//   a second kiosk runs in a sandbox of its own. DIR/tmp is made when a
+//   path under "/tmp" is asked for.
 // - The root "/" keeps them exactly as written.
 // - With no root, they go to the platform's standard places
 //   (StandardPlaces.h): the log under $XDG_STATE_HOME/klik, the scratch

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "foundation/FixedPaths.h"
+#include "foundation/PropertyList.h"
 #include "foundation/Resources.h"
 #include "foundation/StandardPlaces.h"
 #include "foundation/TemporaryFolder.h"
@@ -173,6 +174,30 @@ TEST_F(FixedPathsTest, ARootPlacesEveryPathUnderItUnchanged) {
     EXPECT_EQ(fixedPath("/CameraScratchFolder"), dir.file("root") + "/CameraScratchFolder");
     EXPECT_EQ(fixedPath("relative/x"), "relative/x");
     EXPECT_FALSE(std::filesystem::exists(dir.file("home")));
+}
+
+TEST_F(FixedPathsTest, UnderARootItsTmpFolderIsMadeForTheFilesWrittenThere) {
+    // A sandbox starts empty: the print composite and the square image
+    // must still be written into its /tmp.
+    const std::string root = dir.file("sandbox");
+    std::filesystem::create_directories(root);
+    setFixedRoot(root);
+    EXPECT_EQ(fixedPath("/Library/Logs/Klik/Klik_Kiosk.log"),
+              root + "/Library/Logs/Klik/Klik_Kiosk.log");
+    EXPECT_FALSE(std::filesystem::exists(root + "/Library"));
+    EXPECT_FALSE(std::filesystem::exists(root + "/tmp"));
+    const std::string composed = fixedPath("/tmp/myNewComposed.jpg");
+    EXPECT_EQ(composed, root + "/tmp/myNewComposed.jpg");
+    EXPECT_TRUE(std::filesystem::is_directory(root + "/tmp"));
+    EXPECT_EQ(modeOf(root + "/tmp"), 0700u);
+    EXPECT_EQ(writeFileAtomically("composite", composed), "");
+    EXPECT_EQ(fixedPath("/tmp"), root + "/tmp");
+    // A look-alike is no temporary path; a missing root is not made.
+    EXPECT_EQ(fixedPath("/tmpfiles/x"), root + "/tmpfiles/x");
+    EXPECT_FALSE(std::filesystem::exists(root + "/tmpfiles"));
+    setFixedRoot(dir.file("missing"));
+    EXPECT_EQ(fixedPath("/tmp/squareimage.jpg"), dir.file("missing") + "/tmp/squareimage.jpg");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
 }
 
 TEST_F(FixedPathsTest, TheRootSlashKeepsThePathsAsWritten) {
