@@ -241,7 +241,10 @@ done < <(find "$scratch" -type f \( -name '*.jpg' -o -name '*.JPG' \) ! -name '.
 while IFS= read -r -d '' f; do
     problem "$f: a JPEG outside the main images, upload and scratch folders"
 done < <(find "$root" -type f \( -iname '*.jpg' -o -iname '*.jpeg' \) -not -path "$main/*" \
-    -not -path "$upload/*" -not -path "$scratch/*" -print0 2> /dev/null)
+    -not -path "$upload/*" -not -path "$scratch/*" -not -path "$root/tmp/*" -print0 2> /dev/null)
+# The kiosk's temporary files (fixed names, replaced each turn): a count
+# that grows with the guests would be a leak of disk space.
+tmp_files="$(find "$root/tmp" -type f 2> /dev/null | wc -l)"
 
 pdfs="$(find "$prints" -type f -name '*.pdf' 2> /dev/null | wc -l)"
 guests_done="$(grep -c ' is done$' "$out" || true)"
@@ -324,6 +327,7 @@ nproblems="$(wc -l < "$problems")"
     echo "photos in scratch: $in_scratch"
     echo "photos lost: $lost"
     echo "prints (PDF): $pdfs"
+    echo "files in the kiosk's /tmp at the end: $tmp_files"
     echo "$slopes"
     echo "kiosk log errors: $log_errors"
     [ -z "$log_kinds" ] || echo "$log_kinds"
