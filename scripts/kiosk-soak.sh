@@ -39,7 +39,7 @@ if ! awk -v m="$minutes" 'BEGIN { exit !(m + 0 > 0) }'; then
     echo "kiosk-soak: --minutes needs a number above 0, not [$minutes]" >&2
     exit 2
 fi
-# About a hundred samples over the run, one every 2 to 30 s.
+# About a hundred sample windows over the run, of 2 to 30 s each.
 if [ -z "$sample_seconds" ]; then
     sample_seconds="$(awk -v m="$minutes" 'BEGIN { s = int(m * 60 / 100); print (s < 2 ? 2 : s > 30 ? 30 : s) }')"
 fi
@@ -98,24 +98,37 @@ echo "kiosk-soak: klik-kiosk (pid $kiosk_pid) plays guests for $minutes min; sam
 # The turn under way ends after the time is up; longer than this is a hang.
 grace=300
 limit="$(awk -v m="$minutes" -v g="$grace" 'BEGIN { print int(m * 60 + g) }')"
-printf 'seconds\tguests\trss_kib\tfds\tthreads\n' > "$samples"
+# /proc is read every second; each window of the sample interval gives one
+# row with the least and the most of each figure. The slopes are taken on
+# the least (what the kiosk holds between guests: a leak raises it), the
+# most shows the peaks of a turn.
+printf 'seconds\tguests\trss_min\trss_max\tfds_min\tfds_max\tthreads_min\tthreads_max\n' > "$samples"
 hung=0
-next_sample=0
+window_end="$sample_seconds"
+window=""
 while kill -0 "$kiosk_pid" 2> /dev/null; do
     now="$(awk -v s="$start_epoch" -v n="$(date +%s.%N)" 'BEGIN { printf "%.1f", n - s }')"
     if awk -v n="$now" -v l="$limit" 'BEGIN { exit !(n > l) }'; then
         hung=1
         break
     fi
-    if awk -v n="$now" -v t="$next_sample" 'BEGIN { exit !(n >= t) }'; then
-        next_sample="$(awk -v t="$next_sample" -v s="$sample_seconds" 'BEGIN { print t + s }')"
-        rss="$(awk '/^VmRSS:/ { print $2 }' "/proc/$kiosk_pid/status" 2> /dev/null || true)"
-        threads="$(awk '/^Threads:/ { print $2 }' "/proc/$kiosk_pid/status" 2> /dev/null || true)"
-        fds="$(ls "/proc/$kiosk_pid/fd" 2> /dev/null | wc -l || true)"
+    rss="$(awk '/^VmRSS:/ { print $2 }' "/proc/$kiosk_pid/status" 2> /dev/null || true)"
+    threads="$(awk '/^Threads:/ { print $2 }' "/proc/$kiosk_pid/status" 2> /dev/null || true)"
+    fds="$(ls "/proc/$kiosk_pid/fd" 2> /dev/null | wc -l || true)"
+    if [ -n "$rss" ] && [ -n "$threads" ]; then
+        window="$(awk -v w="$window" -v r="$rss" -v f="$fds" -v t="$threads" 'BEGIN {
+            if (w == "") { print r, r, f, f, t, t; exit }
+            split(w, a, " ")
+            print (r < a[1] ? r : a[1]), (r > a[2] ? r : a[2]), (f < a[3] ? f : a[3]),
+                  (f > a[4] ? f : a[4]), (t < a[5] ? t : a[5]), (t > a[6] ? t : a[6]) }')"
+    fi
+    if awk -v n="$now" -v e="$window_end" 'BEGIN { exit !(n >= e) }'; then
+        window_end="$(awk -v e="$window_end" -v s="$sample_seconds" 'BEGIN { print e + s }')"
         guests="$(grep -c ' is done$' "$out" 2> /dev/null || true)"
-        if [ -n "$rss" ] && [ -n "$threads" ]; then
-            printf '%s\t%s\t%s\t%s\t%s\n' "$now" "${guests:-0}" "$rss" "$fds" "$threads" >> "$samples"
+        if [ -n "$window" ]; then
+            printf '%s\t%s\t%s\n' "$now" "${guests:-0}" "$(echo "$window" | tr ' ' '\t')" >> "$samples"
         fi
+        window=""
     fi
     sleep 1
 done
@@ -274,13 +287,15 @@ fi
 # 1,000 sessions (guests done) and per hour.
 slopes="$(awk -F '\t' '
     NR == 1 { next }
-    { t[n] = $1; g[n] = $2; r[n] = $3; f[n] = $4; h[n] = $5; n++ }
+    { t[n] = $1; g[n] = $2; r[n] = $3; f[n] = $5; h[n] = $7
+      if ($4 > rmax) rmax = $4; if ($6 > fmax) fmax = $6; if ($8 > hmax) hmax = $8; n++ }
     function slope(x, y, from,   i, m, sx, sy, sxx, sxy, d) {
         m = 0; sx = sy = sxx = sxy = 0
         for (i = from; i < n; i++) { sx += x[i]; sy += y[i]; sxx += x[i] * x[i]; sxy += x[i] * y[i]; m++ }
         d = m * sxx - sx * sx
         return (m < 2 || d == 0) ? "n/a" : sprintf("%.3f", (m * sxy - sx * sy) / d)
     }
+    function scale(s) { return s == "n/a" ? s : sprintf("%.1f", s * 1000) }
     END {
         from = int(n / 10)
         for (i = 0; i < n; i++) hours[i] = t[i] / 3600
@@ -293,10 +308,10 @@ slopes="$(awk -F '\t' '
         if (n > 0) {
             printf "first sample (%.0f s, %d sessions): rss %d KiB, fds %d, threads %d\n", t[from], g[from], r[from], f[from], h[from]
             printf "last sample (%.0f s, %d sessions): rss %d KiB, fds %d, threads %d\n", t[n-1], g[n-1], r[n-1], f[n-1], h[n-1]
-            printf "samples: %d (the first %d left out as warm-up)\n", n, from
+            printf "peaks during turns: rss %d KiB, fds %d, threads %d\n", rmax, fmax, hmax
+            printf "samples: %d (the least of each figure per window; the first %d left out as warm-up)\n", n, from
         }
     }
-    function scale(s) { return s == "n/a" ? s : sprintf("%.1f", s * 1000) }
 ' "$samples")"
 
 # The kiosk's own error lines, by kind (times, numbers and paths folded).
