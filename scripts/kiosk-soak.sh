@@ -80,6 +80,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# klikctl reads the payloads at the end: a copy of it, so a rebuild during
+# a long run cannot pull it away then.
+cp "$klikctl" "$work/klikctl"
+klikctl="$work/klikctl"
+
 root="$work/root"
 out="$work/kiosk-output.txt"
 samples="$work/samples.tsv"

@@ -285,6 +285,9 @@ class AppController {
         std::uint64_t request = 0;  // the turn's latest shot request (0: none)
         ShotOutcome outcome = ShotOutcome::None;
         std::string cause;
+        // Its photo came from the camera and is being filed: a bound that
+        // passes now is the filing's delay, not the camera's.
+        bool arrived = false;
     };
     // What the review screen last told its guest.
     struct Review {

@@ -82,8 +82,13 @@ void AppController::shotBoundPassed(std::uint64_t request) {
     if (_turnShot.request != request || _turnShot.outcome != ShotOutcome::Waiting) return;
     // The request stays: a photo that still comes is filed under its guest.
     _turnShot.outcome = ShotOutcome::Failed;
-    _turnShot.cause =
-        stringWithFormat("no photo came from the camera within %.0f seconds", kPhotoArrivalBound);
+    // The operator is pointed at what was slow: the camera, or the filing
+    // of a photo that did come (a busy disk or processor).
+    _turnShot.cause = _turnShot.arrived
+                          ? stringWithFormat("the photo came but was not filed within %.0f seconds",
+                                             kPhotoArrivalBound)
+                          : stringWithFormat("no photo came from the camera within %.0f seconds",
+                                             kPhotoArrivalBound);
     GLIMRA_Log::errf("shot %llu of %s: %s", static_cast<unsigned long long>(request),
                      currentGuestSession().label().c_str(), _turnShot.cause.c_str());
     resolveReview();
@@ -134,6 +139,7 @@ AppController::PhotoArrival AppController::photoArriving(const std::string& name
     if (a.request) {
         a.session = a.request->session;
         a.currentTurn = a.session.turn == _turn;
+        if (a.currentTurn && a.request->id == _turnShot.request) _turnShot.arrived = true;
     } else {
         // The camera's own button or the panel's shutter: the guest at the
         // screen is the one photographed.

@@ -4,6 +4,7 @@
 // with the thread each ran on.
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -31,6 +32,7 @@ class FakePhotoPipeline : public PhotoPipelinePort {
         return DisplayPhoto{Picture::fromRGBA(name, Data(4 * 3 * 4, 0x80), 4, 3), 6000, 4000};
     }
     bool postProcessNewPhoto() override {
+        if (duringKeep) duringKeep();
         std::lock_guard l(mutex);
         ++kept;
         keptOn = std::this_thread::get_id();
@@ -52,6 +54,9 @@ class FakePhotoPipeline : public PhotoPipelinePort {
     std::atomic<int> decodes{0};
     int kept = 0;
     bool keepResult = true;  // false: the photo stayed in scratch (or was lost)
+    // Runs on the filing thread before a keep ends (a slow disk, a busy
+    // processor); set before the photo comes.
+    std::function<void()> duringKeep;
     int printed = 0;
     bool foldersValid = true;
     int folderChecks = 0;
