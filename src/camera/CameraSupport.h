@@ -48,4 +48,8 @@ struct Registry {
 
 Registry& registry();
 
+// One of the registry's lock waits, in seconds (setTimeouts may change them
+// while other threads wait). Any thread.
+double lockWaitSeconds(double GLIMRA_Camera::Timeouts::*which);
+
 }  // namespace klik::camera_detail

@@ -53,16 +53,17 @@ Registry& registry() {
     return *r;
 }
 
+double lockWaitSeconds(double GLIMRA_Camera::Timeouts::*which) {
+    std::lock_guard l(registry().stateMutex);
+    return registry().timeouts.*which;
+}
+
 }  // namespace camera_detail
 
 using namespace camera_detail;
 
 namespace {
 const char kClassToken = 0;
-double listLockWait() {
-    std::lock_guard l(registry().stateMutex);
-    return registry().timeouts.listLock;
-}
 double secondsSince(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
 }
@@ -191,13 +192,13 @@ void GLIMRA_Camera::updateCameraListAsync() {
                     // object is made for a reference (it would take over the
                     // first one's event handlers). The wait is bounded like
                     // the list update's.
+                    const double wait = lockWaitSeconds(&Timeouts::listLock);
                     std::unique_lock l(r.threadLock, std::defer_lock);
-                    if (l.try_lock_for(std::chrono::duration<double>(listLockWait()))) {
+                    if (l.try_lock_for(std::chrono::duration<double>(wait))) {
                         existing = r.detected;
                         haveExisting = true;
                     } else {
-                        GLIMRA_Log::debugf("failed to get a lock after waiting %.2f seconds",
-                                           listLockWait());
+                        GLIMRA_Log::debugf("failed to get a lock after waiting %.2f seconds", wait);
                     }
                 }
                 if (!haveExisting) {
@@ -248,7 +249,7 @@ void GLIMRA_Camera::updateCameraListAsync() {
         GLIMRA_Log::debug("waiting for thread lock on thread: " + threadText() +
                           "\nbackstack:" + callStackText());
         auto waitStart = std::chrono::steady_clock::now();
-        double limit = listLockWait();
+        double limit = lockWaitSeconds(&Timeouts::listLock);
         if (lock.try_lock_for(std::chrono::duration<double>(limit)))
             GLIMRA_Log::debugf("got a lock after waiting %.2f seconds", secondsSince(waitStart));
         else

@@ -179,11 +179,7 @@ namespace {
 // Takes the command-queue lock, waiting at most the registry's queue-lock
 // time. False (logged) when it stayed busy.
 bool acquireQueueLock(std::timed_mutex& queueLock) {
-    double wait;
-    {
-        std::lock_guard l(registry().stateMutex);
-        wait = registry().timeouts.queueLock;
-    }
+    const double wait = lockWaitSeconds(&GLIMRA_Camera::Timeouts::queueLock);
     if (queueLock.try_lock()) return true;
     GLIMRA_Log::debug("waiting for queue lock");
     if (queueLock.try_lock_for(std::chrono::duration<double>(wait))) return true;
@@ -222,11 +218,7 @@ void GLIMRA_Camera::performCommandWithDictionary(const Dictionary& d) {
     const std::string desc = findString(d, "description").value_or("");
     GLIMRA_Log::debug("trying to get commandLock for command " + desc + " on thread " +
                       threadText());
-    double wait;
-    {
-        std::lock_guard l(registry().stateMutex);
-        wait = registry().timeouts.commandLock;
-    }
+    const double wait = lockWaitSeconds(&GLIMRA_Camera::Timeouts::commandLock);
     if (!_commandLock.try_lock()) {
         GLIMRA_Log::debug("waiting for command lock");
         if (!_commandLock.try_lock_for(std::chrono::duration<double>(wait))) {
@@ -272,11 +264,7 @@ void GLIMRA_Camera::postCommandError(const Dictionary& command, CamError err) {
 
 CamError GLIMRA_Camera::performCameraCommand(std::uint32_t command, std::uint32_t param) {
     Dictionary d = commandDictionary(command, param);
-    double wait;
-    {
-        std::lock_guard l(registry().stateMutex);
-        wait = registry().timeouts.commandLock;
-    }
+    const double wait = lockWaitSeconds(&GLIMRA_Camera::Timeouts::commandLock);
     if (!getLock(_commandLock, "commandLock", wait)) return CAM_ERR_DEVICE_BUSY;
     waitForCameraLock(3.0);
     CamError err = sdk()->CamSendCommand(_camera, command, static_cast<std::int32_t>(param));
@@ -331,11 +319,7 @@ CamError GLIMRA_Camera::processCameraEvent(CamStateEvent event, std::uint32_t da
             sdk()->CamCloseSession(_camera);
             {
                 Registry& r = registry();
-                double wait;
-                {
-                    std::lock_guard l(r.stateMutex);
-                    wait = r.timeouts.listLock;
-                }
+                const double wait = lockWaitSeconds(&GLIMRA_Camera::Timeouts::listLock);
                 std::unique_lock l(r.threadLock, std::defer_lock);
                 if (l.try_lock_for(std::chrono::duration<double>(wait))) {
                     auto& list = r.detected;
