@@ -89,7 +89,7 @@ int PrintFlow::selectPrintCopiesChoiceButtonHit(int tag) {
             break;
     }
     storeCopies(copies);
-    GLIMRA_Log::debugf("Inside %s => %s...copies changed to = [%i]", "AppController",
+    GLIMRA_Log::debugf("Inside %s => %s...copies changed to = [%i]", "PrintFlow",
                        "selectPrintCopiesChoiceButtonHit:", copies);
     settings_.synchronize();
     return copies;
@@ -103,7 +103,7 @@ bool PrintFlow::selectPrintDialogChoiceButtonHit(int tag) {
         return false;
     }
     settings_.setInteger(kModeKey, tag);
-    GLIMRA_Log::debugf("Inside %s => %s...mode = [%i]", "AppController",
+    GLIMRA_Log::debugf("Inside %s => %s...mode = [%i]", "PrintFlow",
                        "selectPrintDialogChoiceButtonHit:", tag);
     settings_.synchronize();
     return true;

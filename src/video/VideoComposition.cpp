@@ -60,7 +60,7 @@ void compositeOverlayOnto(Bitmap& frame, const Bitmap& overlay) {
 CompositionResult runComposition(const CompositionRequest& request, Settings& settings,
                                  VideoCompositionHost& host) {
     CompositionResult result;
-    GLIMRA_Log::debug("Inside AppController => asyncGrabFrame:...");
+    GLIMRA_Log::debug("Inside VideoComposition => runComposition...");
     GLIMRA_Log::debugf("2011-03-05orlo url is: %s", request.url.c_str());
     GLIMRA_Log::debugf("grabbing a QTFrame with %s", request.url.c_str());
 

@@ -75,7 +75,7 @@ TEST_F(PrintFlowTest, ModeOneSheetButtonsChangeTheCopies) {
     EXPECT_EQ(port.jobs[0].setup.copies, 3);
     EXPECT_EQ(settings.integerForKey("prefPrintCopies"), 3);
     EXPECT_TRUE(
-        logged("Inside AppController => selectPrintCopiesChoiceButtonHit:...copies "
+        logged("Inside PrintFlow => selectPrintCopiesChoiceButtonHit:...copies "
                "changed to = [3]"));
 }
 
@@ -239,7 +239,7 @@ TEST_F(PrintFlowTest, DialogModeChoiceIsStoredAndBadTagsRefused) {
     PrintFlow flow = makeFlow();
     EXPECT_TRUE(flow.selectPrintDialogChoiceButtonHit(3));
     EXPECT_EQ(settings.integerForKey("prefKeyForShowPrintDialogModeIndex"), 3);
-    EXPECT_TRUE(logged("Inside AppController => selectPrintDialogChoiceButtonHit:...mode = [3]"));
+    EXPECT_TRUE(logged("Inside PrintFlow => selectPrintDialogChoiceButtonHit:...mode = [3]"));
     EXPECT_FALSE(flow.selectPrintDialogChoiceButtonHit(7));
     EXPECT_EQ(settings.integerForKey("prefKeyForShowPrintDialogModeIndex"), 3);
 }

@@ -44,7 +44,7 @@ OverlayScreenDialog::OverlayScreenDialog(const QString& name) : name_(name) {
         if (!ok) continue;
         ++buttons;
         QObject::connect(b, &QAbstractButton::clicked, dialog_.get(), [this, tag] {
-            GLIMRA_Log::debugf("Inside KlikNSViewController => closeWindow:...[sender tag] = [%i]",
+            GLIMRA_Log::debugf("Inside OverlayScreenDialog => closeWindow:...[sender tag] = [%i]",
                                tag);
             if (tag == -500) GLIMRA_Log::debug("2010-11-24orlo this is our test button");
             finish(tag);
