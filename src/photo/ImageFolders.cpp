@@ -175,7 +175,7 @@ bool validateAllFolders(Settings& s) {
     const bool ok = main && upload && slides;
     if (!ok)
         GLIMRA_Log::debug(stringWithFormat("Inside %s => %s...One or More Folders Missing.....",
-                                           "AppController", "validateAllFolders"));
+                                           "ImageFolders", "validateAllFolders"));
     return ok;
 }
 
@@ -196,20 +196,28 @@ void storeChosenFolder(const Dictionary& p, const std::string& path, Settings& s
     }
 }
 
-bool moveSourceItemToMainImagesFolder(const std::string& path, Date now) {
-    const std::string today = computeCurrentDayFolderString(now);
+bool createDayFolderInMainImages(const std::string& dayName, std::string& folder,
+                                 std::string* error) {
     const std::string main = _gMainImagesFolder();
-    const std::string folder = joinPath(main, today);
-    GLIMRA_Log::debug("todaysDate = [ " + today + "]");
+    folder = joinPath(main, dayName);
+    GLIMRA_Log::debug("todaysDate = [ " + dayName + "]");
     GLIMRA_Log::debug("newMainImagPath = [ " + main + "]");
     GLIMRA_Log::debug("todaysImagesFolder = [ " + folder + "]");
-    std::string error;
+    std::string why;
     bool created = false;
-    if (!createFolderWithIntermediates(folder, 0777, &error, &created)) {
-        GLIMRA_Log::debug("FOUND ERROR while trying to create todya's folder???:\n" + error);
+    if (!createFolderWithIntermediates(folder, 0777, &why, &created)) {
+        GLIMRA_Log::debug("FOUND ERROR while trying to create todya's folder???:\n" + why);
+        if (error) *error = why;
         return false;
     }
     if (created) GLIMRA_Log::debug("DidCreate folder: [" + folder + "]");
+    return true;
+}
+
+bool moveSourceItemToMainImagesFolder(const std::string& path, Date now) {
+    std::string folder;
+    if (!createDayFolderInMainImages(computeCurrentDayFolderString(now), folder, nullptr))
+        return false;
     const bool moved = moveLogged(path, folder);
     std::string base, ext;
     splitExtension(path, base, ext);

@@ -45,6 +45,12 @@ bool validateAllFolders(Settings& settings);
 // updates the matching global. Main thread.
 void storeChosenFolder(const Dictionary& param, const std::string& path, Settings& settings);
 
+// The folder `dayName` of the main images folder (`folder`), created with
+// its parents (mode 0777) when missing; every step is logged. False with the
+// reason in `error` when it cannot be made. Any thread.
+bool createDayFolderInMainImages(const std::string& dayName, std::string& folder,
+                                 std::string* error);
+
 // Moves `path` and its companions ("x.mov", "x_muxed.mov") into today's
 // folder (day rule) of the main images folder, keeping their names; an
 // existing file of the same name makes that move fail. True when the item

@@ -329,15 +329,9 @@ bool PhotoFiler::fileFromScratch(const std::string& scratchPath, const std::stri
         host_.openPreferencesAfterDelay(0.5);
         return false;
     }
-    const std::string today = calendarDayFolderString(now_());
-    const std::string main = _gMainImagesFolder();
-    const std::string folder = joinPath(main, today);
-    GLIMRA_Log::debug("todaysDate = [ " + today + "]");
-    GLIMRA_Log::debug("newMainImagPath = [ " + main + "]");
-    GLIMRA_Log::debug("todaysImagesFolder = [ " + folder + "]");
-    std::string error;
-    if (!createFolderWithIntermediates(folder, 0777, &error)) {
-        GLIMRA_Log::debug("FOUND ERROR while trying to create todya's folder???:\n" + error);
+    // Stills go by the calendar date (movies by the day rule).
+    std::string folder, error;
+    if (!createDayFolderInMainImages(calendarDayFolderString(now_()), folder, &error)) {
         host_.runFilingAlert("WARNING! - UNABLE to Create Today's Folder!!!!",
                              "Please Check this Folder:\n[" + folder + "]\nError:\n" + error,
                              {"OK"});
