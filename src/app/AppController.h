@@ -28,6 +28,7 @@
 #include "app/KioskUi.h"
 #include "app/OverlayScreensPort.h"
 #include "app/PhotoPipelinePort.h"
+#include "app/PhotoSession.h"
 #include "app/Picture.h"
 #include "app/ShotLedger.h"
 #include "app/VideoRecorderPort.h"
@@ -222,6 +223,9 @@ class AppController {
     // after the turn, when the screen may show the next guest); the guest at
     // the screen for a file this kiosk did not start.
     GuestSession recordingSession(const std::string& path) const;
+    // What the still of that recording is filed with: recordingSession's
+    // guest and the screen now. Main thread.
+    PhotoSession recordingPhotoSession(const std::string& path) const;
 
     // ---- Live input (AppController_LiveInput.cpp) ---------------------------
 
@@ -302,6 +306,9 @@ class AppController {
     // with, or the guest at the screen for a photo no shot of the kiosk
     // asked for (the camera's own button). The photo module files under it.
     GuestSession photoSession() const;
+    // What the current photo is filed with: photoSession's guest (not the
+    // one now at the screen) and the screen now. Main thread.
+    PhotoSession photoFilingSession() const;
     // Turns started since launch (each entry to screen 1 starts one).
     std::uint64_t turnNumber() const { return _turn; }
     const TurnShot& turnShot() const { return _turnShot; }
@@ -471,6 +478,10 @@ class AppController {
     void doDisplayMovieView();
     void showFolderWarning();
     void showTwoMonitorWarning();
+
+    // ---- The turn's photo ----
+    // A guest's filing data with the screen now.
+    PhotoSession filingSessionOf(const GuestSession& guest) const;
 
     // ---- Guest data entry ----
     // Makes the controller the keyboard's delegate; runs during construction.

@@ -85,6 +85,10 @@ GuestSession AppController::recordingSession(const std::string& path) const {
     return currentGuestSession();
 }
 
+PhotoSession AppController::recordingPhotoSession(const std::string& path) const {
+    return filingSessionOf(recordingSession(path));
+}
+
 void AppController::scheduleEndOfRecording(double seconds) {
     if (_recordingEndTimer) _recordingEndTimer->invalidate();
     _recordingEndTimer = performAfterDelay(seconds, [this] { endOfRecording(); });

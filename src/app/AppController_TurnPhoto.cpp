@@ -48,6 +48,18 @@ GuestSession AppController::photoSession() const {
     return _photoSession ? *_photoSession : currentGuestSession();
 }
 
+PhotoSession AppController::filingSessionOf(const GuestSession& guest) const {
+    PhotoSession s;
+    s.emails = guest.emails;
+    s.barcodeValue = guest.barcodeValue;
+    s.screenNumber = _screenNumber;
+    return s;
+}
+
+PhotoSession AppController::photoFilingSession() const {
+    return filingSessionOf(photoSession());
+}
+
 bool AppController::cameraReadyForTurn() const {
     if (_currentInputView != &_EVFView) return true;
     return _camera && _camera->hasCamera();

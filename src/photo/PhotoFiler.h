@@ -14,19 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "app/PhotoSession.h"
 #include "foundation/Settings.h"
 #include "foundation/Value.h"
 #include "photo/PhotoFilingHost.h"
 #include "photo/UploadBacklog.h"
 
 namespace klik {
-
-struct PhotoSession {
-    std::vector<std::string> emails;
-    std::string barcodeValue;
-    unsigned screenNumber = 6;
-    std::string overlayFileName;  // the overlay movie's file name, when any
-};
 
 struct FilingResult {
     bool tagged = false;         // the square was tagged and written to scratch

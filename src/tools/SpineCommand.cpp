@@ -293,17 +293,7 @@ int runSpine(const Args& args) {
     {
         AppController controller({ui, loop, *settings, center});
         KioskPhotoPipeline photos(
-            ui, loop, *settings,
-            [&controller] {
-                PhotoSession s;
-                // The guest whose shot the photo answers, not the one now
-                // at the screen.
-                const GuestSession guest = controller.photoSession();
-                s.emails = guest.emails;
-                s.barcodeValue = guest.barcodeValue;
-                s.screenNumber = controller.screenNumber();
-                return s;
-            },
+            ui, loop, *settings, [&controller] { return controller.photoFilingSession(); },
             [&ui] { ui.say("  (the preferences would open now)"); });
         controller.setCamera(&camera);
         controller.setArtwork(&artwork);

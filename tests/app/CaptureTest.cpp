@@ -146,6 +146,9 @@ TEST_F(CaptureTest, AVideoTurnEndsWithItsRecordingAndKeepsItsGuest) {
     controller->ibBarcodeSendOnEnterAction(&controller->_barcodeEntryField1);
     EXPECT_EQ(controller->barcodeValue(), "GUEST-002");
     EXPECT_EQ(controller->recordingSession(recorder.paths[0]).barcodeValue, "GUEST-001");
+    const PhotoSession still = controller->recordingPhotoSession(recorder.paths[0]);
+    EXPECT_EQ(still.barcodeValue, "GUEST-001");
+    EXPECT_EQ(still.screenNumber, controller->screenNumber());
     // A file the kiosk did not record belongs to the guest at the screen.
     EXPECT_EQ(controller->recordingSession(dir.file("other.mov")).barcodeValue, "GUEST-002");
 }

@@ -139,16 +139,8 @@ class HostileGuestsTest : public ::testing::Test {
             AppController::Environment{ui, loop, settings, NotificationCenter::defaultCenter()});
         controller->setCamera(&port);
         pipeline = std::make_unique<KioskPhotoPipeline>(
-            ui, loop, settings,
-            [this] {
-                PhotoSession s;
-                const GuestSession guest = controller->photoSession();
-                s.emails = guest.emails;
-                s.barcodeValue = guest.barcodeValue;
-                s.screenNumber = controller->screenNumber();
-                return s;
-            },
-            [] {}, [] { return std::optional<std::string>("00:11:22:33:44:55"); },
+            ui, loop, settings, [this] { return controller->photoFilingSession(); }, [] {},
+            [] { return std::optional<std::string>("00:11:22:33:44:55"); },
             [this] { return when; });
         controller->setPhotoPipeline(pipeline.get());
         GLIMRA_Camera::initializeClass();

@@ -54,18 +54,8 @@ class PhotoKeepTest : public ::testing::Test {
         controller =
             std::make_unique<AppController>(AppController::Environment{ui, loop, settings, center});
         pipeline = std::make_unique<KioskPhotoPipeline>(
-            ui, loop, settings,
-            [this] {
-                PhotoSession s;
-                // The guest whose shot the photo answers, not the one now
-                // at the screen.
-                const GuestSession guest = controller->photoSession();
-                s.emails = guest.emails;
-                s.barcodeValue = guest.barcodeValue;
-                s.screenNumber = controller->screenNumber();
-                return s;
-            },
-            [] {}, [] { return std::optional<std::string>("00:11:22:33:44:55"); },
+            ui, loop, settings, [this] { return controller->photoFilingSession(); }, [] {},
+            [] { return std::optional<std::string>("00:11:22:33:44:55"); },
             [this] { return when; });
         controller->setPhotoPipeline(pipeline.get());
     }

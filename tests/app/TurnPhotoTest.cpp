@@ -312,6 +312,11 @@ TEST_F(TurnPhotoTest, ALatePhotoGoesToItsOwnGuestAndTheNextGuestNeverSeesIt) {
     const GuestSession owner = controller->photoSession();
     EXPECT_EQ(owner.barcodeValue, "GUEST-001");
     EXPECT_EQ(owner.emails, std::vector<std::string>{"one@example.com"});
+    // The photo is filed under that guest, with the screen shown now.
+    const PhotoSession filed = controller->photoFilingSession();
+    EXPECT_EQ(filed.barcodeValue, "GUEST-001");
+    EXPECT_EQ(filed.emails, std::vector<std::string>{"one@example.com"});
+    EXPECT_EQ(filed.screenNumber, 4u);
     // Guest 2's turn goes on untouched: same screen, live view on, no
     // stranger's picture, no stranger's print.
     EXPECT_EQ(screen(), 4u);

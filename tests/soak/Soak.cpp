@@ -228,14 +228,7 @@ bool Soak::start() {
     const Date origin = startDate();
     pipeline_ = std::make_unique<KioskPhotoPipeline>(
         ui_, loop_, s,
-        [this] {
-            PhotoSession p;
-            const GuestSession guest = controller_->photoSession();
-            p.emails = guest.emails;
-            p.barcodeValue = guest.barcodeValue;
-            p.screenNumber = controller_->screenNumber();
-            return p;
-        },
+        [this] { return controller_->photoFilingSession(); },
         [] {}, [] { return std::optional<std::string>("00:11:22:33:44:55"); },
         [this, origin] {
             return origin + std::chrono::duration_cast<std::chrono::system_clock::duration>(

@@ -40,17 +40,7 @@ KioskAssembly::KioskAssembly(QApplication& qapp, QtRunLoop& loop, Settings& sett
       windows_(withArtwork(app_, artwork_), settings, loop, center, artwork_),
       overlays_(windows_),
       photos_(
-          ui_, loop, settings,
-          [this] {
-              PhotoSession s;
-              // The guest whose shot the photo answers, not the one now at
-              // the screen.
-              const GuestSession guest = app_.photoSession();
-              s.emails = guest.emails;
-              s.barcodeValue = guest.barcodeValue;
-              s.screenNumber = app_.screenNumber();
-              return s;
-          },
+          ui_, loop, settings, [this] { return app_.photoFilingSession(); },
           [this] { app_.openPref(); }) {
     wireWindowsAndCamera();
     wirePhotosAndPrinting();

@@ -125,14 +125,8 @@ void KioskVideo::showMissingOverlayAlert(const std::string& message,
 
 PhotoSession KioskVideo::videoSession(const std::string& recording) {
     PhotoSession s;
-    loop_.performOnMain(
-        [this, &s, &recording] {
-            const GuestSession guest = app_.recordingSession(recording);
-            s.emails = guest.emails;
-            s.barcodeValue = guest.barcodeValue;
-            s.screenNumber = app_.screenNumber();
-        },
-        true);
+    loop_.performOnMain([this, &s, &recording] { s = app_.recordingPhotoSession(recording); },
+                        true);
     return s;
 }
 

@@ -1,0 +1,18 @@
+#pragma once
+// What a filed photo or movie still carries of its guest: the addresses and
+// barcode embedded in the JPEG, and the screen the kiosk showed when it was
+// filed (a late photo is only logged).
+
+#include <string>
+#include <vector>
+
+namespace klik {
+
+struct PhotoSession {
+    std::vector<std::string> emails;
+    std::string barcodeValue;
+    unsigned screenNumber = 6;
+    std::string overlayFileName;  // the overlay movie's file name, when any
+};
+
+}  // namespace klik
