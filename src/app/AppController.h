@@ -402,8 +402,11 @@ class AppController {
     // action runs on the main thread; camera notifications that arrive on
     // another thread are handed to the main loop (not waiting) first.
 
-    // The camera in use (the one with the open session), or null.
-    const GLIMRA_Camera::Ptr& currentCamera() const { return _currentCamera; }
+    // The camera in use, or null: the one with the open session
+    // (GLIMRA_Camera::loadedCamera()), which is what the kiosk's camera port
+    // answers too. It changes at once when a camera goes or another loads,
+    // before the camera's notifications reach the main thread.
+    GLIMRA_Camera::Ptr currentCamera() const { return GLIMRA_Camera::loadedCamera(); }
     // Camera choice.
     void cameraListUpdated(const Notification& n);
     void updateCameraPopupWithCameras(
@@ -627,12 +630,15 @@ class AppController {
     void startCameraClockTimer();
     void stopCameraClockTimer();
     void tearDownCameraPanel();
+    // Takes this controller's delegate back from `camera` if it has it.
+    void releaseCameraDelegate(const GLIMRA_Camera::Ptr& camera);
     struct CameraPanelTeardown {
         AppController* self;
         ~CameraPanelTeardown() { self->tearDownCameraPanel(); }
     };
 
-    GLIMRA_Camera::Ptr _currentCamera;
+    // Given to the loaded camera when its load is announced and taken back
+    // when it goes: a camera carrying it is the one this panel was using.
     GLIMRA_CameraDelegate _cameraDelegate;
     TimerPtr _cameraClockTimer;
     double _cameraClockSkew = 0;

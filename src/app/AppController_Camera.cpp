@@ -78,18 +78,22 @@ void AppController::tearDownCameraPanel() {
     for (auto id : _cameraObservers) env_.center.removeObserver(id);
     _cameraObservers.clear();
     stopCameraClockTimer();
-    if (_currentCamera && _currentCamera->delegate() == &_cameraDelegate)
-        _currentCamera->setDelegate(nullptr);
+    // The delegate goes with this controller: no camera may keep it.
+    releaseCameraDelegate(currentCamera());
+    for (const auto& item : _cameraPanel.cameraItems()) releaseCameraDelegate(item.camera);
+}
+
+void AppController::releaseCameraDelegate(const GLIMRA_Camera::Ptr& camera) {
+    if (camera && camera->delegate() == &_cameraDelegate) camera->setDelegate(nullptr);
 }
 
 GLIMRA_Camera::Ptr AppController::cameraForNotification(const Notification& n) const {
     const void* sender = n.sender();
     if (!sender) return nullptr;
     // Only cameras this side knows are trusted: the object may be anything.
-    if (_currentCamera.get() == sender) return _currentCamera;
     for (const auto& item : _cameraPanel.cameraItems())
         if (item.camera.get() == sender) return item.camera;
-    if (auto loaded = GLIMRA_Camera::loadedCamera(); loaded.get() == sender) return loaded;
+    if (auto loaded = currentCamera(); loaded.get() == sender) return loaded;
     if (auto list = GLIMRA_Camera::cameras())
         for (const auto& c : *list)
             if (c.get() == sender) return c;
@@ -103,7 +107,7 @@ void AppController::cameraListUpdated(const Notification&) {
     auto cameras = GLIMRA_Camera::cameras();
     GLIMRA_Log::debug("now cameras = " + describe(cameras));
     updateCameraPopupWithCameras(cameras);
-    if (cameras && !cameras->empty() && !_currentCamera) setCurrentCamera(cameras->front());
+    if (cameras && !cameras->empty() && !currentCamera()) setCurrentCamera(cameras->front());
 }
 
 void AppController::updateCameraPopupWithCameras(
@@ -117,9 +121,10 @@ void AppController::updateCameraPopupWithCameras(
         return;
     }
     // Keep the current camera selected when it is still listed.
+    const GLIMRA_Camera::Ptr current = currentCamera();
     const auto& items = _cameraPanel.cameraItems();
     for (size_t i = 0; i < items.size(); ++i)
-        if (_currentCamera && items[i].camera == _currentCamera)
+        if (current && items[i].camera == current)
             _cameraPanel.selectCameraItem(static_cast<int>(i));
 }
 
@@ -141,12 +146,8 @@ void AppController::setCurrentCamera(const GLIMRA_Camera::Ptr& camera) {
         return;
     }
     stopCameraClockTimer();
-    // Taken out first: unloading announces the camera's going, and that
-    // handler comes back here; the old camera must not be used twice.
-    GLIMRA_Camera::Ptr old = std::move(_currentCamera);
-    _currentCamera.reset();
-    if (old) {
-        if (old->delegate() == &_cameraDelegate) old->setDelegate(nullptr);
+    if (GLIMRA_Camera::Ptr old = currentCamera()) {
+        releaseCameraDelegate(old);
         old->unloadInBackground();
     }
     updateCameraProperties();
@@ -159,12 +160,17 @@ void AppController::cameraDidLoad(const Notification& n) {
         GLIMRA_Log::debug("GLIMRA_CameraDidLoad without a known camera; ignored");
         return;
     }
+    // The announcement comes after the fact: a camera that has gone again,
+    // or been replaced, by now is not the one in use.
+    if (camera != currentCamera()) {
+        GLIMRA_Log::debug("GLIMRA_CameraDidLoad for " + camera->description() +
+                          ", which is no longer loaded; ignored");
+        return;
+    }
     stopCameraClockTimer();
-    if (_currentCamera && _currentCamera != camera &&
-        _currentCamera->delegate() == &_cameraDelegate)
-        _currentCamera->setDelegate(nullptr);
-    _currentCamera = camera;
-    _currentCamera->setDelegate(&_cameraDelegate);
+    for (const auto& item : _cameraPanel.cameraItems())
+        if (item.camera != camera) releaseCameraDelegate(item.camera);
+    camera->setDelegate(&_cameraDelegate);
     const auto& items = _cameraPanel.cameraItems();
     for (size_t i = 0; i < items.size(); ++i)
         if (items[i].camera == camera) _cameraPanel.selectCameraItem(static_cast<int>(i));
@@ -189,20 +195,27 @@ void AppController::cameraDisappeared(const Notification& n) {
         floatingAlertWithString(camera->description() + "\nDISCONNECTED!");
     else
         floatingAlertWithString("NO Camera Found!!!\nPlease Check Your Connection!");
-    // No picture comes any more for a shot the camera had not delivered.
-    if ((camera && camera == _currentCamera) || !(_camera && _camera->hasCamera())) {
+    // No picture comes any more for a shot the camera had not delivered:
+    // the camera this panel was using went (it may have been replaced by
+    // now), or none is left.
+    const bool wasInUse = camera && camera->delegate() == &_cameraDelegate;
+    if (wasInUse || !(_camera && _camera->hasCamera())) {
         const std::string cause = "the camera " +
                                   (camera ? camera->description() + " " : std::string()) +
                                   "was disconnected";
         for (const ShotRequest& r : _shots.loseAll()) shotLost(r, cause);
     }
-    if (camera == _currentCamera) setCurrentCamera(nullptr);
+    releaseCameraDelegate(camera);
+    // Without a camera the controls are emptied; a camera loaded in its
+    // place fills them when its load is announced.
+    if (!currentCamera()) setCurrentCamera(nullptr);
 }
 
 // ---- Property controls -----------------------------------------------------------
 
 void AppController::updateCameraProperties() {
-    if (!_currentCamera) {
+    const GLIMRA_Camera::Ptr camera = currentCamera();
+    if (!camera) {
         for (std::uint32_t tag : CameraPanel::refreshedTags())
             updateControlWithTagWithValues(tag, std::nullopt);
         return;
@@ -216,8 +229,7 @@ void AppController::updateCameraProperties() {
         if (control && control->isTextField()) control->setStringValue("");
         if (control && control->isPopUpMenu()) menus.push_back(tag);
     }
-    _currentCamera->performInBackground(
-        [menus](GLIMRA_Camera& camera) { camera.announceSupportedValues(menus); });
+    camera->performInBackground([menus](GLIMRA_Camera& c) { c.announceSupportedValues(menus); });
 }
 
 void AppController::updateControlWithTagWithValues(std::uint32_t tag,
@@ -298,7 +310,7 @@ void AppController::stopCameraClockTimer() {
 }
 
 bool AppController::isOtherThanCurrentCamera(const GLIMRA_Camera::Ptr& camera) const {
-    return camera && camera != _currentCamera;
+    return camera && camera != currentCamera();
 }
 
 void AppController::cameraPropertiesChanged(const Notification& n) {
@@ -343,14 +355,15 @@ void AppController::setEnabledForAEMode(const Value& rawValue) {
 }
 
 void AppController::setCameraProperty(CameraControl& control) {
-    if (!_currentCamera) {
+    const GLIMRA_Camera::Ptr camera = currentCamera();
+    if (!camera) {
         GLIMRA_Log::debugf("no current camera to set property %u on", control.tag());
         return;
     }
     if (control.isDatePicker()) {
         if (const auto when = control.dateValue())
-            _currentCamera->performInBackground(
-                [when = *when](GLIMRA_Camera& camera) { camera.setCameraClock(when); });
+            camera->performInBackground(
+                [when = *when](GLIMRA_Camera& c) { c.setCameraClock(when); });
         return;
     }
     const std::string text =
@@ -359,7 +372,6 @@ void AppController::setCameraProperty(CameraControl& control) {
     // The write runs in the background; a refusal beeps and asks the camera
     // for its real value, which its announcement puts back in the control.
     const std::uint32_t tag = control.tag();
-    GLIMRA_Camera::Ptr camera = _currentCamera;
     camera->setStringValueInBackground(text, tag, [this, camera, tag](bool ok) {
         performOnMainLater([this, camera, tag, ok] {
             if (ok) return;
@@ -371,42 +383,44 @@ void AppController::setCameraProperty(CameraControl& control) {
 }
 
 void AppController::setCameraClockToCurrent() {
-    if (!_currentCamera) return;
-    _currentCamera->performInBackground(
-        [when = env_.runLoop.now()](GLIMRA_Camera& camera) { camera.setCameraClock(when); });
+    if (const GLIMRA_Camera::Ptr camera = currentCamera())
+        camera->performInBackground(
+            [when = env_.runLoop.now()](GLIMRA_Camera& c) { c.setCameraClock(when); });
 }
 
 // ---- Shutter, live view and progress ---------------------------------------------
 
 void AppController::pressShutterFull() {
     GLIMRA_Log::debug("press shutter fully!");
-    if (!_currentCamera) return;
-    _currentCamera->pressShutterFull();
-    _currentCamera->performNextQueuedCameraCommand();
+    const GLIMRA_Camera::Ptr camera = currentCamera();
+    if (!camera) return;
+    camera->pressShutterFull();
+    camera->performNextQueuedCameraCommand();
 }
 
 void AppController::pressShutterHalf() {
     GLIMRA_Log::debug("press shutter halfway!");
-    if (!_currentCamera) return;
-    _currentCamera->pressShutterHalf();
-    _currentCamera->performNextQueuedCameraCommand();
+    const GLIMRA_Camera::Ptr camera = currentCamera();
+    if (!camera) return;
+    camera->pressShutterHalf();
+    camera->performNextQueuedCameraCommand();
 }
 
 void AppController::releaseShutter() {
     GLIMRA_Log::debug("release shutter!");
-    if (!_currentCamera) return;
-    _currentCamera->releaseShutter();
-    _currentCamera->performNextQueuedCameraCommand();
+    const GLIMRA_Camera::Ptr camera = currentCamera();
+    if (!camera) return;
+    camera->releaseShutter();
+    camera->performNextQueuedCameraCommand();
 }
 
 void AppController::liveViewZoom(std::uint32_t tag) {
-    if (_currentCamera)
-        _currentCamera->performInBackground(
-            [tag](GLIMRA_Camera& camera) { camera.liveViewSetZoom(tag); });
+    if (const GLIMRA_Camera::Ptr camera = currentCamera())
+        camera->performInBackground([tag](GLIMRA_Camera& c) { c.liveViewSetZoom(tag); });
 }
 
 void AppController::liveViewFocus(std::uint32_t tag) {
-    if (_currentCamera) _currentCamera->liveViewDriveAF(tag);
+    if (const GLIMRA_Camera::Ptr camera = currentCamera()) camera->liveViewDriveAF(tag);
 }
 
 void AppController::liveViewUpdated(const Notification& n) {

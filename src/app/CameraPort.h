@@ -12,7 +12,8 @@ class CameraPort {
   public:
     virtual ~CameraPort() = default;
 
-    // True when a camera is connected and loaded (`_currentCamera` set).
+    // True when a camera is connected and loaded (the kiosk's port asks the
+    // camera registry, as the controller's currentCamera() does).
     virtual bool hasCamera() const = 0;
     // Queues the shot command and runs the camera's next queued command.
     // The photo arrives later as a camera notification.

@@ -3,6 +3,9 @@
 // refused writes, and the shutter buttons.
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
+#include <thread>
 
 #include "SimCameraControllerFixture.h"
 #include "log/StringUtils.h"
@@ -117,6 +120,54 @@ TEST_F(CameraPanelSimTest, MenuFollowsPlugAndUnplug) {
     settle();
     EXPECT_EQ(menuTitles().size(), 1u);
     EXPECT_FALSE(controller->_cameraPanel.controlWithTag(kISO)->itemTitles().empty());
+}
+
+// The panel and the screen sequence (the camera port) name the same camera
+// at every moment, also while the camera's announcements of a change are
+// still on their way to the main thread, which is not turned here.
+TEST_F(CameraPanelSimTest, PanelAndPortAgreeOnTheCameraBeforeTheNewsArrives) {
+    start(2);
+    const auto list = *GLIMRA_Camera::cameras();
+    ASSERT_EQ(controller->currentCamera().get(), list[0].get());
+    const int secondId = list[1]->description().find("Sim Body 2") != std::string::npos ? 2 : 1;
+    const auto withoutMainLoop = [](const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!done() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+        return done();
+    };
+
+    // Replaced: the operator loads the other camera.
+    controller->chooseCamera(1);
+    ASSERT_TRUE(withoutMainLoop([&] { return list[1]->isLoaded(); }));
+    EXPECT_TRUE(port.hasCamera());
+    EXPECT_EQ(controller->currentCamera().get(), list[1].get());
+    EXPECT_EQ(controller->currentCamera().get(), GLIMRA_Camera::loadedCamera().get());
+    // The shutter button goes to the camera the kiosk shoots with.
+    const int commands = sim->callCount("CamSendCommand");
+    controller->pressShutterHalf();
+    ASSERT_TRUE(withoutMainLoop([&] { return sim->callCount("CamSendCommand") > commands; }));
+    settle();
+    const auto sent = sim->sentCommands();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back().command, kCamCommand_PressShutterButton);
+    EXPECT_EQ(sent.back().cameraId, secondId);
+    EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 1);
+
+    // Unplugged while the panel shows it: neither side goes on naming it.
+    ASSERT_TRUE(sim->unplugCamera(secondId));
+    ASSERT_TRUE(withoutMainLoop([&] { return !port.hasCamera(); }));
+    EXPECT_EQ(controller->currentCamera(), nullptr);
+    const int sentBefore = sim->callCount("CamSendCommand");
+    controller->pressShutterFull();  // no camera: nothing is sent
+
+    // Once the news arrives the other camera is loaded from the list; both
+    // sides name it.
+    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() == list[0]; }));
+    EXPECT_TRUE(port.hasCamera());
+    settle();
+    EXPECT_EQ(sim->callCount("CamSendCommand"), sentBefore);
+    EXPECT_EQ(controller->currentCamera().get(), GLIMRA_Camera::loadedCamera().get());
+    EXPECT_EQ(ui.count("panel " + list[1]->description() + "\nDISCONNECTED!"), 1u);
 }
 
 TEST_F(CameraPanelSimTest, NoCameraShowsTheNoCamerasItem) {
