@@ -34,33 +34,48 @@ TEST_F(CameraFixture, LiveViewFramesArriveAsDecodedImagesOnMain) {
 }
 
 TEST_F(CameraFixture, StalledMainThreadNeverHoldsMoreThanOneFrame) {
-    start(smallConfig());
+    const SimConfig config = smallConfig();
+    start(config);
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
     cam->liveViewBegin();
     // Let the property event start the loop, then stop turning the loop.
     ASSERT_TRUE(pumpUntil([&] { return cam->isLiveViewRunning(); }));
     loop.runPending();
-    size_t seen = count(GLIMRA_CameraLiveViewImageUpdate);
-    unsigned startFrame = sim->liveViewFrameCount(1);
-    // The main loop is not turned here: frames keep coming and must not pile up.
+    const size_t seen = count(GLIMRA_CameraLiveViewImageUpdate);
+    const unsigned startFrame = sim->liveViewFrameCount(1);
+    // The main loop is not turned here: frames keep coming and must replace
+    // each other instead of piling up.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while ((sim->liveViewFrameCount(1) < startFrame + 10 || cam->droppedLiveViewFrames() < 8) &&
-           std::chrono::steady_clock::now() < deadline) {
-        EXPECT_LE(cam->pendingLiveViewFrames(), 1u);
+           std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
-    }
     EXPECT_GE(sim->liveViewFrameCount(1), startFrame + 10);
-    EXPECT_LE(cam->pendingLiveViewFrames(), 1u);
     EXPECT_GE(cam->droppedLiveViewFrames(), 8u);
     EXPECT_EQ(count(GLIMRA_CameraLiveViewImageUpdate), seen);
-    cam->liveViewEnd();  // stops the loop from the main thread
-    ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
+    // The frame loop ends while the main thread still stands: a failed
+    // frame download stops it, and the camera's frame count stays.
+    sim->setFault("CamDownloadEvfImage", SimFault{0x2, 0, -1, std::nullopt});
+    while (cam->isLiveViewRunning() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_FALSE(cam->isLiveViewRunning());
     GLIMRA_Camera::waitForBackgroundThreads();
-    loop.runPending();
+    const unsigned lastFrame = sim->liveViewFrameCount(1);
+    EXPECT_EQ(cam->pendingLiveViewFrames(), 1u);
+
     // The main thread coming back sees one frame, the newest, not a backlog.
-    EXPECT_LE(count(GLIMRA_CameraLiveViewImageUpdate), seen + 2);
+    loop.runPending();
+    const auto frames = all(GLIMRA_CameraLiveViewImageUpdate);
+    ASSERT_EQ(frames.size(), seen + 1);
+    const OpaqueObject* o = frames.back().n.info(GLIMRA_CameraLiveViewImage).object();
+    ASSERT_NE(o, nullptr);
+    std::vector<std::uint8_t> scratch;
+    EXPECT_EQ(static_cast<const QZNSImageFlipped*>(o->ptr)->data(),
+              SimJpeg::makeLiveViewFrame(config.liveViewWidth, config.liveViewHeight, lastFrame,
+                                         scratch));
     EXPECT_EQ(cam->pendingLiveViewFrames(), 0u);
+    sim->clearFaults();
+    cam->liveViewEnd();
 }
 
 TEST_F(CameraFixture, ZoomAndLensDriveCheckTheirParameters) {
@@ -86,15 +101,24 @@ TEST_F(CameraFixture, TwoHostBitReportsStartOneLoop) {
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
     cam->liveViewBegin();
-    // A delivered frame proves the loop thread holds the loop lock; before
-    // that, the call below could become the loop itself on this thread.
+    // A delivered frame proves the loop thread holds the loop lock.
     ASSERT_TRUE(pumpUntil(
         [&] { return cam->isLiveViewRunning() && count(GLIMRA_CameraLiveViewImageUpdate) > 0; }));
+    ASSERT_EQ(sim->liveViewCallerThreads(1), 1u);
+    // The host bit reported again while the loop runs, and a loop entered
+    // on another thread (as a late report's thread enters it): the camera
+    // must still be asked for frames by the one running loop only.
     cam->processPropertyEvent(kCamPropertyEvent_PropertyChanged, kCamPropID_Evf_OutputDevice, 0);
-    cam->downloadLiveViewImage();  // a second loop returns at once: the lock is held
+    std::thread late([&] { cam->downloadLiveViewImage(); });
+    // A second loop asks within a frame's time; ten frames are given.
+    const unsigned frame = sim->liveViewFrameCount(1);
+    const bool framesCame = pumpUntil([&] { return sim->liveViewFrameCount(1) >= frame + 10; });
+    EXPECT_TRUE(framesCame);
+    EXPECT_EQ(sim->liveViewCallerThreads(1), 1u);
     EXPECT_TRUE(cam->isLiveViewRunning());
     cam->liveViewEnd();
     ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
+    late.join();
     GLIMRA_Camera::waitForBackgroundThreads();
 }
 

@@ -248,6 +248,13 @@ unsigned SimCamSDK::liveViewFrameCount(int id) const {
     return 0;
 }
 
+size_t SimCamSDK::liveViewCallerThreads(int id) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& c : cameras_)
+        if (c->id == id) return c->liveViewCallers.size();
+    return 0;
+}
+
 bool SimCamSDK::isSessionOpen(int id) const {
     std::lock_guard lock(mutex_);
     for (const auto& c : cameras_)
@@ -919,6 +926,7 @@ CamError SimCamSDK::CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef imag
         CamError err;
         auto cam = cameraFor(camera, err);
         if (!cam) return err;
+        cam->liveViewCallers.insert(std::this_thread::get_id());
         auto* img = lookup<SimEvfImageRef>(image);
         if (!img) return CAM_ERR_INVALID_HANDLE;
         if (!cam->sessionOpen) return CAM_ERR_SESSION_NOT_OPEN;

@@ -87,6 +87,9 @@ class SimCamSDK : public CamSDK {
     // How often an SDK call (by name) was made.
     int callCount(const std::string& call) const;
     unsigned liveViewFrameCount(int id) const;
+    // How many threads have asked camera `id` for a live-view frame (in
+    // single-worker mode the worker makes every call: 1).
+    size_t liveViewCallerThreads(int id) const;
     bool isSessionOpen(int id) const;
     // True on the SDK's worker (event) thread.
     bool isWorkerThread() const { return events_.isEventThread(); }

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include "camera/CamSDK.h"
@@ -46,6 +48,9 @@ class SimCamera {
     bool uiLocked = false;
     unsigned shotNumber = 0;
     unsigned frameNumber = 0;
+    // Every thread that has asked this body for a live-view frame: a host
+    // with one frame loop asks from one thread only.
+    std::set<std::thread::id> liveViewCallers;
     std::chrono::steady_clock::time_point nextFrameDue{};
     double clockSkewSeconds = 0;
     std::map<CamPropertyID, SimProperty> properties;
