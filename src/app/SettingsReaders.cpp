@@ -50,13 +50,13 @@ std::string readQuitTypedString(const Settings& s) {
 }
 
 std::string readScratchFolder(const Settings& s) {
-    return folderOr(s, key::scratchFolder, "/CameraScratchFolder");
+    return folderOr(s, key::scratchFolder, kScratchFolderFallback);
 }
 std::string readMainImagesFolder(const Settings& s) {
-    return folderOr(s, key::mainImagesFolder, "/KlikKioskMainImagesFolder");
+    return folderOr(s, key::mainImagesFolder, kMainImagesFolderFallback);
 }
 std::string readForUploadFolder(const Settings& s) {
-    return folderOr(s, key::forUploadFolder, "/KlikKioskUploadFolder");
+    return folderOr(s, key::forUploadFolder, kForUploadFolderFallback);
 }
 
 }  // namespace klik

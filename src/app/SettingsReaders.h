@@ -39,9 +39,11 @@ std::uint16_t readEndOfRecordingWarning(const Settings& s);
 // "prefQuitTypedString", or "lemurfox" when missing or empty: an empty code
 // would leave the operator no way to quit.
 std::string readQuitTypedString(const Settings& s);
-// The three folders with their fixed fallbacks ("/CameraScratchFolder",
-// "/KlikKioskMainImagesFolder", "/KlikKioskUploadFolder", placed under the
+// The three folders with their fixed fallbacks (placed under the
 // fixed-path root). A missing or empty value takes the fallback.
+inline constexpr const char* kScratchFolderFallback = "/CameraScratchFolder";
+inline constexpr const char* kMainImagesFolderFallback = "/KlikKioskMainImagesFolder";
+inline constexpr const char* kForUploadFolderFallback = "/KlikKioskUploadFolder";
 std::string readScratchFolder(const Settings& s);
 std::string readMainImagesFolder(const Settings& s);
 std::string readForUploadFolder(const Settings& s);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/SettingsReaders.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/StandardPlaces.h"
 #include "log/LogPaths.h"
@@ -60,9 +61,9 @@ struct FolderSpec {
 void checkFolders(Report& r, const Dictionary& settings) {
     const auto mounts = readMountTable();
     std::vector<FolderSpec> folders{
-        {"scratch", "scratchFolder", "/CameraScratchFolder", true},
-        {"main images", "mainImagesFolder", "/KlikKioskMainImagesFolder", false},
-        {"upload", "forUploadFolder", "/KlikKioskUploadFolder", false}};
+        {"scratch", "scratchFolder", kScratchFolderFallback, true},
+        {"main images", "mainImagesFolder", kMainImagesFolderFallback, false},
+        {"upload", "forUploadFolder", kForUploadFolderFallback, false}};
     if (const Value* v = find(settings, "prefDoSaveToSlideShowFolder"); v && v->boolValue())
         folders.push_back({"slideshow", "prefForSlideShowFolder", "", false});
 
