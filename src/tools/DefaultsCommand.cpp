@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "foundation/Settings.h"
+#include "log/StringUtils.h"
 #include "tools/Command.h"
 
 namespace klik::tools {
@@ -43,8 +44,7 @@ bool parseFloat(const std::string& s, double& out) {
 }
 
 bool parseBool(const std::string& s, bool& out) {
-    std::string l;
-    for (char c : s) l += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string l = asciiLowercased(s);
     if (l == "yes" || l == "true" || l == "1") {
         out = true;
         return true;

@@ -4,17 +4,11 @@
 #include <cctype>
 
 #include "log/Log.h"
+#include "log/StringUtils.h"
 
 namespace klik {
 
 namespace {
-
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // The default among `list`: the one flagged default, else the first.
 const CaptureDevice* defaultOf(const std::vector<const CaptureDevice*>& list) {
@@ -68,7 +62,7 @@ CaptureDeviceChoice chooseCaptureDevices(const std::vector<CaptureDevice>& devic
         const CaptureDevice* pick = nullptr;
         if (video.size() >= 2) {
             for (const CaptureDevice* d : video) {
-                if (!sameIgnoringCase(d->displayName, "Built-in Camera")) {
+                if (asciiLowercased(d->displayName) != "built-in camera") {
                     pick = d;
                     break;
                 }

@@ -6,6 +6,7 @@
 #include "app/SettingsKeys.h"
 #include "foundation/Settings.h"
 #include "log/Log.h"
+#include "log/StringUtils.h"
 #include "photo/FileNames.h"
 #include "web/XMLReader.h"
 
@@ -21,13 +22,6 @@ std::string_view trimmed(std::string_view s) {
     while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
     while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
     return s;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // Characters an address may hold as they are (RFC 3986 unreserved and
@@ -48,7 +42,7 @@ bool isSevenBitAscii(std::string_view s) {
 bool isSittingMimeType(std::string_view mimeType) {
     const size_t semicolon = mimeType.find(';');
     if (semicolon != std::string_view::npos) mimeType = mimeType.substr(0, semicolon);
-    return equalsNoCase(trimmed(mimeType), kSittingMimeType);
+    return asciiLowercased(trimmed(mimeType)) == kSittingMimeType;
 }
 
 std::optional<std::string> fuseActionAddress(const Settings& settings, const char* action) {

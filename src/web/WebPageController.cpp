@@ -6,6 +6,7 @@
 #include "app/AppController.h"
 #include "app/SettingsKeys.h"
 #include "log/Log.h"
+#include "log/StringUtils.h"
 #include "web/KioskWebProtocol.h"
 
 namespace klik {
@@ -15,12 +16,6 @@ namespace {
 // After a session the done page loads at once; the page comes back in
 // front this much later, so the guest sees the end of the turn first.
 constexpr double kReturnToFrontDelay = 2.0;
-
-std::string lowercase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 }  // namespace
 
@@ -100,7 +95,7 @@ void WebPageController::waitToOpenWindow() {
 }
 
 void WebPageController::doButton(const std::string& alternateTitle) {
-    const std::string title = lowercase(alternateTitle);
+    const std::string title = asciiLowercased(alternateTitle);
     if (title == "fullsize") {
         if (ui_) ui_->setMenuBarHidden(true);
     } else if (title == "normalsize") {

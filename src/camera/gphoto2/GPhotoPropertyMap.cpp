@@ -1,4 +1,5 @@
 #include "camera/gphoto2/GPhotoPropertyMap.h"
+#include "log/StringUtils.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,11 +10,6 @@
 namespace klik {
 
 namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string trim(const std::string& s) {
     size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t");
@@ -90,18 +86,18 @@ const std::map<std::string, std::string>& synonyms(CamPropertyID id) {
 std::string tableWords(CamPropertyID id, const std::string& raw) {
     std::string c = trim(raw);
     const auto& syn = synonyms(id);
-    if (auto it = syn.find(lower(c)); it != syn.end()) return it->second;
+    if (auto it = syn.find(asciiLowercased(c)); it != syn.end()) return it->second;
     switch (id) {
         case kCamPropID_ISOSpeed:
-            if (lower(c) == "auto" || lower(c) == "automatic") return "Auto";
+            if (asciiLowercased(c) == "auto" || asciiLowercased(c) == "automatic") return "Auto";
             if (!c.empty() && std::isdigit(static_cast<unsigned char>(c[0]))) return "ISO " + c;
             return c;
         case kCamPropID_Av: {
-            if (lower(c).rfind("f/", 0) == 0) c = c.substr(2);
+            if (asciiLowercased(c).rfind("f/", 0) == 0) c = c.substr(2);
             return c;
         }
         case kCamPropID_Tv: {
-            if (lower(c) == "bulb") return "Bulb";
+            if (asciiLowercased(c) == "bulb") return "Bulb";
             if (!c.empty() && (c.back() == 's' || c.back() == 'S')) c.pop_back();
             if (c.find('/') != std::string::npos) return c;
             const size_t dot = c.find('.');
