@@ -46,13 +46,17 @@ using Clock = std::chrono::steady_clock;
 using klik::GLIMRA_Camera;
 
 klik::test::TempDir& benchHome() {
-    static auto* dir = [] {
-        auto* d = new klik::test::TempDir;
-        setenv("HOME", d->path().c_str(), 1);
-        return d;
-    }();
+    static auto* dir = new klik::test::TempDir;
     return *dir;
 }
+
+// HOME is set once, during static initialisation: the program has no other
+// thread yet, and changing the environment beside threads that read it
+// (the camera layer's, libgphoto2's) is unsafe.
+[[maybe_unused]] const bool kHomeSet = [] {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): before main, no other thread exists
+    return setenv("HOME", benchHome().path().c_str(), 1) == 0;
+}();
 
 // Starts our PTP/IP camera with `args` (HOME pointed at a folder of the
 // bench's own first, for libgphoto2's GUID file); false, with the run

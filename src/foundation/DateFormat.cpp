@@ -114,12 +114,12 @@ bool parseIso8601(const std::string& text, Date& out) {
             } else if (text[pos] == '+' || text[pos] == '-') {
                 int oh = 0, om = 0, n2 = 0;
                 const char* p = text.c_str() + pos + 1;
-                if (std::sscanf(p, "%2d:%2d%n", &oh, &om, &n2) == 2 && n2 == 5) {
-                } else if (std::sscanf(p, "%2d%2d%n", &oh, &om, &n2) == 2 && n2 == 4) {
-                } else if (std::sscanf(p, "%2d%n", &oh, &n2) == 1 && n2 == 2) {
-                } else {
-                    return false;
-                }
+                // +hh:mm, +hhmm or +hh
+                const bool zoneRead =
+                    (std::sscanf(p, "%2d:%2d%n", &oh, &om, &n2) == 2 && n2 == 5) ||
+                    (std::sscanf(p, "%2d%2d%n", &oh, &om, &n2) == 2 && n2 == 4) ||
+                    (std::sscanf(p, "%2d%n", &oh, &n2) == 1 && n2 == 2);
+                if (!zoneRead) return false;
                 offsetSec = (oh * 3600L + om * 60L) * (text[pos] == '-' ? -1 : 1);
                 hasZone = true;
                 pos += 1 + static_cast<size_t>(n2);

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "foundation/Diagnostics.h"
 #include "foundation/LocalTime.h"
@@ -194,8 +195,8 @@ bool Settings::quarantineLocked() {
         loadedStamp_ = loadedSize_ = -1;
         return true;
     }
-    diagnostic("Settings: could not move " + path_ + " aside (" + std::strerror(err) +
-               "); changes are kept in memory only");
+    diagnostic("Settings: could not move " + path_ + " aside (" +
+               std::generic_category().message(err) + "); changes are kept in memory only");
     readOnly_ = true;
     return false;
 }

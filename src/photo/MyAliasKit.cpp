@@ -139,7 +139,7 @@ std::string findByInode(const std::string& top, const std::string& oldPath, std:
         while (dirent* e = ::readdir(d)) {
             const std::string name = e->d_name;
             if (name == "." || name == "..") continue;
-            const std::string p = joinPath(dir, name);
+            std::string p = joinPath(dir, name);
             struct stat st {};
             if (::lstat(p.c_str(), &st) != 0) continue;
             const bool isDir = S_ISDIR(st.st_mode);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
@@ -272,7 +273,8 @@ TEST(ImageFolders, RemountedVolumeIsFoundAgain) {
     ::mkdir(b.c_str(), 0755);
     const std::string source = "klikvol" + std::to_string(::getpid());
     if (::mount(source.c_str(), a.c_str(), "tmpfs", 0, "size=1m") != 0)
-        GTEST_SKIP() << "tmpfs mount refused here (" << std::strerror(errno) << "); case not run";
+        GTEST_SKIP() << "tmpfs mount refused here (" << std::generic_category().message(errno)
+                     << "); case not run";
     ASSERT_EQ(::mkdir((a + "/Images").c_str(), 0755), 0);
     Settings s(dir.file("settings.plist"));
     storeChosenFolder(mainImagesFolderParam(), a + "/Images", s);

@@ -4,6 +4,7 @@
 #include <gphoto2/gphoto2-result.h>
 #include <gphoto2/gphoto2-widget.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -167,9 +168,13 @@ CamError GPhotoCamSDK::readProperty(GPCamera* cam, CamPropertyID id, CamDataType
         case GPhotoValueKind::Number: {
             char* end = nullptr;
             const double v = std::strtod(text.c_str(), &end);
-            if (end == text.c_str()) return CAM_ERR_PROPERTIES_UNAVAILABLE;
+            // A number the property cannot hold (negative, too large, not
+            // finite) is refused like text that is no number at all: the
+            // conversion to an unsigned value would be undefined.
+            if (end == text.c_str() || !std::isfinite(v) || v < 0 || v > 4294967295.0)
+                return CAM_ERR_PROPERTIES_UNAVAILABLE;
             type = kCamDataType_UInt32;
-            putU32(bytes, static_cast<std::uint32_t>(v + 0.5));
+            putU32(bytes, static_cast<std::uint32_t>(std::llround(v)));
             return CAM_ERR_OK;
         }
         case GPhotoValueKind::Text:
