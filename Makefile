@@ -5,7 +5,7 @@ TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: deps configure build demo test test-core test-asan test-tsan bench fuzz format clean ptpip-camera soak
+.PHONY: deps configure build demo test test-core test-asan test-tsan tidy bench fuzz format clean ptpip-camera soak
 .PHONY: package check-package
 
 deps:
@@ -27,13 +27,13 @@ build: deps
 demo: build
 	KLIK_DEMO_WEB=$(WEB) VIDEO=$(VIDEO) KLIK_DEMO_CAMERA=$(CAMERA) bash scripts/demo.sh $(BUILD)
 
-# Every test, the Debian package's checks, then the core tests again under
-# AddressSanitizer + UBSan and the camera tests under ThreadSanitizer (a
-# build folder of its own with the camera tests only: about 2.5 minutes on
-# two cores with a warm compiler cache).
+# Every test, the Debian package's checks, clang-tidy on the files the
+# latest commits changed, then the tests again under AddressSanitizer + UBSan
+# (core, Qt side, programs) and the camera tests under ThreadSanitizer.
 test: build
 	bash scripts/run-tests.sh $(BUILD)
 	bash scripts/check-package.sh $(BUILD)
+	$(MAKE) tidy
 	$(MAKE) test-asan
 	$(MAKE) test-tsan
 
@@ -46,11 +46,17 @@ package: build
 check-package: build
 	bash scripts/check-package.sh $(BUILD)
 
+# The core, the Qt side and the programs under AddressSanitizer + UBSan, in
+# a build folder of their own with the test binaries only (the script says
+# what is left out and why).
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKLIK_SANITIZE=ON \
-	      -DKLIK_BUILD_UI=OFF -DKLIK_BUILD_BENCH=OFF
-	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	bash scripts/run-tests.sh $(ASAN_BUILD) -L core
+	JOBS=$(JOBS) bash scripts/sanitizer-tests.sh address $(ASAN_BUILD)
+
+# clang-tidy (.clang-tidy) on the C++ files changed since KLIK_TIDY_BASE
+# (default: the last 5 commits, KLIK_TIDY_COMMITS); every warning is an
+# error. On a branch: `make tidy KLIK_TIDY_BASE=main`.
+tidy: configure
+	bash scripts/tidy.sh $(BUILD)
 
 # A camera on the network (PTP/IP) for libgphoto2 clients: `make ptpip-camera`
 # then e.g. `gphoto2 --camera "PTP/IP Camera" --port ptpip:127.0.0.1 --summary`.

@@ -19,6 +19,18 @@ function(klik_module name)
   target_link_libraries(klik_core INTERFACE klik_${name})
 endfunction()
 
+# klik_tests: every test binary and, through their own dependencies, the
+# programs they run; `cmake --build B --target klik_tests` builds those and
+# nothing else (no benchmarks, no artwork generator). The sanitizer builds
+# use it. klik_test() adds its binary; other test binaries call
+# klik_add_test_binary(NAME).
+function(klik_add_test_binary name)
+  if(NOT TARGET klik_tests)
+    add_custom_target(klik_tests)
+  endif()
+  add_dependencies(klik_tests ${name})
+endfunction()
+
 # klik_test(NAME SOURCES ... [DEPS ...]): a GoogleTest binary registered with ctest.
 function(klik_test name)
   cmake_parse_arguments(K "" "" "SOURCES;DEPS" ${ARGN})
@@ -29,4 +41,5 @@ function(klik_test name)
     target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/TsanClockLock.cpp)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS core)
+  klik_add_test_binary(${name})
 endfunction()
