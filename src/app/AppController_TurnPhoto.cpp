@@ -21,7 +21,7 @@ std::string apologyText(const std::string& cause) {
 
 std::string errorText(const Value& error) {
     const Value& code = error[kCameraErrorCodeKey];
-    const std::string text =
+    std::string text =
         error[kCameraErrorUserInfoKey][kCameraErrorDescriptionKey].stringOr("unknown error");
     if (!code.isNumber()) return text;
     return stringWithFormat("error 0x%llX, %s",

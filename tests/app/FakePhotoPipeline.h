@@ -29,7 +29,8 @@ class FakePhotoPipeline : public PhotoPipelinePort {
             if (error) *error = "not a JPEG";
             return std::nullopt;
         }
-        return DisplayPhoto{Picture::fromRGBA(name, Data(4 * 3 * 4, 0x80), 4, 3), 6000, 4000};
+        return DisplayPhoto{Picture::fromRGBA(name, Data(std::size_t{4} * 3 * 4, 0x80), 4, 3), 6000,
+                            4000};
     }
     bool postProcessNewPhoto() override {
         if (duringKeep) duringKeep();
