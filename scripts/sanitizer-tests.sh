@@ -38,7 +38,8 @@ case "$kind" in
 address)
     cmake -S "$root" -B "$build" "${common[@]}" -DKLIK_SANITIZE=ON -DKLIK_SANITIZE_THREAD=OFF
     cmake --build "$build" -j "$jobs" --target klik_tests
-    bash "$root/scripts/run-tests.sh" "$build" -L '^(core|ui)$'
+    # The sanitizer slows a test down by two to five times: more time each.
+    bash "$root/scripts/run-tests.sh" "$build" --timeout 300 -L '^(core|ui)$'
     ;;
 thread)
     cmake -S "$root" -B "$build" "${common[@]}" -DKLIK_SANITIZE=OFF -DKLIK_SANITIZE_THREAD=ON
@@ -48,7 +49,7 @@ thread)
     # others only as unlabelled NOT_BUILT markers, which the label filter
     # leaves out. The corpus replays (label fuzz) run in the ASan build.
     export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1 second_deadlock_stack=1 suppressions=$root/scripts/tsan-suppressions.txt}"
-    bash "$root/scripts/run-tests.sh" "$build" -L '^(core|ui)$' -LE '^fuzz$'
+    bash "$root/scripts/run-tests.sh" "$build" --timeout 300 -L '^(core|ui)$' -LE '^fuzz$'
     ;;
 *)
     echo "usage: $0 address|thread BUILD" >&2
