@@ -29,7 +29,7 @@ demo: build
 
 # Every test, the Debian package's checks, clang-tidy on the files the
 # latest commits changed, then the tests again under AddressSanitizer + UBSan
-# (core, Qt side, programs) and the camera tests under ThreadSanitizer.
+# (core, Qt side, programs) and the threaded ones under ThreadSanitizer.
 test: build
 	bash scripts/run-tests.sh $(BUILD)
 	bash scripts/check-package.sh $(BUILD)
@@ -77,14 +77,10 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target klik_fuzzers
 	bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# The camera layer's threads under ThreadSanitizer: only the camera tests.
+# The camera, controller, run-loop and Qt run-loop tests under
+# ThreadSanitizer, in a build folder of their own with those binaries only.
 test-tsan: deps
-	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKLIK_SANITIZE_THREAD=ON \
-	      -DKLIK_BUILD_UI=OFF -DKLIK_BUILD_BENCH=OFF
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target camera_tests camera_sim_tests \
-	      camera_gphoto2_tests
-	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan-suppressions.txt" bash scripts/run-tests.sh \
-	      $(TSAN_BUILD) -R '^(CamTables|Camera(Fixture|WorkerTest|Dates)|LiveViewFrameTime|Sim|GPhoto)'
+	JOBS=$(JOBS) bash scripts/sanitizer-tests.sh thread $(TSAN_BUILD)
 
 # The long soak: SESSIONS guests with camera-size photos (PHOTO=WxH) and
 # faults from the seeded plan (SEED); the report goes to $(SOAK_REPORT).
