@@ -72,7 +72,10 @@ class GPhotoControllerTest : public ::testing::Test {
         controller->setCamera(&port);
         controller->setPhotoPipeline(&pipeline);
         GLIMRA_Camera::initializeClass();
-        EXPECT_TRUE(pumpUntil([&] { return inUse() != nullptr; }));
+        // The registry has the camera before its news reaches the main thread
+        // and the panel: wait for both.
+        EXPECT_TRUE(pumpUntil(
+            [&] { return inUse() != nullptr && panels("PTP/IP Camera\nAvailable!") >= 1; }));
         return true;
     }
     void TearDown() override {
@@ -122,12 +125,16 @@ TEST_F(GPhotoControllerTest, TheCameraInUseThatVanishesIsUsedAgainByItselfWhenIt
     EXPECT_EQ(panels("PTP/IP Camera\nAvailable!"), 1u);
 
     camera.vanish();
-    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() == nullptr; }));
+    ASSERT_TRUE(pumpUntil([&] {
+        return controller->currentCamera() == nullptr &&
+               panels("PTP/IP Camera\nDISCONNECTED!") >= 1;
+    }));
     EXPECT_FALSE(port.hasCamera());
     EXPECT_EQ(panels("PTP/IP Camera\nDISCONNECTED!"), 1u);
 
     camera.comeBack();
-    ASSERT_TRUE(pumpUntil([&] { return inUse() != nullptr; }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return inUse() != nullptr && panels("PTP/IP Camera\nAvailable!") >= 2; }));
     EXPECT_NE(inUse(), first);  // a new reference for the camera that came back
     EXPECT_EQ(panels("PTP/IP Camera\nAvailable!"), 2u);
     // And it is really used: the kiosk's shot comes back as a photo.
