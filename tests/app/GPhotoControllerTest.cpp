@@ -31,13 +31,19 @@ namespace {
 class GPhotoControllerTest : public ::testing::Test {
   protected:
     // libgphoto2 reads HOME once per process (its PTP/IP identity goes
-    // under it): one temporary HOME for all.
+    // under it): one temporary HOME for all, set once, when the first test
+    // starts and before any camera thread exists.
     static TempDir& home() {
-        static TempDir* dir = new TempDir;
+        static TempDir* dir = [] {
+            auto* made = new TempDir;
+            // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread runs yet
+            setenv("HOME", made->path().c_str(), 1);
+            return made;
+        }();
         return *dir;
     }
     GPhotoControllerTest() : settings(dir.file("settings.plist")) {
-        setenv("HOME", home().path().c_str(), 1);
+        home();
         RunLoop::setMain(&loop);
         gIsProcessingVideo = false;
         GLIMRA_Log::setRedirectsStdErr(false);
