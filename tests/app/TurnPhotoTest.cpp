@@ -114,6 +114,13 @@ class TurnPhotoTest : public ControllerFixture {
             if (c.rfind("panel ", 0) == 0 && c != "panel fade") out.push_back(c.substr(6));
         return out;
     }
+    // Lets virtual time run until the turn's shot is decided, by news from
+    // the camera or by the bound; false if no timer is left to decide it.
+    bool waitForTheShotOutcome() {
+        while (controller->turnShot().outcome == AppController::ShotOutcome::Waiting)
+            if (!loop.advanceToNextTimer()) return false;
+        return true;
+    }
     bool apologised() const {
         for (const auto& p : panels())
             if (p.rfind("SORRY - NO PHOTO!", 0) == 0) return true;
@@ -212,8 +219,7 @@ TEST_F(TurnPhotoTest, EveryWayAPhotoFailsEndsInAnApologyNamingTheCause) {
         loop.runPending();
         runTo(7);
         // Without news from the camera the bound decides.
-        while (controller->turnShot().outcome == AppController::ShotOutcome::Waiting)
-            ASSERT_TRUE(loop.advanceToNextTimer());
+        ASSERT_TRUE(waitForTheShotOutcome());
         ASSERT_EQ(screen(), 7u);
         // The apology, and no picture that could be a stranger's.
         ASSERT_TRUE(apologised());
@@ -254,8 +260,7 @@ TEST_F(TurnPhotoTest, AtTheBoundAPhotoThatCameButIsStillBeingFiledIsNotBlamedOnT
         },
         std::chrono::seconds(20)));
     runTo(7);
-    while (controller->turnShot().outcome == AppController::ShotOutcome::Waiting)
-        ASSERT_TRUE(loop.advanceToNextTimer());
+    ASSERT_TRUE(waitForTheShotOutcome());
     ASSERT_TRUE(apologised());
     EXPECT_NE(panels().back().find("the photo came but was not filed within 12 seconds"),
               std::string::npos)
@@ -283,8 +288,7 @@ TEST_F(TurnPhotoTest, AtTheBoundAPhotoThatCameButIsStillBeingFiledIsNotBlamedOnT
     ui.clear();
     scan("GUEST-009");
     runTo(7);
-    while (controller->turnShot().outcome == AppController::ShotOutcome::Waiting)
-        ASSERT_TRUE(loop.advanceToNextTimer());
+    ASSERT_TRUE(waitForTheShotOutcome());
     ASSERT_TRUE(apologised());
     EXPECT_NE(panels().back().find("no photo came from the camera within 12 seconds"),
               std::string::npos)
