@@ -1,10 +1,9 @@
 #pragma once
-// A camera photo decoded for the screen. The camera view is far smaller
-// than the photo, so a JPEG is decoded at the largest reduction libjpeg-
-// turbo offers (1/2, 1/4, 1/8) that still leaves at least `minLongSide`
-// pixels on the long side: a quarter of the work and a sixteenth of the
-// memory of a full decode for a 6000 x 4000 photo. Other pictures (PNG) are
-// decoded in full.
+// A camera photo decoded for the screen or for a print's photo window. Both
+// are far smaller than the photo, so a JPEG is decoded at the largest
+// reduction libjpeg-turbo offers (1/2, 1/4, 1/8) that still leaves enough
+// pixels: a quarter of the work and a sixteenth of the memory of a full
+// decode for a 6000 x 4000 photo. Other pictures (PNG) are decoded in full.
 //
 // Any thread; no shared state.
 
@@ -26,5 +25,11 @@ struct DisplayBitmap {
 // decodable JPEG or PNG.
 std::optional<DisplayBitmap> decodePhotoForDisplay(const Data& photo, int minLongSide,
                                                    std::string* error = nullptr);
+
+// At least `width` x `height` pixels are left, so the photo still covers a
+// window of that size: cropped to the window's shape and scaled down, it
+// loses nothing a full decode would have given it.
+std::optional<DisplayBitmap> decodePhotoToCover(const Data& photo, int width, int height,
+                                                std::string* error = nullptr);
 
 }  // namespace klik

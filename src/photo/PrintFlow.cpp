@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 #include "foundation/FixedPaths.h"
 #include "foundation/PropertyList.h"
@@ -9,6 +10,7 @@
 #include "log/StringUtils.h"
 #include "photo/AlphaFrame.h"
 #include "photo/ImageCodec.h"
+#include "photo/PhotoDisplayDecode.h"
 
 namespace klik {
 
@@ -154,20 +156,28 @@ bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender) {
     const Rect bounds = port_.imageablePageBounds(shared_);
     GLIMRA_Log::debug("current imageablePageBounds: " + describeRect(bounds));
 
-    std::string why;
-    const std::optional<Bitmap> picture = decodeImageToRGBA(photo, &why);
-    if (!picture) {
-        GLIMRA_Log::err("printCurrentPicture: the photo cannot be decoded (" + why +
-                        "); nothing printed");
-        return false;
-    }
     const Bitmap frame = resolveArtwork(ArtworkSource::named(frameName_));
     if (frame.empty()) {
         GLIMRA_Log::err("printCurrentPicture: print frame \"" + frameName_ +
                         "\" not found or unreadable; nothing printed");
         return false;
     }
-    const Bitmap composite = compositeImage2(frame, *picture);
+    // The photo only has to cover the frame's window, a fraction of a camera
+    // photo: decoding it reduced spares the main thread, which waits on the
+    // print, most of the work and memory of a full decode.
+    const PrintCompositeLayout layout = printCompositeLayout(frame);
+    std::string why;
+    const std::optional<DisplayBitmap> picture =
+        layout.valid()
+            ? decodePhotoToCover(photo, layout.photoRect.width, layout.photoRect.height, &why)
+            : decodePhotoToCover(photo, std::numeric_limits<int>::max(),
+                                 std::numeric_limits<int>::max(), &why);
+    if (!picture) {
+        GLIMRA_Log::err("printCurrentPicture: the photo cannot be decoded (" + why +
+                        "); nothing printed");
+        return false;
+    }
+    const Bitmap composite = compositeImage2(frame, picture->bitmap);
     if (composite.empty()) {
         GLIMRA_Log::err("printCurrentPicture: no composite could be made; nothing printed");
         return false;

@@ -143,6 +143,40 @@ TEST(JpegSquare, DamagedCameraDataIsRefusedNotSquaredIntoGrey) {
     EXPECT_TRUE(centredSquareJpeg(padded, 90, nullptr, &error)) << error;
 }
 
+TEST(PhotoReducedDecode, ShrinksAsFarAsTheScreenOrTheWindowAllowsAndNoFurther) {
+    // libjpeg-turbo rounds a reduced side up: 1500 / 8 gives 188.
+    const Data photo = test::makeBarJpeg(1500, 1000, {734});
+    const auto size = [](const std::optional<DisplayBitmap>& d) {
+        return d ? std::make_pair(d->bitmap.width, d->bitmap.height) : std::make_pair(-1, -1);
+    };
+    using Size = std::pair<int, int>;
+    // The screen asks for the long side only.
+    EXPECT_EQ(size(decodePhotoForDisplay(photo, 375)), (Size{375, 250}));
+    EXPECT_EQ(size(decodePhotoForDisplay(photo, 376)), (Size{750, 500}));
+    EXPECT_EQ(size(decodePhotoForDisplay(photo, 100)), (Size{188, 125}));
+    EXPECT_EQ(size(decodePhotoForDisplay(photo, 2000)), (Size{1500, 1000}));
+    // A print window asks for both sides: the short side decides here.
+    EXPECT_EQ(size(decodePhotoToCover(photo, 100, 250)), (Size{375, 250}));
+    EXPECT_EQ(size(decodePhotoToCover(photo, 100, 251)), (Size{750, 500}));
+    EXPECT_EQ(size(decodePhotoToCover(photo, 188, 125)), (Size{188, 125}));
+    EXPECT_EQ(size(decodePhotoToCover(photo, 189, 10)), (Size{375, 250}));
+    EXPECT_EQ(size(decodePhotoToCover(photo, 1501, 1)), (Size{1500, 1000}));
+    const auto reduced = decodePhotoToCover(photo, 300, 200);
+    ASSERT_TRUE(reduced);
+    EXPECT_EQ(reduced->sourceWidth, 1500);
+    EXPECT_EQ(reduced->sourceHeight, 1000);
+    // The content is the photo's, reduced: the bar (734..765 of 1500) is
+    // near the middle of the 375 columns, the rest is dark.
+    EXPECT_GT(test::meanRed(reduced->bitmap, 184, 190, 0, 250), 200);
+    EXPECT_LT(test::meanRed(reduced->bitmap, 0, 150, 0, 250), 60);
+    // PNG has no reduced decode: it comes whole.
+    const Data png = *encodePngFromRGBA(Bitmap::rgba(64, 48));
+    EXPECT_EQ(size(decodePhotoToCover(png, 8, 8)), (Size{64, 48}));
+    std::string error;
+    EXPECT_FALSE(decodePhotoToCover(Data{'n', 'o', 'p', 'e'}, 8, 8, &error));
+    EXPECT_FALSE(error.empty());
+}
+
 TEST(ImageLimits, PicturesClaimingTooManyPixelsAreRefusedBeforeDecoding) {
     const Data huge = withClaimedSize(test::makeBarJpeg(64, 48, {}), 65000, 43000);
     std::string error;

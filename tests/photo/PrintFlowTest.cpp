@@ -290,6 +290,46 @@ TEST_F(PrintFlowTest, CompositeLayoutWidensTheWindowAndWritesTheLastComposite) {
     EXPECT_TRUE(flow.compositeImage2(Bitmap::rgba(50, 50), Bitmap::rgba(4, 4)).empty());
 }
 
+TEST_F(PrintFlowTest, ALargePhotoIsDecodedOnlyAsFarAsTheWindowNeedsAndStillCoversIt) {
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 2);
+    const PrintCompositeLayout layout =
+        printCompositeLayout(frameWithWindow(300, 400, 50, 60, 250, 300));
+    ASSERT_TRUE(layout.valid());
+    const int rw = layout.photoRect.width, rh = layout.photoRect.height;
+    ASSERT_LT(rw, rh);  // a portrait window: landscape photos lose their sides
+    struct Case {
+        int width, height;  // the photo
+        int keptHeight;     // its height as handed to the frame, when landscape
+        int keptWidth;      // its width, when portrait
+    };
+    // Landscape: the height decides (1/4 of 1440 still covers, 1/8 would not);
+    // portrait: the width (1/8 of 1700, rounded up, still covers). A photo
+    // no larger than twice the window is decoded whole.
+    for (const Case c :
+         {Case{1920, 1440, 360, 0}, Case{1700, 3000, 0, 213}, Case{rw + 20, rh + 10, rh + 10, 0}}) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        PrintFlow flow = makeFlow();
+        port.lastPhoto = {};
+        EXPECT_TRUE(flow.printCurrentPictureWithPrompt(
+            test::makeBarJpeg(c.width, c.height, {c.width / 2 - 16}), {}));
+        const Bitmap& kept = port.lastPhoto;
+        ASSERT_FALSE(kept.empty());
+        EXPECT_GE(kept.width, rw);
+        EXPECT_GE(kept.height, rh);
+        if (c.keptHeight) {
+            EXPECT_EQ(kept.height, c.keptHeight);
+        }
+        if (c.keptWidth) {
+            EXPECT_EQ(kept.width, c.keptWidth);
+        }
+        // Still the photo's own centre with the window's shape.
+        EXPECT_NEAR(static_cast<double>(kept.width) / kept.height, static_cast<double>(rw) / rh,
+                    0.01);
+        EXPECT_GT(test::meanRed(kept, kept.width / 2 - 1, kept.width / 2 + 1, 0, kept.height), 200);
+        EXPECT_LT(test::meanRed(kept, 0, kept.width / 8, 0, kept.height), 60);
+    }
+}
+
 TEST_F(PrintFlowTest, PrinterSetupRoundTripsAndRefusesWrongTypes) {
     PrinterSetup s;
     s.printerName = "q";
