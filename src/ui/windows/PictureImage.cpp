@@ -3,6 +3,7 @@
 #include <QColor>
 
 #include "log/Log.h"
+#include "ui/windows/ArtworkImageCache.h"
 
 namespace klik {
 
@@ -20,7 +21,7 @@ QImage imageFromPicture(const Picture& p) {
     } else if (!p.encoded().empty()) {
         image = QImage::fromData(p.encoded().data(), static_cast<int>(p.encoded().size()));
     } else if (!p.path().empty()) {
-        image = QImage(QString::fromStdString(p.path()));
+        image = ArtworkImageCache::shared().image(p.path());
     }
     if (image.isNull())
         GLIMRA_Log::errf("picture [%s] (%s): cannot be decoded for display", p.name().c_str(),
