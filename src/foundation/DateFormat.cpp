@@ -22,8 +22,10 @@ struct CachedFormatter {
     std::unique_ptr<icu::SimpleDateFormat> fmt;
 };
 
-// ICU reads the host zone through tzset, which rewrites glibc's shared zone
-// record; other threads may be in mktime at the same moment.
+// ICU's host-zone detection fills static buffers of its own without a lock
+// (ICU itself calls it only under its own mutex), and it reads the zone
+// through tzset, which rewrites glibc's zone record while other threads may
+// be in mktime: one process-wide lock covers both.
 icu::TimeZone* hostTimeZone() {
     std::lock_guard<std::mutex> hold(processTimeZoneLock());
     tzset();
