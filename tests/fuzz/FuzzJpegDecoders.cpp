@@ -1,5 +1,5 @@
-// Camera pictures: the centred square written for filing and the decode for
-// the screen.
+// Camera pictures: the centred square written for filing, the decode for
+// the screen and the one for a print's window.
 #include <cstdint>
 
 #include "photo/JpegSquare.h"
@@ -11,5 +11,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)klik::exifApp1Payload(bytes);
     std::string error;
     (void)klik::decodePhotoForDisplay(bytes, 64, &error);
+    (void)klik::decodePhotoToCover(bytes, 24, 16, &error);
     return 0;
 }
