@@ -85,6 +85,7 @@ test-tsan: deps
 # The long soak: SESSIONS guests with camera-size photos (PHOTO=WxH) and
 # faults from the seeded plan (SEED); the report goes to $(SOAK_REPORT).
 # Mount faults need root (they are skipped, with the reason, without it).
+# Then the real kiosk for KIOSK_MINUTES (below; KIOSK_MINUTES=0 leaves it out).
 SESSIONS    ?= 10000
 SEED        ?= 1
 PHOTO       ?= 6000x4000
@@ -95,6 +96,7 @@ soak: configure
 	cmake --build $(BUILD) -j $(JOBS) --target klik-soak
 	$(BUILD)/tests/soak/klik-soak --sessions $(SESSIONS) --seed $(SEED) --photo $(PHOTO) \
 	      --minutes $(SOAK_MINUTES) --progress 100 --report $(SOAK_REPORT)
+	@if [ "$(KIOSK_MINUTES)" != 0 ]; then $(MAKE) --no-print-directory kiosk-soak; fi
 
 # The kiosk soak: the real klik-kiosk offscreen on the simulated camera with
 # scripted guests for KIOSK_MINUTES of wall time, sampled from /proc and
