@@ -95,4 +95,9 @@ Slopes slopesPerThousand(const std::vector<ProcessSample>& samples) {
     return out;
 }
 
+Slopes laterHalfSlopesPerThousand(const std::vector<ProcessSample>& samples) {
+    const auto half = static_cast<std::ptrdiff_t>(samples.size() / 2);
+    return slopesPerThousand(std::vector<ProcessSample>(samples.begin() + half, samples.end()));
+}
+
 }  // namespace klik::soak

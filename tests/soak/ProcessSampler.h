@@ -23,5 +23,9 @@ struct Slopes {
 };
 // Least-squares slopes over `samples` (zeros with fewer than two).
 Slopes slopesPerThousand(const std::vector<ProcessSample>& samples);
+// The same over the later half of `samples`. A leak keeps its slope there;
+// pages malloc's arenas take once while they warm up to the working set do
+// not, though they lift the slope over the whole run.
+Slopes laterHalfSlopesPerThousand(const std::vector<ProcessSample>& samples);
 
 }  // namespace klik::soak

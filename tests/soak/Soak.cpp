@@ -227,9 +227,8 @@ bool Soak::start() {
     controller_->setCamera(&port_);
     const Date origin = startDate();
     pipeline_ = std::make_unique<KioskPhotoPipeline>(
-        ui_, loop_, s,
-        [this] { return controller_->photoFilingSession(); },
-        [] {}, [] { return std::optional<std::string>("00:11:22:33:44:55"); },
+        ui_, loop_, s, [this] { return controller_->photoFilingSession(); }, [] {},
+        [] { return std::optional<std::string>("00:11:22:33:44:55"); },
         [this, origin] {
             return origin + std::chrono::duration_cast<std::chrono::system_clock::duration>(
                                 std::chrono::duration<double>(clock_.load() + shift_.load()));
@@ -504,6 +503,7 @@ SoakResult Soak::run() {
         problem("the settings file is not whole after the soak: " + plist.error);
 
     result_.slopes = slopesPerThousand(result_.samples);
+    result_.laterSlopes = laterHalfSlopesPerThousand(result_.samples);
     result_.alerts = ui_.alerts;
     result_.operatorNotices = ui_.panels;
     result_.virtualHours = (loop_.elapsed() + shift_) / 3600;
@@ -548,11 +548,18 @@ std::string SoakResult::report() const {
     r << "heap in use slope (KiB per 1000 sessions): " << slopes.heapKiB << "\n";
     r << "open fds slope (per 1000 sessions): " << slopes.openFds << "\n";
     r << "threads slope (per 1000 sessions): " << slopes.threads << "\n";
+    r << "later half: rss slope (KiB per 1000 sessions): " << laterSlopes.rssKiB << "\n";
+    r << "later half: heap in use slope (KiB per 1000 sessions): " << laterSlopes.heapKiB << "\n";
+    r << "later half: open fds slope (per 1000 sessions): " << laterSlopes.openFds << "\n";
+    r << "later half: threads slope (per 1000 sessions): " << laterSlopes.threads << "\n";
     if (!samples.empty()) {
         const auto& a = samples.front();
         const auto& b = samples.back();
         r << "first sample (session " << a.session << "): rss " << a.rssKiB << " KiB, heap "
           << a.heapKiB << " KiB, fds " << a.openFds << ", threads " << a.threads << "\n";
+        const auto& m = samples[samples.size() / 2];
+        r << "middle sample (session " << m.session << "): rss " << m.rssKiB << " KiB, heap "
+          << m.heapKiB << " KiB, fds " << m.openFds << ", threads " << m.threads << "\n";
         r << "last sample (session " << b.session << "): rss " << b.rssKiB << " KiB, heap "
           << b.heapKiB << " KiB, fds " << b.openFds << ", threads " << b.threads << "\n";
     }

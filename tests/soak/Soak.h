@@ -53,6 +53,7 @@ struct SoakResult {
     std::vector<std::string> problems;  // accounting and kiosk problems
     std::vector<ProcessSample> samples;
     Slopes slopes;
+    Slopes laterSlopes;  // over the later half of the samples
     double wallSeconds = 0;
     double virtualHours = 0;
     std::map<std::string, std::uint64_t> alerts;  // operator alerts by title

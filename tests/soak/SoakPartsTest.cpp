@@ -52,6 +52,19 @@ TEST(ProcessSampler, SlopesArePerThousandSessionsAndTheProcessIsSeen) {
     EXPECT_NEAR(k.openFds, 0, 1e-9);
     EXPECT_NEAR(k.threads, 10, 1e-9);
     EXPECT_EQ(slopesPerThousand({s[0]}).rssKiB, 0);
+    EXPECT_NEAR(laterHalfSlopesPerThousand(s).rssKiB, 2000, 1e-6);
+
+    // Memory taken while warming up, then flat: the whole run's slope shows
+    // growth, the later half none. A leak shows in both.
+    std::vector<ProcessSample> warm, leak;
+    for (std::uint64_t n = 0; n <= 1000; n += 50) {
+        warm.push_back(
+            {n, 1000 + 4.0 * static_cast<double>(std::min<std::uint64_t>(n, 300)), 0, 0, 0});
+        leak.push_back({n, 1000 + 1.5 * static_cast<double>(n), 0, 0, 0});
+    }
+    EXPECT_GT(slopesPerThousand(warm).rssKiB, 500);
+    EXPECT_NEAR(laterHalfSlopesPerThousand(warm).rssKiB, 0, 1e-6);
+    EXPECT_NEAR(laterHalfSlopesPerThousand(leak).rssKiB, 1500, 1e-6);
     const ProcessSample now = sampleProcess(1);
     EXPECT_GT(now.rssKiB, 0);
     EXPECT_GT(now.heapKiB, 0);
