@@ -30,7 +30,8 @@ void BM_PrintPhotoForTheWindow(benchmark::State& state) {
         state.SkipWithError("the print frame has no window");
         return;
     }
-    const int w = layout.photoRect.width, h = layout.photoRect.height;
+    const auto w = static_cast<int>(layout.photoRect.width);
+    const auto h = static_cast<int>(layout.photoRect.height);
     for (auto _ : state) {
         Bitmap fitted;
         if (reduced) {

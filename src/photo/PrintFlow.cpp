@@ -168,10 +168,10 @@ bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender) {
     const PrintCompositeLayout layout = printCompositeLayout(frame);
     std::string why;
     const std::optional<DisplayBitmap> picture =
-        layout.valid()
-            ? decodePhotoToCover(photo, layout.photoRect.width, layout.photoRect.height, &why)
-            : decodePhotoToCover(photo, std::numeric_limits<int>::max(),
-                                 std::numeric_limits<int>::max(), &why);
+        layout.valid() ? decodePhotoToCover(photo, static_cast<int>(layout.photoRect.width),
+                                            static_cast<int>(layout.photoRect.height), &why)
+                       : decodePhotoToCover(photo, std::numeric_limits<int>::max(),
+                                            std::numeric_limits<int>::max(), &why);
     if (!picture) {
         GLIMRA_Log::err("printCurrentPicture: the photo cannot be decoded (" + why +
                         "); nothing printed");
@@ -212,8 +212,8 @@ Bitmap PrintFlow::compositeImage2(const Bitmap& frame, const Bitmap& photo) {
         return {};
     }
     // The window is filled with the photo's centre, its aspect kept.
-    const Bitmap fitted =
-        centredCropToShape(photo, layout.photoRect.width, layout.photoRect.height);
+    const Bitmap fitted = centredCropToShape(photo, static_cast<int>(layout.photoRect.width),
+                                             static_cast<int>(layout.photoRect.height));
     Bitmap canvas = port_.compositeImage(frame, fitted, layout.photoRect);
     if (canvas.empty() || canvas.width != layout.canvasWidth ||
         canvas.height != layout.canvasHeight) {

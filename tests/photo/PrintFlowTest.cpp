@@ -295,7 +295,8 @@ TEST_F(PrintFlowTest, ALargePhotoIsDecodedOnlyAsFarAsTheWindowNeedsAndStillCover
     const PrintCompositeLayout layout =
         printCompositeLayout(frameWithWindow(300, 400, 50, 60, 250, 300));
     ASSERT_TRUE(layout.valid());
-    const int rw = layout.photoRect.width, rh = layout.photoRect.height;
+    const auto rw = static_cast<int>(layout.photoRect.width);
+    const auto rh = static_cast<int>(layout.photoRect.height);
     ASSERT_LT(rw, rh);  // a portrait window: landscape photos lose their sides
     struct Case {
         int width, height;  // the photo

@@ -19,7 +19,7 @@ class ArtworkImageCacheTest : public testing::Test {
     std::string writeArtwork(const std::string& name, QColor colour) {
         QImage image(64, 32, QImage::Format_ARGB32);
         image.fill(colour);
-        const std::string path = dir.file(name);
+        std::string path = dir.file(name);
         // Written beside it and renamed over it, as an operator's copy
         // tool would: the file is never seen half-written.
         const std::string part = path + ".part.png";

@@ -22,7 +22,7 @@ class ArtworkImageCache {
   public:
     // Room for a kiosk's artwork: fourteen full-screen pictures at
     // 1920 x 1080 take 116 MB.
-    static constexpr std::size_t kDefaultByteLimit = 256u * 1024 * 1024;
+    static constexpr std::size_t kDefaultByteLimit = std::size_t{256} * 1024 * 1024;
 
     explicit ArtworkImageCache(std::size_t byteLimit = kDefaultByteLimit);
 
