@@ -24,17 +24,24 @@ bool WebServerProcess::start(const std::string& logPath, const std::vector<std::
         execv(KLIK_WEBSERVER_PATH, argv.data());
         _exit(127);
     }
-    // The first line of its output says where it listens.
+    // The first line of its output says where it listens. The bound is for a
+    // server that never answers: a sanitizer build on a loaded machine has
+    // taken more than 10 s to get there.
     std::string line;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string ended;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
     while (std::chrono::steady_clock::now() < deadline) {
         std::ifstream in(outPath);
         // A whole first line (the server flushes it with its newline).
         if (std::getline(in, line) && !in.eof() && line.find("listening on ") != std::string::npos)
             break;
         line.clear();
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
+            ended = WIFEXITED(status)
+                        ? " (it exited with " + std::to_string(WEXITSTATUS(status)) + ")"
+                        : " (it ended by signal " + std::to_string(WTERMSIG(status)) + ")";
             break;
         }
         usleep(20000);
@@ -42,7 +49,8 @@ bool WebServerProcess::start(const std::string& logPath, const std::vector<std::
     const std::string marker = "listening on ";
     const size_t at = line.find(marker);
     if (at == std::string::npos) {
-        *error = "klik-webserver did not start: [" + line + "]";
+        *error = "klik-webserver did not start: [" + line + "]" +
+                 (ended.empty() ? std::string(" within 90 s") : ended);
         return false;
     }
     base_ = line.substr(at + marker.size());
