@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "foundation/MallocTuning.h"
 #include "soak/Soak.h"
 #include "support/TestMounts.h"
 
@@ -30,6 +31,8 @@ void usage(std::FILE* to) {
 int main(int argc, char** argv) {
     // Before any thread: the faults' mounts live in a namespace of our own.
     klik::test::usePrivateMountNamespace();
+    // As the kiosk program does, so the soak measures the kiosk's memory.
+    klik::keepLargeBuffersInMappingsOfTheirOwn();
     klik::soak::SoakOptions o;
     std::string report;
     for (int i = 1; i < argc; ++i) {
@@ -37,7 +40,8 @@ int main(int argc, char** argv) {
         auto value = [&]() -> std::string {
             if (i + 1 >= argc) {
                 usage(stderr);
-                std::exit(2);
+                // Parsing the arguments, before any thread exists.
+                std::exit(2);  // NOLINT(concurrency-mt-unsafe)
             }
             return argv[++i];
         };
