@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 
 #include "foundation/FixedPaths.h"
 #include "foundation/PropertyList.h"
@@ -167,17 +166,17 @@ bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender) {
     // print, most of the work and memory of a full decode.
     const PrintCompositeLayout layout = printCompositeLayout(frame);
     std::string why;
+    // A frame without a window (an empty rectangle) is refused by the
+    // composition below, whatever the decode.
     const std::optional<DisplayBitmap> picture =
-        layout.valid() ? decodePhotoToCover(photo, static_cast<int>(layout.photoRect.width),
-                                            static_cast<int>(layout.photoRect.height), &why)
-                       : decodePhotoToCover(photo, std::numeric_limits<int>::max(),
-                                            std::numeric_limits<int>::max(), &why);
+        decodePhotoToCover(photo, static_cast<int>(layout.photoRect.width),
+                           static_cast<int>(layout.photoRect.height), &why);
     if (!picture) {
         GLIMRA_Log::err("printCurrentPicture: the photo cannot be decoded (" + why +
                         "); nothing printed");
         return false;
     }
-    const Bitmap composite = compositeImage2(frame, picture->bitmap);
+    const Bitmap composite = composeInWindow(frame, layout, picture->bitmap);
     if (composite.empty()) {
         GLIMRA_Log::err("printCurrentPicture: no composite could be made; nothing printed");
         return false;
@@ -205,7 +204,11 @@ bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender) {
 }
 
 Bitmap PrintFlow::compositeImage2(const Bitmap& frame, const Bitmap& photo) {
-    const PrintCompositeLayout layout = printCompositeLayout(frame);
+    return composeInWindow(frame, printCompositeLayout(frame), photo);
+}
+
+Bitmap PrintFlow::composeInWindow(const Bitmap& frame, const PrintCompositeLayout& layout,
+                                  const Bitmap& photo) {
     if (!layout.valid()) {
         GLIMRA_Log::err("compositeImage2: the print frame has no transparent window " +
                         describe(layout.photoFrame));

@@ -61,6 +61,9 @@ class PrintFlow {
     const PrinterSetup& sharedSetup() const { return shared_; }
 
   private:
+    // compositeImage2 with the frame's layout already worked out.
+    Bitmap composeInWindow(const Bitmap& frame, const PrintCompositeLayout& layout,
+                           const Bitmap& photo);
     void loadPersistentSetup();
     void persistSetup();
     void storeCopies(int copies);
