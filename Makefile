@@ -24,8 +24,12 @@ build: deps
 # the kiosk web page of klik-webserver instead of scanned barcodes;
 # CAMERA=ptpip: through the real libgphoto2 against klik-ptpip-camera,
 # started on a free loopback port and stopped at the end.
+# DISPLAY_SERVER=x11: the real program on a private Xvfb, barcodes typed
+# with xdotool, screenshots of the real display in demo-out/x11 (WM=openbox
+# or composited for a window manager, and one with a compositor).
 demo: build
-	KLIK_DEMO_WEB=$(WEB) VIDEO=$(VIDEO) KLIK_DEMO_CAMERA=$(CAMERA) bash scripts/demo.sh $(BUILD)
+	KLIK_DEMO_WEB=$(WEB) VIDEO=$(VIDEO) KLIK_DEMO_CAMERA=$(CAMERA) \
+	  KLIK_DEMO_DISPLAY=$(DISPLAY_SERVER) KLIK_DEMO_WM=$(WM) bash scripts/demo.sh $(BUILD)
 
 # Every test, the Debian package's checks, clang-tidy on the files the
 # latest commits changed, then the tests again under AddressSanitizer + UBSan

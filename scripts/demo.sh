@@ -103,6 +103,20 @@ if [ -n "${KLIK_DEMO_WEB:-}" ] && [ "${KLIK_DEMO_WEB}" != 0 ]; then
 fi
 # Not exec'd: the helpers are stopped when the kiosk ends.
 status=0
+# KLIK_DEMO_DISPLAY=x11 (make demo DISPLAY_SERVER=x11): the real program on a
+# private Xvfb (no window manager, as under xinit), three guests whose
+# barcodes xdotool types, a screenshot of every screen from the display
+# itself in demo-out/x11; the display is stopped by its process id.
+if [ "${KLIK_DEMO_DISPLAY:-}" = x11 ]; then
+    /usr/bin/python3 tests/ui/display/kiosk_on_display.py --kiosk "$kiosk" \
+        --resources "$PWD/resources" --setup "${KLIK_DEMO_WM:-none}" --demo 3 \
+        --keep "$PWD/demo-out/x11" || status=$?
+    echo "demo: screenshots of the real display in demo-out/x11 (*.png), the kiosk's files in demo-out/x11/demo"
+    exit "$status"
+elif [ -n "${KLIK_DEMO_DISPLAY:-}" ]; then
+    echo "demo: DISPLAY_SERVER must be x11, not \"${KLIK_DEMO_DISPLAY}\"" >&2
+    exit 2
+fi
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${KLIK_DEMO_SCRIPTED:-}" ]; then
     "$kiosk" --root demo-out/root "${camera[@]}" "${extra[@]}" || status=$?
     exit "$status"

@@ -318,6 +318,9 @@ class AppController {
     void downloadFailed(const Notification& n);
     // A turn can start: true on video input, or with a camera connected.
     bool cameraReadyForTurn() const;
+    // Screen 1 starts the next turn by itself: neither the legal text nor
+    // "prefWaitForGuest" holds it for a guest.
+    bool cyclesWithoutGuest() const;
 
     // ---- Overlay screens and the prompt movie (AppController_Overlays.cpp) --
 

@@ -177,10 +177,9 @@ void AppController::cameraDidLoad(const Notification& n) {
     updateCameraProperties();
     GLIMRA_Log::debug("set current camera to \"" + camera->description() + "\"!!");
     floatingAlertWithString(camera->description() + "\nAvailable!");
-    // A kiosk without the legal text waits on screen 1 while it has no
+    // A kiosk in the continuous mode waits on screen 1 while it has no
     // camera; with one it goes on.
-    if (_screenNumber == 1 && !env_.settings.boolForKey(key::prefShowLegalese) && !isVideoInput())
-        startOver();
+    if (_screenNumber == 1 && cyclesWithoutGuest() && !isVideoInput()) startOver();
 }
 
 void AppController::cameraAdded(const Notification&) {

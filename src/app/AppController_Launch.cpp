@@ -218,6 +218,12 @@ void AppController::doDisplayMovieView() {
 
 void AppController::showFolderWarning() {
     if (_application) _application->activateIgnoringOtherApps();
+    // The alert's text is fixed; the panel names what is missing.
+    if (_photoPipeline) {
+        std::string names;
+        for (const std::string& m : _photoPipeline->missingFolders()) names += "\n" + m;
+        if (!names.empty()) floatingAlertWithString("Missing folders:" + names);
+    }
     env_.ui.runAlert(kFolderWarning);
     performAfterDelay(0.5, [this] { openPref(); });
 }

@@ -121,13 +121,13 @@ void AppController::enterScreen1() {
     _goButton.setHidden(false);
     _keyboard.setHidden(true);
     _overlayContentView.setHidden(true);
-    if (!env_.settings.boolForKey(key::prefShowLegalese) && !cameraReadyForTurn()) {
+    if (cyclesWithoutGuest() && !cameraReadyForTurn()) {
         // No turn starts without a camera; the kiosk waits here until one
         // is connected (cameraDidLoad goes on).
         GLIMRA_Log::err("enterScreen1: no camera is connected; waiting on screen 1 for one");
         liveViewOff();
         setPhotographerButtons(true, true);
-    } else if (!env_.settings.boolForKey(key::prefShowLegalese)) {
+    } else if (cyclesWithoutGuest()) {
         // Nothing to accept: screen 2 starts inside this screen.
         nextScreen();
         liveViewOff();
@@ -239,6 +239,14 @@ void AppController::enterOutOfRangeScreen() {
 void AppController::startOver() {
     _screenNumber = 0;
     nextScreen();
+}
+
+bool AppController::cyclesWithoutGuest() const {
+    // An unattended booth waits for its guest unless the operator asked for
+    // the continuous mode: without the legal text and without waiting, a
+    // turn starts as soon as screen 1 is entered.
+    return !env_.settings.boolForKey(key::prefShowLegalese) &&
+           !env_.settings.boolForKey(key::prefWaitForGuest);
 }
 
 void AppController::nextScreenWithLegalese() {

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/Picture.h"
 #include "foundation/Value.h"
@@ -50,6 +51,9 @@ class PhotoPipelinePort {
     // (paths from the settings, the scratch folder created). Main thread;
     // may block on mounting. Without folders to manage both are no-ops.
     virtual bool validateAllFolders() { return true; }
+    // One line per folder the last validateAllFolders() found missing
+    // ("upload folder [/path]: not a folder").
+    virtual std::vector<std::string> missingFolders() const { return {}; }
     virtual void initFolderGlobalsAtLaunch() {}
 };
 

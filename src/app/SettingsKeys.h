@@ -11,6 +11,7 @@ inline constexpr const char* liveScreenCountValue = "liveScreenCountValue";
 inline constexpr const char* prefDelayScreen2 = "prefDelayScreen2";
 inline constexpr const char* prefConfettiDelay = "prefConfettiDelay";
 inline constexpr const char* prefShowLegalese = "prefShowLegalese";
+inline constexpr const char* prefWaitForGuest = "prefWaitForGuest";
 inline constexpr const char* prefHideTouchCountdown = "prefHideTouchCountdown";
 // Spelled so in every installation's settings.
 inline constexpr const char* prefDoCountdownInSngleMonitorMode =

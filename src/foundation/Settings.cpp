@@ -145,9 +145,13 @@ Settings::Load Settings::loadLocked(bool atStart) {
     if (!r.value || !r.value->isDictionary()) {
         const std::string why = r.value ? "its top level is not a dictionary" : r.error;
         const bool firstReport = !corruptPending_ || stamp != loadedStamp_ || size != loadedSize_;
-        if (firstReport)
-            diagnostic("Settings file " + path_ + " is unreadable (" + why +
-                       "); it is moved aside before the first change is saved");
+        if (firstReport) {
+            const std::string text = "Settings file " + path_ + " is unreadable (" + why +
+                                     "); it is moved aside to " + path_ +
+                                     ".corrupt-<date>-<time> before the first change is saved";
+            diagnostic(text);
+            if (atStart) startProblem_ = text + "; the factory values are in force";
+        }
         // Remembered so the unreadable file is not reported again and again.
         corruptPending_ = true;
         loadedStamp_ = stamp;
@@ -167,6 +171,11 @@ Settings::Load Settings::loadLocked(bool atStart) {
     loadedStamp_ = stamp;
     loadedSize_ = size;
     return Load::Ok;
+}
+
+std::string Settings::startProblem() const {
+    std::lock_guard lock(mutex_);
+    return startProblem_;
 }
 
 bool Settings::quarantineLocked() {

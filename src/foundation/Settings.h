@@ -42,6 +42,11 @@ class Settings {
     static void setStandardPath(const std::string& path);
     static std::string defaultPath();
 
+    // What was wrong with the file when the store was made (an unreadable
+    // file that is moved aside), or empty. The store is made before the log
+    // opens: the program tells this where the operator looks. Thread-safe.
+    std::string startProblem() const;
+
     // Replaces the registration domain. Nothing of it is written.
     void registerDefaults(const Dictionary& defaults);
     // Reads a property-list dictionary file and registers it; returns the
@@ -108,6 +113,7 @@ class Settings {
     bool dirty_ = false;    // memory holds values the file does not
     bool failing_ = false;  // the last save failed (reported once)
     std::function<void(const std::string&)> onSaveFailure_;
+    std::string startProblem_;
     bool corruptPending_ = false;  // the file on disk is unreadable, not yet moved aside
 };
 

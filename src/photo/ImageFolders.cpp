@@ -134,21 +134,50 @@ bool isUsableFolder(const std::string& path, const std::optional<Data>& alias, s
 
 }  // namespace
 
-bool validateFolderPrefWithParam(const Dictionary& p, Settings& s) {
+namespace {
+
+// The path the kiosk will use for a folder: the stored one, or for the two
+// folders with a built-in place the fallback initFolderGlobalsAtLaunch
+// stores, so that a first start checks the folders it is about to use.
+std::string folderInUse(const std::string& nameKey, const Settings& s) {
+    if (auto stored = s.stringForKey(nameKey); stored && !stored->empty()) return *stored;
+    const std::string k = asciiLowercased(nameKey);
+    if (k == "mainimagesfolder") return readMainImagesFolder(s);
+    if (k == "foruploadfolder") return readForUploadFolder(s);
+    return {};
+}
+
+const char* folderTitle(const std::string& nameKey) {
+    const std::string k = asciiLowercased(nameKey);
+    if (k == "mainimagesfolder") return "main images folder";
+    if (k == "foruploadfolder") return "upload folder";
+    if (k == "prefforslideshowfolder") return "slideshow folder";
+    return "folder";
+}
+
+bool validateFolder(const Dictionary& p, Settings& s, std::string* missing) {
     GLIMRA_Log::debug("Inside validateFolderPrefWithParam withParameter = " +
                       Value(p).description());
     const std::string nameKey = findString(p, "prefFolderNameKey").value_or("");
     const std::string aliasKey = findString(p, "prefFolderAliasDataKey").value_or("");
     const std::string validKey = findString(p, "prefFolderNameIsValidKey").value_or("");
-    auto path = s.stringForKey(nameKey);
-    if (!path || path->empty()) return false;
+    const std::string path = folderInUse(nameKey, s);
+    auto report = [&](const std::string& why) {
+        const std::string line = std::string(folderTitle(nameKey)) + " [" + path + "]: " + why;
+        GLIMRA_Log::err("missing folder: " + line);
+        if (missing) *missing = line;
+    };
+    if (path.empty()) {
+        report("none chosen");
+        return false;
+    }
     auto alias = s.dataForKey(aliasKey);
     std::string why;
-    if (isUsableFolder(*path, alias, why)) {
+    if (isUsableFolder(path, alias, why)) {
         s.setBool(validKey, true);
         return true;
     }
-    GLIMRA_Log::debug("folder [" + *path + "] of " + nameKey + ": " + why);
+    GLIMRA_Log::debug("folder [" + path + "] of " + nameKey + ": " + why);
     std::string resolved;
     std::optional<Data> fresh;
     if (!alias || !MyAliasKit::resolveAliasFromData(*alias, resolved, &fresh) ||
@@ -156,6 +185,7 @@ bool validateFolderPrefWithParam(const Dictionary& p, Settings& s) {
         if (alias && !resolved.empty())
             GLIMRA_Log::debug("folder [" + resolved + "] found again for " + nameKey + ": " + why);
         s.setBool(validKey, false);
+        report(why);
         return false;
     }
     s.setBool(validKey, true);
@@ -166,12 +196,24 @@ bool validateFolderPrefWithParam(const Dictionary& p, Settings& s) {
     return true;
 }
 
-bool validateAllFolders(Settings& s) {
-    const bool main = validateFolderPrefWithParam(mainImagesFolderParam(), s);
-    const bool upload = validateFolderPrefWithParam(forUploadFolderParam(), s);
+}  // namespace
+
+bool validateFolderPrefWithParam(const Dictionary& p, Settings& s) {
+    return validateFolder(p, s, nullptr);
+}
+
+bool validateAllFolders(Settings& s, std::vector<std::string>* missing) {
+    std::string why;
+    auto check = [&](const Dictionary& p) {
+        why.clear();
+        const bool ok = validateFolder(p, s, &why);
+        if (!ok && missing) missing->push_back(why);
+        return ok;
+    };
+    const bool main = check(mainImagesFolderParam());
+    const bool upload = check(forUploadFolderParam());
     bool slides = true;
-    if (s.boolForKey("prefDoSaveToSlideShowFolder"))
-        slides = validateFolderPrefWithParam(slideShowFolderParam(), s);
+    if (s.boolForKey("prefDoSaveToSlideShowFolder")) slides = check(slideShowFolderParam());
     const bool ok = main && upload && slides;
     if (!ok)
         GLIMRA_Log::debug(stringWithFormat("Inside %s => %s...One or More Folders Missing.....",

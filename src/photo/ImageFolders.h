@@ -9,6 +9,7 @@
 // any thread; a lock keeps a read from seeing half a replacement.
 
 #include <string>
+#include <vector>
 
 #include "foundation/Settings.h"
 #include "foundation/Value.h"
@@ -33,13 +34,16 @@ Dictionary slideShowFolderParam();
 // Main thread.
 void initFolderGlobalsAtLaunch(Settings& settings);
 
-// One folder: valid when its stored path is a folder, or when its folder
-// reference resolves (the resolved path is then stored). Sets or clears the
-// valid flag. Any thread; may block on mounting.
+// One folder: valid when the path in use (the stored one, or the built-in
+// place of the main images and upload folders when none is stored) is a
+// folder, or when its folder reference resolves (the resolved path is then
+// stored). Sets or clears the valid flag; a missing folder is logged by
+// name. Any thread; may block on mounting.
 bool validateFolderPrefWithParam(const Dictionary& param, Settings& settings);
 // Main images and upload, and the slideshow folder when
-// "prefDoSaveToSlideShowFolder" is on. Every check runs.
-bool validateAllFolders(Settings& settings);
+// "prefDoSaveToSlideShowFolder" is on. Every check runs; `missing` gets one
+// line per missing folder ("upload folder [/path]: not a folder").
+bool validateAllFolders(Settings& settings, std::vector<std::string>* missing = nullptr);
 
 // Stores a folder the operator chose: path, valid flag, folder reference;
 // updates the matching global. Main thread.

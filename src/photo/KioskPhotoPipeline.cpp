@@ -211,7 +211,16 @@ bool KioskPhotoPipeline::announce(const std::string& name, const std::string& ob
 }
 
 bool KioskPhotoPipeline::validateAllFolders() {
-    return klik::validateAllFolders(settings_);
+    std::vector<std::string> missing;
+    const bool ok = klik::validateAllFolders(settings_, &missing);
+    std::lock_guard lock(missingMutex_);
+    missing_ = std::move(missing);
+    return ok;
+}
+
+std::vector<std::string> KioskPhotoPipeline::missingFolders() const {
+    std::lock_guard lock(missingMutex_);
+    return missing_;
 }
 
 void KioskPhotoPipeline::initFolderGlobalsAtLaunch() {

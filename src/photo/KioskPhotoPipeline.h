@@ -50,6 +50,7 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     bool postProcessNewPhoto() override;
     void printCurrentPictureWithPrompt() override;
     bool validateAllFolders() override;
+    std::vector<std::string> missingFolders() const override;
     void initFolderGlobalsAtLaunch() override;
 
     // PhotoFilingHost.
@@ -85,6 +86,8 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     std::function<void()> openPref_;
     PhotoFiler filer_;
     mutable std::mutex mutex_;
+    mutable std::mutex missingMutex_;
+    std::vector<std::string> missing_;
     Dictionary imageDict_;
     FilingResult last_;
     std::unique_ptr<PrintFlow> print_;

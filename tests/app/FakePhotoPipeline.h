@@ -43,6 +43,9 @@ class FakePhotoPipeline : public PhotoPipelinePort {
         ++folderChecks;
         return foldersValid;
     }
+    std::vector<std::string> missingFolders() const override {
+        return foldersValid ? std::vector<std::string>{} : missing;
+    }
     void initFolderGlobalsAtLaunch() override { ++folderSetups; }
     void printCurrentPictureWithPrompt() override {
         std::lock_guard l(mutex);
@@ -59,6 +62,7 @@ class FakePhotoPipeline : public PhotoPipelinePort {
     // processor); set before the photo comes.
     std::function<void()> duringKeep;
     int printed = 0;
+    std::vector<std::string> missing;
     bool foldersValid = true;
     int folderChecks = 0;
     int folderSetups = 0;

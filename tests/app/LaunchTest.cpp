@@ -108,9 +108,11 @@ TEST_F(LaunchTest, TheMovieViewIsAskedForOnceAndTheLogSaysWhetherItCameUp) {
 
 TEST_F(LaunchTest, MissingFoldersWarnTwiceOpenThePreferencesAndKeepTheWebPageHidden) {
     photos.foldersValid = false;
+    photos.missing = {"upload folder [/x/up]: not a folder"};
     controller->startup();
     controller->awakeFromNib();
     EXPECT_EQ(ui.count("alert WARNING! - UNABLE To FIND/Mount all the Needed Folders!!!!"), 2u);
+    EXPECT_EQ(ui.count("panel Missing folders:\nupload folder [/x/up]: not a folder"), 2u);
     EXPECT_EQ(web.startWebViews, 0);
     EXPECT_TRUE(web.hidden);
     controller->applicationWillFinishLaunching();

@@ -314,6 +314,18 @@ TEST_F(ScreenSequenceTest, LegalTextIsSkippedWhileTheKeyboardShows) {
     EXPECT_TRUE(overlays.runs.empty());
 }
 
+TEST_F(ScreenSequenceTest, WaitingForAGuestHoldsScreen1UntilTheGoActionWithoutLegalText) {
+    settings.setBool(key::prefShowLegalese, false);
+    settings.setBool(key::prefWaitForGuest, true);
+    controller->startOver();
+    loop.advance(120);
+    EXPECT_EQ(screen(), 1u);
+    EXPECT_EQ(camera.shots, 0);
+    controller->nextScreenWithLegalese();
+    EXPECT_EQ(screen(), 2u);
+    EXPECT_TRUE(overlays.runs.empty());
+}
+
 TEST_F(ScreenSequenceTest, LegalTextIsNotShownWhenSwitchedOff) {
     settings.setBool(key::prefShowLegalese, false);
     controller->startOver();

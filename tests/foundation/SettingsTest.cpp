@@ -123,6 +123,9 @@ TEST_F(SettingsTest, ACorruptFileIsMovedAsideAtTheFirstSaveAndTheStoreStartsFrom
     EXPECT_FALSE(s.isReadOnly());
     ASSERT_FALSE(diagnostics.empty());
     EXPECT_NE(diagnostics.front().find("unreadable"), std::string::npos);
+    // Told again once the program can show it: where the file goes.
+    EXPECT_NE(s.startProblem().find(path + ".corrupt-"), std::string::npos);
+    EXPECT_TRUE(Settings(dir.file("fine.plist")).startProblem().empty());
     // Reading leaves the file where it is; a second look reports nothing new.
     EXPECT_EQ(readFile(path), garbage);
     EXPECT_TRUE(movedAside(dir.path()).empty());

@@ -114,6 +114,26 @@ TEST(ImageFolders, MovingWithCompanionsAndDuplicating) {
     EXPECT_FALSE(duplicateFileLogging(dir.file("nope"), dir.file("Main"), true));
 }
 
+TEST(ImageFolders, AFirstStartChecksTheBuiltInFoldersItWillUseAndNamesTheMissingOnes) {
+    test::TempDir dir;
+    const std::string oldRoot = fixedRoot();
+    setFixedRoot(dir.path());
+    Settings s(dir.file("settings.plist"));
+    std::vector<std::string> missing;
+    EXPECT_FALSE(validateAllFolders(s, &missing));
+    ASSERT_EQ(missing.size(), 2u);
+    EXPECT_EQ(missing[0],
+              "main images folder [" + dir.file("KlikKioskMainImagesFolder") + "]: not a folder");
+    EXPECT_EQ(missing[1].rfind("upload folder [", 0), 0u);
+    // Nothing stored yet, but the built-in places exist: nothing to warn of.
+    ASSERT_EQ(::mkdir(dir.file("KlikKioskMainImagesFolder").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(dir.file("KlikKioskUploadFolder").c_str(), 0755), 0);
+    missing.clear();
+    EXPECT_TRUE(validateAllFolders(s, &missing));
+    EXPECT_TRUE(missing.empty());
+    setFixedRoot(oldRoot);
+}
+
 TEST(ImageFolders, ValidationLaunchAndRenamedFolder) {
     test::TempDir dir;
     Settings s(dir.file("settings.plist"));

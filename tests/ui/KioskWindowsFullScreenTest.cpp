@@ -2,7 +2,11 @@
 // content moves, the windows of the mode left are hidden and those of the
 // mode entered are shown, in front.
 
+#include <QApplication>
+#include <QLineEdit>
+
 #include "KioskWindowsFixture.h"
+#include "ui/windows/ViewWidget.h"
 
 namespace klik::test {
 namespace {
@@ -19,8 +23,19 @@ TEST_F(KioskFullScreen, EnteringAndLeavingShowsTheWindowsOfTheNewMode) {
     EXPECT_TRUE(windows->liveWindowFull()->isVisible());
     EXPECT_FALSE(windows->touchWindow().isVisible());
     EXPECT_FALSE(windows->liveWindow().isVisible());
-    EXPECT_EQ(windows->touchContent()->window(), windows->touchWindowFull());
-    EXPECT_EQ(windows->liveContent()->window(), windows->liveWindowFull());
+    EXPECT_EQ(windows->touchContent()->parentWidget(), windows->touchWindowFull());
+    EXPECT_EQ(windows->liveContent()->parentWidget(), windows->liveWindowFull());
+    // One screen: both sides and the overlay are drawn in one window of the
+    // window system, full screen; no translucent window lies over another.
+    QWidget* screen = windows->touchContent()->window();
+    EXPECT_EQ(windows->liveContent()->window(), screen);
+    EXPECT_EQ(windows->overlayWindow().window(), screen);
+    EXPECT_FALSE(windows->touchWindowFull()->isWindow());
+    EXPECT_TRUE(screen->isFullScreen());
+    EXPECT_EQ(windows->touchScreenWindow(), screen);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(w->isVisible() && w->testAttribute(Qt::WA_TranslucentBackground))
+            << qPrintable(w->objectName());
 
     windows->toggleFullScreen();
     EXPECT_FALSE(windows->isFullScreen());
@@ -36,6 +51,41 @@ TEST_F(KioskFullScreen, EnteringAndLeavingShowsTheWindowsOfTheNewMode) {
     // Which window ends in front is not asserted: the offscreen platform
     // keeps no stacking order to read back, and the windows' own record of
     // their raises would only repeat the code under test.
+}
+
+}  // namespace
+}  // namespace klik::test
+
+namespace klik::test {
+namespace {
+
+// A guest touches the screen anywhere; a barcode scanner types into the
+// entry field whatever was touched before.
+TEST_F(KioskFullScreen, ATapAnywhereOnTheTouchSideIsTheGoActionAndTheFieldKeepsTheKeys) {
+    settings.setBool("prefShowLegalese", false);
+    settings.setBool("prefWaitForGuest", true);
+    build();
+    windows->toggleFullScreen();
+    app->startOver();
+    ASSERT_EQ(app->screenNumber(), 1u);
+    QWidget* touch = windows->touchContent();
+    ViewWidget* entry = windows->renderer().widgetFor(app->_barcodeEntryField1);
+    ASSERT_TRUE(entry && entry->entryField());
+    QLineEdit* field = entry->entryField();
+    field->setFocus();
+    const QPoint corner(5, 5), middle(touch->width() / 2, touch->height() / 3),
+        onField = field->mapTo(touch, field->rect().center());
+    for (QPoint p : {corner, middle, onField}) {
+        // No camera here: the go action answers with the camera notice.
+        ui.floatingPanel().show(QString(), 0);
+        QWidget* target = touch->childAt(p);
+        ASSERT_NE(target, nullptr);
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(touch, p));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(ui.floatingPanel().text().startsWith("NO Camera Found"))
+            << "tap at " << p.x() << "," << p.y() << " on " << qPrintable(target->objectName());
+        EXPECT_EQ(touch->window()->focusWidget(), field);
+    }
 }
 
 }  // namespace

@@ -85,8 +85,9 @@ Dictionary checkSettings(Report& r, const std::string& path) {
     if (!p.value || !p.value->isDictionary()) {
         r.problem("settings",
                   path + ": unreadable (" + (p.value ? "not a dictionary" : p.error) +
-                      "); the kiosk moves it aside and starts from the factory values",
-                  {"mv " + path + " " + path + ".bad"});
+                      "); the kiosk moves it aside to " + path +
+                      ".corrupt-<date>-<time> and starts from the factory values",
+                  {"mv " + path + " " + path + ".corrupt-$(date +%Y%m%d-%H%M%S)"});
         return {};
     }
     const Dictionary& user = *p.value->dictionary();

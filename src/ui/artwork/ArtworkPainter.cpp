@@ -306,7 +306,7 @@ struct ScreenText {
 };
 
 const std::array<ScreenText, 7> kTouchTexts{{
-    {"Strike a pose!", "Scan your badge or tap START to begin"},
+    {"Strike a pose!", "Scan your badge or tap anywhere on this screen to begin"},
     {"Get ready\u2026", "Find your spot in front of the camera"},
     {"Look up here!", "The camera is just above this screen"},
     {"Big smile!", "Watch the countdown on the screen"},

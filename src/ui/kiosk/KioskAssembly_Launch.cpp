@@ -62,6 +62,10 @@ int KioskAssembly::run() {
 
 void KioskAssembly::launch() {
     app_.startup();
+    // The settings were read before the log opened: an unreadable file
+    // moved aside is told where the operator looks, the log and the panel.
+    const std::string settingsProblem = settings_.startProblem();
+    if (!settingsProblem.empty()) GLIMRA_Log::err(settingsProblem);
     GLIMRA_Camera::initializeClass();
     app_.awakeFromNib();
     // The full-screen windows exist from here on.
@@ -71,8 +75,11 @@ void KioskAssembly::launch() {
                        static_cast<QWidget*>(windows_.liveWindowFull())})
         shortcuts_->attachTo(w);
     app_.applicationWillFinishLaunching();
-    QTimer::singleShot(0, [this] {
+    QTimer::singleShot(0, [this, settingsProblem] {
         app_.applicationDidFinishLaunching();
+        if (!settingsProblem.empty())
+            ui_.floatingAlertWithString(
+                QStringLiteral("Settings file unreadable: moved aside, factory settings in use"));
         app_.launchChildProcess1();
         if (shots_) shots_->capture("launch");
         if (guests_) guests_->start();

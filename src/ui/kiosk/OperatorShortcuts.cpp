@@ -22,8 +22,11 @@ void OperatorShortcuts::attachTo(QWidget* window) {
     const QKeySequence keys[] = {preferencesKey(), printKey(), testKey(), relaunchKey(), quitKey()};
     for (int i = 0; i < 5; ++i) {
         auto* s = new QShortcut(keys[i], window);
-        // The whole window, whichever of its widgets has the focus.
-        s->setContext(Qt::WindowShortcut);
+        // The whole window, whichever of its widgets has the focus. A side
+        // drawn inside a screen window shares that window with the other
+        // side: each side's shortcuts work while the focus is inside it,
+        // so the two never compete for one key.
+        s->setContext(Qt::WidgetWithChildrenShortcut);
         s->setAutoRepeat(false);
         connect(s, &QShortcut::activated, this, [this, i] { run(i); });
     }

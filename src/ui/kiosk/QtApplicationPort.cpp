@@ -17,6 +17,14 @@ QtApplicationPort::QtApplicationPort(KioskWindows& windows, AppController& app)
 void QtApplicationPort::activateIgnoringOtherApps() {
     // Without a window system there is nothing to bring forward.
     if (QGuiApplication::platformName() == "offscreen") return;
+    // Full screen: the screen windows, then what the kiosk shows over them
+    // (the web page, the panel, the preferences, an alert).
+    if (windows_.isFullScreen()) {
+        windows_.bringToFront();
+        if (QWidget* web = windows_.window(KioskWindow::Web); web && web->isVisible())
+            web->activateWindow();
+        return;
+    }
     // The web page, when shown, stays in front of the kiosk's own windows.
     for (KioskWindow w : {KioskWindow::Live, KioskWindow::Touch, KioskWindow::Web}) {
         if (QWidget* win = windows_.window(w); win && win->isVisible()) {

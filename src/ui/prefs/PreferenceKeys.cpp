@@ -30,6 +30,8 @@ const std::vector<PreferenceKey>& table() {
         {"prefConfettiDelay", T::Integer, "session", "Capture lead-in (seconds)",
          "Seconds of the lead-in before the camera fires.", 0, 3600},
         {"prefShowLegalese", T::Bool, "session", "Show the legal text and wait for Go"},
+        {"prefWaitForGuest", T::Bool, "session", "Wait for a guest on the entry screen",
+         "Off: without the legal text a new turn starts by itself after every turn."},
         {"prefHideTouchCountdown", T::Bool, "session", "Hide the touch countdown number"},
         {"prefDoCountdownInSngleMonitorMode", T::Bool, "session",
          "Count down on the touch screen in single-monitor mode",

@@ -44,7 +44,9 @@ BorderlessWindow::BorderlessWindow(Settings& settings, RunLoop& loop, Notificati
     p.setColor(QPalette::Window, QColor(64, 64, 64));
     setPalette(p);
     setWindowOpacity(1.0);
-    setFocusPolicy(Qt::StrongFocus);
+    // Takes the keys when given them (nothing of it has the focus), never
+    // by a click: a tap on the go button leaves them with the entry field.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 BorderlessWindow::~BorderlessWindow() {
@@ -71,7 +73,11 @@ class ChildKeyWatcher : public QObject {
   protected:
     bool eventFilter(QObject* o, QEvent* e) override {
         if (e->type() != QEvent::KeyPress || !o->isWidgetType()) return false;
-        auto* window = qobject_cast<BorderlessWindow*>(static_cast<QWidget*>(o)->window());
+        // The kiosk window holding the widget: a top-level window, or a
+        // side drawn inside a screen window.
+        BorderlessWindow* window = nullptr;
+        for (QWidget* w = static_cast<QWidget*>(o); w && !window; w = w->parentWidget())
+            window = qobject_cast<BorderlessWindow*>(w);
         return window && window->observeKey(static_cast<QKeyEvent*>(e));
     }
 };

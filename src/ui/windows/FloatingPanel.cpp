@@ -1,6 +1,7 @@
 #include "ui/windows/FloatingPanel.h"
 
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "foundation/RunLoop.h"
 #include "log/Log.h"
@@ -19,6 +20,7 @@ QWidget& FloatingPanel::panel() {
                                                           Qt::WindowStaysOnTopHint |
                                                           Qt::WindowDoesNotAcceptFocus);
         _floater->setObjectName(QStringLiteral("Camara Alert HUD"));
+        _floater->setWindowTitle(QStringLiteral("Camara Alert HUD"));
         _floater->setAttribute(Qt::WA_ShowWithoutActivating);
         _floater->setGeometry(500, 600, 300, 100);
         _floater->setStyleSheet(
@@ -39,6 +41,10 @@ QWidget& FloatingPanel::panel() {
     return *_floater;
 }
 
+void FloatingPanel::setHostSource(std::function<QWidget*()> source) {
+    hostSource_ = std::move(source);
+}
+
 void FloatingPanel::setFadeCancelPredicate(CancelPredicate p) {
     shouldCancel_ = std::move(p);
 }
@@ -54,6 +60,18 @@ void FloatingPanel::show(const QString& text, double alpha) {
     if (!shouldCancel_) fader_->stop();
     _floaterTextField->setText(text);
     p.setWindowOpacity(alpha);
+    QWidget* host = hostSource_ ? hostSource_() : nullptr;
+    if (host) {
+        host = host->window();
+        // Low on the kiosk's screen, in the middle, wherever that screen is.
+        const QRect h(host->mapToGlobal(QPoint(0, 0)), host->size());
+        p.setGeometry(QRect(h.x() + (h.width() - p.width()) / 2,
+                            h.y() + h.height() * 3 / 4 - p.height() / 2, p.width(), p.height()));
+        p.winId();
+        host->winId();
+        if (p.windowHandle() && host->windowHandle())
+            p.windowHandle()->setTransientParent(host->windowHandle());
+    }
     p.show();
     p.raise();
 }

@@ -38,6 +38,10 @@ class FloatingPanel {
     void fadeOut(double seconds);
     // Asked before each fade step; true stops the fade. Empty: none.
     void setFadeCancelPredicate(CancelPredicate p);
+    // The kiosk's window the panel lies over (asked at each show; null:
+    // none yet). The panel is made transient for it, so window managers
+    // keep it above a full-screen kiosk, and raised over it.
+    void setHostSource(std::function<QWidget*()> source);
 
     // The panel (created on first use).
     QWidget& panel();
@@ -51,6 +55,7 @@ class FloatingPanel {
     QLabel* _floaterTextField = nullptr;
     std::unique_ptr<WindowFader> fader_;
     CancelPredicate shouldCancel_;
+    std::function<QWidget*()> hostSource_;
 };
 
 }  // namespace klik

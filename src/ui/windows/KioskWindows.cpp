@@ -1,10 +1,12 @@
 #include "ui/windows/KioskWindows.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 
@@ -64,6 +66,22 @@ class PreferencesWatcher : public QObject {
     QPointer<QWidget> prefs_;
     Settings& settings_;
     std::function<bool()> touchFullVisible_;
+};
+// A tap (press and release) on a watched widget runs `fn`; the widget
+// still gets the press, so it keeps the keyboard focus.
+class TapIsGo : public QObject {
+  public:
+    TapIsGo(QObject* parent, std::function<void()> fn) : QObject(parent), fn_(std::move(fn)) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::MouseButtonRelease || e->type() == QEvent::TouchEnd)
+            QTimer::singleShot(0, this, [this] { fn_(); });
+        return false;
+    }
+
+  private:
+    std::function<void()> fn_;
 };
 // Runs `fn` after a watched widget changed size.
 class ResizeWatcher : public QObject {
@@ -134,16 +152,33 @@ void KioskWindows::setScreenSource(std::function<std::vector<QRect>()> source) {
     screenSource_ = std::move(source);
 }
 
-void KioskWindows::placeFullScreen(QWidget* w, const QRect& frame) {
-    // The window system's full screen: above panels and docks. Its screen
-    // is the one under the frame's centre.
-    QScreen* screen = QGuiApplication::screenAt(frame.center());
-    w->winId();
-    if (screen && w->windowHandle()) w->windowHandle()->setScreen(screen);
-    const bool wasFull = w->windowState() & Qt::WindowFullScreen;
-    if (wasFull) w->setWindowState(w->windowState() & ~Qt::WindowFullScreen);
-    w->setGeometry(frame);
-    w->showFullScreen();
+ScreenHost& KioskWindows::hostFor(size_t screenIndex) {
+    while (hosts_.size() <= screenIndex) {
+        hosts_.push_back(std::make_unique<ScreenHost>());
+        // The operator's shortcuts and the quit code work on every screen
+        // window; its keys go to the side in front.
+        hosts_.back()->setObjectName(QStringLiteral("kioskScreen%1").arg(hosts_.size()));
+    }
+    return *hosts_[screenIndex];
+}
+
+void KioskWindows::placeFullScreen(QWidget* w, const QRect& frame, size_t screenIndex) {
+    // The window system's full screen (above panels and docks) belongs to
+    // the screen window; the side is a child filling it.
+    ScreenHost& host = hostFor(screenIndex);
+    host.adopt(w);
+    w->show();
+    host.placeOn(frame);
+}
+
+void KioskWindows::hideUnusedHosts() {
+    for (auto& h : hosts_)
+        if (!h->hasVisibleSide()) h->hide();
+}
+
+QWidget* KioskWindows::touchScreenWindow() const {
+    if (!_touchWindowFull || !_touchWindowFull->isVisible()) return nullptr;
+    return _touchWindowFull->window();
 }
 
 void KioskWindows::screensChanged() {
@@ -151,8 +186,9 @@ void KioskWindows::screensChanged() {
     const std::vector<QRect> screens = kioskScreens();
     GLIMRA_Log::debugf("screens changed: %zu kiosk screen(s)", screens.size());
     if (!isFullScreen()) return;
-    placeFullScreen(_touchWindowFull.get(), screens.front());
-    placeFullScreen(_liveWindowFull.get(), screens.back());
+    placeFullScreen(_touchWindowFull.get(), screens.front(), 0);
+    placeFullScreen(_liveWindowFull.get(), screens.back(), screens.size() - 1);
+    hideUnusedHosts();
     raiseRecorded(_touchWindowFull.get());
     raiseRecorded(_liveWindowFull.get());
     // One screen: the guest's touch side in front.
@@ -187,12 +223,19 @@ void KioskWindows::bindViews() {
     evfWidget_->setLiveViewSource([&a] { return a.isLiveView(); });
     renderer_.bind(a._EVFView, K::Image, placeOf(a._EVFView), evfWidget_);
     renderer_.bind(a._QTCView, K::Image, placeOf(a._QTCView));
-    renderer_.bind(a._goButton, K::Button, placeOf(a._goButton)).setAction([&a] {
-        a.nextScreenWithLegalese();
-    });
+    ViewWidget& go = renderer_.bind(a._goButton, K::Button, placeOf(a._goButton));
+    go.setAction([&a] { a.nextScreenWithLegalese(); });
+    // A tap on the go button never takes the keys from the entry field: a
+    // barcode scanner types into the field whatever was touched before.
+    go.button()->setFocusPolicy(Qt::NoFocus);
     ViewWidget& entry =
         renderer_.bind(a._barcodeEntryField1, K::EntryField, artworkPlaceOf(a._barcodeEntryField1));
     entry.setAction([&a] { a.ibBarcodeSendOnEnterAction(&a._barcodeEntryField1); });
+    // The whole touch side is the go action, the field lying on it too.
+    if (entry.entryField())
+        entry.entryField()->installEventFilter(new TapIsGo(entry.entryField(), [&a] {
+            if (!a._goButton.isHidden()) a.nextScreenWithLegalese();
+        }));
     // The field takes every printable key: the quit code typed into it is
     // watched by its window all the same.
     if (entry.entryField()) BorderlessWindow::watchKeysOf(entry.entryField());
@@ -278,16 +321,15 @@ void KioskWindows::toggleFullScreen() {
     if (_liveWindow->isMinimized()) _liveWindow->showNormal();
 
     if (!_liveWindowFull) {
+        // Children of their screens' windows (placeFullScreen), which keep
+        // them above other applications.
         _liveWindowFull = std::make_unique<BorderlessWindow>(settings_, loop_, center_);
         _liveWindowFull->setObjectName(QStringLiteral("liveWindowFull"));
-        // Kept above every other application's windows.
-        _liveWindowFull->setWindowFlag(Qt::WindowStaysOnTopHint);
         _liveWindowFull->setKeepsKeyFocus(false);
-        _liveWindowFull->setGeometry(liveScreen);
         _touchWindowFull = std::make_unique<BorderlessWindow>(settings_, loop_, center_);
         _touchWindowFull->setObjectName(QStringLiteral("touchWindowFull"));
-        _touchWindowFull->setWindowFlag(Qt::WindowStaysOnTopHint);
-        _touchWindowFull->setGeometry(touchScreen);
+        hostFor(0).adopt(_touchWindowFull.get());
+        hostFor(screens.size() - 1).adopt(_liveWindowFull.get());
     }
     const bool leaving = _liveWindowFull->isVisible();
     if (leaving) {
@@ -301,13 +343,15 @@ void KioskWindows::toggleFullScreen() {
         raiseRecorded(_liveWindow.get());
         _touchWindowFull->hide();
         _liveWindowFull->hide();
+        hideUnusedHosts();
     } else {
         moveContent(app_._liveView, _liveWindowFull.get());
         moveContent(app_._touchView, _touchWindowFull.get());
-        placeFullScreen(_touchWindowFull.get(), touchScreen);
+        placeFullScreen(_touchWindowFull.get(), touchScreen, 0);
         raiseRecorded(_touchWindowFull.get());
-        placeFullScreen(_liveWindowFull.get(), liveScreen);
+        placeFullScreen(_liveWindowFull.get(), liveScreen, screens.size() - 1);
         raiseRecorded(_liveWindowFull.get());
+        hideUnusedHosts();
         _touchWindow->hide();
         _liveWindow->hide();
         if (QWidget* c = window(KioskWindow::Controller)) c->hide();
@@ -320,6 +364,7 @@ void KioskWindows::toggleFullScreen() {
     updateRootFrames(true);
 
     if (settings_.boolForKey(key::prefSingleMonitorMode)) orderFront(KioskWindow::Touch, false);
+    if (!leaving) bringToFront();
     QWidget* touch = window(KioskWindow::Touch);
     if (touch && touch->isActiveWindow()) {
         // The keyboard gives its first field the focus again.
@@ -332,8 +377,10 @@ void KioskWindows::toggleFullScreen() {
 void KioskWindows::attachOverlayToInputWindow() {
     // The overlay goes with the window that holds the current input view.
     QWidget* host = nullptr;
-    for (const View* v = &app_.currentInputView(); v; v = v->superview())
-        if (ViewWidget* w = renderer_.widgetFor(*v); w && w->window() != w) host = w->window();
+    for (const View* v = &app_.currentInputView(); v && !host; v = v->superview())
+        if (ViewWidget* w = renderer_.widgetFor(*v))
+            for (QWidget* p = w->parentWidget(); p && !host; p = p->parentWidget())
+                if (qobject_cast<BorderlessWindow*>(p)) host = p;
     if (!host) host = window(KioskWindow::Live);
     _overlayWindow->attachTo(host);
 }
@@ -404,7 +451,62 @@ void KioskWindows::orderFront(KioskWindow w, bool makeKey) {
     }
     win->show();
     raiseRecorded(win);
-    if (makeKey) win->activateWindow();
+    if (!makeKey) return;
+    if (!win->isWindow()) {
+        // A side inside a screen window: that window comes forward, and the
+        // side takes the keys unless one of its widgets (the entry field)
+        // already has them.
+        QWidget* screen = win->window();
+        screen->raise();
+        screen->activateWindow();
+        if (!win->isAncestorOf(QApplication::focusWidget()) &&
+            !win->isAncestorOf(screen->focusWidget()))
+            win->setFocus(Qt::ActiveWindowFocusReason);
+        keepAboveKiosk();
+        return;
+    }
+    win->activateWindow();
+    if (w == KioskWindow::Preferences || w == KioskWindow::Web) keepAboveKiosk();
+}
+
+void KioskWindows::bringToFront() {
+    for (auto& h : hosts_)
+        if (h->isVisible()) h->raise();
+    if (QWidget* touch = touchScreenWindow()) touch->activateWindow();
+    keepAboveKiosk();
+}
+
+void KioskWindows::keepAboveKiosk() {
+    QWidget* kiosk = touchScreenWindow();
+    if (!kiosk) return;
+    kiosk->winId();
+    QWindow* parent = kiosk->windowHandle();
+    // Back to front: the web page, the panel, the preferences, then a
+    // running alert or dialog over all of them.
+    auto rank = [this](QWidget* w) {
+        if (w == QApplication::activeModalWidget()) return 3;
+        if (w == window(KioskWindow::Preferences)) return 2;
+        if (w->objectName() == QLatin1String("Camara Alert HUD")) return 1;
+        return 0;
+    };
+    std::vector<QWidget*> above;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || qobject_cast<ScreenHost*>(w)) continue;
+        if (w == _touchWindow.get() || w == _liveWindow.get()) continue;
+        above.push_back(w);
+    }
+    std::stable_sort(above.begin(), above.end(),
+                     [&](QWidget* a, QWidget* b) { return rank(a) < rank(b); });
+    for (QWidget* w : above) {
+        w->winId();
+        // Panels and dialogs belong to the kiosk's window; an ordinary
+        // window (the preferences, the web page) keeps its own place and
+        // its own shortcuts, and is only raised.
+        if (QWindow* h = w->windowHandle();
+            h && parent && w->windowType() != Qt::Window && !h->transientParent() && h != parent)
+            h->setTransientParent(parent);
+        w->raise();
+    }
 }
 
 void KioskWindows::orderOut(KioskWindow w) {

@@ -7,10 +7,17 @@
 //
 // Screens: all attached screens, or only the first in single-monitor mode
 // ("prefSingleMonitorMode"); the touch side goes on the first, the live
-// side on the last. Full screen is the window system's own (above desktop
-// panels, kept on top), and follows screens attached or removed while the
-// kiosk runs: the live side moves to a second screen when one comes and
-// back when it goes.
+// side on the last. In full screen each screen has one window of the
+// window system (a ScreenHost, full screen, kept on top) and the
+// full-screen "windows" of the two sides are its children: with one
+// screen both sides, the overlay and the countdown are drawn in one
+// window, stacked by this program, so neither a missing compositor nor the
+// window manager's stacking or focus rules change what the guest sees or
+// where keys and taps go. Full screen follows screens attached or removed
+// while the kiosk runs: the live side moves to a second screen when one
+// comes and back when it goes. Whatever the kiosk shows over itself (the
+// alert panel, alerts, the preferences, the web page) is kept above the
+// screen windows: made transient for them and raised again after them.
 //
 // GUI thread only. Everything given is borrowed and must outlive this.
 
@@ -25,6 +32,7 @@
 #include "app/KioskWindow.h"
 #include "ui/windows/BorderlessWindow.h"
 #include "ui/windows/OverlayWindow.h"
+#include "ui/windows/ScreenHost.h"
 #include "ui/windows/ViewRenderer.h"
 
 namespace klik {
@@ -69,8 +77,20 @@ class KioskWindows {
     // touch full-screen window.
     QWidget* touchHost() const;
 
-    // Window order (records the order for touchWindowIsFront).
+    // Window order (records the order for touchWindowIsFront). With
+    // `makeKey` the window's screen window comes to the front as well and
+    // the side takes the keyboard unless a widget of it already has it.
     void orderFront(KioskWindow w, bool makeKey);
+    // Brings the kiosk's screen windows to the front and then what the
+    // kiosk shows over them (see keepAboveKiosk).
+    void bringToFront();
+    // Raises the kiosk's own windows that lie over the screen windows (the
+    // web page, the alert panel, the preferences, and a running alert or
+    // dialog last), each made transient for the touch side's screen
+    // window.
+    void keepAboveKiosk();
+    // The screen window that holds the touch side (null before full screen).
+    QWidget* touchScreenWindow() const;
     void orderOut(KioskWindow w);
 
     BorderlessWindow& touchWindow() { return *_touchWindow; }
@@ -103,7 +123,9 @@ class KioskWindows {
     void watchPreferencesWindow(QWidget* w);
     void watchScreens();
     // Puts a full-screen window on the screen of `frame`, covering it.
-    void placeFullScreen(QWidget* w, const QRect& frame);
+    void placeFullScreen(QWidget* w, const QRect& frame, size_t screenIndex);
+    ScreenHost& hostFor(size_t screenIndex);
+    void hideUnusedHosts();
     void raiseRecorded(QWidget* w);
 
     AppController& app_;
@@ -111,6 +133,8 @@ class KioskWindows {
     RunLoop& loop_;
     NotificationCenter& center_;
     ArtworkPort& artwork_;
+    // The screen windows go last: they hand their sides back when they go.
+    std::vector<std::unique_ptr<ScreenHost>> hosts_;
     // Windows before the renderer: the renderer goes first and takes its
     // widgets out of the windows.
     std::unique_ptr<BorderlessWindow> _touchWindow, _liveWindow;

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QUiLoader>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "foundation/Resources.h"
 #include "log/Log.h"
@@ -73,13 +74,36 @@ std::optional<int> OverlayScreenDialog::runModal(QWidget* host, bool translucent
     } else if (QScreen* s = QGuiApplication::primaryScreen()) {
         frame = s->geometry();
     }
-    dialog_->setAttribute(Qt::WA_TranslucentBackground, translucent);
+    // A see-through screen shows the kiosk below it. Drawn here from a
+    // picture of the host rather than left to the window system: without a
+    // compositor a translucent window is black.
+    dialog_->setAttribute(Qt::WA_TranslucentBackground, false);
+    QPalette palette = dialog_->palette();
+    if (translucent && host) {
+        palette.setBrush(QPalette::Window, host->grab(host->rect()));
+    } else {
+        palette.setBrush(QPalette::Window, QColor(Qt::black));
+    }
+    dialog_->setPalette(palette);
+    dialog_->setAutoFillBackground(true);
+    // Transient for the kiosk's window, so window managers keep it above.
+    if (host) {
+        dialog_->winId();
+        host->window()->winId();
+        if (dialog_->windowHandle())
+            dialog_->windowHandle()->setTransientParent(host->window()->windowHandle());
+    }
     dialog_->setGeometry(frame);
     for (const char* child : {"ibNSImageView", "ibButtonsView"})
         if (auto* w = view_->findChild<QWidget*>(QString::fromLatin1(child)))
             w->setGeometry(QRect(QPoint(0, 0), frame.size()));
     if (auto* buttons = view_->findChild<QWidget*>(QStringLiteral("ibButtonsView")))
         buttons->raise();
+    // Shown and raised before it waits: without a window manager nobody
+    // else stacks it over the kiosk.
+    dialog_->show();
+    dialog_->raise();
+    dialog_->activateWindow();
     const int result = dialog_->exec();
     dialog_->hide();
     GLIMRA_Log::debugf("2010-11-14orlo Got Back status = [%i]", result);

@@ -1,23 +1,32 @@
 #include "ui/windows/OverlayWindow.h"
 
+#include <QChildEvent>
 #include <QEvent>
 
 #include "log/Log.h"
 
 namespace klik {
 
-OverlayWindow::OverlayWindow()
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
-                           Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint) {
+OverlayWindow::OverlayWindow() : QWidget(nullptr) {
     setObjectName(QStringLiteral("overlayWindow"));
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    // Only its content is drawn; the side shows through everywhere else.
     setAutoFillBackground(false);
 }
 
 OverlayWindow::~OverlayWindow() {
     if (host_) host_->removeEventFilter(this);
+    QObject::disconnect(hostGone_);
+}
+
+void OverlayWindow::detach() {
+    QObject::disconnect(hostGone_);
+    if (host_) host_->removeEventFilter(this);
+    host_ = nullptr;
+    hide();
+    // Never a window of its own: it waits, hidden, for its next host.
+    setParent(nullptr);
 }
 
 void OverlayWindow::attachTo(QWidget* host) {
@@ -25,13 +34,14 @@ void OverlayWindow::attachTo(QWidget* host) {
         follow();
         return;
     }
-    if (host_) host_->removeEventFilter(this);
+    detach();
+    if (!host) return;
     host_ = host;
-    if (!host_) {
-        hide();
-        return;
-    }
     host_->installEventFilter(this);
+    // The host deletes its children when it goes: the overlay steps out
+    // first (the signal comes before the children are deleted).
+    hostGone_ = connect(host, &QObject::destroyed, this, [this] { detach(); });
+    setParent(host, Qt::Widget);
     GLIMRA_Log::debugf("2011-05-01orlo cRect  = [%5.2f] [%5.2f] <========================",
                        static_cast<double>(host_->width()), static_cast<double>(host_->height()));
     follow();
@@ -39,29 +49,23 @@ void OverlayWindow::attachTo(QWidget* host) {
 
 void OverlayWindow::follow() {
     if (!host_) return;
-    const QRect frame(host_->mapToGlobal(QPoint(0, 0)), host_->size());
-    if (geometry() != frame) setGeometry(frame);
-    if (host_->isVisible()) {
-        if (!isVisible()) show();
-        raise();
-    } else {
-        hide();
-    }
+    if (geometry() != host_->rect()) setGeometry(host_->rect());
+    raise();
+    show();
 }
 
 bool OverlayWindow::eventFilter(QObject* o, QEvent* e) {
-    if (o == host_) {
-        switch (e->type()) {
-            case QEvent::Move:
-            case QEvent::Resize:
-            case QEvent::Show:
-            case QEvent::Hide:
-            case QEvent::WindowActivate:
-                follow();
-                break;
-            default:
-                break;
-        }
+    if (o != host_) return false;
+    switch (e->type()) {
+        case QEvent::Resize:
+            follow();
+            break;
+        case QEvent::ChildAdded:
+            // Content moved into the host later lies under the overlay.
+            if (static_cast<QChildEvent*>(e)->child() != this) raise();
+            break;
+        default:
+            break;
     }
     return false;
 }

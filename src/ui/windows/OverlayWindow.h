@@ -1,9 +1,12 @@
 #pragma once
-// The window over the live side: covers its host window exactly, stays
-// above it and moves and resizes with it, and lets every pointer event
-// through to the host. Its content (the controller's overlay content view:
-// the "LiveVideoOverlay" artwork stretched to the window, the countdown in
-// the middle) is placed by the ViewRenderer.
+// The overlay over the live side: a child of the side's window that covers
+// it exactly, stays above the side's other content and follows its size,
+// and lets every pointer event through to what lies below. It is drawn by
+// this program inside the side's window, never as a translucent window of
+// its own, so what the guest sees does not depend on a compositor. Its
+// content (the controller's overlay content view: the "LiveVideoOverlay"
+// artwork stretched over it, the countdown in the middle) is placed by the
+// ViewRenderer.
 //
 // GUI thread only.
 
@@ -19,6 +22,7 @@ class OverlayWindow : public QWidget {
     ~OverlayWindow() override;
 
     // Lays the overlay over `host` and follows it (nullptr: detach, hide).
+    // A host that goes away leaves the overlay detached, not deleted.
     void attachTo(QWidget* host);
     QWidget* host() const { return host_; }
 
@@ -27,7 +31,9 @@ class OverlayWindow : public QWidget {
 
   private:
     void follow();
+    void detach();
     QPointer<QWidget> host_;
+    QMetaObject::Connection hostGone_;
 };
 
 }  // namespace klik

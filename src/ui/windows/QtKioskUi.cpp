@@ -28,6 +28,12 @@ QtKioskUi::QtKioskUi(RunLoop& loop, Settings& settings)
 
 QtKioskUi::~QtKioskUi() = default;
 
+void QtKioskUi::attach(KioskWindows* windows) {
+    windows_ = windows;
+    panel_.setHostSource(
+        [this]() -> QWidget* { return windows_ ? windows_->touchScreenWindow() : nullptr; });
+}
+
 void QtKioskUi::setController(AppController* app) {
     app_ = app;
     if (app_)
@@ -141,7 +147,11 @@ int QtKioskUi::runAlert(const KioskAlert& alert) {
                            button.c_str());
         return answer;
     }
-    QMessageBox box;
+    // Over the kiosk's screen window: a dialog of that window, which window
+    // managers keep above it and which is raised again after it.
+    QWidget* kiosk = windows_ ? windows_->touchScreenWindow() : nullptr;
+    QMessageBox box(kiosk);
+    box.setWindowTitle(QStringLiteral("Klik alert"));
     box.setIcon(QMessageBox::Warning);
     box.setText(QString::fromStdString(alert.messageText));
     box.setInformativeText(QString::fromStdString(alert.informativeText));
@@ -154,6 +164,13 @@ int QtKioskUi::runAlert(const KioskAlert& alert) {
     // The pointer must be visible to answer.
     const bool hidden = DesktopChrome::isCursorHidden();
     DesktopChrome::setCursorHidden(false);
+    if (kiosk) {
+        // Shown, raised and given the keys before it waits: without a
+        // window manager nobody else stacks it.
+        box.show();
+        box.raise();
+        box.activateWindow();
+    }
     box.exec();
     DesktopChrome::setCursorHidden(hidden);
     for (size_t i = 0; i < buttons.size(); ++i)

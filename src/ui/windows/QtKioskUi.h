@@ -32,7 +32,8 @@ class QtKioskUi : public KioskUi {
     QtKioskUi(RunLoop& loop, Settings& settings);
     ~QtKioskUi() override;
 
-    void attach(KioskWindows* windows) { windows_ = windows; }
+    // The panel and the alerts lie over these windows' screen window.
+    void attach(KioskWindows* windows);
     void setAlertResponder(AlertResponder r) { responder_ = std::move(r); }
     // Told of every screen change, after the windows have followed it
     // (screenshots, scripted runs). The screen's entry actions run after it.

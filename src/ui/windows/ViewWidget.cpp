@@ -27,6 +27,9 @@ ViewWidget::ViewWidget(View& view, Kind kind, QWidget* parent)
             layout->setContentsMargins(0, 0, 0, 0);
             button_ = new QPushButton(this);
             button_->setObjectName(objectName() + QStringLiteral("Button"));
+            // The button is the view's whole frame (the go button covers the
+            // touch side): a push button's own height would leave a strip.
+            button_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
             layout->addWidget(button_);
             connect(button_, &QPushButton::clicked, this, [this] {
                 if (action_) action_();

@@ -1,0 +1,80 @@
+#include "ui/windows/ScreenHost.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QWindow>
+
+#include "ui/windows/BorderlessWindow.h"
+
+namespace klik {
+
+ScreenHost::ScreenHost() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+    setObjectName(QStringLiteral("kioskScreen"));
+    setWindowTitle(QStringLiteral("Klik"));
+    // Kept above other applications' windows; what the kiosk shows over
+    // itself (the panel, alerts, the preferences) is made transient for
+    // this window, so window managers keep it above.
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    // Opaque black behind the sides: nothing of the desktop shows through.
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::black);
+    setPalette(p);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+ScreenHost::~ScreenHost() {
+    // The sides belong to their owner, not to the host: they leave before
+    // the host deletes its children.
+    for (QObject* o : children())
+        if (o->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(o);
+            w->hide();
+            w->setParent(nullptr);
+        }
+}
+
+void ScreenHost::adopt(QWidget* side) {
+    if (!side || side->parentWidget() == this) return;
+    const bool wasShown = side->isVisibleTo(side->parentWidget()) || side->isVisible();
+    side->setParent(this, Qt::Widget);
+    side->setGeometry(rect());
+    if (wasShown) side->show();
+}
+
+bool ScreenHost::hasVisibleSide() const {
+    for (QObject* o : children())
+        if (o->isWidgetType() && !static_cast<QWidget*>(o)->isHidden()) return true;
+    return false;
+}
+
+void ScreenHost::placeOn(const QRect& frame) {
+    QScreen* screen = QGuiApplication::screenAt(frame.center());
+    winId();
+    if (screen && windowHandle()) windowHandle()->setScreen(screen);
+    const bool wasFull = windowState() & Qt::WindowFullScreen;
+    if (wasFull) setWindowState(windowState() & ~Qt::WindowFullScreen);
+    setGeometry(frame);
+    showFullScreen();
+}
+
+void ScreenHost::keyPressEvent(QKeyEvent* e) {
+    const QObjectList& kids = children();
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
+        auto* side = qobject_cast<BorderlessWindow*>(*it);
+        if (!side || side->isHidden()) continue;
+        if (side->observeKey(e)) return;
+        break;
+    }
+    QWidget::keyPressEvent(e);
+}
+
+void ScreenHost::resizeEvent(QResizeEvent* e) {
+    for (QObject* o : children())
+        if (o->isWidgetType() && !static_cast<QWidget*>(o)->isWindow())
+            static_cast<QWidget*>(o)->setGeometry(rect());
+    QWidget::resizeEvent(e);
+}
+
+}  // namespace klik
