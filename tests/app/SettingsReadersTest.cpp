@@ -176,6 +176,8 @@ const Dictionary& shippedFactoryDefaults() {
         {"prefSingleMonitorMode", true},
         {"prefStartupAsNormalWindow", false},
         {"prefUseShortPathForWeb", false},
+        // Added for unattended booths: screen 1 waits for a guest.
+        {"prefWaitForGuest", true},
         {"prefVersion", "1.0"},
         {"touchScreenCountValue", 10},
         {"uploadFileCustom", ""},

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 #include "app/AppController.h"
 #include "foundation/ManualRunLoop.h"
@@ -188,6 +190,31 @@ TEST(FloatingPanelTest, TheOwnersPredicateDecidesAtEachFadeStepAndWithoutOneShow
     // A fade of 0 seconds hides at once.
     panel.fadeOut(0);
     EXPECT_FALSE(panel.isShown());
+}
+
+TEST(FloatingPanelTest, ALongNoticeGetsRoomOverItsHostAndIsTransientForIt) {
+    ManualRunLoop loop;
+    QWidget host;
+    host.setGeometry(0, 0, 1600, 900);
+    host.show();
+    FloatingPanel panel(loop);
+    panel.setHostSource([&] { return &host; });
+    panel.show("Camera ready", 1.0);
+    EXPECT_EQ(panel.panel().size(), QSize(300, 100));
+    // A missing folder's path must be readable whole.
+    const QString text = QStringLiteral(
+        "Missing folders:\nmain images folder [/media/kiosk/EventShare/2026/Summer Gala/"
+        "Photos]: not a folder\nupload folder [/media/kiosk/EventShare/Upload]: not a folder");
+    panel.show(text, 1.0);
+    auto* label = panel.panel().findChild<QLabel*>();
+    ASSERT_NE(label, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_GT(panel.panel().width(), 300);
+    EXPECT_LE(panel.panel().width(), 1600);
+    EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+    ASSERT_NE(panel.panel().windowHandle(), nullptr);
+    EXPECT_EQ(panel.panel().windowHandle()->transientParent(), host.windowHandle());
+    EXPECT_TRUE(host.geometry().contains(panel.panel().geometry()));
 }
 
 }  // namespace klik::test

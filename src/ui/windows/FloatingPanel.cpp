@@ -2,11 +2,18 @@
 
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 
 #include "foundation/RunLoop.h"
 #include "log/Log.h"
 
 namespace klik {
+
+namespace {
+// The panel's smallest size, enough for a short notice.
+constexpr int kPanelWidth = 300;
+constexpr int kPanelHeight = 100;
+}  // namespace
 
 FloatingPanel::FloatingPanel(RunLoop& loop) : loop_(loop) {}
 
@@ -22,7 +29,7 @@ QWidget& FloatingPanel::panel() {
         _floater->setObjectName(QStringLiteral("Camara Alert HUD"));
         _floater->setWindowTitle(QStringLiteral("Camara Alert HUD"));
         _floater->setAttribute(Qt::WA_ShowWithoutActivating);
-        _floater->setGeometry(500, 600, 300, 100);
+        _floater->setGeometry(500, 600, kPanelWidth, kPanelHeight);
         _floater->setStyleSheet(
             QStringLiteral("background-color: rgba(30, 30, 30, 230); color: white;"));
         auto* layout = new QVBoxLayout(_floater.get());
@@ -61,12 +68,24 @@ void FloatingPanel::show(const QString& text, double alpha) {
     _floaterTextField->setText(text);
     p.setWindowOpacity(alpha);
     QWidget* host = hostSource_ ? hostSource_() : nullptr;
+    if (host) host = host->window();
+    // Big enough for its text (a folder's path, a camera's name): at least
+    // the panel's own size, at most most of the screen it lies on.
+    const QRect area =
+        host ? QRect(host->mapToGlobal(QPoint(0, 0)), host->size()) : QRect(0, 0, 1920, 1080);
+    const int maxWidth = std::max(kPanelWidth, area.width() * 3 / 5);
+    const QRect needed = _floaterTextField->fontMetrics().boundingRect(
+        QRect(0, 0, maxWidth - 16, area.height()), Qt::TextWordWrap | Qt::AlignCenter, text);
+    const int width = std::clamp(needed.width() + 40, kPanelWidth, maxWidth);
+    const int height = std::clamp(needed.height() + 32, kPanelHeight, area.height() * 3 / 4);
+    p.resize(width, height);
     if (host) {
-        host = host->window();
         // Low on the kiosk's screen, in the middle, wherever that screen is.
-        const QRect h(host->mapToGlobal(QPoint(0, 0)), host->size());
-        p.setGeometry(QRect(h.x() + (h.width() - p.width()) / 2,
-                            h.y() + h.height() * 3 / 4 - p.height() / 2, p.width(), p.height()));
+        const QRect h = area;
+        p.setGeometry(
+            QRect(h.x() + (h.width() - p.width()) / 2,
+                  std::min(h.y() + h.height() * 3 / 4 - p.height() / 2, h.bottom() - p.height()),
+                  p.width(), p.height()));
         p.winId();
         host->winId();
         if (p.windowHandle() && host->windowHandle())

@@ -514,8 +514,15 @@ void KioskWindows::orderOut(KioskWindow w) {
 }
 
 bool KioskWindows::touchWindowIsFront() const {
-    const QWidget* touch = renderer_.widgetFor(app_._touchView)->window();
-    const QWidget* live = renderer_.widgetFor(app_._liveView)->window();
+    // The sides: their windows, or in full screen their places inside a
+    // screen window.
+    auto sideOf = [](const QWidget* w) -> const QWidget* {
+        for (const QWidget* p = w; p; p = p->parentWidget())
+            if (qobject_cast<const BorderlessWindow*>(p)) return p;
+        return w->window();
+    };
+    const QWidget* touch = sideOf(renderer_.widgetFor(app_._touchView));
+    const QWidget* live = sideOf(renderer_.widgetFor(app_._liveView));
     int touchAt = -1, liveAt = -1;
     for (int i = 0; i < static_cast<int>(stack_.size()) && (touchAt < 0 || liveAt < 0); ++i) {
         const QWidget* w = stack_[i];

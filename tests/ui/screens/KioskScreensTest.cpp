@@ -20,8 +20,12 @@ class KioskScreensTest : public KioskWindowsFixture {
         first = QGuiApplication::screens().front()->geometry();
         last = QGuiApplication::screens().back()->geometry();
     }
-    static bool coversFullScreen(QWidget* w, const QRect& screen) {
-        return w && w->isVisible() && w->geometry() == screen &&
+    // A side fills a screen window that covers `screen`, full screen and
+    // kept on top.
+    static bool coversFullScreen(QWidget* side, const QRect& screen) {
+        if (!side || !side->isVisible()) return false;
+        QWidget* w = side->window();
+        return w->geometry() == screen && side->geometry() == w->rect() &&
                (w->windowState() & Qt::WindowFullScreen) &&
                (w->windowFlags() & Qt::WindowStaysOnTopHint);
     }
@@ -54,6 +58,8 @@ TEST_F(KioskScreensTest, SingleMonitorModeUsesTheFirstScreenWithTheTouchSideInFr
     EXPECT_TRUE(coversFullScreen(windows->touchWindowFull(), first));
     EXPECT_TRUE(coversFullScreen(windows->liveWindowFull(), first));
     EXPECT_TRUE(windows->touchWindowIsFront());
+    // One screen, one window: both sides are drawn in it.
+    EXPECT_EQ(windows->touchWindowFull()->window(), windows->liveWindowFull()->window());
 }
 
 TEST_F(KioskScreensTest, TheLiveSideFollowsAScreenRemovedAndAttachedAtRunTime) {
