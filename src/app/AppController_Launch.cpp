@@ -95,7 +95,11 @@ void AppController::awakeFromNib() {
     // The views' starting state was set when the controller was made; the
     // launch starts on the camera input, moved into place like any switch.
     if (_currentInputView != &_EVFView) setInputType(kInputTagCamera);
-    GLIMRA_Log::debugf("take photo key equivalent [%s]", _takePhotoButton.keyEquivalent().c_str());
+    // The take-photo key is the space bar, whatever the interface file had.
+    const std::string oldKey = _takePhotoButton.keyEquivalent();
+    _takePhotoButton.setKeyEquivalent(" ");
+    GLIMRA_Log::debugf("take photo key equivalent [%s] -> [%s]", oldKey.c_str(),
+                       _takePhotoButton.keyEquivalent().c_str());
 
     // Enabled again when the launch finishes, so the first screen appears
     // whole.

@@ -333,7 +333,12 @@ void GLIMRA_Camera::shutdown() {
     }
     if (s && r.initialized) {
         s->CamSetCameraAddedHandler(nullptr, nullptr);
-        s->CamTerminateSDK();
+        // The application's will-terminate notification ends the SDK through
+        // the class's observer, which says so in the log.
+        if (r.terminateObserver)
+            NotificationCenter::defaultCenter().post("NSApplicationWillTerminateNotification");
+        else
+            s->CamTerminateSDK();
     }
     if (r.terminateObserver)
         NotificationCenter::defaultCenter().removeObserver(r.terminateObserver);
@@ -372,7 +377,7 @@ GLIMRA_Camera::Ptr GLIMRA_Camera::create(CamCameraRef ref) {
         GLIMRA_Log::debugf("error %x trying to set cameraEventCallback callback for %s", err,
                            cam->_description.c_str());
     else
-        GLIMRA_Log::debug("set cameraStateEventCallback");
+        GLIMRA_Log::debug("set cameraStateEvent callback");
     return cam;
 }
 

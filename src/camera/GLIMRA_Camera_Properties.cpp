@@ -227,8 +227,14 @@ bool GLIMRA_Camera::setStringValue(const std::string& text, CamPropertyID id) {
     const std::string name = stringNameForPropertyID(id);
     std::optional<Dictionary> dict = storedSupportedValues(name);
     if (!dict) dict = supportedValuesForPropertyID(id);
+    std::string properties;
+    {
+        std::lock_guard l(_propertiesMutex);
+        properties = Value(_properties).description();
+    }
     GLIMRA_Log::debug("used key " + text + " for dict " +
-                      (dict ? Value(*dict).description() : std::string("(null)")));
+                      (dict ? Value(*dict).description() : std::string("(null)")) +
+                      " from properties " + properties);
     if (dict)
         if (const Value* v = find(*dict, text)) return setValue(*v, id, 0);
     return setValue(Value(text), id, 0);

@@ -127,6 +127,18 @@ TEST_F(CameraFixture, FailedSessionOpenPostsNothing) {
     EXPECT_EQ(GLIMRA_Camera::loadedCamera(), nullptr);
 }
 
+TEST_F(CameraFixture, ShutdownPostsTheWillTerminateNotificationWhichEndsTheSdkOnce) {
+    start(smallConfig());
+    scanned(1);
+    int told = 0;
+    auto id = NotificationCenter::defaultCenter().addObserver(
+        "NSApplicationWillTerminateNotification", [&](const Notification&) { ++told; });
+    GLIMRA_Camera::shutdown();
+    NotificationCenter::defaultCenter().removeObserver(id);
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(sim->callCount("CamTerminateSDK"), 1);
+}
+
 TEST_F(CameraFixture, ReleasesEveryReferenceItTook) {
     start(smallConfig());
     auto list = scanned(1);

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 
 #include "KioskWindowsFixture.h"
+#include "log/Log.h"
 #include "ui/windows/ViewWidget.h"
 
 namespace klik::test {
@@ -86,6 +87,46 @@ TEST_F(KioskFullScreen, ATapAnywhereOnTheTouchSideIsTheGoActionAndTheFieldKeepsT
             << "tap at " << p.x() << "," << p.y() << " on " << qPrintable(target->objectName());
         EXPECT_EQ(touch->window()->focusWidget(), field);
     }
+}
+
+}  // namespace
+}  // namespace klik::test
+
+namespace klik::test {
+namespace {
+
+// The kiosk always runs the single-monitor variant: with one screen the
+// guest's side ends in front even with "prefSingleMonitorMode" off.
+TEST_F(KioskFullScreen, OneScreenWithoutSingleMonitorModeStillPutsTheTouchSideInFront) {
+    settings.setBool("prefSingleMonitorMode", false);
+    build();
+    ASSERT_EQ(windows->kioskScreens().size(), 1u);
+    windows->toggleFullScreen();
+    EXPECT_TRUE(windows->touchWindowIsFront());
+}
+
+// Every window's activation is logged by each handler first, not only the
+// preferences window's.
+TEST_F(KioskFullScreen, EveryWindowsNotificationsAreLogged) {
+    build();
+    const std::string log = dir.file("kiosk.log");
+    GLIMRA_Log::setRedirectsStdErr(false);
+    ASSERT_TRUE(GLIMRA_Log::setLogFile(log));
+    QWidget other;
+    other.setObjectName(QStringLiteral("someOtherWindow"));
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    other.hide();
+    QCoreApplication::processEvents();
+    GLIMRA_Log::resetForTesting();
+    const std::string text = readFile(log);
+    for (const char* h :
+         {"handleNSWindowDidBecomeMainNotification:", "handleNSWindowDidBecomeKeyNotification:"})
+        EXPECT_NE(text.find(std::string("Inside KioskWindows => ") + h +
+                            "...with Notification: someOtherWindow"),
+                  std::string::npos)
+            << h;
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -143,6 +145,44 @@ TEST_F(OperatorKioskTest, PreferencesOpenCurrentAndClosingThemRunsClosePref) {
     EXPECT_EQ(edit->text(), "stoat");
     prefs.close();
     EXPECT_EQ(closes, 2);
+    windows->setWindow(KioskWindow::Preferences, nullptr);
+}
+
+// Over the full-screen kiosk the preferences are drawn inside its screen
+// window, above both sides: no window manager decides whether (or how)
+// they show. Their Close button works by touch; the guest's field gets
+// the keys back.
+TEST_F(OperatorKioskTest, FullScreenPreferencesLieInsideTheKioskWindowAndCloseByTouch) {
+    PreferencesWindow prefs(settings);
+    windows->setWindow(KioskWindow::Preferences, &prefs);
+    int closes = 0;
+    QObject::connect(&prefs, &PreferencesWindow::closed, [&] {
+        ++closes;
+        app->closePref();
+    });
+    app->openPref();
+    ASSERT_TRUE(prefs.isVisible());
+    QWidget* screen = windows->touchScreenWindow();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_FALSE(prefs.isWindow());
+    EXPECT_EQ(prefs.window(), screen);
+    const QPoint centre = prefs.mapTo(screen, prefs.rect().center());
+    QWidget* hit = screen->childAt(centre);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_TRUE(hit == &prefs || prefs.isAncestorOf(hit)) << qPrintable(hit->objectName());
+    // A screen change raises a side: the preferences stay above it.
+    windows->orderFront(KioskWindow::Live, true);
+    hit = screen->childAt(centre);
+    EXPECT_TRUE(hit == &prefs || prefs.isAncestorOf(hit));
+
+    auto* box = prefs.findChild<QDialogButtonBox*>(QStringLiteral("closePreferences"));
+    ASSERT_NE(box, nullptr);
+    QPushButton* close = box->button(QDialogButtonBox::Close);
+    ASSERT_NE(close, nullptr);
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_FALSE(prefs.isVisible());
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(screen->focusWidget(), field);
     windows->setWindow(KioskWindow::Preferences, nullptr);
 }
 

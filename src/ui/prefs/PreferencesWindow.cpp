@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QKeySequence>
@@ -79,6 +80,13 @@ void PreferencesWindow::build() {
 
     printer_ = new PrinterStatusPanel(settings_);
     tabs_->addTab(printer_, tr("Printer"));
+
+    // A button as well: over a full-screen kiosk the preferences have no
+    // title bar, and a touch screen has no Escape key.
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->setObjectName(QStringLiteral("closePreferences"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    outer->addWidget(buttons);
 
     // The usual ways to close a window close this one too.
     for (const QKeySequence& k : {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)})

@@ -12,6 +12,7 @@
 
 #include "app/AppController.h"
 #include "app/ArtworkPort.h"
+#include "app/ProcessFlags.h"
 #include "app/SettingsKeys.h"
 #include "foundation/Settings.h"
 #include "log/Log.h"
@@ -31,40 +32,57 @@ ViewRenderer::DefaultPlace placeOf(const View& v) {
     return [name](const QSize& p) { return defaultPlace(name, p); };
 }
 
-// Pointer visibility around the preferences window.
-class PreferencesWatcher : public QObject {
+// The window notifications, for every window of the kiosk: each handler
+// logs first; the pointer shows while the preferences window is in front
+// and hides again when it leaves (unless "prefAlwaysShowCursor").
+class WindowNotificationsWatcher : public QObject {
   public:
-    PreferencesWatcher(QWidget* prefs, Settings& s, std::function<bool()> touchFullVisible)
-        : prefs_(prefs), settings_(s), touchFullVisible_(std::move(touchFullVisible)) {
-        prefs->installEventFilter(this);
-    }
+    WindowNotificationsWatcher(Settings& s, std::function<QWidget*()> prefs,
+                               std::function<bool()> touchFullVisible)
+        : settings_(s), prefs_(std::move(prefs)), touchFullVisible_(std::move(touchFullVisible)) {}
 
   protected:
     bool eventFilter(QObject* o, QEvent* e) override {
-        if (o != prefs_) return false;
+        if (!o->isWidgetType()) return false;
+        auto* w = static_cast<QWidget*>(o);
+        // The preferences drawn inside the kiosk's window: shown, the
+        // pointer shows; gone, it hides again.
+        if ((e->type() == QEvent::Show || e->type() == QEvent::Hide) && !w->isWindow() &&
+            w == prefs_()) {
+            const bool always = settings_.boolForKey(key::prefAlwaysShowCursor);
+            if (e->type() == QEvent::Show)
+                DesktopChrome::setCursorHidden(false);
+            else if (!always && touchFullVisible_())
+                DesktopChrome::setCursorHidden(true);
+            return false;
+        }
+        const bool activate = e->type() == QEvent::WindowActivate;
+        if (!activate && e->type() != QEvent::WindowDeactivate) return false;
+        if (!w->isWindow()) return false;
+        const QString name = w->objectName().isEmpty() ? w->windowTitle() : w->objectName();
+        auto inside = [&](const char* handler) {
+            GLIMRA_Log::debugf("Inside KioskWindows => %s...with Notification: %s", handler,
+                               qPrintable(name));
+        };
+        const bool isPrefs = w == prefs_();
         const bool always = settings_.boolForKey(key::prefAlwaysShowCursor);
-        if (e->type() == QEvent::WindowActivate) {
-            GLIMRA_Log::debug(
-                "Inside KioskWindows => handleNSWindowDidBecomeMainNotification:...with "
-                "Notification: preferences window");
-            DesktopChrome::setCursorHidden(false);
-        } else if (e->type() == QEvent::WindowDeactivate) {
-            // Main and key are the same on this desktop: both rules apply.
-            GLIMRA_Log::debug(
-                "Inside KioskWindows => handleNSWindowDidResignMainNotification:...with "
-                "Notification: preferences window");
-            if (!always) DesktopChrome::setCursorHidden(true);
-            GLIMRA_Log::debug(
-                "Inside KioskWindows => handleNSWindowDidResignKeyNotification:...with "
-                "Notification: preferences window");
-            if (!always && touchFullVisible_()) DesktopChrome::setCursorHidden(true);
+        // Main and key are the same on this desktop: both handlers run.
+        if (activate) {
+            inside("handleNSWindowDidBecomeMainNotification:");
+            if (isPrefs) DesktopChrome::setCursorHidden(false);
+            inside("handleNSWindowDidBecomeKeyNotification:");
+        } else {
+            inside("handleNSWindowDidResignMainNotification:");
+            if (isPrefs && !always) DesktopChrome::setCursorHidden(true);
+            inside("handleNSWindowDidResignKeyNotification:");
+            if (isPrefs && !always && touchFullVisible_()) DesktopChrome::setCursorHidden(true);
         }
         return false;
     }
 
   private:
-    QPointer<QWidget> prefs_;
     Settings& settings_;
+    std::function<QWidget*()> prefs_;
     std::function<bool()> touchFullVisible_;
 };
 // A tap (press and release) on a watched widget runs `fn`; the widget
@@ -130,6 +148,10 @@ KioskWindows::KioskWindows(AppController& app, Settings& settings, RunLoop& loop
         renderer_.widgetFor(*root)->installEventFilter(rootWatcher_.get());
     updateRootFrames(true);
     watchScreens();
+    prefsWatcher_ = std::make_unique<WindowNotificationsWatcher>(
+        settings_, [this] { return window(KioskWindow::Preferences); },
+        [this] { return _touchWindowFull && _touchWindowFull->isVisible(); });
+    if (qApp) qApp->installEventFilter(prefsWatcher_.get());
 }
 
 KioskWindows::~KioskWindows() {
@@ -363,7 +385,10 @@ void KioskWindows::toggleFullScreen() {
     setOverlayWindow();
     updateRootFrames(true);
 
-    if (settings_.boolForKey(key::prefSingleMonitorMode)) orderFront(KioskWindow::Touch, false);
+    // The kiosk always runs the single-monitor variant of its screens: the
+    // guest's touch side ends in front (on one screen it shares the screen
+    // window with the live side).
+    if (forceSingleMonitor) orderFront(KioskWindow::Touch, false);
     if (!leaving) bringToFront();
     QWidget* touch = window(KioskWindow::Touch);
     if (touch && touch->isActiveWindow()) {
@@ -420,11 +445,6 @@ void KioskWindows::setWindow(KioskWindow w, QWidget* window) {
         return;
     }
     others_[w] = window;
-    if (w == KioskWindow::Preferences && window) {
-        prefsWatcher_ = std::make_unique<PreferencesWatcher>(window, settings_, [this] {
-            return _touchWindowFull && _touchWindowFull->isVisible();
-        });
-    }
 }
 
 QWidget* KioskWindows::touchHost() const {
@@ -435,6 +455,10 @@ QWidget* KioskWindows::touchHost() const {
 
 void KioskWindows::raiseRecorded(QWidget* w) {
     w->raise();
+    // The preferences drawn inside a screen window stay above its sides.
+    if (QWidget* prefs = window(KioskWindow::Preferences);
+        prefs && prefs != w && !prefs->isWindow() && prefs->parentWidget() == w->parentWidget())
+        prefs->raise();
     stack_.erase(std::remove_if(stack_.begin(), stack_.end(),
                                 [w](const QPointer<QWidget>& p) { return !p || p == w; }),
                  stack_.end());
@@ -449,6 +473,7 @@ void KioskWindows::orderFront(KioskWindow w, bool makeKey) {
         GLIMRA_Log::debugf("orderFront: no %s window", kioskWindowName(w));
         return;
     }
+    if (w == KioskWindow::Preferences) win = placePreferences(win);
     win->show();
     raiseRecorded(win);
     if (!makeKey) return;
@@ -458,27 +483,66 @@ void KioskWindows::orderFront(KioskWindow w, bool makeKey) {
         // already has them.
         QWidget* screen = win->window();
         screen->raise();
-        screen->activateWindow();
         if (!win->isAncestorOf(QApplication::focusWidget()) &&
             !win->isAncestorOf(screen->focusWidget()))
             win->setFocus(Qt::ActiveWindowFocusReason);
-        keepAboveKiosk();
+        // The operator's preferences or a running alert keep the keys.
+        if (QWidget* keeps = keepAboveKiosk())
+            keeps->activateWindow();
+        else
+            screen->activateWindow();
         return;
     }
     win->activateWindow();
     if (w == KioskWindow::Preferences || w == KioskWindow::Web) keepAboveKiosk();
 }
 
+QWidget* KioskWindows::placePreferences(QWidget* prefs) {
+    QWidget* screen = touchScreenWindow();
+    if (!screen) {
+        // Normal windows: the preferences are a window of their own again.
+        if (!prefs->isWindow()) {
+            prefs->setParent(nullptr, prefsWindowFlags_);
+            prefs->setWindowFlag(Qt::WindowStaysOnTopHint);
+        }
+        return prefs;
+    }
+    // Full screen: drawn inside the kiosk's screen window, above both
+    // sides. Nothing then depends on a window manager stacking a second
+    // window over a full-screen one (or painting it: some leave it black).
+    if (prefs->parentWidget() != screen) {
+        if (prefs->isWindow()) prefsWindowFlags_ = prefs->windowFlags();
+        const QSize size = prefs->size();
+        prefs->setParent(screen, Qt::Widget);
+        // The look of a window of its own, not the kiosk's dark one.
+        prefs->setPalette(QApplication::palette(prefs));
+        prefs->setAutoFillBackground(true);
+        prefs->resize(size);
+    }
+    const QSize want = prefs->sizeHint()
+                           .expandedTo(prefs->size())
+                           .boundedTo(screen->size() * 9 / 10)
+                           .expandedTo(QSize(320, 240));
+    prefs->setGeometry(
+        QRect(QPoint((screen->width() - want.width()) / 2, (screen->height() - want.height()) / 2),
+              want));
+    return prefs;
+}
+
 void KioskWindows::bringToFront() {
     for (auto& h : hosts_)
         if (h->isVisible()) h->raise();
-    if (QWidget* touch = touchScreenWindow()) touch->activateWindow();
-    keepAboveKiosk();
+    // A window manager keeps a focused full-screen window above all others:
+    // the preferences or a running alert, when shown, get the keys instead.
+    if (QWidget* keeps = keepAboveKiosk())
+        keeps->activateWindow();
+    else if (QWidget* touch = touchScreenWindow())
+        touch->activateWindow();
 }
 
-void KioskWindows::keepAboveKiosk() {
+QWidget* KioskWindows::keepAboveKiosk() {
     QWidget* kiosk = touchScreenWindow();
-    if (!kiosk) return;
+    if (!kiosk) return nullptr;
     kiosk->winId();
     QWindow* parent = kiosk->windowHandle();
     // Back to front: the web page, the panel, the preferences, then a
@@ -507,10 +571,26 @@ void KioskWindows::keepAboveKiosk() {
             h->setTransientParent(parent);
         w->raise();
     }
+    // The topmost of the preferences and a running alert has the keys.
+    if (!above.empty() && rank(above.back()) >= 2) return above.back();
+    if (QWidget* prefs = window(KioskWindow::Preferences);
+        prefs && !prefs->isWindow() && prefs->isVisible()) {
+        prefs->raise();
+        return prefs;
+    }
+    return nullptr;
 }
 
 void KioskWindows::orderOut(KioskWindow w) {
-    if (QWidget* win = window(w)) win->hide();
+    QWidget* win = window(w);
+    if (!win) return;
+    win->hide();
+    // The preferences drawn over the kiosk leave the keys to the guest's
+    // entry field again (a barcode scanner types into it).
+    if (w == KioskWindow::Preferences && !win->isWindow())
+        if (ViewWidget* e = renderer_.widgetFor(app_._barcodeEntryField1);
+            e && e->entryField() && e->isVisible())
+            e->entryField()->setFocus(Qt::OtherFocusReason);
 }
 
 bool KioskWindows::touchWindowIsFront() const {

@@ -86,9 +86,10 @@ class KioskWindows {
     void bringToFront();
     // Raises the kiosk's own windows that lie over the screen windows (the
     // web page, the alert panel, the preferences, and a running alert or
-    // dialog last), each made transient for the touch side's screen
-    // window.
-    void keepAboveKiosk();
+    // dialog last); panels and dialogs are made transient for the touch
+    // side's screen window. Returns the one that should have the keys (the
+    // preferences or a running alert), or null.
+    QWidget* keepAboveKiosk();
     // The screen window that holds the touch side (null before full screen).
     QWidget* touchScreenWindow() const;
     void orderOut(KioskWindow w);
@@ -120,13 +121,16 @@ class KioskWindows {
     // `force`: tell the controller about the live view even when its
     // frame stayed (the input view may have changed).
     void updateRootFrames(bool force);
-    void watchPreferencesWindow(QWidget* w);
     void watchScreens();
     // Puts a full-screen window on the screen of `frame`, covering it.
     void placeFullScreen(QWidget* w, const QRect& frame, size_t screenIndex);
     ScreenHost& hostFor(size_t screenIndex);
     void hideUnusedHosts();
     void raiseRecorded(QWidget* w);
+    // Full screen: the preferences become a child of the touch side's
+    // screen window, centred over the sides; otherwise a window again.
+    // Returns the widget to show.
+    QWidget* placePreferences(QWidget* prefs);
 
     AppController& app_;
     Settings& settings_;
@@ -149,6 +153,7 @@ class KioskWindows {
     std::vector<QMetaObject::Connection> screenConnections_;
     // Front to back, as this program ordered its windows.
     std::vector<QPointer<QWidget>> stack_;
+    Qt::WindowFlags prefsWindowFlags_ = Qt::Window;
 };
 
 }  // namespace klik

@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QWindow>
 
@@ -17,10 +19,8 @@ ScreenHost::ScreenHost() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint
     // this window, so window managers keep it above.
     setWindowFlag(Qt::WindowStaysOnTopHint);
     // Opaque black behind the sides: nothing of the desktop shows through.
-    setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, Qt::black);
-    setPalette(p);
+    // Painted here rather than through the palette, which the widgets laid
+    // over the sides (the preferences) would inherit.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -57,6 +57,10 @@ void ScreenHost::placeOn(const QRect& frame) {
     if (wasFull) setWindowState(windowState() & ~Qt::WindowFullScreen);
     setGeometry(frame);
     showFullScreen();
+}
+
+void ScreenHost::paintEvent(QPaintEvent* e) {
+    QPainter(this).fillRect(e->rect(), Qt::black);
 }
 
 void ScreenHost::keyPressEvent(QKeyEvent* e) {

@@ -30,6 +30,7 @@ class ScreenHost : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
     // Keys that reach the screen window itself (no widget of a side has
     // the focus) are watched for the quit code by the side in front.
     void keyPressEvent(QKeyEvent* e) override;
