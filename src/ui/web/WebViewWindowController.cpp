@@ -114,6 +114,8 @@ bool WebViewWindowController::createWindow() {
     GLIMRA_Log::debugf(
         "web page: window built, pages only from [%s]",
         base.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString().toUtf8().constData());
+    // The kiosk's windows place it (over a full-screen kiosk: inside it).
+    emit windowCreated(window_.get());
     return true;
 }
 

@@ -384,6 +384,7 @@ void KioskWindows::toggleFullScreen() {
 
     setOverlayWindow();
     updateRootFrames(true);
+    placeWebWindow();
 
     // The kiosk always runs the single-monitor variant of its screens: the
     // guest's touch side ends in front (on one screen it shares the screen
@@ -445,6 +446,10 @@ void KioskWindows::setWindow(KioskWindow w, QWidget* window) {
         return;
     }
     others_[w] = window;
+    // The web page shows on the touch side's screen: drawn inside its
+    // window, not as a second window a window manager would stack under
+    // the full-screen kiosk.
+    if (w == KioskWindow::Web && window) placeWebWindow();
 }
 
 QWidget* KioskWindows::touchHost() const {
@@ -495,6 +500,23 @@ void KioskWindows::orderFront(KioskWindow w, bool makeKey) {
     }
     win->activateWindow();
     if (w == KioskWindow::Preferences || w == KioskWindow::Web) keepAboveKiosk();
+}
+
+void KioskWindows::placeWebWindow() {
+    QWidget* web = window(KioskWindow::Web);
+    if (!web) return;
+    QWidget* screen = touchScreenWindow();
+    if (screen && web->parentWidget() != screen) {
+        const bool shown = web->isVisible();
+        if (web->isWindow()) webWindowFlags_ = web->windowFlags();
+        static_cast<ScreenHost*>(screen)->adopt(web);
+        web->setVisible(shown);
+        if (shown) web->raise();
+    } else if (!screen && !web->isWindow()) {
+        const bool shown = web->isVisibleTo(web->parentWidget());
+        web->setParent(nullptr, webWindowFlags_);
+        web->setVisible(shown);
+    }
 }
 
 QWidget* KioskWindows::placePreferences(QWidget* prefs) {

@@ -131,6 +131,9 @@ class KioskWindows {
     // screen window, centred over the sides; otherwise a window again.
     // Returns the widget to show.
     QWidget* placePreferences(QWidget* prefs);
+    // Full screen: the web page becomes a side-like child of the touch
+    // side's screen window (filling it); otherwise a window again.
+    void placeWebWindow();
 
     AppController& app_;
     Settings& settings_;
@@ -154,6 +157,7 @@ class KioskWindows {
     // Front to back, as this program ordered its windows.
     std::vector<QPointer<QWidget>> stack_;
     Qt::WindowFlags prefsWindowFlags_ = Qt::Window;
+    Qt::WindowFlags webWindowFlags_ = Qt::Window;
 };
 
 }  // namespace klik

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 
 #include "ui/windows/BorderlessWindow.h"
 
@@ -40,6 +41,8 @@ void ScreenHost::adopt(QWidget* side) {
     const bool wasShown = side->isVisibleTo(side->parentWidget()) || side->isVisible();
     side->setParent(this, Qt::Widget);
     side->setGeometry(rect());
+    sides_.erase(std::remove(sides_.begin(), sides_.end(), nullptr), sides_.end());
+    sides_.push_back(side);
     if (wasShown) side->show();
 }
 
@@ -75,9 +78,10 @@ void ScreenHost::keyPressEvent(QKeyEvent* e) {
 }
 
 void ScreenHost::resizeEvent(QResizeEvent* e) {
-    for (QObject* o : children())
-        if (o->isWidgetType() && !static_cast<QWidget*>(o)->isWindow())
-            static_cast<QWidget*>(o)->setGeometry(rect());
+    // The sides fill the screen; what lies over them (the preferences)
+    // keeps its own size.
+    for (const QPointer<QWidget>& side : sides_)
+        if (side && side->parentWidget() == this) side->setGeometry(rect());
     QWidget::resizeEvent(e);
 }
 

@@ -9,8 +9,10 @@
 //
 // GUI thread only.
 
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
+#include <vector>
 
 namespace klik {
 
@@ -20,8 +22,8 @@ class ScreenHost : public QWidget {
     ScreenHost();
     ~ScreenHost() override;
 
-    // Makes `side` a child filling the host (the side keeps its own
-    // stacking among the host's children).
+    // Makes `side` a child filling the host and following its size (the
+    // side keeps its own stacking among the host's children).
     void adopt(QWidget* side);
     // Covers the screen of `frame` (the window system's full screen).
     void placeOn(const QRect& frame);
@@ -34,6 +36,9 @@ class ScreenHost : public QWidget {
     // Keys that reach the screen window itself (no widget of a side has
     // the focus) are watched for the quit code by the side in front.
     void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    std::vector<QPointer<QWidget>> sides_;
 };
 
 }  // namespace klik
