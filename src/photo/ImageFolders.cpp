@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 
 #include "app/SettingsKeys.h"
 #include "app/SettingsReaders.h"
@@ -126,7 +127,7 @@ bool isUsableFolder(const std::string& path, const std::optional<Data>& alias, s
     }
     if (alias && !MyAliasKit::isOnRecordedMount(*alias, path, &why)) return false;
     if (::access(path.c_str(), W_OK | X_OK) != 0) {
-        why = std::string("cannot be written: ") + std::strerror(errno);
+        why = "cannot be written: " + std::generic_category().message(errno);
         return false;
     }
     return true;

@@ -210,7 +210,7 @@ TEST_F(OperatorKioskTest, TheQuantitySheetIsModalOverTheVisibleFullScreenTouchWi
 TEST_F(OperatorKioskTest, FramesArrivingAfterLiveViewOffAreNotDrawn) {
     LiveViewWidget& live = windows->liveViewWidget();
     app->_EVFView.setHidden(false);
-    app->_EVFView.setImage(Picture::fromRGBA("liveView", Data(4 * 4 * 4, 0), 4, 4));
+    app->_EVFView.setImage(Picture::fromRGBA("liveView", Data(std::size_t{4} * 4 * 4, 0), 4, 4));
     auto frameOf = [](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
         const auto jpeg = encodeJpegFromRGBA(Bitmap::rgba(32, 24, r, g, b, 255), 95);
         return jpeg ? QZNSImageFlipped::imageWithData(*jpeg) : nullptr;
@@ -257,7 +257,8 @@ TEST_F(OperatorKioskTest, EmptyFieldsOverTheArtworkDrawNoBox) {
 }
 
 TEST_F(OperatorKioskTest, OnAScreenOfAnotherShapeTheEntryFieldAndKeyboardFollowTheArtwork) {
-    app->_touchView.setImage(Picture::fromRGBA("touch1", Data(160 * 90 * 4, 90), 160, 90));
+    app->_touchView.setImage(
+        Picture::fromRGBA("touch1", Data(std::size_t{160} * 90 * 4, 90), 160, 90));
     app->_keyboard.setHidden(false);
     const QSize p = windows->touchContent()->size();
     const QSize art = QSize(160, 90).scaled(p, Qt::KeepAspectRatio);

@@ -24,7 +24,7 @@ constexpr double kPauseSeconds = 2.0;
 // The character a key stands for, also when Ctrl turned its text into a
 // control code.
 QString keyCharacters(const QKeyEvent& e) {
-    const QString text = e.text();
+    QString text = e.text();
     if (!text.isEmpty() && text.at(0).isPrint()) return text;
     if (e.key() == Qt::Key_Space) return QStringLiteral(" ");
     if (e.key() >= 0x20 && e.key() < 0x7f) return QString(QChar(e.key())).toLower();

@@ -28,7 +28,7 @@ constexpr QSize kTouchWindowSize(1024, 768);
 constexpr QSize kLiveWindowSize(1056, 704);
 
 ViewRenderer::DefaultPlace placeOf(const View& v) {
-    std::string name = v.name();
+    const std::string& name = v.name();
     return [name](const QSize& p) { return defaultPlace(name, p); };
 }
 
@@ -223,7 +223,7 @@ void KioskWindows::screensChanged() {
 ViewRenderer::DefaultPlace KioskWindows::artworkPlaceOf(const View& v) {
     // The touch artwork is drawn letterboxed on a screen of another shape:
     // the entry field and the keyboard keep their places on the picture.
-    std::string name = v.name();
+    const std::string& name = v.name();
     return [this, name](const QSize& p) {
         QRect art(QPoint(0, 0), p);
         if (ViewWidget* t = renderer_.widgetFor(app_._touchView);

@@ -14,7 +14,8 @@ namespace klik {
 
 namespace {
 QColor toQColor(const Colour& c) {
-    return QColor::fromRgbF(c.red, c.green, c.blue, c.alpha);
+    return QColor::fromRgbF(static_cast<float>(c.red), static_cast<float>(c.green),
+                            static_cast<float>(c.blue), static_cast<float>(c.alpha));
 }
 }  // namespace
 

@@ -389,6 +389,10 @@ def guests(display, args, report):
         check(a.dark_fraction() < 0.5, "the live countdown is not black")
         check(grid_distance(a.grid(), shot.grid()) > 5,
               "the live side is in front during the countdown")
+        report.append("%s: live countdown: %.0f %% black, %.1f grid change in 0.4 s in the "
+                      "frame's middle, %.1f away from screen 1" %
+                      (display.setup, 100 * a.dark_fraction(), moving,
+                       grid_distance(a.grid(), shot.grid())))
         check(moving > 0.5, "the live picture moves in the frame (%.1f)" % moving)
         display.wait_for(lambda: any("X11GUEST1" in os.path.basename(p) for p in k.photos()),
                          "the guest's photo filed under the barcode", 60)
@@ -413,7 +417,7 @@ def guests(display, args, report):
         k.stop()
 
 
-def hud_on_top(display, k, text, name):
+def hud_on_top(display, k, text, name, report=None):
     display.wait_for(lambda: display.index_of("Camara Alert HUD") >= 0, "the panel shown", 20)
     stack = display.stacking()
     hud = display.index_of("Camara Alert HUD")
@@ -425,6 +429,11 @@ def hud_on_top(display, k, text, name):
     box = (g["x"] + 4, g["y"] + 4, max(g["w"] - 8, 8), max(g["h"] - 8, 8))
     # Dark panel, white text: mostly dark, some bright pixels.
     bright = 1 - shot.dark_fraction(box, limit=200)
+    if report is not None:
+        report.append("%s: %s: panel window %d of %d in the stacking, its box %.0f %% dark, "
+                      "%.1f %% white text" % (display.setup, name, hud, len(stack),
+                                              100 * shot.dark_fraction(box, limit=70),
+                                              100 * bright))
     check(shot.dark_fraction(box, limit=70) > 0.5 and bright > 0.005,
           "%s: the panel's pixels are on screen" % name)
     if text:
@@ -440,7 +449,7 @@ def refused_and_vanished(display, args, report):
         xdo(display, "type", "--delay", "15", "X11GUEST2")
         xdo(display, "key", "Return")
         k.wait_log("does not start", 1, timeout=20)
-        hud_on_top(display, k, None, "refused-barcode")
+        hud_on_top(display, k, None, "refused-barcode", report)
     finally:
         k.stop()
     k = Kiosk(display, args, "vanishing", sim=VANISHING_CAMERA)
@@ -451,7 +460,7 @@ def refused_and_vanished(display, args, report):
         xdo(display, "type", "--delay", "15", "X11GUEST3")
         xdo(display, "key", "Return")
         k.wait_log(" downloading ", 1, timeout=60)
-        hud_on_top(display, k, None, "vanished-camera")
+        hud_on_top(display, k, None, "vanished-camera", report)
     finally:
         k.stop()
 
@@ -484,6 +493,8 @@ def folder_warning(display, args, report):
         time.sleep(6)  # past the launch's bring-to-front timers
         shot = display.screenshot("preferences")
         box = shot.box_of((239, 239, 239))
+        report.append("%s: preferences drawn at %s (x, y, w, h) over the kiosk" %
+                      (display.setup, box))
         check(box is not None and box[2] > 300 and box[3] > 200,
               "the preferences show above the kiosk (%s)" % (box,))
         # Their Close button (bottom right) closes them by a click.
@@ -550,14 +561,24 @@ def web_mode(display, args, report):
         time.sleep(3)
         page = display.screenshot("web-screen1")
         art = png_picture(os.path.join(args.resources, "touch1.png"))
+        report.append("%s: web page on screen 1: %.1f from the entry artwork, %.0f %% dark" %
+                      (display.setup, grid_distance(page.grid(), art.grid()),
+                       100 * page.dark_fraction(limit=40)))
         check(grid_distance(page.grid(), art.grid()) > 20 and page.dark_fraction(limit=40) > 0.5,
               "screen 1 shows the kiosk web page (its dark page, not the entry artwork)")
         # The guest taps the page and types into its form; Return sends it.
+        # The page's focus moves in its own process: a pause after each move
+        # keeps the first letters typed from landing in the field before.
         xdo(display, "mousemove", str(WIDTH // 2), str(HEIGHT // 10), "click", "1")
+        time.sleep(0.5)
         xdo(display, "key", "Tab")
+        time.sleep(0.5)
         xdo(display, "type", "--delay", "15", "guest@example.com")
+        time.sleep(0.3)
         xdo(display, "key", "Tab")
+        time.sleep(0.5)
         xdo(display, "type", "--delay", "15", "WEBSITTING7")
+        time.sleep(0.3)
         xdo(display, "key", "Return")
         k.wait_log("nextScreen: entering screen 3", 1, timeout=60)
         check(True, "the page's start runs the turn")
