@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 #include <regex>
 
 #include "share/ChildProcess.h"
@@ -9,11 +13,18 @@
 namespace klik::share {
 
 namespace {
+// rclone's last line that says what went wrong (its notices are left out).
 std::string lastLine(const std::string& text) {
-    std::string t = text;
-    while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.pop_back();
-    const auto nl = t.find_last_of('\n');
-    return nl == std::string::npos ? t : t.substr(nl + 1);
+    std::string found;
+    size_t at = 0;
+    while (at < text.size()) {
+        auto nl = text.find('\n', at);
+        if (nl == std::string::npos) nl = text.size();
+        const std::string line = text.substr(at, nl - at);
+        if (!line.empty() && line.find("NOTICE:") == std::string::npos) found = line;
+        at = nl + 1;
+    }
+    return found.empty() ? "no reason given" : found;
 }
 }  // namespace
 
@@ -33,67 +44,78 @@ DeliveryResult CloudUploader::upload(const std::string& localFile, const std::st
         return {DeliveryOutcome::Permanent, "the file to upload is gone: " + localFile};
     const long long localSize = static_cast<long long>(st.st_size);
 
-    auto copy = [&](bool keepExisting) {
-        std::vector<std::string> args = {rclone_,
-                                         "copyto",
-                                         "--retries",
-                                         "1",
-                                         "--low-level-retries",
-                                         "3",
-                                         "--contimeout",
-                                         "30s",
-                                         "--timeout",
-                                         "120s",
-                                         "--stats",
-                                         "0"};
-        if (keepExisting) args.push_back("--ignore-existing");
-        if (!bandwidth.empty()) {
-            args.push_back("--bwlimit");
-            args.push_back(bandwidth);
-        }
-        args.push_back(localFile);
-        args.push_back(destination);
+    std::vector<std::string> common = {"--retries",    "1",   "--low-level-retries", "3",
+                                       "--contimeout", "30s", "--timeout",           "120s",
+                                       "--stats",      "0"};
+    if (!bandwidth.empty()) {
+        common.push_back("--bwlimit");
+        common.push_back(bandwidth);
+    }
+    auto rclone = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), rclone_);
+        args.insert(args.begin() + 2, common.begin(), common.end());
         return runChild(args, stopRequested);
     };
-    // The size of the file at the destination; -1 when it cannot be asked.
-    auto remoteSize = [&](std::string& why, bool& stopped) -> long long {
-        ChildResult check =
-            runChild({rclone_, "lsjson", "--stat", "--retries", "1", destination}, stopRequested);
-        stopped = check.stopped;
-        std::smatch m;
-        static const std::regex sizeField("\"Size\":(-?[0-9]+)");
-        if (check.exitStatus != 0 || !std::regex_search(check.output, m, sizeField)) {
-            why = check.started ? lastLine(check.errors) : check.startError;
-            return -1;
-        }
-        return std::stoll(m[1].str());
-    };
 
-    for (int round = 0; round < 2; ++round) {
-        ChildResult r = copy(round == 0);
-        if (!r.started)
-            return {DeliveryOutcome::Temporary, r.startError + " (is rclone installed?)"};
-        if (r.stopped) return {DeliveryOutcome::Stopped, "stopped"};
-        if (r.exitStatus != 0)
-            return {DeliveryOutcome::Temporary, "rclone copyto ended with status " +
-                                                    std::to_string(r.exitStatus) + ": " +
-                                                    lastLine(r.errors)};
-        std::string why;
-        bool stopped = false;
-        const long long there = remoteSize(why, stopped);
-        if (stopped) return {DeliveryOutcome::Stopped, "stopped"};
-        if (there < 0)
-            return {DeliveryOutcome::Temporary,
-                    "the uploaded file could not be checked at " + destination + ": " + why};
-        if (there == localSize) return {DeliveryOutcome::Delivered, ""};
-        if (!(round == 0 && earlierAttempts && there < localSize))
-            return {DeliveryOutcome::Permanent, "a different file of that name (" +
-                                                    std::to_string(there) + " bytes, not " +
-                                                    std::to_string(localSize) + ") is already at " +
-                                                    destination + "; nothing was replaced"};
-        // A shorter file from this job's own upload that was cut off.
+    if (earlierAttempts) {
+        // An earlier attempt may have left a cut-off file there (a server
+        // that went down mid-upload keeps what it had, often at full size):
+        // only the same bytes count as delivered.
+        const auto slash = localFile.find_last_of('/');
+        const auto destSlash = destination.find_last_of('/');
+        if (slash != std::string::npos && destSlash != std::string::npos) {
+            // The file's name for rclone's --files-from-raw, in a private
+            // temporary file (never in the kiosk's folders).
+            std::string list =
+                (std::filesystem::temp_directory_path() / "klik-share-XXXXXX").string();
+            const int fd = ::mkstemp(list.data());
+            if (fd < 0) return {DeliveryOutcome::Temporary, "cannot make a temporary file"};
+            const std::string name = localFile.substr(slash + 1) + "\n";
+            const bool written =
+                ::write(fd, name.data(), name.size()) == static_cast<ssize_t>(name.size());
+            ::close(fd);
+            if (!written) {
+                ::unlink(list.c_str());
+                return {DeliveryOutcome::Temporary, "cannot write a temporary file"};
+            }
+            ChildResult same =
+                rclone({"check", "--download", "--one-way", "--files-from-raw", list,
+                        localFile.substr(0, slash), destination.substr(0, destSlash)});
+            ::unlink(list.c_str());
+            if (same.stopped) return {DeliveryOutcome::Stopped, "stopped"};
+            if (same.started && same.exitStatus == 0) return {DeliveryOutcome::Delivered, ""};
+        }
     }
-    return {DeliveryOutcome::Temporary, "the upload to " + destination + " did not complete"};
+    // The first attempt never replaces anything; a later one replaces what
+    // its own earlier attempt left.
+    ChildResult r = earlierAttempts
+                        ? rclone({"copyto", "--ignore-times", localFile, destination})
+                        : rclone({"copyto", "--ignore-existing", localFile, destination});
+    if (!r.started) return {DeliveryOutcome::Temporary, r.startError + " (is rclone installed?)"};
+    if (r.stopped) return {DeliveryOutcome::Stopped, "stopped"};
+    if (r.exitStatus != 0)
+        return {DeliveryOutcome::Temporary, "rclone copyto ended with status " +
+                                                std::to_string(r.exitStatus) + ": " +
+                                                lastLine(r.errors)};
+    ChildResult check =
+        runChild({rclone_, "lsjson", "--stat", "--retries", "1", destination}, stopRequested);
+    if (check.stopped) return {DeliveryOutcome::Stopped, "stopped"};
+    std::smatch m;
+    static const std::regex sizeField("\"Size\":\\s*(-?[0-9]+)");
+    if (check.exitStatus != 0 || !std::regex_search(check.output, m, sizeField))
+        return {DeliveryOutcome::Temporary,
+                "the uploaded file could not be checked at " + destination + ": " +
+                    (check.started ? lastLine(check.errors) : check.startError)};
+    const long long there = std::stoll(m[1].str());
+    if (there == localSize) return {DeliveryOutcome::Delivered, ""};
+    if (!earlierAttempts)
+        return {DeliveryOutcome::Permanent, "a different file of that name (" +
+                                                std::to_string(there) + " bytes, not " +
+                                                std::to_string(localSize) + ") is already at " +
+                                                destination + "; nothing was replaced"};
+    return {DeliveryOutcome::Temporary, "the file at " + destination + " has " +
+                                            std::to_string(there) + " bytes instead of " +
+                                            std::to_string(localSize)};
 }
 
 bool CloudUploader::listRemotes(std::vector<std::string>& remotes, std::string* error) {

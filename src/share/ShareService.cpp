@@ -318,10 +318,11 @@ DeliveryResult ShareService::deliverCloud(const Job& job) {
             if (!clean)
                 return {DeliveryOutcome::Permanent,
                         "the addresses cannot be taken out of " + job.path + "; not uploaded"};
-            if (!createFolderWithIntermediates(options_.stagingFolder, 0700, &why))
+            // Staged under its own name: the cloud copy keeps it.
+            const std::string folder = options_.stagingFolder + "/" + std::to_string(job.id);
+            if (!createFolderWithIntermediates(folder, 0700, &why))
                 return {DeliveryOutcome::Temporary, why};
-            staged = options_.stagingFolder + "/" + std::to_string(job.id) + "-" +
-                     lastPathComponent(job.path);
+            staged = folder + "/" + lastPathComponent(job.path);
             ::unlink(staged.c_str());
             if (!writeFileNoReplace(std::string(clean->begin(), clean->end()), staged, &why))
                 return {DeliveryOutcome::Temporary, "cannot stage the copy: " + why};
@@ -332,7 +333,10 @@ DeliveryResult ShareService::deliverCloud(const Job& job) {
                                           dayOfUploadCopy(job.path), lastPathComponent(job.path));
     DeliveryResult r = cloud_.upload(source, dest, config.bandwidthLimit, job.attempts > 1,
                                      [this] { return stopRequested(); });
-    if (!staged.empty()) ::unlink(staged.c_str());
+    if (!staged.empty()) {
+        ::unlink(staged.c_str());
+        ::rmdir(folderOf(staged).c_str());
+    }
     return r;
 }
 
