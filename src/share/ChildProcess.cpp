@@ -3,12 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <chrono>
+#include <cstdlib>
 
 extern char** environ;
 
@@ -32,17 +33,42 @@ ChildResult runChild(const std::vector<std::string>& args,
         r.startError = "cannot make a pipe";
         return r;
     }
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-    posix_spawn_file_actions_adddup2(&fa, err[1], 2);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    // The program's path is found before forking: the child only calls
+    // what is safe between fork and exec.
+    std::string program = args[0];
+    if (program.find('/') == std::string::npos) {
+        const char* path = std::getenv("PATH");
+        std::string dirs = path ? path : "/usr/bin:/bin";
+        size_t at = 0;
+        while (at <= dirs.size()) {
+            auto colon = dirs.find(':', at);
+            if (colon == std::string::npos) colon = dirs.size();
+            const std::string candidate = dirs.substr(at, colon - at) + "/" + args[0];
+            if (::access(candidate.c_str(), X_OK) == 0) {
+                program = candidate;
+                break;
+            }
+            at = colon + 1;
+        }
+    }
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int rc = ::posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // A helper never outlives the program that started it, even one
+        // killed with SIGKILL: its upload is then taken up by the next run.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        const int devnull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (devnull >= 0) ::dup2(devnull, 0);
+        ::execve(program.c_str(), argv.data(), environ);
+        ::_exit(127);
+    }
+    const int rc = pid > 0 ? 0 : -1;
     ::close(out[1]);
     ::close(err[1]);
     if (rc != 0) {
