@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <map>
 
 #include "ShareFixture.h"
@@ -178,6 +180,49 @@ TEST_F(Delivery, AnUploadCutOffByTheServerGoingDownIsCompletedWhenItComesBack) {
     r = share({"--once"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(target), readFile(movie));
+}
+
+TEST_F(Delivery, DoctorChecksTheServerThePasswordFileAndTheRemote) {
+    startSmtp();
+    settings().setString("prefShareMailUser", "booth");
+    settings().setString("prefShareMailPasswordFile", dir_.file("mail-password"));
+    settings().setString("prefShareRemote", "nosuchremote:album");
+    writeFile(dir_.file("mail-password"), "secret\n");
+    ::chmod(dir_.file("mail-password").c_str(), 0644);
+    auto doctor = [&] {
+        auto r = klikctl({"--settings", settings().path(), "doctor"});
+        return r.out;
+    };
+    std::string out = doctor();
+    EXPECT_NE(out.find("127.0.0.1:" + std::to_string(smtpPort()) + " answers"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("chmod 600"), std::string::npos) << out;
+    EXPECT_NE(out.find("rclone has no remote nosuchremote:"), std::string::npos) << out;
+    EXPECT_EQ(out.find("secret"), std::string::npos) << "the password is never shown";
+    ::chmod(dir_.file("mail-password").c_str(), 0600);
+    stopSmtp();
+    out = doctor();
+    EXPECT_NE(out.find("readable by this user only"), std::string::npos) << out;
+    EXPECT_NE(out.find("cannot be reached"), std::string::npos) << out;
+}
+
+TEST_F(Delivery, TheLoginsPasswordComesFromItsFileAndNeverTravelsInTheClear) {
+    startSmtp();
+    settings().setString("prefShareMailUser", "booth");
+    settings().setString("prefShareMailPasswordFile", dir_.file("mail-password"));
+    writeFile(dir_.file("mail-password"), "s3cret-value\n");
+    ::chmod(dir_.file("mail-password").c_str(), 0600);
+    fileUploadCopy("g_comp_001.jpg", {"one@example.com"});
+    // The test server offers no TLS: with a login the message is not sent.
+    auto r = share({"--once"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(receivedMail().empty());
+    EXPECT_EQ(r.err.find("s3cret"), std::string::npos);
+    EXPECT_EQ(readFile(dir_.file("Library/Logs/Klik/Klik_Share.log")).find("s3cret"),
+              std::string::npos);
+    EXPECT_EQ(readFile(dir_.file("smtp.log")).find("s3cret"), std::string::npos);
+    const std::string status = klikctl({"share", "status"}).out;
+    EXPECT_NE(status.find("SSL"), std::string::npos) << status;
 }
 
 TEST_F(Delivery, StatusAndRetryExplainThemselvesWithoutAnOutbox) {
