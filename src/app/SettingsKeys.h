@@ -41,18 +41,6 @@ inline constexpr const char* prefBaseURL = "prefBaseURL";
 inline constexpr const char* prefHomeAddress = "prefHomeAddress";
 inline constexpr const char* prefKioskStationName = "prefKioskStationName";
 
-// The upload side (klik-share): email and the event's cloud.
-inline constexpr const char* prefShareMailServer = "prefShareMailServer";
-inline constexpr const char* prefShareMailFrom = "prefShareMailFrom";
-inline constexpr const char* prefShareMailUser = "prefShareMailUser";
-inline constexpr const char* prefShareMailPasswordFile = "prefShareMailPasswordFile";
-inline constexpr const char* prefShareMailSubject = "prefShareMailSubject";
-inline constexpr const char* prefShareMailBody = "prefShareMailBody";
-inline constexpr const char* prefShareMovieAttachLimitMB = "prefShareMovieAttachLimitMB";
-inline constexpr const char* prefShareRemote = "prefShareRemote";
-inline constexpr const char* prefShareEventName = "prefShareEventName";
-inline constexpr const char* prefShareBandwidthLimit = "prefShareBandwidthLimit";
-
 // Video and movies.
 inline constexpr const char* prefDoOverlayMovie = "prefDoOverlayMovie";
 inline constexpr const char* prefOverlayMoviesPath = "prefOverlayMoviesPath";
