@@ -139,7 +139,8 @@ std::unique_ptr<Outbox> Outbox::open(const std::string& path, std::string* error
     }
     // Another process (klikctl, the kiosk's status reader) may hold the
     // database for a moment.
-    sqlite3_busy_timeout(db, 10000);
+    // A reader (the kiosk's check) never waits long.
+    sqlite3_busy_timeout(db, readOnly ? 200 : 10000);
     std::unique_ptr<Outbox> box(new Outbox(db, path));
     if (!readOnly) {
         // WAL: readers never block the writer; FULL: a committed state

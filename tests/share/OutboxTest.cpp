@@ -9,6 +9,7 @@
 #include <random>
 
 #include "share/Backoff.h"
+#include "share/DeliveryHealth.h"
 #include "support/TempDir.h"
 
 namespace klik::share {
@@ -130,6 +131,37 @@ TEST(Backoff, DoublesUpToTheCapWithJitterBetweenHalfAndWhole) {
         EXPECT_GE(d20, 1800);
         EXPECT_LE(d20, 3600);
     }
+}
+
+}  // namespace
+}  // namespace klik::share
+
+namespace klik::share {
+namespace {
+
+TEST_F(OutboxTest, TheKioskIsToldOnceWhenDeliveriesFailForTenMinutesAndOnceWhenTheyFlowAgain) {
+    DeliveryHealth health(dir.file("outbox.sqlite"));
+    EXPECT_FALSE(health.check(1000));
+    ASSERT_TRUE(box->addJobs("/up/a.jpg", {}, {{kTargetEmail, "x@example.com"}}, 1000));
+    auto j = box->takeDueJob(1000);
+    ASSERT_TRUE(box->markRetry(j->id, 1030, "Couldn't connect to server", 1000));
+    EXPECT_FALSE(health.check(1500)) << "waiting, but not yet ten minutes";
+    auto notice = health.check(1700);
+    ASSERT_TRUE(notice);
+    EXPECT_NE(notice->find("failing for 11 minutes"), std::string::npos) << *notice;
+    EXPECT_NE(notice->find("Couldn't connect"), std::string::npos) << *notice;
+    EXPECT_FALSE(health.check(1800)) << "told once";
+    j = box->takeDueJob(1800);
+    ASSERT_TRUE(box->markDone(j->id, 1801));
+    notice = health.check(1860);
+    ASSERT_TRUE(notice);
+    EXPECT_NE(notice->find("flow again"), std::string::npos);
+    EXPECT_FALSE(health.check(1900));
+}
+
+TEST(DeliveryHealth, AMissingOutboxSaysNothing) {
+    DeliveryHealth health("/nonexistent/outbox.sqlite");
+    EXPECT_FALSE(health.check(1e9));
 }
 
 }  // namespace
