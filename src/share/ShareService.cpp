@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 
 #include "entry/EmailValidation.h"
 #include "foundation/FixedPaths.h"
@@ -94,7 +95,13 @@ double ShareService::now() const {
 
 std::string ShareService::uploadFolder() const {
     auto s = settings_.stringForKey("forUploadFolder");
-    return s && !s->empty() ? *s : fixedPath("/KlikKioskUploadFolder");
+    const std::string folder = s && !s->empty() ? *s : fixedPath("/KlikKioskUploadFolder");
+    // One spelling per folder: a copy's path names its jobs, so the same
+    // file reached through another spelling ("a/../b", a relative root,
+    // a symbolic link) must not be queued again.
+    std::error_code ec;
+    auto canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(folder, ec), ec);
+    return ec ? folder : canonical.string();
 }
 
 void ShareService::startWatching() {

@@ -40,9 +40,11 @@ std::vector<char*> environmentWith(const std::vector<std::string>& env,
 }
 
 pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, int outFd,
-            int errFd) {
+            int errFd, const std::string& workingDirectory = "") {
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
+    if (!workingDirectory.empty())
+        posix_spawn_file_actions_addchdir_np(&fa, workingDirectory.c_str());
     posix_spawn_file_actions_adddup2(&fa, outFd, 1);
     posix_spawn_file_actions_adddup2(&fa, errFd, 2);
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
@@ -150,12 +152,12 @@ void ServerProcess::kill() {
     out_ = -1;
 }
 
-ProgramResult runProgram(const std::vector<std::string>& args,
-                         const std::vector<std::string>& env) {
+ProgramResult runProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                         const std::string& workingDirectory) {
     ProgramResult r;
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return r;
-    const pid_t pid = spawn(args, env, out[1], err[1]);
+    const pid_t pid = spawn(args, env, out[1], err[1], workingDirectory);
     ::close(out[1]);
     ::close(err[1]);
     std::array<pollfd, 2> fds{{{out[0], POLLIN, 0}, {err[0], POLLIN, 0}}};

@@ -47,8 +47,10 @@ struct ProgramResult {
     int status = -1;
     std::string out, err;
 };
+// `workingDirectory` "" keeps this process's.
 ProgramResult runProgram(const std::vector<std::string>& args,
-                         const std::vector<std::string>& env = {});
+                         const std::vector<std::string>& env = {},
+                         const std::string& workingDirectory = "");
 
 // A free TCP port on 127.0.0.1 (bound and released; for a server that must
 // come back on the same port).

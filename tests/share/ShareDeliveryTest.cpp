@@ -71,6 +71,23 @@ TEST_F(Delivery, EveryAddressGetsOneMessageWithThePhotoAndNobodysAddressInIt) {
     EXPECT_EQ(receivedMail().size(), 3u);
 }
 
+TEST_F(Delivery, TheUploadFolderSpelledAnotherWayQueuesNothingTwice) {
+    startSmtp();
+    fileUploadCopy("g_comp_001.jpg", {"one@example.com"});
+    ASSERT_EQ(share({"--once"}).status, 0);
+    // The kiosk stores its folder as chosen; here through "..", then not
+    // at all (the standard place under the root, a relative root).
+    settings().setString("forUploadFolder", root() + "/cloud/../KlikKioskUploadFolder/");
+    ASSERT_EQ(share({"--once"}).status, 0);
+    settings().removeObject("forUploadFolder");
+    const std::string parent = root().substr(0, root().rfind('/'));
+    auto r = runProgram({KLIK_SHARE_PATH, "--once", "--no-bus", "--root",
+                         root().substr(root().rfind('/') + 1), "--settings", settings().path()},
+                        environment(), parent);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(receivedMail().size(), 1u);
+}
+
 TEST_F(Delivery, AServerThatIsDownIsTriedAgainUntilItIsUp) {
     const int port = freeLoopbackPort();
     settings().setString("prefShareMailServer", "smtp://127.0.0.1:" + std::to_string(port));

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -77,7 +78,8 @@ int main(int argc, char** argv) {
         } else if (a == "--no-bus") {
             bus = false;
         } else if (a == "--root" && value(v)) {
-            setFixedRoot(v);
+            std::error_code ec;
+            setFixedRoot(v.empty() || v == "/" ? v : std::filesystem::absolute(v, ec).string());
         } else if (a == "--settings" && value(v)) {
             settingsFile = v;
         } else if (a == "--outbox" && value(v)) {
