@@ -15,24 +15,9 @@ extern char** environ;
 
 namespace klik::share {
 
-ChildResult runChild(const std::vector<std::string>& args,
-                     const std::function<bool()>& stopRequested) {
-    ChildResult r;
-    if (args.empty()) {
-        r.startError = "no program";
-        return r;
-    }
-    int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-        r.startError = "cannot make a pipe";
-        return r;
-    }
-    if (::pipe2(err, O_CLOEXEC) != 0) {
-        ::close(out[0]);
-        ::close(out[1]);
-        r.startError = "cannot make a pipe";
-        return r;
-    }
+pid_t startChild(const std::vector<std::string>& args, int outFd, int errFd,
+                 const std::vector<std::string>& extraEnvironment) {
+    if (args.empty()) return -1;
     // The program's path is found before forking: the child only calls
     // what is safe between fork and exec.
     std::string program = args[0];
@@ -54,20 +39,48 @@ ChildResult runChild(const std::vector<std::string>& args,
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
+    for (const auto& x : extraEnvironment) envStrings.push_back(x);
+    std::vector<char*> envp;
+    for (auto& x : envStrings) envp.push_back(x.data());
+    envp.push_back(nullptr);
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
         // A helper never outlives the program that started it, even one
-        // killed with SIGKILL: its upload is then taken up by the next run.
+        // killed with SIGKILL: its work is then taken up by the next run.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent) ::_exit(127);
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
+        ::dup2(outFd, 1);
+        ::dup2(errFd, 2);
         const int devnull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         if (devnull >= 0) ::dup2(devnull, 0);
-        ::execve(program.c_str(), argv.data(), environ);
+        ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
+    return pid;
+}
+
+ChildResult runChild(const std::vector<std::string>& args,
+                     const std::function<bool()>& stopRequested) {
+    ChildResult r;
+    if (args.empty()) {
+        r.startError = "no program";
+        return r;
+    }
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        r.startError = "cannot make a pipe";
+        return r;
+    }
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        r.startError = "cannot make a pipe";
+        return r;
+    }
+    const pid_t pid = startChild(args, out[1], err[1]);
     const int rc = pid > 0 ? 0 : -1;
     ::close(out[1]);
     ::close(err[1]);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "log/Log.h"
 #include "share/ChildProcess.h"
 
 namespace klik::share {
@@ -86,6 +87,9 @@ DeliveryResult CloudUploader::upload(const std::string& localFile, const std::st
             if (same.started && same.exitStatus == 0) return {DeliveryOutcome::Delivered, ""};
         }
     }
+    if (auto through = uploadThroughDaemon(localFile, destination, bandwidth, earlierAttempts,
+                                           localSize, stopRequested))
+        return *through;
     // The first attempt never replaces anything; a later one replaces what
     // its own earlier attempt left.
     ChildResult r = earlierAttempts
@@ -116,6 +120,73 @@ DeliveryResult CloudUploader::upload(const std::string& localFile, const std::st
     return {DeliveryOutcome::Temporary, "the file at " + destination + " has " +
                                             std::to_string(there) + " bytes instead of " +
                                             std::to_string(localSize)};
+}
+
+std::optional<DeliveryResult> CloudUploader::uploadThroughDaemon(
+    const std::string& localFile, const std::string& destination, const std::string& bandwidth,
+    bool earlierAttempts, long long localSize, const std::function<bool()>& stop) {
+    std::string why;
+    if (!daemon_.ensureRunning(&why)) {
+        GLIMRA_Log::debug("rclone's remote control cannot be used (" + why +
+                          "); uploading with rclone copyto");
+        return std::nullopt;
+    }
+    const auto slash = localFile.find_last_of('/');
+    const auto destSlash = destination.find_last_of('/');
+    if (slash == std::string::npos || destSlash == std::string::npos) return std::nullopt;
+    const std::string wanted = bandwidth.empty() ? "off" : bandwidth;
+    if (wanted != bandwidthInForce_) {
+        const RcAnswer b =
+            daemon_.call("core/bwlimit", "{\"rate\":" + jsonString(wanted) + "}", stop);
+        if (b.status != 200)
+            return DeliveryResult{DeliveryOutcome::Temporary,
+                                  "rclone refuses the bandwidth limit " + wanted + ": " + b.body};
+        bandwidthInForce_ = wanted;
+    }
+    const std::string dstFs = destination.substr(0, destSlash);
+    const std::string name = destination.substr(destSlash + 1);
+    // The first attempt never replaces anything; a later one replaces what
+    // its own earlier attempt left.
+    const std::string config =
+        earlierAttempts ? "{\"IgnoreTimes\":true}" : "{\"IgnoreExisting\":true}";
+    const RcAnswer copy =
+        daemon_.call("operations/copyfile",
+                     "{\"srcFs\":" + jsonString(localFile.substr(0, slash)) +
+                         ",\"srcRemote\":" + jsonString(localFile.substr(slash + 1)) +
+                         ",\"dstFs\":" + jsonString(dstFs) + ",\"dstRemote\":" + jsonString(name) +
+                         ",\"_config\":" + config + "}",
+                     stop);
+    if (copy.stopped) return DeliveryResult{DeliveryOutcome::Stopped, "stopped"};
+    if (copy.status == 0) {
+        daemon_.stop();
+        return DeliveryResult{DeliveryOutcome::Temporary,
+                              "rclone's remote control stopped answering"};
+    }
+    static const std::regex errorField("\"error\":\\s*\"((?:[^\"\\\\]|\\\\.)*)\"");
+    std::smatch m;
+    if (copy.status != 200)
+        return DeliveryResult{
+            DeliveryOutcome::Temporary,
+            "rclone could not copy to " + destination + ": " +
+                (std::regex_search(copy.body, m, errorField) ? m[1].str() : copy.body)};
+    const RcAnswer st = daemon_.call(
+        "operations/stat", "{\"fs\":" + jsonString(dstFs) + ",\"remote\":" + jsonString(name) + "}",
+        stop);
+    if (st.stopped) return DeliveryResult{DeliveryOutcome::Stopped, "stopped"};
+    static const std::regex sizeField("\"Size\":\\s*(-?[0-9]+)");
+    if (st.status != 200 || !std::regex_search(st.body, m, sizeField))
+        return DeliveryResult{DeliveryOutcome::Temporary,
+                              "the uploaded file could not be checked at " + destination};
+    const long long there = std::stoll(m[1].str());
+    if (there == localSize) return DeliveryResult{DeliveryOutcome::Delivered, ""};
+    if (!earlierAttempts)
+        return DeliveryResult{DeliveryOutcome::Permanent,
+                              "a different file of that name (" + std::to_string(there) +
+                                  " bytes, not " + std::to_string(localSize) + ") is already at " +
+                                  destination + "; nothing was replaced"};
+    return DeliveryResult{DeliveryOutcome::Temporary,
+                          "the file at " + destination + " has " + std::to_string(there) +
+                              " bytes instead of " + std::to_string(localSize)};
 }
 
 bool CloudUploader::listRemotes(std::vector<std::string>& remotes, std::string* error) {

@@ -1,5 +1,6 @@
 #pragma once
-// Puts one file into the event's cloud with rclone, which speaks S3,
+// Puts one file into the event's cloud with rclone (its remote-control
+// daemon, started once; the command line when that cannot run), which speaks S3,
 // WebDAV and Nextcloud, SFTP, FTP, Google Drive, Dropbox and many more;
 // remotes are set up with `rclone config`.
 //
@@ -15,17 +16,20 @@
 // Any thread; blocks for the transfer.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "share/Delivery.h"
+#include "share/RcloneDaemon.h"
 
 namespace klik::share {
 
 class CloudUploader {
   public:
     // `rclone` is the program to run (searched in PATH).
-    explicit CloudUploader(std::string rclone = "rclone") : rclone_(std::move(rclone)) {}
+    explicit CloudUploader(std::string rclone = "rclone")
+        : rclone_(std::move(rclone)), daemon_(rclone_) {}
 
     // Copies `localFile` to `destination` (remote:path/file). `bandwidth`
     // is rclone's --bwlimit value ("" for none).
@@ -40,7 +44,16 @@ class CloudUploader {
     bool listRemotes(std::vector<std::string>& remotes, std::string* error);
 
   private:
+    // Through the remote-control daemon; nullopt when it cannot be used
+    // (the command line is used then).
+    std::optional<DeliveryResult> uploadThroughDaemon(const std::string& localFile,
+                                                      const std::string& destination,
+                                                      const std::string& bandwidth,
+                                                      bool earlierAttempts, long long localSize,
+                                                      const std::function<bool()>& stop);
     std::string rclone_;
+    RcloneDaemon daemon_;
+    std::string bandwidthInForce_ = "off";
 };
 
 // The remote's name in an rclone destination ("event:photos/x" gives

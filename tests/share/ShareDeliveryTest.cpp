@@ -172,6 +172,22 @@ TEST_F(Delivery, TheCloudGetsEachFileUnderEventStationAndDay) {
               std::string("Outbox: " + outbox() + "\n").size());
 }
 
+TEST_F(Delivery, AFileOfTheSameNameAlreadyInTheCloudIsNeverReplaced) {
+    startWebdav();
+    const std::string theirs = "another booth's file, not ours";
+    writeFile(cloudFolder() + "/album/Sommerfest/Station1/2026-03-05/g_muxed.mov", theirs);
+    fileBytes("g_muxed.mov", std::string(50000, 'v'));
+    auto r = share({"--once"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("rclone's remote control runs at"), std::string::npos)
+        << "uploads go through one rclone daemon";
+    EXPECT_EQ(readFile(cloudFolder() + "/album/Sommerfest/Station1/2026-03-05/g_muxed.mov"),
+              theirs);
+    const std::string status = klikctl({"share", "status"}).out;
+    EXPECT_NE(status.find("1 failed for good"), std::string::npos) << status;
+    EXPECT_NE(status.find("nothing was replaced"), std::string::npos) << status;
+}
+
 TEST_F(Delivery, AnUploadCutOffByTheServerGoingDownIsCompletedWhenItComesBack) {
     const int port = freeLoopbackPort();
     startWebdav(port);
