@@ -13,7 +13,7 @@ namespace {
 // One prepared statement, finalised when it goes out of scope.
 class Stmt {
   public:
-    Stmt(sqlite3* db, const char* sql) : db_(db) {
+    Stmt(sqlite3* db, const char* sql) {
         if (sqlite3_prepare_v2(db, sql, -1, &s_, nullptr) != SQLITE_OK) s_ = nullptr;
     }
     ~Stmt() { sqlite3_finalize(s_); }
@@ -44,7 +44,6 @@ class Stmt {
     }
 
   private:
-    sqlite3* db_;
     sqlite3_stmt* s_ = nullptr;
 };
 

@@ -14,7 +14,7 @@ std::string outboxPath() {
 std::string shareSettingsPath() {
     const std::string root = fixedRoot();
     if (!root.empty() && root != "/") {
-        const std::string scripted = root + "/config/klik/Klik_Kiosk.plist";
+        std::string scripted = root + "/config/klik/Klik_Kiosk.plist";
         struct stat st {};
         if (::stat(scripted.c_str(), &st) == 0) return scripted;
     }

@@ -93,14 +93,14 @@ std::string movieBesideStill(const std::string& stillPath) {
     std::string base, ext;
     splitExtension(stillPath, base, ext);
     for (const char* tail : {"_muxed.mov", ".mov", ".mp4", ".m4v"}) {
-        const std::string candidate = base + tail;
+        std::string candidate = base + tail;
         if (isCompleteUploadFile(candidate)) return candidate;
     }
     return {};
 }
 
 std::string dayOfUploadCopy(const std::string& path) {
-    const std::string folder = lastPathComponent(parentOf(path));
+    std::string folder = lastPathComponent(parentOf(path));
     if (isDateName(folder)) return folder;
     struct stat st {};
     std::time_t t = ::stat(path.c_str(), &st) == 0 ? st.st_mtime : std::time(nullptr);

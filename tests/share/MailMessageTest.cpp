@@ -63,8 +63,9 @@ TEST(MailMessage, APythonMimeParserReadsBackEveryPart) {
     test::writeFile(dir.file("mail/000001.eml"), bytes);
     test::writeFile(dir.file("mail/000001.json"),
                     R"({"mail_from": "booth@example.net", "rcpt_tos": ["guest@example.com"]})");
-    auto r = test::runProgram(
-        {"/usr/bin/python3", KLIK_SOURCE_DIR "/tests/share/read_mail.py", dir.file("mail")});
+    auto r = test::runProgram({"/usr/bin/python3",
+                               std::string(KLIK_SOURCE_DIR) + "/tests/share/read_mail.py",
+                               dir.file("mail")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find("ERR"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\t" + m.subject + "\n"), std::string::npos) << r.out;

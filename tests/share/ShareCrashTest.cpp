@@ -131,7 +131,7 @@ TEST_F(Crash, KilledAtRandomPointsEveryAddressStillGetsEachPhoto) {
 
 TEST_F(Crash, AFullDiskUnderTheOutboxLosesNothingAndSendsNothingTwice) {
     if (!gMountNamespace.empty()) GTEST_SKIP() << gMountNamespace;
-    TmpfsMount disk(dir_.file("outboxfs"), 1024 * 1024, "klik-share-outbox");
+    TmpfsMount disk(dir_.file("outboxfs"), 1024UL * 1024, "klik-share-outbox");
     if (!disk.mounted()) GTEST_SKIP() << disk.unavailableReason();
     const std::string box = dir_.file("outboxfs/outbox.sqlite");
     const int port = freeLoopbackPort();

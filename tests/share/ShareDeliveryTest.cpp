@@ -140,7 +140,7 @@ TEST_F(Delivery, AVideoGuestGetsTheStillAndTheMovieWhenItIsSmallEnough) {
     const std::string movie(200000, 'm');
     fileBytes("clip_muxed.mov", movie);
     fileUploadCopy("clip.jpg", {"one@example.com"});
-    fileBytes("big_muxed.mov", std::string(3 * 1024 * 1024, 'b'));
+    fileBytes("big_muxed.mov", std::string(3UL * 1024 * 1024, 'b'));
     fileUploadCopy("big.jpg", {"two@example.com"});
     settings().setInteger("prefShareMovieAttachLimitMB", 1);
     ASSERT_EQ(share({"--once"}).status, 0);
@@ -193,7 +193,7 @@ TEST_F(Delivery, AnUploadCutOffByTheServerGoingDownIsCompletedWhenItComesBack) {
     startWebdav(port);
     // Slow enough to be caught mid-way: 1 MB at 256 KiB/s.
     settings().setString("prefShareBandwidthLimit", "256k");
-    const std::string movie = fileBytes("g_muxed.mov", std::string(1024 * 1024, 'v'));
+    const std::string movie = fileBytes("g_muxed.mov", std::string(1024UL * 1024, 'v'));
     ServerProcess shareRun;
     std::string error;
     ASSERT_TRUE(shareRun.start(shareCommand({"--retry-base", "3600"}), environment(),

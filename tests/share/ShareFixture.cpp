@@ -38,7 +38,7 @@ std::string ShareFixture::fileBytes(const std::string& name, const std::string& 
     const std::string folder = uploadFolder() + "/" + day;
     std::string error;
     createFolderWithIntermediates(folder, 0777, &error);
-    const std::string path = folder + "/" + name;
+    std::string path = folder + "/" + name;
     EXPECT_TRUE(writeFileNoReplace(bytes, path, &error)) << error;
     return path;
 }
@@ -65,10 +65,11 @@ void ShareFixture::setSmtpFaults(const std::string& json) {
 
 void ShareFixture::startSmtp(int port) {
     std::string error;
-    ASSERT_TRUE(smtp_.start(
-        {"/usr/bin/python3", KLIK_SOURCE_DIR "/tests/share/smtp_sink.py", dir_.file("mail"),
-         "--port", std::to_string(port), "--faults", dir_.file("smtp-faults.json")},
-        {}, "listening on 127\\.0\\.0\\.1:([0-9]+)", dir_.file("smtp.log"), &error))
+    ASSERT_TRUE(
+        smtp_.start({"/usr/bin/python3", std::string(KLIK_SOURCE_DIR) + "/tests/share/smtp_sink.py",
+                     dir_.file("mail"), "--port", std::to_string(port), "--faults",
+                     dir_.file("smtp-faults.json")},
+                    {}, "listening on 127\\.0\\.0\\.1:([0-9]+)", dir_.file("smtp.log"), &error))
         << error;
     smtpPort_ = std::stoi(smtp_.match());
     settings_->setString("prefShareMailServer", "smtp://127.0.0.1:" + std::to_string(smtpPort_));
@@ -146,8 +147,9 @@ std::vector<ReceivedMail> ShareFixture::receivedMail() {
     std::vector<ReceivedMail> out;
     struct stat st {};
     if (::stat(dir_.file("mail").c_str(), &st) != 0) return out;
-    auto r = runProgram(
-        {"/usr/bin/python3", KLIK_SOURCE_DIR "/tests/share/read_mail.py", dir_.file("mail")});
+    auto r =
+        runProgram({"/usr/bin/python3", std::string(KLIK_SOURCE_DIR) + "/tests/share/read_mail.py",
+                    dir_.file("mail")});
     EXPECT_EQ(r.status, 0) << r.err;
     std::istringstream lines(r.out);
     std::string line;
