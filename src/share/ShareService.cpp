@@ -158,6 +158,7 @@ void ShareService::considerFile(const std::string& path) {
 
 void ShareService::rescan() {
     queueingFailed_ = false;
+    settings_.synchronize();
     startWatching();
     if (watcher_ && watcher_->watching()) {
         watcher_->scan([this](const std::string& p) { considerFile(p); });
@@ -293,7 +294,7 @@ DeliveryResult ShareService::deliverEmail(const Job& job) {
 
     bool acceptedRecorded = false;
     SmtpHooks hooks;
-    hooks.bodySent = [&] { outbox_.markBodySent(job.id); };
+    hooks.bodySent = [&] { return outbox_.markBodySent(job.id); };
     hooks.accepted = [&] { acceptedRecorded = outbox_.markDone(job.id, now()); };
     hooks.stopRequested = [this] { return stopRequested(); };
     DeliveryResult r = smtp_.send(account, config.mailFrom, job.address, message, hooks);
@@ -359,6 +360,8 @@ void ShareService::deliver(const Job& job) {
 
 bool ShareService::deliverNextJob(bool ignoreBackoff, std::vector<std::int64_t>* tried) {
     flushUnrecorded();
+    // What the operator changed since (preferences, klikctl) counts now.
+    settings_.synchronize();
     auto job =
         outbox_.takeDueJob(now(), ignoreBackoff, tried ? *tried : std::vector<std::int64_t>{});
     if (!job) return false;
@@ -389,6 +392,10 @@ int ShareService::run() {
             GLIMRA_Log::debug("" + why + "; the upload folder is watched instead");
     }
     rescan();
+    {
+        const ShareConfig config = readShareConfig(settings_);
+        targetsInForce_ = (config.mailConfigured() ? 1 : 0) | (config.cloudConfigured() ? 2 : 0);
+    }
     while (!stopRequested()) {
         if (deliverNextJob(false)) {
             // Between jobs: take in new copies before the next delivery.
@@ -401,7 +408,8 @@ int ShareService::run() {
         double wait = rescanAt_ - t;
         if (auto due = outbox_.nextDueTime()) wait = std::min(wait, *due - t);
         if (!unrecorded_.empty()) wait = std::min(wait, 5.0);
-        wait = std::clamp(wait, 0.0, 3600.0);
+        // Settings changed by the operator are seen within a minute.
+        wait = std::clamp(wait, 0.0, 60.0);
         ::poll(fds.data(), fds.size(), static_cast<int>(std::ceil(wait * 1000)));
         std::uint64_t drained = 0;
         [[maybe_unused]] const ssize_t n = ::read(wakeFd_, &drained, sizeof drained);
@@ -411,6 +419,15 @@ int ShareService::run() {
         if (listener_.listening() && !listener_.process().empty()) {
             // The kiosk filed a photo; its upload copy follows within moments.
             rescanAt_ = std::min(rescanAt_, now() + 1.0);
+        }
+        // Mail or the cloud set up (or off) since: the copies seen before
+        // get their jobs for it now.
+        settings_.synchronize();
+        const ShareConfig config = readShareConfig(settings_);
+        const int targets = (config.mailConfigured() ? 1 : 0) | (config.cloudConfigured() ? 2 : 0);
+        if (targets != targetsInForce_) {
+            targetsInForce_ = targets;
+            rescanAt_ = now();
         }
         if (now() >= rescanAt_) rescan();
     }

@@ -106,6 +106,7 @@ class ShareService {
     };
     std::vector<Unrecorded> unrecorded_;
     std::string lastWatchError_;
+    int targetsInForce_ = 0;  // 1: mail set up, 2: cloud set up
 };
 
 // The Message-ID of a job's email: the same for every attempt of that job,

@@ -15,6 +15,7 @@ struct Exchange {
     size_t offset = 0;
     bool bodyDone = false;
     bool accepted = false;
+    bool refusedEnd = false;
     std::string lastReply;  // the server's last answer line, for the error text
     const SmtpHooks* hooks = nullptr;
 };
@@ -29,10 +30,14 @@ size_t readBody(char* buffer, size_t size, size_t count, void* user) {
         x->offset += n;
         return n;
     }
-    // The end: from now on the server may take the message.
+    // The end: from now on the server may take the message, so that is
+    // recorded first; when it cannot be, the message is not finished.
     if (!x->bodyDone) {
+        if (x->hooks->bodySent && !x->hooks->bodySent()) {
+            x->refusedEnd = true;
+            return CURL_READFUNC_ABORT;
+        }
         x->bodyDone = true;
-        if (x->hooks->bodySent) x->hooks->bodySent();
     }
     return 0;
 }
@@ -132,6 +137,9 @@ DeliveryResult SmtpSender::send(const SmtpAccount& account, const std::string& f
         if (!x.accepted && hooks.accepted) hooks.accepted();
         return {DeliveryOutcome::Delivered, ""};
     }
+    if (x.refusedEnd)
+        return {DeliveryOutcome::Temporary,
+                "the outbox could not note the message before its end; not sent"};
     if (rc == CURLE_ABORTED_BY_CALLBACK) return {DeliveryOutcome::Stopped, "stopped"};
     std::string why = curl_easy_strerror(rc);
     if (!x.lastReply.empty() && code >= 400) why += " (server: " + x.lastReply + ")";

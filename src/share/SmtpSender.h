@@ -26,7 +26,9 @@ struct SmtpAccount {
 };
 
 struct SmtpHooks {
-    std::function<void()> bodySent;       // the last byte of the message is handed over
+    // The last byte of the message is about to be handed over; false stops
+    // the exchange before the message's end is sent (nothing delivered).
+    std::function<bool()> bodySent;
     std::function<void()> accepted;       // the server answered 250 to the message
     std::function<bool()> stopRequested;  // true: give up before the message is complete
 };

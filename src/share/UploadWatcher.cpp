@@ -78,6 +78,7 @@ void UploadWatcher::addWatches(const std::string& dir) {
         return;
     }
     dirs_[wd] = dir;
+    if (dir == folder_) rootWatch_ = wd;
     for (const auto& [name, isDir] : entries(dir))
         if (isDir && name[0] != '.') addWatches(dir + "/" + name);
 }

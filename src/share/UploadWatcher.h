@@ -34,7 +34,8 @@ class UploadWatcher {
     // Sets up the watches (the folder must exist). False with the reason
     // when it cannot; call again later.
     bool start(std::string* error);
-    bool watching() const { return fd_ >= 0; }
+    // False once the folder itself went away (start() again later).
+    bool watching() const { return fd_ >= 0 && dirs_.count(rootWatch_) > 0; }
     // The descriptor to poll for reading (-1 when not watching).
     int fd() const { return fd_; }
 
@@ -52,6 +53,7 @@ class UploadWatcher {
 
     std::string folder_;
     int fd_ = -1;
+    int rootWatch_ = -1;
     std::map<int, std::string> dirs_;  // watch descriptor -> folder
     bool missedEvents_ = false;
 };

@@ -258,6 +258,24 @@ TEST_F(Delivery, TheLoginsPasswordComesFromItsFileAndNeverTravelsInTheClear) {
     EXPECT_NE(status.find("SSL"), std::string::npos) << status;
 }
 
+TEST_F(Delivery, MailSetUpWhileItRunsReachesTheGuestsWhoCameBefore) {
+    settings().setString("prefShareMailServer", "");
+    fileUploadCopy("before_comp_001.jpg", {"early@example.com"});
+    ServerProcess run;
+    std::string error;
+    ASSERT_TRUE(run.start(shareCommand({}), environment(), "(nothing leaves the booth)",
+                          dir_.file("share-run.log"), &error))
+        << error;
+    startSmtp();  // sets prefShareMailServer in the kiosk's settings file
+    // The next copy wakes it; the earlier guest's email goes out too.
+    fileUploadCopy("after_comp_001.jpg", {"late@example.com"});
+    ASSERT_TRUE(waitForCreation(dir_.file("mail"), "000002.eml"));
+    EXPECT_EQ(run.stop(), 0);
+    auto n = countByRecipient(receivedMail());
+    EXPECT_EQ(n["early@example.com"], 1);
+    EXPECT_EQ(n["late@example.com"], 1);
+}
+
 TEST_F(Delivery, StatusAndRetryExplainThemselvesWithoutAnOutbox) {
     auto status = klikctl({"share", "status"});
     EXPECT_EQ(status.status, 0);
