@@ -172,6 +172,17 @@ TEST_F(Delivery, TheCloudGetsEachFileUnderEventStationAndDay) {
               std::string("Outbox: " + outbox() + "\n").size());
 }
 
+TEST_F(Delivery, TheCloudOverSftpGetsTheSameFiles) {
+    startSftp();
+    const std::string still = fileUploadCopy("s_comp_001.jpg", {"one@example.com"});
+    const std::string movie = fileBytes("s_muxed.mov", std::string(70000, 'w'));
+    auto r = share({"--once"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string base = cloudFolder() + "/album/Sommerfest/Station1/2026-03-05/";
+    EXPECT_EQ(readFile(base + "s_comp_001.jpg"), withoutAddresses(still));
+    EXPECT_EQ(readFile(base + "s_muxed.mov"), readFile(movie));
+}
+
 TEST_F(Delivery, AFileOfTheSameNameAlreadyInTheCloudIsNeverReplaced) {
     startWebdav();
     const std::string theirs = "another booth's file, not ours";

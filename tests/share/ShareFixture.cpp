@@ -31,6 +31,7 @@ ShareFixture::ShareFixture() {
 ShareFixture::~ShareFixture() {
     smtp_.stop();
     webdav_.stop();
+    sftp_.stop();
 }
 
 std::string ShareFixture::fileBytes(const std::string& name, const std::string& bytes,
@@ -119,6 +120,21 @@ bool ShareFixture::waitForCreation(const std::string& folder, const std::string&
     }
     ::close(fd);
     return found;
+}
+
+void ShareFixture::startSftp() {
+    std::string error;
+    ASSERT_TRUE(sftp_.start({"rclone", "serve", "sftp", "--addr", "127.0.0.1:0", "--user", "klik",
+                             "--pass", "sftp-test", cloudFolder()},
+                            environment(), "SFTP server listening on 127\\.0\\.0\\.1:([0-9]+)",
+                            dir_.file("sftp.log"), &error))
+        << error;
+    auto obscured = runProgram({"rclone", "obscure", "sftp-test"}, environment());
+    ASSERT_EQ(obscured.status, 0) << obscured.err;
+    std::string pass = obscured.out;
+    while (!pass.empty() && (pass.back() == '\n' || pass.back() == '\r')) pass.pop_back();
+    settings_->setString("prefShareRemote", ":sftp,host=127.0.0.1,port=" + sftp_.match() +
+                                                ",user=klik,pass=" + pass + ":album");
 }
 
 std::vector<std::string> ShareFixture::environment() const {

@@ -56,6 +56,9 @@ class ShareFixture : public ::testing::Test {
     void startWebdav(int port = 0);
     void stopWebdav() { webdav_.stop(); }
     void killWebdav() { webdav_.kill(); }
+    // rclone serve sftp over `cloudFolder()` (a login made for the test);
+    // sets prefShareRemote to an on-the-fly sftp remote.
+    void startSftp();
     std::string cloudFolder() const { return dir_.file("cloud"); }
 
     // Waits (inotify, up to 60 s) until `relative` exists below `folder`,
@@ -69,7 +72,7 @@ class ShareFixture : public ::testing::Test {
 
     TempDir dir_;
     std::unique_ptr<Settings> settings_;
-    ServerProcess smtp_, webdav_;
+    ServerProcess smtp_, webdav_, sftp_;
     int smtpPort_ = 0;
     int webdavPort_ = 0;
     int filed_ = 0;
