@@ -27,8 +27,10 @@ build: deps
 # DISPLAY_SERVER=x11: the real program on a private Xvfb, barcodes typed
 # with xdotool, screenshots of the real display in demo-out/x11 (WM=openbox
 # or composited for a window manager, and one with a compositor).
+# SHARE=1: the upload side too (klik-share with a private SMTP server and
+# WebDAV server; each guest's email and the event's folder are shown at the end).
 demo: build
-	KLIK_DEMO_WEB=$(WEB) VIDEO=$(VIDEO) KLIK_DEMO_CAMERA=$(CAMERA) \
+	KLIK_DEMO_WEB=$(WEB) KLIK_DEMO_SHARE=$(SHARE) VIDEO=$(VIDEO) KLIK_DEMO_CAMERA=$(CAMERA) \
 	  KLIK_DEMO_DISPLAY=$(DISPLAY_SERVER) KLIK_DEMO_WM=$(WM) bash scripts/demo.sh $(BUILD)
 
 # Every test, the Debian package's checks, clang-tidy on the files the

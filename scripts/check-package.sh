@@ -10,7 +10,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 fail() { echo "check-package: FAIL: $*" >&2; exit 1; }
 
 # The programs and their man pages, then the package.
-nice cmake --build "$build" --target klik-kiosk klikctl klik-relaunch klik_man >/dev/null
+nice cmake --build "$build" --target klik-kiosk klikctl klik-relaunch klik-share klik_man >/dev/null
 rm -f "$build"/klik_*.deb
 (cd "$build" && cpack -G DEB >/dev/null) || fail "cpack could not build the package"
 deb="$(ls "$build"/klik_*.deb | head -n 1)"
@@ -28,7 +28,8 @@ apt-get install --simulate --no-install-recommends "$(realpath "$deb")" >"$work/
 # Contents.
 dpkg-deb -c "$deb" | awk '{print $3, $6}' | sed 's|\./|/|' >"$work/contents"
 cat "$work/contents"
-for f in /usr/bin/klik-kiosk /usr/bin/klikctl /usr/bin/klik-relaunch \
+for f in /usr/bin/klik-kiosk /usr/bin/klikctl /usr/bin/klik-relaunch /usr/bin/klik-share \
+         /usr/lib/systemd/user/klik-share.service /usr/share/man/man1/klik-share.1.gz \
          /usr/share/klik/FactoryDefault.plist /usr/share/klik/EmailKeyboard.ui \
          /usr/lib/systemd/user/klik-kiosk.service /usr/lib/udev/rules.d/70-klik-cameras.rules \
          /usr/share/applications/klik-kiosk.desktop \
@@ -48,6 +49,7 @@ unset KLIK_RESOURCES
 "$root/usr/bin/klik-kiosk" --help >"$work/kiosk-help" || fail "klik-kiosk --help failed"
 grep -q -- "--root" "$work/kiosk-help" || fail "klik-kiosk --help says nothing of --root"
 "$root/usr/bin/klik-relaunch" --help >/dev/null || fail "klik-relaunch --help failed"
+"$root/usr/bin/klik-share" --help >/dev/null || fail "klik-share --help failed"
 status=0
 XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache" \
     XDG_DATA_HOME="$work/data" "$root/usr/bin/klikctl" doctor >"$work/doctor" 2>&1 || status=$?
@@ -63,16 +65,17 @@ grep -q "^ok       log           $work/state/klik/Klik_Kiosk.log" "$work/doctor"
 # The unit and the menu entry pass their validators, any warning counting as
 # a failure. The unit names /usr/bin/klik-kiosk, so a copy naming the
 # unpacked program is verified (as a user unit, in a private runtime folder).
-unit="$root/usr/lib/systemd/user/klik-kiosk.service"
 command -v systemd-analyze >/dev/null || fail "systemd-analyze is not installed (scripts/deps/package.txt)"
 mkdir -p "$work/verify-unit" "$work/runtime"
-chmod 700 "$work/runtime"
-sed "s|/usr/bin/|$root/usr/bin/|g" "$unit" >"$work/verify-unit/klik-kiosk.service"
-XDG_RUNTIME_DIR="$work/runtime" SYSTEMD_LOG_LEVEL=notice systemd-analyze --user verify --man=no \
-    "$work/verify-unit/klik-kiosk.service" >"$work/verify" 2>&1 ||
-    { cat "$work/verify" >&2; fail "systemd-analyze rejects the unit"; }
-if [ -s "$work/verify" ]; then cat "$work/verify" >&2; fail "systemd-analyze warns about the unit"; fi
-echo "check-package: systemd-analyze accepts klik-kiosk.service"
+for name in klik-kiosk klik-share; do
+    unit="$root/usr/lib/systemd/user/$name.service"
+    sed "s|/usr/bin/|$root/usr/bin/|g" "$unit" >"$work/verify-unit/$name.service"
+    XDG_RUNTIME_DIR="$work/runtime" SYSTEMD_LOG_LEVEL=notice systemd-analyze --user verify --man=no \
+        "$work/verify-unit/$name.service" >"$work/verify" 2>&1 ||
+        { cat "$work/verify" >&2; fail "systemd-analyze rejects $name.service"; }
+    if [ -s "$work/verify" ]; then cat "$work/verify" >&2; fail "systemd-analyze warns about $name.service"; fi
+done
+echo "check-package: systemd-analyze accepts klik-kiosk.service and klik-share.service"
 desktop-file-validate "$root/usr/share/applications/klik-kiosk.desktop" ||
     fail "desktop-file-validate rejects the entry"
 echo "check-package: desktop-file-validate accepts klik-kiosk.desktop"

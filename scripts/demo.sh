@@ -18,6 +18,13 @@
 # demo-out/ptpip-camera.log) and stopped by its process id at the end.
 # libgphoto2 keeps its PTP/IP identity under $HOME/.gphoto, so the kiosk
 # gets a temporary HOME: the real one is not touched.
+#
+# KLIK_DEMO_SHARE=1 (make demo SHARE=1): the upload side too. A private SMTP
+# server (aiosmtpd, writing each message to demo-out/mail) and rclone's
+# WebDAV server (over demo-out/cloud) run on free loopback ports, klik-share
+# delivers what the kiosk files, and the script shows each guest's email and
+# the event's folder at the end. Implies WEB=1 (the web page's guests come
+# with their addresses).
 set -euo pipefail
 # VIDEO=1 (make demo VIDEO=1): the video camera instead, simulated.
 extra=()
@@ -49,6 +56,51 @@ wait_for_line() {
         sleep 0.1
     done
     printf '%s' "$found"
+}
+
+# The upload side: servers, settings, klik-share (stopped by its process id).
+share_pid=""
+if [ -n "${KLIK_DEMO_SHARE:-}" ] && [ "${KLIK_DEMO_SHARE}" != 0 ]; then
+    export KLIK_DEMO_WEB=1
+    rm -rf demo-out/mail demo-out/cloud demo-out/root/KlikShareOutbox.sqlite*
+    mkdir -p demo-out/cloud demo-out/root/config/klik
+    export RCLONE_CONFIG="$PWD/demo-out/rclone.conf"
+    /usr/bin/python3 tests/share/smtp_sink.py demo-out/mail > demo-out/smtp.out 2>&1 &
+    helpers+=($!)
+    smtp_port="$(wait_for_line demo-out/smtp.out 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p')"
+    rclone serve webdav --addr 127.0.0.1:0 demo-out/cloud > demo-out/webdav.log 2>&1 &
+    helpers+=($!)
+    dav="$(wait_for_line demo-out/webdav.log 's|.*started on \(http://127\.0\.0\.1:[0-9]*/\).*|\1|p')"
+    if [ -z "$smtp_port" ] || [ -z "$dav" ]; then
+        echo "demo: the SMTP or WebDAV server did not start (demo-out/smtp.out, demo-out/webdav.log)" >&2
+        exit 1
+    fi
+    settings=(--settings demo-out/root/config/klik/Klik_Kiosk.plist)
+    ctl="$build/src/tools/klikctl"
+    "$ctl" "${settings[@]}" defaults write prefShareMailServer "smtp://127.0.0.1:$smtp_port" >/dev/null
+    "$ctl" "${settings[@]}" defaults write prefShareMailFrom "photos@booth.example" >/dev/null
+    "$ctl" "${settings[@]}" defaults write prefShareEventName "Demo Party" >/dev/null
+    "$ctl" "${settings[@]}" defaults write prefShareRemote ":webdav,url='$dav':album" >/dev/null
+    "$build/src/tools/share/klik-share" --root demo-out/root "${settings[@]}" \
+        > demo-out/klik-share.out 2>&1 &
+    share_pid=$!
+    helpers+=($share_pid)
+    echo "demo: klik-share delivering through SMTP 127.0.0.1:$smtp_port and WebDAV $dav"
+fi
+
+# After the guests: klik-share finishes what is queued and the result is shown.
+share_report() {
+    [ -n "$share_pid" ] || return 0
+    kill "$share_pid" 2>/dev/null || true
+    wait "$share_pid" 2>/dev/null || true
+    "$build/src/tools/share/klik-share" --once --root demo-out/root "${settings[@]}" --no-bus \
+        >> demo-out/klik-share.out 2>&1 || true
+    "$build/src/tools/klikctl" --root demo-out/root share status
+    echo "demo: the guests' email (demo-out/mail):"
+    /usr/bin/python3 tests/share/read_mail.py demo-out/mail |
+        awk -F'\t' '$1 == "MSG" {print "  to " $2 ": " $5} $1 == "ATT" {print "     attached " $2 " (" $3 ")"}'
+    echo "demo: the event's folder (demo-out/cloud):"
+    (cd demo-out/cloud && find . -type f | sort | sed 's|^\./|  |')
 }
 
 camera=(--sim)
@@ -99,6 +151,7 @@ if [ -n "${KLIK_DEMO_WEB:-}" ] && [ "${KLIK_DEMO_WEB}" != 0 ]; then
     "$kiosk" --root demo-out/root "${camera[@]}" --web "$url" --scripted 3 "${shots[@]}" || status=$?
     echo "demo: what the web server saw:"
     grep -E "sitting|outcome" demo-out/webserver.log || true
+    share_report
     exit "$status"
 fi
 # Not exec'd: the helpers are stopped when the kiosk ends.

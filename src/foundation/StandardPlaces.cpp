@@ -86,7 +86,7 @@ StandardPlace standardPlaceFor(const std::string& p, const PlaceEnvironment& e) 
     static constexpr std::string_view kLogs = "/Library/Logs/Klik";
     if (under(p, kLogs)) return place(standardLogFolder(e), kLogs);
     // The others keep their own name inside the kiosk's folder.
-    if (p == "/sittingInfoFromCamera.txt")
+    if (p == "/sittingInfoFromCamera.txt" || p == "/KlikShareOutbox.sqlite")
         return place(klikFolder(e.stateDirectory, e.xdgStateHome, "/.local/state"), "");
     if (under(p, "/CameraScratchFolder"))
         return place(klikFolder(e.cacheDirectory, e.xdgCacheHome, "/.cache"), "");

@@ -25,6 +25,8 @@ const char* kUsage =
     "  temporary    where the temporary files go\n"
     "  printing     the print queue: stopped, refusing jobs, waiting jobs, errors\n"
     "  session bus  the bus photos are announced on\n"
+    "  share        klik-share: mail server reachable, sender, password file mode,\n"
+    "               rclone remote listed, failed or long-waiting deliveries\n"
     "  display      the display in this shell (a note only)\n"
     "It changes nothing. Exit status 0 only when all is well, 1 when a problem\n"
     "was found.";
@@ -46,6 +48,7 @@ int run(const Args& a) {
     const Value* autoPrint = find(settings, "prefKeyForAutoPrintPhoto");
     doctor::checkPrinting(report, queue, autoPrint && autoPrint->boolValue());
     doctor::checkSessionBus(report);
+    doctor::checkShare(report, settings);
     doctor::checkDisplay(report);
     std::cout << report.text();
     return report.allWell() ? 0 : 1;

@@ -31,6 +31,10 @@ void describeQueue(Report& r, const std::string& queue,
                    const std::map<std::string, std::string>& attributes, int activeJobs);
 // The session bus the kiosk announces photos on.
 void checkSessionBus(Report& r);
+// The upload side: the mail server reachable, the sender, the password
+// file's owner and mode, the rclone remote, failed or long-waiting
+// deliveries in the outbox.
+void checkShare(Report& r, const Dictionary& settings);
 // The display the kiosk needs (a note only: doctor may run over SSH).
 void checkDisplay(Report& r);
 

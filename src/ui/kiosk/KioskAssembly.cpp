@@ -2,10 +2,12 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <chrono>
 #include <filesystem>
 
 #include "app/SettingsKeys.h"
 #include "foundation/FixedPaths.h"
+#include "share/SharePlaces.h"
 #include "ui/panel/CameraPanelWidget.h"
 
 namespace klik {
@@ -51,7 +53,9 @@ KioskAssembly::KioskAssembly(QApplication& qapp, QtRunLoop& loop, Settings& sett
     if (options_.scripted > 0) wireScripted();
 }
 
-KioskAssembly::~KioskAssembly() = default;
+KioskAssembly::~KioskAssembly() {
+    if (deliveryTimer_) deliveryTimer_->invalidate();
+}
 
 void KioskAssembly::wireWindowsAndCamera() {
     ui_.attach(&windows_);
@@ -77,6 +81,17 @@ void KioskAssembly::wirePhotosAndPrinting() {
         loop_.performOnMain([hud, why] { hud(why); }, false);
     });
     app_.setPhotoPipeline(&photos_);
+    // klik-share delivers the photos in a process of its own; when its
+    // deliveries have failed for ten minutes the operator is told here, once,
+    // and again when they flow. The kiosk only reads klik-share's outbox
+    // (a short query a minute), never the network.
+    deliveryHealth_ = std::make_unique<share::DeliveryHealth>(share::outboxPath());
+    deliveryTimer_ = loop_.scheduleTimer(60, true, [this, hud](Timer&) {
+        const double now =
+            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+                .count();
+        if (auto notice = deliveryHealth_->check(now)) hud(*notice);
+    });
 }
 
 bool KioskAssembly::wireVideo(std::string* error) {

@@ -21,6 +21,7 @@
 #include "foundation/Settings.h"
 #include "photo/AlphaFrameArtwork.h"
 #include "photo/KioskPhotoPipeline.h"
+#include "share/DeliveryHealth.h"
 #include "ui/kiosk/KioskOptions.h"
 #include "ui/kiosk/OperatorShortcuts.h"
 #include "ui/kiosk/QtApplicationPort.h"
@@ -111,6 +112,9 @@ class KioskAssembly {
     NotificationCenter::ObserverId quitObserver_ = 0;
     std::unique_ptr<ScreenshotWriter> shots_;
     std::unique_ptr<ScriptedGuests> guests_;
+    // klik-share's deliveries, told on the HUD when they fail for long.
+    std::unique_ptr<share::DeliveryHealth> deliveryHealth_;
+    TimerPtr deliveryTimer_;
 };
 
 // One line of the scripted run's report, on standard output and in the log.

@@ -9,7 +9,7 @@ using T = PreferenceType;
 constexpr PreferenceGroup kGroups[] = {
     {"session", "Session"}, {"application", "Application"}, {"web", "Web"},
     {"video", "Video"},     {"folders", "Folders"},         {"printing", "Printing"},
-    {"barcode", "Barcode"}, {"legacy", "Legacy"},
+    {"barcode", "Barcode"}, {"share", "Sharing"},           {"legacy", "Legacy"},
 };
 
 PreferenceKey ro(PreferenceKey k) {
@@ -123,6 +123,25 @@ const std::vector<PreferenceKey>& table() {
           {2, "Print one copy at once"},
           {3, "One per email address (asked)"}}},
         {"persistent printer settings", T::Data, "printing", "Saved printer set-up"},
+        // The upload side (klik-share): email and the event's cloud.
+        {"prefShareMailServer", T::String, "share", "Mail server",
+         "smtp://host:587 (STARTTLS when offered) or smtps://host:465; empty: no email."},
+        {"prefShareMailFrom", T::String, "share", "Sender address"},
+        {"prefShareMailUser", T::String, "share", "Mail login", "Empty: no login."},
+        {"prefShareMailPasswordFile", T::String, "share", "Mail password file",
+         "A file only the kiosk's user may read (chmod 600) holding the password."},
+        {"prefShareMailSubject", T::String, "share", "Email subject",
+         "{event} and {station} are filled in."},
+        {"prefShareMailBody", T::String, "share", "Email text",
+         "{event} and {station} are filled in."},
+        {"prefShareMovieAttachLimitMB", T::Integer, "share", "Largest movie attached (MB)",
+         "A larger movie is named in the text instead.", 0, 1000},
+        {"prefShareRemote", T::String, "share", "Event cloud (rclone destination)",
+         "remote:bucket/path as set up with `rclone config`; empty: no cloud."},
+        {"prefShareEventName", T::String, "share", "Event name",
+         "The event's folder in the cloud; named in the email."},
+        {"prefShareBandwidthLimit", T::String, "share", "Upload bandwidth limit",
+         "rclone's --bwlimit, e.g. 2M; empty: no limit."},
         // Barcode entry.
         {"prefBarcodeValidationCaseSensitive",
          T::Bool,
