@@ -7,6 +7,7 @@
 #include "app/SettingsKeys.h"
 #include "foundation/FixedPaths.h"
 #include "ui/panel/CameraPanelWidget.h"
+#include "ui/windows/ShareCodeWidget.h"
 
 namespace klik {
 
@@ -56,6 +57,8 @@ KioskAssembly::~KioskAssembly() = default;
 void KioskAssembly::wireWindowsAndCamera() {
     ui_.attach(&windows_);
     ui_.setController(&app_);
+    // The guest's QR code over the touch side (owned by it).
+    new ShareCodeWidget(app_._shareCodeView, settings_, windows_.touchContent());
     app_.setOverlayScreens(&overlays_);
     app_.setCamera(&camera_);
 }
