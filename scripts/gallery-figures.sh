@@ -60,13 +60,12 @@ load() {
     seq 1 "$fetches" | xargs -P "$clients" -I{} \
         curl -s -o /dev/null -w '%{http_code} %{time_total} %{size_download}\n' "$url" > "$out"
     end=$(date +%s.%N)
-    awk -v s="$start" -v e="$end" -v size="$size" '
-        { n++; if ($1 != 200 || $3 != size) bad++; t[n] = $2 }
-        END {
-            asort(t); p95 = t[int(n * 0.95 + 0.999)];
-            wall = e - s;
-            printf "%.3f %.1f %.1f %d\n", wall, p95 * 1000, n * size / wall / 1e6, bad + 0
-        }' "$out"
+    local bad p95
+    bad="$(awk -v size="$size" '$1 != 200 || $3 != size { n++ } END { print n + 0 }' "$out")"
+    p95="$(awk '{ print $2 }' "$out" | sort -n |
+        awk '{ t[NR] = $1 } END { i = int(NR * 0.95); if (i < NR * 0.95) i++; print t[i] }')"
+    awk -v s="$start" -v e="$end" -v size="$size" -v n="$fetches" -v p="$p95" -v b="$bad" \
+        'BEGIN { w = e - s; printf "%.3f %.1f %.1f %d\n", w, p * 1000, n * size / w / 1e6, b }'
 }
 curl -s -o /dev/null "$gallery_url"; curl -s -o /dev/null "$plain_url"   # warm
 read -r gw gp gt gb < <(load "$gallery_url")

@@ -128,9 +128,9 @@ std::string AppController::processPhotoData(const Dictionary& photo) {
         return "";
     }
     const std::string ext = lowercaseExtension(name);
-    const std::string path = fixedPath("/tmp") + "/" +
-                             stringWithUTSFormat("yyyyMMddHHmmss", env_.runLoop.now()) +
-                             (ext.empty() ? "" : "." + ext);
+    std::string path = fixedPath("/tmp") + "/" +
+                       stringWithUTSFormat("yyyyMMddHHmmss", env_.runLoop.now()) +
+                       (ext.empty() ? "" : "." + ext);
     GLIMRA_Log::debug("saving camera image  \"" + name + "\" to \"" + path + "\"");
     // /tmp is shared with every user: the file is replaced, never written
     // through a link someone planted at the predictable name.

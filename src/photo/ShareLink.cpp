@@ -286,7 +286,7 @@ std::optional<GalleryAddress> parseGalleryAddress(std::string_view text, std::st
 std::string shareSubjectOfUploadCopy(const std::string& uploadPath) {
     std::string p = uploadPath;
     while (p.size() > 1 && p.back() == '/') p.pop_back();
-    const std::string name = lastPathComponent(p);
+    std::string name = lastPathComponent(p);
     if (name.empty()) return "";
     const size_t slash = p.find_last_of('/');
     if (slash == std::string::npos || slash == 0) return name;

@@ -197,8 +197,10 @@ void Gallery::housekeeping() {
         if (!watching_) {
             std::string why;
             watching_ = watcher_->start(&why);
-            if (watching_) index_->scan(uploadFolder_);
         }
+        // What inotify cannot see: a share mounted again, files changed on
+        // a network file system by another machine.
+        index_->scan(uploadFolder_);
         lock.lock();
     }
 }

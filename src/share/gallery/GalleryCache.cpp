@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "foundation/PropertyList.h"
@@ -41,8 +42,8 @@ std::optional<std::string> readWhole(const std::string& path) {
 Bitmap scaledDownRGBA(const Bitmap& bm, int maxSide) {
     if (bm.empty() || maxSide <= 0 || std::max(bm.width, bm.height) <= maxSide) return bm;
     const double scale = static_cast<double>(maxSide) / std::max(bm.width, bm.height);
-    const int w = std::max(1, static_cast<int>(bm.width * scale + 0.5));
-    const int h = std::max(1, static_cast<int>(bm.height * scale + 0.5));
+    const int w = std::max(1, static_cast<int>(std::lround(bm.width * scale)));
+    const int h = std::max(1, static_cast<int>(std::lround(bm.height * scale)));
     Bitmap out = Bitmap::rgba(w, h);
     // Area averaging: each output pixel is the mean of the source pixels its
     // square covers (whole pixels; the source is at least as large).

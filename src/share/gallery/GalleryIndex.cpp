@@ -68,7 +68,7 @@ std::string GalleryIndex::movieBeside(const std::string& photoPath) {
     const std::string folder = slash == std::string::npos ? "." : photoPath.substr(0, slash);
     for (const std::string& stem : {base + "_muxed", base})
         for (const char* e : {".mov", ".mp4", ".m4v", ".MOV", ".MP4", ".M4V"}) {
-            const std::string candidate = joinPath(folder, stem + e);
+            std::string candidate = joinPath(folder, stem + e);
             struct stat st {};
             if (regularFile(candidate, st)) return candidate;
         }
@@ -78,12 +78,12 @@ std::string GalleryIndex::movieBeside(const std::string& photoPath) {
 std::optional<GalleryItem> GalleryIndex::addFile(const std::string& path) {
     const std::string name = lastPathComponent(path);
     if (!isServedJpegName(name)) return std::nullopt;
-    struct stat st {};
-    if (!regularFile(path, st) || st.st_size == 0) return std::nullopt;
     {
         std::shared_lock lock(mutex_);
         if (tokenByPath_.count(path)) return std::nullopt;
     }
+    struct stat st {};
+    if (!regularFile(path, st) || st.st_size == 0) return std::nullopt;
     GalleryItem item;
     item.subject = shareSubjectOfUploadCopy(path);
     item.token = shareToken(secret_, item.subject);

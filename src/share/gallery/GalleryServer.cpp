@@ -187,14 +187,13 @@ class BoundedStream : public httplib::Stream {
             const ssize_t w = ::send(fd_, answer.data() + done, answer.size() - done, MSG_NOSIGNAL);
             if (w > 0) {
                 done += static_cast<size_t>(w);
-            } else if (w < 0 && errno == EINTR) {
                 continue;
-            } else if (w < 0 && errno == EAGAIN &&
-                       waitFor(POLLOUT, SteadyClock::now() + std::chrono::seconds(2))) {
-                continue;
-            } else {
-                break;
             }
+            const bool again =
+                w < 0 && (errno == EINTR ||
+                          (errno == EAGAIN &&
+                           waitFor(POLLOUT, SteadyClock::now() + std::chrono::seconds(2))));
+            if (!again) break;
         }
     }
     // Waits for `events` on the socket until `deadline`, in slices so a

@@ -39,15 +39,18 @@ bool UploadWatcher::start(std::string* error) {
         if (error) *error = "the upload folder " + root_ + " is no folder";
         return false;
     }
-    fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd_ < 0 || ::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        if (error) *error = "inotify: " + std::generic_category().message(errno);
-        stop();
-        return false;
-    }
     {
+        // sync() may run on another thread meanwhile (a link asked for).
         std::lock_guard lock(mutex_);
-        addTree(root_, maxDepth_, false);
+        fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd_ >= 0 && ::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) == 0) {
+            addTree(root_, maxDepth_, false);
+        } else {
+            if (error) *error = "inotify: " + std::generic_category().message(errno);
+            if (fd_ >= 0) ::close(fd_);
+            fd_ = -1;
+            return false;
+        }
     }
     stopping_ = false;
     thread_ = std::thread([this] { run(); });

@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <algorithm>
+#include <cstddef>
 
 #include "app/SettingsKeys.h"
 #include "foundation/Settings.h"
@@ -60,11 +61,12 @@ QImage ShareCodeWidget::qrImage(const std::string& text, int moduleSize) {
     img.fill(Qt::white);
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x) {
-            if (!(qr.code->data[y * n + x] & 1)) continue;
+            if (!(qr.code->data[static_cast<std::ptrdiff_t>(y) * n + x] & 1)) continue;
             for (int dy = 0; dy < moduleSize; ++dy) {
                 auto* row =
                     reinterpret_cast<QRgb*>(img.scanLine((y + kQuietZone) * moduleSize + dy));
-                std::fill_n(row + (x + kQuietZone) * moduleSize, moduleSize, qRgb(0, 0, 0));
+                std::fill_n(row + static_cast<std::ptrdiff_t>(x + kQuietZone) * moduleSize,
+                            moduleSize, qRgb(0, 0, 0));
             }
         }
     return img;

@@ -32,7 +32,7 @@ TEST(AddressStripping, AddressesLeaveOtherExifAndThePictureStay) {
     const std::string bytes = test::bytesOf(copy->jpeg);
     EXPECT_EQ(bytes.find("example.com"), std::string::npos);
     EXPECT_EQ(bytes.find("example.org"), std::string::npos);
-    EXPECT_EQ(bytes.find("@"), std::string::npos);
+    EXPECT_EQ(bytes.find('@'), std::string::npos);
 }
 
 TEST(AddressStripping, APhotoWithoutAddressesIsServedAsItIs) {

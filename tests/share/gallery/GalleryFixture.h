@@ -63,7 +63,7 @@ struct GalleryWorld {
     std::string upload = dir.file("Up");
     ShareSecret secret = ShareSecret::fromBytes(std::string(32, 's'));
     std::int64_t now = 1714550400;  // 2024-05-01
-    std::int64_t lifetime = 30 * 86400;
+    std::int64_t lifetime = std::int64_t{30} * 86400;
     std::unique_ptr<GalleryIndex> index;
     std::unique_ptr<GalleryCache> cache;
     std::unique_ptr<GalleryService> service;

@@ -54,7 +54,7 @@ TEST(GalleryRoutes, EverythingElseIsNoPage) {
                                   "/index.html",
                                   "http://127.0.0.1/p/" + kToken,
                                   "/p/" + kToken + "#x",
-                                  std::string("/p/\0") + "x",
+                                  std::string("/p/\0x", 5),
                                   "/p/" + kToken + "/photo.jpg\r\n"})
         EXPECT_EQ(parseGalleryTarget(t).route, GalleryRoute::NotFound) << t;
 }

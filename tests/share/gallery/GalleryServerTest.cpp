@@ -238,7 +238,8 @@ TEST_F(GalleryServerTest, SlowClientsAndTooManyConnectionsAreBounded) {
     const std::string rest = test::readAll(slow, 5s);
     const double waited =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(waited, 3.0) << "the half request was cut off after its head time";
+    EXPECT_LT(waited, 8.0)
+        << "the half request was cut off after its head time, not the usual 10 s";
     ::close(slow);
     for (int fd : idle) {
         test::readAll(fd, 3s);  // closed by the server
@@ -277,7 +278,8 @@ TEST_F(GalleryServerTest, StopEndsOpenConnectionsAtOnce) {
     ASSERT_TRUE(test::waitUntil([&] { return server->stats().connections >= 2; }));
     const auto start = std::chrono::steady_clock::now();
     server->stop();
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
+    // Well before the wall's 15 s heartbeat or the 10 s head time.
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 4.0);
     ::close(events);
     ::close(idle);
     server.reset();

@@ -87,7 +87,7 @@ TEST(GalleryService, EveryMissingPageIsTheSameAnswer) {
         expectSameAnswer(w.get(t), missing, t);
     // Expired: 30 days after filing the link is gone.
     EXPECT_EQ(w.get("/p/" + token).status, 200);
-    w.now += 30 * 86400;
+    w.now += std::int64_t{30} * 86400;
     expectSameAnswer(w.get("/p/" + token), missing, "expired");
     expectSameAnswer(w.get("/p/" + token + "/photo.jpg"), missing, "expired photo");
 }

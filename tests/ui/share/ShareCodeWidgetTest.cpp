@@ -22,7 +22,7 @@ class ShareCodeWidgetTest : public testing::Test {
         side.show();
     }
     std::string grabSide() {
-        const std::string path = dir.file("side.png");
+        std::string path = dir.file("side.png");
         side.grab().toImage().save(QString::fromStdString(path), "PNG");
         return path;
     }
