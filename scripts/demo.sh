@@ -103,6 +103,39 @@ share_report() {
     (cd demo-out/cloud && find . -type f | sort | sed 's|^\./|  |')
 }
 
+# The booth's gallery (klik-share-gallery) on a free loopback port: every
+# review screen shows the guest's QR code, and the demo's last step fetches
+# every guest's link from it. Its log is demo-out/gallery.log.
+settings_file=demo-out/root/config/klik/Klik_Kiosk.plist
+gallery_port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+gallery_address="http://127.0.0.1:$gallery_port"
+"$build/src/tools/klikctl" --settings "$settings_file" defaults write prefShareGalleryAddress \
+    "$gallery_address" >/dev/null
+mkdir -p demo-out/root/KlikKioskUploadFolder
+rm -f demo-out/gallery.out
+"$build/src/share/gallery/klik-share-gallery" --root demo-out/root \
+    --upload demo-out/root/KlikKioskUploadFolder --log demo-out/gallery.log > demo-out/gallery.out 2>&1 &
+helpers+=($!)
+if [ -z "$(wait_for_line demo-out/gallery.out 's/^klik-share-gallery: serving \(.*\)$/\1/p')" ]; then
+    echo "demo: the gallery did not start (see demo-out/gallery.out)" >&2
+    exit 1
+fi
+echo "demo: the booth's gallery at $gallery_address (log in demo-out/gallery.log)"
+
+# The last step: each guest's link of this run, fetched from the gallery.
+fetch_links() {
+    echo "demo: every guest's link in the booth's gallery:"
+    local copy link page photo found=0
+    while IFS= read -r copy; do
+        found=1
+        link="$("$build/src/tools/klikctl" --settings "$settings_file" share link "$copy")"
+        page="$(curl -s -o /dev/null -w '%{http_code}' "$link")"
+        photo="$(curl -s -o /dev/null -w '%{http_code}, %{size_download} bytes' "$link/download.jpg")"
+        echo "  $link: page $page, photo $photo (${copy##*/})"
+    done < <(find demo-out/root/KlikKioskUploadFolder -name '*.jpg' -newer demo-out/gallery.out | sort)
+    if [ "$found" = 0 ]; then echo "  (no upload copies in this run)"; fi
+}
+
 camera=(--sim)
 case "${KLIK_DEMO_CAMERA:-}" in
     "" | sim) ;;
@@ -152,6 +185,7 @@ if [ -n "${KLIK_DEMO_WEB:-}" ] && [ "${KLIK_DEMO_WEB}" != 0 ]; then
     echo "demo: what the web server saw:"
     grep -E "sitting|outcome" demo-out/webserver.log || true
     share_report
+    fetch_links
     exit "$status"
 fi
 # Not exec'd: the helpers are stopped when the kiosk ends.
@@ -172,10 +206,12 @@ elif [ -n "${KLIK_DEMO_DISPLAY:-}" ]; then
 fi
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${KLIK_DEMO_SCRIPTED:-}" ]; then
     "$kiosk" --root demo-out/root "${camera[@]}" "${extra[@]}" || status=$?
+    fetch_links
     exit "$status"
 fi
 rm -rf demo-out/shots
 export QT_QPA_PLATFORM="offscreen:configfile=$PWD/scripts/offscreen-screen.json"
 "$kiosk" --root demo-out/root "${camera[@]}" --scripted 3 --screenshots demo-out/shots \
     "${extra[@]}" || status=$?
+fetch_links
 exit "$status"

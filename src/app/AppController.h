@@ -30,6 +30,7 @@
 #include "app/PhotoPipelinePort.h"
 #include "app/PhotoSession.h"
 #include "app/Picture.h"
+#include "app/ShareCodeView.h"
 #include "app/ShotLedger.h"
 #include "app/VideoRecorderPort.h"
 #include "app/View.h"
@@ -476,6 +477,8 @@ class AppController {
     // The email keyboard's fields and keys; `_keyboard` is its place and
     // visibility. Its delegate is this controller.
     GLIMRA_KeyboardView _keyboardView;
+    // The guest's QR code on the review screen (AppController_ShareCode.cpp).
+    ShareCodeView _shareCodeView;
 
   private:
     // ---- Launch ----
@@ -556,6 +559,16 @@ class AppController {
     // Files the current photo, then prints it when auto-print is on and
     // `mayPrint`. Returns whether it was filed.
     bool keepCurrentPhoto(bool mayPrint);
+
+    // ---- The guest's QR code (AppController_ShareCode.cpp) ----
+    // The link of the photo just filed (camera thread's answer), kept when
+    // it is this turn's photo.
+    void noteShareLink(const PhotoArrival& arrival, const std::string& link);
+    // On the review with the photo shown: the codes, when there is a link.
+    void showShareCode();
+    // Any other screen hides them; screen 1 forgets the link.
+    void shareCodeForScreen(std::uint32_t screen);
+    std::string _turnShareLink;
 
     ShotLedger _shots;
     std::uint64_t _turn = 0;

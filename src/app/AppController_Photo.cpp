@@ -81,9 +81,14 @@ void AppController::newPhoto(const Notification& n) {
     // Filed here, on the camera's thread, under the guest whose shot it is;
     // a late photo is not printed for the guest now at the screen.
     const bool filed = keepCurrentPhoto(arrival.currentTurn);
+    // Its gallery link, asked on the thread that filed it.
+    const std::string link =
+        filed && _photoPipeline ? _photoPipeline->shareLinkOfLastPhoto() : std::string();
     env_.runLoop.performOnMain(
-        [this, weak = std::weak_ptr<bool>(alive_), &arrival, filed, &name] {
-            if (!weak.expired()) photoFiled(arrival, filed, name);
+        [this, weak = std::weak_ptr<bool>(alive_), &arrival, filed, &name, &link] {
+            if (weak.expired()) return;
+            noteShareLink(arrival, link);
+            photoFiled(arrival, filed, name);
         },
         true);
 }
@@ -123,9 +128,9 @@ std::string AppController::processPhotoData(const Dictionary& photo) {
         return "";
     }
     const std::string ext = lowercaseExtension(name);
-    const std::string path = fixedPath("/tmp") + "/" +
-                             stringWithUTSFormat("yyyyMMddHHmmss", env_.runLoop.now()) +
-                             (ext.empty() ? "" : "." + ext);
+    std::string path = fixedPath("/tmp") + "/" +
+                       stringWithUTSFormat("yyyyMMddHHmmss", env_.runLoop.now()) +
+                       (ext.empty() ? "" : "." + ext);
     GLIMRA_Log::debug("saving camera image  \"" + name + "\" to \"" + path + "\"");
     // /tmp is shared with every user: the file is replaced, never written
     // through a link someone planted at the predictable name.

@@ -57,6 +57,7 @@ void AppController::nextScreen() {
     }
     const std::uint32_t screen = _screenNumber;
     GLIMRA_Log::debugf("nextScreen: entering screen %u", screen);
+    shareCodeForScreen(screen);
 
     const PicturePtr touchPicture = imageNamed(stringWithFormat("touch%u", screen));
     const PicturePtr livePicture = imageNamed(stringWithFormat("live%u", screen));

@@ -209,6 +209,7 @@ void AppController::resolveReview() {
             _reviewWaiting = false;
             _currentInputView->setHidden(false);  // it holds the captured photo
             _lastReview = Review{guest, true, ""};
+            showShareCode();
             break;
         case ShotOutcome::None:
         case ShotOutcome::Failed: {
@@ -217,6 +218,7 @@ void AppController::resolveReview() {
                 _turnShot.outcome == ShotOutcome::None ? "no shot was taken" : _turnShot.cause;
             // Nothing that could be a stranger's picture stays in view.
             _currentInputView->setHidden(true);
+            _shareCodeView.hide();
             const std::string text = apologyText(cause);
             GLIMRA_Log::errf("review: %s gets no photo: %s", guest.c_str(), cause.c_str());
             floatingAlertWithString(text);

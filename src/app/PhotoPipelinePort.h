@@ -42,6 +42,10 @@ class PhotoPipelinePort {
     // for an arriving photo, the main thread for the photographer's key);
     // blocks on files and on the filing alerts, which run on the main thread.
     virtual bool postProcessNewPhoto() = 0;
+    // The booth gallery's link of the photo the last postProcessNewPhoto()
+    // filed (photo/ShareLink.h), "" when it made no upload copy or no
+    // gallery address is set. Ask on the thread that filed it, right after.
+    virtual std::string shareLinkOfLastPhoto() const { return {}; }
     // Prints the current photo after the print prompt. Main thread; may
     // block in a modal prompt.
     virtual void printCurrentPictureWithPrompt() = 0;

@@ -83,4 +83,14 @@ inline constexpr const char* prefBarcodeValidationCharSetString =
 inline constexpr const char* prefBarcodeValidationMinimumLength =
     "prefBarcodeValidationMinimumLength";
 
+// The booth's gallery and the guest's QR code on the review screen
+// (photo/ShareLink.h, ui/windows/ShareCodeWidget.h, share/gallery/).
+inline constexpr const char* prefShareGalleryAddress = "prefShareGalleryAddress";
+inline constexpr const char* prefShareGalleryPublic = "prefShareGalleryPublic";
+inline constexpr const char* prefShareLinkDays = "prefShareLinkDays";
+inline constexpr const char* prefShareWifiName = "prefShareWifiName";
+inline constexpr const char* prefShareWifiPassword = "prefShareWifiPassword";
+inline constexpr const char* prefShareCodePlace = "prefShareCodePlace";
+inline constexpr const char* prefShareCodeSize = "prefShareCodeSize";
+
 }  // namespace klik::key

@@ -88,7 +88,7 @@ StandardPlace standardPlaceFor(const std::string& p, const PlaceEnvironment& e) 
     // The others keep their own name inside the kiosk's folder.
     if (p == "/sittingInfoFromCamera.txt" || p == "/KlikShareOutbox.sqlite")
         return place(klikFolder(e.stateDirectory, e.xdgStateHome, "/.local/state"), "");
-    if (under(p, "/CameraScratchFolder"))
+    if (under(p, "/CameraScratchFolder") || under(p, "/KlikShareGallery"))
         return place(klikFolder(e.cacheDirectory, e.xdgCacheHome, "/.cache"), "");
     if (under(p, "/KlikKioskMainImagesFolder") || under(p, "/KlikKioskUploadFolder"))
         return place(klikFolder("", e.xdgDataHome, "/.local/share"), "");

@@ -8,6 +8,7 @@
 //   /sittingInfoFromCamera.txt      $STATE_DIRECTORY/... else  $XDG_STATE_HOME/klik/...
 //   /KlikShareOutbox.sqlite         (the same)
 //   /CameraScratchFolder            $CACHE_DIRECTORY/... else  $XDG_CACHE_HOME/klik/...
+//   /KlikShareGallery               (the gallery's copies and thumbnails) the same
 //   /KlikKioskMainImagesFolder      $XDG_DATA_HOME/klik/KlikKioskMainImagesFolder
 //   /KlikKioskUploadFolder          $XDG_DATA_HOME/klik/KlikKioskUploadFolder
 //   /tmp/...                        a folder of this process's own, made with a unique

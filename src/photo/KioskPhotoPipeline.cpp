@@ -20,6 +20,7 @@ KioskPhotoPipeline::KioskPhotoPipeline(KioskUi& ui, RunLoop& loop, Settings& set
       session_(std::move(session)),
       openPref_(std::move(openPref)),
       filer_(settings, *this, std::move(address), std::move(now)),
+      links_(settings),
       settings_(settings) {
     applyImagePixelLimitSetting(settings);
     // Upload copies owed from an earlier run are worked off from the start.
@@ -100,6 +101,11 @@ std::optional<DisplayPhoto> KioskPhotoPipeline::decodeForDisplay(const Data& pho
     return out;
 }
 
+std::string KioskPhotoPipeline::shareLinkOfLastPhoto() const {
+    std::lock_guard lock(mutex_);
+    return lastLink_;
+}
+
 FilingResult KioskPhotoPipeline::lastResult() const {
     std::lock_guard lock(mutex_);
     return last_;
@@ -128,8 +134,16 @@ bool KioskPhotoPipeline::postProcessNewPhoto() {
                        ". It is not filed; it is still the current photo.");
         return false;
     }
+    // The guest's link in the booth gallery, for the review screen's code.
+    std::string link;
+    if (r.uploadWritten) {
+        std::string why;
+        link = links_.linkForUploadCopy(r.uploadPath, &why);
+        if (link.empty() && !why.empty()) GLIMRA_Log::err("no gallery link for the photo: " + why);
+    }
     {
         std::lock_guard lock(mutex_);
+        lastLink_ = link;
         // From here on the photo is its square: printing uses what was filed.
         if (!r.square.empty() && imageDict_ == dict)
             imageDict_[GLIMRA_CameraPhotoData] = Value(r.square);
@@ -225,6 +239,10 @@ std::vector<std::string> KioskPhotoPipeline::missingFolders() const {
 
 void KioskPhotoPipeline::initFolderGlobalsAtLaunch() {
     klik::initFolderGlobalsAtLaunch(settings_);
+    // The booth's gallery secret is made at first start, so the kiosk and
+    // klik-share agree on every link from the first photo on.
+    std::string why;
+    if (!links_.prepareSecret(&why)) GLIMRA_Log::err("the booth's share secret: " + why);
 }
 
 }  // namespace klik

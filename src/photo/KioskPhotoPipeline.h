@@ -18,6 +18,7 @@
 #include "foundation/Settings.h"
 #include "photo/PhotoFiler.h"
 #include "photo/PrintFlow.h"
+#include "photo/ShareLink.h"
 
 namespace klik {
 
@@ -48,6 +49,9 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     // True only when the photo was filed into today's folder; false when it
     // stayed in the scratch folder, waits in memory or was kept untagged.
     bool postProcessNewPhoto() override;
+    // The link of the upload copy the last filing wrote ("" without one or
+    // without a gallery address).
+    std::string shareLinkOfLastPhoto() const override;
     void printCurrentPictureWithPrompt() override;
     bool validateAllFolders() override;
     std::vector<std::string> missingFolders() const override;
@@ -90,6 +94,8 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     std::vector<std::string> missing_;
     Dictionary imageDict_;
     FilingResult last_;
+    std::string lastLink_;
+    ShareLinks links_;
     std::unique_ptr<PrintFlow> print_;
     Settings& settings_;
     bool retryScheduled_ = false;  // main thread

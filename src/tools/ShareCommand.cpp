@@ -1,107 +1,84 @@
-// klikctl share: the upload side's outbox as the operator sees it.
+// klikctl share: hands the words after "share" to the subcommand they name.
 
-#include <sys/stat.h>
-
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <iostream>
 
-#include "share/Outbox.h"
-#include "share/SharePlaces.h"
-#include "tools/Command.h"
+#include "tools/ShareCommand.h"
 
 namespace klik::tools {
 namespace {
 
+std::vector<ShareSubcommand>& registry() {
+    static std::vector<ShareSubcommand> r;
+    return r;
+}
+
+// Registered before every subcommand may be: the list is printed by
+// `klikctl share` itself.
 const char* kUsage =
-    "usage: klikctl share status [--outbox FILE]\n"
-    "       klikctl share retry [email|cloud] [--outbox FILE]\n"
+    "usage: klikctl share SUBCOMMAND [ARGS...]\n"
+    "       klikctl share help SUBCOMMAND\n"
     "\n"
-    "status: the deliveries of klik-share per target (email, cloud): pending, in\n"
-    "flight, done, failed for good, the oldest pending one and the last error.\n"
-    "retry: puts the deliveries that failed for good back in the queue (of one\n"
-    "target, or all); klik-share tries them at once.\n"
-    "The outbox is KlikShareOutbox.sqlite in $XDG_STATE_HOME/klik (under --root:\n"
-    "DIR/KlikShareOutbox.sqlite).";
+    "The upload side: links to the booth's gallery and the delivery of photos.\n"
+    "`klikctl share` alone lists the subcommands; `klikctl share help SUBCOMMAND`\n"
+    "describes one.";
+
+std::string listing() {
+    std::string text = "Subcommands of klikctl share:\n";
+    auto sorted = registry();
+    std::sort(sorted.begin(), sorted.end(),
+              [](const ShareSubcommand& a, const ShareSubcommand& b) { return a.name < b.name; });
+    for (const auto& c : sorted) {
+        char line[256];
+        std::snprintf(line, sizeof line, "  %-10s %s\n", c.name.c_str(), c.summary.c_str());
+        text += line;
+    }
+    text += "\n'klikctl share help SUBCOMMAND' describes one.";
+    return text;
+}
 
 const Command& self();
 
-double nowSeconds() {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-std::string when(double t) {
-    const auto secs = static_cast<std::time_t>(t);
-    std::tm tm{};
-    ::localtime_r(&secs, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-    const long ago = static_cast<long>(nowSeconds() - t);
-    std::string rel = ago < 120    ? std::to_string(ago) + " s ago"
-                      : ago < 7200 ? std::to_string(ago / 60) + " min ago"
-                                   : std::to_string(ago / 3600) + " h ago";
-    return std::string(buf) + " (" + rel + ")";
-}
-
 int run(const Args& a) {
-    if (a.empty()) return usageError(self(), "needs status or retry");
-    std::string outboxFile = share::outboxPath();
-    std::string target;
-    for (size_t i = 1; i < a.size(); ++i) {
-        if (a[i] == "--outbox" && i + 1 < a.size()) {
-            outboxFile = a[++i];
-        } else if (a[0] == "retry" && (a[i] == "email" || a[i] == "cloud") && target.empty()) {
-            target = a[i];
-        } else {
-            return usageError(self(), "unexpected " + a[i]);
+    if (a.empty()) {
+        std::cerr << listing() << "\n";
+        return 2;
+    }
+    if (a[0] == "help") {
+        if (a.size() == 1) {
+            std::cout << listing() << "\n";
+            return 0;
         }
+        for (const ShareSubcommand& c : registry())
+            if (c.name == a[1]) {
+                std::cout << c.usage << "\n";
+                return 0;
+            }
+        return usageError(self(), "no subcommand \"" + a[1] + "\"");
     }
-    if (a[0] != "status" && a[0] != "retry") return usageError(self(), "unknown " + a[0]);
-    struct stat st {};
-    if (::stat(outboxFile.c_str(), &st) != 0) {
-        std::cout << "No outbox at " << outboxFile << ": klik-share has not run yet.\n";
-        return a[0] == "status" ? 0 : 1;
-    }
-    std::string error;
-    auto box = share::Outbox::open(outboxFile, &error);
-    if (!box) {
-        std::cerr << "klikctl share: " << error << "\n";
-        return 1;
-    }
-    if (a[0] == "retry") {
-        const int n = box->retryFailed(nowSeconds(), target);
-        if (n < 0) {
-            std::cerr << "klikctl share: " << box->lastError() << "\n";
-            return 1;
-        }
-        std::cout << n << " deliveries put back in the queue.\n";
-        return 0;
-    }
-    std::cout << "Outbox: " << outboxFile << "\n";
-    for (const auto& s : box->summary()) {
-        std::printf("%-6s %d pending, %d in flight, %d done, %d failed for good\n",
-                    s.target.c_str(), s.pending, s.inFlight, s.done, s.failed);
-        if (s.oldestPending > 0)
-            std::cout << "       oldest pending: queued " << when(s.oldestPending) << "\n";
-        if (!s.lastError.empty())
-            std::cout << "       last error: " << s.lastError << " (" << when(s.lastErrorAt)
-                      << ")\n";
-        if (s.uncertain > 0)
-            std::cout << "       " << s.uncertain
-                      << " sent again after a stop that may have come after the server took "
-                         "them\n";
-    }
-    return 0;
+    for (const ShareSubcommand& c : registry())
+        if (c.name == a[0]) return c.run(Args(a.begin() + 1, a.end()));
+    std::cerr << "klikctl share: no subcommand \"" << a[0] << "\"\n\n" << listing() << "\n";
+    return 2;
 }
 
 const Command& self() {
-    static const Command c{"share", "the upload side's deliveries: status, retry", kUsage, run};
+    static const Command c{"share", "the upload side: gallery links, delivery", kUsage, run};
     return c;
 }
 
 KLIK_COMMAND(self());
 
 }  // namespace
+
+bool registerShareSubcommand(ShareSubcommand c) {
+    registry().push_back(std::move(c));
+    return true;
+}
+
+const std::vector<ShareSubcommand>& shareSubcommands() {
+    return registry();
+}
+
 }  // namespace klik::tools

@@ -39,6 +39,10 @@ class FakePhotoPipeline : public PhotoPipelinePort {
         keptOn = std::this_thread::get_id();
         return keepResult;
     }
+    std::string shareLinkOfLastPhoto() const override {
+        std::lock_guard l(mutex);
+        return keepResult ? link : std::string();
+    }
     bool validateAllFolders() override {
         ++folderChecks;
         return foldersValid;
@@ -58,6 +62,7 @@ class FakePhotoPipeline : public PhotoPipelinePort {
     std::atomic<int> decodes{0};
     int kept = 0;
     bool keepResult = true;  // false: the photo stayed in scratch (or was lost)
+    std::string link;        // the gallery link of a kept photo ("" none)
     // Runs on the filing thread before a keep ends (a slow disk, a busy
     // processor); set before the photo comes.
     std::function<void()> duringKeep;

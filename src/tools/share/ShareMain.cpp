@@ -17,6 +17,7 @@
 #include "share/Outbox.h"
 #include "share/SharePlaces.h"
 #include "share/ShareService.h"
+#include "share/gallery/Gallery.h"
 
 namespace {
 
@@ -50,6 +51,8 @@ const char* kHelp =
     "  --no-bus          do not listen for the kiosk's announcements (the upload\n"
     "                    folder is still scanned and watched)\n"
     "\n"
+    "With \"prefShareGalleryAddress\" set it also serves the booth's gallery\n"
+    "there (each photo's link, the photo wall).\n"
     "Without --once it runs until SIGTERM or SIGINT, which end it cleanly: a\n"
     "delivery under way is finished or put back for the next start.\n"
     "The log: Klik_Share.log beside the kiosk's log. `klikctl share status`\n"
@@ -125,6 +128,16 @@ int main(int argc, char** argv) {
     }
 
     share::ShareService service(settings, *outbox, options);
+    // The booth's gallery runs beside the deliveries (only with
+    // "prefShareGalleryAddress" set) and hears of each new upload copy.
+    Gallery gallery;
+    if (!once) {
+        std::string galleryError;
+        if (!gallery.start(settings, {}, &galleryError))
+            GLIMRA_Log::err("the booth's gallery did not start: " + galleryError);
+        service.addUploadCopyObserver(
+            [&gallery](const std::string& path, bool) { gallery.photoFiled(path); });
+    }
     gService = &service;
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
@@ -133,5 +146,6 @@ int main(int argc, char** argv) {
     ::sigaction(SIGINT, &sa, nullptr);
     const int status = once ? service.runOnce() : service.run();
     gService = nullptr;
+    gallery.stop();
     return status;
 }

@@ -9,6 +9,7 @@
 #include "foundation/FixedPaths.h"
 #include "share/SharePlaces.h"
 #include "ui/panel/CameraPanelWidget.h"
+#include "ui/windows/ShareCodeWidget.h"
 
 namespace klik {
 
@@ -60,6 +61,8 @@ KioskAssembly::~KioskAssembly() {
 void KioskAssembly::wireWindowsAndCamera() {
     ui_.attach(&windows_);
     ui_.setController(&app_);
+    // The guest's QR code over the touch side (owned by it).
+    new ShareCodeWidget(app_._shareCodeView, settings_, windows_.touchContent());
     app_.setOverlayScreens(&overlays_);
     app_.setCamera(&camera_);
 }

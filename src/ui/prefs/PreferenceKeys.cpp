@@ -157,6 +157,29 @@ const std::vector<PreferenceKey>& table() {
          "Empty: any character."},
         {"prefBarcodeValidationMinimumLength", T::Integer, "barcode", "Minimum length", "", 0,
          1000},
+        // The booth's gallery and the guest's QR code on the review screen.
+        {"prefShareGalleryAddress", T::String, "share", "Gallery address",
+         "Where guests' phones reach the booth's gallery, e.g. http://192.168.4.1:8080 (the "
+         "gallery listens on its port). Empty: no gallery and no QR code."},
+        {"prefShareGalleryPublic", T::Bool, "share", "Public gallery and photo wall",
+         "On: /gallery lists every photo and /wall shows them as a slideshow. Off: each "
+         "photo only at its own link."},
+        {"prefShareLinkDays", T::Integer, "share", "Links last (days)",
+         "A photo's link answers this many days after filing; 0 means 30.", 0, 3650},
+        {"prefShareWifiName", T::String, "share", "Booth Wi-Fi name",
+         "When set, a second QR code beside the photo's joins this network."},
+        {"prefShareWifiPassword", T::String, "share", "Booth Wi-Fi password",
+         "WPA password of that network; empty for an open one."},
+        {"prefShareCodePlace",
+         T::Choice,
+         "share",
+         "QR code place",
+         "Where the codes stand on the review screen's touch side.",
+         0,
+         0,
+         {{1, "Lower right"}, {2, "Lower left"}, {3, "Upper right"}, {4, "Upper left"}}},
+        {"prefShareCodeSize", T::Integer, "share", "QR code size (mm)",
+         "Side of each code on the screen; 100 mm scans from about 1 m. 0 means 100.", 0, 400},
         // Names kept for older installations; the kiosk's behaviour does not
         // depend on them.
         {"prefCountDownColor", T::Color, "legacy", "Countdown colour"},

@@ -1,0 +1,125 @@
+// The guest's QR code on the review screen: shown on screen 7 for the
+// guest's own filed photo when it has a gallery link, with the Wi-Fi code
+// when the booth has a network; never for a photo that was not filed, a
+// photo without a link or a late photo of an earlier guest; gone as soon as
+// the screen changes.
+
+#include "ControllerFixture.h"
+#include "camera/CameraNotifications.h"
+
+namespace klik::test {
+namespace {
+
+const std::string kLink = "http://192.168.4.1:8080/p/Az09-_AAAAAAAAAAAAAAAA";
+
+class ShareCodeTest : public ControllerFixture {
+  protected:
+    ShareCodeTest() {
+        settings.setInteger(key::prefDelayScreen2, 3);
+        photos.link = kLink;
+    }
+    void scan(const std::string& code) {
+        ASSERT_EQ(screen(), 1u);
+        controller->_barcodeEntryField1.setStringValue(code);
+        controller->ibBarcodeSendOnEnterAction(&controller->_barcodeEntryField1);
+    }
+    void runTo(std::uint32_t target) {
+        while (screen() != target) {
+            const std::uint32_t before = screen();
+            runToNextScreen(60);
+            ASSERT_NE(screen(), before) << "the flow stopped on screen " << before;
+        }
+    }
+    void deliver(const std::string& name) {
+        Data jpeg(64, 0x11);
+        jpeg[0] = 0xFF;
+        jpeg[1] = 0xD8;
+        ASSERT_TRUE(loop.runAlongside([&] {
+            center.post(Notification{GLIMRA_CameraPhotoDataAvailable, Value(),
+                                     Dictionary{{GLIMRA_CameraPhotoData, Value(jpeg)},
+                                                {GLIMRA_CameraPhotoFilename, Value(name)}}});
+        }));
+    }
+    const ShareCodeView& code() const { return controller->_shareCodeView; }
+};
+
+TEST_F(ShareCodeTest, TheGuestsFiledPhotoGetsItsCodeOnTheReviewUntilScreenOne) {
+    controller->startOver();
+    scan("GUEST-001");
+    runTo(6);
+    deliver("IMG_0001.JPG");
+    EXPECT_TRUE(code().isHidden()) << "not before the review";
+    runTo(7);
+    ASSERT_FALSE(code().isHidden());
+    EXPECT_EQ(code().link(), kLink);
+    EXPECT_EQ(code().wifiCode(), "");
+    EXPECT_STREQ(code().caption(), "Scan to get your photo");
+    runToNextScreen();
+    EXPECT_EQ(screen(), 1u);
+    EXPECT_TRUE(code().isHidden());
+    EXPECT_EQ(code().link(), "");
+}
+
+TEST_F(ShareCodeTest, APhotoThatComesDuringTheReviewGetsItsCodeThen) {
+    settings.setString(key::prefShareWifiName, "Klik Booth");
+    settings.setString(key::prefShareWifiPassword, "pass;word");
+    controller->startOver();
+    scan("GUEST-001");
+    runTo(7);
+    EXPECT_TRUE(code().isHidden());
+    deliver("IMG_0001.JPG");
+    ASSERT_FALSE(code().isHidden());
+    EXPECT_EQ(code().wifiCode(), "WIFI:T:WPA;S:Klik Booth;P:pass\\;word;;");
+}
+
+TEST_F(ShareCodeTest, NoCodeForAPhotoNotFiledOrWithoutALink) {
+    photos.keepResult = false;
+    controller->startOver();
+    scan("GUEST-001");
+    runTo(6);
+    deliver("IMG_0001.JPG");
+    runTo(7);
+    EXPECT_TRUE(code().isHidden());
+    runTo(1);
+
+    photos.keepResult = true;
+    photos.link = "";  // no gallery address, or no upload copy
+    scan("GUEST-002");
+    runTo(6);
+    deliver("IMG_0002.JPG");
+    runTo(7);
+    EXPECT_FALSE(controller->_EVFView.isHidden()) << "the photo itself is shown";
+    EXPECT_TRUE(code().isHidden());
+}
+
+TEST_F(ShareCodeTest, ALatePhotoOfAnEarlierGuestShowsNoCode) {
+    controller->startOver();
+    scan("GUEST-001");
+    runTo(7);
+    // GUEST-001's photo never came in time: the review apologised.
+    while (controller->turnShot().outcome == AppController::ShotOutcome::Waiting)
+        ASSERT_TRUE(loop.advanceToNextTimer());
+    runTo(1);
+    scan("GUEST-002");
+    runTo(3);
+    // Now the first guest's photo arrives, and then the second's shot.
+    deliver("IMG_0001.JPG");
+    EXPECT_TRUE(code().isHidden());
+    runTo(7);
+    EXPECT_TRUE(code().isHidden()) << "the code would give GUEST-002 a stranger's photo";
+}
+
+TEST_F(ShareCodeTest, TakingThePhotoAgainHidesTheOldCode) {
+    controller->startOver();
+    scan("GUEST-001");
+    runTo(6);
+    deliver("IMG_0001.JPG");
+    runTo(7);
+    ASSERT_FALSE(code().isHidden());
+    controller->takePhotoAgainFromKeyBoard();
+    EXPECT_EQ(screen(), 6u);
+    EXPECT_TRUE(code().isHidden());
+}
+
+}  // namespace
+}  // namespace klik::test
