@@ -60,7 +60,8 @@ Dictionary PhotoFiler::sessionDictionary(const PhotoSession& s) const {
     d["uploadInfo"] = Dictionary{{"f", Value("pt5")}};
     if (settings_.boolForKey("prefDoOverlayMovie")) {
         if (!s.overlayFileName.empty()) d["VZ_overlayPath"] = s.overlayFileName;
-        auto muxed = settings_.stringForKey("VZ_muxedMovieName");
+        const auto muxed =
+            s.muxedMovieName ? s.muxedMovieName : settings_.stringForKey("VZ_muxedMovieName");
         if (muxed && muxed->size() > 1) d["VZ_muxedMovieName"] = *muxed;
     }
     return d;
