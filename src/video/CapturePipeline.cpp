@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "log/Log.h"
 #include "video/DeviceOpen.h"
@@ -286,7 +287,7 @@ bool CapturePipeline::startRecording(const std::string& path, int width, int hei
     if (FILE* probe = std::fopen(path.c_str(), "wb")) {
         std::fclose(probe);
     } else {
-        if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
+        if (error) *error = "cannot write " + path + ": " + std::generic_category().message(errno);
         return false;
     }
     // The branch joins a session that has reached PLAYING.

@@ -87,7 +87,7 @@ class CompositionTest : public testing::Test {
 
     std::string clip(const std::string& name, test::ClipSpec spec) {
         std::string error;
-        const std::string path = dir.file(name);
+        std::string path = dir.file(name);
         EXPECT_TRUE(test::makeClip(path, spec, &error)) << error;
         return path;
     }

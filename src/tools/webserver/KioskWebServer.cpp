@@ -150,8 +150,10 @@ std::string KioskWebServer::pageFromRoot(const std::string& name) const {
 
 void KioskWebServer::hit(const std::string& line) {
     const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
     char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
     std::lock_guard<std::mutex> lock(mutex_);
     std::cout << stamp << " " << line << std::endl;
     if (log_) log_ << stamp << " " << line << std::endl;
@@ -236,7 +238,7 @@ void KioskWebServer::route() {
     s.Get("/klik/sitting", [this, sittingFields](const Request& req, Response& res) {
         answerSitting(sittingFields(req), res);
     });
-    s.Get("/klik/via", [this](const Request& req, Response& res) {
+    s.Get("/klik/via", [](const Request& req, Response& res) {
         std::string query;
         for (const char* name : {"email", "sittingid", "video"})
             if (req.has_param(name))

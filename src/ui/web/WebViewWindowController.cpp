@@ -247,7 +247,10 @@ void WebViewWindowController::onDownloadRequested(QWebEngineDownloadRequest* dow
         return;
     }
     if (!downloads_ || !downloads_->isValid()) {
-        downloads_ = std::make_unique<QTemporaryDir>();
+        downloads_ =
+            downloadParent_.isEmpty()
+                ? std::make_unique<QTemporaryDir>()
+                : std::make_unique<QTemporaryDir>(downloadParent_ + "/klik-sitting-XXXXXX");
         if (!downloads_->isValid()) {
             const std::string why = "no private folder for the sitting download (" +
                                     utf8(downloads_->errorString()) + ")";

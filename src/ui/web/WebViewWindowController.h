@@ -68,6 +68,10 @@ class WebViewWindowController : public QObject, public WebBrowserPort {
     void orderOut() override;
     void setImageViewHidden(bool hidden) override;
 
+    // Where the private folder for sitting attachments is made (default:
+    // the system's temporary folder).
+    void setDownloadParentFolder(const QString& folder) { downloadParent_ = folder; }
+
     // For tests and measurements; null before the window is built.
     QWidget* window() const;
     QWebEngineView* view() const { return view_; }
@@ -105,6 +109,7 @@ class WebViewWindowController : public QObject, public WebBrowserPort {
     QWebEngineView* view_ = nullptr;
     QLabel* imageView_ = nullptr;
     std::unique_ptr<QTemporaryDir> downloads_;
+    QString downloadParent_;
     int downloadCount_ = 0;
     // Counts main-frame loads started: an answer about an earlier one is
     // about a page already left.

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <QWebEnginePage>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -117,19 +116,12 @@ TEST_F(WebPageSittingTest, AnAttachmentBrokenOffStillStartsTheSessionWithoutFiel
 
 TEST_F(WebPageSittingTest, AnAttachmentWithoutAFolderStillStartsTheSessionWithoutFields) {
     startPage({"--attachment"});
-    // No private folder can be made for it: the temporary folder is a file.
-    const char* before = std::getenv("TMPDIR");
-    const std::string saved = before ? before : "";
+    // No private folder can be made for it: where it would go is a file.
     writeFile(dir.file("not-a-folder"), "x");
-    ::setenv("TMPDIR", dir.file("not-a-folder").c_str(), 1);
+    web->setDownloadParentFolder(QString::fromStdString(dir.file("not-a-folder")));
     const std::string address = server.base() + "/sitting?email=x%40example.com&sittingid=F1";
     web->controller().openUrlPage(address);
-    const bool started = waitFor([&] { return !starts.empty(); });
-    if (before)
-        ::setenv("TMPDIR", saved.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
-    ASSERT_TRUE(started);
+    ASSERT_TRUE(waitFor([&] { return !starts.empty(); }));
     EXPECT_EQ(starts.front(), (Dictionary{{"url", Value(address)}}));
 }
 
