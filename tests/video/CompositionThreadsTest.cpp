@@ -81,7 +81,10 @@ TEST(CompositionThreads, TwoHundredClipsLeaveThreadsAndMemoryFlat) {
         EXPECT_EQ(compositions.runningCount(), 0u);
         // The last to end waits for the next start (or the owner) to join it.
         EXPECT_LE(compositions.threadCount(), 1u);
-        EXPECT_LE(taskCount(), tasksBefore + 1);
+        // The media library keeps a few pool threads of its own for a while;
+        // 200 threads left behind would show in the mapped memory below (a
+        // finished thread leaves the task list at once, its stack does not).
+        EXPECT_LE(taskCount(), tasksBefore + 8);
         // 200 unjoined threads would hold 200 stacks (8 MiB each by default,
         // 1.6 GiB); the bound leaves room for a sanitizer's own mappings.
         EXPECT_LT(mappedKiB() - mappedBefore, 256L * 1024) << "KiB mapped more after 200 clips";
