@@ -224,7 +224,6 @@ void BM_GPhotoReappearToInUse(benchmark::State& state) {
     klik::Settings settings(dir.file("settings.plist"));
     klik::test::RecordingKioskUi ui;
     klik::RegistryCameraPort port;
-    klik::gIsProcessingVideo = false;
     // The backend's defaults, as the kiosk runs it.
     Layer layer(gphotoFor(camera));
     auto controller = std::make_unique<klik::AppController>(klik::AppController::Environment{

@@ -174,9 +174,6 @@ class AppController {
     // or refuses with "notifictionPhotoSessionError" (screen unchanged).
     void startPhotoSession();
     void handleDoStartPhotoSessionNotification(const Notification& n);
-    // The path of an existing movie `base`.mov / .m4v / .mp4, or "" when
-    // none exists. Any thread; touches the file system only.
-    static std::string getMovieWithBaseName(const std::string& base);
 
     // ---- Photographer actions (AppController_Photographer.cpp) --------------
 

@@ -10,6 +10,7 @@
 #include "app/SettingsReaders.h"
 #include "entry/EmailValidation.h"
 #include "log/Log.h"
+#include "video/MovieNames.h"
 
 namespace klik {
 
@@ -25,16 +26,6 @@ bool isInsideFolderName(const std::string& name) {
 }
 
 }  // namespace
-
-std::string AppController::getMovieWithBaseName(const std::string& base) {
-    if (base.empty()) return {};
-    std::error_code ec;
-    for (const char* ext : {"mov", "m4v", "mp4"}) {
-        std::string path = base + "." + ext;
-        if (std::filesystem::is_regular_file(path, ec)) return path;
-    }
-    return {};
-}
 
 void AppController::handleDoStartPhotoSessionNotification(const Notification&) {
     startPhotoSession();
@@ -80,22 +71,20 @@ void AppController::startPhotoSession() {
         }
         if (s.boolForKey(key::prefDoOverlayMovie)) {
             const Value& video = (*info)["video"];
-            std::string withPrompt;
+            std::optional<std::string> withPrompt;
             const std::string folder = s.stringForKey(key::prefOverlayMoviesPath).value_or("");
             if (!folder.empty() && video.isString() && isInsideFolderName(*video.string())) {
-                const std::string base = folder + "/" + *video.string();
-                if (!getMovieWithBaseName(base).empty()) {
-                    const std::filesystem::path p(base);
-                    const std::string stem = (p.parent_path() / p.stem()).string();
-                    withPrompt = getMovieWithBaseName(stem + "WithPrompt");
-                }
+                // The same names the composition goes back from: the prompt
+                // movie found here leads it to this very overlay movie.
+                if (const auto overlay = getMovieWithBaseName(folder + "/" + *video.string()))
+                    withPrompt = getPromptMovieForOverlay(*overlay);
             }
-            if (withPrompt.empty()) {
+            if (!withPrompt) {
                 refuseSession("the sitting's prompt movie or its companion is missing",
                               Dictionary{{"msg", "Missing Matching TelePrompt Video File..."}});
                 return;
             }
-            env_.settings.setString(key::prefMoviePath, withPrompt);
+            env_.settings.setString(key::prefMoviePath, *withPrompt);
         }
     }
 

@@ -3,6 +3,7 @@
 // barcode embedded in the JPEG, and the screen the kiosk showed when it was
 // filed (a late photo is only logged).
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,10 @@ struct PhotoSession {
     std::string barcodeValue;
     unsigned screenNumber = 6;
     std::string overlayFileName;  // the overlay movie's file name, when any
+    // The exported movie a video still belongs to ("?": none was made). Set,
+    // it stands for "VZ_muxedMovieName", which another guest's composition
+    // may have rewritten meanwhile.
+    std::optional<std::string> muxedMovieName;
 };
 
 }  // namespace klik

@@ -3,7 +3,7 @@
 namespace klik {
 
 std::atomic<bool> forceSingleMonitor{true};
-std::atomic<bool> gIsProcessingVideo{false};
+VideoProcessingCount gIsProcessingVideo;
 std::atomic<bool> doNewWebViewMethod{false};
 
 }  // namespace klik

@@ -38,6 +38,9 @@ inline constexpr const char* prefChildProcess1Name = "prefChildProcess1Name";
 // Web mode.
 inline constexpr const char* prefWebViewFuseActions = "prefWebViewFuseActions";
 inline constexpr const char* prefBaseURL = "prefBaseURL";
+// Further origins the kiosk web page may load scripts, styles, pictures and
+// fonts from (an array of "scheme://host[:port]"); pages stay on prefBaseURL's.
+inline constexpr const char* prefWebAllowedOrigins = "prefWebAllowedOrigins";
 inline constexpr const char* prefHomeAddress = "prefHomeAddress";
 inline constexpr const char* prefKioskStationName = "prefKioskStationName";
 

@@ -60,7 +60,8 @@ Dictionary PhotoFiler::sessionDictionary(const PhotoSession& s) const {
     d["uploadInfo"] = Dictionary{{"f", Value("pt5")}};
     if (settings_.boolForKey("prefDoOverlayMovie")) {
         if (!s.overlayFileName.empty()) d["VZ_overlayPath"] = s.overlayFileName;
-        auto muxed = settings_.stringForKey("VZ_muxedMovieName");
+        const auto muxed =
+            s.muxedMovieName ? s.muxedMovieName : settings_.stringForKey("VZ_muxedMovieName");
         if (muxed && muxed->size() > 1) d["VZ_muxedMovieName"] = *muxed;
     }
     return d;
@@ -195,7 +196,7 @@ std::string PhotoFiler::writeScratchFile(const std::string& bytes, const std::st
     const std::string folder = _gScratchFolder();
     for (unsigned n = 1; n < 10000; ++n) {
         const std::string name = n == 1 ? base + ".jpg" : base + "-" + std::to_string(n) + ".jpg";
-        const std::string path = joinPath(folder, name);
+        std::string path = joinPath(folder, name);
         bool exists = false;
         if (writeFileNoReplace(bytes, path, error, &exists)) return path;
         if (!exists) return "";
@@ -290,7 +291,7 @@ std::string PhotoFiler::keepUntagged(const Data& photo, const std::string& base,
     for (unsigned n = 1; n < 1000; ++n) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, "_untagged_%03u.", n);
-        const std::string path = joinPath(_gScratchFolder(), base + suffix + safeExt);
+        std::string path = joinPath(_gScratchFolder(), base + suffix + safeExt);
         if (isReadableFile(path)) continue;
         std::string why;
         bool exists = false;

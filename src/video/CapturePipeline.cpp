@@ -8,8 +8,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "log/Log.h"
+#include "video/DeviceOpen.h"
 #include "video/GstSupport.h"
 
 namespace klik {
@@ -142,6 +144,8 @@ bool CapturePipeline::build(std::string* error) {
     bool ok = true;
     GstElement* vsrc = nullptr;
     GstElement* vlast = nullptr;
+    GstPad* pictureOut = nullptr;   // the device's picture pad, when it has several
+    GstPad* deviceSound = nullptr;  // the device's own sound pad
     if (spec_.simulated) {
         vsrc = add(pipeline_, "videotestsrc", error, ok);
         GstElement* caps = add(pipeline_, "capsfilter", error, ok);
@@ -156,8 +160,10 @@ bool CapturePipeline::build(std::string* error) {
             gst_caps_unref(c);
             g_object_set(clock, "font-desc", "Sans 36", "halignment", 0 /* left */, "valignment",
                          2 /* top */, nullptr);
-            ok = gst_element_link_many(vsrc, caps, clock, nullptr);
-            vlast = clock;
+            // Closed, it makes the simulated camera stall (no pictures, no sound).
+            videoValve_ = add(pipeline_, "valve", error, ok);
+            ok = ok && gst_element_link_many(vsrc, caps, clock, videoValve_, nullptr);
+            vlast = videoValve_;
         }
     } else if (spec_.videoDevice) {
         vsrc = gst_device_create_element(spec_.videoDevice, nullptr);
@@ -167,6 +173,10 @@ bool CapturePipeline::build(std::string* error) {
         } else {
             gst_bin_add(GST_BIN(pipeline_), vsrc);
             vlast = vsrc;
+            // A camera with picture and sound records its own sound.
+            const SourcePads pads = sourcePadsOf(vsrc);
+            pictureOut = static_cast<GstPad*>(pads.picture);
+            deviceSound = static_cast<GstPad*>(pads.sound);
         }
     } else {
         ok = false;
@@ -189,14 +199,29 @@ bool CapturePipeline::build(std::string* error) {
         g_object_set(sink, "emit-signals", TRUE, "max-buffers", 1, "drop", TRUE, "sync", FALSE,
                      nullptr);
         g_signal_connect(sink, "new-sample", G_CALLBACK(onNewSample), this);
-        ok = gst_element_link_many(vlast, vconv, videoTee_, nullptr) &&
+        const bool pictureLinked =
+            pictureOut ? [&] {
+                GstRef<GstPad> in(gst_element_get_static_pad(vconv, "sink"));
+                return gst_pad_link(pictureOut, in.get()) == GST_PAD_LINK_OK;
+            }()
+                       : gst_element_link(vlast, vconv);
+        ok = pictureLinked && gst_element_link(vconv, videoTee_) &&
              gst_element_link_many(videoTee_, pq, flip_, pconv, pcaps, sink, nullptr);
         if (!ok && error && error->empty()) *error = "the preview could not be linked";
     }
     GstElement* asrc = nullptr;
+    GstPad* soundOut = nullptr;
     if (ok && spec_.simulated) {
-        asrc = add(pipeline_, "audiotestsrc", error, ok);
-        if (ok) g_object_set(asrc, "is-live", TRUE, "freq", 440.0, "volume", 0.3, nullptr);
+        GstElement* tone = add(pipeline_, "audiotestsrc", error, ok);
+        audioValve_ = add(pipeline_, "valve", error, ok);
+        if (ok) {
+            g_object_set(tone, "is-live", TRUE, "freq", 440.0, "volume", 0.3, nullptr);
+            ok = gst_element_link(tone, audioValve_);
+            asrc = audioValve_;
+        }
+    } else if (ok && deviceSound) {
+        GLIMRA_Log::debug("capture: the camera's own sound is recorded");
+        soundOut = deviceSound;
     } else if (ok && spec_.audioDevice) {
         asrc = gst_device_create_element(spec_.audioDevice, nullptr);
         if (asrc)
@@ -204,19 +229,23 @@ bool CapturePipeline::build(std::string* error) {
         else
             GLIMRA_Log::debug("the sound device could not be opened: recording without sound");
     }
-    if (ok && asrc) {
+    if (ok && (asrc || soundOut)) {
         GstElement* aconv = add(pipeline_, "audioconvert", error, ok);
         GstElement* ares = add(pipeline_, "audioresample", error, ok);
         audioTee_ = add(pipeline_, "tee", error, ok);
         if (ok) {
             g_object_set(audioTee_, "allow-not-linked", TRUE, nullptr);
-            ok = gst_element_link_many(asrc, aconv, ares, audioTee_, nullptr);
+            GstRef<GstPad> in(gst_element_get_static_pad(aconv, "sink"));
+            ok = (soundOut ? gst_pad_link(soundOut, in.get()) == GST_PAD_LINK_OK
+                           : gst_element_link(asrc, aconv)) &&
+                 gst_element_link_many(aconv, ares, audioTee_, nullptr);
+            if (!ok && error && error->empty()) *error = "the sound could not be linked";
         }
     }
     if (!ok) {
         gst_object_unref(pipeline_);
         pipeline_ = nullptr;
-        videoTee_ = audioTee_ = flip_ = nullptr;
+        videoTee_ = audioTee_ = flip_ = videoValve_ = audioValve_ = nullptr;
         if (error && error->empty()) *error = "the capture pipeline could not be built";
     }
     return ok;
@@ -258,12 +287,12 @@ bool CapturePipeline::startRecording(const std::string& path, int width, int hei
     if (FILE* probe = std::fopen(path.c_str(), "wb")) {
         std::fclose(probe);
     } else {
-        if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
+        if (error) *error = "cannot write " + path + ": " + std::generic_category().message(errno);
         return false;
     }
     // The branch joins a session that has reached PLAYING.
     gst_element_get_state(pipeline_, nullptr, nullptr, 5 * GST_SECOND);
-    auto r = std::make_unique<Recording>();
+    auto r = std::make_shared<Recording>();
     r->path = path;
     r->bin = gst_bin_new(nullptr);
     bool ok = true;
@@ -338,17 +367,20 @@ bool CapturePipeline::startRecording(const std::string& path, int width, int hei
 }
 
 std::string CapturePipeline::stopRecording(double timeoutSeconds) {
-    std::unique_ptr<Recording> r;
-    {
-        std::lock_guard<std::mutex> lock(recMutex_);
-        r = std::move(recording_);
-    }
-    if (!r) return "";
-    finishRecording(*r, timeoutSeconds);
-    return r->path;
+    return finishRecording(detachRecording(), timeoutSeconds).path;
 }
 
-void CapturePipeline::finishRecording(Recording& r, double timeoutSeconds) {
+std::shared_ptr<CapturePipeline::Recording> CapturePipeline::detachRecording() {
+    std::lock_guard<std::mutex> lock(recMutex_);
+    return std::move(recording_);
+}
+
+FinishedRecording CapturePipeline::finishRecording(const std::shared_ptr<Recording>& recording,
+                                                   double timeoutSeconds) {
+    FinishedRecording done;
+    if (!recording) return done;
+    Recording& r = *recording;
+    done.path = r.path;
     const int pads = r.audioTeePad ? 2 : 1;
     gst_pad_add_probe(r.videoTeePad, GST_PAD_PROBE_TYPE_BLOCK_DOWNSTREAM, detachBranch, &r,
                       nullptr);
@@ -371,10 +403,14 @@ void CapturePipeline::finishRecording(Recording& r, double timeoutSeconds) {
             }
         }
         lock.lock();
+    } else {
+        done.complete = true;
     }
-    if (!r.cv.wait_until(lock, deadline + std::chrono::seconds(2), [&] { return r.finished; }))
+    if (!r.cv.wait_until(lock, deadline + std::chrono::seconds(2), [&] { return r.finished; })) {
         GLIMRA_Log::debugf("the recording %s did not finish in time; its file may be short",
                            r.path.c_str());
+        done.complete = false;
+    }
     lock.unlock();
     gst_element_set_state(r.bin, GST_STATE_NULL);
     gst_bin_remove(GST_BIN(pipeline_), r.bin);
@@ -384,6 +420,12 @@ void CapturePipeline::finishRecording(Recording& r, double timeoutSeconds) {
         gst_element_release_request_pad(audioTee_, r.audioTeePad);
         gst_object_unref(r.audioTeePad);
     }
+    return done;
+}
+
+void CapturePipeline::setSimulatedStall(bool stalled) {
+    for (GstElement* valve : {videoValve_, audioValve_})
+        if (valve) g_object_set(valve, "drop", stalled ? TRUE : FALSE, nullptr);
 }
 
 void CapturePipeline::setMirrored(bool on) {

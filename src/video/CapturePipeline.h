@@ -6,9 +6,14 @@
 // I420) and AAC (voaacenc, or avenc_aac when named) muxed robustly, so a
 // kiosk killed mid-recording still leaves a readable file.
 //
+// A camera whose source gives picture and sound records its own sound; a
+// separate sound device is used only beside a camera without.
+//
 // Thread-safe. start/stop/startRecording/stopRecording block while the
-// pipeline changes state (stopRecording until the file is complete); the
-// preview frames arrive on GStreamer's streaming thread.
+// pipeline changes state (stopRecording until the file is complete, or a
+// stalled device's time is up); detachRecording does not block, so the
+// finishing can go to another thread. The preview frames arrive on
+// GStreamer's streaming thread.
 
 #include <atomic>
 #include <condition_variable>
@@ -32,6 +37,12 @@ struct PreviewFrame {
     int width = 0, height = 0;
     std::vector<std::uint8_t> rgba;  // width * 4 bytes a row
     std::uint64_t sequence = 0;
+};
+
+// How a recording ended.
+struct FinishedRecording {
+    std::string path;       // "" when none was recording
+    bool complete = false;  // its end reached the file in time
 };
 
 struct CaptureSourceSpec {
@@ -65,6 +76,21 @@ class CapturePipeline {
     std::string stopRecording(double timeoutSeconds = 30);
     bool isRecording() const;
 
+    // One recording's branch (defined in the source file).
+    struct Recording;
+    // Takes the running recording off the session at once (null when none
+    // runs): a new one may start while it is finished elsewhere.
+    std::shared_ptr<Recording> detachRecording();
+    // Ends a detached recording's stream and waits for its file (up to
+    // `timeoutSeconds`; a stalled device's branch is then ended from here).
+    // The session must still exist.
+    FinishedRecording finishRecording(const std::shared_ptr<Recording>& recording,
+                                      double timeoutSeconds = 30);
+
+    // The simulated camera stops (true) or goes on (false) delivering
+    // picture and sound, as a stalled device does. Nothing for devices.
+    void setSimulatedStall(bool stalled);
+
     void setMirrored(bool on);
     // The newest preview frame, when one arrived after `afterSequence`.
     std::optional<PreviewFrame> takeFrame(std::uint64_t afterSequence) const;
@@ -75,20 +101,18 @@ class CapturePipeline {
     std::uint64_t framesDelivered() const { return frameCount_; }
     bool hasAudio() const { return audioTee_ != nullptr; }
 
-    // One recording's branch (defined in the source file).
-    struct Recording;
-
   private:
     bool build(std::string* error);
     void onSample(GstElement* appsink);
     static int onNewSample(GstElement* sink, void* self);
-    void finishRecording(Recording& r, double timeoutSeconds);
 
     CaptureSourceSpec spec_;
     GstElement* pipeline_ = nullptr;
     GstElement* videoTee_ = nullptr;
     GstElement* audioTee_ = nullptr;
     GstElement* flip_ = nullptr;
+    GstElement* videoValve_ = nullptr;  // the simulated camera's stall
+    GstElement* audioValve_ = nullptr;
     std::atomic<bool> running_{false};
     mutable std::mutex frameMutex_;
     PreviewFrame frame_;
@@ -96,7 +120,7 @@ class CapturePipeline {
     std::mutex callbackMutex_;             // held while the callback runs
     std::function<void()> frameCallback_;  // under callbackMutex_
     mutable std::mutex recMutex_;
-    std::unique_ptr<Recording> recording_;
+    std::shared_ptr<Recording> recording_;
 };
 
 }  // namespace klik

@@ -44,6 +44,9 @@ CaptureDeviceChoice chooseCaptureDevices(const std::vector<CaptureDevice>& devic
 
     CaptureDeviceChoice choice;
     std::string error;
+    // A device that failed to open is not tried again: the second try looks
+    // among the others.
+    std::vector<const CaptureDevice*> failed;
     GLIMRA_Log::debug("2010-11-01orlo First Try defaultInputDeviceWithMediaType:QTMediaTypeMuxed");
     if (const CaptureDevice* d = defaultOf(muxed)) {
         if (open(*d, &error)) {
@@ -53,12 +56,16 @@ CaptureDeviceChoice chooseCaptureDevices(const std::vector<CaptureDevice>& devic
                 "2010-11-08orlo QTCaptureDevice defaultInputDeviceWithMediaType:QTMediaTypeMuxed "
                 "Found Error: %s",
                 error.c_str());
+            failed.push_back(d);
         }
     }
 
     if (!choice.video) {
         GLIMRA_Log::debug(
             "2010-11-01orlo Second - TRY  defaultInputDeviceWithMediaType:QTMediaTypeVideo");
+        std::erase_if(video, [&](const CaptureDevice* d) {
+            return std::find(failed.begin(), failed.end(), d) != failed.end();
+        });
         const CaptureDevice* pick = nullptr;
         if (video.size() >= 2) {
             for (const CaptureDevice* d : video) {

@@ -1,8 +1,9 @@
 #pragma once
 // Which capture devices feed the kiosk: a device delivering picture and
-// sound first; else, with two or more video devices, the first whose name is
-// not "Built-in Camera" (any case); else the default video device. A video
-// device without sound gets the default sound device beside it.
+// sound first; else (none, or it did not open), among the other video
+// devices, with two or more the first whose name is not "Built-in Camera"
+// (any case), else the default one. A video device without sound gets the
+// default sound device beside it; one with sound records its own.
 //
 // Pure apart from the log lines and the `open` callback; any thread.
 

@@ -25,6 +25,33 @@ DeviceList& DeviceList::operator=(DeviceList&& o) noexcept {
     return *this;
 }
 
+void DeviceList::add(GstDevice* dev) {
+    CaptureDevice d;
+    gchar* name = gst_device_get_display_name(dev);
+    gchar* cls = gst_device_get_device_class(dev);
+    d.displayName = name ? name : "";
+    d.deviceClass = cls ? cls : "";
+    g_free(name);
+    g_free(cls);
+    d.hasVideo = d.deviceClass.find("Video") != std::string::npos;
+    d.hasAudio = d.deviceClass.find("Audio") != std::string::npos;
+    if (GstStructure* props = gst_device_get_properties(dev)) {
+        gboolean isDefault = FALSE;
+        if (gst_structure_get_boolean(props, "is-default", &isDefault)) d.isDefault = isDefault;
+        gst_structure_free(props);
+    }
+    if (GstCaps* caps = gst_device_get_caps(dev)) {
+        gchar* s = gst_caps_to_string(caps);
+        d.summary = s ? s : "";
+        if (d.summary.size() > 200) d.summary = d.summary.substr(0, 200) + "...";
+        g_free(s);
+        gst_caps_unref(caps);
+    }
+    d.key = handles_.size();
+    handles_.push_back(GST_DEVICE(gst_object_ref(dev)));
+    devices_.push_back(std::move(d));
+}
+
 DeviceList DeviceList::probe() {
     DeviceList list;
     if (!ensureGStreamer()) return list;
@@ -32,35 +59,15 @@ DeviceList DeviceList::probe() {
     gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
     gst_device_monitor_add_filter(monitor, "Audio/Source", nullptr);
     GList* found = gst_device_monitor_get_devices(monitor);
-    for (GList* l = found; l; l = l->next) {
-        auto* dev = static_cast<GstDevice*>(l->data);
-        CaptureDevice d;
-        gchar* name = gst_device_get_display_name(dev);
-        gchar* cls = gst_device_get_device_class(dev);
-        d.displayName = name ? name : "";
-        d.deviceClass = cls ? cls : "";
-        g_free(name);
-        g_free(cls);
-        d.hasVideo = d.deviceClass.find("Video") != std::string::npos;
-        d.hasAudio = d.deviceClass.find("Audio") != std::string::npos;
-        if (GstStructure* props = gst_device_get_properties(dev)) {
-            gboolean isDefault = FALSE;
-            if (gst_structure_get_boolean(props, "is-default", &isDefault)) d.isDefault = isDefault;
-            gst_structure_free(props);
-        }
-        if (GstCaps* caps = gst_device_get_caps(dev)) {
-            gchar* s = gst_caps_to_string(caps);
-            d.summary = s ? s : "";
-            if (d.summary.size() > 200) d.summary = d.summary.substr(0, 200) + "...";
-            g_free(s);
-            gst_caps_unref(caps);
-        }
-        d.key = list.handles_.size();
-        list.handles_.push_back(dev);  // takes the list's reference
-        list.devices_.push_back(std::move(d));
-    }
-    g_list_free(found);
+    for (GList* l = found; l; l = l->next) list.add(static_cast<GstDevice*>(l->data));
+    g_list_free_full(found, gst_object_unref);
     gst_object_unref(monitor);
+    return list;
+}
+
+DeviceList DeviceList::fromDevices(const std::vector<GstDevice*>& devices) {
+    DeviceList list;
+    for (GstDevice* d : devices) list.add(d);
     return list;
 }
 
@@ -68,17 +75,11 @@ GstDevice* DeviceList::gstDevice(const CaptureDevice& d) const {
     return d.key < handles_.size() ? handles_[d.key] : nullptr;
 }
 
-CaptureDeviceChoice DeviceList::choose() const {
-    return chooseCaptureDevices(devices_, [this](const CaptureDevice& d, std::string* error) {
-        GstDevice* dev = gstDevice(d);
-        GstElement* e = dev ? gst_device_create_element(dev, nullptr) : nullptr;
-        if (!e) {
-            *error = "the device gives no source element";
-            return false;
-        }
-        gst_object_unref(gst_object_ref_sink(e));
-        return true;
-    });
+CaptureDeviceChoice DeviceList::choose(double openTimeoutSeconds) const {
+    return chooseCaptureDevices(
+        devices_, [this, openTimeoutSeconds](const CaptureDevice& d, std::string* error) {
+            return openCaptureDevice(gstDevice(d), openTimeoutSeconds, error);
+        });
 }
 
 }  // namespace klik

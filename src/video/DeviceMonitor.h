@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "video/DeviceChoice.h"
+#include "video/DeviceOpen.h"
 
 typedef struct _GstDevice GstDevice;
 
@@ -24,15 +25,21 @@ class DeviceList {
 
     // Probes the devices now.
     static DeviceList probe();
+    // The list of `devices` as the monitor would give them (each referenced;
+    // the caller keeps its own references).
+    static DeviceList fromDevices(const std::vector<GstDevice*>& devices);
 
     const std::vector<CaptureDevice>& devices() const { return devices_; }
     // The GStreamer device behind `d` (owned by the list).
     GstDevice* gstDevice(const CaptureDevice& d) const;
 
-    // The choice, each candidate opened by creating its source element.
-    CaptureDeviceChoice choose() const;
+    // The choice, each candidate opened for real (openCaptureDevice): a
+    // busy, missing or stalled device leads to the next choice.
+    CaptureDeviceChoice choose(double openTimeoutSeconds = kDeviceOpenTimeoutSeconds) const;
 
   private:
+    void add(GstDevice* device);  // takes a reference of its own
+
     std::vector<CaptureDevice> devices_;
     std::vector<GstDevice*> handles_;
 };

@@ -36,6 +36,13 @@ std::optional<std::string> getMovieWithBaseName(const std::string& path) {
     return firstMovieAtBase(withoutExtension(path));
 }
 
+std::optional<std::string> getPromptMovieForOverlay(const std::string& overlayPath) {
+    if (overlayPath.empty()) return std::nullopt;
+    // Not through getMovieWithBaseName: "Wave.v2WithPrompt" has no extension
+    // of its own to drop.
+    return firstMovieAtBase(withoutExtension(overlayPath) + "WithPrompt");
+}
+
 std::string overlayBasePathForPromptMovie(const std::string& promptMoviePath) {
     fs::path p(promptMoviePath);
     std::string name = p.stem().string();

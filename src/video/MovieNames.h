@@ -18,6 +18,12 @@ namespace klik {
 // answer, even when a file exists there.
 std::optional<std::string> getMovieWithBaseName(const std::string& path);
 
+// The prompt movie paired with the overlay movie at `overlayPath`: the path
+// without its extension followed by "WithPrompt", as a mov, m4v or mp4 file
+// (the first that exists); nullopt when none does. The inverse of
+// getOverlayFileName: the prompt movie found here leads back to the overlay.
+std::optional<std::string> getPromptMovieForOverlay(const std::string& overlayPath);
+
 // The overlay movie's base path for a prompt movie: the file name without
 // extension cut at the first "WithPrompt", in the same folder.
 std::string overlayBasePathForPromptMovie(const std::string& promptMoviePath);

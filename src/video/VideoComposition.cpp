@@ -1,6 +1,5 @@
 #include "video/VideoComposition.h"
 
-#include <atomic>
 #include <filesystem>
 
 #include "app/ProcessFlags.h"
@@ -106,6 +105,7 @@ CompositionResult runComposition(const CompositionRequest& request, Settings& se
                 "WARNING! - UNABLE to Find OverlayMovie!!!!",
                 "overlayMovieFilePath: [" + looked + "]\nError: [" + why + "]");
             settings.setString(key::VZ_muxedMovieName, "?");
+            session.muxedMovieName = "?";
         } else {
             session.overlayFileName = lastPathComponent(*overlay);
             SpliceRequest splice;
@@ -140,11 +140,15 @@ CompositionResult runComposition(const CompositionRequest& request, Settings& se
                 editedMovie = result.muxedPath;
                 GLIMRA_Log::debugf("wrote muxed movie to %s", result.muxedPath.c_str());
                 // Only a movie that exists is named in the guest's payload.
-                settings.setString(key::VZ_muxedMovieName, lastPathComponent(result.muxedPath));
+                session.muxedMovieName = lastPathComponent(result.muxedPath);
             } else {
                 GLIMRA_Log::debugf("failed to write muxed movie[%s] with error: [%s]",
                                    result.muxedPath.c_str(), error.c_str());
+                // The name left from an earlier guest must not reach this
+                // guest's still.
+                session.muxedMovieName = "?";
             }
+            settings.setString(key::VZ_muxedMovieName, *session.muxedMovieName);
         }
     }
 
@@ -226,17 +230,15 @@ CompositionResult runComposition(const CompositionRequest& request, Settings& se
 }
 
 std::thread asyncGrabFrame(CompositionRequest request, Settings& settings,
-                           VideoCompositionHost& host) {
-    // Set before the thread exists, so a quit or a new session arriving
-    // meanwhile already sees the work in progress.
-    // Two recordings may be composed at once: the flag falls only when the
-    // last of them ends.
-    static std::atomic<int> running{0};
-    ++running;
-    gIsProcessingVideo = true;
-    return std::thread([request = std::move(request), &settings, &host] {
+                           VideoCompositionHost& host, std::function<void()> ended) {
+    // Counted before the thread exists, so a quit or a new session arriving
+    // meanwhile already sees the work in progress; the count falls when this
+    // composition ends, whatever others run.
+    gIsProcessingVideo.begin();
+    return std::thread([request = std::move(request), &settings, &host, ended = std::move(ended)] {
         runComposition(request, settings, host);
-        if (--running == 0) gIsProcessingVideo = false;
+        gIsProcessingVideo.end();
+        if (ended) ended();
     });
 }
 

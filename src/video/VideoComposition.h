@@ -6,9 +6,10 @@
 // recording (with its companions) filed into the main images folder.
 //
 // asyncGrabFrame starts one composition thread per recording and returns;
-// gIsProcessingVideo is true from the call until that thread ends.
+// gIsProcessingVideo counts it from the call until its chain has run.
 // runComposition is the same chain on the calling thread.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -65,11 +66,13 @@ double readOverlayInsertionTime(const Settings& settings);
 CompositionResult runComposition(const CompositionRequest& request, Settings& settings,
                                  VideoCompositionHost& host);
 
-// Sets gIsProcessingVideo and runs the chain on a new thread, which clears
-// the flag when it ends. The returned thread is joinable; the kiosk detaches
-// it, tests join it.
+// Counts the composition in gIsProcessingVideo and runs the chain on a new
+// thread, which takes its count back when the chain has run. The returned
+// thread is joinable: its owner joins it (CompositionThreads reaps it when
+// it ends).
+// `ended`, when given, is the thread's last work, after the count fell.
 std::thread asyncGrabFrame(CompositionRequest request, Settings& settings,
-                           VideoCompositionHost& host);
+                           VideoCompositionHost& host, std::function<void()> ended = {});
 
 // The snapshot overlay composited source-over onto `frame`, both anchored at
 // the bottom-left corner (the overlay is not scaled).

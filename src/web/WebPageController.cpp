@@ -1,12 +1,8 @@
 #include "web/WebPageController.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "app/AppController.h"
 #include "app/SettingsKeys.h"
 #include "log/Log.h"
-#include "log/StringUtils.h"
 #include "web/KioskWebProtocol.h"
 
 namespace klik {
@@ -92,17 +88,6 @@ bool WebPageController::forceSelfToFront() {
 
 void WebPageController::waitToOpenWindow() {
     browser_.orderFront(false);
-}
-
-void WebPageController::doButton(const std::string& alternateTitle) {
-    const std::string title = asciiLowercased(alternateTitle);
-    if (title == "fullsize") {
-        if (ui_) ui_->setMenuBarHidden(true);
-    } else if (title == "normalsize") {
-        if (ui_) ui_->setMenuBarHidden(false);
-    } else if (title == "home") {
-        openUrlPage(_homePageUrl);
-    }
 }
 
 bool WebPageController::didFinishLoadForFrame(const std::string& address,

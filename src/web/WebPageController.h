@@ -53,10 +53,6 @@ class WebPageController : public WebControllerPort {
     bool forceSelfToFront();
     // Orders the window to the front and shows it.
     void waitToOpenWindow();
-    // A button of the page window, by its alternate title (any case):
-    // "fullsize" hides the menu bar, "normalsize" shows it, "home" opens the
-    // start page; anything else does nothing.
-    void doButton(const std::string& alternateTitle);
 
     // A main-frame load finished (`ok` false: failed, `error` says why).
     // Logs it; returns true when its MIME type is the sitting's, so the

@@ -32,7 +32,6 @@ class ControllerFixture : public ::testing::Test {
   protected:
     ControllerFixture() : settings(dir.file("settings.plist")) {
         RunLoop::setMain(&loop);
-        gIsProcessingVideo = false;
         recorder.clock = [this] { return loop.elapsed(); };
         // A screen flow that waits on screen 1 and counts on the live side.
         settings.setBool(key::prefShowLegalese, true);

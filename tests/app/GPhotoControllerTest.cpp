@@ -45,7 +45,6 @@ class GPhotoControllerTest : public ::testing::Test {
     GPhotoControllerTest() : settings(dir.file("settings.plist")) {
         home();
         RunLoop::setMain(&loop);
-        gIsProcessingVideo = false;
         GLIMRA_Log::setRedirectsStdErr(false);
         GLIMRA_Log::setLogFile(dir.file("klik.log"));
     }

@@ -23,7 +23,6 @@ class LaunchTest : public ControllerFixture {
         wire();
     }
     ~LaunchTest() override {
-        gIsProcessingVideo = false;
         GLIMRA_Log::resetForTesting();
     }
     void wire() {
@@ -255,7 +254,7 @@ TEST_F(LaunchTest, LosingTheFrontComesBackAfterAMomentOnlyWhenForced) {
 TEST_F(LaunchTest, QuittingWhileAClipIsComposedAsksFirst) {
     EXPECT_TRUE(controller->applicationShouldTerminate());
     EXPECT_EQ(ui.count("alert WARNING - Cannot Terminate App..."), 0u);
-    gIsProcessingVideo = true;
+    VideoProcessingScope composing;
     ui.alertAnswers = {0, 1};
     EXPECT_FALSE(controller->applicationShouldTerminate());  // "OK" waits for the clip
     EXPECT_TRUE(controller->applicationShouldTerminate());   // "Terminate NOW..."

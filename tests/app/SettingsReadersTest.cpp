@@ -200,6 +200,7 @@ const Dictionary& shippedFactoryDefaults() {
         // Added for unattended booths: screen 1 waits for a guest.
         {"prefWaitForGuest", true},
         {"prefVersion", "1.0"},
+        {"prefWebAllowedOrigins", Array{}},
         {"touchScreenCountValue", 10},
         {"uploadFileCustom", ""},
     };

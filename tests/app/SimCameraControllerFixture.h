@@ -33,7 +33,6 @@ class SimCameraControllerFixture : public ::testing::Test {
   protected:
     SimCameraControllerFixture() : settings(dir.file("settings.plist")) {
         RunLoop::setMain(&loop);
-        gIsProcessingVideo = false;
     }
     ~SimCameraControllerFixture() override { RunLoop::setMain(nullptr); }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "ControllerFixture.h"
+#include "video/MovieNames.h"
 
 namespace klik::test {
 namespace {
@@ -102,10 +103,11 @@ TEST_F(WebStartTest, NoCameraIsRefusedWithoutUserInfo) {
 
 TEST_F(WebStartTest, AClipStillBeingComposedIsRefusedWithItsMessage) {
     useVideo();
-    gIsProcessingVideo = true;
     web.info = Dictionary{{"email", "guest@example.com"}};
-    controller->startPhotoSession();
-    gIsProcessingVideo = false;
+    {
+        VideoProcessingScope composing;
+        controller->startPhotoSession();
+    }
     EXPECT_EQ(screen(), 1u);
     const Notification& n = onlyError();
     ASSERT_TRUE(n.userInfo.has_value());
@@ -147,18 +149,54 @@ TEST_F(WebStartTest, BothMoviesFoundStoresThePromptMovie) {
     videoWithOverlayMovies();
     writeFile(dir.file("movies/clip1.m4v"), "movie");
     writeFile(dir.file("movies/clip1WithPrompt.mp4"), "movie");
-    web.info = Dictionary{{"email", "guest@example.com"}, {"video", "clip1.m4v"}};
-    // "clip1.m4v" as the base name finds no movie; the bare name does.
-    controller->startPhotoSession();
-    loop.runPending();
-    ASSERT_EQ(errors.size(), 1u);
-    errors.clear();
-    web.info = Dictionary{{"email", "guest@example.com"}, {"video", "clip1"}};
-    controller->startPhotoSession();
-    EXPECT_EQ(screen(), 3u);
-    EXPECT_EQ(settings.stringForKey(key::prefMoviePath), dir.file("movies/clip1WithPrompt.mp4"));
+    // The name with or without its extension finds the same pair.
+    for (const char* name : {"clip1", "clip1.m4v", "clip1.mov"}) {
+        controller->startOver();
+        settings.removeObject(key::prefMoviePath);
+        web.info = Dictionary{{"email", "guest@example.com"}, {"video", name}};
+        controller->startPhotoSession();
+        EXPECT_EQ(screen(), 3u) << name;
+        EXPECT_EQ(settings.stringForKey(key::prefMoviePath), dir.file("movies/clip1WithPrompt.mp4"))
+            << name;
+        loop.runPending();
+        EXPECT_TRUE(errors.empty()) << name;
+    }
+}
+
+// Whatever the page names, the prompt movie stored leads the composition
+// back to the overlay movie the start found, dots in the name or not.
+TEST_F(WebStartTest, ThePromptMovieStoredLeadsBackToTheOverlayMovieFound) {
+    videoWithOverlayMovies();
+    writeFile(dir.file("movies/Wave.mov"), "movie");
+    writeFile(dir.file("movies/WaveWithPrompt.mov"), "movie");
+    writeFile(dir.file("movies/Sea.v2.mov"), "movie");
+    writeFile(dir.file("movies/Sea.v2WithPrompt.m4v"), "movie");
+    struct Case {
+        const char* video;
+        const char* overlay;
+        const char* prompt;
+    };
+    for (const Case& c : {Case{"Wave.v2", "Wave.mov", "WaveWithPrompt.mov"},
+                          Case{"Sea.v2.mov", "Sea.v2.mov", "Sea.v2WithPrompt.m4v"}}) {
+        controller->startOver();
+        web.info = Dictionary{{"email", "guest@example.com"}, {"video", c.video}};
+        controller->startPhotoSession();
+        EXPECT_EQ(screen(), 3u) << c.video;
+        EXPECT_EQ(settings.stringForKey(key::prefMoviePath),
+                  dir.file(std::string("movies/") + c.prompt))
+            << c.video;
+        EXPECT_EQ(getOverlayFileName(settings), dir.file(std::string("movies/") + c.overlay))
+            << c.video;
+    }
     loop.runPending();
     EXPECT_TRUE(errors.empty());
+
+    // "Sea.v2" drops its extension like any name: no "Sea" pair, refused.
+    controller->startOver();
+    web.info = Dictionary{{"email", "guest@example.com"}, {"video", "Sea.v2"}};
+    controller->startPhotoSession();
+    EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."));
+    EXPECT_EQ(screen(), 1u);
 }
 
 TEST_F(WebStartTest, AMovieNameCannotLeaveTheMoviesFolder) {
@@ -169,17 +207,6 @@ TEST_F(WebStartTest, AMovieNameCannotLeaveTheMoviesFolder) {
     controller->startPhotoSession();
     EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."));
     EXPECT_EQ(screen(), 1u);
-}
-
-TEST_F(WebStartTest, MovieLookupTriesTheThreeExtensionsInOrder) {
-    EXPECT_EQ(AppController::getMovieWithBaseName(dir.file("m")), "");
-    writeFile(dir.file("m.mp4"), "x");
-    EXPECT_EQ(AppController::getMovieWithBaseName(dir.file("m")), dir.file("m.mp4"));
-    writeFile(dir.file("m.mov"), "x");
-    EXPECT_EQ(AppController::getMovieWithBaseName(dir.file("m")), dir.file("m.mov"));
-    std::filesystem::create_directories(dir.file("d.m4v"));
-    EXPECT_EQ(AppController::getMovieWithBaseName(dir.file("d")), "");
-    EXPECT_EQ(AppController::getMovieWithBaseName(""), "");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QMediaPlayer>
+#include <QPushButton>
 #include <QTest>
 #include <QVideoWidget>
 #include <QWidget>
@@ -94,6 +95,39 @@ TEST_F(MovieViewControllerTest, AMovedPromptMovieIsRepairedAndPlayed) {
     EXPECT_FALSE(view.movieView()->isHidden());
     EXPECT_EQ(view.player()->source().toLocalFile().toStdString(), moved);
     QTRY_COMPARE_WITH_TIMEOUT(view.playCount(), 2, 5000);
+}
+
+// A movie that fails to play leaves the touch window as it was: the
+// half-second start shows the controller's view, empty and letting touches
+// through, never the black movie panel.
+TEST_F(MovieViewControllerTest, AfterAPlaybackErrorTheDelayedStartShowsNothing) {
+    auto* button = new QPushButton("Start", &host);
+    button->setGeometry(270, 210, 100, 60);
+    button->show();
+    const QPoint middle(320, 240);
+    EXPECT_EQ(host.childAt(middle), button);  // the empty view lets it through
+
+    settings.setString("prefMoviePath", dir.file("RedWithPrompt.mov"));
+    center.post(kUpdateAnimationMovieNotification);
+    ASSERT_TRUE(view.isStartPending());
+    EXPECT_FALSE(view.movieView()->isHidden());
+    EXPECT_NE(host.childAt(middle), button);  // the movie lies over it
+    // The player gives up on the file (as it does with one it cannot decode).
+    emit view.player()->errorOccurred(QMediaPlayer::FormatError, "cannot decode");
+    EXPECT_TRUE(view.movieView()->isHidden());
+
+    QTRY_VERIFY_WITH_TIMEOUT(!view.isStartPending(), 5000);
+    EXPECT_TRUE(view.movieView()->isHidden());
+    EXPECT_EQ(view.playCount(), 0);
+    EXPECT_TRUE(view.view()->isVisible());
+    EXPECT_EQ(host.childAt(middle), button);
+
+    // The next guest's movie plays again.
+    settings.setString("prefMoviePath", dir.file("GreenWithPrompt.mov"));
+    center.post(kUpdateAnimationMovieNotification);
+    QTRY_COMPARE_WITH_TIMEOUT(view.playCount(), 1, 5000);
+    EXPECT_FALSE(view.movieView()->isHidden());
+    EXPECT_NE(host.childAt(middle), button);
 }
 
 TEST_F(MovieViewControllerTest, TheEndIsAnnouncedAndNotReplayed) {

@@ -107,6 +107,7 @@ TEST(CapturePipeline, AKioskKilledMidRecordingLeavesAReadableFile) {
     } else {
         dir.emplace();
         movie = dir->file("killed.mov");
+        // NOLINTNEXTLINE(concurrency-mt-unsafe): before the pipeline's threads exist
         ::setenv("KLIK_KILLED_RECORDING", movie.c_str(), 1);
     }
     testing::FLAGS_gtest_death_test_style = "threadsafe";
@@ -114,12 +115,14 @@ TEST(CapturePipeline, AKioskKilledMidRecordingLeavesAReadableFile) {
         {
             CapturePipeline p(simulated());
             std::string error;
+            // NOLINTNEXTLINE(concurrency-mt-unsafe): the dying child ends at once
             if (!p.start(&error) || !p.startRecording(movie, 320, 240, &error)) std::exit(3);
             // Past the first header update (once a second of recording).
             waitForFrames(p, 50);
             std::raise(SIGKILL);
         },
         testing::KilledBySignal(SIGKILL), "");
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the child is gone, no pipeline runs here
     ::unsetenv("KLIK_KILLED_RECORDING");
     std::string error;
     auto info = probeMedia(movie, &error);
@@ -176,6 +179,74 @@ TEST(GstVideoRecorder, HandsTheFinishedRecordingToCompositionAndShowsTheClock) {
     EXPECT_EQ(clock.front(), "00:15.0");
     EXPECT_EQ(clock[clock.size() - 2], "00:14.0");
     EXPECT_EQ(clock.back(), "<hidden>");
+    recorder.stopSession();
+}
+
+// A camera that stalls mid-recording: stopping the recording and the
+// session returns at once (the main thread never waits for the file); the
+// recording is finished in the background, reported, still composed, and
+// the session stops after it.
+TEST(GstVideoRecorder, AStalledCameraNeverHoldsTheCallerWhenTheRecordingStops) {
+    test::TempDir dir;
+    Settings settings(dir.file("s.plist"));
+    ManualRunLoop loop;
+    GstVideoRecorder recorder(settings, loop, true);
+    recorder.setFinishTimeout(3);
+    std::mutex m;
+    std::condition_variable cv;
+    std::optional<CompositionRequest> handed;
+    recorder.setFinishedHandler([&](const CompositionRequest& r) {
+        std::lock_guard<std::mutex> lock(m);
+        handed = r;
+        cv.notify_all();
+    });
+    std::vector<std::string> reports;
+    recorder.setReportHandler([&](const std::string& text) { reports.push_back(text); });
+    ASSERT_TRUE(recorder.setupQTSession());
+    recorder.startSession();
+    const std::string movie = dir.file("stalled.mov");
+    ASSERT_TRUE(recorder.startRecording(movie));
+    waitForFrames(*recorder.pipeline(), 15);
+    recorder.pipeline()->setSimulatedStall(true);
+
+    recorder.stopRecording();
+    recorder.stopSession();
+    // Back before the stalled recording could end (it takes the 3 s).
+    {
+        std::lock_guard<std::mutex> lock(m);
+        EXPECT_FALSE(handed.has_value());
+    }
+    EXPECT_FALSE(recorder.isRecording());
+    // No new recording while the session is still being stopped.
+    EXPECT_FALSE(recorder.startRecording(dir.file("next.mov")));
+
+    {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return handed.has_value(); });
+    }
+    EXPECT_EQ(handed->url, movie);
+    ASSERT_TRUE(loop.runUntil([&] { return !reports.empty(); }));
+    EXPECT_NE(reports.front().find("stalled.mov ended early"), std::string::npos)
+        << reports.front();
+    recorder.waitForFinishing();
+    EXPECT_FALSE(recorder.pipeline()->isRunning());
+    // What reached the file before the stall is a movie.
+    auto info = probeMedia(movie);
+    ASSERT_TRUE(info);
+    EXPECT_TRUE(info->hasVideo);
+
+    // The camera comes back: the next session and recording work.
+    recorder.pipeline()->setSimulatedStall(false);
+    recorder.startSession();
+    ASSERT_TRUE(recorder.startRecording(dir.file("next.mov")));
+    waitForFrames(*recorder.pipeline(), 10);
+    recorder.stopRecording();
+    recorder.waitForFinishing();
+    EXPECT_EQ(reports.size(), 1u);
+    {
+        std::lock_guard<std::mutex> lock(m);
+        EXPECT_EQ(handed->url, dir.file("next.mov"));
+    }
     recorder.stopSession();
 }
 

@@ -57,19 +57,27 @@ TEST(DeviceChoice, ExternalCameraBeatsTheBuiltInOneAndGetsTheDefaultMic) {
     EXPECT_EQ(c.audio->displayName, "Mic 2");
 }
 
-TEST(DeviceChoice, OneVideoDeviceIsTakenAsTheDefaultAndBrokenMuxedFallsBack) {
+TEST(DeviceChoice, OneVideoDeviceIsTakenAsTheDefaultAndABrokenOneIsNotTriedTwice) {
     Opener o;
     o.broken = {"Camcorder"};
     auto c = chooseCaptureDevices(
         {dev("Camcorder", true, true), dev("Built-in Camera", true, false)}, o.fn());
-    // Two video devices (the camcorder counts): the first not built in is the
-    // broken camcorder, so nothing opens.
-    EXPECT_FALSE(c.video);
+    // The camcorder failed the first try: the second looks at the others.
+    ASSERT_TRUE(c.video);
+    EXPECT_EQ(c.video->displayName, "Built-in Camera");
+    EXPECT_EQ(o.tried, (std::vector<std::string>{"Camcorder", "Built-in Camera"}));
     o = Opener{};
     c = chooseCaptureDevices({dev("Built-in Camera", true, false, true)}, o.fn());
     ASSERT_TRUE(c.video);
     EXPECT_EQ(c.video->displayName, "Built-in Camera");
     EXPECT_FALSE(c.audio);
+    // The one left fails too: no picture.
+    o = Opener{};
+    o.broken = {"Camcorder", "USB Cam"};
+    c = chooseCaptureDevices({dev("Camcorder", true, true), dev("Built-in Camera", true, false),
+                              dev("USB Cam", true, false)},
+                             o.fn());
+    EXPECT_FALSE(c.video);
 }
 
 TEST(DeviceChoice, NoDevicesGivesNoInput) {

@@ -142,17 +142,8 @@ TEST_F(WebPageControllerTest, ARefusedSessionOpensTheErrorPageWithIdAndMessage) 
     EXPECT_EQ(browser.loads.back(), "http://127.0.0.1:8080/klik/error?sittingid=42");
 }
 
-TEST_F(WebPageControllerTest, ButtonsAndHiding) {
+TEST_F(WebPageControllerTest, Hiding) {
     page.startWebView();
-    page.doButton("NormalSize");
-    EXPECT_EQ(ui.count("menubar shown"), 1u);
-    page.doButton("FULLSIZE");
-    EXPECT_EQ(ui.count("menubar hidden"), 2u);
-    browser.loads.clear();
-    page.doButton("Home");
-    EXPECT_EQ(browser.loads, (std::vector<std::string>{"http://127.0.0.1:8080/klik/start"}));
-    page.doButton("other");
-    EXPECT_EQ(browser.loads.size(), 1u);
     page.hideWebView(true);
     EXPECT_FALSE(browser.visible);
     page.hideWebView(false);

@@ -1,5 +1,7 @@
 #include "KioskWebPages.h"
 
+#include <cstdio>
+
 namespace klik::webserver {
 
 namespace {
@@ -97,6 +99,61 @@ std::string awayPageHtml(const std::string& otherOrigin) {
                             leak + "?img=1\" alt=\"\">\n<script>window.open('" + leak +
                             "?window=1');\nsetTimeout(function () {"
                             " document.getElementById('away').click(); }, 100);</script>");
+}
+
+std::string viaPageHtml(const std::string& target, bool byScript) {
+    if (byScript) {
+        // A script string: no HTML escapes apply inside it.
+        std::string js;
+        for (char c : target) {
+            if (c == '\'' || c == '\\' || c == '<') {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+                js += hex;
+            } else {
+                js += c;
+            }
+        }
+        return page("On the way",
+                    "<p>One moment...</p>\n<script>setTimeout(function () {"
+                    " window.location.href = '" +
+                        js + "'; }, 100);</script>");
+    }
+    const std::string to = htmlEscaped(target);
+    return page("On the way", "<p><a id=\"go\" href=\"" + to +
+                                  "\">Go on</a></p>\n<script>setTimeout(function () {"
+                                  " document.getElementById('go').click(); }, 100);</script>");
+}
+
+std::string assetsPageHtml(const std::string& otherOrigin) {
+    const std::string at = htmlEscaped(otherOrigin + "/klik/asset/");
+    const std::string leak = htmlEscaped(otherOrigin + "/klik/leak");
+    return page("Assets", "<link rel=\"stylesheet\" href=\"" + at +
+                              "style.css\">\n"
+                              "<style>@font-face { font-family: KlikFont; src: url('" +
+                              at +
+                              "font.woff'); } #f { font-family: KlikFont; }</style>\n"
+                              "<p id=\"f\">Fonts</p>\n<img src=\"" +
+                              at +
+                              "image.png\" alt=\"\">\n"
+                              "<script src=\"" +
+                              at +
+                              "script.js\"></script>\n"
+                              "<script>setTimeout(function () { fetch('" +
+                              leak +
+                              "?xhr=1').catch(function () {}); }, 200);\n"
+                              "setTimeout(function () { window.location.href = '" +
+                              leak + "?nav=1'; }, 400);</script>");
+}
+
+std::string onePixelPng() {
+    static const unsigned char kPng[] = {
+        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48,
+        0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00,
+        0x00, 0x1F, 0x15, 0xC4, 0x89, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x44, 0x41, 0x54, 0x78,
+        0x9C, 0x63, 0xF8, 0xCF, 0xC0, 0xF0, 0x1F, 0x00, 0x05, 0x00, 0x01, 0xFF, 0x89, 0x99,
+        0x3D, 0x1D, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+    return std::string(reinterpret_cast<const char*>(kPng), sizeof kPng);
 }
 
 }  // namespace klik::webserver

@@ -31,5 +31,14 @@ std::string errorPageHtml(const std::string& sittingId, const std::string& messa
                           const std::string& startAddress);
 // A page whose link, picture and script all point at `otherOrigin`.
 std::string awayPageHtml(const std::string& otherOrigin);
+// A page that goes on to `target` by itself: a link clicked, or a script
+// setting the location.
+std::string viaPageHtml(const std::string& target, bool byScript);
+// A page taking a style sheet, a script, a picture and a font from
+// `otherOrigin` (/klik/asset/...), then asking it for data and going there
+// (/klik/leak?...).
+std::string assetsPageHtml(const std::string& otherOrigin);
+// The bytes of a 1 x 1 PNG picture.
+std::string onePixelPng();
 
 }  // namespace klik::webserver

@@ -16,7 +16,8 @@ namespace klik::webserver {
 const char* const kUsage =
     "usage: klik-webserver [--port N] [--host ADDR] [--root DIR] [--log FILE] [--auto N]\n"
     "                      [--guest-email PATTERN] [--guest-sitting PATTERN] [--guest-video NAME]\n"
-    "                      [--sitting-type TYPE] [--attachment] [--other-origin URL]\n"
+    "                      [--sitting-type TYPE] [--attachment] [--cut-sitting]\n"
+    "                      [--other-origin URL]\n"
     "  --port N               listen on port N (default 8080; 0: any free port)\n"
     "  --host ADDR            listen on ADDR (default 127.0.0.1)\n"
     "  --root DIR             pages start.html, done.html, error.html from DIR replace the "
@@ -30,9 +31,13 @@ const char* const kUsage =
     "  --guest-video NAME     the prompt movie's name (default none)\n"
     "  --sitting-type TYPE    the sitting's MIME type (default text/klik-xml)\n"
     "  --attachment           send the sitting as an attachment\n"
+    "  --cut-sitting          break off the sitting answer half-way\n"
     "  --other-origin URL     where the away page links to (default http://localhost:PORT)\n"
-    "Pages: /klik/start, /klik/sitting (POST), /klik/done, /klik/error, /klik/away,\n"
-    "/klik/elsewhere (a redirect to the other origin).\n";
+    "Pages: /klik/start, /klik/sitting (POST, or GET with the fields in the query),\n"
+    "/klik/done, /klik/error, /klik/away, /klik/elsewhere (a redirect to the other origin),\n"
+    "/klik/via?how=link|script|redirect&email=.. (reaches the sitting that way),\n"
+    "/klik/assets (scripts, styles, a picture and a font from the other origin),\n"
+    "/klik/asset/NAME.\n";
 
 std::optional<ServerOptions> parseServerOptions(const std::vector<std::string>& args,
                                                 std::string* error) {
@@ -57,6 +62,8 @@ std::optional<ServerOptions> parseServerOptions(const std::vector<std::string>& 
             o.help = true;
         } else if (a == "--attachment") {
             o.attachment = true;
+        } else if (a == "--cut-sitting") {
+            o.cutSitting = true;
         } else if (!hasNext) {
             return fail(a == "--port" || a == "--host" || a == "--root" || a == "--log" ||
                                 a == "--auto" || a == "--guest-email" || a == "--guest-sitting" ||
@@ -143,11 +150,43 @@ std::string KioskWebServer::pageFromRoot(const std::string& name) const {
 
 void KioskWebServer::hit(const std::string& line) {
     const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
     char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
     std::lock_guard<std::mutex> lock(mutex_);
     std::cout << stamp << " " << line << std::endl;
     if (log_) log_ << stamp << " " << line << std::endl;
+}
+
+void KioskWebServer::answerSitting(const std::map<std::string, std::string>& fields,
+                                   httplib::Response& res) {
+    // The document is 7-bit ASCII: anything else in a field would be
+    // refused by the kiosk anyway, so say so here.
+    for (const auto& [name, value] : fields)
+        for (char c : value)
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                hit("sitting field [" + name + "] is not 7-bit ASCII; the kiosk will refuse it");
+                break;
+            }
+    const std::string xml = sittingXml(fields);
+    if (o_.attachment)
+        res.set_header("Content-Disposition", "attachment; filename=\"sitting.xml\"");
+    if (!o_.cutSitting) {
+        res.set_content(xml, o_.sittingType);
+        return;
+    }
+    // Promises the whole document, sends half of it and breaks off.
+    auto body = std::make_shared<std::string>(xml);
+    res.set_content_provider(
+        body->size(), o_.sittingType, [this, body](size_t offset, size_t, httplib::DataSink& sink) {
+            if (offset > 0) {
+                hit("sitting cut off after " + std::to_string(offset) + " bytes");
+                return false;
+            }
+            sink.write(body->data(), body->size() / 2);
+            return true;
+        });
 }
 
 void KioskWebServer::route() {
@@ -185,24 +224,52 @@ void KioskWebServer::route() {
         }
         res.set_content(html, "text/html; charset=utf-8");
     });
-    s.Post("/klik/sitting", [this](const Request& req, Response& res) {
+    auto sittingFields = [this](const Request& req) {
         std::map<std::string, std::string> fields;
         for (const char* name : {"email", "sittingid", "video"})
             if (req.has_param(name)) fields[name] = req.get_param_value(name);
         hit("sitting email=[" + fields["email"] + "] sittingid=[" + fields["sittingid"] +
             "] video=[" + fields["video"] + "]");
-        // The document is 7-bit ASCII: anything else in a field would be
-        // refused by the kiosk anyway, so say so here.
-        for (auto& [name, value] : fields)
-            for (char c : value)
-                if (static_cast<unsigned char>(c) >= 0x80) {
-                    hit("sitting field [" + name +
-                        "] is not 7-bit ASCII; the kiosk will refuse it");
-                    break;
-                }
-        res.set_content(sittingXml(fields), o_.sittingType);
-        if (o_.attachment)
-            res.set_header("Content-Disposition", "attachment; filename=\"sitting.xml\"");
+        return fields;
+    };
+    s.Post("/klik/sitting", [this, sittingFields](const Request& req, Response& res) {
+        answerSitting(sittingFields(req), res);
+    });
+    s.Get("/klik/sitting", [this, sittingFields](const Request& req, Response& res) {
+        answerSitting(sittingFields(req), res);
+    });
+    s.Get("/klik/via", [](const Request& req, Response& res) {
+        std::string query;
+        for (const char* name : {"email", "sittingid", "video"})
+            if (req.has_param(name))
+                query += std::string(query.empty() ? "?" : "&") + name + "=" +
+                         httplib::detail::encode_query_param(req.get_param_value(name));
+        const std::string target = "/klik/sitting" + query;
+        const std::string how = req.get_param_value("how");
+        if (how == "redirect") {
+            res.set_redirect(target);
+        } else if (how == "script" || how == "link") {
+            res.set_content(viaPageHtml(target, how == "script"), "text/html; charset=utf-8");
+        } else {
+            res.status = 400;
+            res.set_content("how=link, script or redirect\n", "text/plain");
+        }
+    });
+    s.Get("/klik/assets", [this](const Request&, Response& res) {
+        res.set_content(assetsPageHtml(o_.otherOrigin), "text/html; charset=utf-8");
+    });
+    s.Get(R"(/klik/asset/([a-z]+)\.([a-z0-9]+))", [](const Request& req, Response& res) {
+        const std::string kind = req.matches[2];
+        if (kind == "css")
+            res.set_content("body { color: #f0f0f0; }\n", "text/css");
+        else if (kind == "js")
+            res.set_content("window.klikAsset = true;\n", "text/javascript");
+        else if (kind == "png")
+            res.set_content(onePixelPng(), "image/png");
+        else if (kind == "woff")
+            res.set_content(std::string("wOFF"), "font/woff");
+        else
+            res.status = 404;
     });
     s.Get("/klik/done", [this](const Request&, Response& res) {
         hit("outcome done");

@@ -8,11 +8,14 @@
 //
 // Pages live under /klik: start, sitting (the form's target), done,
 // error?sittingid=..&msg=.., away (links to another host), elsewhere
-// (redirects to another host). A file
+// (redirects to another host), via?how=link|script|redirect (reaches the
+// sitting by GET that way), assets (takes scripts, styles, a picture and a
+// font from another host) and asset/NAME (what it takes). A file
 // start.html, done.html or error.html in the --root folder replaces the
 // built-in page.
 
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,7 +24,8 @@
 
 namespace httplib {
 class Server;
-}
+struct Response;
+}  // namespace httplib
 
 namespace klik::webserver {
 
@@ -36,6 +40,7 @@ struct ServerOptions {
     std::string guestVideo;
     std::string sittingType = "text/klik-xml";
     bool attachment = false;
+    bool cutSitting = false;  // the sitting answer stops half-way
     std::string otherOrigin;  // for the away page; default http://localhost:PORT
     bool help = false;
 };
@@ -62,6 +67,7 @@ class KioskWebServer {
 
   private:
     void route();
+    void answerSitting(const std::map<std::string, std::string>& fields, httplib::Response& res);
     void hit(const std::string& line);
     std::string pageFromRoot(const std::string& name) const;
     static std::string filled(const std::string& pattern, int n);

@@ -72,6 +72,9 @@ const std::vector<PreferenceKey>& table() {
         {"prefWebViewFuseActions", T::Dictionary, "web", "Web actions",
          "Entry \"cameraMain\" selects the camera input (f=still or f=vid)."},
         {"prefBaseURL", T::String, "web", "Base address of the kiosk site"},
+        {"prefWebAllowedOrigins", T::StringList, "web", "Other origins for page resources",
+         "Addresses such as https://cdn.example.com the pages may load scripts, styles, "
+         "pictures and fonts from; pages themselves stay on the kiosk site."},
         ro({"prefHomeAddress", T::String, "web", "Home address", "Written at launch in web mode."}),
         {"prefKioskStationName", T::String, "web", "Station name",
          "Added to capture file names and embedded in each photo."},

@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "app/AppController.h"
-#include "app/ProcessFlags.h"
 #include "app/SettingsKeys.h"
 #include "log/Log.h"
 #include "ui/video/MovieViewController.h"
@@ -24,6 +23,8 @@ KioskVideo::KioskVideo(AppController& app, KioskUi& ui, RunLoop& loop, Settings&
       filing_(filing),
       recorder_(settings, loop, simulated) {
     recorder_.setFinishedHandler([this](const CompositionRequest& r) { compose(r); });
+    // A recording cut short by a stalled camera is the operator's to know.
+    recorder_.setReportHandler([this](const std::string& text) { filing_.notifyOperator(text); });
 }
 
 KioskVideo::~KioskVideo() {
@@ -32,9 +33,6 @@ KioskVideo::~KioskVideo() {
     delete preview_.data();
     recorder_.stopSession();
     waitForCompositions();
-    std::lock_guard<std::mutex> lock(threadsMutex_);
-    for (auto& t : threads_)
-        if (t.joinable()) t.join();
 }
 
 VideoRecorderPort* KioskVideo::setUp() {
@@ -61,9 +59,7 @@ void KioskVideo::attach(QWidget* inputView, QWidget* touchContent) {
 
 void KioskVideo::compose(const CompositionRequest& request) {
     // On the recorder's finishing thread.
-    std::lock_guard<std::mutex> lock(threadsMutex_);
-    ++started_;
-    threads_.push_back(asyncGrabFrame(request, settings_, *this));
+    compositions_.start(request);
 }
 
 void KioskVideo::waitForCompositions() {
@@ -71,7 +67,9 @@ void KioskVideo::waitForCompositions() {
     recorder_.waitForFinishing();
     // The compositions ask the main thread for the guest's data and show
     // alerts there: keep it turning while they run.
-    while (gIsProcessingVideo.load()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    while (compositions_.runningCount() > 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    compositions_.waitForAll();
 }
 
 bool KioskVideo::prepareScriptedMovies(const std::string& root, std::string* error) {

@@ -2,21 +2,21 @@
 // The video camera in the kiosk program: the recorder behind the
 // controller's port, its preview in the video input view, the prompt movie
 // over the touch window, and one composition thread per finished recording
-// (all joined before the kiosk goes away).
+// (each joined once it has ended; those still running are waited for before
+// the kiosk goes away).
 //
 // GUI thread, except the VideoCompositionHost calls (composition threads).
 
 #include <QPointer>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/KioskUi.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
 #include "foundation/Settings.h"
+#include "video/CompositionThreads.h"
 #include "video/GstVideoRecorder.h"
 #include "video/VideoComposition.h"
 
@@ -48,7 +48,7 @@ class KioskVideo : public VideoCompositionHost {
     // a short recording length; and the wait for running compositions.
     bool prepareScriptedMovies(const std::string& root, std::string* error);
     void waitForCompositions();
-    int compositionsStarted() const { return started_; }
+    int compositionsStarted() const { return compositions_.started(); }
 
     // VideoCompositionHost.
     int runFilingAlert(const std::string& message, const std::string& informative,
@@ -76,9 +76,7 @@ class KioskVideo : public VideoCompositionHost {
     // before the pipeline it draws from goes.
     QPointer<VideoPreviewWidget> preview_;
     std::unique_ptr<MovieViewController> movie_;
-    std::mutex threadsMutex_;
-    std::vector<std::thread> threads_;
-    int started_ = 0;
+    CompositionThreads compositions_{settings_, *this};
 };
 
 }  // namespace klik

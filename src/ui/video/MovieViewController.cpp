@@ -23,7 +23,7 @@ namespace {
 
 constexpr int kStartDelayMs = 500;
 
-// Keeps the movie view over the whole host.
+// Keeps the controller's view over the whole host.
 class FollowHost : public QObject {
   public:
     FollowHost(QWidget* view, QObject* parent) : QObject(parent), view_(view) {}
@@ -36,14 +36,37 @@ class FollowHost : public QObject {
     QWidget* view_;
 };
 
+// The controller's view takes touches only while the movie view shows: an
+// empty view must not cover the touch window's buttons.
+class PassTouchesWhileHidden : public QObject {
+  public:
+    PassTouchesWhileHidden(QWidget* container, QObject* parent)
+        : QObject(parent), container_(container) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::ShowToParent || e->type() == QEvent::HideToParent)
+            container_->setAttribute(Qt::WA_TransparentForMouseEvents,
+                                     static_cast<QWidget*>(o)->isHidden());
+        return false;
+    }
+
+  private:
+    QWidget* container_;
+};
+
 }  // namespace
 
 MovieViewController::MovieViewController(QWidget* host, Settings& settings,
                                          NotificationCenter& center)
     : host_(host), settings_(settings), center_(center) {
-    _myQTMovieView = new QVideoWidget(host);
-    _myQTMovieView->setGeometry(host->rect());
-    host->installEventFilter(new FollowHost(_myQTMovieView, this));
+    view_ = new QWidget(host);
+    view_->setGeometry(host->rect());
+    view_->setAttribute(Qt::WA_TransparentForMouseEvents, true);
+    host->installEventFilter(new FollowHost(view_, this));
+    _myQTMovieView = new QVideoWidget(view_);
+    _myQTMovieView->setGeometry(view_->rect());
+    view_->installEventFilter(new FollowHost(_myQTMovieView, this));
+    _myQTMovieView->installEventFilter(new PassTouchesWhileHidden(view_, this));
+    view_->show();
     player_ = new QMediaPlayer(this);
     player_->setVideoOutput(_myQTMovieView);
     // Without a sound card an audio output only fails; none is made.
@@ -92,7 +115,8 @@ void MovieViewController::awakeFromNib() {
 }
 
 void MovieViewController::showView() {
-    _myQTMovieView->show();
+    view_->show();
+    view_->raise();
 }
 
 void MovieViewController::handleUpdateAnimationNotification() {
@@ -100,7 +124,7 @@ void MovieViewController::handleUpdateAnimationNotification() {
         "Inside MovieViewController => handleUpdateAnimationNotification:... "
         "updateAnimationMovieNotification");
     _myQTMovieView->show();
-    _myQTMovieView->raise();
+    view_->raise();
     GLIMRA_Log::debug("2011-01-14  Checking for Valid Movie .............................");
     const auto path = repairedMoviePath(settings_);
     if (!path) {
@@ -131,7 +155,9 @@ void MovieViewController::setupAutoReplay() {
         replayTimer_ = std::make_unique<QTimer>();
         replayTimer_->setSingleShot(true);
         connect(replayTimer_.get(), &QTimer::timeout, this, [this] {
-            if (_myQTMovieView->isVisible()) {
+            // Its own flag: a playback error hid it, and then nothing plays
+            // and nothing is shown.
+            if (!_myQTMovieView->isHidden()) {
                 player_->setPosition(0);
                 player_->play();
                 ++plays_;
@@ -144,7 +170,8 @@ void MovieViewController::setupAutoReplay() {
 
 void MovieViewController::setupForQTMovieMode() {
     setupAutoReplay();
-    _myQTMovieView->setGeometry(host_->rect());
+    view_->setGeometry(host_->rect());
+    _myQTMovieView->setGeometry(view_->rect());
     const bool keep = settings_.boolForKey(key::prefAnimationMoviePreserveAspectRatio);
     _myQTMovieView->setAspectRatioMode(keep ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio);
     const QRect frame = host_->rect();

@@ -5,6 +5,11 @@
 // when it ends (it is not replayed). Plays through Qt Multimedia; sound goes
 // out only when the machine has an audio output.
 //
+// The controller's view lies over the whole host and holds the movie view;
+// it draws nothing itself and lets touches through while the movie view is
+// hidden. A movie that cannot be played hides the movie view for good: the
+// pending start then shows the controller's view, which is empty.
+//
 // GUI thread; notifications posted on other threads are handed over to it.
 
 #include <QObject>
@@ -45,17 +50,21 @@ class MovieViewController : public QObject {
     void handleQTMovieDidEndNotification();
 
     // For tests and the log.
+    QWidget* view() const { return view_; }
     QVideoWidget* movieView() const { return _myQTMovieView; }
     QMediaPlayer* player() const { return player_; }
     bool hasAudioOutput() const { return audio_ != nullptr; }
     MovieSize movieSize() const { return fMovieSize; }
     // Starts of playback so far (each after the 0.5 s delay).
     int playCount() const { return plays_; }
+    // True from a start notification until its half-second delay is over.
+    bool isStartPending() const { return replayTimer_ && replayTimer_->isActive(); }
 
   private:
     void onMainThread(std::function<void()> fn);
 
     QWidget* host_;
+    QWidget* view_ = nullptr;  // the controller's view
     Settings& settings_;
     NotificationCenter& center_;
     QVideoWidget* _myQTMovieView = nullptr;

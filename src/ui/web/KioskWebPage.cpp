@@ -20,7 +20,6 @@ bool KioskWebPage::acceptNavigationRequest(const QUrl& url, NavigationType type,
         emit navigationRefused(url);
         return false;
     }
-    if (isMainFrame && type == NavigationTypeFormSubmitted) emit mainFrameFormSubmitted(url);
     return true;
 }
 

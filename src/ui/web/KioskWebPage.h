@@ -1,8 +1,7 @@
 #pragma once
 // The browser page of the kiosk web page, locked down: navigation (also
-// by redirect, in any frame) stays on the allowed origins, no window is
-// opened, and main-frame form submissions are reported so the answer can
-// be recognised as a sitting.
+// by redirect, in any frame) stays on the kiosk server's origins and no
+// window is opened.
 //
 // GUI thread only.
 
@@ -23,8 +22,6 @@ class KioskWebPage : public QWebEnginePage {
     int refusedNavigationCount() const { return refused_; }
 
   signals:
-    // A navigation of the main frame by form submission was accepted.
-    void mainFrameFormSubmitted(const QUrl& url);
     void navigationRefused(const QUrl& url);
 
   protected:

@@ -77,7 +77,13 @@ bool WebViewWindowController::createWindow() {
     profile_ = new QWebEngineProfile();
     profile_->setHttpCacheType(QWebEngineProfile::NoCache);
     profile_->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    interceptor_ = new OriginRequestInterceptor({base, QUrl(kBuiltInServerAddress)}, profile_);
+    std::vector<std::string> extra;
+    if (const auto list = settings_.arrayForKey(key::prefWebAllowedOrigins))
+        for (const Value& v : *list)
+            if (const std::string* entry = v.string()) extra.push_back(*entry);
+    const std::vector<QUrl> resourceOrigins = parseAllowedOrigins(extra);
+    interceptor_ = new OriginRequestInterceptor({base, QUrl(kBuiltInServerAddress)},
+                                                resourceOrigins, profile_);
     profile_->setUrlRequestInterceptor(interceptor_);
     connect(profile_, &QWebEngineProfile::downloadRequested, this,
             &WebViewWindowController::onDownloadRequested);
@@ -96,7 +102,6 @@ bool WebViewWindowController::createWindow() {
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
-    connect(page_, &KioskWebPage::mainFrameFormSubmitted, this, [this] { formSubmitted_ = true; });
     connect(page_, &QWebEnginePage::loadingChanged, this,
             &WebViewWindowController::onLoadingChanged);
 
@@ -111,9 +116,14 @@ bool WebViewWindowController::createWindow() {
     imageView_->hide();
     stack->addWidget(view_);
     stack->addWidget(imageView_);
+    std::string others;
+    for (const QUrl& o : resourceOrigins)
+        others += (others.empty() ? "" : ", ") + utf8(o.toString());
     GLIMRA_Log::debugf(
-        "web page: window built, pages only from [%s]",
-        base.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString().toUtf8().constData());
+        "web page: window built, pages only from [%s], scripts, styles, pictures and fonts also "
+        "from [%s]",
+        base.adjusted(QUrl::RemovePath | QUrl::RemoveQuery).toString().toUtf8().constData(),
+        others.c_str());
     // The kiosk's windows place it (over a full-screen kiosk: inside it).
     emit windowCreated(window_.get());
     return true;
@@ -152,48 +162,59 @@ void WebViewWindowController::onLoadingChanged(const QWebEngineLoadingInfo& info
     switch (info.status()) {
         case QWebEngineLoadingInfo::LoadStartedStatus:
             GLIMRA_Log::debugf("web page: started [%s]", utf8(url.toString()).c_str());
+            // Whatever was being read belongs to the page being left.
+            ++loadGeneration_;
+            if (unreadSitting_) {
+                const std::string address = *unreadSitting_;
+                unreadSitting_.reset();
+                refuseSitting(address, "the page was left before it was read");
+            }
             // The picture belongs to the sitting just received; the next
             // page is shown again.
             setImageViewHidden(true);
             return;
         case QWebEngineLoadingInfo::LoadStoppedStatus:
             GLIMRA_Log::debugf("web page: stopped [%s]", utf8(url.toString()).c_str());
-            formSubmitted_ = false;
             emit pageLoadFinished(url, false);
             return;
         case QWebEngineLoadingInfo::LoadFailedStatus:
             controller_.didFinishLoadForFrame(
                 utf8(url.toString()), {}, false,
                 utf8(info.errorString()) + " (" + std::to_string(info.errorCode()) + ")");
-            formSubmitted_ = false;
             emit pageLoadFinished(url, false);
             return;
         case QWebEngineLoadingInfo::LoadSucceededStatus:
             break;
     }
-    const bool wasFormAnswer = formSubmitted_;
-    formSubmitted_ = false;
     lastFinished_ = utf8(url.toString());
-    if (wasFormAnswer) {
-        recogniseSitting(url);
-    } else {
-        GLIMRA_Log::debugf("web page: finished [%s]", utf8(url.toString()).c_str());
-    }
+    // Any main-frame load may carry a sitting: a form's answer, a link, a
+    // script's navigation, a redirect, a reload.
+    recogniseSitting(url);
     emit pageLoadFinished(url, true);
 }
 
 void WebViewWindowController::recogniseSitting(const QUrl& url) {
+    const std::uint64_t generation = loadGeneration_;
     // Asked in a world of its own, so the page's scripts cannot answer.
     page_->runJavaScript(
         "document.contentType", QWebEngineScript::ApplicationWorld,
-        [this, url](const QVariant& result) {
+        [this, url, generation](const QVariant& result) {
             const std::string address = utf8(url.toString());
             if (!controller_.didFinishLoadForFrame(address, utf8(result.toString()), true, {}))
                 return;
-            page_->toPlainText([this, url, address](const QString& text) {
+            if (generation != loadGeneration_) {
+                refuseSitting(address, "the page was left before it was read");
+                return;
+            }
+            // Until its text arrives, leaving the page refuses it.
+            unreadSitting_ = address;
+            emit sittingTypeRecognised(url);
+            if (generation != loadGeneration_) return;  // refused on the way out
+            page_->toPlainText([this, url, address, generation](const QString& text) {
+                if (generation != loadGeneration_ || !unreadSitting_) return;  // refused already
+                unreadSitting_.reset();
                 if (page_->url() != url) {
-                    GLIMRA_Log::errf("web page: the sitting page [%s] was left before it was read",
-                                     address.c_str());
+                    refuseSitting(address, "the page was left before it was read");
                     return;
                 }
                 // Non-ASCII characters stay visible as such to the checks.
@@ -203,6 +224,13 @@ void WebViewWindowController::recogniseSitting(const QUrl& url) {
                 emit sittingReceived();
             });
         });
+}
+
+void WebViewWindowController::refuseSitting(const std::string& address, const std::string& why) {
+    // The start is still posted: the screen sequence refuses a sitting
+    // without an address, and the server hears of it through the error page.
+    controller_.sittingDocumentRefused(address, why);
+    emit sittingReceived();
 }
 
 void WebViewWindowController::onDownloadRequested(QWebEngineDownloadRequest* download) {
@@ -215,15 +243,20 @@ void WebViewWindowController::onDownloadRequested(QWebEngineDownloadRequest* dow
     }
     if (download->totalBytes() > static_cast<qint64>(kMaximumSittingBodyBytes)) {
         download->cancel();
-        controller_.sittingDocumentRefused(address, "the attachment is larger than allowed");
+        refuseSitting(address, "the attachment is larger than allowed");
         return;
     }
     if (!downloads_ || !downloads_->isValid()) {
-        downloads_ = std::make_unique<QTemporaryDir>();
+        downloads_ =
+            downloadParent_.isEmpty()
+                ? std::make_unique<QTemporaryDir>()
+                : std::make_unique<QTemporaryDir>(downloadParent_ + "/klik-sitting-XXXXXX");
         if (!downloads_->isValid()) {
-            GLIMRA_Log::errf("web page: no private folder for the sitting download (%s)",
-                             utf8(downloads_->errorString()).c_str());
+            const std::string why = "no private folder for the sitting download (" +
+                                    utf8(downloads_->errorString()) + ")";
+            downloads_.reset();
             download->cancel();
+            refuseSitting(address, why);
             return;
         }
     }
@@ -231,6 +264,13 @@ void WebViewWindowController::onDownloadRequested(QWebEngineDownloadRequest* dow
     download->setDownloadFileName(QString("sitting-%1.xml").arg(++downloadCount_));
     connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this,
             [this, download] { readDownloadedSitting(download); });
+    // An interrupted download may wait to be resumed, never finishing: it
+    // ends here, as one that did not complete.
+    connect(download, &QWebEngineDownloadRequest::stateChanged, this,
+            [this, download](QWebEngineDownloadRequest::DownloadState state) {
+                if (state == QWebEngineDownloadRequest::DownloadInterrupted)
+                    readDownloadedSitting(download);
+            });
     // A server that sends more than a sitting can hold is cut off early.
     connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, this, [download] {
         if (download->receivedBytes() > static_cast<qint64>(kMaximumSittingBodyBytes) &&
@@ -244,19 +284,24 @@ void WebViewWindowController::onDownloadRequested(QWebEngineDownloadRequest* dow
 }
 
 void WebViewWindowController::readDownloadedSitting(QWebEngineDownloadRequest* download) {
-    if (!download->isFinished()) return;
+    const bool interrupted = download->state() == QWebEngineDownloadRequest::DownloadInterrupted;
+    if (!download->isFinished() && !interrupted) return;
+    // Each download is read, or refused, once.
+    if (download->property("klikTaken").toBool()) return;
+    download->setProperty("klikTaken", true);
     const std::string address = utf8(download->url().toString());
     const QString path = download->downloadDirectory() + "/" + download->downloadFileName();
     if (download->property("klikTooLarge").toBool()) {
         QFile::remove(path);
-        controller_.sittingDocumentRefused(address, "the attachment is larger than allowed");
-        emit sittingReceived();
+        refuseSitting(address, "the attachment is larger than allowed");
         return;
     }
     if (download->state() != QWebEngineDownloadRequest::DownloadCompleted) {
-        GLIMRA_Log::errf("web page: the sitting download [%s] did not complete (%s)",
-                         address.c_str(), utf8(download->interruptReasonString()).c_str());
+        const std::string why =
+            "the download did not complete (" + utf8(download->interruptReasonString()) + ")";
+        if (interrupted) download->cancel();
         QFile::remove(path);
+        refuseSitting(address, why);
         return;
     }
     QFile file(path);

@@ -41,7 +41,6 @@ class WebPageEngineTest : public ::testing::Test {
     void SetUp() override {
         if (!engineUnavailableReason().empty()) GTEST_SKIP() << engineUnavailableReason();
         RunLoop::setMain(&loop);
-        gIsProcessingVideo = false;
         settings = std::make_unique<Settings>(dir.file("settings.plist"));
         settings->setBool(key::prefShowLegalese, true);  // screen 1 waits
         settings->setBool(key::prefDoCountdownInSngleMonitorMode, true);
@@ -56,7 +55,6 @@ class WebPageEngineTest : public ::testing::Test {
         controller.reset();
         web.reset();
         RunLoop::setMain(nullptr);
-        gIsProcessingVideo = false;
     }
 
     // The server with `args`, the page and the controller; the kiosk on
@@ -141,7 +139,7 @@ TEST_F(WebPageEngineTest, ASittingWithoutEmailHitsTheErrorPageWithItsId) {
 
 TEST_F(WebPageEngineTest, ASessionThatCannotRunSendsItsMessageEscaped) {
     startKiosk({"--auto", "1", "--guest-sitting", "42"}, /*video=*/true);
-    gIsProcessingVideo = true;
+    VideoProcessingScope composing;
     // The hit line is written after the answer, the outcome line before.
     ASSERT_TRUE(waitFor([&] { return hits("hit GET /klik/error") == 1; }));
     EXPECT_EQ(
