@@ -274,7 +274,8 @@ class Kiosk:
 
     def text(self):
         try:
-            with open(self.log, errors="replace") as f:
+            # newline="": a logged key may be a bare carriage return.
+            with open(self.log, errors="replace", newline="") as f:
                 return f.read()
         except FileNotFoundError:
             return ""
@@ -332,7 +333,8 @@ def log_seconds(line):
 def return_to_screen2_ms(log_text):
     """From the kiosk's own log: the Return key's arrival to screen 2."""
     ret = None
-    for line in log_text.splitlines():
+    # Lines end with "\n" only: a key's own text may be a carriage return.
+    for line in log_text.split("\n"):
         if "keyDown" in line and "key 0x1000004" in line:
             ret = log_seconds(line)
         elif SCREEN_2 in line and ret is not None:
