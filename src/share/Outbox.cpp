@@ -283,10 +283,13 @@ bool Outbox::markDone(std::int64_t id, double now) {
 }
 
 bool Outbox::markRetry(std::int64_t id, double nextAttempt, const std::string& error, double now) {
-    return setState(id,
-                    "UPDATE jobs SET state = 0, next_at = ?3, last_error = ?4, body_sent = 0, "
-                    "updated_at = ?2 WHERE id = ?1",
-                    nextAttempt, &error, now);
+    return setState(
+        id,
+        // A message whose end went out may have been taken even
+        // though no answer came: its next send may be a copy.
+        "UPDATE jobs SET state = 0, next_at = ?3, last_error = ?4, "
+        "uncertain = uncertain + body_sent, body_sent = 0, updated_at = ?2 WHERE id = ?1",
+        nextAttempt, &error, now);
 }
 
 bool Outbox::markFailed(std::int64_t id, const std::string& error, double now) {

@@ -298,7 +298,13 @@ DeliveryResult ShareService::deliverEmail(const Job& job) {
     hooks.accepted = [&] { acceptedRecorded = outbox_.markDone(job.id, now()); };
     hooks.stopRequested = [this] { return stopRequested(); };
     DeliveryResult r = smtp_.send(account, config.mailFrom, job.address, message, hooks);
-    if (r.outcome == DeliveryOutcome::Delivered && acceptedRecorded) {
+    // Once the server took the message and that is recorded, the job is
+    // done whatever came after (a lost or slow goodbye): putting it back
+    // would send the guest a second copy.
+    if (acceptedRecorded) {
+        if (r.outcome != DeliveryOutcome::Delivered)
+            GLIMRA_Log::debug("the " + describe(job) +
+                              " was taken by the server; what came after: " + r.error);
         GLIMRA_Log::debug("delivered the " + describe(job));
         return {DeliveryOutcome::Delivered, "", true};
     }

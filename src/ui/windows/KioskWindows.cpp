@@ -43,22 +43,29 @@ class WindowNotificationsWatcher : public QObject {
 
   protected:
     bool eventFilter(QObject* o, QEvent* e) override {
-        if (!o->isWidgetType()) return false;
-        auto* w = static_cast<QWidget*>(o);
+        // Every object of the application passes here, some of them while
+        // they are being destroyed: nothing is asked of `o` until it is
+        // known to be one of the widgets looked for.
+        const QEvent::Type type = e->type();
+        const bool showOrHide = type == QEvent::Show || type == QEvent::Hide;
+        const bool activate = type == QEvent::WindowActivate;
+        if (!showOrHide && !activate && type != QEvent::WindowDeactivate) return false;
+        QWidget* prefs = prefs_();
         // The preferences drawn inside the kiosk's window: shown, the
         // pointer shows; gone, it hides again.
-        if ((e->type() == QEvent::Show || e->type() == QEvent::Hide) && !w->isWindow() &&
-            w == prefs_()) {
+        if (showOrHide) {
+            if (!prefs || o != static_cast<QObject*>(prefs) || prefs->isWindow()) return false;
             const bool always = settings_.boolForKey(key::prefAlwaysShowCursor);
-            if (e->type() == QEvent::Show)
+            if (type == QEvent::Show)
                 DesktopChrome::setCursorHidden(false);
             else if (!always && touchFullVisible_())
                 DesktopChrome::setCursorHidden(true);
             return false;
         }
-        const bool activate = e->type() == QEvent::WindowActivate;
-        if (!activate && e->type() != QEvent::WindowDeactivate) return false;
-        if (!w->isWindow()) return false;
+        QWidget* w = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (static_cast<QObject*>(top) == o) w = top;
+        if (!w) return false;
         const QString name = w->objectName().isEmpty() ? w->windowTitle() : w->objectName();
         auto inside = [&](const char* handler) {
             GLIMRA_Log::debugf("Inside KioskWindows => %s...with Notification: %s", handler,
