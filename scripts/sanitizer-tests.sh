@@ -51,7 +51,9 @@ thread)
     # others only as unlabelled NOT_BUILT markers, which the label filter
     # leaves out. The corpus replays (label fuzz) run in the ASan build.
     export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1 second_deadlock_stack=1 suppressions=$root/scripts/tsan-suppressions.txt}"
-    bash "$root/scripts/run-tests.sh" "$build" --timeout 300 -L '^(core|ui)$' -LE '^fuzz$'
+    # The display tests (label display) need programs this folder does not
+    # build; they run in the main build.
+    bash "$root/scripts/run-tests.sh" "$build" --timeout 300 -L '^(core|ui)$' -LE '^(fuzz|display)$'
     ;;
 *)
     echo "usage: $0 address|thread BUILD" >&2
