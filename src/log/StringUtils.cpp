@@ -174,4 +174,31 @@ std::string stringFromRect(double x, double y, double width, double height) {
     return stringWithFormat("{{%g, %g}, {%g, %g}}", x, y, width, height);
 }
 
+std::string htmlEscaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
 }  // namespace klik

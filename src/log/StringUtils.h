@@ -32,6 +32,10 @@ std::weak_ordering numericalCaseInsensitiveCompare(std::string_view a, std::stri
 // settings keys, address parts: never locale-dependent). Pure; any thread.
 std::string asciiLowercased(std::string_view text);
 
+// `text` safe inside HTML text and quoted attribute values: & < > " and '
+// as entities, everything else as it is. Pure; any thread.
+std::string htmlEscaped(std::string_view text);
+
 // A rectangle as the log writes it: "{{x, y}, {width, height}}", numbers in
 // %g form. Pure; any thread.
 std::string stringFromRect(double x, double y, double width, double height);

@@ -140,5 +140,12 @@ TEST(StringFromRect, WritesTheRectangleAsTheLogShowsIt) {
     EXPECT_EQ(stringFromRect(-2.5, 10, 0.25, 3), "{{-2.5, 10}, {0.25, 3}}");
 }
 
+TEST(HtmlEscapedTest, MarkupAndBothQuotesBecomeEntitiesTheRestStays) {
+    EXPECT_EQ(htmlEscaped("<a href=\"x\">O'Neil & Co</a>"),
+              "&lt;a href=&quot;x&quot;&gt;O&#39;Neil &amp; Co&lt;/a&gt;");
+    EXPECT_EQ(htmlEscaped("Zoë 📷"), "Zoë 📷");
+    EXPECT_EQ(htmlEscaped(""), "");
+}
+
 }  // namespace
 }  // namespace klik

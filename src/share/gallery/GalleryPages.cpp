@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "log/StringUtils.h"
 #include "share/gallery/GalleryRoutes.h"
 
 namespace klik {
@@ -28,7 +29,7 @@ std::string head(const std::string& title) {
            "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
            "<meta name=\"robots\" content=\"noindex,nofollow\">"
            "<title>" +
-           escapeHtml(title) + "</title>" + kStyle + "</head><body>";
+           htmlEscaped(title) + "</title>" + kStyle + "</head><body>";
 }
 
 std::string dateOf(std::int64_t t) {
@@ -41,38 +42,11 @@ std::string dateOf(std::int64_t t) {
 }
 
 std::string simplePage(const std::string& title, const std::string& text) {
-    return head(title) + "<main><h1>" + escapeHtml(title) + "</h1><p class=\"note\">" +
-           escapeHtml(text) + "</p></main></body></html>\n";
+    return head(title) + "<main><h1>" + htmlEscaped(title) + "</h1><p class=\"note\">" +
+           htmlEscaped(text) + "</p></main></body></html>\n";
 }
 
 }  // namespace
-
-std::string escapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
 
 std::string attachmentDisposition(const std::string& name) {
     // A plain ASCII fallback, and the exact name percent-encoded (RFC 6266).
@@ -116,7 +90,7 @@ std::string photoPageHtml(const GalleryItem& item, int width, int height, std::i
     page += "<img src=\"" + photo + "\" alt=\"Your photo\"" + size + ">";
     page += "<a class=\"button\" href=\"" +
             galleryPathFor(GalleryRoute::PhotoDownload, item.token) + "\" download=\"" +
-            escapeHtml(item.name) + "\">Download the photo</a>";
+            htmlEscaped(item.name) + "\">Download the photo</a>";
     if (expiresAt > 0)
         page += "<p class=\"note\">This page stays until " + dateOf(expiresAt) + ".</p>";
     page += "</main></body></html>\n";

@@ -13,8 +13,6 @@
 
 namespace klik {
 
-std::string escapeHtml(std::string_view text);
-
 // The guest's page: the photo and a download button; a video guest's
 // movie in a player, the still and both downloads. `width` x `height` is
 // the photo's size (0 when unknown); `expiresAt` the link's end (seconds

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "log/StringUtils.h"
+
 namespace klik::webserver {
 
 namespace {
@@ -22,32 +24,6 @@ std::string page(const std::string& title, const std::string& body,
 }
 
 }  // namespace
-
-std::string htmlEscaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 std::string startPageHtml(const StartPage& p) {
     auto field = [](const char* label, const char* name, const std::string& value) {

@@ -9,9 +9,6 @@
 
 namespace klik::webserver {
 
-// `text` escaped for HTML text and attribute values.
-std::string htmlEscaped(const std::string& text);
-
 // What the start page's form sends; empty fields are left out of the
 // sitting. `autoSubmit` fills the form with these values and submits it a
 // moment after the page has loaded, as a guest would.
