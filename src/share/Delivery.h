@@ -16,6 +16,8 @@ struct DeliveryResult {
     DeliveryOutcome outcome = DeliveryOutcome::Temporary;
     std::string error;      // why, for the log and `klikctl share status`
     bool recorded = false;  // the outbox already holds this outcome
+    // The message's end went out and no answer came: the server may hold it.
+    bool maybeTaken = false;
 };
 
 }  // namespace klik::share

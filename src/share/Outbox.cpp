@@ -282,14 +282,21 @@ bool Outbox::markDone(std::int64_t id, double now) {
                     nullptr, now);
 }
 
-bool Outbox::markRetry(std::int64_t id, double nextAttempt, const std::string& error, double now) {
-    return setState(
-        id,
-        // A message whose end went out may have been taken even
-        // though no answer came: its next send may be a copy.
-        "UPDATE jobs SET state = 0, next_at = ?3, last_error = ?4, "
-        "uncertain = uncertain + body_sent, body_sent = 0, updated_at = ?2 WHERE id = ?1",
-        nextAttempt, &error, now);
+bool Outbox::markRetry(std::int64_t id, double nextAttempt, const std::string& error, double now,
+                       bool maybeTaken) {
+    // A refusal is the server's word that it kept nothing; only an end
+    // that went out unanswered may have been taken.
+    Stmt s(db_,
+           "UPDATE jobs SET state = 0, next_at = ?3, last_error = ?4, "
+           "uncertain = uncertain + body_sent * ?5, body_sent = 0, updated_at = ?2 WHERE id = ?1");
+    if (!s.ok()) return fail("cannot prepare");
+    s.bind(1, id)
+        .bind(2, now)
+        .bind(3, nextAttempt)
+        .bind(4, error)
+        .bind(5, static_cast<std::int64_t>(maybeTaken ? 1 : 0));
+    if (s.step() != SQLITE_DONE) return fail("cannot update job " + std::to_string(id));
+    return true;
 }
 
 bool Outbox::markFailed(std::int64_t id, const std::string& error, double now) {

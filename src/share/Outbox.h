@@ -111,7 +111,11 @@ class Outbox {
     bool markBodySent(std::int64_t id);
     bool markDone(std::int64_t id, double now);
     // A temporary failure: pending again, due at `nextAttempt`.
-    bool markRetry(std::int64_t id, double nextAttempt, const std::string& error, double now);
+    // `maybeTaken`: the message's end went out without an answer, so the
+    // next send may be a copy (counted as uncertain when its end was
+    // recorded as sent).
+    bool markRetry(std::int64_t id, double nextAttempt, const std::string& error, double now,
+                   bool maybeTaken = false);
     // A permanent failure: failed for good.
     bool markFailed(std::int64_t id, const std::string& error, double now);
     // The attempt was stopped before it could finish (the program is

@@ -224,7 +224,7 @@ void ShareService::record(const Job& job, const DeliveryResult& r) {
                 break;
             }
             const double wait = options_.backoff.delayAfter(job.attempts, random_);
-            ok = outbox_.markRetry(job.id, t + wait, r.error, t);
+            ok = outbox_.markRetry(job.id, t + wait, r.error, t, r.maybeTaken);
             if (ok)
                 GLIMRA_Log::debug("the " + describe(job) + " failed (" + r.error +
                                   "); tried again in " + std::to_string(std::lround(wait)) + " s");

@@ -14,6 +14,8 @@ struct Exchange {
     const std::string* message = nullptr;
     size_t offset = 0;
     bool bodyDone = false;
+    bool goAhead = false;      // the server asked for the message (354)
+    bool answeredEnd = false;  // the server said something about the whole message
     bool accepted = false;
     bool refusedEnd = false;
     std::string lastReply;  // the server's last answer line, for the error text
@@ -25,21 +27,22 @@ size_t readBody(char* buffer, size_t size, size_t count, void* user) {
     const size_t room = size * count;
     const size_t left = x->message->size() - x->offset;
     const size_t n = std::min(room, left);
-    if (n > 0) {
-        std::memcpy(buffer, x->message->data() + x->offset, n);
-        x->offset += n;
-        return n;
-    }
-    // The end: from now on the server may take the message, so that is
-    // recorded first; when it cannot be, the message is not finished.
-    if (!x->bodyDone) {
+    // The last bytes: once they are out the server may take the message,
+    // so that is recorded before they are handed over. libcurl knows the
+    // message's size and does not ask again after them, so this is the
+    // last moment the record can come first. When it cannot be recorded,
+    // the message is not finished.
+    if (!x->bodyDone && n == left) {
         if (x->hooks->bodySent && !x->hooks->bodySent()) {
             x->refusedEnd = true;
             return CURL_READFUNC_ABORT;
         }
         x->bodyDone = true;
     }
-    return 0;
+    if (n == 0) return 0;
+    std::memcpy(buffer, x->message->data() + x->offset, n);
+    x->offset += n;
+    return n;
 }
 
 // libcurl hands every answer line of the server to the header callback.
@@ -49,8 +52,18 @@ size_t serverLine(char* buffer, size_t size, size_t count, void* user) {
     std::string line(buffer, n);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     x->lastReply = line;
-    // The first positive answer after the whole message is its acceptance.
-    if (x->bodyDone && !x->accepted && line.size() >= 3 && line[0] == '2') {
+    const bool finalLine = line.size() >= 3 && (line.size() == 3 || line[3] == ' ');
+    if (!finalLine) return n;
+    // The answer to the message is the first one after its end, which
+    // can only follow the server's request for it (354); a 221 to the
+    // goodbye after a refusal is no acceptance.
+    if (!x->goAhead) {
+        x->goAhead = line.compare(0, 3, "354") == 0;
+        return n;
+    }
+    if (!x->bodyDone || x->answeredEnd) return n;
+    x->answeredEnd = true;
+    if (line[0] == '2') {
         x->accepted = true;
         if (x->hooks->accepted) x->hooks->accepted();
     }
@@ -140,9 +153,17 @@ DeliveryResult SmtpSender::send(const SmtpAccount& account, const std::string& f
     if (x.refusedEnd)
         return {DeliveryOutcome::Temporary,
                 "the outbox could not note the message before its end; not sent"};
-    if (rc == CURLE_ABORTED_BY_CALLBACK) return {DeliveryOutcome::Stopped, "stopped"};
+    if (rc == CURLE_ABORTED_BY_CALLBACK && !x.bodyDone)
+        return {DeliveryOutcome::Stopped, "stopped"};
     std::string why = curl_easy_strerror(rc);
     if (!x.lastReply.empty() && code >= 400) why += " (server: " + x.lastReply + ")";
+    // The whole message went out and no answer came back (a dead link, a
+    // timeout): the server may have taken it, so a resend may be a copy.
+    if (x.goAhead && x.bodyDone && !x.answeredEnd) {
+        DeliveryResult r{DeliveryOutcome::Temporary, why};
+        r.maybeTaken = true;
+        return r;
+    }
     // A 5xx answer is the server's final word on this message (the mailbox
     // does not exist, the address is refused). Login and TLS trouble (535,
     // 530) is the operator's to mend: those are retried.

@@ -77,6 +77,27 @@ TEST_F(OutboxTest, TakesDueJobsOldestFirstAndBacksOff) {
     EXPECT_EQ(retried->attempts, 1);
 }
 
+TEST_F(OutboxTest, OnlyAnEndThatWentOutUnansweredMakesTheNextSendUncertain) {
+    ASSERT_TRUE(box->addJobs("/up/a.jpg", {}, {{kTargetEmail, "x@example.com"}}, 100));
+    auto j = box->takeDueJob(100);
+    ASSERT_TRUE(j);
+    // The server refused the whole message (451): it kept nothing.
+    ASSERT_TRUE(box->markBodySent(j->id));
+    ASSERT_TRUE(box->markRetry(j->id, 100, "451 try later", 100, false));
+    EXPECT_EQ(box->job(j->id)->uncertainRestarts, 0);
+    // The link died after the end went out: the server may hold it.
+    j = box->takeDueJob(100);
+    ASSERT_TRUE(j);
+    ASSERT_TRUE(box->markBodySent(j->id));
+    ASSERT_TRUE(box->markRetry(j->id, 100, "timeout", 100, true));
+    EXPECT_EQ(box->job(j->id)->uncertainRestarts, 1);
+    // Unanswered before the end went out: nothing could be taken.
+    j = box->takeDueJob(100);
+    ASSERT_TRUE(j);
+    ASSERT_TRUE(box->markRetry(j->id, 100, "timeout", 100, true));
+    EXPECT_EQ(box->job(j->id)->uncertainRestarts, 1);
+}
+
 TEST_F(OutboxTest, AJobInFlightAtAStopIsTriedAgainAndOneWhoseMessageWentOutIsMarkedUncertain) {
     ASSERT_TRUE(box->addJobs("/up/a.jpg", {}, {{kTargetEmail, "x@example.com"}}, 100));
     ASSERT_TRUE(box->addJobs("/up/b.jpg", {}, {{kTargetEmail, "x@example.com"}}, 100));

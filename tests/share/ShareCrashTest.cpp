@@ -75,14 +75,7 @@ void expectEachDeliveredOnce(const Accounting& a, const std::set<std::string>& e
               << extra << " of them arrived twice\n";
 }
 
-// Off until mended: in about half the runs one message arrives twice
-// without the outbox knowing it might. The end of a message is recorded
-// only when libcurl asks the read callback for more after the last bytes,
-// which it does not do when it knows the message's size; a kill between the
-// server's acceptance and the caller's record of it then sends a copy. The
-// first attempts to move the record (to the last bytes, or by not giving
-// the size) broke the temporary-refusal test and were taken back.
-TEST_F(Crash, DISABLED_KilledAtRandomPointsEveryAddressStillGetsEachPhoto) {
+TEST_F(Crash, KilledAtRandomPointsEveryAddressStillGetsEachPhoto) {
     startSmtp();
     startWebdav();
     // A little time per message, so kills land in every phase of it.
