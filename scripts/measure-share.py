@@ -6,9 +6,13 @@ servers of its own (stopped by process id):
      the kiosk does) until its email is stored by the SMTP server; median of
      20, klik-share running as a service would;
   2. throughput: N camera-size photos to rclone's WebDAV server through
-     `klik-share --once` against one plain `rclone copy` of the same files.
+     `klik-share --once` against one plain `rclone copy` of the same files;
+  3. with --turns N: the kiosk's scripted guest turns (simulated camera,
+     offscreen) while klik-share delivers, once with the mail server and the
+     cloud up and once with both down (their ports closed): each turn's
+     time from the barcode to the guest seeing the photo, from the kiosk's log.
 
-Usage: scripts/measure-share.py BUILD [--photos N]
+Usage: scripts/measure-share.py BUILD [--photos N] [--turns N]
 """
 import argparse
 import os
@@ -43,10 +47,55 @@ def stop(p):
         p.wait()
 
 
+def free_port():
+    import socket
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def kiosk_turns(args, env, work, name, smtp_port, dav_url):
+    """Seconds of each scripted guest's turn, klik-share running beside."""
+    klikctl = os.path.join(args.build, "src/tools/klikctl")
+    share = os.path.join(args.build, "src/tools/share/klik-share")
+    kiosk = os.path.join(args.build, "src/ui/klik-kiosk")
+    root = os.path.join(work, "turns-" + name)
+    os.makedirs(os.path.join(root, "config/klik"))
+    settings = os.path.join(root, "config/klik/Klik_Kiosk.plist")
+    for key, value in (("prefShareMailServer", "smtp://127.0.0.1:%s" % smtp_port),
+                       ("prefShareMailFrom", "booth@example.net"),
+                       ("prefShareRemote", ":webdav,url='%s':turns" % dav_url)):
+        subprocess.run([klikctl, "--settings", settings, "defaults", "write", key, value],
+                       check=True, stdout=subprocess.DEVNULL)
+    run = subprocess.Popen([share, "--root", root, "--no-bus"], env=env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        kenv = dict(env, QT_QPA_PLATFORM="offscreen", HOME=os.path.join(work, "home-" + name))
+        subprocess.run([kiosk, "--root", root, "--scripted", str(args.turns)], env=kenv,
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=600)
+    finally:
+        stop(run)
+    log = open(os.path.join(root, "Library/Logs/Klik/Klik_Kiosk.log"), encoding="utf-8",
+               errors="replace").read()
+    stamp = r"\[(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\.\d+)"
+    starts = [m.group(1) for m in re.finditer(stamp + r"[^\]]*\] script: guest \d+ scans", log)]
+    ends = [m.group(1) for m in re.finditer(stamp + r"[^\]]*\] script:   \S+ saw their photo", log)]
+    if len(starts) != args.turns or len(ends) != args.turns:
+        raise SystemExit("the kiosk's log of the %s run has %d starts and %d ends of %d turns"
+                         % (name, len(starts), len(ends), args.turns))
+
+    def seconds(t):
+        return time.mktime(time.strptime(t.split(".")[0], "%Y/%m/%d %H:%M:%S")) + \
+            float("0." + t.split(".")[1])
+    return [seconds(e) - seconds(b) for b, e in zip(starts, ends)]
+
+
 def main():
     a = argparse.ArgumentParser()
     a.add_argument("build")
     a.add_argument("--photos", type=int, default=200)
+    a.add_argument("--turns", type=int, default=0)
     args = a.parse_args()
     klikctl = os.path.join(args.build, "src/tools/klikctl")
     share = os.path.join(args.build, "src/tools/share/klik-share")
@@ -150,6 +199,16 @@ def main():
               "(%.2f against one transfer at a time)" %
               (args.photos, total, t_share, total / t_share, r.returncode, t_plain,
                total / t_plain, t_plain1, t_share / t_plain, t_share / t_plain1))
+        if args.turns > 0:
+            up_turns = kiosk_turns(args, env, work, "up", smtp_port=port, dav_url=url)
+            dead = free_port()
+            down_turns = kiosk_turns(args, env, work, "down", smtp_port=str(dead),
+                                     dav_url="http://127.0.0.1:%d/" % dead)
+            print("kiosk turns with klik-share delivering, network up: %s s (max %.2f); "
+                  "network down: %s s (max %.2f); slowest down / slowest up %.2f" %
+                  (" ".join("%.2f" % t for t in up_turns), max(up_turns),
+                   " ".join("%.2f" % t for t in down_turns), max(down_turns),
+                   max(down_turns) / max(up_turns)))
     finally:
         for h in helpers:
             stop(h)
