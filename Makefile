@@ -6,10 +6,10 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
 .PHONY: deps configure build demo test test-core test-asan test-tsan tidy bench fuzz format clean ptpip-camera soak
-.PHONY: package check-package
+.PHONY: package check-package demo-build stage-start
 
 deps:
-	bash scripts/install-deps.sh
+	bash scripts/stage.sh deps bash scripts/install-deps.sh
 
 $(BUILD)/build.ninja: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -18,7 +18,14 @@ configure: $(BUILD)/build.ninja
 
 build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS)
+	bash scripts/stage.sh build cmake --build $(BUILD) -j $(JOBS)
+
+# What the demo runs and nothing more (no tests, no benchmarks), so a
+# newcomer's first `make demo` shows the kiosk sooner.
+DEMO_TARGETS := klik-kiosk klikctl klik-share klik-share-gallery klik-webserver klik-ptpip-camera
+demo-build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	bash scripts/stage.sh demo-build cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
 
 # The kiosk's main job on the simulated camera; WEB=1: three guests from
 # the kiosk web page of klik-webserver instead of scanned barcodes;
@@ -29,19 +36,24 @@ build: deps
 # or composited for a window manager, and one with a compositor).
 # SHARE=1: the upload side too (klik-share with a private SMTP server and
 # WebDAV server; each guest's email and the event's folder are shown at the end).
-demo: build
+demo: demo-build
 	KLIK_DEMO_WEB=$(WEB) KLIK_DEMO_SHARE=$(SHARE) VIDEO=$(VIDEO) KLIK_DEMO_CAMERA=$(CAMERA) \
 	  KLIK_DEMO_DISPLAY=$(DISPLAY_SERVER) KLIK_DEMO_WM=$(WM) bash scripts/demo.sh $(BUILD)
 
 # Every test, the Debian package's checks, clang-tidy on the files the
 # latest commits changed, then the tests again under AddressSanitizer + UBSan
 # (core, Qt side, programs) and the threaded ones under ThreadSanitizer.
-test: build
-	bash scripts/run-tests.sh $(BUILD)
-	bash scripts/check-package.sh $(BUILD)
-	$(MAKE) tidy
-	$(MAKE) test-asan
-	$(MAKE) test-tsan
+test: stage-start build
+	bash scripts/stage.sh tests bash scripts/run-tests.sh $(BUILD)
+	bash scripts/stage.sh package bash scripts/check-package.sh $(BUILD)
+	bash scripts/stage.sh tidy $(MAKE) --no-print-directory tidy
+	bash scripts/stage.sh asan $(MAKE) --no-print-directory test-asan
+	bash scripts/stage.sh tsan $(MAKE) --no-print-directory test-tsan
+	@echo "make test: the stages' wall times (stage-times.txt):"; cat stage-times.txt
+
+# A fresh list of stage times for this run of `make test`.
+stage-start:
+	@rm -f stage-times.txt
 
 # The Debian package: $(BUILD)/klik_<version>_<arch>.deb
 package: build
