@@ -20,6 +20,7 @@ constexpr const char* kModeKey = "prefKeyForShowPrintDialogModeIndex";
 constexpr const char* kPersistentKey = "persistent printer settings";
 constexpr const char* kComposedPath = "/tmp/myNewComposed.jpg";
 constexpr const char* kNoImage = "No image to print!\n\nTake a picture before printing!";
+constexpr const char* kMaxPerGuestKey = "prefMaxPrintsPerGuest";
 
 std::string describeRect(const Rect& r) {
     return stringFromRect(r.x, r.y, r.width, r.height);
@@ -32,7 +33,16 @@ PrintFlow::PrintFlow(Settings& settings, PrintPort& port, AlertSink floatingAler
     : settings_(settings),
       port_(port),
       alert_(std::move(floatingAlert)),
+      paper_(settings),
       frameName_(std::move(frameName)) {}
+
+int PrintFlow::maxCopiesForGuest() const {
+    int most = kMaxCopies;
+    const std::int64_t perGuest = settings_.integerForKey(kMaxPerGuestKey);
+    if (perGuest > 0) most = static_cast<int>(std::min<std::int64_t>(most, perGuest));
+    if (paper_.counted()) most = std::min(most, paper_.left());
+    return std::max(most, 1);
+}
 
 int PrintFlow::printCopies() const {
     // The store may hold anything a hand edit put there: read it as the
@@ -47,6 +57,19 @@ void PrintFlow::storeCopies(int copies) {
 
 bool PrintFlow::printCurrentPictureWithPrompt(const Data& photo,
                                               const std::vector<std::string>& emails) {
+    if (paper_.empty()) {
+        // A job queued now could not print: the guest is told instead of
+        // waiting at the printer.
+        GLIMRA_Log::err("printCurrentPictureWithPrompt: the paper is used up (" +
+                        paper_.describe() + "); nothing offered");
+        const std::string notice = PaperSupply::emptyNoticeForGuest();
+        if (guestNotice_) {
+            guestNotice_(notice);
+        } else if (alert_) {
+            alert_(notice);
+        }
+        return false;
+    }
     storeCopies(1);
     std::int64_t mode = settings_.integerForKey(kModeKey);
     if (mode == 0) {
@@ -56,7 +79,7 @@ bool PrintFlow::printCurrentPictureWithPrompt(const Data& photo,
     int copies = 1;
     if (mode == 3) {
         copies = std::clamp<int>(static_cast<int>(std::min<size_t>(emails.size(), 1000)), 1,
-                                 kMaxEmailCopies);
+                                 std::min(kMaxEmailCopies, maxCopiesForGuest()));
         GLIMRA_Log::debugf("2010-11-15orlo USING EMAIL Count for Print Copies = [%i]", copies);
         storeCopies(copies);
     }
@@ -78,7 +101,7 @@ int PrintFlow::selectPrintCopiesChoiceButtonHit(int tag) {
     int copies = printCopies();
     switch (tag) {
         case 1:
-            copies = std::min(copies + 1, kMaxCopies);
+            copies = std::min(copies + 1, maxCopiesForGuest());
             break;
         case 2:
             copies = std::max(copies - 1, 1);
@@ -135,7 +158,25 @@ bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender) {
         if (alert_) alert_(kNoImage);
         return false;
     }
-    const int copies = printCopies();
+    int copies = printCopies();
+    if (sender == Sender::Controller) copies = std::min(copies, maxCopiesForGuest());
+    if (paper_.counted()) {
+        const int allowed = paper_.allowedCopies(copies);
+        if (allowed == 0) {
+            GLIMRA_Log::err("printCurrentPicture: the paper is used up (" + paper_.describe() +
+                            "); nothing printed");
+            if (alert_)
+                alert_(
+                    "The printer's paper is used up. Put in new paper and run: klikctl print "
+                    "reload");
+            return false;
+        }
+        if (allowed < copies) {
+            GLIMRA_Log::debugf("printCurrentPicture: %i copies asked, the paper left allows %i",
+                               copies, allowed);
+            copies = allowed;
+        }
+    }
 
     const bool interactive = !printInfoDict_ || sender != Sender::Controller;
     if (interactive) {
@@ -200,6 +241,14 @@ bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender) {
                                  : "UNsuccessful print operation2222!");
     }
     GLIMRA_Log::debug("current print info:" + Value(shared_.toDictionary()).description());
+    if (out.ok) {
+        // The copies the job made, as the print dialog may have changed them.
+        const int sheets = out.setup.copies > 0 ? out.setup.copies : copies;
+        if (auto notice = paper_.notePrinted(sheets)) {
+            GLIMRA_Log::err(*notice);
+            if (alert_) alert_(*notice);
+        }
+    }
     return out.ok;
 }
 

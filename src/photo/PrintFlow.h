@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "foundation/Settings.h"
+#include "photo/PaperSupply.h"
 #include "photo/PrintComposite.h"
 #include "photo/PrintPort.h"
 
@@ -35,8 +36,13 @@ class PrintFlow {
     PrintFlow(Settings& settings, PrintPort& port, AlertSink floatingAlert,
               std::string frameName = "BrandedPhotoFrameForPrint");
 
+    // Where the guest reads why nothing is printed (the review screen);
+    // without it the floating panel says it.
+    void setGuestNoticeSink(AlertSink guestNotice) { guestNotice_ = std::move(guestNotice); }
+
     // Sets the copies by dialog mode, runs the quantity sheet when the mode
-    // asks for it, then prints. `photo` is the encoded photo (empty: none).
+    // asks for it, then prints. Nothing is offered when the counted paper
+    // is used up; the guest is told instead. `photo` is the encoded photo (empty: none).
     // Returns whether something was printed.
     bool printCurrentPictureWithPrompt(const Data& photo, const std::vector<std::string>& emails);
     // Composes and prints with "prefPrintCopies" copies. Returns success.
@@ -56,6 +62,11 @@ class PrintFlow {
     // The copies a print will make: "prefPrintCopies" as a 16-bit value,
     // held to 1..9.
     int printCopies() const;
+    // The most copies the print prompt offers a guest: 9, fewer when
+    // "prefMaxPrintsPerGuest" (0 = no limit) or the counted paper left say
+    // so; at least 1.
+    int maxCopiesForGuest() const;
+    PaperSupply& paper() { return paper_; }
     // True once a print of this launch succeeded with its dialogs.
     bool hasPrintInfo() const { return printInfoDict_.has_value(); }
     const PrinterSetup& sharedSetup() const { return shared_; }
@@ -71,6 +82,8 @@ class PrintFlow {
     Settings& settings_;
     PrintPort& port_;
     AlertSink alert_;
+    AlertSink guestNotice_;
+    PaperSupply paper_;
     std::string frameName_;
     PrinterSetup shared_;
     bool sharedInitialised_ = false;

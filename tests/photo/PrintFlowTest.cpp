@@ -331,6 +331,82 @@ TEST_F(PrintFlowTest, ALargePhotoIsDecodedOnlyAsFarAsTheWindowNeedsAndStillCover
     }
 }
 
+TEST_F(PrintFlowTest, CountedPaperWarnsOnceWhenLowAndRefusesTheGuestOnceUsedUp) {
+    settings.setInteger("prefPrintsPerLoad", 10);
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 1);
+    {
+        PrintFlow flow = makeFlow();
+        // Seven copies: three left, not yet low.
+        port.sheetPresses = {1, 1, 1, 1, 1, 1};
+        ASSERT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
+        EXPECT_EQ(port.jobs.back().setup.copies, 7);
+        EXPECT_EQ(flow.paper().left(), 3);
+        EXPECT_TRUE(alerts.empty());
+        // The sheet offers no more than what is left.
+        port.sheetPresses = {1, 1, 1, 1, 1};
+        ASSERT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
+        EXPECT_EQ(port.sheetAnswers.back(), 3);
+        EXPECT_EQ(port.jobs.back().setup.copies, 3);
+    }
+    // The count outlives a restart, from the settings file.
+    Settings reread(dir.file("settings.plist"));
+    EXPECT_EQ(PaperSupply(reread).printed(), 10);
+    ASSERT_EQ(alerts.size(), 1u) << "one notice when the paper ran out, none twice";
+    EXPECT_NE(alerts[0].find("klikctl print reload"), std::string::npos) << alerts[0];
+
+    PrintFlow flow = makeFlow();
+    const size_t jobs = port.jobs.size();
+    port.sheetPresses = {};
+    EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_EQ(port.jobs.size(), jobs) << "no job that cannot print";
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(alerts[1], PaperSupply::emptyNoticeForGuest());
+    EXPECT_FALSE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
+    EXPECT_TRUE(logged("the paper is used up"));
+
+    flow.paper().reload();
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_EQ(flow.paper().left(), 9);
+}
+
+TEST_F(PrintFlowTest, LowPaperIsToldOnceAtATenthOfALoad) {
+    settings.setInteger("prefPrintsPerLoad", 50);
+    settings.setInteger("printSheetsSinceReload", 44);
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 2);
+    PrintFlow flow = makeFlow();
+    ASSERT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));  // 5 left: low
+    ASSERT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));  // 4 left: told already
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].find("4 of 50") == std::string::npos ? alerts[0].find("5 of 50")
+                                                             : std::string::npos,
+              std::string::npos)
+        << alerts[0];
+    // Not counted: nothing is refused or told.
+    settings.setInteger("prefPrintsPerLoad", 0);
+    settings.setInteger("printSheetsSinceReload", 1000);
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_EQ(alerts.size(), 1u);
+}
+
+TEST_F(PrintFlowTest, TheGuestIsOfferedAtMostTheCopiesTheOperatorAllows) {
+    settings.setInteger("prefMaxPrintsPerGuest", 2);
+    PrintFlow flow = makeFlow();
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 1);
+    port.sheetPresses = {1, 1, 1};
+    ASSERT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_EQ(port.sheetAnswers, (std::vector<int>{2, 2, 2}));
+    EXPECT_EQ(port.jobs.back().setup.copies, 2);
+    // One per address stops there too.
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 3);
+    port.sheetPresses = {};
+    ASSERT_TRUE(flow.printCurrentPictureWithPrompt(photo, {"a@b.c", "d@e.f", "g@h.i"}));
+    EXPECT_EQ(port.jobs.back().setup.copies, 2);
+    // The operator's own print is not the guest's.
+    settings.setInteger("prefPrintCopies", 5);
+    ASSERT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
+    EXPECT_EQ(port.jobs.back().setup.copies, 5);
+}
+
 TEST_F(PrintFlowTest, PrinterSetupRoundTripsAndRefusesWrongTypes) {
     PrinterSetup s;
     s.printerName = "q";

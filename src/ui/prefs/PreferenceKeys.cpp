@@ -126,6 +126,14 @@ const std::vector<PreferenceKey>& table() {
           {2, "Print one copy at once"},
           {3, "One per email address (asked)"}}},
         {"persistent printer settings", T::Data, "printing", "Saved printer set-up"},
+        {"prefPrintsPerLoad", T::Integer, "printing", "Prints per load of paper",
+         "Prints a new roll or stack holds; the kiosk counts down, warns at 10 % left and "
+         "prints nothing once it is used up (klikctl print reload after new paper). 0: not "
+         "counted.",
+         0, 100000},
+        ro({"printSheetsSinceReload", T::Integer, "printing", "Sheets printed since the reload"}),
+        {"prefMaxPrintsPerGuest", T::Integer, "printing", "Most prints a guest may ask for",
+         "The print prompt offers at most this many copies; 0: no limit but the prompt's 9.", 0, 9},
         // The upload side (klik-share): email and the event's cloud.
         {"prefShareMailServer", T::String, "share", "Mail server",
          "smtp://host:587 (STARTTLS when offered) or smtps://host:465; empty: no email."},
