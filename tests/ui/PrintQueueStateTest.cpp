@@ -7,8 +7,10 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "PrivateCupsd.h"
@@ -179,6 +181,77 @@ TEST_F(PrintQueueStateTest, ThePrinterTabShowsTheStateAndResumesWithOneAction) {
     EXPECT_TRUE(notices.empty());
     EXPECT_TRUE(cupsd.waitForJobFiles(1)) << cupsd.errorLog();
     prefs.close();
+}
+
+TEST_F(PrintQueueStateTest, ThePrintersPaperAndRibbonAreToldOnTheHudAndInThePrinterTab) {
+    // Waits, within a bound, until the spooler took in what the backend said.
+    auto reported = [this](const std::function<bool(const CupsQueueState&)>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!done(readCupsQueue(cupsd.queue()))) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    };
+    cupsd.reportSupplies({"ATTR: marker-names=Ribbon", "ATTR: marker-types=ribbon-wax",
+                          "ATTR: marker-levels=5", "ATTR: marker-low-levels=10",
+                          "STATE: +media-empty-error"});
+    ASSERT_TRUE(print());
+    ASSERT_TRUE(cupsd.waitForJobFiles(1)) << cupsd.errorLog();
+    ASSERT_TRUE(reported([](const CupsQueueState& q) { return !q.supplies.empty(); }))
+        << cupsd.errorLog();
+    CupsQueueState q = readCupsQueue(cupsd.queue());
+    ASSERT_EQ(q.supplies.size(), 1u);
+    EXPECT_EQ(q.supplies[0].name, "Ribbon");
+    EXPECT_EQ(q.supplies[0].type, "ribbon-wax");
+    EXPECT_EQ(q.supplies[0].level, 5);
+    EXPECT_TRUE(q.supplies[0].low());
+    EXPECT_EQ(q.suppliesProblem(), "Printer \"" + cupsd.queue() +
+                                       "\": the printer is out of paper; Ribbon is low (5 %).");
+
+    // The next print tells the operator on the HUD, once while it holds.
+    notices.clear();
+    EXPECT_TRUE(print()) << "paper out does not stop the queue: the job waits in the printer";
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0], q.suppliesProblem());
+    EXPECT_EQ(hudText(), notices[0]);
+    EXPECT_TRUE(print());
+    EXPECT_EQ(notices.size(), 1u);
+
+    settings.setObject("persistent printer settings", Value(setup.archive()));
+    PrinterStatusPanel panel(settings);
+    panel.refresh();
+    EXPECT_TRUE(panel.statusText().contains("Supplies: Ribbon 5 %."))
+        << panel.statusText().toStdString();
+    EXPECT_TRUE(panel.statusText().contains("out of paper")) << panel.statusText().toStdString();
+
+    // Each state a printer reports of its paper and ink reads as the operator's words.
+    const std::pair<const char*, const char*> states[] = {
+        {"media-needed-error", "out of paper"},
+        {"marker-supply-low-warning", "ink, toner or ribbon is running low"},
+        {"toner-empty-error", "ink, toner or ribbon is used up"}};
+    std::string previous = "media-empty-error";
+    for (const auto& [reason, words] : states) {
+        cupsd.reportSupplies(
+            {"ATTR: marker-levels=80", "STATE: -" + previous, std::string("STATE: +") + reason});
+        ASSERT_TRUE(print());
+        ASSERT_TRUE(reported([&](const CupsQueueState& s) {
+            return std::find(s.reasons.begin(), s.reasons.end(), reason) != s.reasons.end() &&
+                   std::find(s.reasons.begin(), s.reasons.end(), previous) == s.reasons.end();
+        })) << reason
+            << "\n"
+            << cupsd.errorLog();
+        q = readCupsQueue(cupsd.queue());
+        EXPECT_NE(q.suppliesProblem().find(words), std::string::npos)
+            << reason << ": " << q.suppliesProblem();
+        EXPECT_EQ(q.suppliesProblem().find("Ribbon"), std::string::npos) << "80 % is not low";
+        previous = reason;
+    }
+    // All mended: nothing is wanting.
+    cupsd.reportSupplies({"STATE: -" + previous});
+    ASSERT_TRUE(print());
+    ASSERT_TRUE(reported([](const CupsQueueState& s) { return s.suppliesProblem().empty(); }))
+        << readCupsQueue(cupsd.queue()).suppliesProblem();
 }
 
 TEST_F(PrintQueueStateTest, ThePrinterTabNamesTheFileForPdfPrints) {

@@ -60,11 +60,15 @@ bool socketAnswers(const std::string& path) {
 // The backend: each job's data goes into the folder its device URI names,
 // written under a temporary name and then renamed, so a file that exists
 // is complete. Without that folder it asks the spooler to stop the queue
-// (exit 4), as a printer that went away does.
+// (exit 4), as a printer that went away does. What a printer says of its
+// supplies (ATTR: and STATE: lines) it takes from the folder's ".supplies"
+// file and tells the spooler before the job, as a real printer's backend
+// does while it prints.
 const char* const kBackend = R"(#!/bin/sh
 if [ $# -eq 0 ]; then echo 'direct klikfile "Unknown" "Job files in a folder"'; exit 0; fi
 dir=${DEVICE_URI#klikfile:}
 [ -d "$dir" ] || { echo "ERROR: output folder $dir is missing" >&2; exit 4; }
+[ -f "$dir/.supplies" ] && cat "$dir/.supplies" >&2
 tmp="$dir/.job-$1.part"
 if [ -n "$6" ]; then cat "$6" >"$tmp"; else cat >"$tmp"; fi || exit 1
 mv "$tmp" "$dir/job-$1.out"
@@ -233,6 +237,12 @@ std::vector<std::string> PrivateCupsd::jobFiles() const {
         if (e.path().extension() == ".out") out.push_back(e.path().string());
     std::sort(out.begin(), out.end());
     return out;
+}
+
+void PrivateCupsd::reportSupplies(const std::vector<std::string>& lines) const {
+    std::string text;
+    for (const auto& l : lines) text += l + "\n";
+    writeFile(outputFolder() + "/.supplies", text);
 }
 
 bool PrivateCupsd::waitForJobFiles(size_t count, double seconds) const {

@@ -38,6 +38,9 @@ class PrivateCupsd {
     int run(const std::vector<std::string>& argv) const;
     // The job files written so far, sorted.
     std::vector<std::string> jobFiles() const;
+    // What the printer reports with each following job: backend lines such
+    // as "ATTR: marker-levels=5" or "STATE: +media-empty-error".
+    void reportSupplies(const std::vector<std::string>& lines) const;
     // Waits (up to `seconds`) until at least `count` job files exist.
     bool waitForJobFiles(size_t count, double seconds = 30) const;
     // The scheduler's error log (for failure messages).

@@ -84,6 +84,13 @@ void PrinterStatusPanel::refresh() {
     } else {
         status_->setText(QString::fromStdString(q.problem()));
     }
+    // The paper and the ink, toner or ribbon, as the printer reports them.
+    std::string supplies = q.suppliesSummary();
+    if (!supplies.empty()) supplies = "Supplies: " + supplies + ".";
+    const std::string wanting = q.suppliesProblem();
+    if (!wanting.empty()) supplies += (supplies.empty() ? "" : "\n") + wanting;
+    if (!supplies.empty())
+        status_->setText(status_->text() + QLatin1Char('\n') + QString::fromStdString(supplies));
     resume_->setEnabled(q.found && !q.canPrint());
 }
 

@@ -2,6 +2,7 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "log/Log.h"
@@ -58,6 +59,34 @@ std::string text(ipp_t* resp, const char* name) {
     return s ? s : "";
 }
 
+std::vector<std::string> strings(ipp_t* resp, const char* name) {
+    std::vector<std::string> out;
+    if (ipp_attribute_t* a = ippFindAttribute(resp, name, IPP_TAG_ZERO)) {
+        for (int i = 0; i < ippGetCount(a); ++i) {
+            const char* k = ippGetString(a, i, nullptr);
+            out.emplace_back(k ? k : "");
+        }
+    }
+    return out;
+}
+
+std::vector<int> integers(ipp_t* resp, const char* name) {
+    std::vector<int> out;
+    if (ipp_attribute_t* a = ippFindAttribute(resp, name, IPP_TAG_INTEGER))
+        for (int i = 0; i < ippGetCount(a); ++i) out.push_back(ippGetInteger(a, i));
+    return out;
+}
+
+// A state reason without its severity ("media-empty-error" -> "media-empty").
+std::string reasonStem(const std::string& r) {
+    for (const char* suffix : {"-error", "-warning", "-report"}) {
+        const std::string s(suffix);
+        if (r.size() > s.size() && r.compare(r.size() - s.size(), s.size(), s) == 0)
+            return r.substr(0, r.size() - s.size());
+    }
+    return r;
+}
+
 std::string joined(const std::vector<std::string>& v) {
     std::string out;
     for (const auto& s : v) out += (out.empty() ? "" : ", ") + s;
@@ -100,6 +129,47 @@ const char* describe(CupsJobState::State s) {
     }
 }
 
+std::string CupsQueueState::suppliesProblem() const {
+    std::vector<std::string> said;
+    auto say = [&](const std::string& text) {
+        for (const auto& s : said)
+            if (s == text) return;
+        said.push_back(text);
+    };
+    for (const auto& r : reasons) {
+        const std::string stem = reasonStem(r);
+        if (stem == "media-empty" || stem == "media-needed")
+            say("the printer is out of paper");
+        else if (stem == "media-low")
+            say("the printer's paper is low");
+        else if (stem == "media-jam")
+            say("the paper is jammed");
+        else if (stem == "toner-empty" || stem == "marker-supply-empty")
+            say("the ink, toner or ribbon is used up");
+        else if (stem == "toner-low" || stem == "marker-supply-low")
+            say("the ink, toner or ribbon is running low");
+    }
+    for (const auto& s : supplies)
+        if (s.level == 0)
+            say(s.name + " is used up");
+        else if (s.low())
+            say(s.name + " is low (" + std::to_string(s.level) + " %)");
+    if (said.empty()) return {};
+    std::string text = "Printer \"" + name + "\": " + said.front();
+    for (size_t i = 1; i < said.size(); ++i) text += "; " + said[i];
+    return text + ".";
+}
+
+std::string CupsQueueState::suppliesSummary() const {
+    std::string out;
+    for (const auto& s : supplies) {
+        if (!out.empty()) out += ", ";
+        out += (s.name.empty() ? std::string("supply") : s.name) + " " +
+               (s.level >= 0 ? std::to_string(s.level) + " %" : std::string("level unknown"));
+    }
+    return out;
+}
+
 std::string CupsQueueState::problem() const {
     if (!reachable) return "The print service does not answer (" + error + ").";
     if (!found) return "Printer \"" + name + "\" does not exist.";
@@ -117,8 +187,10 @@ CupsQueueState readCupsQueue(const std::string& name) {
     CupsQueueState q;
     q.name = name;
     ipp_t* req = queueRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, name);
-    static const char* const attrs[] = {"printer-state", "printer-state-reasons",
-                                        "printer-is-accepting-jobs", "printer-state-message"};
+    static const char* const attrs[] = {
+        "printer-state",         "printer-state-reasons", "printer-is-accepting-jobs",
+        "printer-state-message", "marker-names",          "marker-types",
+        "marker-levels",         "marker-low-levels"};
     ippAddStrings(req, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                   static_cast<int>(std::size(attrs)), nullptr, attrs);
     IppPtr resp(cupsDoRequest(CUPS_HTTP_DEFAULT, req, "/"));
@@ -148,6 +220,20 @@ CupsQueueState readCupsQueue(const std::string& name) {
         q.accepting = ippGetBoolean(a, 0) != 0;
     q.reasons = keywords(resp.get(), "printer-state-reasons");
     q.message = text(resp.get(), "printer-state-message");
+    const std::vector<std::string> names = strings(resp.get(), "marker-names");
+    const std::vector<std::string> types = strings(resp.get(), "marker-types");
+    const std::vector<int> levels = integers(resp.get(), "marker-levels");
+    const std::vector<int> lows = integers(resp.get(), "marker-low-levels");
+    // The lists run side by side; a printer may leave one out or short.
+    for (size_t i = 0; i < std::max(names.size(), levels.size()); ++i) {
+        CupsSupply s;
+        s.name = i < names.size() ? names[i] : "";
+        s.type = i < types.size() ? types[i] : "";
+        // IPP's negative levels mean "unknown" or "some left"; 0..100 is a percent.
+        s.level = i < levels.size() && levels[i] <= 100 ? levels[i] : -1;
+        s.lowLevel = i < lows.size() && lows[i] <= 100 ? lows[i] : -1;
+        q.supplies.push_back(std::move(s));
+    }
     return q;
 }
 

@@ -14,6 +14,16 @@
 
 namespace klik {
 
+// One supply the printer reports ("marker-names", "marker-levels"...):
+// ink, toner, a dye-sublimation ribbon.
+struct CupsSupply {
+    std::string name;   // as the printer names it, e.g. "Ribbon" or "Black ink"
+    std::string type;   // "ink-cartridge", "ribbon-wax", ... ("" when not said)
+    int level = -1;     // percent; negative when the printer cannot say
+    int lowLevel = -1;  // the printer's own "low" mark in percent; negative when none
+    bool low() const { return level >= 0 && lowLevel >= 0 && level <= lowLevel; }
+};
+
 struct CupsQueueState {
     enum class State { Unknown, Idle, Processing, Stopped };
 
@@ -25,12 +35,21 @@ struct CupsQueueState {
     std::vector<std::string> reasons;  // "printer-state-reasons" without "none"
     std::string message;               // the queue's own state message, may be empty
     std::string error;                 // why it could not be read (unreachable, not found)
+    std::vector<CupsSupply> supplies;  // what the printer says of its ink, toner or ribbon
 
     // Jobs sent now would print: found, accepting and not stopped.
     bool canPrint() const { return found && accepting && state != State::Stopped; }
     // A sentence for the operator saying what is wrong; empty when the
     // queue can print.
     std::string problem() const;
+    // What the operator should know of the paper and the ink, toner or
+    // ribbon, from the state reasons (media-empty, media-needed,
+    // marker-supply-low, toner-empty, ...) and the supplies' levels; empty
+    // when nothing is wanting.
+    std::string suppliesProblem() const;
+    // The supplies' levels in one line ("Ribbon 12 %, Black ink 80 %");
+    // empty when the printer reports none.
+    std::string suppliesSummary() const;
 };
 
 struct CupsJobState {

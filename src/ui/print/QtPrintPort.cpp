@@ -68,6 +68,16 @@ bool QtPrintPort::queueReadyFor(const std::string& queue) {
     GLIMRA_Log::debugf("print: printer [%s] %s, %s jobs%s%s", queue.c_str(), describe(q.state),
                        q.accepting ? "accepting" : "refusing", q.reasons.empty() ? "" : ", ",
                        q.reasons.empty() ? "" : q.reasons.front().c_str());
+    // Paper out or a ribbon used up does not stop the queue: the job waits
+    // in the printer, so the operator is told while it can still be mended.
+    const std::string supplies = q.suppliesProblem();
+    if (supplies != lastSuppliesNotice_) {
+        lastSuppliesNotice_ = supplies;
+        if (!supplies.empty()) {
+            GLIMRA_Log::err("print: " + supplies);
+            notice(supplies);
+        }
+    }
     if (q.canPrint()) return true;
     notice(q.problem() + " Nothing was printed." +
            (q.found ? " Resume the printer in Preferences > Printer." : ""));

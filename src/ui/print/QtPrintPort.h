@@ -87,6 +87,9 @@ class QtPrintPort : public PrintPort {
     // The last job sent to a queue, looked at again before the next one.
     std::string lastJobQueue_;
     int lastJobId_ = 0;
+    // The paper and ink the operator was last told of; told again only
+    // when it changes.
+    std::string lastSuppliesNotice_;
     DialogResponder responder_;
     JobObserver observer_;
     std::string lastOutputPath_;
