@@ -166,4 +166,83 @@ AlphaFrame alphaFrameForImageOrlo(const ArtworkSource& s, bool normalized) {
     return threshold50Scan(resolveArtwork(s), normalized);
 }
 
+std::vector<AlphaFrame> frameWindows(const Bitmap& bm, bool normalized, unsigned margin) {
+    std::vector<AlphaFrame> out;
+    if (!scannable(bm)) return out;
+    const int W = bm.width, H = bm.height;
+    const int N = std::min(
+        {static_cast<int>(std::min<unsigned>(margin, static_cast<unsigned>(H))), H / 2, W / 2});
+    const int step = bm.bitsPerPixel / bm.bitsPerSample;
+    // The edge-margin scan's rule for a see-through pixel.
+    auto open = [&](int x, int y) {
+        return x > N && y > N && x < W - N && y < H - N &&
+               bm.pixels[static_cast<size_t>(y) * bm.bytesPerRow + static_cast<size_t>(x) * step +
+                         3] < 255;
+    };
+    struct Area {
+        int minX, minY, maxX, maxY;
+        long long pixels;
+    };
+    std::vector<Area> areas;
+    std::vector<std::uint8_t> seen(static_cast<size_t>(W) * H, 0);
+    std::vector<std::pair<int, int>> stack;
+    for (int y0 = 0; y0 < H; ++y0)
+        for (int x0 = 0; x0 < W; ++x0) {
+            const size_t at0 = static_cast<size_t>(y0) * W + x0;
+            if (seen[at0] || !open(x0, y0)) continue;
+            Area a{x0, y0, x0, y0, 0};
+            seen[at0] = 1;
+            stack.assign(1, {x0, y0});
+            while (!stack.empty()) {
+                const auto [x, y] = stack.back();
+                stack.pop_back();
+                ++a.pixels;
+                a.minX = std::min(a.minX, x);
+                a.maxX = std::max(a.maxX, x);
+                a.minY = std::min(a.minY, y);
+                a.maxY = std::max(a.maxY, y);
+                const std::pair<int, int> next[] = {{x + 1, y}, {x - 1, y}, {x, y + 1}, {x, y - 1}};
+                for (const auto& [nx, ny] : next) {
+                    if (nx < 0 || ny < 0 || nx >= W || ny >= H) continue;
+                    const size_t at = static_cast<size_t>(ny) * W + nx;
+                    if (seen[at] || !open(nx, ny)) continue;
+                    seen[at] = 1;
+                    stack.emplace_back(nx, ny);
+                }
+            }
+            const long long least = static_cast<long long>(W) * H / 1000;
+            if (a.maxX - a.minX + 1 >= 16 && a.maxY - a.minY + 1 >= 16 && a.pixels >= least)
+                areas.push_back(a);
+        }
+    // Rows: windows whose heights overlap by half the smaller one share a
+    // row; rows go top to bottom, windows in a row left to right.
+    std::sort(areas.begin(), areas.end(),
+              [](const Area& a, const Area& b) { return a.minY < b.minY; });
+    std::vector<std::vector<Area>> rows;
+    for (const auto& a : areas) {
+        bool placed = false;
+        if (!rows.empty()) {
+            const Area& first = rows.back().front();
+            const int overlap = std::min(first.maxY, a.maxY) - std::max(first.minY, a.minY) + 1;
+            const int smaller = std::min(first.maxY - first.minY, a.maxY - a.minY) + 1;
+            if (overlap * 2 >= smaller) {
+                rows.back().push_back(a);
+                placed = true;
+            }
+        }
+        if (!placed) rows.push_back({a});
+    }
+    for (auto& row : rows) {
+        std::sort(row.begin(), row.end(),
+                  [](const Area& a, const Area& b) { return a.minX < b.minX; });
+        for (const auto& a : row) {
+            AlphaFrame f = frameFrom(a.minX, a.minY, a.maxX, a.maxY, H);
+            if (normalized) normalize(f, W, H);
+            out.push_back(f);
+        }
+    }
+    GLIMRA_Log::debug(stringWithFormat("frame windows: %zu", out.size()));
+    return out;
+}
+
 }  // namespace klik

@@ -12,6 +12,7 @@
 
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "foundation/Value.h"
 #include "photo/Bitmap.h"
@@ -48,6 +49,16 @@ AlphaFrame alphaFrameForImageOrlo(const ArtworkSource& source, bool normalized);
 // The scans on a bitmap already at hand.
 AlphaFrame edgeMarginScan(const Bitmap& bm, bool normalized, unsigned margin);
 AlphaFrame threshold50Scan(const Bitmap& bm, bool normalized);
+
+// Every transparent window of artwork drawn for several photos: the
+// edge-margin scan's see-through pixels (alpha < 255, margin ignored)
+// grouped into connected areas, each one's bounding rectangle as the
+// single scan gives it, ordered top to bottom, then left to right within a
+// row. Areas too small to hold a photo (under 16 pixels across or tall, or
+// under a thousandth of the artwork) are left out: antialiasing specks and
+// see-through bits of a logo are no windows. One window gives what
+// edgeMarginScan gives.
+std::vector<AlphaFrame> frameWindows(const Bitmap& bm, bool normalized, unsigned margin = 10);
 
 std::string describe(const AlphaFrame& f);  // "{{x, y}, {w, h}}"
 

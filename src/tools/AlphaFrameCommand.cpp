@@ -11,21 +11,26 @@ namespace klik::tools {
 namespace {
 
 const char* kUsage =
-    "usage: klikctl alpha-frame FILE [--normalized] [--margin N | --threshold50]\n"
+    "usage: klikctl alpha-frame FILE [--normalized] [--margin N | --threshold50] [--windows]\n"
     "\n"
     "Prints \"x y width height\" of the window (origin bottom-left). Default: the\n"
     "edge-margin scan (alpha < 255) with a margin of 10 pixels; --threshold50 scans\n"
-    "every pixel for alpha < 50. FILE is a resource name or a PNG/JPEG path.";
+    "every pixel for alpha < 50. FILE is a resource name or a PNG/JPEG path.\n"
+    "--windows: every window of a frame drawn for several photos, one line each,\n"
+    "in the order the shots fill them (top to bottom, then left to right); exit\n"
+    "status 1 when there is none.";
 
 const Command& self();
 
 int run(const Args& a) {
     std::string file;
-    bool normalized = false, threshold = false, marginGiven = false;
+    bool normalized = false, threshold = false, marginGiven = false, windows = false;
     unsigned margin = 10;
     for (size_t i = 0; i < a.size(); ++i) {
         if (a[i] == "--normalized") {
             normalized = true;
+        } else if (a[i] == "--windows") {
+            windows = true;
         } else if (a[i] == "--threshold50") {
             threshold = true;
         } else if (a[i] == "--margin") {
@@ -46,10 +51,19 @@ int run(const Args& a) {
     if (file.empty()) return usageError(self(), "missing FILE");
     if (threshold && marginGiven)
         return usageError(self(), "--margin and --threshold50 exclude each other");
+    if (windows && threshold) return usageError(self(), "--windows uses the edge-margin scan");
     const auto src = ArtworkSource::named(file);
-    if (resolveArtwork(src).empty()) {
+    const Bitmap art = resolveArtwork(src);
+    if (art.empty()) {
         std::fprintf(stderr, "klikctl alpha-frame: cannot read artwork %s\n", file.c_str());
         return 1;
+    }
+    if (windows) {
+        const auto all = frameWindows(art, normalized, margin);
+        for (const auto& f : all) std::printf("%g %g %g %g\n", f.x, f.y, f.width, f.height);
+        if (all.empty())
+            std::fprintf(stderr, "klikctl alpha-frame: %s has no window\n", file.c_str());
+        return all.empty() ? 1 : 0;
     }
     const AlphaFrame f = threshold ? alphaFrameForImageOrlo(src, normalized)
                                    : alphaFrameForImage(src, normalized, margin);

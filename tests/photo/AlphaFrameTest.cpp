@@ -30,6 +30,38 @@ TEST(AlphaFrame, BothScansOnTheWindowExample) {
     EXPECT_EQ(alphaFrameForImageOrlo(src, true), n);
 }
 
+TEST(AlphaFrame, AFrameForSeveralPhotosHasEachWindowInTheOrderShotsFillThem) {
+    // A 2 x 2 strip frame drawn a little crooked (the right column 6 rows
+    // lower), a see-through speck of a logo and an antialiased edge.
+    Bitmap bm = Bitmap::rgba(600, 500, 30, 30, 160, 255);
+    auto cut = [&](int x0, int y0, int x1, int y1) {
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) bm.pixel(x, y)[3] = 0;
+    };
+    cut(340, 46, 539, 205);                                     // top right (filled second)
+    cut(40, 40, 239, 199);                                      // top left (first)
+    cut(40, 260, 239, 419);                                     // bottom left (third)
+    cut(340, 266, 539, 425);                                    // bottom right (fourth)
+    for (int x = 40; x <= 239; ++x) bm.pixel(x, 200)[3] = 128;  // antialiased lower edge
+    for (int y = 470; y < 474; ++y)
+        for (int x = 280; x < 284; ++x) bm.pixel(x, y)[3] = 0;  // a speck: no window
+    const auto w = frameWindows(bm, false);
+    ASSERT_EQ(w.size(), 4u);
+    EXPECT_EQ(w[0], (AlphaFrame{40, 300, 199, 160})) << describe(w[0]);
+    EXPECT_EQ(w[1], (AlphaFrame{340, 295, 199, 159})) << describe(w[1]);
+    EXPECT_EQ(w[2], (AlphaFrame{40, 81, 199, 159})) << describe(w[2]);
+    EXPECT_EQ(w[3], (AlphaFrame{340, 75, 199, 159})) << describe(w[3]);
+    EXPECT_FLOAT_EQ(frameWindows(bm, true)[1].x, 340.0f / 600);
+
+    // One window: what the single scan finds.
+    const Bitmap one = windowArtwork();
+    ASSERT_EQ(frameWindows(one, false).size(), 1u);
+    EXPECT_EQ(frameWindows(one, false)[0], edgeMarginScan(one, false, 10));
+    // None: an opaque picture or nothing at all.
+    EXPECT_TRUE(frameWindows(Bitmap::rgba(100, 100), false).empty());
+    EXPECT_TRUE(frameWindows(Bitmap{}, false).empty());
+}
+
 TEST(AlphaFrame, ThresholdsDiffer) {
     Bitmap bm = Bitmap::rgba(100, 100);
     bm.pixel(40, 40)[3] = 254;
