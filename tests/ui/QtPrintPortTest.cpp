@@ -24,6 +24,7 @@
 #include "photo/ImageCodec.h"
 #include "photo/PrintComposite.h"
 #include "photo/PrintFlow.h"
+#include "photo/ShotsComposite.h"
 #include "support/TempDir.h"
 #include "ui/print/NextFreePath.h"
 #include "ui/print/QuantitySheet.h"
@@ -83,6 +84,45 @@ TEST_F(QtPrintPortTest, CompositeStretchesThePhotoIntoItsPlaceAndDrawsTheFrameOv
     EXPECT_EQ(port.compositeImage(holey, photo, PixelRect{10, 27, 106, 124}).pixel(1, 1)[3], 0);
     EXPECT_TRUE(port.compositeImage(frame, Bitmap{}, PixelRect{0, 0, 1, 1}).empty());
     EXPECT_TRUE(port.compositeImage(frame, photo, PixelRect{0, 0, 0, 5}).empty());
+}
+
+TEST_F(QtPrintPortTest, EachShotOfATurnFillsItsOwnWindowOfTheFrame) {
+    // A 2 x 2 frame (grey) and four shots of one colour each, square
+    // shots in wide windows.
+    Bitmap frame = Bitmap::rgba(440, 340, 128, 128, 128, 255);
+    const int lefts[] = {20, 230}, tops[] = {20, 180};
+    for (int top : tops)
+        for (int left : lefts)
+            for (int y = top; y < top + 140; ++y)
+                for (int x = left; x < left + 190; ++x) frame.pixel(x, y)[3] = 0;
+    const std::vector<Bitmap> shots = {
+        Bitmap::rgba(300, 300, 255, 0, 0), Bitmap::rgba(300, 300, 0, 255, 0),
+        Bitmap::rgba(300, 300, 0, 0, 255), Bitmap::rgba(300, 300, 255, 255, 0)};
+    std::string why;
+    const Bitmap out = composeShotsInFrame(port, frame, shots, &why);
+    ASSERT_EQ(out.width, 440) << why;
+    ASSERT_EQ(out.height, 340);
+    EXPECT_TRUE(near(out.pixel(115, 90), 255, 0, 0, 2)) << "first shot, top left";
+    EXPECT_TRUE(near(out.pixel(325, 90), 0, 255, 0, 2)) << "second, top right";
+    EXPECT_TRUE(near(out.pixel(115, 250), 0, 0, 255, 2)) << "third, bottom left";
+    EXPECT_TRUE(near(out.pixel(325, 250), 255, 255, 0, 2)) << "fourth, bottom right";
+    EXPECT_TRUE(near(out.pixel(215, 170), 128, 128, 128, 2)) << "the frame between them";
+    EXPECT_EQ(out.pixel(215, 170)[3], 255);
+
+    // Two windows and four shots: the first two. One shot and four windows:
+    // that shot in each.
+    Bitmap two = frame;
+    for (int y = 180; y < 320; ++y)
+        for (int x = 0; x < 440; ++x) two.pixel(x, y)[3] = 255;
+    const Bitmap first2 = composeShotsInFrame(port, two, shots, &why);
+    ASSERT_FALSE(first2.empty()) << why;
+    EXPECT_TRUE(near(first2.pixel(115, 90), 255, 0, 0, 2));
+    EXPECT_TRUE(near(first2.pixel(325, 90), 0, 255, 0, 2));
+    const Bitmap single = composeShotsInFrame(port, frame, {shots[2]}, &why);
+    EXPECT_TRUE(near(single.pixel(325, 250), 0, 0, 255, 2));
+    EXPECT_TRUE(composeShotsInFrame(port, Bitmap::rgba(100, 100), shots, &why).empty());
+    EXPECT_NE(why.find("no transparent window"), std::string::npos) << why;
+    EXPECT_TRUE(composeShotsInFrame(port, frame, {}, &why).empty());
 }
 
 TEST_F(QtPrintPortTest, ImageableBoundsArePointsFromTheBottomLeft) {
