@@ -14,9 +14,9 @@
 
 #include "RecordingKioskUi.h"
 #include "app/AppController.h"
-#include "app/RegistryCameraPort.h"
 #include "app/SettingsKeys.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/RegistryCameraPort.h"
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"

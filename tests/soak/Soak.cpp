@@ -13,9 +13,9 @@
 #include <sstream>
 
 #include "app/AppController.h"
-#include "app/RegistryCameraPort.h"
 #include "app/SettingsKeys.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/RegistryCameraPort.h"
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"

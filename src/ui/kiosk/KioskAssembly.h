@@ -15,8 +15,8 @@
 #include <string>
 
 #include "app/AppController.h"
-#include "app/RegistryCameraPort.h"
 #include "app/ResourceArtwork.h"
+#include "camera/RegistryCameraPort.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Settings.h"
 #include "photo/AlphaFrameArtwork.h"

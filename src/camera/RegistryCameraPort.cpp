@@ -1,4 +1,4 @@
-#include "app/RegistryCameraPort.h"
+#include "camera/RegistryCameraPort.h"
 
 #include "camera/GLIMRA_Camera.h"
 #include "log/Log.h"
