@@ -62,7 +62,7 @@ class SimCameraControllerFixture : public ::testing::Test {
         controller->setCamera(&port);
         GLIMRA_Camera::initializeClass();
         if (cameras > 0) {
-            EXPECT_TRUE(pumpUntil([&] { return controller->currentCamera() != nullptr; }));
+            EXPECT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() != nullptr; }));
         } else {
             EXPECT_TRUE(pumpUntil([&] { return !controller->_cameraPanel.cameraItems().empty(); }));
         }
@@ -90,7 +90,7 @@ class SimCameraControllerFixture : public ::testing::Test {
         return out;
     }
     std::string currentDescription() const {
-        return controller->currentCamera() ? controller->currentCamera()->description() : "";
+        return GLIMRA_Camera::loadedCamera() ? GLIMRA_Camera::loadedCamera()->description() : "";
     }
 
     TempDir dir;

@@ -93,12 +93,13 @@ class KioskAssembly {
     std::string setUpError_;  // set when the kiosk cannot run
 
     QtKioskUi ui_;
+    // Before the controller, which stops listening to it as it goes.
+    RegistryCameraPort camera_;
     AppController app_;
     ResourceArtwork resources_;
     AlphaFrameArtwork artwork_;
     KioskWindows windows_;
     QtOverlayScreens overlays_;
-    RegistryCameraPort camera_;
     KioskPhotoPipeline photos_;
 #ifdef KLIK_HAVE_PRINT_PORT
     QtPrintPort printer_;
