@@ -4,10 +4,10 @@
 
 #include <new>
 
+#include "imaging/ImageLimits.h"
+#include "imaging/PhotoDisplayDecode.h"
 #include "log/Log.h"
 #include "photo/DistributedNotificationCenter.h"
-#include "photo/ImageLimits.h"
-#include "photo/PhotoDisplayDecode.h"
 
 namespace klik {
 

@@ -14,7 +14,7 @@
 #include <variant>
 
 #include "foundation/Value.h"
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace klik {
 
