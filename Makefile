@@ -40,10 +40,12 @@ demo: demo-build
 	KLIK_DEMO_WEB=$(WEB) KLIK_DEMO_SHARE=$(SHARE) VIDEO=$(VIDEO) KLIK_DEMO_CAMERA=$(CAMERA) \
 	  KLIK_DEMO_DISPLAY=$(DISPLAY_SERVER) KLIK_DEMO_WM=$(WM) bash scripts/demo.sh $(BUILD)
 
-# Every test, the Debian package's checks, clang-tidy on the files the
+# The include directions of src/ (scripts/check-layers.sh), every test, the
+# Debian package's checks, clang-tidy on the files the
 # latest commits changed, then the tests again under AddressSanitizer + UBSan
 # (core, Qt side, programs) and the threaded ones under ThreadSanitizer.
 test: stage-start build
+	bash scripts/stage.sh layers bash scripts/check-layers.sh
 	bash scripts/stage.sh tests bash scripts/run-tests.sh $(BUILD)
 	bash scripts/stage.sh package bash scripts/check-package.sh $(BUILD)
 	bash scripts/stage.sh tidy $(MAKE) --no-print-directory tidy

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "photo/Bitmap.h"
-#include "photo/ImageCodec.h"
+#include "imaging/Bitmap.h"
+#include "imaging/ImageCodec.h"
 
 namespace klik {
 

@@ -27,9 +27,9 @@
 #include "RecordingKioskUi.h"
 #include "app/AppController.h"
 #include "app/ProcessFlags.h"
-#include "app/RegistryCameraPort.h"
 #include "camera/CameraNotifications.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/RegistryCameraPort.h"
 #include "camera/gphoto2/GPhotoCamSDK.h"
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/ManualRunLoop.h"
@@ -231,7 +231,7 @@ void BM_GPhotoReappearToInUse(benchmark::State& state) {
     controller->setCamera(&port);
     GLIMRA_Camera::initializeClass();
     auto inUse = [&] {
-        const auto& c = controller->currentCamera();
+        const auto& c = GLIMRA_Camera::loadedCamera();
         return c && c->isLoaded() && port.hasCamera() && !GLIMRA_Camera::backgroundWorkPending();
     };
     if (!layer.until(inUse)) {
@@ -241,7 +241,7 @@ void BM_GPhotoReappearToInUse(benchmark::State& state) {
     std::vector<double> seconds;
     for (auto _ : state) {
         camera.vanish();
-        if (!layer.until([&] { return controller->currentCamera() == nullptr; })) {
+        if (!layer.until([&] { return GLIMRA_Camera::loadedCamera() == nullptr; })) {
             state.SkipWithError("the vanished camera was not noticed");
             break;
         }

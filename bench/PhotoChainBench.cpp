@@ -18,9 +18,9 @@
 #include "ChildPeakMemory.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/Settings.h"
+#include "imaging/ImageCodec.h"
 #include "photo/DBusFilingHost.h"
 #include "photo/GLIMRA_XMLinEXIF.h"
-#include "photo/ImageCodec.h"
 #include "photo/ImageFolders.h"
 #include "photo/PhotoFiler.h"
 

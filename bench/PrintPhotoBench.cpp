@@ -7,9 +7,9 @@
 #include <benchmark/benchmark.h>
 
 #include "CameraJpeg.h"
-#include "photo/AlphaFrame.h"
-#include "photo/ImageCodec.h"
-#include "photo/PhotoDisplayDecode.h"
+#include "imaging/AlphaFrame.h"
+#include "imaging/ImageCodec.h"
+#include "imaging/PhotoDisplayDecode.h"
 #include "photo/PrintComposite.h"
 
 namespace {

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "app/ProcessFlags.h"
-#include "camera/CameraNotifications.h"
 
 #include "log/Log.h"
 
@@ -35,15 +34,12 @@ AppController::AppController(Environment env) : env_(env) {
     _startObserver = env_.center.addObserver(
         kNotifictionStartPhotoSession,
         [this](const Notification& n) { handleDoStartPhotoSessionNotification(n); });
-    _photoObserver = env_.center.addObserver(GLIMRA_CameraPhotoDataAvailable,
-                                             [this](const Notification& n) { newPhoto(n); });
 }
 
 AppController::~AppController() {
     _liveView.removeChangeObserver(_liveFrameObserver);
     if (_keyboardContainer) _keyboardContainer->removeChangeObserver(_keyboardContainerObserver);
     env_.center.removeObserver(_startObserver);
-    env_.center.removeObserver(_photoObserver);
     if (_screenTimer) _screenTimer->invalidate();
     if (_recordingEndTimer) _recordingEndTimer->invalidate();
     if (_floaterTimer) _floaterTimer->invalidate();

@@ -26,6 +26,7 @@
 #include "app/CameraPort.h"
 #include "app/Colour.h"
 #include "app/KioskUi.h"
+#include "app/NoCameraPort.h"
 #include "app/OverlayScreensPort.h"
 #include "app/PhotoPipelinePort.h"
 #include "app/PhotoSession.h"
@@ -36,7 +37,6 @@
 #include "app/View.h"
 #include "app/Watchdog.h"
 #include "app/WebControllerPort.h"
-#include "camera/GLIMRA_Camera.h"
 #include "entry/GLIMRA_KeyboardView.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
@@ -51,8 +51,6 @@ inline constexpr const char* kNotifictionPhotoSessionEnded = "notifictionPhotoSe
 inline constexpr const char* kNotifictionPhotoSessionError = "notifictionPhotoSessionError";
 inline constexpr const char* kUpdateAnimationMovieNotification = "updateAnimationMovieNotification";
 inline constexpr const char* kStopMovieNotification = "stopMovieNotification";
-// Posted when the guest accepts an address while no camera is connected.
-inline constexpr const char* kCameraDidUnloadNotification = "GLIMRA_CameraDidUnload";
 
 // The email error screen's information: under "emailErrorKey" the name of
 // the picture to show ("EmailError" when absent).
@@ -60,7 +58,7 @@ inline constexpr const char* sEmailErrorKey = "emailErrorKey";
 inline constexpr const char* sEmailErrorImage = "EmailError";
 inline constexpr const char* sEmailMismatchImage = "EmailMisMatch";
 
-class AppController {
+class AppController : public CameraPortListener {
   public:
     // What the controller runs on. All are borrowed and must outlive it.
     struct Environment {
@@ -76,7 +74,7 @@ class AppController {
     explicit AppController(Environment env);
     // Main thread. Stops every timer and delayed perform it scheduled and
     // stops observing.
-    ~AppController();
+    ~AppController() override;
     AppController(const AppController&) = delete;
     AppController& operator=(const AppController&) = delete;
 
@@ -93,7 +91,9 @@ class AppController {
     // no camera, no video preview, no web page, overlay files missing, no
     // artwork, no photo module). Main thread.
 
-    void setCamera(CameraPort* camera) { _camera = camera; }
+    // The controller listens to `camera` until another is set; nullptr
+    // stands for NoCameraPort.
+    void setCamera(CameraPort* camera);
     void setVideoRecorder(VideoRecorderPort* recorder) { _videoRecorder = recorder; }
     void setWebController(WebControllerPort* web) { _webViewWindowController = web; }
     void setOverlayScreens(OverlayScreensPort* overlays) { _overlayScreens = overlays; }
@@ -238,14 +238,14 @@ class AppController {
 
     // ---- Photo arrival (AppController_Photo.cpp) -----------------------------
 
-    // The camera's "GLIMRA_CameraPhotoDataAvailable": shows the photo in
+    // The camera's photo (kPhotoDataKey, kPhotoFilenameKey): shows it in
     // `_EVFView` and keeps it (post-processing, then the print when
     // "prefKeyForAutoPrintPhoto" is on). Any thread, normally the camera's
     // event thread: decoding and filing run there, everything that touches
     // the flow or the views on the main thread, waiting for it. Blocks until
     // the photo is filed. The camera must be stopped before the controller
     // is destroyed.
-    void newPhoto(const Notification& n);
+    void newPhoto(const Dictionary& photo);
     // On the capture lead-in (screen 5) advances the screen and swaps the
     // photographer buttons to keep / take again; elsewhere nothing changes.
     void doAfterPhotoStuff();
@@ -312,8 +312,8 @@ class AppController {
     const TurnShot& turnShot() const { return _turnShot; }
     const Review& lastReview() const { return _lastReview; }
     const ShotLedger& shotLedger() const { return _shots; }
-    // The camera's "GLIMRA_CameraDownloadFailed": the oldest shot is lost.
-    void downloadFailed(const Notification& n);
+    // A picture the camera could not download: the oldest shot is lost.
+    void downloadFailed(const std::string& name, const CameraError& error);
     // A turn can start: true on video input, or with a camera connected.
     bool cameraReadyForTurn() const;
     // Screen 1 starts the next turn by itself: neither the legal text nor
@@ -400,33 +400,33 @@ class AppController {
 
     // ---- Camera panel (AppController_Camera.cpp) ----------------------------
     // The operator's camera panel and the current camera. Every handler and
-    // action runs on the main thread; camera notifications that arrive on
-    // another thread are handed to the main loop (not waiting) first.
+    // action runs on the main thread; camera events that arrive on another
+    // thread are handed to the main loop (not waiting) first.
 
-    // The camera in use, or null: the one with the open session
-    // (GLIMRA_Camera::loadedCamera()), which is what the kiosk's camera port
-    // answers too. It changes at once when a camera goes or another loads,
-    // before the camera's notifications reach the main thread.
-    GLIMRA_Camera::Ptr currentCamera() const { return GLIMRA_Camera::loadedCamera(); }
+    // The camera in use, or nullopt: the port's current camera (the one with
+    // the open session). It changes at once when a camera goes or another
+    // loads, before the camera's events reach the main thread.
+    std::optional<CameraEntry> currentCamera() const { return _camera->currentCamera(); }
+    CameraPort& camera() const { return *_camera; }
     // Camera choice.
-    void cameraListUpdated(const Notification& n);
-    void updateCameraPopupWithCameras(
-        const std::optional<std::vector<GLIMRA_Camera::Ptr>>& cameras);
+    void cameraListUpdated(const std::optional<std::vector<CameraEntry>>& cameras);
+    void updateCameraPopupWithCameras(const std::optional<std::vector<CameraEntry>>& cameras);
     // The camera menu's action: item `index` was chosen.
     void chooseCamera(int index);
-    // With a camera: asks it to load (it becomes current in cameraDidLoad);
-    // blocks while the session opens. With null: unloads the current one.
-    void setCurrentCamera(const GLIMRA_Camera::Ptr& camera);
-    void cameraDidLoad(const Notification& n);
-    void cameraAdded(const Notification& n);
-    void cameraDisappeared(const Notification& n);
+    // With a camera: asks it to load (it becomes current in cameraDidLoad).
+    // With nullopt: unloads the current one.
+    void setCurrentCamera(const std::optional<CameraEntry>& camera);
+    void cameraDidLoad(const std::optional<CameraEntry>& camera);
+    void cameraDisappeared(const std::optional<CameraEntry>& camera);
     // Property controls. viewWithTag: the panel's control for a property ID.
     CameraControl* viewWithTag(std::uint32_t tag) { return _cameraPanel.controlWithTag(tag); }
     void updateCameraProperties();
     void updateControlWithTagWithValues(std::uint32_t tag, const std::optional<Dictionary>& values);
     void updateControlWithTagWithValue(std::uint32_t tag, const Value& value);
-    void cameraPropertiesChanged(const Notification& n);
-    void cameraPropertyChanged(const Notification& n);
+    void cameraPropertiesChanged(const std::optional<CameraEntry>& camera, std::uint32_t tag,
+                                 const std::optional<Dictionary>& values);
+    void cameraPropertyDidChange(const std::optional<CameraEntry>& camera, const std::string& name,
+                                 std::uint32_t tag, const Value& raw, const Value& text);
     // 3: Tv and Av enabled; 2: Av only; 1: Tv only; otherwise neither.
     void setEnabledForAEMode(const Value& rawValue);
     // The operator changed `control`: writes its value to the camera; a
@@ -444,9 +444,28 @@ class AppController {
     void liveViewFocus(std::uint32_t tag);
     // Live-view frames (shown in _EVFView only while live view is on),
     // download progress into _progress, failed camera commands.
-    void liveViewUpdated(const Notification& n);
-    void downloadProgress(const Notification& n);
-    void commandError(const Notification& n);
+    void liveViewUpdated(const Data& jpeg);
+    void downloadProgress(double percent);
+    void commandError(const std::optional<CameraEntry>& camera, bool shot, const CameraError& error,
+                      const std::string& command);
+
+    // ---- The camera's events (CameraPortListener) ----------------------------
+    // Any thread: each goes on to its handler above on the main thread (not
+    // waiting); a photo is taken on the thread it came on (newPhoto()).
+    void cameraAdded() override;
+    void camerasListed(const std::optional<std::vector<CameraEntry>>& cameras) override;
+    void cameraLoaded(const std::optional<CameraEntry>& camera) override;
+    void cameraUnloaded(const std::optional<CameraEntry>& camera) override;
+    void cameraPropertyValuesChanged(const std::optional<CameraEntry>& camera, std::uint32_t tag,
+                                     const std::optional<Dictionary>& values) override;
+    void cameraPropertyChanged(const std::optional<CameraEntry>& camera, const std::string& name,
+                               std::uint32_t tag, const Value& raw, const Value& text) override;
+    void cameraLiveViewFrame(const Data& jpeg) override;
+    void cameraDownloadProgress(double percent) override;
+    void cameraCommandFailed(const std::optional<CameraEntry>& camera, bool shot,
+                             const CameraError& error, const std::string& command) override;
+    void cameraPhotoArrived(const Dictionary& photo) override;
+    void cameraDownloadFailed(const std::string& name, const CameraError& error) override;
 
     CameraPanel _cameraPanel;
 
@@ -586,7 +605,8 @@ class AppController {
     Environment env_;
 
     // Inputs.
-    CameraPort* _camera = nullptr;
+    NoCameraPort _noCamera;
+    CameraPort* _camera = &_noCamera;
     VideoRecorderPort* _videoRecorder = nullptr;
     WebControllerPort* _webViewWindowController = nullptr;
     OverlayScreensPort* _overlayScreens = nullptr;
@@ -630,33 +650,31 @@ class AppController {
     // Expires with the controller; performs queued from other threads check it.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     NotificationCenter::ObserverId _startObserver = 0;
-    NotificationCenter::ObserverId _photoObserver = 0;
 
     // ---- Camera panel ----
-    // Registers the camera handlers; runs during construction.
-    bool observeCameraNotifications();
-    void observeCamera(const char* name, void (AppController::*handler)(const Notification&));
-    // The camera behind a notification's object, when it is a known camera.
-    GLIMRA_Camera::Ptr cameraForNotification(const Notification& n) const;
+    // Empties the camera menu; runs during construction.
+    bool setUpCameraPanel();
+    // Runs `handler` now on the main thread, else hands it to the main loop
+    // (not waiting).
+    void onMainThread(std::function<void()> handler);
     // True for a known camera that is not the current one.
-    bool isOtherThanCurrentCamera(const GLIMRA_Camera::Ptr& camera) const;
+    bool isOtherThanCurrentCamera(const std::optional<CameraEntry>& camera) const;
     void startCameraClockTimer();
     void stopCameraClockTimer();
     void tearDownCameraPanel();
-    // Takes this controller's delegate back from `camera` if it has it.
-    void releaseCameraDelegate(const GLIMRA_Camera::Ptr& camera);
+    // Forgets that `camera` is the one this panel uses, if it is.
+    void releaseCamera(const std::optional<CameraEntry>& camera);
     struct CameraPanelTeardown {
         AppController* self;
         ~CameraPanelTeardown() { self->tearDownCameraPanel(); }
     };
 
-    // Given to the loaded camera when its load is announced and taken back
-    // when it goes: a camera carrying it is the one this panel was using.
-    GLIMRA_CameraDelegate _cameraDelegate;
+    // The camera whose load this panel took up (0: none): set when its load
+    // is announced, cleared when it goes.
+    std::uint64_t _cameraInUse = 0;
     TimerPtr _cameraClockTimer;
     double _cameraClockSkew = 0;
-    std::vector<NotificationCenter::ObserverId> _cameraObservers;
-    const bool cameraObserved_ = observeCameraNotifications();
+    const bool cameraPanelSetUp_ = setUpCameraPanel();
     // Last: stops the handlers and the clock before anything else goes.
     CameraPanelTeardown cameraPanelTeardown_{this};
 };

@@ -47,7 +47,7 @@ void AppController::takePicture() {
         env_.ui.playSound("Grab");
         _progress.setDoubleValue(5);
         recordShotRequest();
-        if (_camera) _camera->takePicture();
+        _camera->takePicture();
         return;
     }
 

@@ -66,13 +66,13 @@ void AppController::keyboardViewDidAcceptAndContinue(GLIMRA_KeyboardView& keyboa
     }
 
     _badEmailItemText.setHidden(true);
-    if (_currentInputView == &_EVFView && !(_camera && _camera->hasCamera())) {
+    if (_currentInputView == &_EVFView && !_camera->hasCamera()) {
         keyboard.setValues(v);
         _badEmail.setHidden(true);
         _goButton.setHidden(false);
         _screenNumber = 1;
-        env_.center.postOnMainThread(Notification{kCameraDidUnloadNotification, {}, std::nullopt},
-                                     false, &env_.runLoop);
+        // Told as a camera that went: the guest learns there is none.
+        performOnMainLater([this] { cameraDisappeared(std::nullopt); });
         return;
     }
     if (!doDisplayPleaseWait()) {

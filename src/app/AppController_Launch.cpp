@@ -12,7 +12,6 @@
 #include "app/RelaunchRequest.h"
 #include "app/SettingsKeys.h"
 #include "app/SettingsReaders.h"
-#include "camera/CameraNotifications.h"
 #include "log/Log.h"
 #include "log/LogPaths.h"
 #include "log/StringUtils.h"
@@ -125,9 +124,9 @@ void AppController::awakeFromNib() {
         if (_videoRecorder) _videoRecorder->startSession();
     } else {
         std::string list = "(";
-        if (auto cams = GLIMRA_Camera::cameras())
+        if (auto cams = _camera->cameras())
             for (size_t i = 0; i < cams->size(); ++i)
-                list += (i ? ", " : "") + (*cams)[i]->description();
+                list += (i ? ", " : "") + (*cams)[i].description;
         GLIMRA_Log::debugf("cameras = %s)", list.c_str());
     }
 
@@ -183,10 +182,10 @@ void AppController::applicationDidFinishLaunching() {
 
 void AppController::timerToCheckCamera() {
     if (_currentInputView != &_EVFView) return;
-    if (_camera && _camera->hasCamera()) return;
+    if (_camera->hasCamera()) return;
     env_.ui.beep();
-    env_.center.postOnMainThread(Notification{kCameraDidUnloadNotification, Value(), std::nullopt},
-                                 false, &env_.runLoop);
+    // Handled as a camera that went, after this beep and the next.
+    performOnMainLater([this] { cameraDisappeared(std::nullopt); });
     env_.ui.beep();
 }
 

@@ -13,7 +13,7 @@ void AppController::liveViewOn() {
     GLIMRA_Log::debug("liveViewBegin!");
     if (isVideoInput()) {
         if (_videoRecorder) _videoRecorder->startSession();
-    } else if (_camera) {
+    } else {
         _camera->liveViewOn();
     }
 }
@@ -23,7 +23,7 @@ void AppController::liveViewOff() {
     GLIMRA_Log::debug("liveViewEnd!");
     if (isVideoInput()) {
         if (_videoRecorder) _videoRecorder->stopSession();
-    } else if (_camera) {
+    } else {
         _camera->liveViewOff();
     }
 }

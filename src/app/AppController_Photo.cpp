@@ -5,7 +5,6 @@
 #include <cctype>
 
 #include "app/AppController.h"
-#include "camera/CameraNotifications.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/PropertyList.h"
@@ -27,10 +26,11 @@ std::string lowercaseExtension(const std::string& fileName) {
 
 }  // namespace
 
-void AppController::newPhoto(const Notification& n) {
-    const std::string name = n.info(GLIMRA_CameraPhotoFilename).stringOr();
+void AppController::newPhoto(const Dictionary& photo) {
+    const std::string name = findString(photo, kPhotoFilenameKey).value_or("");
     GLIMRA_Log::debug("recieved new photo " + name);
-    const Data* bytes = n.info(GLIMRA_CameraPhotoData).data();
+    const Value* data = find(photo, kPhotoDataKey);
+    const Data* bytes = data ? data->data() : nullptr;
     if (!bytes || bytes->empty()) {
         GLIMRA_Log::err("newPhoto: the photo notification for \"" + name +
                         "\" carries no photo data; there is nothing to show or keep");
@@ -64,11 +64,11 @@ void AppController::newPhoto(const Notification& n) {
     bool alive = false;
     PhotoArrival arrival;
     env_.runLoop.performOnMain(
-        [this, weak = std::weak_ptr<bool>(alive_), &alive, &arrival, &n, &name, picture] {
+        [this, weak = std::weak_ptr<bool>(alive_), &alive, &arrival, &photo, &name, picture] {
             if (weak.expired()) return;
             alive = true;
             arrival = photoArriving(name);
-            if (_photoPipeline) _photoPipeline->setImageDict(*n.userInfo);
+            if (_photoPipeline) _photoPipeline->setImageDict(photo);
             if (arrival.currentTurn) {
                 if (_isLiveView) liveViewOff();
                 doAfterPhotoStuff();
@@ -121,8 +121,8 @@ std::string AppController::saveImage() {
 }
 
 std::string AppController::processPhotoData(const Dictionary& photo) {
-    const Value* data = find(photo, GLIMRA_CameraPhotoData);
-    const std::string name = findString(photo, GLIMRA_CameraPhotoFilename).value_or("");
+    const Value* data = find(photo, kPhotoDataKey);
+    const std::string name = findString(photo, kPhotoFilenameKey).value_or("");
     if (!data || !data->data() || data->data()->empty()) {
         GLIMRA_Log::debug("processPhotoData: there is no photo to save");
         return "";

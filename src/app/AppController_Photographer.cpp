@@ -7,7 +7,7 @@
 namespace klik {
 
 void AppController::takePhotoFromKeyBoard() {
-    if (!_camera || !_camera->hasCamera()) {
+    if (!_camera->hasCamera()) {
         env_.ui.beep();
         env_.ui.beep();
         return;

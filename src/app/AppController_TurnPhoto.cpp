@@ -6,7 +6,6 @@
 #include "app/AppController.h"
 #include "app/SettingsKeys.h"
 #include "app/SettingsReaders.h"
-#include "camera/CameraNotifications.h"
 #include "log/Log.h"
 
 namespace klik {
@@ -19,13 +18,11 @@ std::string apologyText(const std::string& cause) {
     return "SORRY - NO PHOTO!\n[" + cause + "]\nPlease Try Again!";
 }
 
-std::string errorText(const Value& error) {
-    const Value& code = error[kCameraErrorCodeKey];
-    std::string text =
-        error[kCameraErrorUserInfoKey][kCameraErrorDescriptionKey].stringOr("unknown error");
-    if (!code.isNumber()) return text;
-    return stringWithFormat("error 0x%llX, %s",
-                            static_cast<unsigned long long>(code.integerValue()), text.c_str());
+std::string errorText(const CameraError& error) {
+    std::string text = error.text.value_or("unknown error");
+    if (!error.code) return text;
+    return stringWithFormat("error 0x%llX, %s", static_cast<unsigned long long>(*error.code),
+                            text.c_str());
 }
 
 }  // namespace
@@ -62,7 +59,7 @@ PhotoSession AppController::photoFilingSession() const {
 
 bool AppController::cameraReadyForTurn() const {
     if (_currentInputView != &_EVFView) return true;
-    return _camera && _camera->hasCamera();
+    return _camera->hasCamera();
 }
 
 void AppController::refuseTurnWithoutCamera(const char* where) {
@@ -75,7 +72,7 @@ void AppController::refuseTurnWithoutCamera(const char* where) {
 
 void AppController::recordShotRequest() {
     expireShotRequests();
-    if (!(_camera && _camera->hasCamera())) {
+    if (!_camera->hasCamera()) {
         _turnShot = TurnShot{0, ShotOutcome::Failed, "no camera is connected"};
         GLIMRA_Log::errf("take a picture: no camera is connected; %s gets no photo",
                          currentGuestSession().label().c_str());
@@ -131,10 +128,9 @@ void AppController::shotLost(const ShotRequest& request, const std::string& caus
 
 // ---- Camera failures ----------------------------------------------------------
 
-void AppController::downloadFailed(const Notification& n) {
-    const std::string name = n.info(GLIMRA_CameraPhotoFilename).stringOr("a picture");
-    const std::string cause =
-        "camera " + errorText(n.info(GLIMRA_CameraDownloadError)) + " downloading " + name;
+void AppController::downloadFailed(const std::string& photoName, const CameraError& error) {
+    const std::string name = photoName.empty() ? std::string("a picture") : photoName;
+    const std::string cause = "camera " + errorText(error) + " downloading " + name;
     _progress.setDoubleValue(0);
     if (auto lost = _shots.loseOldest()) {
         shotLost(*lost, cause);

@@ -59,7 +59,7 @@ void AppController::startPhotoSession() {
     setBarcodeValue(sittingId.isString() ? *sittingId.string() : std::string());
 
     const std::int64_t tag = s.integerForKey(key::prefCameraInputTypeTag);
-    if (tag == kInputTagCamera && !(_camera && _camera->hasCamera())) {
+    if (tag == kInputTagCamera && !_camera->hasCamera()) {
         refuseSession("no camera is connected", std::nullopt);
         return;
     }

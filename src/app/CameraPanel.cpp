@@ -1,6 +1,6 @@
 #include "app/CameraPanel.h"
 
-#include "camera/CamSDK.h"
+#include "app/CameraPort.h"
 
 namespace klik {
 
@@ -18,24 +18,24 @@ const std::vector<std::uint32_t>& CameraPanel::refreshedTags() {
 CameraPanel::CameraPanel() {
     using K = CameraControlKind;
     const std::pair<std::uint32_t, K> layout[] = {
-        {kCamPropID_AEMode, K::PopUpMenu},
-        {kCamPropID_Tv, K::PopUpMenu},
-        {kCamPropID_Av, K::PopUpMenu},
-        {kCamPropID_ExposureCompensation, K::PopUpMenu},
-        {kCamPropID_ISOSpeed, K::PopUpMenu},
-        {kCamPropID_WhiteBalance, K::PopUpMenu},
-        {kCamPropID_MeteringMode, K::PopUpMenu},
-        {kCamPropID_AFMode, K::PopUpMenu},
-        {kCamPropID_DriveMode, K::PopUpMenu},
-        {kCamPropID_ImageQuality, K::PopUpMenu},
+        {camprop::AEMode, K::PopUpMenu},
+        {camprop::Tv, K::PopUpMenu},
+        {camprop::Av, K::PopUpMenu},
+        {camprop::ExposureCompensation, K::PopUpMenu},
+        {camprop::ISOSpeed, K::PopUpMenu},
+        {camprop::WhiteBalance, K::PopUpMenu},
+        {camprop::MeteringMode, K::PopUpMenu},
+        {camprop::AFMode, K::PopUpMenu},
+        {camprop::DriveMode, K::PopUpMenu},
+        {camprop::ImageQuality, K::PopUpMenu},
         {kLiveViewAFModeTag, K::PopUpMenu},
-        {kCamPropID_BatteryLevel, K::TextField},
-        {kCamPropID_BatteryQuality, K::TextField},
-        {kCamPropID_FirmwareVersion, K::TextField},
-        {kCamPropID_OwnerName, K::TextField},
-        {kCamPropID_Artist, K::TextField},
-        {kCamPropID_Copyright, K::TextField},
-        {kCamPropID_DateTime, K::DatePicker},
+        {camprop::BatteryLevel, K::TextField},
+        {camprop::BatteryQuality, K::TextField},
+        {camprop::FirmwareVersion, K::TextField},
+        {camprop::OwnerName, K::TextField},
+        {camprop::Artist, K::TextField},
+        {camprop::Copyright, K::TextField},
+        {camprop::DateTime, K::DatePicker},
     };
     for (const auto& [tag, kind] : layout) {
         controls_.push_back(std::make_unique<CameraControl>(tag, kind));

@@ -7,19 +7,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/CameraControl.h"
+#include "app/CameraPort.h"
 #include "app/ChangeObservers.h"
 
 namespace klik {
 
-class GLIMRA_Camera;
-
 struct CameraMenuItem {
     std::string title;
-    std::shared_ptr<GLIMRA_Camera> camera;  // none for the "no cameras" item
+    std::optional<CameraEntry> camera;  // none for the "no cameras" item
 };
 
 class CameraPanel {

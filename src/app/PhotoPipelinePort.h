@@ -21,13 +21,17 @@ struct DisplayPhoto {
     int height = 0;
 };
 
+// Keys of the current photo's dictionary: the photo's bytes as the camera
+// sent them and its file name on the camera.
+inline constexpr const char* kPhotoDataKey = "GLIMRA_CameraPhotoData";
+inline constexpr const char* kPhotoFilenameKey = "GLIMRA_CameraPhotoFilename";
+
 class PhotoPipelinePort {
   public:
     virtual ~PhotoPipelinePort() = default;
 
-    // Replaces the current photo by the user information of the camera's
-    // photo notification ("GLIMRA_CameraPhotoData",
-    // "GLIMRA_CameraPhotoFilename"). Any thread; does not block on files.
+    // Replaces the current photo by the photo the camera delivered
+    // (kPhotoDataKey, kPhotoFilenameKey). Any thread; does not block on files.
     virtual void setImageDict(Dictionary d) = 0;
     // A copy of the current photo's dictionary (empty before the first).
     // Any thread.

@@ -119,7 +119,7 @@ void GLIMRA_Camera::initializeClass() {
     if (CamError err = s->CamSetCameraAddedHandler(&GLIMRA_Camera::cameraAdded,
                                                    const_cast<char*>(&kClassToken)))
         GLIMRA_Log::debugf("error %x registering for addedCamera callback", err);
-    updateCameraList();
+    updateCameraListAsync();
 }
 
 void GLIMRA_Camera::applicationWillTerminate(const Notification& n) {
@@ -131,7 +131,7 @@ void GLIMRA_Camera::applicationWillTerminate(const Notification& n) {
 
 CamError GLIMRA_Camera::cameraAdded(void* context) {
     GLIMRA_Log::debugf("self = %p and real self class = %s", context, "GLIMRA_Camera");
-    updateCameraList();
+    updateCameraListAsync();
     NotificationCenter::defaultCenter().postOnMainThread(
         Notification{GLIMRA_CameraAdded, {}, std::nullopt}, false, mainLoop());
     GLIMRA_Log::debug("a camera was added!");
@@ -151,17 +151,12 @@ GLIMRA_Camera::Ptr GLIMRA_Camera::loadedCamera() {
     return registry().loaded;
 }
 
-void GLIMRA_Camera::updateCameraList() {
-    initializeClass();
-    spawnDetached([] { updateCameraListAsync(); });
-}
-
-void GLIMRA_Camera::updateCameraListAtDate(Date when) {
-    std::this_thread::sleep_until(when);
-    updateCameraList();
-}
-
 void GLIMRA_Camera::updateCameraListAsync() {
+    initializeClass();
+    spawnDetached([] { updateCameraList(); });
+}
+
+void GLIMRA_Camera::updateCameraList() {
     Registry& r = registry();
     CamSDK* s = sdk();
     if (!s) return;
@@ -207,7 +202,7 @@ void GLIMRA_Camera::updateCameraListAsync() {
                     update.unlock();
                     if (r.shouldUpdate.exchange(false)) {
                         GLIMRA_Log::debug("catching up on missed update");
-                        updateCameraList();
+                        updateCameraListAsync();
                     }
                     return;
                 }
@@ -285,7 +280,7 @@ void GLIMRA_Camera::updateCameraListAsync() {
     update.unlock();
     if (r.shouldUpdate.exchange(false)) {
         GLIMRA_Log::debug("catching up on missed update");
-        updateCameraList();
+        updateCameraListAsync();
     }
 }
 

@@ -61,11 +61,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     // this instant; never waits. Any thread.
     static std::optional<std::vector<Ptr>> cameras();
     // Starts a scan on a new detached thread and returns.
-    static void updateCameraList();
-    // Blocks the calling thread until `when`, then updateCameraList().
-    static void updateCameraListAtDate(Date when);
-    // The scan itself, on the calling thread.
     static void updateCameraListAsync();
+    // The scan itself, on the calling thread; blocks while it runs.
+    static void updateCameraList();
     static void applicationWillTerminate(const Notification& n);
     static CamError cameraAdded(void* context);
     // The camera with the open session, or null.
@@ -195,7 +193,6 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
 
     // ---- live view ----
     static constexpr std::uint32_t liveViewStreamSize = 0x200000;
-    static constexpr std::uint32_t liveViewSupportLevel = 0;
     void liveViewBegin();
     void liveViewEnd();
     std::uint32_t liveViewOutputDevice();

@@ -54,4 +54,35 @@ FileReadResult readRegularFile(const std::string& path, std::size_t maxBytes) {
     return r;
 }
 
+bool isReadableFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.c_str(), R_OK) == 0;
+}
+
+std::string pathOfFileUrl(const std::string& url) {
+    if (url.rfind("file://", 0) != 0) return {};
+    std::string p = url.substr(7);
+    if (p.rfind("localhost/", 0) == 0) p = p.substr(9);
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < p.size(); ++i) {
+        if (p[i] != '%') {
+            out += p[i];
+            continue;
+        }
+        int hi = i + 2 < p.size() ? hex(p[i + 1]) : -1;
+        int lo = i + 2 < p.size() ? hex(p[i + 2]) : -1;
+        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0)) return {};
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return out;
+}
+
 }  // namespace klik

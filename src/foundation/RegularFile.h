@@ -19,4 +19,11 @@ struct FileReadResult {
 // a pipe or a huge file never hangs the caller or exhausts its memory.
 FileReadResult readRegularFile(const std::string& path, std::size_t maxBytes);
 
+// True when `path` is a regular file this process may read. Any thread.
+bool isReadableFile(const std::string& path);
+// The path a "file://" address names, percent escapes decoded; "" when
+// `url` is not such an address or an escape would decode to NUL or is
+// malformed (a path never holds those).
+std::string pathOfFileUrl(const std::string& url);
+
 }  // namespace klik

@@ -1,7 +1,7 @@
 #include "photo/AlphaFrameArtwork.h"
 
+#include "imaging/AlphaFrame.h"
 #include "log/Log.h"
-#include "photo/AlphaFrame.h"
 
 namespace klik {
 

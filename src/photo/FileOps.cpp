@@ -28,12 +28,6 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool isReadableFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           ::access(path.c_str(), R_OK) == 0;
-}
-
 bool pathExists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
@@ -314,31 +308,6 @@ bool moveItemNoReplace(const std::string& from, const std::string& to, std::stri
     if (!copyFileNoReplace(from, to, error, exists)) return false;
     if (::unlink(from.c_str()) != 0) setErr(error, "moved, but cannot remove " + from, errno);
     return true;
-}
-
-std::string pathOfFileUrl(const std::string& url) {
-    if (url.rfind("file://", 0) != 0) return {};
-    std::string p = url.substr(7);
-    if (p.rfind("localhost/", 0) == 0) p = p.substr(9);
-    auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
-    std::string out;
-    for (size_t i = 0; i < p.size(); ++i) {
-        if (p[i] != '%') {
-            out += p[i];
-            continue;
-        }
-        int hi = i + 2 < p.size() ? hex(p[i + 1]) : -1;
-        int lo = i + 2 < p.size() ? hex(p[i + 2]) : -1;
-        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0)) return {};
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-    }
-    return out;
 }
 
 std::string pathOfUrlOrPath(const std::string& s) {

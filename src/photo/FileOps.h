@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "foundation/RegularFile.h"
+
 namespace klik {
 
 // Creates `path` and its missing parents, each new folder with mode
@@ -41,15 +43,10 @@ bool copyFileNoReplace(const std::string& from, const std::string& to, std::stri
 bool writeFileNoReplace(const std::string& bytes, const std::string& to, std::string* error,
                         bool* exists = nullptr);
 
-// The path a "file://" address names, percent escapes decoded; "" when
-// `url` is not such an address or an escape would decode to NUL or is
-// malformed (a path never holds those).
-std::string pathOfFileUrl(const std::string& url);
-// pathOfFileUrl for addresses; anything else is taken as a path already.
+// pathOfFileUrl (foundation/RegularFile.h) for addresses; anything else is taken as a path already.
 std::string pathOfUrlOrPath(const std::string& s);
 
 bool isDirectory(const std::string& path);
-bool isReadableFile(const std::string& path);
 // True when anything (file, folder, link, even a dangling one) is at `path`.
 bool pathExists(const std::string& path);
 

@@ -5,8 +5,8 @@
 #include <mutex>
 
 #include "foundation/PropertyList.h"
+#include "imaging/ImageCodec.h"
 #include "log/Log.h"
-#include "photo/ImageCodec.h"
 
 namespace klik {
 

@@ -4,11 +4,10 @@
 
 #include <new>
 
-#include "camera/CameraNotifications.h"
+#include "imaging/ImageLimits.h"
+#include "imaging/PhotoDisplayDecode.h"
 #include "log/Log.h"
 #include "photo/DistributedNotificationCenter.h"
-#include "photo/ImageLimits.h"
-#include "photo/PhotoDisplayDecode.h"
 
 namespace klik {
 
@@ -46,7 +45,7 @@ void KioskPhotoPipeline::attachPrintPort(PrintPort& port, PrintFlow::AlertSink h
 }
 
 static Data photoBytes(const Dictionary& dict) {
-    const Value* data = find(dict, GLIMRA_CameraPhotoData);
+    const Value* data = find(dict, kPhotoDataKey);
     if (data == nullptr || data->data() == nullptr) return {};
     return *data->data();
 }
@@ -113,12 +112,12 @@ FilingResult KioskPhotoPipeline::lastResult() const {
 
 bool KioskPhotoPipeline::postProcessNewPhoto() {
     const Dictionary dict = imageDict();
-    const Value* data = find(dict, GLIMRA_CameraPhotoData);
+    const Value* data = find(dict, kPhotoDataKey);
     if (data == nullptr || data->data() == nullptr || data->data()->empty()) {
         GLIMRA_Log::debug("postProcessNewPhoto: there is no photo to keep");
         return false;
     }
-    const std::string name = findString(dict, GLIMRA_CameraPhotoFilename).value_or("photo.jpg");
+    const std::string name = findString(dict, kPhotoFilenameKey).value_or("photo.jpg");
     // The guest's data belongs to the controller on the main thread.
     PhotoSession session;
     if (session_) loop_.performOnMain([&] { session = session_(); }, true);
@@ -145,8 +144,7 @@ bool KioskPhotoPipeline::postProcessNewPhoto() {
         std::lock_guard lock(mutex_);
         lastLink_ = link;
         // From here on the photo is its square: printing uses what was filed.
-        if (!r.square.empty() && imageDict_ == dict)
-            imageDict_[GLIMRA_CameraPhotoData] = Value(r.square);
+        if (!r.square.empty() && imageDict_ == dict) imageDict_[kPhotoDataKey] = Value(r.square);
         last_ = r;
         last_.square = Data();
     }

@@ -5,7 +5,7 @@
 //
 // Any thread; pure computation.
 
-#include "photo/AlphaFrame.h"
+#include "imaging/AlphaFrame.h"
 #include "photo/PrintPort.h"
 
 namespace klik {

@@ -5,11 +5,11 @@
 
 #include "foundation/FixedPaths.h"
 #include "foundation/PropertyList.h"
+#include "imaging/AlphaFrame.h"
+#include "imaging/ImageCodec.h"
+#include "imaging/PhotoDisplayDecode.h"
 #include "log/Log.h"
 #include "log/StringUtils.h"
-#include "photo/AlphaFrame.h"
-#include "photo/ImageCodec.h"
-#include "photo/PhotoDisplayDecode.h"
 
 namespace klik {
 

@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "app/Rect.h"
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 #include "photo/PrinterSetup.h"
 
 namespace klik {

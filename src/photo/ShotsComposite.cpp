@@ -1,7 +1,7 @@
 #include "photo/ShotsComposite.h"
 
 #include "log/Log.h"
-#include "photo/AlphaFrame.h"
+#include "imaging/AlphaFrame.h"
 #include "photo/PrintComposite.h"
 
 namespace klik {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 #include "photo/PrintPort.h"
 
 namespace klik {

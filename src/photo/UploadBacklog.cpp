@@ -6,10 +6,10 @@
 
 #include "foundation/PropertyList.h"
 #include "foundation/Value.h"
+#include "imaging/ImageCodec.h"
 #include "log/Log.h"
 #include "photo/FileNames.h"
 #include "photo/FileOps.h"
-#include "photo/ImageCodec.h"
 
 namespace klik {
 

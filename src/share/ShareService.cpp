@@ -12,10 +12,10 @@
 
 #include "entry/EmailValidation.h"
 #include "foundation/FixedPaths.h"
+#include "imaging/ImageCodec.h"
 #include "log/Log.h"
 #include "photo/FileNames.h"
 #include "photo/FileOps.h"
-#include "photo/ImageCodec.h"
 #include "share/MailMessage.h"
 #include "share/ShareSettings.h"
 #include "share/UploadCopy.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "photo/AlphaFrame.h"
+#include "imaging/AlphaFrame.h"
 #include "tools/Command.h"
 
 namespace klik::tools {

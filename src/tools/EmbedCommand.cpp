@@ -4,8 +4,8 @@
 #include <iostream>
 
 #include "foundation/PropertyList.h"
+#include "imaging/ImageCodec.h"
 #include "photo/GLIMRA_XMLinEXIF.h"
-#include "photo/ImageCodec.h"
 #include "tools/Command.h"
 
 namespace klik::tools {

@@ -5,11 +5,11 @@
 #include <new>
 
 #include "foundation/Settings.h"
+#include "imaging/ImageCodec.h"
+#include "imaging/ImageLimits.h"
 #include "photo/DBusFilingHost.h"
 #include "photo/FileNames.h"
-#include "photo/ImageCodec.h"
 #include "photo/ImageFolders.h"
-#include "photo/ImageLimits.h"
 #include "photo/PhotoFiler.h"
 #include "tools/Command.h"
 

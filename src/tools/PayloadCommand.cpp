@@ -2,8 +2,8 @@
 
 #include <iostream>
 
+#include "imaging/ImageCodec.h"
 #include "photo/GLIMRA_XMLinEXIF.h"
-#include "photo/ImageCodec.h"
 #include "tools/Command.h"
 
 namespace klik::tools {

@@ -17,11 +17,11 @@
 
 #include "app/AppController.h"
 #include "app/PrintingKioskUi.h"
-#include "app/RegistryCameraPort.h"
 #include "app/SettingsKeys.h"
 #include "app/SettingsReaders.h"
 #include "camera/CameraNotifications.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/RegistryCameraPort.h"
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/ManualRunLoop.h"

@@ -6,9 +6,9 @@
 
 #include "foundation/PropertyList.h"
 #include "foundation/Settings.h"
-#include "photo/ImageCodec.h"
-#include "photo/ImageLimits.h"
-#include "photo/JpegSquare.h"
+#include "imaging/ImageCodec.h"
+#include "imaging/ImageLimits.h"
+#include "imaging/JpegSquare.h"
 #include "tools/Command.h"
 
 namespace klik::tools {

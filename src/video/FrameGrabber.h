@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace klik {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "foundation/Value.h"
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace klik {
 

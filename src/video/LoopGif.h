@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace klik {
 

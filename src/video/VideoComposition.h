@@ -16,7 +16,7 @@
 
 #include "foundation/Settings.h"
 #include "foundation/Value.h"
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 #include "photo/PhotoFiler.h"
 #include "photo/PhotoFilingHost.h"
 

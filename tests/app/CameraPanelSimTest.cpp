@@ -23,7 +23,7 @@ TEST_F(CameraPanelSimTest, FirstListedCameraLoadsAndFillsThePanel) {
     EXPECT_EQ(menuTitles().size(), 2u);
     auto list = GLIMRA_Camera::cameras();
     ASSERT_TRUE(list && list->size() == 2);
-    EXPECT_EQ(controller->currentCamera(), list->front());
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list->front());
     EXPECT_TRUE(port.hasCamera());
     EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 0);
     EXPECT_EQ(ui.count("panel " + currentDescription() + "\nAvailable!"), 1u);
@@ -84,28 +84,29 @@ TEST_F(CameraPanelSimTest, ChoosingInTheMenuWritesAndRefusedWritesRestore) {
 
 TEST_F(CameraPanelSimTest, MenuFollowsPlugAndUnplug) {
     start(1);
-    const auto first = controller->currentCamera();
+    const auto first = GLIMRA_Camera::loadedCamera();
     sim->plugCamera(spec(2));
     ASSERT_TRUE(pumpUntil([&] { return menuTitles().size() == 2; }));
     settle();
-    EXPECT_EQ(controller->currentCamera(), first);  // the current camera stays
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), first);  // the current camera stays
     const auto& items = controller->_cameraPanel.cameraItems();
     const int selected = controller->_cameraPanel.indexOfSelectedCameraItem();
     ASSERT_GE(selected, 0);
-    EXPECT_EQ(items[static_cast<size_t>(selected)].camera, first);
+    ASSERT_TRUE(items[static_cast<size_t>(selected)].camera);
+    EXPECT_EQ(port.cameraFor(*items[static_cast<size_t>(selected)].camera), first);
     const std::string second = items[static_cast<size_t>(1 - selected)].title;
 
     // The camera that goes is not the current one: only the notice.
     ASSERT_TRUE(sim->unplugCamera(2));
     ASSERT_TRUE(pumpUntil([&] { return menuTitles().size() == 1; }));
     settle();
-    EXPECT_EQ(controller->currentCamera(), first);
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), first);
     EXPECT_EQ(ui.count("panel " + second + "\nDISCONNECTED!"), 1u);
 
     // The current camera goes: no camera, empty menus.
     const std::string name = currentDescription();
     ASSERT_TRUE(sim->unplugCamera(1));
-    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() == nullptr; }));
+    ASSERT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() == nullptr; }));
     ASSERT_TRUE(pumpUntil(
         [&] { return menuTitles() == std::vector<std::string>{"No Cameras available"}; }));
     settle();
@@ -116,7 +117,7 @@ TEST_F(CameraPanelSimTest, MenuFollowsPlugAndUnplug) {
 
     // A new body becomes current by itself.
     sim->plugCamera(spec(3));
-    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() != nullptr; }));
+    ASSERT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() != nullptr; }));
     settle();
     EXPECT_EQ(menuTitles().size(), 1u);
     EXPECT_FALSE(controller->_cameraPanel.controlWithTag(kISO)->itemTitles().empty());
@@ -128,7 +129,7 @@ TEST_F(CameraPanelSimTest, MenuFollowsPlugAndUnplug) {
 TEST_F(CameraPanelSimTest, PanelAndPortAgreeOnTheCameraBeforeTheNewsArrives) {
     start(2);
     const auto list = *GLIMRA_Camera::cameras();
-    ASSERT_EQ(controller->currentCamera().get(), list[0].get());
+    ASSERT_EQ(GLIMRA_Camera::loadedCamera().get(), list[0].get());
     const int secondId = list[1]->description().find("Sim Body 2") != std::string::npos ? 2 : 1;
     const auto withoutMainLoop = [](const std::function<bool()>& done) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -140,8 +141,8 @@ TEST_F(CameraPanelSimTest, PanelAndPortAgreeOnTheCameraBeforeTheNewsArrives) {
     controller->chooseCamera(1);
     ASSERT_TRUE(withoutMainLoop([&] { return list[1]->isLoaded(); }));
     EXPECT_TRUE(port.hasCamera());
-    EXPECT_EQ(controller->currentCamera().get(), list[1].get());
-    EXPECT_EQ(controller->currentCamera().get(), GLIMRA_Camera::loadedCamera().get());
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), list[1].get());
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), GLIMRA_Camera::loadedCamera().get());
     // The shutter button goes to the camera the kiosk shoots with.
     const int commands = sim->callCount("CamSendCommand");
     controller->pressShutterHalf();
@@ -156,30 +157,30 @@ TEST_F(CameraPanelSimTest, PanelAndPortAgreeOnTheCameraBeforeTheNewsArrives) {
     // Unplugged while the panel shows it: neither side goes on naming it.
     ASSERT_TRUE(sim->unplugCamera(secondId));
     ASSERT_TRUE(withoutMainLoop([&] { return !port.hasCamera(); }));
-    EXPECT_EQ(controller->currentCamera(), nullptr);
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), nullptr);
     const int sentBefore = sim->callCount("CamSendCommand");
     controller->pressShutterFull();  // no camera: nothing is sent
 
     // Once the news arrives the other camera is loaded from the list; both
     // sides name it.
-    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() == list[0]; }));
+    ASSERT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() == list[0]; }));
     EXPECT_TRUE(port.hasCamera());
     settle();
     EXPECT_EQ(sim->callCount("CamSendCommand"), sentBefore);
-    EXPECT_EQ(controller->currentCamera().get(), GLIMRA_Camera::loadedCamera().get());
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), GLIMRA_Camera::loadedCamera().get());
     EXPECT_EQ(ui.count("panel " + list[1]->description() + "\nDISCONNECTED!"), 1u);
 }
 
 TEST_F(CameraPanelSimTest, NoCameraShowsTheNoCamerasItem) {
     start(0);
     EXPECT_EQ(menuTitles(), std::vector<std::string>{"No Cameras available"});
-    EXPECT_EQ(controller->currentCamera(), nullptr);
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), nullptr);
     // The guest-side "no camera" announcement carries no camera.
     NotificationCenter::defaultCenter().post(GLIMRA_CameraDidUnload);
     EXPECT_EQ(ui.count("panel NO Camera Found!!!\nPlease Check Your Connection!"), 1u);
     // Choosing the placeholder loads nothing.
     controller->chooseCamera(0);
-    EXPECT_EQ(controller->currentCamera(), nullptr);
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), nullptr);
     controller->chooseCamera(5);  // out of range: logged
     EXPECT_EQ(sim->callCount("CamOpenSession"), 0);
 }
@@ -188,10 +189,10 @@ TEST_F(CameraPanelSimTest, BusyListLockShowsNoCamerasUntilTheNextUpdate) {
     start(1);
     {
         std::unique_lock hold(GLIMRA_Camera::listLockForTesting());
-        controller->cameraListUpdated(Notification{GLIMRA_CameraListDidUpdate, {}, std::nullopt});
+        controller->cameraListUpdated(port.cameras());
         EXPECT_EQ(menuTitles(), std::vector<std::string>{"No Cameras available"});
     }
-    controller->cameraListUpdated(Notification{GLIMRA_CameraListDidUpdate, {}, std::nullopt});
+    controller->cameraListUpdated(port.cameras());
     EXPECT_EQ(menuTitles().size(), 1u);
     EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 0);
     settle();
@@ -206,12 +207,12 @@ TEST_F(CameraPanelSimTest, LoadingFromTheMenu) {
     controller->chooseCamera(0);
     settle();
     EXPECT_EQ(sim->callCount("CamOpenSession"), opens);
-    EXPECT_EQ(controller->currentCamera(), list[0]);
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[0]);
     EXPECT_EQ(controller->_cameraPanel.revision(), before);
 
     controller->chooseCamera(1);
     settle();
-    EXPECT_EQ(controller->currentCamera(), list[1]);
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[1]);
     EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[1]);
     EXPECT_FALSE(list[0]->isLoaded());
     EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 1);
@@ -225,7 +226,7 @@ TEST_F(CameraPanelSimTest, ACameraThatFailsToLoadStaysInTheMenuOnly) {
     sim->setFault("CamOpenSession", SimFault{0x2, 0, 1, std::nullopt});
     controller->chooseCamera(1);
     settle();
-    EXPECT_NE(controller->currentCamera(), list[1]);
+    EXPECT_NE(GLIMRA_Camera::loadedCamera(), list[1]);
     EXPECT_EQ(menuTitles().size(), 2u);
 }
 
@@ -242,7 +243,7 @@ TEST_F(CameraPanelSimTest, ShutterButtonsQueueAndSendTheirCommands) {
     EXPECT_EQ(shutter,
               (std::vector<std::int32_t>{static_cast<std::int32_t>(kCamShutterButton_Halfway),
                                          static_cast<std::int32_t>(kCamShutterButton_OFF)}));
-    EXPECT_EQ(controller->currentCamera()->queuedCommandCount(), 0u);
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera()->queuedCommandCount(), 0u);
 }
 
 }  // namespace

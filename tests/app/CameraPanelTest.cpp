@@ -1,4 +1,4 @@
-// The camera panel's controls driven by camera notifications, without a
+// The camera panel's controls driven by the camera port's events, without a
 // camera: menus, enabling by exposure mode, the camera clock, progress and
 // command errors.
 
@@ -6,8 +6,6 @@
 
 #include "ControllerFixture.h"
 #include "app/CameraPanel.h"
-#include "camera/CameraNotifications.h"
-#include "camera/GLIMRA_Camera.h"
 #include "log/StringUtils.h"
 
 namespace klik::test {
@@ -26,11 +24,7 @@ class CameraPanelTest : public ControllerFixture {
     }
     void propertyChanged(const std::string& name, Value display, std::optional<std::uint32_t> id,
                          Value raw = {}) {
-        Dictionary info{{GLIMRA_CameraPropertyName, Value(name)}};
-        if (!display.isNone()) info[GLIMRA_CameraProperty] = display;
-        if (id) info[GLIMRA_CameraPropertyID] = Value(*id);
-        if (!raw.isNone()) info[GLIMRA_CameraPropertyValue] = raw;
-        center.post(GLIMRA_CameraPropertyDidChange, {}, info);
+        camera.listener->cameraPropertyChanged(std::nullopt, name, id.value_or(0), raw, display);
     }
 };
 
@@ -65,12 +59,9 @@ TEST_F(CameraPanelTest, AllowedValuesAreSortedNumericallyIgnoringCaseAndKeepTheS
 }
 
 TEST_F(CameraPanelTest, AllowedValuesAnnouncementFillsTheMenuOfItsTag) {
-    center.post(GLIMRA_CameraPropertiesDidChange, {},
-                Dictionary{{GLIMRA_CameraPropertyName, Value("Tv")},
-                           {GLIMRA_CameraPropertyID, Value(kTv)},
-                           {GLIMRA_CameraProperties, Value(Dictionary{{"1/125", Value(0x68)},
-                                                                      {"1/60", Value(0x60)},
-                                                                      {"1/1000", Value(0x80)}})}});
+    camera.listener->cameraPropertyValuesChanged(
+        std::nullopt, kTv,
+        Dictionary{{"1/125", Value(0x68)}, {"1/60", Value(0x60)}, {"1/1000", Value(0x80)}});
     const std::vector<std::string> want{"1/60", "1/125", "1/1000"};
     EXPECT_EQ(control(kTv).itemTitles(), want);
     EXPECT_TRUE(control(kAv).itemTitles().empty());
@@ -102,7 +93,8 @@ TEST_F(CameraPanelTest, PropertyValuesReachTheirControls) {
     EXPECT_EQ(control(kBattery).stringValue(), "87 %");
     EXPECT_EQ(ui.count("panel (null)\nBATTERY LEVEL now 87 %"), 1u);
     EXPECT_EQ(ui.count("beep"), 1u);
-    // A number is shown by its display text.
+    // A number is shown by the camera's display text for it.
+    camera.texts[{kISO, 0x48}] = "ISO 100";
     controller->updateControlWithTagWithValue(kISO, Value(0x48));
     const std::string iso100 = "ISO 100";
     EXPECT_EQ(control(kISO).titleOfSelectedItem(), iso100);
@@ -143,36 +135,29 @@ TEST_F(CameraPanelTest, CameraClockShowsTheSkewAndTicks) {
     ASSERT_TRUE(controller->cameraClockTimer());
     EXPECT_TRUE(controller->cameraClockTimer()->isValid());
     // Unloading (no camera) stops the clock.
-    controller->setCurrentCamera(nullptr);
+    controller->setCurrentCamera(std::nullopt);
     EXPECT_FALSE(controller->cameraClockTimer());
 }
 
 TEST_F(CameraPanelTest, DownloadProgressAndCommandErrorsSetTheBar) {
     std::vector<double> seen;
     controller->_progress.setChangeHandler([&](const View& v) { seen.push_back(v.doubleValue()); });
-    for (int p : {10, 55, 100})
-        center.post(GLIMRA_CameraDownloadProgress, {},
-                    Dictionary{{GLIMRA_CameraDownloadProgressPercent, Value(p)}});
+    for (int p : {10, 55, 100}) camera.listener->cameraDownloadProgress(p);
     EXPECT_EQ(seen, (std::vector<double>{10, 55, 100}));
     controller->_progress.setChangeHandler(nullptr);
-    // Out-of-range or missing percentages do not break the bar.
-    center.post(GLIMRA_CameraDownloadProgress, {}, Dictionary{});
-    center.post(GLIMRA_CameraDownloadProgress, {},
-                Dictionary{{GLIMRA_CameraDownloadProgressPercent, Value(250)}});
+    // Out-of-range percentages do not break the bar.
+    camera.listener->cameraDownloadProgress(250);
     EXPECT_EQ(controller->_progress.doubleValue(), 100);
 
-    auto fail = [&](std::uint32_t command) {
-        center.post(
-            GLIMRA_CameraCommandError, {},
-            Dictionary{
-                {GLIMRA_CameraCommandDictionary,
-                 Value(Dictionary{{"commandNumber", Value(command)}, {"commandParam", Value(0)}})},
-                {GLIMRA_CameraCommandError, Value(Dictionary{{"domain", Value("CamError")}})}});
+    auto fail = [&](bool shot) {
+        CameraError error;
+        error.description = "{domain = CamError}";
+        camera.listener->cameraCommandFailed(std::nullopt, shot, error, "{commandNumber = 4}");
     };
     controller->_progress.setDoubleValue(40);
-    fail(4);  // a shutter button command leaves the bar alone
+    fail(false);  // a shutter button command leaves the bar alone
     EXPECT_EQ(controller->_progress.doubleValue(), 40);
-    fail(0);  // a failed shot resets it
+    fail(true);  // a failed shot resets it
     EXPECT_EQ(controller->_progress.doubleValue(), 0);
     // A failed command shows no notice of its own.
     for (const auto& call : ui.calls) EXPECT_EQ(call.rfind("panel", 0), std::string::npos) << call;

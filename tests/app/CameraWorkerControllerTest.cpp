@@ -70,13 +70,13 @@ TEST_F(CameraWorkerControllerTest, LiveViewAndAPhotoWithoutWaitingForTheCamera) 
 
 TEST_F(CameraWorkerControllerTest, AnUnpluggedCameraGoesAndAnotherIsChosen) {
     start(2, true);
-    auto first = controller->currentCamera();
+    auto first = GLIMRA_Camera::loadedCamera();
     ASSERT_TRUE(first);
     const int id = currentDescription() == "Sim Body 1" ? 1 : 2;
     const std::string other = id == 1 ? "Sim Body 2" : "Sim Body 1";
     ASSERT_TRUE(sim->unplugCamera(id));
     ASSERT_TRUE(pumpUntil(
-        [&] { return controller->currentCamera() && controller->currentCamera() != first; }));
+        [&] { return GLIMRA_Camera::loadedCamera() && GLIMRA_Camera::loadedCamera() != first; }));
     EXPECT_EQ(currentDescription(), other);
     EXPECT_FALSE(first->isLoaded());
     expectRulesKept();

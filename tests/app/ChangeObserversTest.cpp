@@ -64,7 +64,7 @@ TEST(ChangeObserversTest, PanelNamesTheControlThatChangedAndNullForTheMenu) {
     CameraControl* iso = panel.controlWithTag(1026);
     ASSERT_NE(iso, nullptr);
     iso->addItemWithTitle("100");
-    panel.addCameraItem({"Body", nullptr});
+    panel.addCameraItem({"Body", std::nullopt});
     panel.controlWithTag(8)->setStringValue("87 %");
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], iso);

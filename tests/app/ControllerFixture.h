@@ -85,11 +85,7 @@ class ControllerFixture : public ::testing::Test {
         Data bytes(64, 0x11);
         bytes[0] = 0xFF;
         bytes[1] = 0xD8;
-        ASSERT_TRUE(loop.runAlongside([&] {
-            center.post(Notification{"GLIMRA_CameraPhotoDataAvailable", Value(),
-                                     Dictionary{{"GLIMRA_CameraPhotoData", Value(std::move(bytes))},
-                                                {"GLIMRA_CameraPhotoFilename", Value(name)}}});
-        }));
+        ASSERT_TRUE(loop.runAlongside([&] { camera.deliverPhoto(std::move(bytes), name); }));
     }
     // Advances until the screen changes or `limit` seconds pass; returns the
     // virtual time spent.

@@ -1,21 +1,38 @@
 #pragma once
 // A still camera for tests: connected or not, counts shots and live-view
-// switches, and keeps their order.
+// switches and keeps their order, records what the controller asked of it,
+// and speaks to the controller (the listener) when a test says so.
 
+#include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/CameraPort.h"
+#include "app/PhotoPipelinePort.h"
 
 namespace klik::test {
 
 class FakeCamera : public CameraPort {
   public:
+    void setListener(CameraPortListener* l) override { listener = l; }
     bool hasCamera() const override { return connected; }
+    std::optional<CameraEntry> currentCamera() const override {
+        if (!connected) return std::nullopt;
+        return current;
+    }
+    std::optional<std::vector<CameraEntry>> cameras() const override { return list; }
+    void chooseCamera(const CameraEntry& camera) override { chosen.push_back(camera); }
+    void unloadCurrentCamera() override { ++unloads; }
     void takePicture() override {
         ++shots;
         events.push_back(liveViewRunning ? "shot during live view" : "shot");
     }
+    void pressShutterFull() override { events.push_back("shutter full"); }
+    void pressShutterHalf() override { events.push_back("shutter half"); }
+    void releaseShutter() override { events.push_back("shutter off"); }
     void liveViewOn() override {
         ++liveViewOns;
         liveViewRunning = true;
@@ -26,12 +43,51 @@ class FakeCamera : public CameraPort {
         liveViewRunning = false;
         events.push_back("live view off");
     }
+    void liveViewZoom(std::uint32_t) override { events.push_back("zoom"); }
+    void liveViewFocus(std::uint32_t) override { events.push_back("focus"); }
+    void refreshPropertyValues(const std::vector<std::uint32_t>& tags) override {
+        refreshed.push_back(tags);
+    }
+    void setProperty(std::uint32_t tag, const std::string& text, WriteDone done) override {
+        writes.push_back({tag, text});
+        if (done) done(acceptWrites, [this, tag] { rereads.push_back(tag); });
+    }
+    void setClock(Date when) override { clocks.push_back(when); }
+    std::string propertyName(std::uint32_t tag) const override {
+        return "property " + std::to_string(tag);
+    }
+    std::string propertyText(std::uint32_t tag, std::uint32_t raw) const override {
+        auto it = texts.find({tag, raw});
+        return it != texts.end() ? it->second : std::to_string(raw);
+    }
 
+    // The photo as the camera delivers it (kPhotoDataKey, kPhotoFilenameKey);
+    // nothing without a listener.
+    void deliverPhoto(Data bytes, const std::string& name) {
+        deliverPhoto(
+            Dictionary{{kPhotoDataKey, Value(std::move(bytes))}, {kPhotoFilenameKey, Value(name)}});
+    }
+    void deliverPhoto(const Dictionary& photo) {
+        if (listener) listener->cameraPhotoArrived(photo);
+    }
+
+    CameraPortListener* listener = nullptr;
     bool connected = true;
+    CameraEntry current{1, "Fake Camera"};
+    std::optional<std::vector<CameraEntry>> list;
+    std::vector<CameraEntry> chosen;
+    int unloads = 0;
     int shots = 0;
     int liveViewOns = 0;
     int liveViewOffs = 0;
     bool liveViewRunning = false;
+    bool acceptWrites = true;
+    std::vector<std::pair<std::uint32_t, std::string>> writes;
+    std::vector<std::uint32_t> rereads;
+    std::vector<std::vector<std::uint32_t>> refreshed;
+    std::vector<Date> clocks;
+    // Display texts of raw values by (tag, raw); others show the number.
+    std::map<std::pair<std::uint32_t, std::uint32_t>, std::string> texts;
     // Shots and switches in the order they came.
     std::vector<std::string> events;
 };

@@ -13,9 +13,9 @@
 #include "RecordingKioskUi.h"
 #include "app/AppController.h"
 #include "app/ProcessFlags.h"
-#include "app/RegistryCameraPort.h"
 #include "camera/CameraNotifications.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/RegistryCameraPort.h"
 #include "camera/gphoto2/GPhotoCamSDK.h"
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
@@ -104,7 +104,7 @@ class GPhotoControllerTest : public ::testing::Test {
     // The controller's camera once it is loaded and the kiosk's shots go to
     // it, else null.
     GLIMRA_Camera::Ptr inUse() const {
-        const auto& cam = controller->currentCamera();
+        const auto& cam = GLIMRA_Camera::loadedCamera();
         return cam && cam->isLoaded() && port.hasCamera() ? cam : nullptr;
     }
     size_t panels(const std::string& text) const { return ui.count("panel " + text); }
@@ -131,7 +131,7 @@ TEST_F(GPhotoControllerTest, TheCameraInUseThatVanishesIsUsedAgainByItselfWhenIt
 
     camera.vanish();
     ASSERT_TRUE(pumpUntil([&] {
-        return controller->currentCamera() == nullptr &&
+        return GLIMRA_Camera::loadedCamera() == nullptr &&
                panels("PTP/IP Camera\nDISCONNECTED!") >= 1;
     }));
     EXPECT_FALSE(port.hasCamera());

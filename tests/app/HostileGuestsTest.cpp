@@ -14,9 +14,9 @@
 
 #include "RecordingKioskUi.h"
 #include "app/AppController.h"
-#include "app/RegistryCameraPort.h"
 #include "app/SettingsKeys.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/RegistryCameraPort.h"
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
@@ -144,7 +144,7 @@ class HostileGuestsTest : public ::testing::Test {
             [this] { return when; });
         controller->setPhotoPipeline(pipeline.get());
         GLIMRA_Camera::initializeClass();
-        ASSERT_TRUE(pump([&] { return controller->currentCamera() != nullptr; }));
+        ASSERT_TRUE(pump([&] { return GLIMRA_Camera::loadedCamera() != nullptr; }));
         ASSERT_TRUE(settleSimCamera(loop, *sim));
         controller->startOver();
         ASSERT_EQ(controller->screenNumber(), 1u);
@@ -277,7 +277,8 @@ TEST_F(HostileGuestsTest, ACameraVanishingMidDownloadTurnsTheNextGuestAwayBefore
     const std::string apology = apologyFor("GUEST-001");
     EXPECT_NE(apology.find("0xC1"), std::string::npos) << apology;
     // The camera is unloaded in the background: wait until the registry has let it go.
-    ASSERT_TRUE(pump([&] { return controller->currentCamera() == nullptr && !port.hasCamera(); }));
+    ASSERT_TRUE(
+        pump([&] { return GLIMRA_Camera::loadedCamera() == nullptr && !port.hasCamera(); }));
     EXPECT_TRUE(namesIn(today()).empty());
 
     ui.clear();

@@ -11,9 +11,9 @@
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Settings.h"
+#include "imaging/ImageCodec.h"
 #include "log/Log.h"
 #include "photo/AlphaFrameArtwork.h"
-#include "photo/ImageCodec.h"
 #include "support/TempDir.h"
 
 namespace klik::test {

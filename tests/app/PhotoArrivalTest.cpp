@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "ControllerFixture.h"
-#include "camera/CameraNotifications.h"
 
 #include <filesystem>
 
@@ -25,10 +24,8 @@ Data jpegLike(size_t n = 64) {
     return d;
 }
 
-Notification photoNotification(Data bytes, const std::string& name = "IMG_0001.JPG") {
-    return Notification{GLIMRA_CameraPhotoDataAvailable, Value(),
-                        Dictionary{{GLIMRA_CameraPhotoData, Value(std::move(bytes))},
-                                   {GLIMRA_CameraPhotoFilename, Value(name)}}};
+Dictionary photo(Data bytes, const std::string& name = "IMG_0001.JPG") {
+    return Dictionary{{kPhotoDataKey, Value(std::move(bytes))}, {kPhotoFilenameKey, Value(name)}};
 }
 
 class PhotoArrivalTest : public ControllerFixture {
@@ -47,7 +44,7 @@ class PhotoArrivalTest : public ControllerFixture {
     void deliverFromCameraThread(Data bytes, const std::string& name = "IMG_0001.JPG") {
         ASSERT_TRUE(loop.runAlongside([&] {
             cameraThread = std::this_thread::get_id();
-            center.post(photoNotification(std::move(bytes), name));
+            camera.deliverPhoto(photo(std::move(bytes), name));
         }));
     }
     std::thread::id cameraThread;
@@ -72,7 +69,7 @@ TEST_F(PhotoArrivalTest, PhotoFromTheCameraThreadIsShownOnTheMainThreadAndKeptOn
     EXPECT_EQ(photos.kept, 1);
     EXPECT_EQ(photos.keptOn, cameraThread);
     EXPECT_NE(photos.keptOn, mainThread);
-    EXPECT_EQ(findString(controller->imageDict(), GLIMRA_CameraPhotoFilename), "IMG_0042.JPG");
+    EXPECT_EQ(findString(controller->imageDict(), kPhotoFilenameKey), "IMG_0042.JPG");
     EXPECT_EQ(photos.printed, 0);
     // The progress bar goes back to 0 a second later, on the main loop.
     EXPECT_EQ(controller->_progress.doubleValue(), 100);
@@ -109,7 +106,7 @@ TEST_F(PhotoArrivalTest, UndecodablePhotoIsKeptButNotShown) {
     EXPECT_EQ(controller->_EVFView.image(), before);
     // The bytes stay the current photo and go on to filing all the same.
     const Dictionary current = controller->imageDict();
-    const Value* kept = find(current, GLIMRA_CameraPhotoData);
+    const Value* kept = find(current, kPhotoDataKey);
     ASSERT_TRUE(kept && kept->data());
     EXPECT_EQ(*kept->data(), junk);
     EXPECT_EQ(photos.kept, 1);
@@ -118,9 +115,8 @@ TEST_F(PhotoArrivalTest, UndecodablePhotoIsKeptButNotShown) {
 
 TEST_F(PhotoArrivalTest, NotificationWithoutDataChangesNothing) {
     goToScreen(6);
-    center.post(Notification{GLIMRA_CameraPhotoDataAvailable, Value(),
-                             Dictionary{{GLIMRA_CameraPhotoFilename, Value("IMG_1.JPG")}}});
-    center.post(Notification{GLIMRA_CameraPhotoDataAvailable, Value(), std::nullopt});
+    camera.deliverPhoto(Dictionary{{kPhotoFilenameKey, Value("IMG_1.JPG")}});
+    camera.deliverPhoto(Dictionary{});
     EXPECT_EQ(photos.decodes, 0);
     EXPECT_EQ(photos.kept, 0);
     EXPECT_TRUE(controller->imageDict().empty());
@@ -161,7 +157,8 @@ TEST_F(PhotoArrivalTest, WithoutAPhotoModuleNothingIsKeptAndTheFlowGoesOn) {
 
 TEST_F(PhotoArrivalTest, PhotoAfterTheControllerIsGoneIsIgnored) {
     controller.reset();
-    center.post(photoNotification(jpegLike()));
+    EXPECT_EQ(camera.listener, nullptr);
+    camera.deliverPhoto(photo(jpegLike()));
     EXPECT_EQ(photos.decodes, 0);
 }
 
@@ -191,8 +188,8 @@ TEST(PhotoSaveTest, SaveWritesTheCurrentPhotoUnderTmpWithAStampAndOpensIt) {
         EXPECT_EQ(c.saveImage(), "");  // no photo module
         c.setPhotoPipeline(&photos);
         EXPECT_EQ(c.saveImage(), "");  // no photo yet
-        c.setImageDict(Dictionary{{GLIMRA_CameraPhotoData, Value(Data{'a', 'b', 'c'})},
-                                  {GLIMRA_CameraPhotoFilename, Value("DCIM/IMG_7.JPG")}});
+        c.setImageDict(Dictionary{{kPhotoDataKey, Value(Data{'a', 'b', 'c'})},
+                                  {kPhotoFilenameKey, Value("DCIM/IMG_7.JPG")}});
         const std::string path = c.saveImage();
         EXPECT_EQ(path, dir.file("tmp/" + stringWithUTSFormat("yyyyMMddHHmmss", when) + ".jpg"));
         EXPECT_EQ(readFile(path), "abc");

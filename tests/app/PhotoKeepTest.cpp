@@ -15,11 +15,12 @@
 #include "app/AppController.h"
 #include "app/SettingsKeys.h"
 #include "camera/CameraNotifications.h"
+#include "camera/RegistryCameraPort.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/ManualRunLoop.h"
+#include "imaging/ImageCodec.h"
 #include "photo/GLIMRA_XMLinEXIF.h"
-#include "photo/ImageCodec.h"
 #include "photo/ImageFolders.h"
 #include "photo/KioskPhotoPipeline.h"
 #include "support/TempDir.h"
@@ -58,6 +59,9 @@ class PhotoKeepTest : public ::testing::Test {
             [] { return std::optional<std::string>("00:11:22:33:44:55"); },
             [this] { return when; });
         controller->setPhotoPipeline(pipeline.get());
+        // The camera's photo notification reaches the controller through the
+        // kiosk's camera port.
+        controller->setCamera(&port);
     }
     void TearDown() override {
         controller.reset();
@@ -77,6 +81,7 @@ class PhotoKeepTest : public ::testing::Test {
     Settings settings{dir.file("settings.plist")};
     ManualRunLoop loop;
     NotificationCenter center;
+    RegistryCameraPort port{center};
     RecordingKioskUi ui;
     Date when;
     std::unique_ptr<AppController> controller;

@@ -144,3 +144,86 @@ TEST_F(RegistryCameraPortTest, LiveViewFramesShowOnlyWhileLiveViewIsOn) {
 
 }  // namespace
 }  // namespace klik::test
+
+namespace klik::test {
+namespace {
+
+// What the port makes of the camera's notifications on their own, without
+// a camera: a progress without its percentage says nothing, a failed
+// command is a refused shot only when it was the shot, and the camera's
+// error reaches the listener with its code and words.
+class RecordingListener : public CameraPortListener {
+  public:
+    void cameraAdded() override {}
+    void camerasListed(const std::optional<std::vector<CameraEntry>>&) override {}
+    void cameraLoaded(const std::optional<CameraEntry>&) override {}
+    void cameraUnloaded(const std::optional<CameraEntry>& camera) override {
+        unloads.push_back(camera);
+    }
+    void cameraPropertyValuesChanged(const std::optional<CameraEntry>&, std::uint32_t,
+                                     const std::optional<Dictionary>&) override {}
+    void cameraPropertyChanged(const std::optional<CameraEntry>&, const std::string&, std::uint32_t,
+                               const Value&, const Value&) override {}
+    void cameraLiveViewFrame(const Data&) override {}
+    void cameraDownloadProgress(double percent) override { progress.push_back(percent); }
+    void cameraCommandFailed(const std::optional<CameraEntry>&, bool shot, const CameraError& error,
+                             const std::string&) override {
+        shots.push_back(shot);
+        errors.push_back(error);
+    }
+    void cameraPhotoArrived(const Dictionary&) override {}
+    void cameraDownloadFailed(const std::string&, const CameraError&) override {}
+
+    std::vector<std::optional<CameraEntry>> unloads;
+    std::vector<double> progress;
+    std::vector<bool> shots;
+    std::vector<CameraError> errors;
+};
+
+TEST(RegistryCameraPortEvents, NotificationsBecomeTypedEventsForTheListener) {
+    NotificationCenter center;
+    RegistryCameraPort port(center);
+    RecordingListener listener;
+    port.setListener(&listener);
+
+    center.post(GLIMRA_CameraDownloadProgress, {}, Dictionary{});
+    center.post(GLIMRA_CameraDownloadProgress, {},
+                Dictionary{{GLIMRA_CameraDownloadProgressPercent, Value(250)}});
+    EXPECT_EQ(listener.progress, std::vector<double>{250});
+
+    auto fail = [&](std::uint32_t command, Dictionary error) {
+        center.post(GLIMRA_CameraCommandError, {},
+                    Dictionary{{GLIMRA_CameraCommandDictionary,
+                                Value(Dictionary{{"commandNumber", Value(command)}})},
+                               {GLIMRA_CameraCommandError, Value(std::move(error))}});
+    };
+    fail(4, Dictionary{{kCameraErrorDomainKey, Value("CamError")}});
+    fail(kCamCommand_TakePicture,
+         Dictionary{{kCameraErrorCodeKey, Value(0x81)},
+                    {kCameraErrorUserInfoKey,
+                     Value(Dictionary{{kCameraErrorDescriptionKey, Value("device busy")}})}});
+    EXPECT_EQ(listener.shots, (std::vector<bool>{false, true}));
+    ASSERT_EQ(listener.errors.size(), 2u);
+    EXPECT_FALSE(listener.errors[0].code);
+    EXPECT_FALSE(listener.errors[0].text);
+    EXPECT_EQ(listener.errors[1].code, 0x81);
+    EXPECT_EQ(listener.errors[1].text, "device busy");
+
+    // The guest-side "no camera" carries no camera; an object that is no
+    // known camera is not trusted as one.
+    center.post(GLIMRA_CameraDidUnload);
+    center.post(Notification{GLIMRA_CameraDidUnload, Value(makeOpaque(std::make_shared<int>(0))),
+                             std::nullopt});
+    ASSERT_EQ(listener.unloads.size(), 2u);
+    EXPECT_FALSE(listener.unloads[0]);
+    EXPECT_FALSE(listener.unloads[1]);
+
+    // Without a listener nothing is delivered.
+    port.setListener(nullptr);
+    center.post(GLIMRA_CameraDownloadProgress, {},
+                Dictionary{{GLIMRA_CameraDownloadProgressPercent, Value(5)}});
+    EXPECT_EQ(listener.progress.size(), 1u);
+}
+
+}  // namespace
+}  // namespace klik::test

@@ -5,7 +5,6 @@
 // the screen changes.
 
 #include "ControllerFixture.h"
-#include "camera/CameraNotifications.h"
 
 namespace klik::test {
 namespace {
@@ -34,11 +33,7 @@ class ShareCodeTest : public ControllerFixture {
         Data jpeg(64, 0x11);
         jpeg[0] = 0xFF;
         jpeg[1] = 0xD8;
-        ASSERT_TRUE(loop.runAlongside([&] {
-            center.post(Notification{GLIMRA_CameraPhotoDataAvailable, Value(),
-                                     Dictionary{{GLIMRA_CameraPhotoData, Value(jpeg)},
-                                                {GLIMRA_CameraPhotoFilename, Value(name)}}});
-        }));
+        ASSERT_TRUE(loop.runAlongside([&] { camera.deliverPhoto(jpeg, name); }));
     }
     const ShareCodeView& code() const { return controller->_shareCodeView; }
 };

@@ -16,9 +16,9 @@
 #include "RecordingKioskUi.h"
 #include "app/AppController.h"
 #include "app/ProcessFlags.h"
-#include "app/RegistryCameraPort.h"
 #include "camera/CameraNotifications.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/RegistryCameraPort.h"
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
@@ -31,9 +31,7 @@ namespace klik::test {
 
 class SimCameraControllerFixture : public ::testing::Test {
   protected:
-    SimCameraControllerFixture() : settings(dir.file("settings.plist")) {
-        RunLoop::setMain(&loop);
-    }
+    SimCameraControllerFixture() : settings(dir.file("settings.plist")) { RunLoop::setMain(&loop); }
     ~SimCameraControllerFixture() override { RunLoop::setMain(nullptr); }
 
     static SimCameraSpec spec(int n) {
@@ -64,7 +62,7 @@ class SimCameraControllerFixture : public ::testing::Test {
         controller->setCamera(&port);
         GLIMRA_Camera::initializeClass();
         if (cameras > 0) {
-            EXPECT_TRUE(pumpUntil([&] { return controller->currentCamera() != nullptr; }));
+            EXPECT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() != nullptr; }));
         } else {
             EXPECT_TRUE(pumpUntil([&] { return !controller->_cameraPanel.cameraItems().empty(); }));
         }
@@ -92,7 +90,7 @@ class SimCameraControllerFixture : public ::testing::Test {
         return out;
     }
     std::string currentDescription() const {
-        return controller->currentCamera() ? controller->currentCamera()->description() : "";
+        return GLIMRA_Camera::loadedCamera() ? GLIMRA_Camera::loadedCamera()->description() : "";
     }
 
     TempDir dir;

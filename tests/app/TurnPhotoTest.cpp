@@ -9,11 +9,13 @@
 #include <thread>
 
 #include "ControllerFixture.h"
-#include "camera/CamSDK.h"
-#include "camera/CameraNotifications.h"
 
 namespace klik::test {
 namespace {
+
+// The camera library's codes for "object not ready" and "device busy".
+constexpr std::uint32_t kObjectNotReady = 0xA102;
+constexpr std::uint32_t kDeviceBusy = 0x81;
 
 Data jpegLike() {
     Data d(64, 0x11);
@@ -95,17 +97,10 @@ class TurnPhotoTest : public ControllerFixture {
         }
     }
     void deliver(const std::string& name) {
-        ASSERT_TRUE(loop.runAlongside([&] {
-            center.post(Notification{GLIMRA_CameraPhotoDataAvailable, Value(),
-                                     Dictionary{{GLIMRA_CameraPhotoData, Value(jpegLike())},
-                                                {GLIMRA_CameraPhotoFilename, Value(name)}}});
-        }));
+        ASSERT_TRUE(loop.runAlongside([&] { camera.deliverPhoto(jpegLike(), name); }));
     }
-    static Dictionary cameraError(std::uint32_t code, const std::string& text) {
-        return Dictionary{{kCameraErrorDomainKey, Value("CamError")},
-                          {kCameraErrorCodeKey, Value(code)},
-                          {kCameraErrorUserInfoKey,
-                           Value(Dictionary{{kCameraErrorDescriptionKey, Value(text)}})}};
+    static CameraError cameraError(std::uint32_t code, const std::string& text) {
+        return CameraError{code, text, "{code = " + std::to_string(code) + "}"};
     }
     // What the floating panel showed, newest last.
     std::vector<std::string> panels() const {
@@ -174,27 +169,21 @@ TEST_F(TurnPhotoTest, EveryWayAPhotoFailsEndsInAnApologyNamingTheCause) {
     const std::vector<Case> cases = {
         {"download failed",
          [this] {
-             center.post(Notification{
-                 GLIMRA_CameraDownloadFailed, Value(),
-                 Dictionary{{GLIMRA_CameraDownloadError,
-                             Value(cameraError(CAM_ERR_OBJECT_NOTREADY, "object notready"))},
-                            {GLIMRA_CameraPhotoFilename, Value("IMG_0001.JPG")}}});
+             camera.listener->cameraDownloadFailed("IMG_0001.JPG",
+                                                   cameraError(kObjectNotReady, "object notready"));
          },
          "camera error 0xA102, object notready downloading IMG_0001.JPG"},
         {"shot refused",
          [this] {
-             center.post(Notification{
-                 GLIMRA_CameraCommandError, Value(),
-                 Dictionary{{GLIMRA_CameraCommandDictionary,
-                             Value(Dictionary{{"commandNumber", Value(0)}})},
-                            {GLIMRA_CameraCommandError,
-                             Value(cameraError(CAM_ERR_DEVICE_BUSY, "device busy"))}}});
+             camera.listener->cameraCommandFailed(std::nullopt, true,
+                                                  cameraError(kDeviceBusy, "device busy"),
+                                                  "{commandNumber = 0}");
          },
          "the camera refused the shot (device busy)"},
         {"camera gone",
          [this] {
              camera.connected = false;
-             center.post(Notification{GLIMRA_CameraDidUnload, Value(), std::nullopt});
+             camera.listener->cameraUnloaded(std::nullopt);
          },
          "was disconnected"},
         {"not stored",
@@ -248,11 +237,7 @@ TEST_F(TurnPhotoTest, AtTheBoundAPhotoThatCameButIsStillBeingFiledIsNotBlamedOnT
     controller->startOver();
     scan("GUEST-008");
     runTo(6);
-    std::thread cameraThread([&] {
-        center.post(Notification{GLIMRA_CameraPhotoDataAvailable, Value(),
-                                 Dictionary{{GLIMRA_CameraPhotoData, Value(jpegLike())},
-                                            {GLIMRA_CameraPhotoFilename, Value("IMG_0008.JPG")}}});
-    });
+    std::thread cameraThread([&] { camera.deliverPhoto(jpegLike(), "IMG_0008.JPG"); });
     ASSERT_TRUE(loop.runUntil(
         [&] {
             std::lock_guard l(m);

@@ -14,12 +14,12 @@ TEST_F(CameraFixture, TheCameraInUseComesBackAsItselfAfterAFailedOrEmptyScan) {
     for (const char* call : {"CamGetCameraList", "CamGetChildCount"}) {
         // A failed scan empties the list...
         sim->setFault(call, SimFault{0x80, 0, 1, std::nullopt});
-        GLIMRA_Camera::updateCameraList();
+        GLIMRA_Camera::updateCameraListAsync();
         GLIMRA_Camera::waitForBackgroundThreads();
         ASSERT_TRUE(GLIMRA_Camera::cameras()->empty()) << call;
         // ...and the next one lists the very object that holds the session
         // (a second object would take over its state handler).
-        GLIMRA_Camera::updateCameraList();
+        GLIMRA_Camera::updateCameraListAsync();
         GLIMRA_Camera::waitForBackgroundThreads();
         auto list = *GLIMRA_Camera::cameras();
         ASSERT_EQ(list.size(), 1u) << call;

@@ -43,7 +43,7 @@ TEST_F(CameraFixture, UnchangedRescanPostsNothingAndKeepsTheOpenSession) {
     auto list = scanned(1);
     ASSERT_TRUE(list[0]->load());
     size_t updates = count(GLIMRA_CameraListDidUpdate);
-    GLIMRA_Camera::updateCameraList();
+    GLIMRA_Camera::updateCameraListAsync();
     GLIMRA_Camera::waitForBackgroundThreads();
     loop.runPending();
     EXPECT_EQ(count(GLIMRA_CameraListDidUpdate), updates);
@@ -57,7 +57,7 @@ TEST_F(CameraFixture, FailedOrEmptyScanEmptiesTheListSilently) {
     scanned(1);
     size_t updates = count(GLIMRA_CameraListDidUpdate);
     sim->setFault("CamGetCameraList", SimFault{0x80, 0, 1, std::nullopt});
-    GLIMRA_Camera::updateCameraList();
+    GLIMRA_Camera::updateCameraListAsync();
     GLIMRA_Camera::waitForBackgroundThreads();
     loop.runPending();
     EXPECT_TRUE(GLIMRA_Camera::cameras()->empty());
@@ -89,7 +89,7 @@ TEST_F(CameraFixture, ListLockBusyGivesNoneAndAScanGivesUpAfterItsWait) {
     GLIMRA_Camera::waitForBackgroundThreads();
     lock.unlock();
     EXPECT_EQ(GLIMRA_Camera::cameras()->size(), 1u);
-    GLIMRA_Camera::updateCameraList();
+    GLIMRA_Camera::updateCameraListAsync();
     GLIMRA_Camera::waitForBackgroundThreads();
     EXPECT_EQ(GLIMRA_Camera::cameras()->size(), 2u);
 }

@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "foundation/PropertyList.h"
+#include "imaging/ImageCodec.h"
 #include "photo/GLIMRA_XMLinEXIF.h"
-#include "photo/ImageCodec.h"
 #include "photo/ShareLink.h"
 #include "share/gallery/AddressStripping.h"
 #include "share/gallery/GalleryRoutes.h"

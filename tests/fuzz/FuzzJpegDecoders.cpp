@@ -2,8 +2,8 @@
 // the screen and the one for a print's window.
 #include <cstdint>
 
-#include "photo/JpegSquare.h"
-#include "photo/PhotoDisplayDecode.h"
+#include "imaging/JpegSquare.h"
+#include "imaging/PhotoDisplayDecode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const klik::Data bytes(data, data + size);

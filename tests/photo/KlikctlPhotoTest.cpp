@@ -4,8 +4,8 @@
 #include "KlikctlRunner.h"
 #include "TestImages.h"
 #include "foundation/PropertyList.h"
-#include "photo/AlphaFrame.h"
-#include "photo/ImageCodec.h"
+#include "imaging/AlphaFrame.h"
+#include "imaging/ImageCodec.h"
 
 namespace klik {
 namespace {

@@ -6,8 +6,8 @@
 #include "FakePrintPort.h"
 #include "TestImages.h"
 #include "foundation/FixedPaths.h"
+#include "imaging/ImageCodec.h"
 #include "log/Log.h"
-#include "photo/ImageCodec.h"
 #include "support/TempDir.h"
 
 namespace klik {

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdio>
 
-#include "photo/ImageCodec.h"
+#include "imaging/ImageCodec.h"
 
 namespace klik::test {
 

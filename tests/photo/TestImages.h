@@ -5,7 +5,7 @@
 #include <string>
 
 #include "foundation/Value.h"
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace klik::test {
 

@@ -4,9 +4,9 @@
 
 #include "TestImages.h"
 #include "foundation/PropertyList.h"
+#include "imaging/ImageCodec.h"
+#include "imaging/JpegSquare.h"
 #include "photo/GLIMRA_XMLinEXIF.h"
-#include "photo/ImageCodec.h"
-#include "photo/JpegSquare.h"
 #include "support/TempDir.h"
 
 namespace klik {

@@ -6,8 +6,8 @@
 #include <regex>
 
 #include "camera/sim/SimCamSDK.h"
+#include "imaging/ImageCodec.h"
 #include "photo/GLIMRA_XMLinEXIF.h"
-#include "photo/ImageCodec.h"
 
 namespace klik::soak {
 

@@ -13,9 +13,9 @@
 #include <sstream>
 
 #include "app/AppController.h"
-#include "app/RegistryCameraPort.h"
 #include "app/SettingsKeys.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/RegistryCameraPort.h"
 #include "camera/sim/SimCamSDK.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
@@ -236,7 +236,7 @@ bool Soak::start() {
     controller_->setPhotoPipeline(pipeline_.get());
     started_ = true;
     GLIMRA_Camera::initializeClass();
-    if (!pump([&] { return controller_->currentCamera() != nullptr; })) {
+    if (!pump([&] { return GLIMRA_Camera::loadedCamera() != nullptr; })) {
         problem("the camera never came up at start");
         return false;
     }
@@ -313,11 +313,11 @@ void Soak::collectDelivered() {
 void Soak::bringCameraBack() {
     sim_->setVanishDuringDownload(std::nullopt);
     vanishArmed_ = false;
-    if (!sim_->pluggedCameras().empty() && controller_->currentCamera()) return;
-    pump([&] { return controller_->currentCamera() == nullptr && !port_.hasCamera(); });
+    if (!sim_->pluggedCameras().empty() && GLIMRA_Camera::loadedCamera()) return;
+    pump([&] { return GLIMRA_Camera::loadedCamera() == nullptr && !port_.hasCamera(); });
     settle();
     if (sim_->pluggedCameras().empty()) sim_->plugCamera(SimCameraSpec{});
-    if (!pump([&] { return controller_->currentCamera() != nullptr; }))
+    if (!pump([&] { return GLIMRA_Camera::loadedCamera() != nullptr; }))
         problem("the camera did not come back after it was plugged in again");
     settle();
 }
@@ -453,7 +453,7 @@ SoakResult Soak::run() {
         if (auto f = plan_.next()) startFault(f->kind, f->sessions);
         playGuest(n);
         ++result_.sessions;
-        if (vanishArmed_ || !controller_->currentCamera()) bringCameraBack();
+        if (vanishArmed_ || !GLIMRA_Camera::loadedCamera()) bringCameraBack();
         for (std::size_t i = 0; i < kFaultKinds; ++i) {
             if (remaining_[i] > 0 && --remaining_[i] == 0) endFault(static_cast<FaultKind>(i));
         }

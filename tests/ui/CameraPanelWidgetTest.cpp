@@ -63,7 +63,7 @@ TEST_F(CameraPanelWidgetTest, APluggedCameraIsListedLoadedAndShownWithSortedValu
     EXPECT_EQ(menuOf(kISO)->count(), 0);
 
     sim->plugCamera(spec(1));
-    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() != nullptr; }));
+    ASSERT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() != nullptr; }));
     settle();
     const QString name = QString::fromStdString(currentDescription());
     EXPECT_EQ(itemsOf(widget->cameraMenu()), QStringList{name});
@@ -106,7 +106,7 @@ TEST_F(CameraPanelWidgetTest, ChoosingInTheCameraMenuLoadsThatCamera) {
     // The operator moves to the second camera with the keyboard.
     QTest::keyClick(widget->cameraMenu(), Qt::Key_Down);
     settle();
-    EXPECT_EQ(controller->currentCamera(), list[1]);
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[1]);
     EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[1]);
     EXPECT_EQ(widget->cameraMenu()->currentIndex(), 1);
     EXPECT_GT(menuOf(kISO)->count(), 2);
@@ -168,7 +168,7 @@ TEST_F(CameraPanelWidgetTest, TheClockTicksWithTheCameraAndAnEditedDateIsWritten
     settle();
     EXPECT_EQ(sim->callCount("CamSetPropertyData"), writes + 1);
     // The body's clock now runs a day ahead of the host's.
-    controller->currentCamera()->updateValueForPropertyID(kCamPropID_DateTime);
+    GLIMRA_Camera::loadedCamera()->updateValueForPropertyID(kCamPropID_DateTime);
     settle();
     EXPECT_NEAR(static_cast<double>(target.secsTo(clock->dateTime())), 0.0, 5.0);
     EXPECT_NEAR(controller->cameraClockSkew(), 86400.0, 5.0);
@@ -183,7 +183,7 @@ TEST_F(CameraPanelWidgetTest, UnpluggingTheCameraEmptiesTheMenuAndTheControls) {
     makeWidget();
     ASSERT_GT(menuOf(kISO)->count(), 0);
     ASSERT_TRUE(sim->unplugCamera(1));
-    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() == nullptr; }));
+    ASSERT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() == nullptr; }));
     settle();
     EXPECT_EQ(itemsOf(widget->cameraMenu()), QStringList{"No Cameras available"});
     EXPECT_EQ(menuOf(kISO)->count(), 0);
@@ -203,7 +203,7 @@ TEST_F(CameraPanelWidgetTest, EmbeddedInThePreferencesWindowItFollowsTheCameras)
     EXPECT_EQ(prefs.cameraPanel(), panel);
     EXPECT_EQ(panel->cameraMenu()->count(), 1);
     ASSERT_TRUE(sim->unplugCamera(1));
-    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() == nullptr; }));
+    ASSERT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() == nullptr; }));
     settle();
     EXPECT_EQ(itemsOf(panel->cameraMenu()), QStringList{"No Cameras available"});
 }

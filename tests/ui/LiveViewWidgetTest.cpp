@@ -15,7 +15,7 @@
 #include "camera/CameraNotifications.h"
 #include "camera/QZNSImageFlipped.h"
 #include "foundation/NotificationCenter.h"
-#include "photo/ImageCodec.h"
+#include "imaging/ImageCodec.h"
 #include "ui/windows/LiveViewWidget.h"
 
 namespace klik::test {

@@ -17,8 +17,8 @@
 
 #include "KioskWindowsFixture.h"
 #include "camera/QZNSImageFlipped.h"
-#include "photo/Bitmap.h"
-#include "photo/ImageCodec.h"
+#include "imaging/Bitmap.h"
+#include "imaging/ImageCodec.h"
 #include "ui/kiosk/OperatorShortcuts.h"
 #include "ui/prefs/PreferenceControl.h"
 #include "ui/prefs/PreferencesWindow.h"

@@ -10,8 +10,8 @@
 
 #include "foundation/FixedPaths.h"
 #include "foundation/Settings.h"
-#include "photo/ImageCodec.h"
-#include "photo/JpegSquare.h"
+#include "imaging/ImageCodec.h"
+#include "imaging/JpegSquare.h"
 #include "photo/PrintComposite.h"
 #include "photo/PrintFlow.h"
 #include "support/TempDir.h"

@@ -20,8 +20,8 @@
 
 #include "PrivateCupsd.h"
 #include "foundation/FixedPaths.h"
+#include "imaging/ImageCodec.h"
 #include "log/Log.h"
-#include "photo/ImageCodec.h"
 #include "photo/PrintComposite.h"
 #include "photo/PrintFlow.h"
 #include "photo/ShotsComposite.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace klik::test {
 

@@ -10,7 +10,7 @@
 
 #include <filesystem>
 
-#include "photo/ImageCodec.h"
+#include "imaging/ImageCodec.h"
 #include "support/TempDir.h"
 #include "video/GstSupport.h"
 #include "video/LoopFrames.h"

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "imaging/ImageCodec.h"
 #include "log/Log.h"
 #include "log/StringUtils.h"
 #include "photo/GLIMRA_XMLinEXIF.h"
-#include "photo/ImageCodec.h"
 
 namespace klik {
 

@@ -8,12 +8,12 @@
 #include <functional>
 
 #include "foundation/PropertyList.h"
+#include "imaging/Bitmap.h"
+#include "imaging/ImageCodec.h"
+#include "imaging/PhotoDisplayDecode.h"
 #include "log/Log.h"
-#include "photo/Bitmap.h"
 #include "photo/FileNames.h"
 #include "photo/FileOps.h"
-#include "photo/ImageCodec.h"
-#include "photo/PhotoDisplayDecode.h"
 #include "share/gallery/AddressStripping.h"
 
 namespace klik {

@@ -18,7 +18,7 @@
 #include <mutex>
 #include <string>
 
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 #include "share/gallery/GalleryIndex.h"
 
 namespace klik {

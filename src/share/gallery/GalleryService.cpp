@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <chrono>
 
+#include "imaging/ImageCodec.h"
 #include "log/Log.h"
 #include "log/StringUtils.h"
-#include "photo/ImageCodec.h"
 #include "share/gallery/GalleryPages.h"
 #include "share/gallery/GalleryRoutes.h"
 

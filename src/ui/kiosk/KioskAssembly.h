@@ -15,8 +15,8 @@
 #include <string>
 
 #include "app/AppController.h"
-#include "app/RegistryCameraPort.h"
 #include "app/ResourceArtwork.h"
+#include "camera/RegistryCameraPort.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Settings.h"
 #include "photo/AlphaFrameArtwork.h"
@@ -93,12 +93,13 @@ class KioskAssembly {
     std::string setUpError_;  // set when the kiosk cannot run
 
     QtKioskUi ui_;
+    // Before the controller, which stops listening to it as it goes.
+    RegistryCameraPort camera_;
     AppController app_;
     ResourceArtwork resources_;
     AlphaFrameArtwork artwork_;
     KioskWindows windows_;
     QtOverlayScreens overlays_;
-    RegistryCameraPort camera_;
     KioskPhotoPipeline photos_;
 #ifdef KLIK_HAVE_PRINT_PORT
     QtPrintPort printer_;

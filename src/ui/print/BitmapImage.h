@@ -5,7 +5,7 @@
 
 #include <QImage>
 
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace klik {
 

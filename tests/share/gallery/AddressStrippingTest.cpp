@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "GalleryFixture.h"
-#include "photo/ImageCodec.h"
+#include "imaging/ImageCodec.h"
 #include "share/gallery/AddressStripping.h"
 
 namespace klik {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "GalleryFixture.h"
-#include "photo/ImageCodec.h"
+#include "imaging/ImageCodec.h"
 #include "share/gallery/GalleryPages.h"
 
 namespace klik {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "TestImages.h"
-#include "photo/ImageCodec.h"
-#include "photo/ImageLimits.h"
-#include "photo/JpegSquare.h"
-#include "photo/PhotoDisplayDecode.h"
+#include "imaging/ImageCodec.h"
+#include "imaging/ImageLimits.h"
+#include "imaging/JpegSquare.h"
+#include "imaging/PhotoDisplayDecode.h"
 
 namespace klik {
 namespace {

@@ -1,4 +1,4 @@
-#include "photo/ImageCodec.h"
+#include "imaging/ImageCodec.h"
 
 #include "foundation/RegularFile.h"
 
@@ -9,8 +9,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "photo/ImageLimits.h"
-#include "photo/JpegReader.h"
+#include "imaging/ImageLimits.h"
+#include "imaging/JpegReader.h"
 
 namespace klik {
 

@@ -1,12 +1,12 @@
-#include "photo/PhotoDisplayDecode.h"
+#include "imaging/PhotoDisplayDecode.h"
 
 #include <jpeglib.h>
 
 #include <algorithm>
 
-#include "photo/ImageCodec.h"
-#include "photo/ImageLimits.h"
-#include "photo/JpegReader.h"
+#include "imaging/ImageCodec.h"
+#include "imaging/ImageLimits.h"
+#include "imaging/JpegReader.h"
 
 namespace klik {
 

@@ -23,8 +23,8 @@
 #include <string>
 
 #include "foundation/Value.h"
-#include "photo/Bitmap.h"
-#include "photo/JpegError.h"
+#include "imaging/Bitmap.h"
+#include "imaging/JpegError.h"
 
 namespace klik {
 

@@ -1,14 +1,14 @@
-#include "photo/AlphaFrame.h"
+#include "imaging/AlphaFrame.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 
+#include "foundation/RegularFile.h"
 #include "foundation/Resources.h"
+#include "imaging/ImageCodec.h"
 #include "log/Log.h"
 #include "log/StringUtils.h"
-#include "photo/FileOps.h"
-#include "photo/ImageCodec.h"
 
 namespace klik {
 

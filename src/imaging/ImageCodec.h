@@ -11,7 +11,7 @@
 #include <string>
 
 #include "foundation/Value.h"
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace klik {
 

@@ -1,4 +1,4 @@
-#include "photo/JpegSquare.h"
+#include "imaging/JpegSquare.h"
 
 #include <jpeglib.h>
 // After jpeglib.h, which it needs.
@@ -15,8 +15,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "photo/ImageLimits.h"
-#include "photo/JpegError.h"
+#include "imaging/ImageLimits.h"
+#include "imaging/JpegError.h"
 
 namespace klik {
 

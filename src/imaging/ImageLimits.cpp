@@ -1,4 +1,4 @@
-#include "photo/ImageLimits.h"
+#include "imaging/ImageLimits.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
-#include "photo/JpegReader.h"
+#include "imaging/JpegReader.h"
 
-#include "photo/ImageLimits.h"
+#include "imaging/ImageLimits.h"
 
 namespace klik {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "photo/AlphaFrame.h"
-#include "photo/ImageCodec.h"
+#include "imaging/AlphaFrame.h"
+#include "imaging/ImageCodec.h"
 #include "support/TempDir.h"
 
 namespace klik {

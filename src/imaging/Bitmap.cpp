@@ -1,4 +1,4 @@
-#include "photo/Bitmap.h"
+#include "imaging/Bitmap.h"
 
 namespace klik {
 
