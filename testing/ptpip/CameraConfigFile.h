@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tools/ptpip/PtpCameraConfig.h"
+#include "ptpip/PtpCameraConfig.h"
 
 namespace klik::ptp {
 

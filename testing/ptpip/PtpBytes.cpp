@@ -1,4 +1,4 @@
-#include "tools/ptpip/PtpBytes.h"
+#include "ptpip/PtpBytes.h"
 
 namespace klik::ptp {
 

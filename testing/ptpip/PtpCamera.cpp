@@ -1,4 +1,4 @@
-#include "tools/ptpip/PtpCamera.h"
+#include "ptpip/PtpCamera.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/ptpip/PtpCodes.h"
+#include "ptpip/PtpCodes.h"
 
 namespace klik::ptp {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/ptpip/PtpBytes.h"
-#include "tools/ptpip/PtpCameraConfig.h"
+#include "ptpip/PtpBytes.h"
+#include "ptpip/PtpCameraConfig.h"
 
 namespace klik::ptp {
 

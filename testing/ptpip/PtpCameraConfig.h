@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/ptpip/PtpCodes.h"
+#include "ptpip/PtpCodes.h"
 
 namespace klik::ptp {
 

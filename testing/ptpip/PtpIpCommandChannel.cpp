@@ -1,8 +1,8 @@
-#include "tools/ptpip/PtpIpCommandChannel.h"
+#include "ptpip/PtpIpCommandChannel.h"
 
 #include <algorithm>
 
-#include "tools/ptpip/PtpCodes.h"
+#include "ptpip/PtpCodes.h"
 
 namespace klik::ptp {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/ptpip/PtpCamera.h"
-#include "tools/ptpip/PtpIpPacket.h"
+#include "ptpip/PtpCamera.h"
+#include "ptpip/PtpIpPacket.h"
 
 namespace klik::ptp {
 

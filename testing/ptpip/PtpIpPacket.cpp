@@ -1,6 +1,6 @@
-#include "tools/ptpip/PtpIpPacket.h"
+#include "ptpip/PtpIpPacket.h"
 
-#include "tools/ptpip/PtpCodes.h"
+#include "ptpip/PtpCodes.h"
 
 namespace klik::ptp {
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/ptpip/PtpBytes.h"
+#include "ptpip/PtpBytes.h"
 
 namespace klik::ptp {
 

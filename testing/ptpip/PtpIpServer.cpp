@@ -1,4 +1,4 @@
-#include "tools/ptpip/PtpIpServer.h"
+#include "ptpip/PtpIpServer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/ptpip/PtpCodes.h"
+#include "ptpip/PtpCodes.h"
 
 namespace klik::ptp {
 

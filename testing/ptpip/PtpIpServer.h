@@ -19,8 +19,8 @@
 #include <string>
 #include <thread>
 
-#include "tools/ptpip/PtpCamera.h"
-#include "tools/ptpip/PtpIpCommandChannel.h"
+#include "ptpip/PtpCamera.h"
+#include "ptpip/PtpIpCommandChannel.h"
 
 namespace klik::ptp {
 

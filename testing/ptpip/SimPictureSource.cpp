@@ -1,4 +1,4 @@
-#include "tools/ptpip/SimPictureSource.h"
+#include "ptpip/SimPictureSource.h"
 
 #include <algorithm>
 

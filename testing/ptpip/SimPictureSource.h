@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "tools/ptpip/PtpCamera.h"
+#include "ptpip/PtpCamera.h"
 
 namespace klik::ptp {
 

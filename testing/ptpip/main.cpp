@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/ptpip/CameraConfigFile.h"
-#include "tools/ptpip/PtpIpServer.h"
-#include "tools/ptpip/SimPictureSource.h"
+#include "ptpip/CameraConfigFile.h"
+#include "ptpip/PtpIpServer.h"
+#include "ptpip/SimPictureSource.h"
 
 using namespace klik::ptp;
 

@@ -1,4 +1,4 @@
-#include "tools/ptpip/CameraConfigFile.h"
+#include "ptpip/CameraConfigFile.h"
 
 #include <gtest/gtest.h>
 

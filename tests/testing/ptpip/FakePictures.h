@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/ptpip/PtpCamera.h"
+#include "ptpip/PtpCamera.h"
 
 namespace klik::ptp::test {
 

@@ -1,4 +1,4 @@
-#include "tools/ptpip/PtpCamera.h"
+#include "ptpip/PtpCamera.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tools/ptpip/PtpIpCommandChannel.h"
+#include "ptpip/PtpIpCommandChannel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "tools/ptpip/PtpIpPacket.h"
+#include "ptpip/PtpIpPacket.h"
 
 #include <gtest/gtest.h>
 
-#include "tools/ptpip/PtpCodes.h"
+#include "ptpip/PtpCodes.h"
 
 namespace klik::ptp {
 namespace {

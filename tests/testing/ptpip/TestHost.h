@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/ptpip/PtpCodes.h"
-#include "tools/ptpip/PtpIpCommandChannel.h"
+#include "ptpip/PtpCodes.h"
+#include "ptpip/PtpIpCommandChannel.h"
 
 namespace klik::ptp::test {
 
