@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "foundation/PlistCode.h"
 #include "foundation/PropertyList.h"
 
 namespace klik::ptp {
@@ -32,26 +33,6 @@ bool number(const Value& v, double& out) {
     if (!v.isInteger() && !v.isReal()) return false;
     out = v.doubleValue();
     return true;
-}
-
-bool code(const Value& v, std::uint32_t& out) {
-    if (v.isInteger()) {
-        if (v.integerValue() < 0 || v.integerValue() > 0xFFFF) return false;
-        out = static_cast<std::uint32_t>(v.integerValue());
-        return true;
-    }
-    if (const std::string* s = v.string()) {
-        try {
-            std::size_t used = 0;
-            const unsigned long n = std::stoul(*s, &used, 0);
-            if (used != s->size() || n > 0xFFFF) return false;
-            out = static_cast<std::uint32_t>(n);
-            return true;
-        } catch (...) {
-            return false;
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -89,9 +70,9 @@ bool readFaultsFile(const std::string& path, CameraConfig& config, std::string& 
             if (!a) return bad("must be an array");
             f.busyOperations.clear();
             for (const Value& item : *a) {
-                std::uint32_t op = 0;
-                if (!code(item, op)) return bad("holds something that is not an operation code");
-                f.busyOperations.push_back(static_cast<std::uint16_t>(op));
+                const auto op = plistCode(item, 0xFFFF);
+                if (!op) return bad("holds something that is not an operation code");
+                f.busyOperations.push_back(static_cast<std::uint16_t>(*op));
             }
             continue;
         }
