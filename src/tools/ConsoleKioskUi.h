@@ -1,7 +1,7 @@
 #pragma once
-// A KioskUi that draws nothing and prints what would reach the screen, one
-// line each, stamped with the loop's time: the headless kiosk of
-// `klikctl spine`. Window ordering is printed only when verbose.
+// The console kiosk of `klikctl spine`: a KioskUi that draws nothing and
+// prints what would reach the screen, one line each, stamped with the loop's
+// time. Window ordering is printed only when verbose.
 //
 // Main thread only; the stream is borrowed.
 
@@ -13,10 +13,10 @@
 
 namespace klik {
 
-class PrintingKioskUi : public KioskUi {
+class ConsoleKioskUi : public KioskUi {
   public:
     // `clock` gives the seconds printed in front of each line.
-    PrintingKioskUi(std::ostream& out, std::function<double()> clock, bool verbose = false);
+    ConsoleKioskUi(std::ostream& out, std::function<double()> clock, bool verbose = false);
 
     // Text printed after "screen N"; none when not set.
     void setScreenDescriber(std::function<std::string(std::uint32_t)> describe) {
