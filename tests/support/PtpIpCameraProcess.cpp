@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 extern char** environ;
@@ -23,6 +24,11 @@ PtpIpCameraProcess::~PtpIpCameraProcess() {
 
 std::string PtpIpCameraProcess::defaultProgram() {
     return KLIK_PTPIP_CAMERA_PATH;
+}
+
+bool PtpIpCameraProcess::absentOnPurpose() {
+    const char* optOut = std::getenv("KLIK_NO_PTPIP_CAMERA");
+    return optOut && std::string(optOut) == "1" && ::access(defaultProgram().c_str(), X_OK) != 0;
 }
 
 bool PtpIpCameraProcess::start(const std::vector<std::string>& args, const std::string& faultsPlist,
