@@ -9,10 +9,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <algorithm>
 
 #include "../app/SimCameraControllerFixture.h"
-#include "log/StringUtils.h"
 #include "ui/panel/CameraControlWidget.h"
 #include "ui/panel/CameraPanelWidget.h"
 #include "ui/prefs/PreferencesWindow.h"
@@ -69,19 +67,13 @@ TEST_F(CameraPanelWidgetTest, APluggedCameraIsListedLoadedAndShownWithSortedValu
     EXPECT_EQ(itemsOf(widget->cameraMenu()), QStringList{name});
     EXPECT_EQ(widget->cameraMenu()->currentIndex(), 0);
 
-    // Each pop-up holds the camera's allowed values in numeric order and
-    // shows the camera's value.
+    // Each pop-up holds what the panel's model holds (the model orders it).
     for (std::uint32_t tag : {kISO, kTv, kAv}) {
-        const QStringList items = itemsOf(menuOf(tag));
-        ASSERT_GT(items.size(), 2) << tag;
-        EXPECT_TRUE(std::is_sorted(items.begin(), items.end(),
-                                   [](const QString& a, const QString& b) {
-                                       return numericalCaseInsensitiveCompare(a.toStdString(),
-                                                                              b.toStdString()) < 0;
-                                   }))
-            << tag;
         const auto& model = controller->_cameraPanel.controlWithTag(tag)->itemTitles();
-        EXPECT_EQ(static_cast<size_t>(items.size()), model.size()) << tag;
+        ASSERT_GT(model.size(), 2u) << tag;
+        QStringList want;
+        for (const auto& t : model) want << QString::fromStdString(t);
+        EXPECT_EQ(itemsOf(menuOf(tag)), want) << tag;
     }
     EXPECT_EQ(menuOf(kISO)->currentText().toStdString(),
               "ISO 100");  // the simulated body starts at 0x48
@@ -178,34 +170,25 @@ TEST_F(CameraPanelWidgetTest, TheClockTicksWithTheCameraAndAnEditedDateIsWritten
     EXPECT_EQ(sim->callCount("CamSetPropertyData"), writes + 1);
 }
 
-TEST_F(CameraPanelWidgetTest, UnpluggingTheCameraEmptiesTheMenuAndTheControls) {
+TEST_F(CameraPanelWidgetTest, InThePreferencesWindowUnpluggingEmptiesTheMenuAndTheControls) {
     start(1);
-    makeWidget();
-    ASSERT_GT(menuOf(kISO)->count(), 0);
-    ASSERT_TRUE(sim->unplugCamera(1));
-    ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() == nullptr; }));
-    settle();
-    EXPECT_EQ(itemsOf(widget->cameraMenu()), QStringList{"No Cameras available"});
-    EXPECT_EQ(menuOf(kISO)->count(), 0);
-    EXPECT_EQ(widget->controlWidget(kBattery)->textField()->text(), "");
-
-    // A widget that is gone no longer watches the model.
-    widget.reset();
-    controller->updateCameraPopupWithCameras(std::nullopt);
-    controller->_progress.setDoubleValue(10);
-}
-
-TEST_F(CameraPanelWidgetTest, EmbeddedInThePreferencesWindowItFollowsTheCameras) {
-    start(1);
-    PreferencesWindow prefs(settings);
+    auto prefs = std::make_unique<PreferencesWindow>(settings);
     auto* panel = new CameraPanelWidget(*controller);
-    prefs.addCameraPanel(panel);
-    EXPECT_EQ(prefs.cameraPanel(), panel);
+    prefs->addCameraPanel(panel);
+    EXPECT_EQ(prefs->cameraPanel(), panel);
     EXPECT_EQ(panel->cameraMenu()->count(), 1);
+    ASSERT_GT(panel->controlWidget(kISO)->popUpMenu()->count(), 0);
     ASSERT_TRUE(sim->unplugCamera(1));
     ASSERT_TRUE(pumpUntil([&] { return controller->currentCamera() == nullptr; }));
     settle();
     EXPECT_EQ(itemsOf(panel->cameraMenu()), QStringList{"No Cameras available"});
+    EXPECT_EQ(panel->controlWidget(kISO)->popUpMenu()->count(), 0);
+    EXPECT_EQ(panel->controlWidget(kBattery)->textField()->text(), "");
+
+    // A panel that is gone no longer watches the model.
+    prefs.reset();
+    controller->updateCameraPopupWithCameras(std::nullopt);
+    controller->_progress.setDoubleValue(10);
 }
 
 TEST_F(CameraPanelWidgetTest, ButtonsDriveTheCameraAndTheBarFollowsTheDownload) {
