@@ -137,7 +137,15 @@ TEST_F(MovieViewControllerTest, TheEndIsAnnouncedAndNotReplayed) {
     settings.setString("prefMoviePath", dir.file("RedWithPrompt.mov"));
     center.post(kUpdateAnimationMovieNotification);
     QTRY_COMPARE_WITH_TIMEOUT(ends, 1, 10000);
+    // A replay would be under way or waiting now: the player starting over,
+    // looping, or the start timer armed again. None is, also once the
+    // events the end caused have run.
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(view.isStartPending());
+    EXPECT_NE(view.player()->playbackState(), QMediaPlayer::PlayingState);
+    EXPECT_EQ(view.player()->loops(), 1);
     EXPECT_EQ(view.playCount(), 1);
+    EXPECT_EQ(ends, 1);
     center.removeObserver(id);
 }
 

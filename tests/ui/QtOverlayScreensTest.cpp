@@ -36,9 +36,10 @@ class QtOverlayScreensTest : public KioskWindowsFixture {
         overlays.reset();
     }
     // Once the modal run is up, clicks its button of `tag` with the mouse
-    // and records what the screen looked like; a guard ends a run nobody
-    // answers.
+    // and records what the screen looked like. A screen without that button
+    // fails the test (and is closed, so the run ends).
     void clickWhenShown(int tag) {
+        sawModal = foundButton = false;
         QTimer::singleShot(0, [this, tag] {
             QWidget* modal = QApplication::activeModalWidget();
             sawModal = modal != nullptr;
@@ -47,8 +48,9 @@ class QtOverlayScreensTest : public KioskWindowsFixture {
             foundButton = b != nullptr;
             if (b) {
                 QTest::mouseClick(b, Qt::LeftButton);
-            } else if (modal) {
-                modal->close();
+            } else {
+                ADD_FAILURE() << "no button with tag " << tag << " on the modal screen";
+                if (modal) modal->close();
             }
         });
     }
