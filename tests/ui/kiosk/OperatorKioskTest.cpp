@@ -15,7 +15,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include "KioskWindowsFixture.h"
 #include "camera/QZNSImageFlipped.h"
 #include "photo/Bitmap.h"
 #include "photo/ImageCodec.h"
@@ -28,6 +27,7 @@
 #include "ui/windows/KioskLayout.h"
 #include "ui/windows/LiveViewWidget.h"
 #include "ui/windows/ViewWidget.h"
+#include "windows/KioskWindowsFixture.h"
 
 namespace klik::test {
 

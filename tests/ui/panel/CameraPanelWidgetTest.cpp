@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "../app/SimCameraControllerFixture.h"
+#include "app/SimCameraControllerFixture.h"
 #include "ui/panel/CameraControlWidget.h"
 #include "ui/panel/CameraPanelWidget.h"
 #include "ui/prefs/PreferencesWindow.h"
