@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 extern char** environ;
 
@@ -62,7 +63,8 @@ bool PtpIpCameraProcess::start(const std::vector<std::string>& args, const std::
         if (::getppid() != parent) ::_exit(127);
         sigset_t none;
         sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        // The child has one thread: the process-wide mask is its own.
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);  // NOLINT(concurrency-mt-unsafe)
         ::dup2(out[1], 1);
         const int in = ::open("/dev/null", O_RDONLY);
         if (in > 0) {
@@ -77,7 +79,7 @@ bool PtpIpCameraProcess::start(const std::vector<std::string>& args, const std::
     if (pid_ < 0) {
         ::close(out[0]);
         pid_ = -1;
-        return fail("cannot start " + argv[0] + ": " + std::strerror(forkError));
+        return fail("cannot start " + argv[0] + ": " + std::generic_category().message(forkError));
     }
     // Its one line on standard output says where it listens.
     std::string line;
