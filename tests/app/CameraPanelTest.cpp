@@ -24,8 +24,8 @@ class CameraPanelTest : public ControllerFixture {
         EXPECT_NE(c, nullptr) << tag;
         return *c;
     }
-    void propertyChanged(const std::string& name, Value display, std::optional<std::uint32_t> id,
-                         Value raw = {}) {
+    void propertyChanged(const std::string& name, const Value& display,
+                         std::optional<std::uint32_t> id, const Value& raw = {}) {
         Dictionary info{{GLIMRA_CameraPropertyName, Value(name)}};
         if (!display.isNone()) info[GLIMRA_CameraProperty] = display;
         if (id) info[GLIMRA_CameraPropertyID] = Value(*id);
