@@ -42,13 +42,13 @@ bool ByteReader::string(std::string& v) {
     std::uint8_t count = 0;
     if (!u8(count)) return false;
     v.clear();
-    if (remaining() < 2u * count) return false;
+    if (remaining() < std::size_t{2} * count) return false;
     for (unsigned i = 0; i < count; ++i) {
         std::uint16_t c = 0;
         u16(c);
         if (c == 0) {
             // The terminator; anything the count claims after it is skipped.
-            skip(2u * (count - i - 1));
+            skip(std::size_t{2} * (count - i - 1));
             break;
         }
         v.push_back(latin1(c));

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "ptpip/PtpCodes.h"
 
@@ -120,14 +121,15 @@ bool PtpIpServer::listen(const std::string& address, std::string& error) {
 bool PtpIpServer::openListener(std::string& error) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        error = std::string("socket: ") + std::strerror(errno);
+        error = std::string("socket: ") + std::generic_category().message(errno);
         return false;
     }
     int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address_), sizeof address_) != 0 ||
         ::listen(fd, 8) != 0) {
-        error = "cannot listen on " + boundAddress() + ": " + std::strerror(errno);
+        error =
+            "cannot listen on " + boundAddress() + ": " + std::generic_category().message(errno);
         ::close(fd);
         return false;
     }
@@ -438,7 +440,7 @@ void PtpIpServer::sendEvents(Session& s, const std::vector<CameraEvent>& events)
     }
 }
 
-void PtpIpServer::captureWorker(std::shared_ptr<Session> s, std::uint32_t transactionID) {
+void PtpIpServer::captureWorker(const std::shared_ptr<Session>& s, std::uint32_t transactionID) {
     const CameraConfig& config = camera_.config();
     sleepUnlessStopped(config.captureDelay, nullptr);
     const std::vector<CameraEvent> events = camera_.completeCapture(transactionID);

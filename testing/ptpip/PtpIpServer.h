@@ -62,7 +62,7 @@ class PtpIpServer {
     void serveEvent(Connection* c, const Packet& first);
     bool sendSegments(Session& s, int fd, const std::vector<Segment>& segments);
     void sendEvents(Session& s, const std::vector<CameraEvent>& events);
-    void captureWorker(std::shared_ptr<Session> s, std::uint32_t transactionID);
+    void captureWorker(const std::shared_ptr<Session>& s, std::uint32_t transactionID);
     bool sleepUnlessStopped(double seconds, const Session* s);
     void reapConnections(bool all);
 

@@ -37,7 +37,7 @@ Bytes renderPhoto(int width, int height, unsigned shot) {
         std::uint8_t* row = rgb.data() + static_cast<std::size_t>(y) * w * 3;
         const bool numberRow = y >= top && y < top + 5 * scale;
         for (int x = 0; x < width; ++x) {
-            std::uint8_t* p = row + 3 * x;
+            std::uint8_t* p = row + std::ptrdiff_t{3} * x;
             if (numberRow && x >= left) {
                 const int cx = (x - left) / scale, cy = (y - top) / scale;
                 const std::size_t digit = static_cast<std::size_t>(cx / 4);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "ptpip/CameraConfigFile.h"
@@ -110,7 +111,7 @@ void storePhoto(const std::string& folder, const StoredObject& o) {
     }
     if (std::rename(partial.c_str(), path.c_str()) != 0)
         std::fprintf(stderr, "klik-ptpip-camera: cannot write %s: %s\n", path.c_str(),
-                     std::strerror(errno));
+                     std::generic_category().message(errno).c_str());
 }
 
 }  // namespace
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
         auto value = [&](std::string& out) {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "klik-ptpip-camera: %s needs a value\n%s", a.c_str(), kUsage);
-                std::exit(2);
+                std::exit(2);  // NOLINT(concurrency-mt-unsafe): no thread runs yet
             }
             out = argv[++i];
         };
@@ -180,7 +181,7 @@ int main(int argc, char** argv) {
         const std::string folder = store + "/DCIM/100KLIK";
         if (!loadStore(folder, camera)) {
             std::fprintf(stderr, "klik-ptpip-camera: cannot use store folder %s: %s\n",
-                         folder.c_str(), std::strerror(errno));
+                         folder.c_str(), std::generic_category().message(errno).c_str());
             return 2;
         }
         camera.setPhotoObserver([folder](const StoredObject& o) { storePhoto(folder, o); });

@@ -35,6 +35,7 @@ void privateHome() {
     static klik::test::TempDir* home = nullptr;
     std::call_once(once, [] {
         home = new klik::test::TempDir();
+        // NOLINTNEXTLINE(concurrency-mt-unsafe): set once, before any camera thread
         ::setenv("HOME", home->path().c_str(), 1);
     });
 }

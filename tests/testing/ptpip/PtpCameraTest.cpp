@@ -24,7 +24,8 @@ struct VirtualClock {
 class PtpCameraTest : public ::testing::Test {
   protected:
     explicit PtpCameraTest(CameraConfig config = {}, std::size_t photoSize = 1000)
-        : camera(config, std::make_shared<FakePictures>(photoSize), clock.fn()), host(camera) {}
+        : camera(std::move(config), std::make_shared<FakePictures>(photoSize), clock.fn()),
+          host(camera) {}
 
     void open() {
         ASSERT_TRUE(host.init());

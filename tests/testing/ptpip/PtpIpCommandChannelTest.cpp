@@ -15,7 +15,7 @@ using test::flatten;
 using test::TestHost;
 
 Bytes request(std::uint32_t phase, std::uint16_t code, std::uint32_t tid,
-              std::vector<std::uint32_t> params = {}) {
+              const std::vector<std::uint32_t>& params = {}) {
     ByteWriter w;
     w.u32(phase);
     w.u16(code);

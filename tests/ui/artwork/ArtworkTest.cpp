@@ -59,8 +59,8 @@ TEST(Artwork, EveryNamedPieceIsInTheResourcesWithItsSize) {
 }
 
 TEST(Artwork, TheLiveSidePicturesShareOneClearWindowAndAreOpaqueAroundIt) {
-    for (QString name : {QString("LiveVideoReference.png"), QString("LiveVideoOverlay.png"),
-                         QString("live1.png"), QString("live4.png"), QString("live7.png")}) {
+    for (const QString& name : {QString("LiveVideoReference.png"), QString("LiveVideoOverlay.png"),
+                                QString("live1.png"), QString("live4.png"), QString("live7.png")}) {
         QImage img(resource(name));
         ASSERT_FALSE(img.isNull()) << name.toStdString();
         // The clearly transparent pixels span exactly the window.
@@ -96,8 +96,8 @@ TEST(Artwork, TheStillOverlayLeavesThePictureClearAndBrandsTheFoot) {
 }
 
 TEST(Artwork, TheFullScreenPicturesAreOpaque) {
-    for (QString name : {QString("touch1.png"), QString("touch5.png"), QString("EmailError.png"),
-                         QString("live_flash.png")}) {
+    for (const QString& name : {QString("touch1.png"), QString("touch5.png"),
+                                QString("EmailError.png"), QString("live_flash.png")}) {
         QImage img(resource(name));
         ASSERT_FALSE(img.isNull()) << name.toStdString();
         EXPECT_TRUE(transparentBounds(img, 255).isNull()) << name.toStdString();

@@ -158,11 +158,11 @@ TEST_F(RelaunchProgramTest, UnderTheServiceItRestartsTheUnitOnceTheKioskHasEnded
     close(execed[0]);
 
     const std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
-    setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
-    setenv("KLIK_SERVICE_UNIT", "klik-kiosk.service", 1);
+    setenv("PATH", (bin + ":" + oldPath).c_str(), 1);      // NOLINT(concurrency-mt-unsafe)
+    setenv("KLIK_SERVICE_UNIT", "klik-kiosk.service", 1);  // NOLINT(concurrency-mt-unsafe)
     Child helper = startHelper({program, std::to_string(kiosk), "0"});
-    setenv("PATH", oldPath.c_str(), 1);
-    unsetenv("KLIK_SERVICE_UNIT");
+    setenv("PATH", oldPath.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
+    unsetenv("KLIK_SERVICE_UNIT");       // NOLINT(concurrency-mt-unsafe)
 
     ASSERT_TRUE(readUntil(helper.errFd, "flags [0]"));
     kill(helper.pid, SIGTERM);  // systemd stopping the unit
@@ -177,9 +177,9 @@ TEST_F(RelaunchProgramTest, UnderTheServiceItRestartsTheUnitOnceTheKioskHasEnded
 }
 
 TEST_F(RelaunchProgramTest, UnderTheServiceACompanionIsStartedAsBefore) {
-    setenv("KLIK_SERVICE_UNIT", "klik-kiosk.service", 1);
+    setenv("KLIK_SERVICE_UNIT", "klik-kiosk.service", 1);  // NOLINT(concurrency-mt-unsafe)
     Child other = startHelper({script, "0", "1"});
-    unsetenv("KLIK_SERVICE_UNIT");
+    unsetenv("KLIK_SERVICE_UNIT");  // NOLINT(concurrency-mt-unsafe)
     EXPECT_EQ(exitStatus(other.pid), 0);
     EXPECT_EQ(readFile(marker), "started\n");
     close(other.errFd);

@@ -184,7 +184,7 @@ bool PrivateCupsd::start() {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    ::setenv("CUPS_SERVER", socket_.c_str(), 1);
+    ::setenv("CUPS_SERVER", socket_.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
     cupsSetServer(socket_.c_str());
     writeFile(d + "/klik-test.ppd", kPpd);
     if (run({"lpadmin", "-p", queue_, "-E", "-v", "klikfile:" + outputFolder(), "-P",
@@ -211,10 +211,13 @@ void PrivateCupsd::stop() {
         }
         pid_ = -1;
     }
+    // The tests start and stop the spooler on their one thread.
+    // NOLINTBEGIN(concurrency-mt-unsafe)
     if (hadServer_)
         ::setenv("CUPS_SERVER", oldServer_.c_str(), 1);
     else
         ::unsetenv("CUPS_SERVER");
+    // NOLINTEND(concurrency-mt-unsafe)
     cupsSetServer(hadServer_ ? oldServer_.c_str() : nullptr);
 }
 
