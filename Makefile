@@ -83,7 +83,7 @@ tidy: configure
 PTPIP_LISTEN ?= 127.0.0.1:15740
 ptpip-camera: configure
 	cmake --build $(BUILD) -j $(JOBS) --target klik-ptpip-camera
-	$(BUILD)/src/tools/ptpip/klik-ptpip-camera --listen $(PTPIP_LISTEN) $(if $(FAULTS),--faults $(FAULTS)) $(PTPIP_ARGS)
+	$(BUILD)/testing/ptpip/klik-ptpip-camera --listen $(PTPIP_LISTEN) $(if $(FAULTS),--faults $(FAULTS)) $(PTPIP_ARGS)
 
 # libFuzzer over every parser that meets outside data, FUZZ_SECONDS each,
 # starting from the seed corpora; new inputs go to $(FUZZ_BUILD)/corpus-*,

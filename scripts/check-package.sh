@@ -37,6 +37,10 @@ for f in /usr/bin/klik-kiosk /usr/bin/klikctl /usr/bin/klik-relaunch /usr/bin/kl
          /usr/share/man/man1/klik-relaunch.1.gz; do
     grep -q " $f\$" "$work/contents" || fail "$f is not in the package"
 done
+# The test doubles (testing/) are not part of the kiosk.
+for p in klik-ptpip-camera klik-webserver; do
+    ! grep -q "/$p\(\.1\.gz\)\?\$" "$work/contents" || fail "the test double $p is in the package"
+done
 # Every program has its man page.
 for p in $(awk '$2 ~ "^/usr/bin/" {sub("/usr/bin/", "", $2); print $2}' "$work/contents"); do
     grep -q " /usr/share/man/man1/$p.1.gz\$" "$work/contents" || fail "no man page for $p"

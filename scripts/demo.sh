@@ -141,7 +141,7 @@ case "${KLIK_DEMO_CAMERA:-}" in
     "" | sim) ;;
     ptpip)
         rm -rf demo-out/ptpip-card
-        "$build/src/tools/ptpip/klik-ptpip-camera" --listen 127.0.0.1:0 \
+        "$build/testing/ptpip/klik-ptpip-camera" --listen 127.0.0.1:0 \
             --store demo-out/ptpip-card > demo-out/ptpip-camera.out 2> demo-out/ptpip-camera.log &
         helpers+=($!)
         port="$(wait_for_line demo-out/ptpip-camera.out 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p')"
@@ -162,7 +162,7 @@ esac
 
 if [ -n "${KLIK_DEMO_WEB:-}" ] && [ "${KLIK_DEMO_WEB}" != 0 ]; then
     rm -f demo-out/webserver.log demo-out/webserver.out
-    "$build/src/tools/webserver/klik-webserver" --port 0 --auto 3 \
+    "$build/testing/webserver/klik-webserver" --port 0 --auto 3 \
         --log demo-out/webserver.log > demo-out/webserver.out &
     helpers+=($!)
     url="$(wait_for_line demo-out/webserver.out 's/^klik-webserver: listening on //p')"

@@ -13,7 +13,7 @@
 set -euo pipefail
 build="${1:-build}"
 kiosk="$build/src/ui/klik-kiosk"
-server_bin="$build/src/tools/webserver/klik-webserver"
+server_bin="$build/testing/webserver/klik-webserver"
 work="$(mktemp -d /tmp/klik-webmem-XXXXXX)"
 pids=()
 cleanup() {

@@ -6,7 +6,7 @@ set -euo pipefail
 build="${1:-build}"; shift || true
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
-# The print tests start a spooler of their own (tests/ui/PrivateCupsd):
+# The print tests start a spooler of their own (tests/ui/print/PrivateCupsd):
 # nothing of the system's CUPS is used or changed.
 cmd=(ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 120 "$@")
 if command -v dbus-run-session >/dev/null 2>&1; then

@@ -16,7 +16,6 @@
 #include <thread>
 
 #include "app/AppController.h"
-#include "app/PrintingKioskUi.h"
 #include "app/SettingsKeys.h"
 #include "app/SettingsReaders.h"
 #include "camera/CameraNotifications.h"
@@ -32,6 +31,7 @@
 #include "photo/ImageFolders.h"
 #include "photo/KioskPhotoPipeline.h"
 #include "tools/Command.h"
+#include "tools/ConsoleKioskUi.h"
 
 namespace klik::tools {
 
@@ -43,7 +43,7 @@ const Command& spineCommand();
 // is the loaded one), saying what the kiosk asks of it and counting shots.
 class AnnouncedCameraPort : public RegistryCameraPort {
   public:
-    explicit AnnouncedCameraPort(PrintingKioskUi& ui) : ui_(ui) {}
+    explicit AnnouncedCameraPort(ConsoleKioskUi& ui) : ui_(ui) {}
 
     void takePicture() override {
         if (!hasCamera()) return;
@@ -62,7 +62,7 @@ class AnnouncedCameraPort : public RegistryCameraPort {
     int shots() const { return shots_.load(); }
 
   private:
-    PrintingKioskUi& ui_;
+    ConsoleKioskUi& ui_;
     std::atomic<int> shots_{0};
 };
 
@@ -90,7 +90,7 @@ GLIMRA_Camera::Ptr loadSimulatedCamera(ManualRunLoop& loop) {
 // The video camera of the script: records nothing, says what it would do.
 class ScriptedRecorder : public VideoRecorderPort {
   public:
-    explicit ScriptedRecorder(PrintingKioskUi& ui) : ui_(ui) {}
+    explicit ScriptedRecorder(ConsoleKioskUi& ui) : ui_(ui) {}
     void startSession() override { ui_.say("  video: capture session on"); }
     void stopSession() override {
         recording_ = false;
@@ -111,7 +111,7 @@ class ScriptedRecorder : public VideoRecorderPort {
     void tearDownRecordingTimer() override {}
 
   private:
-    PrintingKioskUi& ui_;
+    ConsoleKioskUi& ui_;
     bool recording_ = false;
 };
 
@@ -126,7 +126,7 @@ class ScriptedArtwork : public ArtworkPort {
 
 class ScriptedOverlays : public OverlayScreensPort {
   public:
-    explicit ScriptedOverlays(PrintingKioskUi& ui) : ui_(ui) {}
+    explicit ScriptedOverlays(ConsoleKioskUi& ui) : ui_(ui) {}
     std::optional<int> runModal(OverlayScreen s) override {
         ui_.say(std::string("  overlay \"") + overlayInterfaceName(s) +
                 "\" shown; the guest accepts");
@@ -134,7 +134,7 @@ class ScriptedOverlays : public OverlayScreensPort {
     }
 
   private:
-    PrintingKioskUi& ui_;
+    ConsoleKioskUi& ui_;
 };
 
 std::string describeScreen(std::uint32_t n, bool video) {
@@ -260,7 +260,7 @@ int runSpine(const Args& args) {
     RunLoop::setMain(&loop);
     // The camera posts its notifications on the process-wide centre.
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    PrintingKioskUi ui(
+    ConsoleKioskUi ui(
         std::cout, [&loop] { return loop.elapsed(); }, verbose);
     ui.setScreenDescriber([video](std::uint32_t n) { return describeScreen(n, video); });
 

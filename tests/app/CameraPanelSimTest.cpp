@@ -1,6 +1,8 @@
 // The camera panel against the simulated camera: the camera menu as bodies
 // come and go, loading from the menu, the controls of a loaded camera,
-// refused writes, and the shutter buttons.
+// refused writes, and the shutter buttons. Loading, writing and unplugging
+// run with the camera on one worker thread as libgphoto2 wants it, and
+// check that the main thread never called it.
 
 #include <algorithm>
 #include <chrono>
@@ -19,7 +21,7 @@ constexpr std::uint32_t kISO = 1026, kTv = 1030, kAv = 1029, kAE = 1024, kBatter
 using CameraPanelSimTest = SimCameraControllerFixture;
 
 TEST_F(CameraPanelSimTest, FirstListedCameraLoadsAndFillsThePanel) {
-    start(2);
+    start(2, true);
     EXPECT_EQ(menuTitles().size(), 2u);
     auto list = GLIMRA_Camera::cameras();
     ASSERT_TRUE(list && list->size() == 2);
@@ -44,6 +46,7 @@ TEST_F(CameraPanelSimTest, FirstListedCameraLoadsAndFillsThePanel) {
     // The simulated body starts in manual exposure: both dials enabled.
     EXPECT_TRUE(panel.controlWithTag(kTv)->isEnabled());
     EXPECT_TRUE(panel.controlWithTag(kAv)->isEnabled());
+    expectWorkerRulesKept();
 }
 
 TEST_F(CameraPanelSimTest, DialTurnedOnTheCameraUpdatesTheControls) {
@@ -59,7 +62,7 @@ TEST_F(CameraPanelSimTest, DialTurnedOnTheCameraUpdatesTheControls) {
 }
 
 TEST_F(CameraPanelSimTest, ChoosingInTheMenuWritesAndRefusedWritesRestore) {
-    start(1);
+    start(1, true);
     auto& iso = *controller->_cameraPanel.controlWithTag(kISO);
     const std::string target = "ISO 400";  // 0x58
     ASSERT_TRUE(iso.selectItemWithTitle(target));
@@ -80,10 +83,12 @@ TEST_F(CameraPanelSimTest, ChoosingInTheMenuWritesAndRefusedWritesRestore) {
     settle();
     EXPECT_EQ(ui.count("beep"), beeps + 1);
     EXPECT_EQ(sim->propertyValue(1, kISO), 0x58u);
+    controller->setCameraClockToCurrent();
+    expectWorkerRulesKept();
 }
 
 TEST_F(CameraPanelSimTest, MenuFollowsPlugAndUnplug) {
-    start(1);
+    start(1, true);
     const auto first = GLIMRA_Camera::loadedCamera();
     sim->plugCamera(spec(2));
     ASSERT_TRUE(pumpUntil([&] { return menuTitles().size() == 2; }));
@@ -121,6 +126,7 @@ TEST_F(CameraPanelSimTest, MenuFollowsPlugAndUnplug) {
     settle();
     EXPECT_EQ(menuTitles().size(), 1u);
     EXPECT_FALSE(controller->_cameraPanel.controlWithTag(kISO)->itemTitles().empty());
+    expectWorkerRulesKept();
 }
 
 // The panel and the screen sequence (the camera port) name the same camera

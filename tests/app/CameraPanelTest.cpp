@@ -28,16 +28,6 @@ class CameraPanelTest : public ControllerFixture {
     }
 };
 
-TEST_F(CameraPanelTest, EveryRefreshedTagHasAControlAndTheClockIsADatePicker) {
-    for (std::uint32_t tag : CameraPanel::refreshedTags())
-        EXPECT_NE(panel().controlWithTag(tag), nullptr) << tag;
-    EXPECT_TRUE(control(kISO).isPopUpMenu());
-    EXPECT_TRUE(control(kBattery).isTextField());
-    EXPECT_TRUE(control(kClock).isDatePicker());
-    EXPECT_EQ(panel().controlWithTag(0), nullptr);
-    EXPECT_EQ(panel().controlWithTag(0x9999), nullptr);
-}
-
 TEST_F(CameraPanelTest, AllowedValuesAreSortedNumericallyIgnoringCaseAndKeepTheSelection) {
     Dictionary values{{"ISO 1600", Value(0x70)}, {"ISO 100", Value(0x48)}, {"auto", Value(0)},
                       {"ISO 200", Value(0x50)},  {"iso 50", Value(0x40)},  {"F/11", Value(1)},

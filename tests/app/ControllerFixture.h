@@ -87,6 +87,20 @@ class ControllerFixture : public ::testing::Test {
         bytes[1] = 0xD8;
         ASSERT_TRUE(loop.runAlongside([&] { camera.deliverPhoto(std::move(bytes), name); }));
     }
+    // A guest scans `code` on screen 1.
+    void scan(const std::string& code) {
+        ASSERT_EQ(screen(), 1u);
+        controller->_barcodeEntryField1.setStringValue(code);
+        controller->ibBarcodeSendOnEnterAction(&controller->_barcodeEntryField1);
+    }
+    // Runs the flow on its own timers to screen `target`.
+    void runTo(std::uint32_t target) {
+        while (screen() != target) {
+            const std::uint32_t before = screen();
+            runToNextScreen(60);
+            ASSERT_NE(screen(), before) << "the flow stopped on screen " << before;
+        }
+    }
     // Advances until the screen changes or `limit` seconds pass; returns the
     // virtual time spent.
     double runToNextScreen(double limit = 1000) {

@@ -17,18 +17,6 @@ class ShareCodeTest : public ControllerFixture {
         settings.setInteger(key::prefDelayScreen2, 3);
         photos.link = kLink;
     }
-    void scan(const std::string& code) {
-        ASSERT_EQ(screen(), 1u);
-        controller->_barcodeEntryField1.setStringValue(code);
-        controller->ibBarcodeSendOnEnterAction(&controller->_barcodeEntryField1);
-    }
-    void runTo(std::uint32_t target) {
-        while (screen() != target) {
-            const std::uint32_t before = screen();
-            runToNextScreen(60);
-            ASSERT_NE(screen(), before) << "the flow stopped on screen " << before;
-        }
-    }
     void deliver(const std::string& name) {
         Data jpeg(64, 0x11);
         jpeg[0] = 0xFF;
@@ -42,7 +30,7 @@ TEST_F(ShareCodeTest, TheGuestsFiledPhotoGetsItsCodeOnTheReviewUntilScreenOne) {
     controller->startOver();
     scan("GUEST-001");
     runTo(6);
-    deliver("IMG_0001.JPG");
+    deliverPhoto("IMG_0001.JPG");
     EXPECT_TRUE(code().isHidden()) << "not before the review";
     runTo(7);
     ASSERT_FALSE(code().isHidden());
@@ -62,7 +50,7 @@ TEST_F(ShareCodeTest, APhotoThatComesDuringTheReviewGetsItsCodeThen) {
     scan("GUEST-001");
     runTo(7);
     EXPECT_TRUE(code().isHidden());
-    deliver("IMG_0001.JPG");
+    deliverPhoto("IMG_0001.JPG");
     ASSERT_FALSE(code().isHidden());
     EXPECT_EQ(code().wifiCode(), "WIFI:T:WPA;S:Klik Booth;P:pass\\;word;;");
 }
@@ -72,7 +60,7 @@ TEST_F(ShareCodeTest, NoCodeForAPhotoNotFiledOrWithoutALink) {
     controller->startOver();
     scan("GUEST-001");
     runTo(6);
-    deliver("IMG_0001.JPG");
+    deliverPhoto("IMG_0001.JPG");
     runTo(7);
     EXPECT_TRUE(code().isHidden());
     runTo(1);
@@ -81,7 +69,7 @@ TEST_F(ShareCodeTest, NoCodeForAPhotoNotFiledOrWithoutALink) {
     photos.link = "";  // no gallery address, or no upload copy
     scan("GUEST-002");
     runTo(6);
-    deliver("IMG_0002.JPG");
+    deliverPhoto("IMG_0002.JPG");
     runTo(7);
     EXPECT_FALSE(controller->_EVFView.isHidden()) << "the photo itself is shown";
     EXPECT_TRUE(code().isHidden());
@@ -98,7 +86,7 @@ TEST_F(ShareCodeTest, ALatePhotoOfAnEarlierGuestShowsNoCode) {
     scan("GUEST-002");
     runTo(3);
     // Now the first guest's photo arrives, and then the second's shot.
-    deliver("IMG_0001.JPG");
+    deliverPhoto("IMG_0001.JPG");
     EXPECT_TRUE(code().isHidden());
     runTo(7);
     EXPECT_TRUE(code().isHidden()) << "the code would give GUEST-002 a stranger's photo";
@@ -108,7 +96,7 @@ TEST_F(ShareCodeTest, TakingThePhotoAgainHidesTheOldCode) {
     controller->startOver();
     scan("GUEST-001");
     runTo(6);
-    deliver("IMG_0001.JPG");
+    deliverPhoto("IMG_0001.JPG");
     runTo(7);
     ASSERT_FALSE(code().isHidden());
     controller->takePhotoAgainFromKeyBoard();

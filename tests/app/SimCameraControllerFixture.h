@@ -84,6 +84,13 @@ class SimCameraControllerFixture : public ::testing::Test {
     }
     // Lets the camera's threads finish while the main loop keeps turning.
     void settle() { EXPECT_TRUE(settleSimCamera(loop, *sim)); }
+    // After start(n, true): the main thread never called the camera and the
+    // camera's worker never waited for the main thread.
+    void expectWorkerRulesKept() {
+        settle();
+        EXPECT_EQ(sim->forbiddenThreadCalls(), 0);
+        EXPECT_EQ(guard.violations(), 0);
+    }
     std::vector<std::string> menuTitles() const {
         std::vector<std::string> out;
         for (const auto& item : controller->_cameraPanel.cameraItems()) out.push_back(item.title);

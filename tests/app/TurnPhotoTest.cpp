@@ -83,19 +83,6 @@ class TurnPhotoTest : public ControllerFixture {
   protected:
     TurnPhotoTest() { settings.setInteger(key::prefDelayScreen2, 3); }
 
-    // A guest scans `code` on screen 1.
-    void scan(const std::string& code) {
-        ASSERT_EQ(screen(), 1u);
-        controller->_barcodeEntryField1.setStringValue(code);
-        controller->ibBarcodeSendOnEnterAction(&controller->_barcodeEntryField1);
-    }
-    void runTo(std::uint32_t target) {
-        while (screen() != target) {
-            const std::uint32_t before = screen();
-            runToNextScreen(60);
-            ASSERT_NE(screen(), before) << "the flow stopped on screen " << before;
-        }
-    }
     void deliver(const std::string& name) {
         ASSERT_TRUE(loop.runAlongside([&] { camera.deliverPhoto(jpegLike(), name); }));
     }
@@ -129,7 +116,7 @@ TEST_F(TurnPhotoTest, ReviewShowsThePhotoOnceItIsFiledForThisGuest) {
     runTo(6);
     EXPECT_EQ(camera.shots, 1);
     EXPECT_EQ(controller->turnShot().outcome, AppController::ShotOutcome::Waiting);
-    deliver("IMG_0001.JPG");
+    deliverPhoto("IMG_0001.JPG");
     EXPECT_EQ(controller->turnShot().outcome, AppController::ShotOutcome::Kept);
     EXPECT_EQ(controller->photoSession().barcodeValue, "GUEST-001");
     runTo(7);
@@ -153,7 +140,7 @@ TEST_F(TurnPhotoTest, ReviewWaitsWithinTheBoundForAPhotoStillOnItsWay) {
     EXPECT_FALSE(controller->screenTimer() && controller->screenTimer()->isValid());
     loop.advance(3);
     EXPECT_EQ(screen(), 7u);
-    deliver("IMG_0001.JPG");
+    deliverPhoto("IMG_0001.JPG");
     EXPECT_FALSE(controller->_EVFView.isHidden());
     EXPECT_FALSE(apologised());
     EXPECT_NEAR(runToNextScreen(), 3, 1e-6);
@@ -189,7 +176,7 @@ TEST_F(TurnPhotoTest, EveryWayAPhotoFailsEndsInAnApologyNamingTheCause) {
         {"not stored",
          [this] {
              photos.keepResult = false;
-             deliver("IMG_0001.JPG");
+             deliverPhoto("IMG_0001.JPG");
          },
          "the photo IMG_0001.JPG could not be stored"},
         // Last: its request stays waiting for a photo that may still come,
@@ -296,7 +283,7 @@ TEST_F(TurnPhotoTest, ALatePhotoGoesToItsOwnGuestAndTheNextGuestNeverSeesIt) {
     const PicturePtr shownBefore = controller->_EVFView.image();
     const int liveViewOffs = camera.liveViewOffs;
 
-    deliver("IMG_0001.JPG");  // guest 1's photo, 15 seconds late
+    deliverPhoto("IMG_0001.JPG");  // guest 1's photo, 15 seconds late
     EXPECT_EQ(photos.kept, 1);
     const GuestSession owner = controller->photoSession();
     EXPECT_EQ(owner.barcodeValue, "GUEST-001");
@@ -315,7 +302,7 @@ TEST_F(TurnPhotoTest, ALatePhotoGoesToItsOwnGuestAndTheNextGuestNeverSeesIt) {
     EXPECT_EQ(photos.printed, 0);
 
     runTo(6);
-    deliver("IMG_0002.JPG");
+    deliverPhoto("IMG_0002.JPG");
     EXPECT_EQ(controller->photoSession().barcodeValue, "GUEST-002");
     EXPECT_TRUE(controller->photoSession().emails.empty());
     EXPECT_EQ(photos.printed, 1);
@@ -331,7 +318,7 @@ TEST_F(TurnPhotoTest, APhotoNoShotAskedForBelongsToTheGuestAtTheScreen) {
     controller->startOver();
     scan("GUEST-003");
     runTo(4);
-    deliver("IMG_0009.JPG");  // the camera's own shutter button
+    deliverPhoto("IMG_0009.JPG");  // the camera's own shutter button
     EXPECT_EQ(controller->photoSession().barcodeValue, "GUEST-003");
     EXPECT_EQ(controller->_EVFView.image()->name(), "IMG_0009.JPG");
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
 #include <thread>
 
 #include "foundation/ManualRunLoop.h"
@@ -118,33 +122,63 @@ TEST(ManualRunLoop, RunAlongsideKeepsTurningPastItsTimeoutAndReportsTheOverrun) 
     EXPECT_GT(servedLate.load(), 0);
 }
 
-TEST(ThreadRunLoop, RunsTimersOnTheRealClockUntilStopped) {
-    ThreadRunLoop loop;
-    std::atomic<int> ticks{0};
-    std::thread runner([&] {
-        loop.adoptCurrentThread();
-        loop.scheduleTimer(0.01, true, [&](Timer& t) {
-            if (++ticks == 3) {
-                t.invalidate();
-                loop.stop();
-            }
-        });
-        loop.run();
+// Runs `loop` on a thread of its own after `setup` (on that thread); true
+// when run() returned within `limit`. A loop that never stops is left to its
+// thread, which keeps what it uses alive, so a broken stop() fails the test
+// at once instead of holding the suite until ctest's timeout.
+bool runEndsWithin(const std::shared_ptr<ThreadRunLoop>& loop, std::function<void()> setup,
+                   std::chrono::seconds limit) {
+    auto ended = std::make_shared<std::promise<void>>();
+    std::future<void> done = ended->get_future();
+    std::thread runner([loop, setup = std::move(setup), ended] {
+        loop->adoptCurrentThread();
+        setup();
+        loop->run();
+        ended->set_value();
     });
+    if (done.wait_for(limit) != std::future_status::ready) {
+        runner.detach();
+        return false;
+    }
     runner.join();
-    EXPECT_EQ(ticks.load(), 3);
+    return true;
+}
+
+TEST(ThreadRunLoop, RunsTimersOnTheRealClockUntilStopped) {
+    auto loop = std::make_shared<ThreadRunLoop>();
+    auto ticks = std::make_shared<std::atomic<int>>(0);
+    ASSERT_TRUE(runEndsWithin(
+        loop,
+        [loop, ticks] {
+            loop->scheduleTimer(0.01, true, [loop, ticks](Timer& t) {
+                if (++*ticks == 3) {
+                    t.invalidate();
+                    loop->stop();
+                }
+            });
+        },
+        std::chrono::seconds(30)))
+        << "stop() from a timer did not end run()";
+    EXPECT_EQ(ticks->load(), 3);
 }
 
 TEST(ThreadRunLoop, StopFromAnotherThreadEndsRun) {
-    ThreadRunLoop loop;
-    std::atomic<bool> ran{false};
-    std::thread stopper([&] {
-        loop.performOnMain([&] { ran = true; }, true);
-        loop.stop();
-    });
-    loop.run();
-    stopper.join();
-    EXPECT_TRUE(ran);
+    auto loop = std::make_shared<ThreadRunLoop>();
+    auto ran = std::make_shared<std::atomic<bool>>(false);
+    // Left to the loop's thread with it when run() does not end.
+    auto stopper = std::make_shared<std::thread>();
+    ASSERT_TRUE(runEndsWithin(
+        loop,
+        [stopper, loop, ran] {
+            *stopper = std::thread([loop, ran] {
+                loop->performOnMain([ran] { *ran = true; }, true);
+                loop->stop();
+            });
+        },
+        std::chrono::seconds(30)))
+        << "stop() from another thread did not end run()";
+    stopper->join();
+    EXPECT_TRUE(*ran);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "foundation/Value.h"
 
+#include "foundation/PlistCode.h"
+
 #include <gtest/gtest.h>
 
 namespace klik {
@@ -66,6 +68,19 @@ TEST(Value, AnOpaqueOwnerIsHandedOutOnlyAsItsOwnType) {
     // An identity without an owner is never an object to use.
     int other = 0;
     EXPECT_EQ(makeOpaque(&other).as<int>(), nullptr);
+}
+
+TEST(PlistCode, ReadsIntegersAndDecimalOrHexStringsUpToTheCallersWidth) {
+    EXPECT_EQ(plistCode(Value(0x81), 0xFFFF), 0x81u);
+    EXPECT_EQ(plistCode(Value("0x100E"), 0xFFFF), 0x100Eu);
+    EXPECT_EQ(plistCode(Value("4110"), 0xFFFF), 4110u);
+    EXPECT_EQ(plistCode(Value("0xA1020000"), 0xFFFFFFFF), 0xA1020000u);
+    EXPECT_EQ(plistCode(Value("0x10000"), 0xFFFF), std::nullopt);  // wider than an operation code
+    EXPECT_EQ(plistCode(Value(-1), 0xFFFF), std::nullopt);
+    EXPECT_EQ(plistCode(Value("-1"), 0xFFFFFFFF), std::nullopt);
+    EXPECT_EQ(plistCode(Value("0x81 "), 0xFFFF), std::nullopt);
+    EXPECT_EQ(plistCode(Value("zz"), 0xFFFF), std::nullopt);
+    EXPECT_EQ(plistCode(Value(2.5), 0xFFFF), std::nullopt);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "tools/ptpip/FakePictures.h"
-#include "tools/ptpip/PtpIpCommandChannel.h"
+#include "testing/ptpip/FakePictures.h"
+#include "ptpip/PtpIpCommandChannel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     klik::ptp::PtpCamera camera({}, std::make_shared<klik::ptp::test::FakePictures>(3000));

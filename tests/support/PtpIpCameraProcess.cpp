@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 extern char** environ;
 
@@ -23,6 +25,11 @@ PtpIpCameraProcess::~PtpIpCameraProcess() {
 
 std::string PtpIpCameraProcess::defaultProgram() {
     return KLIK_PTPIP_CAMERA_PATH;
+}
+
+bool PtpIpCameraProcess::absentOnPurpose() {
+    const char* optOut = std::getenv("KLIK_NO_PTPIP_CAMERA");
+    return optOut && std::string(optOut) == "1" && ::access(defaultProgram().c_str(), X_OK) != 0;
 }
 
 bool PtpIpCameraProcess::start(const std::vector<std::string>& args, const std::string& faultsPlist,
@@ -56,7 +63,8 @@ bool PtpIpCameraProcess::start(const std::vector<std::string>& args, const std::
         if (::getppid() != parent) ::_exit(127);
         sigset_t none;
         sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        // The child has one thread: the process-wide mask is its own.
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);  // NOLINT(concurrency-mt-unsafe)
         ::dup2(out[1], 1);
         const int in = ::open("/dev/null", O_RDONLY);
         if (in > 0) {
@@ -71,7 +79,7 @@ bool PtpIpCameraProcess::start(const std::vector<std::string>& args, const std::
     if (pid_ < 0) {
         ::close(out[0]);
         pid_ = -1;
-        return fail("cannot start " + argv[0] + ": " + std::strerror(forkError));
+        return fail("cannot start " + argv[0] + ": " + std::generic_category().message(forkError));
     }
     // Its one line on standard output says where it listens.
     std::string line;

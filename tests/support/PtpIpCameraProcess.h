@@ -21,6 +21,10 @@ class PtpIpCameraProcess {
 
     // The program built beside the tests.
     static std::string defaultProgram();
+    // True when the program is missing and KLIK_NO_PTPIP_CAMERA=1 says that
+    // is meant (a build without it): its tests then skip. Without that word a
+    // missing program is not skipped over: start() fails and so does the test.
+    static bool absentOnPurpose();
 
     // Starts it with `args` (e.g. {"--photo", "640x480"}) and, when
     // `faultsPlist` is not empty, a faults file with that XML content; waits

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "GeneratedClips.h"
+#include "RecordingCompositionHost.h"
 #include "app/ProcessFlags.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
@@ -39,36 +40,6 @@ std::string text(const Value& v) {
 }
 
 constexpr std::uint32_t kBlue = 0xff0000ff, kRed = 0xffff0000, kGreen = 0xff00ff00;
-
-class RecordingHost : public VideoCompositionHost {
-  public:
-    int runFilingAlert(const std::string&, const std::string&,
-                       const std::vector<std::string>&) override {
-        return 0;
-    }
-    void openPreferencesAfterDelay(double) override {}
-    void notifyOperator(const std::string&) override {}
-    bool announce(const std::string&, const std::string&, const Dictionary&) override {
-        return true;
-    }
-    void showMissingOverlayAlert(const std::string& m, const std::string& i) override {
-        ++alerts;
-        message = m;
-        informative = i;
-    }
-    PhotoSession videoSession(const std::string& recording) override {
-        askedFor = recording;
-        PhotoSession s;
-        s.emails = {"guest@example.com"};
-        return s;
-    }
-    Date now() override { return when; }
-
-    std::atomic<int> alerts{0};
-    std::string message, informative;
-    std::string askedFor;  // the recording whose guest was asked for
-    Date when;
-};
 
 class CompositionTest : public testing::Test {
   protected:

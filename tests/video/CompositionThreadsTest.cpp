@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "RecordingCompositionHost.h"
 #include "app/ProcessFlags.h"
 #include "foundation/FixedPaths.h"
 #include "photo/ImageFolders.h"
@@ -18,22 +19,6 @@
 
 namespace klik {
 namespace {
-
-class QuietHost : public VideoCompositionHost {
-  public:
-    int runFilingAlert(const std::string&, const std::string&,
-                       const std::vector<std::string>&) override {
-        return 0;
-    }
-    void openPreferencesAfterDelay(double) override {}
-    void notifyOperator(const std::string&) override {}
-    bool announce(const std::string&, const std::string&, const Dictionary&) override {
-        return true;
-    }
-    void showMissingOverlayAlert(const std::string&, const std::string&) override {}
-    PhotoSession videoSession(const std::string&) override { return {}; }
-    Date now() override { return std::chrono::system_clock::now(); }
-};
 
 int taskCount() {
     int n = 0;
@@ -65,7 +50,7 @@ TEST(CompositionThreads, TwoHundredClipsLeaveThreadsAndMemoryFlat) {
     test::writeFile(dir.file("broken.mov"), "not a movie");
     CompositionRequest request;
     request.url = dir.file("broken.mov");
-    QuietHost host;
+    RecordingHost host;
     {
         CompositionThreads compositions(settings, host);
         auto one = [&] {

@@ -1,5 +1,6 @@
 #include "camera/sim/SimConfig.h"
 
+#include "foundation/PlistCode.h"
 #include "foundation/PropertyList.h"
 
 namespace klik {
@@ -38,28 +39,6 @@ bool readReal(const Dictionary& d, const char* key, double lo, double hi, double
     }
     out = x;
     return true;
-}
-
-// Error codes are often written in hexadecimal, so strings like "0xA102"
-// are accepted as well as integers.
-bool readCode(const Value& v, std::uint32_t& out) {
-    if (v.isInteger()) {
-        if (v.integerValue() < 0 || v.integerValue() > 0xFFFFFFFFll) return false;
-        out = static_cast<std::uint32_t>(v.integerValue());
-        return true;
-    }
-    if (const std::string* s = v.string()) {
-        try {
-            size_t used = 0;
-            unsigned long n = std::stoul(*s, &used, 0);
-            if (used != s->size() || n > 0xFFFFFFFFul) return false;
-            out = static_cast<std::uint32_t>(n);
-            return true;
-        } catch (...) {
-            return false;
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -154,21 +133,25 @@ bool SimConfig::fromValue(const Value& plist, SimConfig& out, std::string& error
                 return false;
             }
             SimFault f;
-            if (const Value* e = find(*sd, "Error"); e && !readCode(*e, f.error)) {
-                error = "fault " + call + ": Error must be an error code";
-                return false;
+            if (const Value* e = find(*sd, "Error")) {
+                const auto code = plistCode(*e, 0xFFFFFFFF);
+                if (!code) {
+                    error = "fault " + call + ": Error must be an error code";
+                    return false;
+                }
+                f.error = *code;
             }
             if (!readReal(*sd, "Delay", 0, 600, f.delay, error)) return false;
             std::int64_t cnt = f.count;
             if (!readInt(*sd, "Count", -1, 1 << 30, cnt, error)) return false;
             f.count = static_cast<int>(cnt);
             if (const Value* p = find(*sd, "PropertyID")) {
-                std::uint32_t id = 0;
-                if (!readCode(*p, id)) {
+                const auto id = plistCode(*p, 0xFFFFFFFF);
+                if (!id) {
                     error = "fault " + call + ": PropertyID must be a property ID";
                     return false;
                 }
-                f.propertyID = id;
+                f.propertyID = *id;
             }
             c.faults[call] = f;
         }

@@ -46,7 +46,7 @@ class GPhotoPtpipFaultTest : public GPhotoPtpipFixture {
 
 TEST_F(GPhotoPtpipFaultTest, ABusyCameraIsReportedWithTheLibrarysWordsAndTheNextShotIsTaken) {
     if (!startCameraWith(faults("<key>BusyCount</key><integer>1</integer>")))
-        GTEST_SKIP() << "klik-ptpip-camera is not built";
+        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
     GPhotoOptions options;
     options.busyRetrySeconds = 0;  // the first busy answer is the shot's
     startLayer(options);
@@ -78,7 +78,7 @@ TEST_F(GPhotoPtpipFaultTest, ABusyCameraIsReportedWithTheLibrarysWordsAndTheNext
 
 TEST_F(GPhotoPtpipFaultTest, ABusyAnswerWithinTheRetryTimeIsAskedAgainUnseen) {
     if (!startCameraWith(faults("<key>BusyCount</key><integer>2</integer>")))
-        GTEST_SKIP() << "klik-ptpip-camera is not built";
+        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
     GPhotoOptions options;
     options.busyRetrySeconds = 60;  // far more than two answers take
     startLayer(options);
@@ -92,7 +92,7 @@ TEST_F(GPhotoPtpipFaultTest, ABusyAnswerWithinTheRetryTimeIsAskedAgainUnseen) {
 
 TEST_F(GPhotoPtpipFaultTest, AConnectionCutMidDownloadReportsNoPhotoAndTheCameraIsUsedAgain) {
     if (!startCameraWith(faults("<key>DropDownloadAtPercent</key><integer>50</integer>")))
-        GTEST_SKIP() << "klik-ptpip-camera is not built";
+        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
     startLayer();
     auto cam = listed();
     ASSERT_TRUE(cam && loaded(cam));
@@ -127,7 +127,8 @@ TEST_F(GPhotoPtpipFaultTest, AConnectionCutMidDownloadReportsNoPhotoAndTheCamera
 }
 
 TEST_F(GPhotoPtpipFaultTest, AVanishedCameraIsReportedGoneAndListedAgainWhenItComesBack) {
-    if (!startCameraWith("")) GTEST_SKIP() << "klik-ptpip-camera is not built";
+    if (!startCameraWith(""))
+        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
     startLayer();
     auto cam = listed();
     ASSERT_TRUE(cam && loaded(cam));

@@ -56,7 +56,7 @@ class GPhotoPtpipFixture : public ::testing::Test {
     // empty; `args`: more of its options); false when it is not built (the
     // test then skips).
     bool startCamera(const std::string& faults = "", std::vector<std::string> args = {}) {
-        if (access(PtpIpCameraProcess::defaultProgram().c_str(), X_OK) != 0) return false;
+        if (PtpIpCameraProcess::absentOnPurpose()) return false;
         std::string error;
         EXPECT_TRUE(camera.start(args, faults, &error)) << error;
         return true;
@@ -142,9 +142,10 @@ class GPhotoPtpipFixture : public ::testing::Test {
     NotificationCenter::ObserverId observer = 0;
 };
 
-#define START_CAMERA_OR_SKIP(faults)                                                \
-    do {                                                                            \
-        if (!startCamera(faults)) GTEST_SKIP() << "klik-ptpip-camera is not built"; \
+#define START_CAMERA_OR_SKIP(faults)                                                   \
+    do {                                                                               \
+        if (!startCamera(faults))                                                      \
+            GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)"; \
     } while (0)
 
 }  // namespace klik::test

@@ -346,15 +346,32 @@ def xdo(display, *args):
     display.run(["xdotool"] + list(args), check_rc=True)
 
 
+def type_text(display, text):
+    """Types `text` on the focused window, as a barcode scanner does."""
+    xdo(display, "type", "--delay", "15", text)
+
+
+def scan(display, code):
+    """A scanned barcode: its characters, then Return."""
+    type_text(display, code)
+    xdo(display, "key", "Return")
+
+
+def ready_on_screen1(k, camera=True):
+    """Waits for screen 1 (and the camera, when there is one), then past the
+    launch's bring-to-front timers at 1.5 and 5 s."""
+    if camera:
+        k.wait_log("set current camera to")
+    k.wait_log(SCREEN_1)
+    time.sleep(6)
+
+
 def guests(display, args, report):
     """Screen 1 on the real display, nobody there, a scanned barcode, a tap,
     the quit code."""
     k = Kiosk(display, args, "guests")
     try:
-        k.wait_log("set current camera to")
-        k.wait_log(SCREEN_1)
-        # The launch brings the kiosk forward at 1.5 and 5 s.
-        time.sleep(6)
+        ready_on_screen1(k)
         art = png_picture(os.path.join(args.resources, "touch1.png"))
         shot = display.screenshot("screen1")
         distance = grid_distance(shot.grid(), art.grid())
@@ -370,7 +387,7 @@ def guests(display, args, report):
               "with nobody there no turn starts and no photo is taken")
 
         # A barcode scanner is a keyboard: it types into whatever has the keys.
-        xdo(display, "type", "--delay", "15", "X11GUEST1")
+        type_text(display, "X11GUEST1")
         t0 = time.monotonic()
         xdo(display, "key", "Return")
         k.wait_log(SCREEN_2, 1, timeout=20)
@@ -412,7 +429,7 @@ def guests(display, args, report):
 
         # The operator's quit code, typed on the kiosk, ends it.
         time.sleep(1)
-        xdo(display, "type", "--delay", "15", "lemurfox")
+        type_text(display, "lemurfox")
         display.wait_for(lambda: k.proc.poll() is not None, "the quit code to end the kiosk", 30)
         check(k.proc.returncode == 0, "the quit code ends the kiosk (rc %d)" % k.proc.returncode)
     finally:
@@ -446,21 +463,16 @@ def hud_on_top(display, k, text, name, report=None):
 def refused_and_vanished(display, args, report):
     k = Kiosk(display, args, "nocamera", sim=NO_CAMERA)
     try:
-        k.wait_log(SCREEN_1)
-        time.sleep(6)
-        xdo(display, "type", "--delay", "15", "X11GUEST2")
-        xdo(display, "key", "Return")
+        ready_on_screen1(k, camera=False)
+        scan(display, "X11GUEST2")
         k.wait_log("does not start", 1, timeout=20)
         hud_on_top(display, k, None, "refused-barcode", report)
     finally:
         k.stop()
     k = Kiosk(display, args, "vanishing", sim=VANISHING_CAMERA)
     try:
-        k.wait_log("set current camera to")
-        k.wait_log(SCREEN_1)
-        time.sleep(6)
-        xdo(display, "type", "--delay", "15", "X11GUEST3")
-        xdo(display, "key", "Return")
+        ready_on_screen1(k)
+        scan(display, "X11GUEST3")
         k.wait_log(" downloading ", 1, timeout=60)
         hud_on_top(display, k, None, "vanished-camera", report)
     finally:
@@ -516,14 +528,11 @@ def demo(display, args, report):
     screenshot of every screen the kiosk enters."""
     k = Kiosk(display, args, "demo")
     try:
-        k.wait_log("set current camera to")
-        k.wait_log(SCREEN_1)
-        time.sleep(6)
+        ready_on_screen1(k)
         display.screenshot("guest0-screen1")
         for g in range(1, args.demo + 1):
             code = "DEMO-GUEST-%d" % g
-            xdo(display, "type", "--delay", "15", code)
-            xdo(display, "key", "Return")
+            scan(display, code)
             for screen in range(2, 8):
                 k.wait_log("nextScreen: entering screen %d" % screen, g, timeout=60)
                 display.screenshot("guest%d-screen%d" % (g, screen))
@@ -531,7 +540,7 @@ def demo(display, args, report):
             display.wait_for(lambda: any(code in p for p in k.photos()), code + "'s photo", 60)
             print("demo: %s filed: %s" % (code, [p for p in k.photos() if code in p][0]))
             time.sleep(1)
-        xdo(display, "type", "--delay", "15", "lemurfox")
+        type_text(display, "lemurfox")
         display.wait_for(lambda: k.proc.poll() is not None, "the quit code to end the kiosk", 30)
     finally:
         k.stop()
@@ -575,11 +584,11 @@ def web_mode(display, args, report):
         time.sleep(0.5)
         xdo(display, "key", "Tab")
         time.sleep(0.5)
-        xdo(display, "type", "--delay", "15", "guest@example.com")
+        type_text(display, "guest@example.com")
         time.sleep(0.3)
         xdo(display, "key", "Tab")
         time.sleep(0.5)
-        xdo(display, "type", "--delay", "15", "WEBSITTING7")
+        type_text(display, "WEBSITTING7")
         time.sleep(0.3)
         xdo(display, "key", "Return")
         k.wait_log("nextScreen: entering screen 3", 1, timeout=60)

@@ -7,7 +7,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "KioskWindowsFixture.h"
+#include "windows/KioskWindowsFixture.h"
 
 namespace klik::test {
 

@@ -1,0 +1,210 @@
+// klik-ptpip-camera: a camera on the network, over PTP/IP, for tests and
+// demos of the kiosk's libgphoto2 backend (and any other PTP/IP client).
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "ptpip/CameraConfigFile.h"
+#include "ptpip/PtpIpServer.h"
+#include "ptpip/SimPictureSource.h"
+
+using namespace klik::ptp;
+
+namespace {
+
+const char* const kUsage =
+    "usage: klik-ptpip-camera --listen A.B.C.D:PORT [--faults FILE] [--photo WxH]\n"
+    "                         [--live WxH] [--fps N] [--store DIR]\n"
+    "\n"
+    "Answers as a PTP camera over PTP/IP (standard PTP 1.1, no vendor extension)\n"
+    "on A.B.C.D:PORT; port 0 takes a free port. Command and event connections\n"
+    "both go to PORT, so libgphoto2 reaches it as model \"PTP/IP Camera\" on port\n"
+    "\"ptpip:A.B.C.D:PORT:PORT\". Prints \"listening on A.B.C.D:PORT\" (the port\n"
+    "in use) on standard output once it accepts connections, then serves until\n"
+    "SIGTERM or SIGINT. Its log goes to standard error.\n"
+    "\n"
+    "  --photo WxH   size of the photos it takes (default 3000x2000; 6000x4000 = 24 MP)\n"
+    "  --live WxH    size of the live-view frames (default 640x426)\n"
+    "  --fps N       live-view frames per second offered (default 30)\n"
+    "  --store DIR   the memory card: photos in DIR/DCIM/100KLIK are on the card at\n"
+    "                start, and every photo taken is written there\n"
+    "  --faults FILE faults and timings, see below\n"
+    "\n";
+
+PtpIpServer* gServer = nullptr;
+
+void onSignal(int sig) {
+    if (!gServer) return;
+    if (sig == SIGUSR1)
+        gServer->vanish(0);
+    else if (sig == SIGUSR2)
+        gServer->comeBack();
+    else
+        gServer->stop();
+}
+
+bool parseSize(const std::string& s, int& w, int& h) {
+    unsigned a = 0, b = 0;
+    char x = 0, extra = 0;
+    if (std::sscanf(s.c_str(), "%u%c%u%c", &a, &x, &b, &extra) != 3 || x != 'x') return false;
+    if (a < 16 || b < 16 || a > 20000 || b > 20000) return false;
+    w = static_cast<int>(a);
+    h = static_cast<int>(b);
+    return true;
+}
+
+bool makeDirs(const std::string& path) {
+    for (std::size_t at = 1; at <= path.size(); ++at) {
+        if (at != path.size() && path[at] != '/') continue;
+        const std::string part = path.substr(0, at);
+        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+bool isJpegName(const std::string& n) {
+    if (n.size() < 5) return false;
+    std::string ext = n.substr(n.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
+    return ext == ".jpg";
+}
+
+// Loads the card's photos; false when the folder cannot be made.
+bool loadStore(const std::string& folder, PtpCamera& camera) {
+    if (!makeDirs(folder)) return false;
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (dirent* e = ::readdir(d))
+            if (isJpegName(e->d_name)) names.push_back(e->d_name);
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& n : names) {
+        std::ifstream in(folder + "/" + n, std::ios::binary);
+        Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        camera.addPhoto(n, std::move(data));
+    }
+    return true;
+}
+
+// Writes a new photo beside the others, whole or not at all.
+void storePhoto(const std::string& folder, const StoredObject& o) {
+    const std::string path = folder + "/" + o.name, partial = path + ".part";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(o.data->data()),
+                  static_cast<std::streamsize>(o.data->size()));
+        if (!out) {
+            std::fprintf(stderr, "klik-ptpip-camera: cannot write %s\n", partial.c_str());
+            return;
+        }
+    }
+    if (std::rename(partial.c_str(), path.c_str()) != 0)
+        std::fprintf(stderr, "klik-ptpip-camera: cannot write %s: %s\n", path.c_str(),
+                     std::generic_category().message(errno).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string listenAddress, faultsPath, store;
+    CameraConfig config;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "klik-ptpip-camera: %s needs a value\n%s", a.c_str(), kUsage);
+                std::exit(2);  // NOLINT(concurrency-mt-unsafe): no thread runs yet
+            }
+            out = argv[++i];
+        };
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            std::printf("%s%s", kUsage, kFaultKeysHelp);
+            return 0;
+        } else if (a == "--listen") {
+            value(listenAddress);
+        } else if (a == "--faults") {
+            value(faultsPath);
+        } else if (a == "--store") {
+            value(store);
+        } else if (a == "--photo" || a == "--live") {
+            value(v);
+            int& w = a == "--photo" ? config.photoWidth : config.liveWidth;
+            int& h = a == "--photo" ? config.photoHeight : config.liveHeight;
+            if (!parseSize(v, w, h)) {
+                std::fprintf(stderr,
+                             "klik-ptpip-camera: %s wants WIDTHxHEIGHT (16-20000), not %s\n",
+                             a.c_str(), v.c_str());
+                return 2;
+            }
+        } else if (a == "--fps") {
+            value(v);
+            char* end = nullptr;
+            config.liveFramesPerSecond = std::strtod(v.c_str(), &end);
+            if (*end || !(config.liveFramesPerSecond >= 0.1 && config.liveFramesPerSecond <= 240)) {
+                std::fprintf(stderr, "klik-ptpip-camera: --fps wants 0.1 to 240, not %s\n",
+                             v.c_str());
+                return 2;
+            }
+        } else {
+            std::fprintf(stderr, "klik-ptpip-camera: unknown argument %s\n%s", a.c_str(), kUsage);
+            return 2;
+        }
+    }
+    if (listenAddress.empty()) {
+        std::fprintf(stderr, "klik-ptpip-camera: --listen is required\n%s", kUsage);
+        return 2;
+    }
+    if (!faultsPath.empty()) {
+        std::string error;
+        if (!readFaultsFile(faultsPath, config, error)) {
+            std::fprintf(stderr, "klik-ptpip-camera: %s\n", error.c_str());
+            return 2;
+        }
+    }
+
+    auto pictures = std::make_shared<SimPictureSource>(config.identity);
+    pictures->prepare(config.photoWidth, config.photoHeight, 1);
+    PtpCamera camera(config, pictures);
+    if (!store.empty()) {
+        const std::string folder = store + "/DCIM/100KLIK";
+        if (!loadStore(folder, camera)) {
+            std::fprintf(stderr, "klik-ptpip-camera: cannot use store folder %s: %s\n",
+                         folder.c_str(), std::generic_category().message(errno).c_str());
+            return 2;
+        }
+        camera.setPhotoObserver([folder](const StoredObject& o) { storePhoto(folder, o); });
+        camera.setRemovedObserver(
+            [folder](const StoredObject& o) { std::remove((folder + "/" + o.name).c_str()); });
+    }
+
+    PtpIpServer server(camera);
+    std::string error;
+    if (!server.listen(listenAddress, error)) {
+        std::fprintf(stderr, "klik-ptpip-camera: %s\n", error.c_str());
+        return 1;
+    }
+    gServer = &server;
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2}) sigaction(sig, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::printf("listening on %s\n", server.boundAddress().c_str());
+    std::fflush(stdout);
+    server.run();
+    gServer = nullptr;
+    return 0;
+}

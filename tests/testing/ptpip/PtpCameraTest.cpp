@@ -1,0 +1,350 @@
+#include "ptpip/PtpCamera.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "FakePictures.h"
+#include "TestHost.h"
+
+namespace klik::ptp {
+namespace {
+
+using test::FakePictures;
+using test::Reply;
+using test::TestHost;
+
+struct VirtualClock {
+    double now = 100;
+    PtpCamera::Clock fn() {
+        return [this] { return now; };
+    }
+};
+
+class PtpCameraTest : public ::testing::Test {
+  protected:
+    explicit PtpCameraTest(CameraConfig config = {}, std::size_t photoSize = 1000)
+        : camera(std::move(config), std::make_shared<FakePictures>(photoSize), clock.fn()),
+          host(camera) {}
+
+    void open() {
+        ASSERT_TRUE(host.init());
+        ASSERT_EQ(host.op(kOpenSession, {1}).code, kOK);
+    }
+
+    std::uint32_t capture() {
+        Reply r = host.op(kInitiateCapture, {0, 0});
+        EXPECT_EQ(r.code, kOK);
+        EXPECT_TRUE(r.raw.captureTransaction);
+        auto events = camera.completeCapture(r.transactionID);
+        EXPECT_EQ(events.size(), 2u);
+        if (events.size() != 2u) return 0;
+        EXPECT_EQ(events[0].code, kObjectAdded);
+        EXPECT_EQ(events[1].code, kCaptureComplete);
+        EXPECT_EQ(events[1].transactionID, r.transactionID);
+        return events[0].params.at(0);
+    }
+
+    static std::vector<std::uint32_t> handles(const Reply& r) {
+        ByteReader rd(r.data);
+        std::uint32_t n = 0;
+        rd.u32(n);
+        std::vector<std::uint32_t> out(n);
+        for (auto& h : out) rd.u32(h);
+        return out;
+    }
+
+    VirtualClock clock;
+    PtpCamera camera;
+    TestHost host;
+};
+
+TEST_F(PtpCameraTest, DeviceInfoIsStandardPtpWithTheOperationsAndPropertiesOfACamera) {
+    open();
+    Reply r = host.op(kGetDeviceInfo);
+    ASSERT_EQ(r.code, kOK);
+    ByteReader rd(r.data);
+    std::uint16_t version = 0, extVersion = 0, mode = 0;
+    std::uint32_t vendor = 99;
+    std::string desc;
+    ASSERT_TRUE(rd.u16(version) && rd.u32(vendor) && rd.u16(extVersion) && rd.string(desc) &&
+                rd.u16(mode));
+    EXPECT_EQ(version, 110);
+    EXPECT_EQ(vendor, 0u);  // no vendor extension
+    auto array = [&] {
+        std::uint32_t n = 0;
+        rd.u32(n);
+        std::vector<std::uint16_t> v(n);
+        for (auto& x : v) rd.u16(x);
+        return v;
+    };
+    const auto ops = array(), events = array(), props = array();
+    array();
+    array();
+    std::string maker, model;
+    ASSERT_TRUE(rd.string(maker) && rd.string(model));
+    EXPECT_EQ(maker, "Klik Test Optics");
+    for (std::uint16_t op : {kInitiateCapture, kGetObject, kGetPartialObject, kGetStreamInfo,
+                             kGetStream, kSetDevicePropValue})
+        EXPECT_NE(std::find(ops.begin(), ops.end(), op), ops.end()) << op;
+    for (std::uint16_t e : {kObjectAdded, kCaptureComplete})
+        EXPECT_NE(std::find(events.begin(), events.end(), e), events.end());
+    for (std::uint16_t p : {0x5001, 0x5005, 0x5007, 0x500D, 0x500E, 0x500F, 0x5011, 0x5020, 0x5021})
+        EXPECT_NE(std::find(props.begin(), props.end(), p), props.end()) << p;
+}
+
+TEST_F(PtpCameraTest, SessionRules) {
+    ASSERT_TRUE(host.init());
+    EXPECT_EQ(host.op(kGetDeviceInfo).code, kOK);  // allowed outside a session
+    EXPECT_EQ(host.op(kGetStorageIDs).code, kSessionNotOpen);
+    EXPECT_EQ(host.op(kOpenSession, {0}).code, kInvalidParameter);
+    EXPECT_EQ(host.op(kOpenSession, {5}).code, kOK);
+    Reply again = host.op(kOpenSession, {6});
+    EXPECT_EQ(again.code, kSessionAlreadyOpen);
+    EXPECT_EQ(again.params, std::vector<std::uint32_t>{5});
+    EXPECT_EQ(host.op(kCloseSession).code, kOK);
+    EXPECT_EQ(host.op(kGetStorageIDs).code, kSessionNotOpen);
+    EXPECT_EQ(host.op(0x9999).code, kSessionNotOpen);
+    EXPECT_EQ(host.op(kOpenSession, {1}).code, kOK);
+    EXPECT_EQ(host.op(0x9999).code, kOperationNotSupported);
+}
+
+TEST_F(PtpCameraTest, OneStorageWithAFolderTreeAndPhotosInIt) {
+    open();
+    Reply ids = host.op(kGetStorageIDs);
+    EXPECT_EQ(handles(ids), std::vector<std::uint32_t>{kStorageID});
+    EXPECT_EQ(host.op(kGetStorageInfo, {kStorageID}).code, kOK);
+    EXPECT_EQ(host.op(kGetStorageInfo, {0x20001}).code, kInvalidStorageID);
+
+    const auto root = handles(host.op(kGetObjectHandles, {kAllStorages, 0, kRootParent}));
+    ASSERT_EQ(root.size(), 1u);  // DCIM
+    const auto dcim = handles(host.op(kGetObjectHandles, {kStorageID, 0, root[0]}));
+    ASSERT_EQ(dcim.size(), 1u);  // 100KLIK
+    const std::uint32_t photo = capture();
+    EXPECT_EQ(handles(host.op(kGetObjectHandles, {kStorageID, 0, dcim[0]})),
+              std::vector<std::uint32_t>{photo});
+    EXPECT_EQ(handles(host.op(kGetObjectHandles, {kStorageID, kFormatExifJpeg, 0})),
+              std::vector<std::uint32_t>{photo});
+    EXPECT_EQ(host.op(kGetNumObjects, {kAllStorages, 0, 0}).params, std::vector<std::uint32_t>{3});
+    EXPECT_EQ(host.op(kGetObjectHandles, {kStorageID, 0, photo}).code, kInvalidParentObject);
+    EXPECT_EQ(host.op(kGetObjectHandles, {kStorageID, 0, 999}).code, kInvalidObjectHandle);
+    EXPECT_EQ(host.op(kGetObjectHandles, {7, 0, 0}).code, kInvalidStorageID);
+
+    Reply info = host.op(kGetObjectInfo, {photo});
+    ASSERT_EQ(info.code, kOK);
+    ByteReader rd(info.data);
+    std::uint32_t storage = 0, size = 0, parent = 0;
+    std::uint16_t format = 0;
+    rd.u32(storage);
+    rd.u16(format);
+    rd.skip(2);
+    rd.u32(size);
+    rd.skip(2 + 4 * 6);
+    rd.u32(parent);
+    rd.skip(2 + 4 + 4);
+    std::string name;
+    ASSERT_TRUE(rd.string(name));
+    EXPECT_EQ(format, kFormatExifJpeg);
+    EXPECT_EQ(size, 1000u);
+    EXPECT_EQ(parent, dcim[0]);
+    EXPECT_EQ(name, "KLIK0001.JPG");
+    EXPECT_EQ(host.op(kGetThumb, {photo}).data, (Bytes{'T', 'H', 'U', 'M', 'B', '-', '1'}));
+
+    EXPECT_EQ(host.op(kDeleteObject, {root[0]}).code, kObjectWriteProtected);
+    EXPECT_EQ(host.op(kDeleteObject, {photo}).code, kOK);
+    EXPECT_EQ(host.op(kGetObjectInfo, {photo}).code, kInvalidObjectHandle);
+}
+
+TEST_F(PtpCameraTest, ACaptureRunsOneAtATimeAndNamesPhotosInTurn) {
+    open();
+    Reply first = host.op(kInitiateCapture, {0, 0});
+    ASSERT_EQ(first.code, kOK);
+    EXPECT_EQ(host.op(kInitiateCapture, {0, 0}).code, kDeviceBusy);
+    EXPECT_EQ(host.op(kInitiateCapture, {0, 0x3000}).code, kInvalidObjectFormatCode);
+    camera.completeCapture(first.transactionID);
+    const std::uint32_t second = capture();
+    EXPECT_EQ(camera.capturesCompleted(), 2u);
+    EXPECT_EQ(*camera.objectData(second), FakePictures(1000).photo(0, 0, {2, {}, 1, 1, 1, 1}));
+}
+
+TEST_F(PtpCameraTest, ObjectsDownloadWholeOrInRangesWithinBounds) {
+    open();
+    const std::uint32_t photo = capture();
+    const Bytes all = *camera.objectData(photo);
+    EXPECT_EQ(host.op(kGetObject, {photo}).data, all);
+    Reply part = host.op(kGetPartialObject, {photo, 990, 100});
+    EXPECT_EQ(part.code, kOK);
+    EXPECT_EQ(part.params, std::vector<std::uint32_t>{10});
+    EXPECT_EQ(part.data, Bytes(all.begin() + 990, all.end()));
+    Reply end = host.op(kGetPartialObject, {photo, 1000, 100});
+    EXPECT_EQ(end.code, kOK);
+    EXPECT_TRUE(end.hadData);
+    EXPECT_TRUE(end.data.empty());
+    EXPECT_EQ(host.op(kGetPartialObject, {photo, 1001, 1}).code, kInvalidParameter);
+    EXPECT_EQ(host.op(kGetPartialObject, {photo, 0xFFFFFFFF, 0xFFFFFFFF}).code, kInvalidParameter);
+    EXPECT_EQ(host.op(kGetObject, {1}).code, kAccessDenied);  // a folder
+    EXPECT_EQ(host.op(kGetObject, {77}).code, kInvalidObjectHandle);
+}
+
+TEST_F(PtpCameraTest, PropertiesDescribeThemselvesAndCheckWhatIsSet) {
+    open();
+    Reply battery = host.op(kGetDevicePropDesc, {kBatteryLevel});
+    ASSERT_EQ(battery.code, kOK);
+    // code, type UINT8, read-only, factory, current, range 0..100 step 1
+    EXPECT_EQ(battery.data, (Bytes{0x01, 0x50, 0x02, 0x00, 0, 80, 80, 1, 0, 100, 1}));
+
+    Reply iso = host.op(kGetDevicePropDesc, {kExposureIndex});
+    ByteReader rd(iso.data);
+    std::uint16_t code = 0, type = 0, current = 0, count = 0;
+    std::uint8_t getSet = 0, form = 0;
+    rd.u16(code);
+    rd.u16(type);
+    rd.u8(getSet);
+    rd.skip(2);
+    rd.u16(current);
+    rd.u8(form);
+    rd.u16(count);
+    EXPECT_EQ(type, kUInt16);
+    EXPECT_EQ(getSet, 1);
+    EXPECT_EQ(current, 100);
+    EXPECT_EQ(form, kFormEnumeration);
+    EXPECT_EQ(count, 7);
+
+    Reply set = host.setValue(kExposureIndex, {0x90, 0x01});  // 400
+    EXPECT_EQ(set.code, kOK);
+    ASSERT_EQ(set.raw.events.size(), 1u);
+    EXPECT_EQ(set.raw.events[0].code, kDevicePropChanged);
+    EXPECT_EQ(set.raw.events[0].params, std::vector<std::uint32_t>{kExposureIndex});
+    EXPECT_EQ(host.op(kGetDevicePropValue, {kExposureIndex}).data, (Bytes{0x90, 0x01}));
+
+    EXPECT_EQ(host.setValue(kExposureIndex, {0x91, 0x01}).code, kInvalidDevicePropValue);
+    EXPECT_EQ(host.setValue(kExposureIndex, {0x90}).code, kInvalidDevicePropFormat);
+    EXPECT_EQ(host.setValue(kExposureIndex, {0x90, 0x01, 0}).code, kInvalidDevicePropFormat);
+    EXPECT_EQ(host.setValue(kBatteryLevel, {50}).code, kAccessDenied);
+    EXPECT_EQ(host.setValue(kSupportedStreams, {1, 0, 0, 0}).code, kAccessDenied);
+    EXPECT_EQ(host.setValue(0x5003, {1}).code, kDevicePropNotSupported);
+    EXPECT_EQ(host.op(kGetDevicePropDesc, {0x15005}).code, kDevicePropNotSupported);
+    EXPECT_EQ(host.op(kSetDevicePropValue, {kExposureIndex}).code, kInvalidDevicePropFormat);
+    EXPECT_EQ(host.op(kGetDevicePropValue, {kExposureIndex}).data, (Bytes{0x90, 0x01}));
+}
+
+TEST_F(PtpCameraTest, TheClockTakesRealDatesOnly) {
+    open();
+    auto ptpString = [](const std::string& s) {
+        ByteWriter w;
+        w.string(s);
+        return w.take();
+    };
+    EXPECT_EQ(host.setValue(kDateTime, ptpString("20260431T120000")).code, kInvalidDevicePropValue);
+    EXPECT_EQ(host.setValue(kDateTime, ptpString("20230229T120000")).code, kInvalidDevicePropValue);
+    EXPECT_EQ(host.setValue(kDateTime, ptpString("2024-02-29 12:00")).code,
+              kInvalidDevicePropValue);
+    EXPECT_EQ(host.setValue(kDateTime, ptpString("20240229T250000")).code, kInvalidDevicePropValue);
+    EXPECT_EQ(host.setValue(kDateTime, ptpString("20240229T120000.0")).code, kOK);
+    std::string now;
+    const Reply value = host.op(kGetDevicePropValue, {kDateTime});
+    ByteReader rd(value.data);
+    ASSERT_TRUE(rd.string(now));
+    EXPECT_EQ(now.substr(0, 11), "20240229T12");
+    // Photos are dated by the camera's clock.
+    const std::uint32_t photo = capture();
+    const Reply objectInfo = host.op(kGetObjectInfo, {photo});
+    ByteReader info(objectInfo.data);
+    info.skip(52);
+    std::string name, date;
+    ASSERT_TRUE(info.string(name) && info.string(date));
+    EXPECT_EQ(date.substr(0, 11), "20240229T12");
+}
+
+TEST_F(PtpCameraTest, LiveViewHandsOutEachFrameOnceAtTheOfferedRate) {
+    open();
+    EXPECT_EQ(host.op(kGetStream).code, kAccessDenied);  // not enabled yet
+    Reply info = host.op(kGetStreamInfo, {1});
+    ASSERT_EQ(info.code, kOK);
+    EXPECT_EQ(info.data.size(), 36u);
+    EXPECT_EQ(host.op(kGetStreamInfo, {2}).code, kInvalidParameter);
+    EXPECT_EQ(host.setValue(kEnabledStreams, {2, 0, 0, 0}).code, kInvalidDevicePropValue);
+    ASSERT_EQ(host.setValue(kEnabledStreams, {1, 0, 0, 0}).code, kOK);
+
+    clock.now += 1.0;  // 30 frames later
+    Reply a = host.op(kGetStream);
+    EXPECT_EQ(a.code, kOK);
+    EXPECT_EQ(std::string(a.data.begin(), a.data.end()), "FRAME-30");
+    EXPECT_EQ(a.delay, 0);
+    // Asked again at once: the next frame, after its time has come.
+    Reply b = host.op(kGetStream);
+    EXPECT_EQ(std::string(b.data.begin(), b.data.end()), "FRAME-31");
+    EXPECT_NEAR(b.delay, 1.0 / 30, 1e-9);
+    clock.now += 0.5;
+    Reply c = host.op(kGetStream);
+    EXPECT_EQ(std::string(c.data.begin(), c.data.end()), "FRAME-45");
+    EXPECT_EQ(c.delay, 0);
+    // A new session keeps counting: the picture never jumps back.
+    camera.endSession();
+    TestHost other(camera);
+    ASSERT_TRUE(other.init());
+    other.op(kOpenSession, {1});
+    EXPECT_EQ(other.op(kGetStream).code, kAccessDenied);  // live view ended with the host
+    other.setValue(kEnabledStreams, {1, 0, 0, 0});
+    Reply d = other.op(kGetStream);
+    EXPECT_EQ(std::string(d.data.begin(), d.data.end()), "FRAME-46");
+}
+
+CameraConfig busyConfig() {
+    CameraConfig c;
+    c.faults.busyCount = 2;
+    c.faults.busyOperations = {kInitiateCapture, kGetStream};
+    return c;
+}
+
+class PtpCameraBusyTest : public PtpCameraTest {
+  protected:
+    PtpCameraBusyTest() : PtpCameraTest(busyConfig()) {}
+};
+
+TEST_F(PtpCameraBusyTest, AnswersBusyForTheCountedRequestsOfTheNamedOperations) {
+    open();
+    EXPECT_EQ(host.op(kGetStorageIDs).code, kOK);  // not named
+    EXPECT_EQ(host.op(kInitiateCapture, {0, 0}).code, kDeviceBusy);
+    host.setValue(kEnabledStreams, {1, 0, 0, 0});
+    EXPECT_EQ(host.op(kGetStream).code, kDeviceBusy);
+    EXPECT_EQ(host.op(kGetStream).code, kOK);
+    EXPECT_EQ(host.op(kInitiateCapture, {0, 0}).code, kOK);
+}
+
+CameraConfig dropConfig() {
+    CameraConfig c;
+    c.faults.dropDownloadAtPercent = 50;
+    c.faults.dropDownloadCount = 1;
+    return c;
+}
+
+class PtpCameraDropTest : public PtpCameraTest {
+  protected:
+    PtpCameraDropTest() : PtpCameraTest(dropConfig(), 2'000'000) {}
+};
+
+TEST_F(PtpCameraDropTest, CutsOneDownloadHalfWayAndServesTheNextWhole) {
+    open();
+    const std::uint32_t photo = capture();
+    const Bytes all = *camera.objectData(photo);
+    // The first megabyte lies before the cut.
+    Reply first = host.op(kGetPartialObject, {photo, 0, 1'000'000});
+    EXPECT_EQ(first.code, kOK);
+    EXPECT_FALSE(first.closed);
+    Reply cut = host.op(kGetPartialObject, {photo, 900'000, 200'000});
+    EXPECT_TRUE(cut.closed);
+    EXPECT_FALSE(cut.gotResponse);
+    EXPECT_EQ(cut.data, Bytes(all.begin() + 900'000, all.begin() + 1'000'000));
+    // The next host downloads it whole.
+    camera.endSession();
+    TestHost again(camera);
+    ASSERT_TRUE(again.init());
+    again.op(kOpenSession, {1});
+    Reply whole = again.op(kGetObject, {photo});
+    EXPECT_FALSE(whole.closed);
+    EXPECT_EQ(whole.data, all);
+}
+
+}  // namespace
+}  // namespace klik::ptp
