@@ -173,7 +173,8 @@ std::string plistToXml(const Value& v) {
     return out;
 }
 
-std::string writeFileAtomically(const std::string& bytes, const std::string& path, unsigned mode) {
+std::string writeFileAtomically(std::string_view bytes, const std::string& path, unsigned mode,
+                                FileSync sync) {
     std::string tmpl = path + ".tmp-XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
@@ -197,7 +198,7 @@ std::string writeFileAtomically(const std::string& bytes, const std::string& pat
         off += static_cast<size_t>(n);
     }
     if (::fchmod(fd, static_cast<mode_t>(mode)) != 0) return fail("cannot set the mode of");
-    if (::fsync(fd) != 0) return fail("cannot sync");
+    if (sync == FileSync::Synced && ::fsync(fd) != 0) return fail("cannot sync");
     if (::close(fd) != 0) {
         int e = errno;
         ::unlink(tmp.c_str());
@@ -211,10 +212,11 @@ std::string writeFileAtomically(const std::string& bytes, const std::string& pat
     return {};
 }
 
-std::string writePlistAtomically(const Value& v, const std::string& path, unsigned mode) {
+std::string writePlistAtomically(const Value& v, const std::string& path, unsigned mode,
+                                 FileSync sync) {
     std::string xml = plistToXml(v);
     if (xml.empty()) return "value is not a property list";
-    return writeFileAtomically(xml, path, mode);
+    return writeFileAtomically(xml, path, mode, sync);
 }
 
 }  // namespace klik

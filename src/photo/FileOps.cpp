@@ -272,7 +272,7 @@ bool copyFileNoReplace(const std::string& from, const std::string& to, std::stri
     return finishNoReplace(out, temp, to, error, exists);
 }
 
-bool writeFileNoReplace(const std::string& bytes, const std::string& to, std::string* error,
+bool writeFileNoReplace(std::string_view bytes, const std::string& to, std::string* error,
                         bool* exists) {
     if (exists) *exists = false;
     if (refuseExisting(to, error, exists)) return false;
