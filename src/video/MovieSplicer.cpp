@@ -182,8 +182,17 @@ GESTimeline* timelineFor(const MediaInfo& info, bool withAudio) {
                             nullptr);
     ges_track_set_restriction_caps(video, caps);
     gst_caps_unref(caps);
+    // The edits replace the picture and the sound is the recording's alone:
+    // at any time the highest clip is all there is to show or hear, so
+    // nothing is blended (a mixer would composite every frame of all layers
+    // over a generated background, and mix the sound with generated silence).
+    ges_track_set_mixing(video, FALSE);
     ges_timeline_add_track(timeline, video);
-    if (withAudio) ges_timeline_add_track(timeline, GES_TRACK(ges_audio_track_new()));
+    if (withAudio) {
+        GESTrack* audio = GES_TRACK(ges_audio_track_new());
+        ges_track_set_mixing(audio, FALSE);
+        ges_timeline_add_track(timeline, audio);
+    }
     return timeline;
 }
 
