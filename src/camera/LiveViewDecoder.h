@@ -34,9 +34,10 @@ class LiveViewDecoder {
     // Images given back and waiting to be reused, for the tests.
     std::size_t spareImages() const;
     // The most images that are recycled: the one being made, one waiting
-    // for the main thread, one on screen and one spare. More at once are
-    // made and freed as usual.
-    static constexpr std::size_t kPoolSize = 4;
+    // for the main thread, one on its way in a notification, the view's
+    // newest and the one it drew last, and one spare. More at once are made
+    // and freed as usual.
+    static constexpr std::size_t kPoolSize = 6;
 
     struct Impl;
     struct ImagePool;
