@@ -175,8 +175,11 @@ GESTimeline* timelineFor(const MediaInfo& info, bool withAudio) {
     // Held by a reference of our own: the pipeline takes the floating one.
     GESTimeline* timeline = GES_TIMELINE(gst_object_ref_sink(ges_timeline_new()));
     GESTrack* video = GES_TRACK(ges_video_track_new());
-    GstCaps* caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, info.width, "height",
-                                        G_TYPE_INT, info.height, nullptr);
+    // In the decoders' and the encoder's own format: no frame is converted
+    // on its way through the timeline.
+    GstCaps* caps =
+        gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT,
+                            info.width, "height", G_TYPE_INT, info.height, nullptr);
     if (info.rateNum > 0 && info.rateDen > 0)
         gst_caps_set_simple(caps, "framerate", GST_TYPE_FRACTION, info.rateNum, info.rateDen,
                             nullptr);
@@ -191,6 +194,15 @@ GESTimeline* timelineFor(const MediaInfo& info, bool withAudio) {
     if (withAudio) {
         GESTrack* audio = GES_TRACK(ges_audio_track_new());
         ges_track_set_mixing(audio, FALSE);
+        // The recording's own rate and channels: its sound is neither
+        // resampled nor encoded at more samples than it has.
+        if (info.sampleRate > 0 && info.audioChannels > 0) {
+            GstCaps* sound =
+                gst_caps_new_simple("audio/x-raw", "rate", G_TYPE_INT, info.sampleRate, "channels",
+                                    G_TYPE_INT, info.audioChannels, nullptr);
+            ges_track_set_restriction_caps(audio, sound);
+            gst_caps_unref(sound);
+        }
         ges_timeline_add_track(timeline, audio);
     }
     return timeline;
