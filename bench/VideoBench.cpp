@@ -71,8 +71,8 @@ void measureMovieMaking(benchmark::State& state, Make make) {
             return;
         }
     }
-    state.counters["x_realtime"] =
-        benchmark::Counter(kRecordingSeconds * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter(
+        kRecordingSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_ComposeOverlayAndTrailer(benchmark::State& state) {

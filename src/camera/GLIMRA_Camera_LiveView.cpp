@@ -96,7 +96,7 @@ LiveViewFrameMailbox& GLIMRA_Camera::liveViewMailbox() {
         // main thread, a newer one replaces it.
         std::weak_ptr<GLIMRA_Camera> weak = weak_from_this();
         _liveViewMailbox = std::make_unique<LiveViewFrameMailbox>(
-            mainLoop(), [weak](std::shared_ptr<QZNSImageFlipped> image) {
+            mainLoop(), [weak](const std::shared_ptr<QZNSImageFlipped>& image) {
                 Ptr self = weak.lock();
                 if (!self) return;
                 NotificationCenter::defaultCenter().post(

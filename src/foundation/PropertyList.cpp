@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 namespace klik {
 
@@ -179,14 +180,17 @@ std::string writeFileAtomically(std::string_view bytes, const std::string& path,
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());
-    if (fd < 0)
-        return "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
+    if (fd < 0) {
+        const int code = errno;
+        return "cannot create a temporary file beside " + path + ": " +
+               std::generic_category().message(code);
+    }
     std::string tmp(name.data());
     auto fail = [&](const std::string& what) {
         int e = errno;
         ::close(fd);
         ::unlink(tmp.c_str());
-        return what + " " + tmp + ": " + std::strerror(e);
+        return what + " " + tmp + ": " + std::generic_category().message(e);
     };
     size_t off = 0;
     while (off < bytes.size()) {
@@ -202,12 +206,12 @@ std::string writeFileAtomically(std::string_view bytes, const std::string& path,
     if (::close(fd) != 0) {
         int e = errno;
         ::unlink(tmp.c_str());
-        return "cannot close " + tmp + ": " + std::strerror(e);
+        return "cannot close " + tmp + ": " + std::generic_category().message(e);
     }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         int e = errno;
         ::unlink(tmp.c_str());
-        return "cannot rename " + tmp + " to " + path + ": " + std::strerror(e);
+        return "cannot rename " + tmp + " to " + path + ": " + std::generic_category().message(e);
     }
     return {};
 }

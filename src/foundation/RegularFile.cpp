@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace klik {
 
@@ -21,12 +22,14 @@ bool readInto(const std::string& path, std::size_t maxBytes, bool prefix, Buffer
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
+        const int code = errno;
+        error = "cannot open " + path + ": " + std::generic_category().message(code);
         return false;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        error = "cannot examine " + path + ": " + std::strerror(errno);
+        const int code = errno;
+        error = "cannot examine " + path + ": " + std::generic_category().message(code);
         ::close(fd);
         return false;
     }
@@ -47,7 +50,8 @@ bool readInto(const std::string& path, std::size_t maxBytes, bool prefix, Buffer
         ssize_t n = ::read(fd, bytes.data() + off, bytes.size() - off);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            error = "cannot read " + path + ": " + std::strerror(errno);
+            const int code = errno;
+            error = "cannot read " + path + ": " + std::generic_category().message(code);
             ::close(fd);
             bytes.clear();
             return false;

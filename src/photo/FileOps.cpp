@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include "log/Log.h"
@@ -19,7 +20,7 @@ namespace klik {
 
 namespace {
 void setErr(std::string* e, const std::string& what, int code) {
-    if (e) *e = what + ": " + std::strerror(code);
+    if (e) *e = what + ": " + std::generic_category().message(code);
 }
 }  // namespace
 
@@ -66,7 +67,7 @@ bool createFolderWithIntermediates(const std::string& path, unsigned mode, std::
             // FAT and many shares keep no Unix permissions: the folder is
             // there and usable, with whatever access the mount grants.
             GLIMRA_Log::debug("the file system of " + partial + " keeps no permissions (" +
-                              std::strerror(rc) + "); folder used as is");
+                              std::generic_category().message(rc) + "); folder used as is");
         }
         if (partial == path && created) *created = true;
     }

@@ -3,6 +3,7 @@
 #include <ges/ges.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -15,7 +16,7 @@ namespace klik {
 namespace {
 
 GstClockTime toClock(double seconds) {
-    return static_cast<GstClockTime>(std::max(0.0, seconds) * GST_SECOND + 0.5);
+    return static_cast<GstClockTime>(std::llround(std::max(0.0, seconds) * GST_SECOND));
 }
 
 // The encoders run on a shared machine: a fast preset, threads matched to

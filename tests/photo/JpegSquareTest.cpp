@@ -40,7 +40,7 @@ Data withOrientation(const Data& jpeg, std::uint16_t orientation) {
     Exiv2::BasicIo& io = image->io();
     io.open();
     Data out(static_cast<size_t>(io.size()));
-    io.read(out.data(), io.size());
+    io.read(out.data(), static_cast<long>(out.size()));
     io.close();
     return out;
 }

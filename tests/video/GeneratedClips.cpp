@@ -112,7 +112,7 @@ double soundLevel(const std::string& path, double from, double to) {
     gst_element_set_state(p, GST_STATE_NULL);
     gst_object_unref(sink);
     gst_object_unref(p);
-    return count ? std::sqrt(sum / count) : -1;
+    return count ? std::sqrt(sum / static_cast<double>(count)) : -1;
 }
 
 }  // namespace klik::test
