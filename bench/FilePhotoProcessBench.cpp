@@ -3,8 +3,9 @@
 //    96, about 16 MB), against the floor: a plain libjpeg-turbo decode of the
 //    full picture plus one quality-90 encode of its square, in a process of
 //    its own (klik_jpeg_floor). Each iteration runs both, one after the
-//    other; the counters give each one's mean wall time and peak resident
-//    size and the ratio chain / floor.
+//    other; the counters give each one's mean wall time, processor time
+//    (user plus system) and peak resident size, and the ratios chain / floor
+//    of wall and processor time.
 //  - one filing onto a FAT file system (fusefat) against the same filing
 //    onto tmpfs, in this process, alternating. Needs root and /dev/fuse;
 //    skipped with the reason otherwise.
@@ -51,10 +52,12 @@ struct ProcessRun {
     bool ok = false;
     double seconds = 0;
     double peakMiB = 0;
+    double cpuSeconds = 0;  // user plus system time of the whole process
 };
 
 // Runs `argv` with `env` added, through the floor program's measuring
-// mode (so the child's peak is its own); wall time and peak resident size.
+// mode (so the child's peak is its own); wall time, peak resident size and
+// processor time.
 ProcessRun runProcess(const std::vector<std::string>& command,
                       const std::vector<std::string>& env) {
     std::vector<std::string> argv = {KLIK_JPEG_FLOOR_PATH, "--measure"};
@@ -99,8 +102,10 @@ ProcessRun runProcess(const std::vector<std::string>& command,
     run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     long peakKiB = 0;
     int childStatus = -1;
-    if (std::sscanf(out.c_str(), "%ld %d", &peakKiB, &childStatus) != 2) return run;
+    long cpuUs = 0;
+    if (std::sscanf(out.c_str(), "%ld %d %ld", &peakKiB, &childStatus, &cpuUs) != 3) return run;
     run.peakMiB = static_cast<double>(peakKiB) / 1024.0;
+    run.cpuSeconds = static_cast<double>(cpuUs) / 1e6;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && childStatus == 0;
     return run;
 }
@@ -119,7 +124,7 @@ void BM_FilePhotoProcessAgainstFloor(benchmark::State& state) {
     ::mkdir((root + "/tmp").c_str(), 0755);
     const std::vector<std::string> env = {"KLIK_ROOT=" + root, "XDG_CONFIG_HOME=" + root + "/cfg",
                                           "DBUS_SESSION_BUS_ADDRESS=unix:path=" + root + "/nobus"};
-    double chain = 0, floor = 0, chainPeak = 0, floorPeak = 0;
+    double chain = 0, floor = 0, chainPeak = 0, floorPeak = 0, chainCpu = 0, floorCpu = 0;
     int n = 0;
     for (auto _ : state) {
         const ProcessRun c =
@@ -132,6 +137,8 @@ void BM_FilePhotoProcessAgainstFloor(benchmark::State& state) {
         state.SetIterationTime(c.seconds);
         chain += c.seconds;
         floor += f.seconds;
+        chainCpu += c.cpuSeconds;
+        floorCpu += f.cpuSeconds;
         chainPeak = std::max(chainPeak, c.peakMiB);
         floorPeak = std::max(floorPeak, f.peakMiB);
         ++n;
@@ -144,6 +151,9 @@ void BM_FilePhotoProcessAgainstFloor(benchmark::State& state) {
         state.counters["chain_ms"] = chain / n * 1000;
         state.counters["floor_ms"] = floor / n * 1000;
         state.counters["time_ratio"] = chain / floor;
+        state.counters["chain_cpu_ms"] = chainCpu / n * 1000;
+        state.counters["floor_cpu_ms"] = floorCpu / n * 1000;
+        state.counters["cpu_ratio"] = chainCpu / floorCpu;
         state.counters["chain_peak_MiB"] = chainPeak;
         state.counters["floor_peak_MiB"] = floorPeak;
     }

@@ -6,8 +6,9 @@
 // usage: klik_jpeg_floor IN.jpg
 //        klik_jpeg_floor --measure PROGRAM [ARG...]
 //
-// The second form runs PROGRAM and prints "PEAK_KIB STATUS": its peak
-// resident size and exit status. A program started straight from a large
+// The second form runs PROGRAM and prints "PEAK_KIB STATUS CPU_US": its peak
+// resident size, exit status and processor time (user plus system, every
+// thread). A program started straight from a large
 // process (the benchmark) would be charged that process's size, since the
 // kernel carries the peak over an exec; started from this small one, its
 // peak is its own.
@@ -42,7 +43,10 @@ int measure(char** argv) {
     int status = 0;
     rusage usage{};
     if (::wait4(pid, &status, 0, &usage) < 0) return 1;
-    std::printf("%ld %d\n", usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : 128);
+    const long cpuUs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000L +
+                       usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+    std::printf("%ld %d %ld\n", usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : 128,
+                cpuUs);
     return 0;
 }
 

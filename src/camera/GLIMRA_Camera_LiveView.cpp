@@ -8,6 +8,7 @@
 #include "camera/CameraNotifications.h"
 #include "camera/CameraSupport.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/LiveViewDecoder.h"
 #include "camera/LiveViewFrameMailbox.h"
 #include "camera/QZNSImageFlipped.h"
 #include "log/Log.h"
@@ -95,7 +96,7 @@ LiveViewFrameMailbox& GLIMRA_Camera::liveViewMailbox() {
         // main thread, a newer one replaces it.
         std::weak_ptr<GLIMRA_Camera> weak = weak_from_this();
         _liveViewMailbox = std::make_unique<LiveViewFrameMailbox>(
-            mainLoop(), [weak](std::shared_ptr<QZNSImageFlipped> image) {
+            mainLoop(), [weak](const std::shared_ptr<QZNSImageFlipped>& image) {
                 Ptr self = weak.lock();
                 if (!self) return;
                 NotificationCenter::defaultCenter().post(
@@ -112,6 +113,8 @@ void GLIMRA_Camera::runLiveViewLoop() {
     LiveViewFrameMailbox& mailbox = liveViewMailbox();
     // The buffer is allocated once and reused for every frame.
     if (_mLiveViewData.empty()) _mLiveViewData.assign(liveViewStreamSize, 0);
+    // One decoder for the whole run: its memory and its images are reused.
+    LiveViewDecoder decoder;
     while (_shouldDownloadLiveViewImage.load()) {
         CamStreamRef stream = nullptr;
         if (CamError err = s->CamCreateMemoryStreamFromPointer(_mLiveViewData.data(),
@@ -135,8 +138,7 @@ void GLIMRA_Camera::runLiveViewLoop() {
                     length = _mLiveViewData.size();
                 // The image owns a copy of the frame's bytes only, so the
                 // next frame written into the buffer cannot alter it.
-                auto frame = QZNSImageFlipped::imageWithBytes(_mLiveViewData.data(),
-                                                              static_cast<size_t>(length));
+                auto frame = decoder.decode(_mLiveViewData.data(), static_cast<size_t>(length));
                 if (!frame)
                     GLIMRA_Log::debug("error creating NSImage from data");
                 else

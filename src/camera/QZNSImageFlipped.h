@@ -36,6 +36,8 @@ class QZNSImageFlipped {
     std::chrono::steady_clock::time_point arrivalTime() const { return arrival_; }
 
   private:
+    friend class LiveViewDecoder;  // fills recycled images in place
+
     Data jpeg_;
     std::vector<std::uint8_t> pixels_;
     int width_ = 0;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 namespace klik {
 
@@ -173,19 +174,23 @@ std::string plistToXml(const Value& v) {
     return out;
 }
 
-std::string writeFileAtomically(const std::string& bytes, const std::string& path, unsigned mode) {
+std::string writeFileAtomically(std::string_view bytes, const std::string& path, unsigned mode,
+                                FileSync sync) {
     std::string tmpl = path + ".tmp-XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());
-    if (fd < 0)
-        return "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
+    if (fd < 0) {
+        const int code = errno;
+        return "cannot create a temporary file beside " + path + ": " +
+               std::generic_category().message(code);
+    }
     std::string tmp(name.data());
     auto fail = [&](const std::string& what) {
         int e = errno;
         ::close(fd);
         ::unlink(tmp.c_str());
-        return what + " " + tmp + ": " + std::strerror(e);
+        return what + " " + tmp + ": " + std::generic_category().message(e);
     };
     size_t off = 0;
     while (off < bytes.size()) {
@@ -197,24 +202,25 @@ std::string writeFileAtomically(const std::string& bytes, const std::string& pat
         off += static_cast<size_t>(n);
     }
     if (::fchmod(fd, static_cast<mode_t>(mode)) != 0) return fail("cannot set the mode of");
-    if (::fsync(fd) != 0) return fail("cannot sync");
+    if (sync == FileSync::Synced && ::fsync(fd) != 0) return fail("cannot sync");
     if (::close(fd) != 0) {
         int e = errno;
         ::unlink(tmp.c_str());
-        return "cannot close " + tmp + ": " + std::strerror(e);
+        return "cannot close " + tmp + ": " + std::generic_category().message(e);
     }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         int e = errno;
         ::unlink(tmp.c_str());
-        return "cannot rename " + tmp + " to " + path + ": " + std::strerror(e);
+        return "cannot rename " + tmp + " to " + path + ": " + std::generic_category().message(e);
     }
     return {};
 }
 
-std::string writePlistAtomically(const Value& v, const std::string& path, unsigned mode) {
+std::string writePlistAtomically(const Value& v, const std::string& path, unsigned mode,
+                                 FileSync sync) {
     std::string xml = plistToXml(v);
     if (xml.empty()) return "value is not a property list";
-    return writeFileAtomically(xml, path, mode);
+    return writeFileAtomically(xml, path, mode, sync);
 }
 
 }  // namespace klik

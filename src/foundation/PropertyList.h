@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "foundation/Value.h"
 
@@ -30,10 +31,16 @@ std::string plistToXml(const Value& v);
 // is synced and renamed into place, so readers never see a half file and a
 // planted link at the final name is replaced rather than followed.
 // Returns an empty string on success, else the reason.
-std::string writePlistAtomically(const Value& v, const std::string& path, unsigned mode = 0644);
+//
+// Unsynced skips the sync: still atomic for readers, but a power cut may
+// leave the old file (or none). For files remade every time that nothing
+// depends on surviving a crash, where the sync is the slowest step.
+enum class FileSync { Synced, Unsynced };
+std::string writePlistAtomically(const Value& v, const std::string& path, unsigned mode = 0644,
+                                 FileSync sync = FileSync::Synced);
 
 // The same atomic replace for arbitrary bytes.
-std::string writeFileAtomically(const std::string& bytes, const std::string& path,
-                                unsigned mode = 0644);
+std::string writeFileAtomically(std::string_view bytes, const std::string& path,
+                                unsigned mode = 0644, FileSync sync = FileSync::Synced);
 
 }  // namespace klik

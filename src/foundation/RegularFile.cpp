@@ -4,53 +4,71 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace klik {
 
-FileReadResult readRegularFile(const std::string& path, std::size_t maxBytes) {
-    FileReadResult r;
+namespace {
+
+// The one reading of a whole file (or its first `maxBytes` when `prefix`)
+// into any byte buffer with resize() and data(), so a caller that wants the
+// bytes as Data does not read them into a string and copy them over.
+template <typename Buffer>
+bool readInto(const std::string& path, std::size_t maxBytes, bool prefix, Buffer& bytes,
+              std::string& error) {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        r.error = "cannot open " + path + ": " + std::strerror(errno);
-        return r;
+        const int code = errno;
+        error = "cannot open " + path + ": " + std::generic_category().message(code);
+        return false;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        r.error = "cannot examine " + path + ": " + std::strerror(errno);
+        const int code = errno;
+        error = "cannot examine " + path + ": " + std::generic_category().message(code);
         ::close(fd);
-        return r;
+        return false;
     }
     if (!S_ISREG(st.st_mode)) {
-        r.error = path + " is not a regular file";
+        error = path + " is not a regular file";
         ::close(fd);
-        return r;
+        return false;
     }
-    if (st.st_size < 0 || static_cast<std::size_t>(st.st_size) > maxBytes) {
-        r.error = path + " is too large (" + std::to_string(st.st_size) + " bytes, at most " +
-                  std::to_string(maxBytes) + ")";
+    if (st.st_size < 0 || (!prefix && static_cast<std::size_t>(st.st_size) > maxBytes)) {
+        error = path + " is too large (" + std::to_string(st.st_size) + " bytes, at most " +
+                std::to_string(maxBytes) + ")";
         ::close(fd);
-        return r;
+        return false;
     }
-    r.bytes.resize(static_cast<std::size_t>(st.st_size));
+    bytes.resize(std::min(static_cast<std::size_t>(st.st_size), maxBytes));
     std::size_t off = 0;
-    while (off < r.bytes.size()) {
-        ssize_t n = ::read(fd, r.bytes.data() + off, r.bytes.size() - off);
+    while (off < bytes.size()) {
+        ssize_t n = ::read(fd, bytes.data() + off, bytes.size() - off);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            r.error = "cannot read " + path + ": " + std::strerror(errno);
+            const int code = errno;
+            error = "cannot read " + path + ": " + std::generic_category().message(code);
             ::close(fd);
-            r.bytes.clear();
-            return r;
+            bytes.clear();
+            return false;
         }
         if (n == 0) break;  // the file shrank while we read it
         off += static_cast<std::size_t>(n);
     }
-    r.bytes.resize(off);
+    bytes.resize(off);
     ::close(fd);
-    r.ok = true;
+    return true;
+}
+
+}  // namespace
+
+FileReadResult readRegularFile(const std::string& path, std::size_t maxBytes) {
+    FileReadResult r;
+    r.ok = readInto(path, maxBytes, false, r.bytes, r.error);
     return r;
 }
 
@@ -83,6 +101,22 @@ std::string pathOfFileUrl(const std::string& url) {
         i += 2;
     }
     return out;
+}
+
+bool readRegularFileBytes(const std::string& path, std::size_t maxBytes,
+                          std::vector<std::uint8_t>& bytes, std::string* error) {
+    std::string why;
+    if (readInto(path, maxBytes, false, bytes, why)) return true;
+    if (error) *error = why;
+    return false;
+}
+
+bool readRegularFilePrefix(const std::string& path, std::size_t maxBytes,
+                           std::vector<std::uint8_t>& bytes, std::string* error) {
+    std::string why;
+    if (readInto(path, maxBytes, true, bytes, why)) return true;
+    if (error) *error = why;
+    return false;
 }
 
 }  // namespace klik

@@ -3,7 +3,9 @@
 // photos, payloads) without trusting what sits at the path.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace klik {
 
@@ -25,5 +27,15 @@ bool isReadableFile(const std::string& path);
 // `url` is not such an address or an escape would decode to NUL or is
 // malformed (a path never holds those).
 std::string pathOfFileUrl(const std::string& url);
+
+// The same checks, the bytes read straight into `bytes` (no second copy of a
+// large photo). False with the reason in `error` when given.
+bool readRegularFileBytes(const std::string& path, std::size_t maxBytes,
+                          std::vector<std::uint8_t>& bytes, std::string* error = nullptr);
+
+// The same checks, but only the first MAXBYTES of a larger file are read
+// (for what sits at the front of a file: a JPEG's header and metadata).
+bool readRegularFilePrefix(const std::string& path, std::size_t maxBytes,
+                           std::vector<std::uint8_t>& bytes, std::string* error = nullptr);
 
 }  // namespace klik

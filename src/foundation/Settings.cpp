@@ -331,6 +331,10 @@ bool Settings::setObject(const std::string& key, Value v) {
     // (unless memory holds values not yet written: those win).
     auto [stamp, size] = fileStamp(path_);
     if (!readOnly_ && !dirty_ && (stamp != loadedStamp_ || size != loadedSize_)) loadLocked(false);
+    // The same value again changes nothing on disk: no synced rewrite of the
+    // whole file (the filing chain re-affirms its folders on every start).
+    if (const Value* current = find(user_, key); !readOnly_ && !dirty_ && current && *current == v)
+        return true;
     user_[key] = std::move(v);
     return saveLocked();
 }

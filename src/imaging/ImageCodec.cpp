@@ -32,12 +32,9 @@ bool looksLikePng(const Data& b) {
 }
 
 std::optional<Data> readFileData(const std::string& path, std::string* error) {
-    FileReadResult file = readRegularFile(path, kMaximumImageFileBytes);
-    if (!file.ok) {
-        setError(error, file.error);
-        return std::nullopt;
-    }
-    return Data(file.bytes.begin(), file.bytes.end());
+    Data bytes;
+    if (!readRegularFileBytes(path, kMaximumImageFileBytes, bytes, error)) return std::nullopt;
+    return bytes;
 }
 
 std::optional<JpegInfo> readJpegInfo(const Data& jpeg, std::string* error) {

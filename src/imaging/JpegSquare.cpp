@@ -86,6 +86,10 @@ struct VectorDestination {
     bool outOfMemory = false;
 
     static constexpr size_t kFirstSize = 64 << 10;
+    // Growth inside the reserved room goes in steps this large, so the
+    // buffer is never copied and little of it is touched beyond the output.
+    static constexpr size_t kStep = 1 << 20;
+    size_t expected = 0;  // what the output is likely to need, reserved up front
 
     void attach(j_compress_ptr c) {
         pub.init_destination = &VectorDestination::init;
@@ -99,14 +103,16 @@ struct VectorDestination {
     }
     static void init(j_compress_ptr c) {
         VectorDestination* d = of(c);
-        if (!d->resize(kFirstSize)) ERREXIT1(c, JERR_OUT_OF_MEMORY, 10);
+        if (!d->reserve(d->expected) || !d->resize(kFirstSize)) ERREXIT1(c, JERR_OUT_OF_MEMORY, 10);
         d->pub.next_output_byte = d->bytes.data();
         d->pub.free_in_buffer = d->bytes.size();
     }
     static boolean grow(j_compress_ptr c) {
         VectorDestination* d = of(c);
         const size_t used = d->bytes.size();
-        if (!d->resize(used * 2)) ERREXIT1(c, JERR_OUT_OF_MEMORY, 10);
+        const size_t room = d->bytes.capacity();
+        if (!d->resize(room > used ? std::min(room, used + kStep) : used * 2))
+            ERREXIT1(c, JERR_OUT_OF_MEMORY, 10);
         d->pub.next_output_byte = d->bytes.data() + used;
         d->pub.free_in_buffer = d->bytes.size() - used;
         return TRUE;
@@ -120,6 +126,15 @@ struct VectorDestination {
     bool resize(size_t n) {
         try {
             bytes.resize(n);
+            return true;
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            return false;
+        }
+    }
+    bool reserve(size_t n) {
+        try {
+            bytes.reserve(n);
             return true;
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
@@ -273,6 +288,10 @@ bool runSquare(SquareCoder& s, const Data& jpeg, int quality, const Data& exif, 
     jpeg_create_compress(&s.c);
     s.cCreated = true;
     s.out.attach(&s.c);
+    // The square's share of the source's bytes: a little more than a square
+    // at a lower quality needs, so the output is rarely moved as it grows.
+    s.out.expected = static_cast<size_t>(static_cast<double>(jpeg.size()) * g.side / g.sourceWidth *
+                                         g.side / g.sourceHeight);
     s.c.image_width = static_cast<JDIMENSION>(g.side);
     s.c.image_height = static_cast<JDIMENSION>(g.side);
     s.c.input_components = comps;

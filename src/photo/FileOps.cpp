@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include "log/Log.h"
@@ -19,7 +20,7 @@ namespace klik {
 
 namespace {
 void setErr(std::string* e, const std::string& what, int code) {
-    if (e) *e = what + ": " + std::strerror(code);
+    if (e) *e = what + ": " + std::generic_category().message(code);
 }
 }  // namespace
 
@@ -60,7 +61,7 @@ bool createFolderWithIntermediates(const std::string& path, unsigned mode, std::
             // FAT and many shares keep no Unix permissions: the folder is
             // there and usable, with whatever access the mount grants.
             GLIMRA_Log::debug("the file system of " + partial + " keeps no permissions (" +
-                              std::strerror(rc) + "); folder used as is");
+                              std::generic_category().message(rc) + "); folder used as is");
         }
         if (partial == path && created) *created = true;
     }
@@ -266,7 +267,7 @@ bool copyFileNoReplace(const std::string& from, const std::string& to, std::stri
     return finishNoReplace(out, temp, to, error, exists);
 }
 
-bool writeFileNoReplace(const std::string& bytes, const std::string& to, std::string* error,
+bool writeFileNoReplace(std::string_view bytes, const std::string& to, std::string* error,
                         bool* exists) {
     if (exists) *exists = false;
     if (refuseExisting(to, error, exists)) return false;

@@ -7,6 +7,7 @@
 // system's reason in `error`.
 
 #include <string>
+#include <string_view>
 
 #include "foundation/RegularFile.h"
 
@@ -40,7 +41,7 @@ bool copyFileNoReplace(const std::string& from, const std::string& to, std::stri
                        bool* exists = nullptr);
 
 // Writes `bytes` as the new file `to` the same way (mode 0644).
-bool writeFileNoReplace(const std::string& bytes, const std::string& to, std::string* error,
+bool writeFileNoReplace(std::string_view bytes, const std::string& to, std::string* error,
                         bool* exists = nullptr);
 
 // pathOfFileUrl (foundation/RegularFile.h) for addresses; anything else is taken as a path already.

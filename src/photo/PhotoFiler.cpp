@@ -6,6 +6,7 @@
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/PropertyList.h"
+#include "foundation/RegularFile.h"
 #include "imaging/ImageCodec.h"
 #include "imaging/JpegSquare.h"
 #include "log/Log.h"
@@ -19,6 +20,19 @@
 #include "util/GLIMRA_NetStuff.h"
 
 namespace klik {
+
+namespace {
+
+// A JPEG's bytes as the file writers take them, without a copy.
+std::string_view asBytes(const Data& d) {
+    return {reinterpret_cast<const char*>(d.data()), d.size()};
+}
+
+// How much of a filed photo is read back to check it: its markers up to the
+// picture's data, with room for the largest EXIF segment.
+constexpr std::size_t kFiledFrontBytes = 256 << 10;
+
+}  // namespace
 
 PhotoFiler::PhotoFiler(Settings& settings, PhotoFilingHost& host, AddressSource hardwareAddress,
                        Clock now)
@@ -44,8 +58,9 @@ Data PhotoFiler::squareImageData(const Data& photo) {
         return photo;
     }
     const std::string tmp = fixedPath("/tmp/squareimage.jpg");
-    // A failed copy is ignored, as it is only a convenience copy.
-    writeFileAtomically(std::string(square->begin(), square->end()), tmp);
+    // A failed copy is ignored, as it is only a convenience copy (remade
+    // with every photo, so not worth a sync).
+    writeFileAtomically(asBytes(*square), tmp, 0644, FileSync::Unsynced);
     return *square;
 }
 
@@ -122,10 +137,10 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
             " and not filed.");
         return result;
     }
-    // A failed copy is ignored, as it is only a convenience copy.
-    writeFileAtomically(std::string(square->begin(), square->end()),
-                        fixedPath("/tmp/squareimage.jpg"));
-    result.square = *square;
+    // A failed copy is ignored, as it is only a convenience copy (remade
+    // with every photo, so not worth a sync).
+    writeFileAtomically(asBytes(*square), fixedPath("/tmp/squareimage.jpg"), 0644,
+                        FileSync::Unsynced);
     GLIMRA_Log::debug("saving camera image  \"" + cameraFileName + "\" to \"" +
                       joinPath("/tmp", base + "." + asciiLowercased(camExt)) + "\"");
     if (s.screenNumber != 6)
@@ -140,8 +155,12 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
     for (const auto& e : s.emails) mails.emplace_back(e);
     GLIMRA_Log::debug("2014-11-13orlo [self emails] = " + Value(mails).description());
     const Dictionary dict = sessionDictionary(s);
-    writePlistAtomically(Value(dict), fixedPath("/sittingInfoFromCamera.txt"));
+    // A record of the last sitting, remade with every photo (the photo itself
+    // carries the same data): not worth a sync.
+    writePlistAtomically(Value(dict), fixedPath("/sittingInfoFromCamera.txt"), 0644,
+                         FileSync::Unsynced);
     auto tagged = GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value(dict), *square);
+    result.square = std::move(*square);
     if (!tagged) {
         GLIMRA_Log::debug("COULD NOT File at path: [" + result.scratchPath +
                           "] due to \"the payload could not be embedded\"");
@@ -155,14 +174,13 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
         return result;
     }
     std::string error;
-    const std::string bytes(tagged->begin(), tagged->end());
-    const std::string written = writeScratchFile(bytes, base, &error);
+    const std::string written = writeScratchFile(asBytes(*tagged), base, &error);
     if (written.empty()) {
         GLIMRA_Log::debug("COULD NOT File at path: [" + result.scratchPath + "] due to \"" + error +
                           "\"");
         {
             std::lock_guard lock(waitingMutex_);
-            waiting_.push_back(WaitingPhoto{bytes, base, ""});
+            waiting_.push_back(WaitingPhoto{std::string(asBytes(*tagged)), base, ""});
             GLIMRA_Log::err(stringWithFormat(
                 "the photo could not be written to the scratch folder; %zu photo(s) now wait in "
                 "memory",
@@ -191,7 +209,7 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
     return result;
 }
 
-std::string PhotoFiler::writeScratchFile(const std::string& bytes, const std::string& base,
+std::string PhotoFiler::writeScratchFile(std::string_view bytes, const std::string& base,
                                          std::string* error) {
     const std::string folder = _gScratchFolder();
     for (unsigned n = 1; n < 10000; ++n) {
@@ -388,8 +406,14 @@ bool PhotoFiler::fileFromScratch(const std::string& scratchPath, const std::stri
     }
 
     // The upload copy is the filed file itself, byte for byte: same pixels,
-    // same EXIF and payload, no further generation of JPEG loss.
-    auto filedBytes = moved ? readFileData(names.storedPath) : std::nullopt;
+    // same EXIF and payload, no further generation of JPEG loss. Checking
+    // the filed file needs only its front: the header and the EXIF block
+    // (one segment of at most 64 KiB) before the picture's data.
+    Data filedFront;
+    const bool filedReadable =
+        moved && readRegularFilePrefix(names.storedPath, kFiledFrontBytes, filedFront);
+    const std::optional<Data> filedBytes =
+        filedReadable ? std::optional<Data>(std::move(filedFront)) : std::nullopt;
     if (!filedBytes || !readJpegInfo(*filedBytes)) {
         GLIMRA_Log::debug("Inside doPostProcessImageForPath has imageRep = NIL????");
         return false;

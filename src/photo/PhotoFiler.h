@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/PhotoSession.h"
@@ -96,7 +97,7 @@ class PhotoFiler {
     // when that name is taken (an earlier photo of the same guest still
     // waiting there is never replaced). The path written, or "" with the
     // reason in `error`.
-    std::string writeScratchFile(const std::string& bytes, const std::string& base,
+    std::string writeScratchFile(std::string_view bytes, const std::string& base,
                                  std::string* error);
 
     bool doSendDummyKlikDistributedNotification(const Dictionary& entries);

@@ -40,6 +40,11 @@ std::optional<MediaInfo> probeMedia(const std::string& path, std::string* error)
         gst_discoverer_stream_info_list_free(videos);
         GList* audios = gst_discoverer_info_get_audio_streams(info);
         m.hasAudio = audios != nullptr;
+        if (audios) {
+            auto* a = GST_DISCOVERER_AUDIO_INFO(audios->data);
+            m.sampleRate = static_cast<int>(gst_discoverer_audio_info_get_sample_rate(a));
+            m.audioChannels = static_cast<int>(gst_discoverer_audio_info_get_channels(a));
+        }
         gst_discoverer_stream_info_list_free(audios);
         out = m;
     } else if (error) {

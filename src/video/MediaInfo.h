@@ -17,6 +17,8 @@ struct MediaInfo {
     int height = 0;
     int rateNum = 0;  // frame rate as a fraction; 0/0 when unknown
     int rateDen = 0;
+    int sampleRate = 0;     // of the first sound track; 0 when unknown
+    int audioChannels = 0;  // of the first sound track; 0 when unknown
 };
 
 // nullopt with the reason in `error` when the file cannot be read as media.

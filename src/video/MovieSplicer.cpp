@@ -3,6 +3,7 @@
 #include <ges/ges.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -15,7 +16,7 @@ namespace klik {
 namespace {
 
 GstClockTime toClock(double seconds) {
-    return static_cast<GstClockTime>(std::max(0.0, seconds) * GST_SECOND + 0.5);
+    return static_cast<GstClockTime>(std::llround(std::max(0.0, seconds) * GST_SECOND));
 }
 
 // The encoders run on a shared machine: a fast preset, threads matched to
@@ -146,6 +147,10 @@ GESClip* addClip(GESLayer* layer, const std::string& path, double start, double 
 bool render(GESTimeline* timeline, bool withAudio, const std::string& output, std::string* error) {
     const std::string part = output + ".part";
     GESPipeline* pipeline = ges_pipeline_new();
+    // Before the render settings: setting the mode builds the encoder, and
+    // one built before this is connected keeps x264's slow default preset
+    // (trellis quantisation took a quarter of the export's processor time).
+    g_signal_connect(pipeline, "deep-element-added", G_CALLBACK(configureEncoder), nullptr);
     bool ok = ges_pipeline_set_timeline(pipeline, timeline);
     if (!ok && error) *error = "the timeline could not be attached";
     GstEncodingProfile* profile = mpeg4Profile(withAudio);
@@ -153,10 +158,7 @@ bool render(GESTimeline* timeline, bool withAudio, const std::string& output, st
     gst_encoding_profile_unref(profile);
     if (ok) ok = ges_pipeline_set_mode(pipeline, GES_PIPELINE_MODE_RENDER);
     if (!ok && error && error->empty()) *error = "the render settings were refused";
-    if (ok) {
-        g_signal_connect(pipeline, "deep-element-added", G_CALLBACK(configureEncoder), nullptr);
-        ok = runToEnd(GST_ELEMENT(pipeline), g_main_context_get_thread_default(), error);
-    }
+    if (ok) ok = runToEnd(GST_ELEMENT(pipeline), g_main_context_get_thread_default(), error);
     gst_object_unref(pipeline);
     std::error_code ec;
     if (ok) {
@@ -174,15 +176,36 @@ GESTimeline* timelineFor(const MediaInfo& info, bool withAudio) {
     // Held by a reference of our own: the pipeline takes the floating one.
     GESTimeline* timeline = GES_TIMELINE(gst_object_ref_sink(ges_timeline_new()));
     GESTrack* video = GES_TRACK(ges_video_track_new());
-    GstCaps* caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, info.width, "height",
-                                        G_TYPE_INT, info.height, nullptr);
+    // In the decoders' and the encoder's own format: no frame is converted
+    // on its way through the timeline.
+    GstCaps* caps =
+        gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT,
+                            info.width, "height", G_TYPE_INT, info.height, nullptr);
     if (info.rateNum > 0 && info.rateDen > 0)
         gst_caps_set_simple(caps, "framerate", GST_TYPE_FRACTION, info.rateNum, info.rateDen,
                             nullptr);
     ges_track_set_restriction_caps(video, caps);
     gst_caps_unref(caps);
+    // The edits replace the picture and the sound is the recording's alone:
+    // at any time the highest clip is all there is to show or hear, so
+    // nothing is blended (a mixer would composite every frame of all layers
+    // over a generated background, and mix the sound with generated silence).
+    ges_track_set_mixing(video, FALSE);
     ges_timeline_add_track(timeline, video);
-    if (withAudio) ges_timeline_add_track(timeline, GES_TRACK(ges_audio_track_new()));
+    if (withAudio) {
+        GESTrack* audio = GES_TRACK(ges_audio_track_new());
+        ges_track_set_mixing(audio, FALSE);
+        // The recording's own rate and channels: its sound is neither
+        // resampled nor encoded at more samples than it has.
+        if (info.sampleRate > 0 && info.audioChannels > 0) {
+            GstCaps* sound =
+                gst_caps_new_simple("audio/x-raw", "rate", G_TYPE_INT, info.sampleRate, "channels",
+                                    G_TYPE_INT, info.audioChannels, nullptr);
+            ges_track_set_restriction_caps(audio, sound);
+            gst_caps_unref(sound);
+        }
+        ges_timeline_add_track(timeline, audio);
+    }
     return timeline;
 }
 

@@ -3,7 +3,8 @@
 // of an overlay movie, and its last stretch replaced by a trailer movie; its
 // sound and length untouched. Built as a GES timeline (the recording on the
 // bottom layer, the overlay above it, the trailer on top; in GES layer 0 is
-// drawn on top) and rendered to an MPEG-4 file with H.264 and AAC.
+// drawn on top; the highest clip replaces what is below it, nothing is
+// blended) and rendered to an MPEG-4 file with H.264 and AAC.
 //
 // spliceAndExport creates, drives and ends its timeline on the calling
 // thread, with a main context of its own; blocks until the file is written.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -77,6 +78,38 @@ TEST_F(SettingsTest, ValuesSurviveARestart) {
     EXPECT_EQ(*again.dictionaryForKey("prefWebViewFuseActions")->at("cameraMain").string(),
               "x?f=still");
     EXPECT_EQ(again.dataForKey("prefMainImagesFolderAliasData"), (Data{9, 8, 7}));
+}
+
+// Storing the value a key already holds leaves the file alone (each save is
+// a synced replace of the whole file, and the filing chain re-affirms its
+// folders on every start); a different value, or another store's change to
+// the same key, is still written.
+TEST_F(SettingsTest, StoringTheSameValueAgainDoesNotRewriteTheFile) {
+    const std::string path = dir.file("s.plist");
+    // The file's inode, kept alive by a link of its own so a rewrite can
+    // never be handed the same number again.
+    int pins = 0;
+    auto inode = [&] {
+        struct stat st {};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(::link(path.c_str(), dir.file("pin" + std::to_string(pins++)).c_str()), 0);
+        return st.st_ino;
+    };
+    Settings s(path);
+    ASSERT_TRUE(s.setString("scratchFolder", "/a"));
+    const auto first = inode();
+    ASSERT_TRUE(s.setString("scratchFolder", "/a"));
+    EXPECT_EQ(inode(), first);
+    ASSERT_TRUE(s.setString("scratchFolder", "/b"));
+    EXPECT_NE(inode(), first);
+    {
+        Settings other(path);
+        ASSERT_TRUE(other.setString("scratchFolder", "/a"));
+    }
+    const auto byOther = inode();
+    ASSERT_TRUE(s.setString("scratchFolder", "/b"));
+    EXPECT_NE(inode(), byOther);
+    EXPECT_EQ(Settings(path).stringForKey("scratchFolder"), "/b");
 }
 
 TEST_F(SettingsTest, WritesFromTwoStoresOnOneFileMergeInsteadOfLosingKeys) {

@@ -15,6 +15,50 @@ bool makeClip(const std::string& path, const ClipSpec& s, std::string* error) {
     return writeSolidMovie(path, {s.argb, s.seconds, s.width, s.height, s.fps, s.toneHz}, error);
 }
 
+bool makeBusyClip(const std::string& path, double seconds, int width, int height, int fps,
+                  std::string* error) {
+    if (!ensureGStreamer(error)) return false;
+    const int frames = static_cast<int>(std::lround(seconds * fps));
+    const std::string desc =
+        "videotestsrc pattern=smpte horizontal-speed=3 num-buffers=" + std::to_string(frames) +
+        " ! video/x-raw,format=I420,width=" + std::to_string(width) +
+        ",height=" + std::to_string(height) + ",framerate=" + std::to_string(fps) +
+        "/1 ! x264enc speed-preset=ultrafast quantizer=12 pass=quant key-int-max=" +
+        std::to_string(fps) + " ! qtmux ! filesink location=\"" + path + "\"";
+    GError* err = nullptr;
+    GstElement* p = gst_parse_launch(desc.c_str(), &err);
+    if (!p) {
+        if (error) *error = err ? err->message : "the clip pipeline could not be built";
+        if (err) g_error_free(err);
+        return false;
+    }
+    if (err) g_error_free(err);
+    gst_element_set_state(p, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(p);
+    GstMessage* msg = gst_bus_timed_pop_filtered(
+        bus, 60 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    const bool ok = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
+    if (!ok && error) *error = msg ? "the clip pipeline failed" : "the clip took over a minute";
+    if (msg) gst_message_unref(msg);
+    gst_object_unref(bus);
+    gst_element_set_state(p, GST_STATE_NULL);
+    gst_object_unref(p);
+    return ok;
+}
+
+double psnr(const Bitmap& a, const Bitmap& b) {
+    if (a.width != b.width || a.height != b.height) return -1;
+    double sum = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const double d = double(a.pixel(x, y)[c]) - double(b.pixel(x, y)[c]);
+                sum += d * d;
+            }
+    const double mse = sum / (3.0 * a.width * a.height);
+    return mse == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
 Rgb centreColour(const Bitmap& bm) {
     long r = 0, g = 0, b = 0, n = 0;
     for (int y = bm.height / 2 - 5; y < bm.height / 2 + 5; ++y)
@@ -68,7 +112,7 @@ double soundLevel(const std::string& path, double from, double to) {
     gst_element_set_state(p, GST_STATE_NULL);
     gst_object_unref(sink);
     gst_object_unref(p);
-    return count ? std::sqrt(sum / count) : -1;
+    return count ? std::sqrt(sum / static_cast<double>(count)) : -1;
 }
 
 }  // namespace klik::test

@@ -22,6 +22,16 @@ struct ClipSpec {
 // false with the reason.
 bool makeClip(const std::string& path, const ClipSpec& spec, std::string* error = nullptr);
 
+// Writes a QuickTime movie (H.264 at high quality, no sound) of a busy
+// moving picture (videotestsrc's bouncing ball over colour bars with fine
+// detail), so a frame's fidelity can be measured; false with the reason.
+bool makeBusyClip(const std::string& path, double seconds, int width, int height, int fps,
+                  std::string* error = nullptr);
+
+// Peak signal-to-noise ratio over R, G and B of two pictures of one size, in
+// dB; infinite when equal, -1 when the sizes differ.
+double psnr(const Bitmap& a, const Bitmap& b);
+
 // The mean colour of the centre 10 x 10 pixels.
 struct Rgb {
     int r, g, b;

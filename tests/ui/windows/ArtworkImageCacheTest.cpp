@@ -5,8 +5,11 @@
 #include <QColor>
 #include <QImage>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 #include "support/TempDir.h"
 
@@ -87,6 +90,78 @@ TEST_F(ArtworkImageCacheTest, BeyondItsBoundTheLeastRecentlyShownPictureGoes) {
     ArtworkImageCache small(bytesOfOne() - 1);
     EXPECT_FALSE(small.image(a).isNull());
     EXPECT_EQ(small.count(), 0u);
+}
+
+TEST_F(ArtworkImageCacheTest, TheNextScreenPictureIsTheNextNumberOrTheFirstAfterTheLast) {
+    const std::string t1 = writeArtwork("touch1.png", Qt::red);
+    const std::string t2 = writeArtwork("touch2.png", Qt::green);
+    const std::string t3 = writeArtwork("touch3.png", Qt::blue);
+    EXPECT_EQ(ArtworkImageCache::nextScreenPicture(t1), t2);
+    EXPECT_EQ(ArtworkImageCache::nextScreenPicture(t2), t3);
+    EXPECT_EQ(ArtworkImageCache::nextScreenPicture(t3), t1);
+    // Pictures that are no numbered screen have no next one.
+    EXPECT_EQ(ArtworkImageCache::nextScreenPicture(writeArtwork("live_flash.png", Qt::red)), "");
+    EXPECT_EQ(ArtworkImageCache::nextScreenPicture(writeArtwork("EmailError.png", Qt::red)), "");
+    EXPECT_EQ(ArtworkImageCache::nextScreenPicture(writeArtwork("7.png", Qt::red)), "");
+    const std::string lone = writeArtwork("live1.png", Qt::red);
+    EXPECT_EQ(ArtworkImageCache::nextScreenPicture(lone), "");
+}
+
+// Showing a screen's picture decodes the next screen's on the cache's own
+// thread; only the pictures about to be shown stay decoded.
+TEST_F(ArtworkImageCacheTest, DecodingAheadKeepsTheNextScreenReadyAndNoMore) {
+    const std::string t1 = writeArtwork("touch1.png", Qt::red);
+    const std::string t2 = writeArtwork("touch2.png", Qt::green);
+    const std::string t3 = writeArtwork("touch3.png", Qt::blue);
+    ArtworkImageCache cache(2 * bytesOfOne(), true);
+    EXPECT_EQ(cache.image(t1).pixelColor(3, 3), QColor(Qt::red));
+    cache.waitUntilDecodedAhead();
+    EXPECT_EQ(cache.count(), 2u);  // touch1 and, ahead, touch2
+    // touch2 comes from the cache as it was decoded ahead: the same pixels
+    // every time from now on.
+    const QImage second = cache.image(t2);
+    EXPECT_EQ(second.pixelColor(3, 3), QColor(Qt::green));
+    cache.waitUntilDecodedAhead();
+    EXPECT_EQ(cache.image(t2).cacheKey(), second.cacheKey());
+    // touch3 was decoded ahead in turn and touch1, shown longest ago, let go.
+    EXPECT_EQ(cache.count(), 2u);
+    EXPECT_LE(cache.bytes(), 2 * bytesOfOne());
+    const QImage third = cache.image(t3);
+    EXPECT_EQ(third.pixelColor(3, 3), QColor(Qt::blue));
+    cache.waitUntilDecodedAhead();  // touch1 again, after the last
+    EXPECT_EQ(cache.image(t1).pixelColor(3, 3), QColor(Qt::red));
+    EXPECT_EQ(cache.image(t3).cacheKey(), third.cacheKey());
+
+    // Without decoding ahead only what is shown is decoded.
+    ArtworkImageCache plain;
+    plain.image(t1);
+    plain.waitUntilDecodedAhead();
+    EXPECT_EQ(plain.count(), 1u);
+}
+
+// Many threads asking for pictures while the next ones are decoded ahead
+// (the thread sanitizer's run checks the hand-over).
+TEST_F(ArtworkImageCacheTest, PicturesAskedForFromSeveralThreadsWhileDecodingAhead) {
+    std::vector<std::string> screens;
+    for (int i = 1; i <= 5; ++i)
+        screens.push_back(
+            writeArtwork("live" + std::to_string(i) + ".png", QColor(40 * i, 0, 255 - 40 * i)));
+    ArtworkImageCache cache(3 * bytesOfOne(), true);
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 20; ++round) {
+                const int i = (round + t) % 5;
+                if (cache.image(screens[static_cast<size_t>(i)]).pixelColor(3, 3) !=
+                    QColor(40 * (i + 1), 0, 255 - 40 * (i + 1)))
+                    ++wrong;
+            }
+        });
+    for (auto& th : threads) th.join();
+    cache.waitUntilDecodedAhead();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_LE(cache.bytes(), 3 * bytesOfOne());
 }
 
 }  // namespace
