@@ -15,8 +15,8 @@
 #
 # thread: ThreadSanitizer over the code that hands work between threads: the
 #   camera layer (camera_tests, camera_sim_tests, camera_gphoto2_tests), the
-#   controller and its camera threads (app_tests, app_photo_tests,
-#   app_gphoto2_tests), the run loops (foundation_tests: the manual and
+#   controller and its camera threads (app_tests, app_camera_port_tests,
+#   app_photo_tests, app_gphoto2_tests), the run loops (foundation_tests: the manual and
 #   thread run loops, the notification centre, settings) and the Qt run loop
 #   that takes work from those threads onto the GUI thread
 #   (ui_runloop_tests). The rest of the Qt side is not run under it: Qt's
@@ -46,7 +46,8 @@ address)
 thread)
     cmake -S "$root" -B "$build" "${common[@]}" -DKLIK_SANITIZE=OFF -DKLIK_SANITIZE_THREAD=ON
     cmake --build "$build" -j "$jobs" --target camera_tests camera_sim_tests camera_gphoto2_tests \
-          app_tests app_photo_tests app_gphoto2_tests foundation_tests ui_runloop_tests
+          app_tests app_camera_port_tests app_photo_tests app_gphoto2_tests foundation_tests \
+          ui_runloop_tests
     # Every test of the binaries built above: the build folder knows the
     # others only as unlabelled NOT_BUILT markers, which the label filter
     # leaves out. The corpus replays (label fuzz) run in the ASan build.
