@@ -39,9 +39,9 @@ class PtpIpCommandChannel {
     // The largest packet a host may send (data phases are cut into packets).
     static constexpr std::size_t kMaxPacket = 1 << 20;
     // Host-to-camera data beyond this is read and discarded.
-    static constexpr std::size_t kMaxDataIn = 64 * 1024;
+    static constexpr std::size_t kMaxDataIn = std::size_t{64} * 1024;
     // Object data goes out in Data packets of this size.
-    static constexpr std::size_t kDataChunk = 512 * 1024;
+    static constexpr std::size_t kDataChunk = std::size_t{512} * 1024;
 
     PtpIpCommandChannel(PtpCamera& camera, std::uint32_t connectionNumber);
 

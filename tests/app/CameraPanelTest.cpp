@@ -22,8 +22,8 @@ class CameraPanelTest : public ControllerFixture {
         EXPECT_NE(c, nullptr) << tag;
         return *c;
     }
-    void propertyChanged(const std::string& name, Value display, std::optional<std::uint32_t> id,
-                         Value raw = {}) {
+    void propertyChanged(const std::string& name, const Value& display,
+                         std::optional<std::uint32_t> id, const Value& raw = {}) {
         camera.listener->cameraPropertyChanged(std::nullopt, name, id.value_or(0), raw, display);
     }
 };

@@ -42,7 +42,7 @@ class GPhotoPtpipFixture : public ::testing::Test {
         return *dir;
     }
     void SetUp() override {
-        setenv("HOME", home().path().c_str(), 1);
+        setenv("HOME", home().path().c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
         GLIMRA_Log::setRedirectsStdErr(false);
         GLIMRA_Log::setLogFile(logDir.file("klik.log"));
     }
@@ -55,7 +55,7 @@ class GPhotoPtpipFixture : public ::testing::Test {
     // Starts the camera program (`faults`: the XML of its faults file, may be
     // empty; `args`: more of its options); false when it is not built (the
     // test then skips).
-    bool startCamera(const std::string& faults = "", std::vector<std::string> args = {}) {
+    bool startCamera(const std::string& faults = "", const std::vector<std::string>& args = {}) {
         if (PtpIpCameraProcess::absentOnPurpose()) return false;
         std::string error;
         EXPECT_TRUE(camera.start(args, faults, &error)) << error;

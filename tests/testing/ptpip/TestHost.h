@@ -57,7 +57,7 @@ class TestHost {
         return n;
     }
 
-    Reply op(std::uint16_t code, std::vector<std::uint32_t> params = {},
+    Reply op(std::uint16_t code, const std::vector<std::uint32_t>& params = {},
              const Bytes* dataOut = nullptr) {
         const std::uint32_t tid = nextTid_++;
         ByteWriter w;

@@ -231,7 +231,9 @@ TEST_F(PrintQueueStateTest, ThePrintersPaperAndRibbonAreToldOnTheHudAndInThePrin
         {"marker-supply-low-warning", "ink, toner or ribbon is running low"},
         {"toner-empty-error", "ink, toner or ribbon is used up"}};
     std::string previous = "media-empty-error";
-    for (const auto& [reason, words] : states) {
+    for (const auto& state : states) {
+        const std::string reason = state.first;
+        const char* words = state.second;
         cupsd.reportSupplies(
             {"ATTR: marker-levels=80", "STATE: -" + previous, std::string("STATE: +") + reason});
         ASSERT_TRUE(print());
