@@ -385,13 +385,14 @@ void AppController::setCameraProperty(CameraControl& control) {
     GLIMRA_Log::debugf("setting value \"%s\" for property %u", text.c_str(), control.tag());
     // The write runs in the background; a refusal beeps and asks the camera
     // for its real value, which its announcement puts back in the control.
-    _camera->setProperty(control.tag(), text, [this](bool ok, std::function<void()> askAgain) {
-        performOnMainLater([this, ok, askAgain] {
-            if (ok) return;
-            env_.ui.beep();
-            askAgain();
-        });
-    });
+    _camera->setProperty(control.tag(), text,
+                         [this](bool ok, const std::function<void()>& askAgain) {
+                             performOnMainLater([this, ok, askAgain] {
+                                 if (ok) return;
+                                 env_.ui.beep();
+                                 askAgain();
+                             });
+                         });
 }
 
 void AppController::setCameraClockToCurrent() {

@@ -62,7 +62,7 @@ size_t utf8Sequence(const std::string& s, size_t i, std::uint32_t& cp) {
 
 std::optional<Data> bytesOfIo(Exiv2::BasicIo& io) {
     if (io.open() != 0) return std::nullopt;
-    const long size = io.size();
+    const auto size = static_cast<long>(io.size());
     Data out(static_cast<size_t>(size));
     io.seek(0, Exiv2::BasicIo::beg);
     const long got = size > 0 ? io.read(out.data(), size) : 0;

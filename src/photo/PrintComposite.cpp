@@ -20,7 +20,8 @@ PrintCompositeLayout printCompositeLayout(const Bitmap& frame) {
     GLIMRA_Log::debugf("Forcing the Pixel size of compositeImage to (%i,%i) Pixels", frame.width,
                        frame.height);
     l.photoFrame = f;
-    l.photoRect = PixelRect{f.x, frame.height - f.y - f.height, f.width, f.height};
+    l.photoRect =
+        PixelRect{f.x, static_cast<float>(frame.height) - f.y - f.height, f.width, f.height};
     return l;
 }
 

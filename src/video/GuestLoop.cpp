@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "log/Log.h"
 #include "video/GstSupport.h"
@@ -157,7 +158,9 @@ bool writeLoopMp4(const std::vector<Bitmap>& frames, const std::string& path,
     const bool ok = waitForEndOfStream(p.get(), 120, error);
     gst_element_set_state(p.get(), GST_STATE_NULL);
     if (!ok || ::rename(part.c_str(), path.c_str()) != 0) {
-        if (ok) setError(error, "cannot rename " + part + ": " + std::strerror(errno));
+        const int err = errno;
+        if (ok)
+            setError(error, "cannot rename " + part + ": " + std::generic_category().message(err));
         ::unlink(part.c_str());
         return false;
     }

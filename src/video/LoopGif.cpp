@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <system_error>
 
 namespace klik {
 
@@ -122,7 +123,7 @@ bool writeAnimatedGif(const std::vector<Bitmap>& frames, const std::string& path
         return fail(error, std::string("cannot finish ") + part + ": " + GifErrorString(err));
     }
     if (::rename(part.c_str(), path.c_str()) != 0) {
-        const std::string why = std::strerror(errno);
+        const std::string why = std::generic_category().message(errno);
         ::unlink(part.c_str());
         return fail(error, "cannot rename " + part + ": " + why);
     }

@@ -22,7 +22,7 @@ Data addExif(const Data& jpeg, const std::string& make) {
     Exiv2::BasicIo& io = image->io();
     io.open();
     Data out(static_cast<size_t>(io.size()));
-    io.read(out.data(), io.size());
+    io.read(out.data(), static_cast<long>(out.size()));
     io.close();
     return out;
 }
