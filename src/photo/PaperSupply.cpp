@@ -49,17 +49,21 @@ std::optional<std::string> PaperSupply::notePrinted(int sheets) {
         std::min<std::int64_t>(static_cast<std::int64_t>(printed()) + sheets, kMaxSheets));
     if (!settings_.synchronize())
         GLIMRA_Log::err("the printed-sheet count could not be stored; it is kept until it can be");
-    if (empty() && !wasEmpty)
-        return "The printer's paper is used up (" + std::to_string(perLoad()) +
-               " prints). Put in new paper and run: klikctl print reload";
+    if (empty() && !wasEmpty) return emptyNoticeForOperator();
     if (low() && !wasLow) return "The printer's paper is running low: " + describe() + ".";
     return std::nullopt;
 }
 
-void PaperSupply::reload() {
+bool PaperSupply::reload() {
     settings_.setInteger(kPrintedKey, 0);
-    settings_.synchronize();
+    if (!settings_.synchronize()) return false;
     GLIMRA_Log::debug("paper reloaded: " + describe());
+    return true;
+}
+
+std::string PaperSupply::emptyNoticeForOperator() const {
+    return "The printer's paper is used up (" + std::to_string(perLoad()) +
+           " prints). Put in new paper and run: klikctl print reload";
 }
 
 std::string PaperSupply::describe() const {

@@ -43,14 +43,17 @@ class PaperSupply {
     // notice for the operator when this print made the paper low or
     // empty (once per crossing), else nothing.
     std::optional<std::string> notePrinted(int sheets);
-    // New paper: the count starts again.
-    void reload();
+    // New paper: the count starts again. False when the count could not
+    // be stored.
+    bool reload();
 
     // One line for the operator: "12 of 50 prints left", or that nothing is
     // counted.
     std::string describe() const;
     // What the guest reads on the review screen when the paper is out.
     static std::string emptyNoticeForGuest();
+    // What the operator reads when the paper is out, and the way out.
+    std::string emptyNoticeForOperator() const;
 
   private:
     Settings& settings_;

@@ -11,18 +11,25 @@ namespace klik {
 PrintCompositeLayout printCompositeLayout(const Bitmap& frame) {
     PrintCompositeLayout l;
     if (frame.empty()) return l;
-    AlphaFrame f = edgeMarginScan(frame, false, 10);
-    f.width += 6;
-    f.height += 4;
-    f.y -= 3;
+    const AlphaFrame f = widenedUnderFrame(edgeMarginScan(frame, false, 10));
     l.canvasWidth = frame.width;
     l.canvasHeight = frame.height;
     GLIMRA_Log::debugf("Forcing the Pixel size of compositeImage to (%i,%i) Pixels", frame.width,
                        frame.height);
     l.photoFrame = f;
-    l.photoRect =
-        PixelRect{f.x, static_cast<float>(frame.height) - f.y - f.height, f.width, f.height};
+    l.photoRect = topLeftRect(f, frame.height);
     return l;
+}
+
+AlphaFrame widenedUnderFrame(AlphaFrame window) {
+    window.width += 6;
+    window.height += 4;
+    window.y -= 3;
+    return window;
+}
+
+PixelRect topLeftRect(const AlphaFrame& f, int canvasHeight) {
+    return PixelRect{f.x, static_cast<float>(canvasHeight) - f.y - f.height, f.width, f.height};
 }
 
 Bitmap centredCropToShape(const Bitmap& photo, int width, int height) {

@@ -22,6 +22,12 @@ struct PrintCompositeLayout {
 
 PrintCompositeLayout printCompositeLayout(const Bitmap& frame);
 
+// A window widened as the photo's place is, so the photo reaches under
+// the frame's inner edge.
+AlphaFrame widenedUnderFrame(AlphaFrame window);
+// `f` (origin bottom-left) as a drawing rectangle, origin top-left.
+PixelRect topLeftRect(const AlphaFrame& f, int canvasHeight);
+
 // The largest centred part of `photo` with the shape of a `width` x
 // `height` window: drawn into the window it fills it with the photo's
 // aspect kept (the square photo is not squashed into a tall window).

@@ -165,10 +165,7 @@ bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender) {
         if (allowed == 0) {
             GLIMRA_Log::err("printCurrentPicture: the paper is used up (" + paper_.describe() +
                             "); nothing printed");
-            if (alert_)
-                alert_(
-                    "The printer's paper is used up. Put in new paper and run: klikctl print "
-                    "reload");
+            if (alert_) alert_(paper_.emptyNoticeForOperator());
             return false;
         }
         if (allowed < copies) {

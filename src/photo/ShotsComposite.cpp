@@ -1,7 +1,7 @@
 #include "photo/ShotsComposite.h"
 
-#include "log/Log.h"
 #include "imaging/AlphaFrame.h"
+#include "log/Log.h"
 #include "photo/PrintComposite.h"
 
 namespace klik {
@@ -21,11 +21,9 @@ Bitmap composeShotsInFrame(PrintPort& port, const Bitmap& frame, const std::vect
     Bitmap canvas = frame;
     for (size_t i = 0; i < windows.size(); ++i) {
         const Bitmap& shot = shots[i % shots.size()];
-        const AlphaFrame& w = windows[i];
         // Widened as a single photo's window is, so the shot reaches under
-        // the frame's inner edge (origin top-left for drawing).
-        const PixelRect place{w.x, static_cast<double>(frame.height) - (w.y - 3) - (w.height + 4),
-                              w.width + 6, w.height + 4};
+        // the frame's inner edge.
+        const PixelRect place = topLeftRect(widenedUnderFrame(windows[i]), frame.height);
         const Bitmap fitted =
             centredCropToShape(shot, static_cast<int>(place.width), static_cast<int>(place.height));
         canvas = port.compositeImage(canvas, fitted, place);

@@ -39,8 +39,7 @@ int run(const Args& a) {
     Settings& s = Settings::standard();
     PaperSupply paper(s);
     if (a[0] == "reload") {
-        paper.reload();
-        if (!s.synchronize()) {
+        if (!paper.reload()) {
             std::cerr << "klikctl print reload: the settings file " << s.path()
                       << " cannot be written\n";
             return 1;

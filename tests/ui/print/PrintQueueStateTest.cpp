@@ -61,8 +61,12 @@ class PrintQueueStateTest : public testing::Test {
     std::string hudText() { return ui.floatingPanel().text().toStdString(); }
     // Waits, within a bound, for the spooler to report `want`.
     bool waitForQueue(CupsQueueState::State want) {
+        return waitForQueue([want](const CupsQueueState& q) { return q.state == want; });
+    }
+    // Waits, within a bound, until what the spooler reports satisfies `done`.
+    bool waitForQueue(const std::function<bool(const CupsQueueState&)>& done) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (readCupsQueue(cupsd.queue()).state != want) {
+        while (!done(readCupsQueue(cupsd.queue()))) {
             if (std::chrono::steady_clock::now() > deadline) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -184,21 +188,12 @@ TEST_F(PrintQueueStateTest, ThePrinterTabShowsTheStateAndResumesWithOneAction) {
 }
 
 TEST_F(PrintQueueStateTest, ThePrintersPaperAndRibbonAreToldOnTheHudAndInThePrinterTab) {
-    // Waits, within a bound, until the spooler took in what the backend said.
-    auto reported = [this](const std::function<bool(const CupsQueueState&)>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!done(readCupsQueue(cupsd.queue()))) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
-    };
     cupsd.reportSupplies({"ATTR: marker-names=Ribbon", "ATTR: marker-types=ribbon-wax",
                           "ATTR: marker-levels=5", "ATTR: marker-low-levels=10",
                           "STATE: +media-empty-error"});
     ASSERT_TRUE(print());
     ASSERT_TRUE(cupsd.waitForJobFiles(1)) << cupsd.errorLog();
-    ASSERT_TRUE(reported([](const CupsQueueState& q) { return !q.supplies.empty(); }))
+    ASSERT_TRUE(waitForQueue([](const CupsQueueState& q) { return !q.supplies.empty(); }))
         << cupsd.errorLog();
     CupsQueueState q = readCupsQueue(cupsd.queue());
     ASSERT_EQ(q.supplies.size(), 1u);
@@ -237,7 +232,7 @@ TEST_F(PrintQueueStateTest, ThePrintersPaperAndRibbonAreToldOnTheHudAndInThePrin
         cupsd.reportSupplies(
             {"ATTR: marker-levels=80", "STATE: -" + previous, std::string("STATE: +") + reason});
         ASSERT_TRUE(print());
-        ASSERT_TRUE(reported([&](const CupsQueueState& s) {
+        ASSERT_TRUE(waitForQueue([&](const CupsQueueState& s) {
             return std::find(s.reasons.begin(), s.reasons.end(), reason) != s.reasons.end() &&
                    std::find(s.reasons.begin(), s.reasons.end(), previous) == s.reasons.end();
         })) << reason
@@ -252,7 +247,7 @@ TEST_F(PrintQueueStateTest, ThePrintersPaperAndRibbonAreToldOnTheHudAndInThePrin
     // All mended: nothing is wanting.
     cupsd.reportSupplies({"STATE: -" + previous});
     ASSERT_TRUE(print());
-    ASSERT_TRUE(reported([](const CupsQueueState& s) { return s.suppliesProblem().empty(); }))
+    ASSERT_TRUE(waitForQueue([](const CupsQueueState& s) { return s.suppliesProblem().empty(); }))
         << readCupsQueue(cupsd.queue()).suppliesProblem();
 }
 
