@@ -25,6 +25,7 @@
 #include "app/CameraPanel.h"
 #include "app/CameraPort.h"
 #include "app/Colour.h"
+#include "app/GuestLoopPort.h"
 #include "app/KioskUi.h"
 #include "app/NoCameraPort.h"
 #include "app/OverlayScreensPort.h"
@@ -99,6 +100,7 @@ class AppController : public CameraPortListener {
     void setOverlayScreens(OverlayScreensPort* overlays) { _overlayScreens = overlays; }
     void setArtwork(ArtworkPort* artwork) { _artwork = artwork; }
     void setPhotoPipeline(PhotoPipelinePort* photos) { _photoPipeline = photos; }
+    void setGuestLoop(GuestLoopPort* loop) { _guestLoop = loop; }
     void setApplication(ApplicationPort* application) { _application = application; }
 
     // ---- Launch and lifecycle (AppController_Launch.cpp) --------------------
@@ -290,6 +292,7 @@ class AppController : public CameraPortListener {
         // Its photo came from the camera and is being filed: a bound that
         // passes now is the filing's delay, not the camera's.
         bool arrived = false;
+        FiledPhoto filed;  // where its photo was filed (Kept)
     };
     // What the review screen last told its guest.
     struct Review {
@@ -310,6 +313,12 @@ class AppController : public CameraPortListener {
     // Turns started since launch (each entry to screen 1 starts one).
     std::uint64_t turnNumber() const { return _turn; }
     const TurnShot& turnShot() const { return _turnShot; }
+    // The shots this turn takes ("prefShotsPerTurn", read as its countdown
+    // starts), the one being taken (from 0), and all of them in the order
+    // taken, the one being taken last.
+    std::uint32_t shotsPerTurn() const { return _shotsPerTurn; }
+    std::uint32_t shotIndex() const { return _shotIndex; }
+    std::vector<TurnShot> shotsOfTurn() const;
     const Review& lastReview() const { return _lastReview; }
     const ShotLedger& shotLedger() const { return _shots; }
     // A picture the camera could not download: the oldest shot is lost.
@@ -557,12 +566,16 @@ class AppController : public CameraPortListener {
         std::optional<ShotRequest> request;  // none: no shot of ours waited
         GuestSession session;
         bool currentTurn = true;  // false: its turn ended before it came
+        // The shot being taken now (not an earlier shot of the turn that
+        // came late): only its photo changes what the guest sees.
+        bool currentShot = true;
     };
     // Records the shot takePicture() asks for and arms its bound.
     void recordShotRequest();
     void shotBoundPassed(std::uint64_t request);
     PhotoArrival photoArriving(const std::string& name);
-    void photoFiled(const PhotoArrival& arrival, bool filed, const std::string& name);
+    void photoFiled(const PhotoArrival& arrival, bool filed, const std::string& name,
+                    const FiledPhoto& where = {});
     // A request no picture will answer any more.
     void shotLost(const ShotRequest& request, const std::string& cause);
     void expireShotRequests();
@@ -572,6 +585,32 @@ class AppController : public CameraPortListener {
     // outcome is known (nothing while it is still awaited).
     void resolveReview();
     void refuseTurnWithoutCamera(const char* where);
+    // The review's apology for a turn without a photo.
+    void apologiseOnReview(const std::string& cause);
+
+    // ---- Several shots per turn and the loop (AppController_Shots.cpp) ----
+    // The shot of this turn `request` asked for (null: none of this turn).
+    TurnShot* shotOfThisTurn(std::uint64_t request);
+    // Reads the turn's shots and loop settings; its first shot begins.
+    void beginTurnShots();
+    // On leaving the capture screen: true when another shot follows (the
+    // sequence then goes back to the live countdown).
+    bool moreShotsToTake() const;
+    void beginNextShot();
+    // The review of a turn of several shots: once every shot is decided,
+    // the print picture of the kept ones, or the apology when none was kept.
+    void resolveShotsReview();
+    // A live-view frame of the last second of a countdown, for the loop.
+    void keepLoopFrame(const Data& jpeg);
+    // After the review is decided: the loop beside the turn's photo, or
+    // its frames dropped when there is none.
+    void finishTurnLoop(const FiledPhoto& beside);
+    std::uint32_t _shotsPerTurn = 1;
+    std::uint32_t _shotIndex = 0;
+    std::vector<TurnShot> _earlierShots;
+    bool _makeLoop = false;
+    GuestLoopPort* _guestLoop = nullptr;
+
     // Files the current photo, then prints it when auto-print is on and
     // `mayPrint`. Returns whether it was filed.
     bool keepCurrentPhoto(bool mayPrint);

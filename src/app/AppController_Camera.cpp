@@ -427,6 +427,7 @@ void AppController::liveViewFocus(std::uint32_t tag) {
 void AppController::liveViewUpdated(const Data& jpeg) {
     if (!_isLiveView) return;
     if (jpeg.empty()) return;
+    keepLoopFrame(jpeg);
     _EVFView.setImage(Picture::fromEncoded(kLiveViewPictureName, jpeg));
     if (_EVFView.isHidden()) _EVFView.setHidden(false);
 }

@@ -69,7 +69,7 @@ void AppController::newPhoto(const Dictionary& photo) {
             alive = true;
             arrival = photoArriving(name);
             if (_photoPipeline) _photoPipeline->setImageDict(photo);
-            if (arrival.currentTurn) {
+            if (arrival.currentShot) {
                 if (_isLiveView) liveViewOff();
                 doAfterPhotoStuff();
                 updateDisplayImage(picture);
@@ -79,16 +79,20 @@ void AppController::newPhoto(const Dictionary& photo) {
         true);
     if (!alive) return;
     // Filed here, on the camera's thread, under the guest whose shot it is;
-    // a late photo is not printed for the guest now at the screen.
-    const bool filed = keepCurrentPhoto(arrival.currentTurn);
-    // Its gallery link, asked on the thread that filed it.
+    // a late photo is not printed for the guest now at the screen, and one
+    // shot of several is not printed by itself (the print picture of the
+    // turn's shots is).
+    const bool filed = keepCurrentPhoto(arrival.currentTurn && _shotsPerTurn == 1);
+    // Its gallery link and place, asked on the thread that filed it.
     const std::string link =
         filed && _photoPipeline ? _photoPipeline->shareLinkOfLastPhoto() : std::string();
+    const FiledPhoto where =
+        filed && _photoPipeline ? _photoPipeline->lastFiledPhoto() : FiledPhoto{};
     env_.runLoop.performOnMain(
-        [this, weak = std::weak_ptr<bool>(alive_), &arrival, filed, &name, &link] {
+        [this, weak = std::weak_ptr<bool>(alive_), &arrival, filed, &name, &link, &where] {
             if (weak.expired()) return;
             noteShareLink(arrival, link);
-            photoFiled(arrival, filed, name);
+            photoFiled(arrival, filed, name, where);
         },
         true);
 }

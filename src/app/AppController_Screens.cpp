@@ -48,6 +48,11 @@ void AppController::nextScreen() {
     _touchCountdownField.setHidden(true);
     touchCount = 1;
 
+    if (_screenNumber == 6 && moreShotsToTake()) {
+        // The next shot of the turn: back to the live countdown.
+        beginNextShot();
+        _screenNumber = 3;
+    }
     // Unsigned on purpose: a take-again on screen 1 leaves the number at 0.
     ++_screenNumber;
     if (_screenNumber > 7) {
@@ -116,6 +121,8 @@ void AppController::enterScreen1() {
     _barcodeValue.clear();
     _emails.clear();
     _turnShot = TurnShot{};
+    _earlierShots.clear();
+    _shotIndex = 0;
     _reviewWaiting = false;
     _badEmail.setHidden(true);
     _currentInputView->setHidden(true);
@@ -148,6 +155,7 @@ void AppController::enterScreen2(bool hasTouchPicture, std::uint32_t delayScreen
 
 void AppController::enterScreen3(std::uint32_t touchCount, std::uint32_t liveCount) {
     const Settings& s = env_.settings;
+    beginTurnShots();
     const bool countdownOnLiveSide = s.boolForKey(key::prefDoCountdownInSngleMonitorMode);
     _touchCountdownField.setUnsignedValue(touchCount);
     _touchCountdownField.setHidden(s.boolForKey(key::prefHideTouchCountdown));

@@ -73,7 +73,7 @@ void AppController::refuseTurnWithoutCamera(const char* where) {
 void AppController::recordShotRequest() {
     expireShotRequests();
     if (!_camera->hasCamera()) {
-        _turnShot = TurnShot{0, ShotOutcome::Failed, "no camera is connected"};
+        _turnShot = TurnShot{0, ShotOutcome::Failed, "no camera is connected", false, {}};
         GLIMRA_Log::errf("take a picture: no camera is connected; %s gets no photo",
                          currentGuestSession().label().c_str());
         return;
@@ -81,25 +81,26 @@ void AppController::recordShotRequest() {
     std::optional<ShotRequest> dropped;
     const std::uint64_t id = _shots.ask(currentGuestSession(), loopSeconds(), &dropped);
     if (dropped) shotLost(*dropped, "too many shots waited for the camera at once");
-    _turnShot = TurnShot{id, ShotOutcome::Waiting, ""};
+    _turnShot = TurnShot{id, ShotOutcome::Waiting, "", false, {}};
     GLIMRA_Log::debugf("shot %llu asked for by %s", static_cast<unsigned long long>(id),
                        currentGuestSession().label().c_str());
     performAfterDelay(kPhotoArrivalBound, [this, id] { shotBoundPassed(id); });
 }
 
 void AppController::shotBoundPassed(std::uint64_t request) {
-    if (_turnShot.request != request || _turnShot.outcome != ShotOutcome::Waiting) return;
+    TurnShot* shot = shotOfThisTurn(request);
+    if (!shot || shot->outcome != ShotOutcome::Waiting) return;
     // The request stays: a photo that still comes is filed under its guest.
-    _turnShot.outcome = ShotOutcome::Failed;
+    shot->outcome = ShotOutcome::Failed;
     // The operator is pointed at what was slow: the camera, or the filing
     // of a photo that did come (a busy disk or processor).
-    _turnShot.cause = _turnShot.arrived
-                          ? stringWithFormat("the photo came but was not filed within %.0f seconds",
-                                             kPhotoArrivalBound)
-                          : stringWithFormat("no photo came from the camera within %.0f seconds",
-                                             kPhotoArrivalBound);
+    shot->cause = shot->arrived
+                      ? stringWithFormat("the photo came but was not filed within %.0f seconds",
+                                         kPhotoArrivalBound)
+                      : stringWithFormat("no photo came from the camera within %.0f seconds",
+                                         kPhotoArrivalBound);
     GLIMRA_Log::errf("shot %llu of %s: %s", static_cast<unsigned long long>(request),
-                     currentGuestSession().label().c_str(), _turnShot.cause.c_str());
+                     currentGuestSession().label().c_str(), shot->cause.c_str());
     resolveReview();
 }
 
@@ -111,11 +112,12 @@ void AppController::expireShotRequests() {
 
 void AppController::shotLost(const ShotRequest& request, const std::string& cause) {
     const std::string guest = request.session.label();
-    if (request.session.turn == _turn && request.id == _turnShot.request) {
+    TurnShot* shot = request.session.turn == _turn ? shotOfThisTurn(request.id) : nullptr;
+    if (shot) {
         GLIMRA_Log::errf("the photo of %s will not come: %s", guest.c_str(), cause.c_str());
-        if (_turnShot.outcome == ShotOutcome::Waiting) {
-            _turnShot.outcome = ShotOutcome::Failed;
-            _turnShot.cause = cause;
+        if (shot->outcome == ShotOutcome::Waiting) {
+            shot->outcome = ShotOutcome::Failed;
+            shot->cause = cause;
         }
         resolveReview();
         return;
@@ -147,12 +149,15 @@ AppController::PhotoArrival AppController::photoArriving(const std::string& name
     if (a.request) {
         a.session = a.request->session;
         a.currentTurn = a.session.turn == _turn;
-        if (a.currentTurn && a.request->id == _turnShot.request) _turnShot.arrived = true;
+        if (TurnShot* shot = a.currentTurn ? shotOfThisTurn(a.request->id) : nullptr)
+            shot->arrived = true;
+        a.currentShot = a.currentTurn && a.request->id == _turnShot.request;
     } else {
         // The camera's own button or the panel's shutter: the guest at the
         // screen is the one photographed.
         a.session = currentGuestSession();
     }
+    if (!a.currentTurn) a.currentShot = false;
     if (!a.currentTurn)
         GLIMRA_Log::errf(
             "photo %s arrived after the turn of %s ended; it is filed under that "
@@ -162,7 +167,8 @@ AppController::PhotoArrival AppController::photoArriving(const std::string& name
     return a;
 }
 
-void AppController::photoFiled(const PhotoArrival& arrival, bool filed, const std::string& name) {
+void AppController::photoFiled(const PhotoArrival& arrival, bool filed, const std::string& name,
+                               const FiledPhoto& where) {
     const std::string guest = arrival.session.label();
     if (!arrival.currentTurn) {
         if (filed) {
@@ -176,13 +182,15 @@ void AppController::photoFiled(const PhotoArrival& arrival, bool filed, const st
         }
         return;
     }
-    if (arrival.request && arrival.request->id != _turnShot.request) return;
+    TurnShot* shot = arrival.request ? shotOfThisTurn(arrival.request->id) : &_turnShot;
+    if (!shot) return;
     if (filed) {
-        _turnShot.outcome = ShotOutcome::Kept;
-        _turnShot.cause.clear();
+        shot->outcome = ShotOutcome::Kept;
+        shot->cause.clear();
+        shot->filed = where;
     } else {
-        _turnShot.outcome = ShotOutcome::Failed;
-        _turnShot.cause = "the photo " + name + " could not be stored";
+        shot->outcome = ShotOutcome::Failed;
+        shot->cause = "the photo " + name + " could not be stored";
         GLIMRA_Log::errf(
             "the photo %s of %s could not be stored; see the log and the scratch "
             "folder",
@@ -196,6 +204,10 @@ void AppController::photoFiled(const PhotoArrival& arrival, bool filed, const st
 
 void AppController::resolveReview() {
     if (_screenNumber != 7 || !_reviewWaiting || isVideoInput()) return;
+    if (_shotsPerTurn > 1) {
+        resolveShotsReview();
+        return;
+    }
     const std::uint32_t delayScreen2 = readSecondsCount(env_.settings, key::prefDelayScreen2);
     const std::string guest = currentGuestSession().label();
     switch (_turnShot.outcome) {
@@ -206,23 +218,28 @@ void AppController::resolveReview() {
             _currentInputView->setHidden(false);  // it holds the captured photo
             _lastReview = Review{guest, true, ""};
             showShareCode();
+            finishTurnLoop(_turnShot.filed);
             break;
         case ShotOutcome::None:
-        case ShotOutcome::Failed: {
+        case ShotOutcome::Failed:
             _reviewWaiting = false;
-            const std::string cause =
-                _turnShot.outcome == ShotOutcome::None ? "no shot was taken" : _turnShot.cause;
-            // Nothing that could be a stranger's picture stays in view.
-            _currentInputView->setHidden(true);
-            _shareCodeView.hide();
-            const std::string text = apologyText(cause);
-            GLIMRA_Log::errf("review: %s gets no photo: %s", guest.c_str(), cause.c_str());
-            floatingAlertWithString(text);
-            _lastReview = Review{guest, false, text};
+            apologiseOnReview(_turnShot.outcome == ShotOutcome::None ? "no shot was taken"
+                                                                     : _turnShot.cause);
+            finishTurnLoop({});
             break;
-        }
     }
     startTimerWithExpirationDelay(delayScreen2);
+}
+
+void AppController::apologiseOnReview(const std::string& cause) {
+    const std::string guest = currentGuestSession().label();
+    // Nothing that could be a stranger's picture stays in view.
+    _currentInputView->setHidden(true);
+    _shareCodeView.hide();
+    const std::string text = apologyText(cause);
+    GLIMRA_Log::errf("review: %s gets no photo: %s", guest.c_str(), cause.c_str());
+    floatingAlertWithString(text);
+    _lastReview = Review{guest, false, text};
 }
 
 }  // namespace klik

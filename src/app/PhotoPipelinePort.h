@@ -26,6 +26,21 @@ struct DisplayPhoto {
 inline constexpr const char* kPhotoDataKey = "GLIMRA_CameraPhotoData";
 inline constexpr const char* kPhotoFilenameKey = "GLIMRA_CameraPhotoFilename";
 
+// Where a photo was filed and its upload copy written ("" for what was not
+// written).
+struct FiledPhoto {
+    std::string path;
+    std::string uploadPath;
+};
+
+// The print picture of a turn with several shots, filed as one more photo
+// of the guest.
+struct TurnComposite {
+    DisplayPhoto shown;  // for the review screen
+    FiledPhoto filed;
+    std::string link;  // its booth gallery link ("" without one)
+};
+
 class PhotoPipelinePort {
   public:
     virtual ~PhotoPipelinePort() = default;
@@ -50,6 +65,21 @@ class PhotoPipelinePort {
     // filed (photo/ShareLink.h), "" when it made no upload copy or no
     // gallery address is set. Ask on the thread that filed it, right after.
     virtual std::string shareLinkOfLastPhoto() const { return {}; }
+    // Where the last postProcessNewPhoto() filed the photo. Ask on the
+    // thread that filed it, right after.
+    virtual FiledPhoto lastFiledPhoto() const { return {}; }
+    // Lays the turn's filed shots (paths, in the order taken) into the
+    // print frame's windows, files the result as one more photo of the
+    // guest and makes it the current photo, so a print prints it as it is.
+    // nullopt, with the reason in `error`, when nothing could be laid out
+    // or filed. Main thread (the drawing is the print support's); blocks
+    // on files.
+    virtual std::optional<TurnComposite> composeTurnShots(const std::vector<std::string>& shotPaths,
+                                                          std::string* error) {
+        (void)shotPaths;
+        if (error) *error = "this photo module makes no print picture of several shots";
+        return std::nullopt;
+    }
     // Prints the current photo after the print prompt. Main thread; may
     // block in a modal prompt.
     virtual void printCurrentPictureWithPrompt() = 0;

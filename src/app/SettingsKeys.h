@@ -95,5 +95,9 @@ inline constexpr const char* prefShareWifiName = "prefShareWifiName";
 inline constexpr const char* prefShareWifiPassword = "prefShareWifiPassword";
 inline constexpr const char* prefShareCodePlace = "prefShareCodePlace";
 inline constexpr const char* prefShareCodeSize = "prefShareCodeSize";
+// Several shots per guest and the animated loop of the turn.
+inline constexpr const char* prefShotsPerTurn = "prefShotsPerTurn";
+inline constexpr const char* prefMakeLoop = "prefMakeLoop";
+inline constexpr const char* prefLoopSize = "prefLoopSize";
 
 }  // namespace klik::key

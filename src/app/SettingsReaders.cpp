@@ -1,5 +1,6 @@
 #include "app/SettingsReaders.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -27,6 +28,19 @@ std::uint32_t readSecondsCount(const Settings& s, const char* key) {
     if (v > std::numeric_limits<std::uint32_t>::max())
         return std::numeric_limits<std::uint32_t>::max();
     return static_cast<std::uint32_t>(v);
+}
+
+std::uint32_t readShotsPerTurn(const Settings& s) {
+    const std::int64_t v = s.integerForKey(key::prefShotsPerTurn);
+    if (v < 1) return 1;
+    if (v > static_cast<std::int64_t>(kMaxShotsPerTurn)) return kMaxShotsPerTurn;
+    return static_cast<std::uint32_t>(v);
+}
+
+int readLoopSize(const Settings& s) {
+    const std::int64_t v = s.integerForKey(key::prefLoopSize);
+    if (v == 0) return 480;
+    return static_cast<int>(std::clamp<std::int64_t>(v, 64, 1080));
 }
 
 float readMaxRecordingLength(const Settings& s) {

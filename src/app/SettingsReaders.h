@@ -23,6 +23,14 @@ inline constexpr const char* kBuiltInQuitCode = "lemurfox";
 inline constexpr int kInputTagCamera = 1;
 inline constexpr int kInputTagVideo = 2;
 
+// The shots a guest's turn takes ("prefShotsPerTurn"): 1 to 4; missing,
+// 0 or negative reads 1, more than 4 reads 4.
+inline constexpr std::uint32_t kMaxShotsPerTurn = 4;
+std::uint32_t readShotsPerTurn(const Settings& s);
+// The animated loop's side in pixels ("prefLoopSize"): 480 when missing or
+// 0, held to 64..1080.
+int readLoopSize(const Settings& s);
+
 // "touchScreenCountValue" in seconds: 0 -> 83. A negative value is taken as 0
 // (and so as 83).
 std::uint32_t readTouchScreenCount(const Settings& s);

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "imaging/ImageCodec.h"
 #include "imaging/ImageLimits.h"
 #include "imaging/PhotoDisplayDecode.h"
 #include "log/Log.h"
@@ -32,16 +33,15 @@ constexpr double kPrintAlertSeconds = 4;
 constexpr double kPrintAlertFadeSeconds = 0.5;
 }  // namespace
 
-void KioskPhotoPipeline::attachPrintPort(PrintPort& port, PrintFlow::AlertSink hud) {
-    if (hud) {
-        print_ = std::make_unique<PrintFlow>(settings_, port, std::move(hud));
-        return;
-    }
-    print_ = std::make_unique<PrintFlow>(settings_, port, [this](const std::string& text) {
-        ui_.showFloatingPanel(text, 1.0);
-        loop_.performAfterDelay(kPrintAlertSeconds,
-                                [this] { ui_.fadeOutFloatingPanel(kPrintAlertFadeSeconds); });
-    });
+void KioskPhotoPipeline::attachPrintPort(PrintPort& port, PrintFlow::AlertSink hud,
+                                         const std::string& frameName) {
+    if (!hud)
+        hud = [this](const std::string& text) {
+            ui_.showFloatingPanel(text, 1.0);
+            loop_.performAfterDelay(kPrintAlertSeconds,
+                                    [this] { ui_.fadeOutFloatingPanel(kPrintAlertFadeSeconds); });
+        };
+    print_ = std::make_unique<PrintFlow>(settings_, port, std::move(hud), frameName);
 }
 
 static Data photoBytes(const Dictionary& dict) {
@@ -58,15 +58,22 @@ bool KioskPhotoPipeline::printCurrentPictureForOperator() {
     bool ok = false;
     loop_.performOnMain(
         [&] {
-            ok = print_->printCurrentPicture(photoBytes(imageDict()), PrintFlow::Sender::Operator);
+            const auto [photo, framed] = currentPhoto();
+            ok = print_->printCurrentPicture(photo, PrintFlow::Sender::Operator, framed);
         },
         true);
     return ok;
 }
 
+std::pair<Data, bool> KioskPhotoPipeline::currentPhoto() const {
+    std::lock_guard lock(mutex_);
+    return {photoBytes(imageDict_), currentIsFramed_};
+}
+
 void KioskPhotoPipeline::setImageDict(Dictionary d) {
     std::lock_guard lock(mutex_);
     imageDict_ = std::move(d);
+    currentIsFramed_ = false;
 }
 
 Dictionary KioskPhotoPipeline::imageDict() const {
@@ -97,6 +104,73 @@ std::optional<DisplayPhoto> KioskPhotoPipeline::decodeForDisplay(const Data& pho
         if (error) *error = "the decoded picture has no pixels";
         return std::nullopt;
     }
+    return out;
+}
+
+std::string KioskPhotoPipeline::linkOf(const FilingResult& r) {
+    if (!r.uploadWritten) return {};
+    std::string why;
+    std::string link = links_.linkForUploadCopy(r.uploadPath, &why);
+    if (link.empty() && !why.empty()) GLIMRA_Log::err("no gallery link for the photo: " + why);
+    return link;
+}
+
+FiledPhoto KioskPhotoPipeline::lastFiledPhoto() const {
+    std::lock_guard lock(mutex_);
+    return FiledPhoto{last_.filed ? last_.filedPath : std::string(),
+                      last_.uploadWritten ? last_.uploadPath : std::string()};
+}
+
+std::optional<TurnComposite> KioskPhotoPipeline::composeTurnShots(
+    const std::vector<std::string>& shotPaths, std::string* error) {
+    auto fail = [&](const std::string& why) -> std::optional<TurnComposite> {
+        if (error) *error = why;
+        return std::nullopt;
+    };
+    if (!print_) return fail("no printer support is attached to draw the print picture");
+    std::vector<Data> shots;
+    for (const std::string& path : shotPaths) {
+        std::string why;
+        if (std::optional<Data> bytes = readFileData(path, &why)) {
+            shots.push_back(std::move(*bytes));
+        } else {
+            GLIMRA_Log::err("composeTurnShots: the shot " + path + " cannot be read (" + why +
+                            "); it is left out");
+        }
+    }
+    if (shots.empty()) return fail("none of the turn's shots can be read");
+    std::string why;
+    const Bitmap composite = print_->composeShots(shots, &why);
+    if (composite.empty()) return fail(why);
+    std::optional<Data> jpeg = encodeJpegFromRGBA(composite, 90, {}, &why);
+    if (!jpeg) return fail("the print picture cannot be encoded: " + why);
+    const std::string name = "composite.jpg";
+    const PhotoSession session = session_ ? session_() : PhotoSession{};
+    FilingResult r;
+    try {
+        r = filer_.fileFinishedPicture(*jpeg, name, session);
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory filing the print picture");
+    }
+    TurnComposite out;
+    out.link = linkOf(r);
+    out.filed = FiledPhoto{r.filed ? r.filedPath : std::string(),
+                           r.uploadWritten ? r.uploadPath : std::string()};
+    if (std::optional<DisplayPhoto> shown = decodeForDisplay(*jpeg, name, &why)) out.shown = *shown;
+    {
+        std::lock_guard lock(mutex_);
+        imageDict_ =
+            Dictionary{{kPhotoDataKey, Value(std::move(*jpeg))}, {kPhotoFilenameKey, Value(name)}};
+        currentIsFramed_ = true;
+        lastLink_ = out.link;
+        last_ = r;
+        last_.square = Data();
+    }
+    if (r.keptInMemory || r.uploadOwed) scheduleScratchRetry();
+    if (!r.filed)
+        GLIMRA_Log::err(
+            "composeTurnShots: the print picture was made but not filed" +
+            (r.scratchPath.empty() ? std::string() : " (it waits at " + r.scratchPath + ")"));
     return out;
 }
 
@@ -134,12 +208,7 @@ bool KioskPhotoPipeline::postProcessNewPhoto() {
         return false;
     }
     // The guest's link in the booth gallery, for the review screen's code.
-    std::string link;
-    if (r.uploadWritten) {
-        std::string why;
-        link = links_.linkForUploadCopy(r.uploadPath, &why);
-        if (link.empty() && !why.empty()) GLIMRA_Log::err("no gallery link for the photo: " + why);
-    }
+    const std::string link = linkOf(r);
     {
         std::lock_guard lock(mutex_);
         lastLink_ = link;
@@ -189,7 +258,11 @@ void KioskPhotoPipeline::printCurrentPictureWithPrompt() {
     // The sheet and the dialogs are windows: they run on the main thread even
     // when the keep action came from the camera's event thread.
     loop_.performOnMain(
-        [&] { print_->printCurrentPictureWithPrompt(photoBytes(imageDict()), emails); }, true);
+        [&] {
+            const auto [photo, framed] = currentPhoto();
+            print_->printCurrentPictureWithPrompt(photo, emails, framed);
+        },
+        true);
 }
 
 int KioskPhotoPipeline::runFilingAlert(const std::string& message, const std::string& informative,

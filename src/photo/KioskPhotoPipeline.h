@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "app/KioskUi.h"
 #include "app/PhotoPipelinePort.h"
@@ -52,6 +53,10 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     // The link of the upload copy the last filing wrote ("" without one or
     // without a gallery address).
     std::string shareLinkOfLastPhoto() const override;
+    FiledPhoto lastFiledPhoto() const override;
+    // Needs the print support (attachPrintPort) to draw.
+    std::optional<TurnComposite> composeTurnShots(const std::vector<std::string>& shotPaths,
+                                                  std::string* error) override;
     void printCurrentPictureWithPrompt() override;
     bool validateAllFolders() override;
     std::vector<std::string> missingFolders() const override;
@@ -72,7 +77,9 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     // Without one, prints are refused with a log line. Print notices ("No
     // image to print!") go to `hud`, the controller's alert HUD; without it
     // they are shown on the floating panel directly. Main thread.
-    void attachPrintPort(PrintPort& port, PrintFlow::AlertSink hud = {});
+    // `frameName` is the print frame (a resource name or a path).
+    void attachPrintPort(PrintPort& port, PrintFlow::AlertSink hud = {},
+                         const std::string& frameName = "BrandedPhotoFrameForPrint");
     // The operator's print command: always with the dialogs. Main thread;
     // blocks for the dialogs and the job. Returns success.
     bool printCurrentPictureForOperator();
@@ -80,6 +87,10 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     PrintFlow* printFlow() { return print_.get(); }
 
   private:
+    // The current photo's bytes and whether it is a print picture already.
+    std::pair<Data, bool> currentPhoto() const;
+    // The gallery link of a filing's upload copy ("" without one).
+    std::string linkOf(const FilingResult& r);
     // Retries the photos waiting in memory on the main loop until all are
     // written. Any thread.
     void scheduleScratchRetry();
@@ -93,6 +104,9 @@ class KioskPhotoPipeline : public PhotoPipelinePort, public PhotoFilingHost {
     mutable std::mutex missingMutex_;
     std::vector<std::string> missing_;
     Dictionary imageDict_;
+    // The current photo is a print picture made of several shots: printed
+    // as it is, not laid into the frame again.
+    bool currentIsFramed_ = false;
     FilingResult last_;
     std::string lastLink_;
     ShareLinks links_;

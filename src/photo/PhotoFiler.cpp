@@ -141,6 +141,30 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
     // with every photo, so not worth a sync).
     writeFileAtomically(asBytes(*square), fixedPath("/tmp/squareimage.jpg"), 0644,
                         FileSync::Unsynced);
+    return fileTagged(std::move(*square), photo, cameraFileName, base, ext, s, std::move(result));
+}
+
+FilingResult PhotoFiler::fileFinishedPicture(const Data& jpeg, const std::string& name,
+                                             const PhotoSession& s) {
+    fileWaitingPhotos();
+    FilingResult result;
+    const std::string base = scratchBaseName(s.barcodeValue);
+    std::string why;
+    if (!readJpegInfo(jpeg, &why)) {
+        GLIMRA_Log::err("fileFinishedPicture: \"" + name + "\" is no JPEG: " + why);
+        result.refusedReason = why;
+        result.untaggedPath = keepUntagged(jpeg, base, "jpg");
+        return result;
+    }
+    return fileTagged(jpeg, jpeg, name, base, "jpg", s, std::move(result));
+}
+
+FilingResult PhotoFiler::fileTagged(Data picture, const Data& photo,
+                                    const std::string& cameraFileName, const std::string& base,
+                                    const std::string& ext, const PhotoSession& s,
+                                    FilingResult result) {
+    std::string camBase, camExt;
+    splitExtension(lastPathComponent(cameraFileName), camBase, camExt);
     GLIMRA_Log::debug("saving camera image  \"" + cameraFileName + "\" to \"" +
                       joinPath("/tmp", base + "." + asciiLowercased(camExt)) + "\"");
     if (s.screenNumber != 6)
@@ -159,8 +183,8 @@ FilingResult PhotoFiler::postProcessNewPhoto(const Data& photo, const std::strin
     // carries the same data): not worth a sync.
     writePlistAtomically(Value(dict), fixedPath("/sittingInfoFromCamera.txt"), 0644,
                          FileSync::Unsynced);
-    auto tagged = GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value(dict), *square);
-    result.square = std::move(*square);
+    auto tagged = GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value(dict), picture);
+    result.square = std::move(picture);
     if (!tagged) {
         GLIMRA_Log::debug("COULD NOT File at path: [" + result.scratchPath +
                           "] due to \"the payload could not be embedded\"");

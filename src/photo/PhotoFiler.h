@@ -61,6 +61,11 @@ class PhotoFiler {
     // the folders were missing) are written and filed first.
     FilingResult postProcessNewPhoto(const Data& photo, const std::string& cameraFileName,
                                      const PhotoSession& session);
+    // The same chain for a picture the kiosk made itself (the print picture
+    // of several shots): tagged and filed as it is, never squared, since
+    // its shape is the print frame's. `jpeg` must be a JPEG.
+    FilingResult fileFinishedPicture(const Data& jpeg, const std::string& name,
+                                     const PhotoSession& session);
 
     // The centred square at quality 90 with the source's EXIF, also written
     // to "/tmp/squareimage.jpg"; the data unchanged when no square can be made.
@@ -107,6 +112,12 @@ class PhotoFiler {
     std::string scratchBaseName(const std::string& barcode) const;
 
   private:
+    // Tags `picture` (the square, or the finished picture) with the
+    // session's data and files it; `photo` is what is kept untagged when
+    // tagging fails.
+    FilingResult fileTagged(Data picture, const Data& photo, const std::string& cameraFileName,
+                            const std::string& base, const std::string& ext,
+                            const PhotoSession& session, FilingResult result);
     struct WaitingPhoto {
         std::string tagged;       // the tagged square, ready for scratch
         std::string base;         // the name the filed photo is built from

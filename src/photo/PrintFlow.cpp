@@ -10,6 +10,7 @@
 #include "imaging/PhotoDisplayDecode.h"
 #include "log/Log.h"
 #include "log/StringUtils.h"
+#include "photo/ShotsComposite.h"
 
 namespace klik {
 
@@ -56,7 +57,7 @@ void PrintFlow::storeCopies(int copies) {
 }
 
 bool PrintFlow::printCurrentPictureWithPrompt(const Data& photo,
-                                              const std::vector<std::string>& emails) {
+                                              const std::vector<std::string>& emails, bool framed) {
     if (paper_.empty()) {
         // A job queued now could not print: the guest is told instead of
         // waiting at the printer.
@@ -83,7 +84,7 @@ bool PrintFlow::printCurrentPictureWithPrompt(const Data& photo,
         GLIMRA_Log::debugf("2010-11-15orlo USING EMAIL Count for Print Copies = [%i]", copies);
         storeCopies(copies);
     }
-    if (mode == 2) return printCurrentPicture(photo, Sender::Controller);
+    if (mode == 2) return printCurrentPicture(photo, Sender::Controller, framed);
 
     const int result = port_.runQuantitySheet(
         copies, [this](int tag) { return selectPrintCopiesChoiceButtonHit(tag); });
@@ -94,7 +95,7 @@ bool PrintFlow::printCurrentPictureWithPrompt(const Data& photo,
             result);
         return false;
     }
-    return printCurrentPicture(photo, Sender::Controller);
+    return printCurrentPicture(photo, Sender::Controller, framed);
 }
 
 int PrintFlow::selectPrintCopiesChoiceButtonHit(int tag) {
@@ -153,7 +154,7 @@ void PrintFlow::persistSetup() {
     settings_.setObject(kPersistentKey, Value(shared_.archive()));
 }
 
-bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender) {
+bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender, bool framed) {
     if (photo.empty()) {
         if (alert_) alert_(kNoImage);
         return false;
@@ -193,33 +194,11 @@ bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender) {
     const Rect bounds = port_.imageablePageBounds(shared_);
     GLIMRA_Log::debug("current imageablePageBounds: " + describeRect(bounds));
 
-    const Bitmap frame = resolveArtwork(ArtworkSource::named(frameName_));
-    if (frame.empty()) {
-        GLIMRA_Log::err("printCurrentPicture: print frame \"" + frameName_ +
-                        "\" not found or unreadable; nothing printed");
-        return false;
-    }
-    // The photo only has to cover the frame's window, a fraction of a camera
-    // photo: decoding it reduced spares the main thread, which waits on the
-    // print, most of the work and memory of a full decode.
-    const PrintCompositeLayout layout = printCompositeLayout(frame);
-    std::string why;
-    // A frame without a window (an empty rectangle) is refused by the
-    // composition below, whatever the decode.
-    const std::optional<DisplayBitmap> picture =
-        decodePhotoToCover(photo, static_cast<int>(layout.photoRect.width),
-                           static_cast<int>(layout.photoRect.height), &why);
-    if (!picture) {
-        GLIMRA_Log::err("printCurrentPicture: the photo cannot be decoded (" + why +
-                        "); nothing printed");
-        return false;
-    }
-    const Bitmap composite = composeInWindow(frame, layout, picture->bitmap);
+    const Bitmap composite = framed ? decodeFramed(photo) : framedPhoto(photo);
     if (composite.empty()) {
         GLIMRA_Log::err("printCurrentPicture: no composite could be made; nothing printed");
         return false;
     }
-
     PrintOutcome out = port_.print(composite, shared_, interactive);
     if (interactive) {
         if (out.ok) {
@@ -247,6 +226,88 @@ bool PrintFlow::printCurrentPicture(const Data& photo, Sender sender) {
         }
     }
     return out.ok;
+}
+
+Bitmap PrintFlow::framedPhoto(const Data& photo) {
+    const Bitmap frame = resolveArtwork(ArtworkSource::named(frameName_));
+    if (frame.empty()) {
+        GLIMRA_Log::err("printCurrentPicture: print frame \"" + frameName_ +
+                        "\" not found or unreadable; nothing printed");
+        return {};
+    }
+    // The photo only has to cover the frame's window, a fraction of a camera
+    // photo: decoding it reduced spares the main thread, which waits on the
+    // print, most of the work and memory of a full decode.
+    const PrintCompositeLayout layout = printCompositeLayout(frame);
+    std::string why;
+    // A frame without a window (an empty rectangle) is refused by the
+    // composition below, whatever the decode.
+    const std::optional<DisplayBitmap> picture =
+        decodePhotoToCover(photo, static_cast<int>(layout.photoRect.width),
+                           static_cast<int>(layout.photoRect.height), &why);
+    if (!picture) {
+        GLIMRA_Log::err("printCurrentPicture: the photo cannot be decoded (" + why +
+                        "); nothing printed");
+        return {};
+    }
+    return composeInWindow(frame, layout, picture->bitmap);
+}
+
+Bitmap PrintFlow::decodeFramed(const Data& picture) {
+    std::string why;
+    std::optional<Bitmap> bm = decodeJpegToRGBA(picture, &why);
+    if (!bm) {
+        GLIMRA_Log::err("printCurrentPicture: the print picture cannot be decoded (" + why + ")");
+        return {};
+    }
+    return std::move(*bm);
+}
+
+std::string PrintFlow::frameNameForShots(size_t shots) const {
+    // "Frame" -> "Frame4", "/a/frame.png" -> "/a/frame4.png".
+    const size_t slash = frameName_.find_last_of('/');
+    const size_t dot = frameName_.find_last_of('.');
+    const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    const std::string count = std::to_string(shots);
+    return hasExt ? frameName_.substr(0, dot) + count + frameName_.substr(dot) : frameName_ + count;
+}
+
+Bitmap PrintFlow::composeShots(const std::vector<Data>& shots, std::string* error) {
+    // A frame drawn for this many shots, when the operator has one beside
+    // the single photo's frame; else the print frame itself.
+    std::string name = frameNameForShots(shots.size());
+    Bitmap frame = resolveArtwork(ArtworkSource::named(name));
+    if (frame.empty()) {
+        name = frameName_;
+        frame = resolveArtwork(ArtworkSource::named(name));
+    }
+    if (frame.empty()) {
+        if (error) *error = "the print frame \"" + frameName_ + "\" is missing or unreadable";
+        return {};
+    }
+    // Each shot only has to cover the largest window: decoding it reduced
+    // spares most of the work of a full decode.
+    int coverW = 0, coverH = 0;
+    for (const AlphaFrame& w : frameWindows(frame, false, 10)) {
+        coverW = std::max(coverW, static_cast<int>(w.width) + 2);
+        coverH = std::max(coverH, static_cast<int>(w.height) + 2);
+    }
+    if (coverW == 0) {
+        if (error) *error = "the print frame \"" + name + "\" has no transparent window";
+        return {};
+    }
+    std::vector<Bitmap> pictures;
+    for (size_t i = 0; i < shots.size(); ++i) {
+        std::string why;
+        std::optional<DisplayBitmap> d = decodePhotoToCover(shots[i], coverW, coverH, &why);
+        if (!d) {
+            GLIMRA_Log::err("composeShots: shot " + std::to_string(i + 1) + " cannot be decoded (" +
+                            why + "); it is left out");
+            continue;
+        }
+        pictures.push_back(std::move(d->bitmap));
+    }
+    return composeShotsInFrame(port_, frame, pictures, error);
 }
 
 Bitmap PrintFlow::compositeImage2(const Bitmap& frame, const Bitmap& photo) {

@@ -44,9 +44,21 @@ class PrintFlow {
     // asks for it, then prints. Nothing is offered when the counted paper
     // is used up; the guest is told instead. `photo` is the encoded photo (empty: none).
     // Returns whether something was printed.
-    bool printCurrentPictureWithPrompt(const Data& photo, const std::vector<std::string>& emails);
+    // `framed`: the photo is already a print picture (several shots laid
+    // into the frame) and is printed as it is.
+    bool printCurrentPictureWithPrompt(const Data& photo, const std::vector<std::string>& emails,
+                                       bool framed = false);
     // Composes and prints with "prefPrintCopies" copies. Returns success.
-    bool printCurrentPicture(const Data& photo, Sender sender);
+    bool printCurrentPicture(const Data& photo, Sender sender, bool framed = false);
+
+    // The print picture of several shots (encoded photos, in the order
+    // taken): the print frame with each transparent window holding one
+    // shot. Empty, with the reason in `error`, when the frame is missing,
+    // has no window, or no shot decodes (a shot that does not decode is
+    // left out and logged). A frame drawn for that many shots, named after
+    // the print frame with the count ("BrandedPhotoFrameForPrint4"), is
+    // used when there is one.
+    Bitmap composeShots(const std::vector<Data>& shots, std::string* error);
 
     // The quantity sheet's plus (1), minus (2) and reset (3) buttons; other
     // tags change nothing. Stores and returns the copies.
@@ -72,6 +84,11 @@ class PrintFlow {
     const PrinterSetup& sharedSetup() const { return shared_; }
 
   private:
+    std::string frameNameForShots(size_t shots) const;
+    // The photo in the print frame's window; empty when that fails (logged).
+    Bitmap framedPhoto(const Data& photo);
+    // A print picture made earlier, decoded; empty when it does not decode.
+    static Bitmap decodeFramed(const Data& picture);
     // compositeImage2 with the frame's layout already worked out.
     Bitmap composeInWindow(const Bitmap& frame, const PrintCompositeLayout& layout,
                            const Bitmap& photo);

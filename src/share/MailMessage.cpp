@@ -143,6 +143,7 @@ std::string contentTypeForFile(const std::string& fileName) {
     if (ext == "jpg" || ext == "jpeg") return "image/jpeg";
     if (ext == "mov") return "video/quicktime";
     if (ext == "mp4" || ext == "m4v") return "video/mp4";
+    if (ext == "gif") return "image/gif";
     return "application/octet-stream";
 }
 

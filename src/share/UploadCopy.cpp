@@ -41,7 +41,9 @@ UploadKind uploadKindOf(const std::string& path) {
     splitExtension(name, base, ext);
     ext = lower(ext);
     if (ext == "jpg" || ext == "jpeg") return UploadKind::Still;
-    if (ext == "mov" || ext == "mp4" || ext == "m4v") return UploadKind::Movie;
+    // The guest's animated loop travels like a movie: to the event's cloud,
+    // and its MP4 beside the photo in the guest's email.
+    if (ext == "mov" || ext == "mp4" || ext == "m4v" || ext == "gif") return UploadKind::Movie;
     return UploadKind::None;
 }
 

@@ -36,12 +36,32 @@ class FakePhotoPipeline : public PhotoPipelinePort {
         if (duringKeep) duringKeep();
         std::lock_guard l(mutex);
         ++kept;
+        lastFiled = keepResult ? FiledPhoto{"/filed/photo-" + std::to_string(kept) + ".jpg",
+                                            "/up/photo-" + std::to_string(kept) + ".jpg"}
+                               : FiledPhoto{};
         keptOn = std::this_thread::get_id();
         return keepResult;
     }
     std::string shareLinkOfLastPhoto() const override {
         std::lock_guard l(mutex);
         return keepResult ? link : std::string();
+    }
+    FiledPhoto lastFiledPhoto() const override {
+        std::lock_guard l(mutex);
+        return lastFiled;
+    }
+    std::optional<TurnComposite> composeTurnShots(const std::vector<std::string>& paths,
+                                                  std::string* error) override {
+        composed.push_back(paths);
+        if (!composeSucceeds) {
+            if (error) *error = "the print frame has no transparent window";
+            return std::nullopt;
+        }
+        TurnComposite c;
+        c.shown.picture = Picture::fromRGBA("composite", Data(std::size_t{4} * 3 * 4, 0x40), 4, 3);
+        c.filed = FiledPhoto{"/filed/composite.jpg", "/up/composite.jpg"};
+        c.link = "http://127.0.0.1/composite";
+        return c;
     }
     bool validateAllFolders() override {
         ++folderChecks;
@@ -67,6 +87,10 @@ class FakePhotoPipeline : public PhotoPipelinePort {
     // processor); set before the photo comes.
     std::function<void()> duringKeep;
     int printed = 0;
+    FiledPhoto lastFiled;
+    // The shots each composeTurnShots was given.
+    std::vector<std::vector<std::string>> composed;
+    bool composeSucceeds = true;
     std::vector<std::string> missing;
     bool foldersValid = true;
     int folderChecks = 0;

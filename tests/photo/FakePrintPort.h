@@ -63,7 +63,20 @@ class FakePrintPort : public PrintPort {
         calls.push_back("composite");
         lastPhotoRect = r;
         lastPhoto = photo;
-        return Bitmap::rgba(frame.width, frame.height, 10, 20, 30);
+        // The photo at `r` (top-left origin, clipped), the frame over it.
+        Bitmap out = frame;
+        for (int y = 0; y < out.height; ++y)
+            for (int x = 0; x < out.width; ++x) {
+                std::uint8_t* o = out.pixel(x, y);
+                const int px = x - static_cast<int>(r.x), py = y - static_cast<int>(r.y);
+                if (px < 0 || py < 0 || px >= photo.width || py >= photo.height) continue;
+                const std::uint8_t* p = photo.pixel(px, py);
+                const int a = o[3];
+                for (int c = 0; c < 3; ++c)
+                    o[c] = static_cast<std::uint8_t>((o[c] * a + p[c] * (255 - a)) / 255);
+                o[3] = 255;
+            }
+        return out;
     }
     PrintOutcome print(const Bitmap& image, const PrinterSetup& s, bool dialog) override {
         calls.push_back(dialog ? "print dialog" : "print silent");

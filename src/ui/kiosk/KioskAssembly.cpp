@@ -84,6 +84,7 @@ void KioskAssembly::wirePhotosAndPrinting() {
         loop_.performOnMain([hud, why] { hud(why); }, false);
     });
     app_.setPhotoPipeline(&photos_);
+    app_.setGuestLoop(&loops_);
     // klik-share delivers the photos in a process of its own; when its
     // deliveries have failed for ten minutes the operator is told here, once,
     // and again when they flow. The kiosk only reads klik-share's outbox

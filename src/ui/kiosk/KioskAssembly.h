@@ -35,6 +35,7 @@
 #include "ui/windows/QtKioskUi.h"
 #include "ui/windows/QtOverlayScreens.h"
 #include "ui/windows/QtRunLoop.h"
+#include "video/GuestLoopMaker.h"
 #if __has_include("ui/print/QtPrintPort.h")
 #include "ui/print/QtPrintPort.h"
 #define KLIK_HAVE_PRINT_PORT 1
@@ -101,6 +102,9 @@ class KioskAssembly {
     KioskWindows windows_;
     QtOverlayScreens overlays_;
     KioskPhotoPipeline photos_;
+    // Guests' loops, made on a thread of its own; finishes the loops asked
+    // for before it goes.
+    GuestLoopMaker loops_;
 #ifdef KLIK_HAVE_PRINT_PORT
     QtPrintPort printer_;
 #endif
