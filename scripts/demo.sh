@@ -3,7 +3,9 @@
 # runs full screen, ready for a guest (quit by typing the quit code). Without
 # one (CI, SSH) the same program runs offscreen on a 1920x1080 screen and
 # plays three scripted guests through the whole turn: barcode, countdowns,
-# shot, filing, print to PDF. Screenshots of every screen go to
+# shot, filing, print to PDF; then a fourth guest who takes four shots,
+# laid into the four windows of the print frame, and gets an animated loop
+# (MP4 and GIF beside the photo). Screenshots of every screen go to
 # demo-out/shots; the program says where each photo, upload copy, PDF and
 # the log went.
 #
@@ -211,7 +213,8 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${KLIK_DEMO_SCRIPTED:-}" ]
 fi
 rm -rf demo-out/shots
 export QT_QPA_PLATFORM="offscreen:configfile=$PWD/scripts/offscreen-screen.json"
-"$kiosk" --root demo-out/root "${camera[@]}" --scripted 3 --screenshots demo-out/shots \
+"$kiosk" --root demo-out/root "${camera[@]}" --scripted 4 --scripted-last-shots 4 \
+    --screenshots demo-out/shots \
     "${extra[@]}" || status=$?
 fetch_links
 exit "$status"

@@ -2,14 +2,19 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 
+#include "FakePrintPort.h"
 #include "RecordingKioskUi.h"
 #include "TestImages.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/ManualRunLoop.h"
+#include "foundation/PropertyList.h"
 #include "imaging/ImageCodec.h"
 #include "photo/DistributedNotificationCenter.h"
+#include "photo/GLIMRA_XMLinEXIF.h"
 #include "photo/ImageFolders.h"
 #include "photo/KioskPhotoPipeline.h"
 #include "support/ScopedEnv.h"
@@ -124,6 +129,115 @@ TEST_F(KioskPipelineTest, ScratchWriteFailureTellsTheOperatorAndRetriesFromMemor
     struct stat st {};
     EXPECT_EQ(::stat(dir.file("Images/2011-03-05/guest_001122334455_001.jpg").c_str(), &st), 0);
     EXPECT_EQ(::stat(dir.file("Images/2011-03-05/guest_001122334455_002.jpg").c_str(), &st), 0);
+}
+
+}  // namespace
+}  // namespace klik
+
+namespace klik {
+namespace {
+
+// ---- The print picture of several shots ------------------------------------------
+
+namespace shots {
+
+// A grey frame, opaque but for `windows` (x, y, w, h) left see-through.
+void writeFrame(const std::string& path, const std::vector<std::array<int, 4>>& windows) {
+    Bitmap frame = Bitmap::rgba(400, 300, 128, 128, 128, 255);
+    for (const auto& [x0, y0, w, h] : windows)
+        for (int y = y0; y < y0 + h; ++y)
+            for (int x = x0; x < x0 + w; ++x) frame.pixel(x, y)[3] = 0;
+    const auto png = encodePngFromRGBA(frame);
+    ASSERT_TRUE(png);
+    ASSERT_TRUE(writeFileAtomically(std::string(png->begin(), png->end()), path).empty());
+}
+
+bool near(const std::uint8_t* p, int r, int g, int b) {
+    return std::abs(p[0] - r) < 16 && std::abs(p[1] - g) < 16 && std::abs(p[2] - b) < 16;
+}
+
+}  // namespace shots
+
+TEST_F(KioskPipelineTest, TheShotsOfATurnFillTheFramesWindowsAndAreFiledAsOneMorePhoto) {
+    ::mkdir(dir.file("Images").c_str(), 0755);
+    ::mkdir(dir.file("Up").c_str(), 0755);
+    // The print frame has one window; the frame drawn for four shots, beside
+    // it, has four.
+    shots::writeFrame(dir.file("frame.png"), {{25, 25, 150, 100}, {225, 25, 150, 100}});
+    shots::writeFrame(
+        dir.file("frame4.png"),
+        {{25, 25, 150, 100}, {225, 25, 150, 100}, {25, 175, 150, 100}, {225, 175, 150, 100}});
+    const int colours[4][3] = {{230, 20, 20}, {20, 200, 20}, {20, 20, 230}, {230, 230, 20}};
+    std::vector<std::string> paths;
+    for (int i = 0; i < 4; ++i) {
+        const auto jpeg = encodeJpegFromRGBA(
+            Bitmap::rgba(120, 120, colours[i][0], colours[i][1], colours[i][2], 255), 95);
+        paths.push_back(dir.file("shot" + std::to_string(i) + ".jpg"));
+        ASSERT_TRUE(writeFileAtomically(std::string(jpeg->begin(), jpeg->end()), paths[i]).empty());
+    }
+    test::FakePrintPort port;
+    pipeline.attachPrintPort(port, {}, dir.file("frame.png"));
+    std::string why;
+    const auto made = pipeline.composeTurnShots(paths, &why);
+    ASSERT_TRUE(made) << why;
+    EXPECT_TRUE(made->shown.picture);
+    ASSERT_FALSE(made->filed.path.empty());
+    EXPECT_EQ(made->filed.path.rfind(dir.file("Images/2011-03-05/guest_"), 0), 0u)
+        << made->filed.path;
+    EXPECT_FALSE(made->filed.uploadPath.empty());
+    // Each window holds its shot, in the order taken; the frame stays between.
+    const auto filed = loadBitmapFromFile(made->filed.path);
+    ASSERT_TRUE(filed);
+    ASSERT_EQ(filed->width, 400);
+    const int centres[4][2] = {{100, 75}, {300, 75}, {100, 225}, {300, 225}};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(shots::near(filed->pixel(centres[i][0], centres[i][1]), colours[i][0],
+                                colours[i][1], colours[i][2]))
+            << "window " << i + 1;
+    EXPECT_TRUE(shots::near(filed->pixel(200, 150), 128, 128, 128));
+    // It carries the guest's data, as every filed photo does.
+    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(made->filed.path);
+    ASSERT_TRUE(payload && payload->dictionary());
+    // It is the current photo and is printed as it is, not framed again.
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 2);
+    pipeline.printCurrentPictureWithPrompt();
+    ASSERT_EQ(port.jobs.size(), 1u);
+    EXPECT_EQ(port.jobs[0].width, 400);
+    EXPECT_EQ(port.jobs[0].height, 300);
+
+    // Without a frame drawn for four, the print frame's two windows take
+    // the first two shots; a shot that cannot be read is left out.
+    ASSERT_EQ(::unlink(dir.file("frame4.png").c_str()), 0);
+    const auto two = pipeline.composeTurnShots(
+        {dir.file("missing.jpg"), paths[0], paths[1], paths[2], paths[3]}, &why);
+    ASSERT_TRUE(two) << why;
+    const auto twoFiled = loadBitmapFromFile(two->filed.path);
+    ASSERT_TRUE(twoFiled);
+    EXPECT_NE(two->filed.path, made->filed.path);
+    EXPECT_TRUE(shots::near(twoFiled->pixel(100, 75), 230, 20, 20));
+    EXPECT_TRUE(shots::near(twoFiled->pixel(300, 75), 20, 200, 20));
+    EXPECT_TRUE(shots::near(twoFiled->pixel(100, 225), 128, 128, 128));
+    // A taken shot replaces the print picture as the current photo.
+    pipeline.setImageDict({{"GLIMRA_CameraPhotoData", Value(test::makeBarJpeg(64, 48, {}))}});
+    pipeline.printCurrentPictureWithPrompt();
+    ASSERT_EQ(port.jobs.size(), 2u);
+    EXPECT_EQ(port.calls.back(), "print silent");
+    EXPECT_NE(std::find(port.calls.begin(), port.calls.end(), "composite"), port.calls.end());
+}
+
+TEST_F(KioskPipelineTest, APrintPictureNeedsTheFrameAndAShotThatCanBeRead) {
+    std::string why;
+    EXPECT_FALSE(pipeline.composeTurnShots({dir.file("a.jpg")}, &why));
+    EXPECT_NE(why.find("no printer support"), std::string::npos) << why;
+    test::FakePrintPort port;
+    pipeline.attachPrintPort(port, {}, dir.file("no-frame.png"));
+    EXPECT_FALSE(pipeline.composeTurnShots({dir.file("a.jpg")}, &why));
+    EXPECT_NE(why.find("can be read"), std::string::npos) << why;
+    const auto jpeg = encodeJpegFromRGBA(Bitmap::rgba(50, 50, 1, 2, 3, 255), 90);
+    ASSERT_TRUE(
+        writeFileAtomically(std::string(jpeg->begin(), jpeg->end()), dir.file("a.jpg")).empty());
+    EXPECT_FALSE(pipeline.composeTurnShots({dir.file("a.jpg")}, &why));
+    EXPECT_NE(why.find("missing or unreadable"), std::string::npos) << why;
 }
 
 }  // namespace

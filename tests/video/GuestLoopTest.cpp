@@ -9,10 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <mutex>
 
 #include "imaging/ImageCodec.h"
 #include "support/TempDir.h"
 #include "video/GstSupport.h"
+#include "video/GuestLoopMaker.h"
 #include "video/LoopFrames.h"
 
 namespace klik {
@@ -153,6 +155,43 @@ TEST(GuestLoop, FramesThatAreNotPicturesGiveAClearErrorAndNoFiles) {
     EXPECT_NE(files.error.find("could be decoded"), std::string::npos) << files.error;
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad.mp4")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad.gif")));
+}
+
+TEST(GuestLoop, TheKiosksMakerFilesTheLoopBesideThePhotoAndItsUploadCopyInOrder) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.file("day"));
+    std::filesystem::create_directories(dir.file("up"));
+    std::mutex m;
+    std::vector<GuestLoopMaker::Outcome> outcomes;
+    {
+        GuestLoopMaker maker(
+            [&](const GuestLoopMaker::Outcome& o) {
+                std::lock_guard l(m);
+                outcomes.push_back(o);
+            },
+            8);
+        // More frames than the bound: the last eight are kept.
+        for (int k = 0; k < 12; ++k) maker.keepFrame(*movingBlockFrame(k));
+        EXPECT_EQ(maker.framesKept(), 8u);
+        maker.makeLoop({dir.file("day/GUEST-1_001.jpg"), dir.file("up/GUEST-1_001.jpg")}, 96);
+        // The next turn's frames start afresh; a turn without frames makes
+        // no loop, and a loop with no upload copy stays in its folder.
+        EXPECT_EQ(maker.framesKept(), 0u);
+        maker.makeLoop({dir.file("day/GUEST-2_001.jpg"), dir.file("up/GUEST-2_001.jpg")}, 96);
+        for (int k = 0; k < 3; ++k) maker.keepFrame(*movingBlockFrame(k));
+        maker.makeLoop({dir.file("day/GUEST-3_001.jpg"), ""}, 64);
+        // Leaving finishes what was asked for.
+    }
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[0].filed.mp4, dir.file("day/GUEST-1_001.mp4"));
+    EXPECT_EQ(outcomes[0].filed.gif, dir.file("day/GUEST-1_001.gif"));
+    EXPECT_EQ(outcomes[0].uploaded.mp4, dir.file("up/GUEST-1_001.mp4"));
+    EXPECT_EQ(outcomes[0].uploaded.gif, dir.file("up/GUEST-1_001.gif"));
+    EXPECT_EQ(readMovie(dir.file("up/GUEST-1_001.mp4")).frames, 14) << "8 forward, 6 back";
+    EXPECT_EQ(outcomes[1].filed.gif, dir.file("day/GUEST-3_001.gif"));
+    EXPECT_EQ(outcomes[1].uploaded.gif, "");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("day/GUEST-2_001.mp4")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("up/GUEST-3_001.gif")));
 }
 
 }  // namespace

@@ -81,6 +81,8 @@ int main(int argc, char** argv) {
     pieces.emplace_back("LiveVideoReference.png", [&] { return painter.liveVideoReference(); });
     pieces.emplace_back("LiveVideoOverlay.png", [&] { return painter.liveVideoOverlay(); });
     pieces.emplace_back("BrandedPhotoFrameForPrint.png", [&] { return painter.printFrame(); });
+    pieces.emplace_back("BrandedPhotoFrameForPrint4.png",
+                        [&] { return painter.printFrameForFourShots(); });
     pieces.emplace_back("SnapShotOverlay.png", [&] { return painter.snapShotOverlay(); });
     pieces.emplace_back("EmailError.png", [&] { return painter.emailError(); });
     pieces.emplace_back("EmailMisMatch.png", [&] { return painter.emailMismatch(); });

@@ -8,6 +8,7 @@
 #include <QRadialGradient>
 #include <QtMath>
 #include <array>
+#include <vector>
 
 #include "ui/artwork/ArtworkGeometry.h"
 
@@ -475,6 +476,47 @@ QImage ArtworkPainter::printFrame() const {
 
     p.setCompositionMode(QPainter::CompositionMode_Clear);
     p.fillRect(win, Qt::black);
+    return img;
+}
+
+QImage ArtworkPainter::printFrameForFourShots() const {
+    QImage img = canvas(kPrintSize);
+    QPainter p(&img);
+    p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    const QRectF r(QPointF(0, 0), QSizeF(kPrintSize));
+    backdrop(p, r, 42);
+    // The single photo's window, split in four with a gutter between.
+    const QRectF whole(kPrintWindow);
+    const double gutter = 40;
+    const double side = (whole.width() - gutter) / 2;
+    std::vector<QRectF> windows;
+    for (int row = 0; row < 2; ++row)
+        for (int col = 0; col < 2; ++col)
+            windows.emplace_back(whole.left() + col * (side + gutter),
+                                 whole.top() + row * (side + gutter), side, side);
+    p.setPen(Qt::NoPen);
+    for (const QRectF& win : windows) {
+        p.setBrush(QColor(0, 0, 0, 60));
+        p.drawRect(win.adjusted(-12, -9, 12, 17));
+        p.setBrush(Qt::white);
+        p.drawRect(win.adjusted(-9, -9, 9, 9));
+        p.setBrush(kGold);
+        p.drawRect(win.adjusted(-3, -3, 3, 3));
+    }
+    const double textTop = whole.bottom() + 70;
+    shadowedText(p, QRectF(0, textTop, r.width(), 150), Qt::AlignCenter, texts_.event,
+                 font(family("black"), 118), Qt::white, 6);
+    shadowedText(p, QRectF(0, textTop + 150, r.width(), 70), Qt::AlignCenter, texts_.date,
+                 font(family("light"), 56, 140), QColor(255, 255, 255, 235), 2);
+    goldRule(p, QPointF(r.width() * 0.15, textTop + 250), QPointF(r.width() * 0.85, textTop + 250),
+             4);
+    shadowedText(p, QRectF(0, textTop + 270, r.width(), 70), Qt::AlignCenter, texts_.tagline,
+                 font(family("bold"), 50, 112), kGold.lighter(115), 2);
+    brandLine(p, QPointF(r.width() / 2 - 190, r.height() - 110), 80, family("black"),
+              family("bold"));
+
+    p.setCompositionMode(QPainter::CompositionMode_Clear);
+    for (const QRectF& win : windows) p.fillRect(win, Qt::black);
     return img;
 }
 

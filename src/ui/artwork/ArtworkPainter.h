@@ -28,6 +28,9 @@ class ArtworkPainter {
     QImage liveVideoReference() const;
     QImage liveVideoOverlay() const;
     QImage printFrame() const;
+    // The print frame for a turn of four shots: four square windows, two by
+    // two, each on its own mat.
+    QImage printFrameForFourShots() const;
     QImage snapShotOverlay() const;
     QImage emailError() const;
     QImage emailMismatch() const;

@@ -44,7 +44,15 @@ KioskAssembly::KioskAssembly(QApplication& qapp, QtRunLoop& loop, Settings& sett
       overlays_(windows_),
       photos_(
           ui_, loop, settings, [this] { return app_.photoFilingSession(); },
-          [this] { app_.openPref(); }) {
+          [this] { app_.openPref(); }),
+      loops_([this](const GuestLoopMaker::Outcome& o) {
+          // A scripted run reports what each guest gets (from the loop's
+          // own thread; the line is whole).
+          if (options_.scripted == 0) return;
+          if (!o.filed.mp4.empty()) say("  loop filed: " + o.filed.mp4);
+          if (!o.filed.gif.empty()) say("  loop filed: " + o.filed.gif);
+          if (!o.filed.error.empty()) say("  loop failed: " + o.filed.error);
+      }) {
     wireWindowsAndCamera();
     wirePhotosAndPrinting();
     if (!wireVideo(&setUpError_)) return;

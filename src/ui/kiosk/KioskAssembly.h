@@ -78,6 +78,8 @@ class KioskAssembly {
     // KioskAssembly_Scripted.cpp
     void wireScripted();
     void scriptedTurnDone(int guest);
+    // From here on guests take the scripted guest's several shots and a loop.
+    void scriptedGuestOfSeveralShots();
     void operatorLooksAtThePreferences();
     void wireScreenObserver();
     // KioskAssembly_Launch.cpp

@@ -34,6 +34,11 @@ void KioskAssembly::wireScripted() {
     guests_ = std::make_unique<ScriptedGuests>(app_, *application_, options_.scripted, say,
                                                [this](int guest) { scriptedTurnDone(guest); });
     guests_->setTimeLimit(options_.scriptedMinutes * 60);
+    // The settings every guest starts with (one shot, no loop) unless the
+    // last guest is the one of several shots and the only guest.
+    settings_.setInteger(key::prefShotsPerTurn, 1);
+    settings_.setBool(key::prefMakeLoop, false);
+    if (options_.scripted == 1) scriptedGuestOfSeveralShots();
     // In web mode the guests come from the page.
     if (settings_.boolForKey(key::prefDoUseWebView)) {
         guests_->setWaitsForWebPage(true);
@@ -43,7 +48,16 @@ void KioskAssembly::wireScripted() {
     }
 }
 
+void KioskAssembly::scriptedGuestOfSeveralShots() {
+    if (options_.scriptedLastShots < 2) return;
+    say("the next guest takes " + std::to_string(options_.scriptedLastShots) +
+        " shots and gets an animated loop");
+    settings_.setInteger(key::prefShotsPerTurn, options_.scriptedLastShots);
+    settings_.setBool(key::prefMakeLoop, true);
+}
+
 void KioskAssembly::scriptedTurnDone(int guest) {
+    if (guest == options_.scripted - 1) scriptedGuestOfSeveralShots();
     // A video guest's turn ends when the clip is filed.
     if (video_) {
         video_->waitForCompositions();
@@ -61,6 +75,8 @@ void KioskAssembly::scriptedTurnDone(int guest) {
         return;
     }
     say("  " + review.guest + " saw their photo");
+    if (app_.shotsPerTurn() > 1)
+        say("  " + std::to_string(app_.shotsPerTurn()) + " shots, laid into the print frame");
     const FilingResult r = photos_.lastResult();
     if (r.filed) say("  photo filed: " + r.filedPath);
     if (r.uploadWritten) say("  upload copy: " + r.uploadPath);

@@ -45,6 +45,11 @@ std::optional<KioskOptions> parseKioskOptions(const std::vector<std::string>& ar
                             args[i + 1] + "]");
             o.scriptedMinutes = m;
             ++i;
+        } else if (a == "--scripted-last-shots") {
+            if (!hasNext || args[i + 1].size() != 1 || args[i + 1][0] < '2' || args[i + 1][0] > '4')
+                return fail("--scripted-last-shots needs a number of shots from 2 to 4");
+            o.scriptedLastShots = args[i + 1][0] - '0';
+            ++i;
         } else if (a == "--quit-on-screen") {
             if (!hasNext || args[i + 1].size() != 1 || args[i + 1][0] < '1' || args[i + 1][0] > '7')
                 return fail("--quit-on-screen needs a screen number from 1 to 7");
@@ -76,6 +81,8 @@ std::optional<KioskOptions> parseKioskOptions(const std::vector<std::string>& ar
     if (!o.port.empty() && o.camera.empty()) return fail("--port goes with --camera gphoto2");
     if (o.scriptedMinutes > 0 && o.scripted == 0)
         return fail("--scripted-minutes goes with --scripted N");
+    if (o.scriptedLastShots > 0 && o.scripted == 0)
+        return fail("--scripted-last-shots goes with --scripted N");
     // A script never waits for a real camera unless it was asked for one.
     if (o.scripted > 0 && !o.sim && o.camera.empty()) o.sim = true;
     return o;

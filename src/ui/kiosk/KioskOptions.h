@@ -15,6 +15,7 @@ struct KioskOptions {
     std::string port;            //   --port PORT: its PTP/IP address or libgphoto2 port
     int scripted = 0;            // --scripted N: N scripted guests, then quit
     double scriptedMinutes = 0;  // --scripted-minutes M: no guest starts after M minutes
+    int scriptedLastShots = 0;   // --scripted-last-shots N: the last guest takes N shots, a loop
     std::string screenshots;     // --screenshots DIR: a PNG of every screen change
     bool video = false;          // --video: the video camera (simulated with --sim)
     int quitOnScreen = 0;  // --quit-on-screen N: quit once screen N is drawn (start-up timing)
@@ -24,7 +25,8 @@ struct KioskOptions {
 
 inline constexpr const char* kKioskUsage =
     "usage: klik-kiosk [--root DIR] [--sim [FILE] | --camera gphoto2 [--port PORT]] [--video]\n"
-    "                  [--scripted N [--scripted-minutes M]] [--screenshots DIR] [--web URL]\n"
+    "                  [--scripted N [--scripted-minutes M] [--scripted-last-shots S]]\n"
+    "                  [--screenshots DIR] [--web URL]\n"
     "  --root DIR         keep the log, scratch files and default folders under DIR\n"
     "  --sim [FILE]       use the simulated camera (configured by the plist FILE)\n"
     "  --camera gphoto2   use a real camera through libgphoto2 (USB, or --port\n"
@@ -35,6 +37,8 @@ inline constexpr const char* kKioskUsage =
     "                     (needs --root or KLIK_ROOT; its settings file lies there)\n"
     "  --scripted-minutes M  no scripted guest starts after M minutes: the turn under\n"
     "                     way ends, then the kiosk quits (a soak of a given length)\n"
+    "  --scripted-last-shots S  the last scripted guest takes S shots (2 to 4) laid\n"
+    "                     into the print frame, and gets an animated loop\n"
     "  --screenshots DIR  write a PNG of both sides at every screen change\n"
     "  --quit-on-screen N quit as soon as screen N has been drawn (start-up timing)\n"
     "  --web URL          web mode: the kiosk web server at URL starts the sessions (with\n"
