@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "camera/CamSDK.h"
 #include "camera/gphoto2/GPhotoHotplug.h"
 #include "camera/gphoto2/GPhotoObjects.h"
 #include "camera/gphoto2/GPhotoWorker.h"
+#include "camera/sdk/CamSDK.h"
 
 namespace klik {
 

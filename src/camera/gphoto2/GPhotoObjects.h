@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "camera/CamSDK.h"
 #include "camera/gphoto2/GPhotoWorker.h"
+#include "camera/sdk/CamSDK.h"
 
 namespace klik {
 

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "camera/CamSDK.h"
+#include "camera/sdk/CamSDK.h"
 #include "camera/sim/SimCamera.h"
 #include "camera/sim/SimConfig.h"
 #include "camera/sim/SimEventQueue.h"

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "camera/CamSDK.h"
+#include "camera/sdk/CamSDK.h"
 #include "camera/sim/SimConfig.h"
 
 namespace klik {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/CamSDK.h"
+#include "camera/sdk/CamSDK.h"
 #include "foundation/Value.h"
 
 namespace klik {
