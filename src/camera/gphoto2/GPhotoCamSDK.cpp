@@ -25,12 +25,6 @@ namespace klik {
 
 namespace {
 
-void copyText(char* dst, size_t cap, const std::string& s) {
-    size_t n = std::min(cap - 1, s.size());
-    std::memcpy(dst, s.data(), n);
-    dst[n] = 0;
-}
-
 bool splitAddress(const std::string& address, std::string& host, int& port) {
     const size_t colon = address.rfind(':');
     if (colon == std::string::npos) return false;
@@ -344,10 +338,8 @@ CamError GPhotoCamSDK::CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outI
     CamError err;
     GPCamera* cam = usableCamera(camera, err);
     if (!cam) return err;
-    std::memset(outInfo, 0, sizeof *outInfo);
-    copyText(outInfo->szPortName, sizeof outInfo->szPortName, cam->port);
-    copyText(outInfo->szDeviceDescription, sizeof outInfo->szDeviceDescription, cam->model);
-    outInfo->deviceSubType = 1;  // live view and the rest: a newer camera
+    // Live view and the rest: a newer camera (sub-type 1).
+    fillDeviceInfo(*outInfo, cam->port, cam->model, 1);
     return CAM_ERR_OK;
 }
 

@@ -5,8 +5,6 @@
 #include <gphoto2/gphoto2-file.h>
 #include <gphoto2/gphoto2-result.h>
 
-#include <cstring>
-
 #include "camera/gphoto2/GPhotoCamSDK.h"
 #include "camera/gphoto2/GPhotoErrors.h"
 #include "log/Log.h"
@@ -117,11 +115,7 @@ CamError GPhotoCamSDK::CamGetDirectoryItemInfo(CamDirectoryItemRef item,
     auto* it = lookup<GPItem>(item);
     if (!it) return CAM_ERR_INVALID_HANDLE;
     if (!it->camera->connected) return CAM_ERR_COMM_DISCONNECTED;
-    std::memset(outInfo, 0, sizeof *outInfo);
-    outInfo->size = it->size;
-    outInfo->format = 0x3801;
-    const size_t n = std::min(sizeof outInfo->szFileName - 1, it->name.size());
-    std::memcpy(outInfo->szFileName, it->name.data(), n);
+    fillItemInfo(*outInfo, it->name, it->size);
     return CAM_ERR_OK;
 }
 

@@ -1,8 +1,19 @@
 #include "camera/sdk/CamSDKBase.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace klik {
+
+namespace {
+
+void copyText(char* dst, size_t cap, const std::string& s) {
+    const size_t n = std::min(cap - 1, s.size());
+    std::memcpy(dst, s.data(), n);
+    dst[n] = 0;
+}
+
+}  // namespace
 
 // ---- memory streams ----
 
@@ -191,6 +202,24 @@ bool CamSDKBase::shutterButton(std::int32_t param, bool& shoots) {
         return false;
     shoots = p == kCamShutterButton_Completely || p == kCamShutterButton_Completely_NonAF;
     return true;
+}
+
+// ---- records ----
+
+void CamSDKBase::fillDeviceInfo(CamDeviceInfo& out, const std::string& port,
+                                const std::string& description, std::uint32_t subType) {
+    std::memset(&out, 0, sizeof out);
+    copyText(out.szPortName, sizeof out.szPortName, port);
+    copyText(out.szDeviceDescription, sizeof out.szDeviceDescription, description);
+    out.deviceSubType = subType;
+}
+
+void CamSDKBase::fillItemInfo(CamDirectoryItemInfo& out, const std::string& name,
+                              std::uint64_t size) {
+    std::memset(&out, 0, sizeof out);
+    out.size = size;
+    out.format = 0x3801;  // EXIF/JPEG
+    copyText(out.szFileName, sizeof out.szFileName, name);
 }
 
 // ---- streams and live-view images ----

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <mutex>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "camera/sdk/CamSDK.h"
@@ -127,6 +128,12 @@ class CamSDKBase : public CamSDK {
     // the button's positions, else `shoots` says whether the button goes
     // all the way down.
     static bool shutterButton(std::int32_t param, bool& shoots);
+    // The boundary's records, zeroed first, their texts cut to fit.
+    static void fillDeviceInfo(CamDeviceInfo& out, const std::string& port,
+                               const std::string& description, std::uint32_t subType);
+    // A picture's file (EXIF/JPEG).
+    static void fillItemInfo(CamDirectoryItemInfo& out, const std::string& name,
+                             std::uint64_t size);
 
     mutable std::mutex mutex_;
     std::set<const CamObject*> live_;

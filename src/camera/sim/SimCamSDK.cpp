@@ -17,12 +17,6 @@ namespace {
 constexpr CamError kUnknownCommand = 0xA001;
 constexpr CamError kOperationRefused = 0xA005;
 
-void copyText(char* dst, size_t cap, const std::string& s) {
-    size_t n = std::min(cap - 1, s.size());
-    std::memcpy(dst, s.data(), n);
-    dst[n] = 0;
-}
-
 // "1/60" -> 1/60, "0\"5" -> 5/10, "30\"" -> 30/1; anything else 1/60.
 void exposureFromTv(std::uint32_t tv, std::uint32_t& num, std::uint32_t& den) {
     std::string t = strForCameraTv(tv);
@@ -420,10 +414,7 @@ CamError SimCamSDK::CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo
     CamError err;
     auto cam = cameraFor(camera, err);
     if (!cam) return err;
-    std::memset(outInfo, 0, sizeof *outInfo);
-    copyText(outInfo->szPortName, sizeof outInfo->szPortName, cam->spec.port);
-    copyText(outInfo->szDeviceDescription, sizeof outInfo->szDeviceDescription, cam->spec.model);
-    outInfo->deviceSubType = cam->spec.subType;
+    fillDeviceInfo(*outInfo, cam->spec.port, cam->spec.model, cam->spec.subType);
     return CAM_ERR_OK;
 }
 
@@ -663,10 +654,7 @@ CamError SimCamSDK::CamGetDirectoryItemInfo(CamDirectoryItemRef item,
     auto* it = lookup<SimItemRef>(item);
     if (!it) return CAM_ERR_INVALID_HANDLE;
     if (!it->camera->connected) return CAM_ERR_COMM_DISCONNECTED;
-    std::memset(outInfo, 0, sizeof *outInfo);
-    outInfo->size = it->bytes.size();
-    outInfo->format = 0x3801;  // EXIF/JPEG
-    copyText(outInfo->szFileName, sizeof outInfo->szFileName, it->name);
+    fillItemInfo(*outInfo, it->name, it->bytes.size());
     return CAM_ERR_OK;
 }
 
