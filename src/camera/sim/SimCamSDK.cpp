@@ -1,6 +1,7 @@
 #include "camera/sim/SimCamSDK.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -34,7 +35,7 @@ void exposureFromTv(std::uint32_t tv, std::uint32_t& num, std::uint32_t& den) {
 std::uint32_t fNumberTenths(std::uint32_t av) {
     double f = 0;
     if (std::sscanf(strForCameraAv(av), "%lf", &f) == 1 && f > 0)
-        return static_cast<std::uint32_t>(f * 10 + 0.5);
+        return static_cast<std::uint32_t>(std::lround(f * 10));
     return 56;
 }
 
@@ -95,6 +96,8 @@ bool SimCamSDK::unplugCamera(int id) {
     return false;
 }
 
+// By value: the caller's may be the very element of cameras_ erased here.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void SimCamSDK::unplugLocked(std::shared_ptr<SimCamera> cam) {
     if (!cam->connected) return;
     cam->connected = false;
@@ -687,7 +690,9 @@ CamError SimCamSDK::CamDownload(CamDirectoryItemRef item, std::uint64_t size, Ca
         std::uint64_t n = std::min(chunk, size - done);
         if (!s->append(bytes->data() + done, n)) return CAM_ERR_STREAM_WRITE_ERROR;
         done += n;
-        if (rate > 0) std::this_thread::sleep_for(std::chrono::duration<double>(n / rate));
+        if (rate > 0)
+            std::this_thread::sleep_for(
+                std::chrono::duration<double>(static_cast<double>(n) / rate));
         auto percent = static_cast<std::uint32_t>(done * 100 / size);
         {
             std::lock_guard lock(mutex_);
