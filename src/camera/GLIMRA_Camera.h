@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/CamSDK.h"
+#include "camera/sdk/CamSDK.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/Value.h"
 

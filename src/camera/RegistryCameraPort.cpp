@@ -3,9 +3,9 @@
 #include <string_view>
 
 #include "app/PhotoPipelinePort.h"
-#include "camera/CamSDK.h"
 #include "camera/CameraNotifications.h"
 #include "camera/QZNSImageFlipped.h"
+#include "camera/sdk/CamSDK.h"
 #include "log/Log.h"
 
 namespace klik {

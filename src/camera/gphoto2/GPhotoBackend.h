@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "camera/CamSDK.h"
+#include "camera/sdk/CamSDK.h"
 
 namespace klik {
 

@@ -25,12 +25,6 @@ namespace klik {
 
 namespace {
 
-void copyText(char* dst, size_t cap, const std::string& s) {
-    size_t n = std::min(cap - 1, s.size());
-    std::memcpy(dst, s.data(), n);
-    dst[n] = 0;
-}
-
 bool splitAddress(const std::string& address, std::string& host, int& port) {
     const size_t colon = address.rfind(':');
     if (colon == std::string::npos) return false;
@@ -59,16 +53,16 @@ GPhotoCamSDK::GPhotoCamSDK(GPhotoOptions options)
 GPhotoCamSDK::~GPhotoCamSDK() {
     hotplug_.stop();
     listWorker_->setIdle(nullptr, std::chrono::milliseconds(0));
+    CamSDKBase::CamSetCameraAddedHandler(nullptr, nullptr);
     std::vector<GPCamera*> all;
     {
         std::lock_guard l(mutex_);
-        addedHandler_ = nullptr;
         // From here the cameras gathered below are closed by this thread
         // alone: a last release still queued on a camera's worker must not
         // hand the same camera to the listing worker as well.
         closing_ = true;
         for (const CamObject* o : live_)
-            if (auto* c = dynamic_cast<const GPCamera*>(static_cast<const GPRef*>(o)))
+            if (auto* c = dynamic_cast<const GPCamera*>(static_cast<const CamRef*>(o)))
                 all.push_back(const_cast<GPCamera*>(c));
         live_.clear();
         cameras_.clear();
@@ -101,42 +95,27 @@ GPCamera* GPhotoCamSDK::usableCamera(CamBaseRef ref, CamError& err) {
     return c;
 }
 
-std::uint32_t GPhotoCamSDK::releaseLocked(GPRef* ref) {
-    if (--ref->refs > 0) return ref->refs;
-    live_.erase(ref);
-    if (auto* list = dynamic_cast<GPCameraList*>(ref)) {
-        for (GPCamera* c : list->children) releaseLocked(c);
-    } else if (auto* item = dynamic_cast<GPItem*>(ref)) {
+CamCameraState* GPhotoCamSDK::cameraStateLocked(CamBaseRef camera) {
+    return lookup<GPCamera>(camera);
+}
+
+bool GPhotoCamSDK::disposeLocked(CamRef* ref) {
+    if (auto* item = dynamic_cast<GPItem*>(ref)) {
         if (item->camera) releaseLocked(item->camera);
-    } else if (auto* img = dynamic_cast<GPEvfImage*>(ref)) {
-        if (img->stream) releaseLocked(img->stream);
     } else if (auto* cam = dynamic_cast<GPCamera*>(ref)) {
-        if (closing_) return 0;  // the destructor closes it
+        if (closing_) return true;  // the destructor closes it
         // Closing talks to the camera and joins its worker, which may be
         // the very thread releasing it: the listing worker does it.
         listWorker_->post([this, cam] { destroyCamera(cam); });
-        return 0;
+        return true;
     }
-    delete ref;
-    return 0;
+    return false;
 }
 
 void GPhotoCamSDK::destroyCamera(GPCamera* cam) {
     cam->worker->run([this, cam] { closeCamera(cam); });
     cam->worker.reset();
     delete cam;
-}
-
-std::uint32_t GPhotoCamSDK::CamRetain(CamBaseRef ref) {
-    std::lock_guard l(mutex_);
-    auto* r = lookup<GPRef>(ref);
-    return r ? ++r->refs : 0;
-}
-
-std::uint32_t GPhotoCamSDK::CamRelease(CamBaseRef ref) {
-    std::lock_guard l(mutex_);
-    auto* r = lookup<GPRef>(ref);
-    return r ? releaseLocked(r) : 0;
 }
 
 // ---- start and listing ----
@@ -197,24 +176,6 @@ CamError GPhotoCamSDK::CamTerminateSDK() {
         releaseLocked(cam);
     }
     return CAM_ERR_OK;
-}
-
-CamError GPhotoCamSDK::CamSetCameraAddedHandler(CamCameraAddedHandler handler, void* context) {
-    std::lock_guard l(mutex_);
-    addedHandler_ = handler;
-    addedContext_ = context;
-    return CAM_ERR_OK;
-}
-
-void GPhotoCamSDK::raiseCameraAdded() {
-    CamCameraAddedHandler h;
-    void* ctx;
-    {
-        std::lock_guard l(mutex_);
-        h = addedHandler_;
-        ctx = addedContext_;
-    }
-    if (h) h(ctx);
 }
 
 bool GPhotoCamSDK::probe(const std::string& address) {
@@ -328,7 +289,7 @@ CamError GPhotoCamSDK::CamGetCameraList(CamCameraListRef* outList) {
     std::vector<Found> found;
     if (!listWorker_->run([&] { found = detect(); })) return CAM_ERR_INTERNAL_ERROR;
     std::vector<GPCamera*> fresh;
-    auto* list = new GPCameraList;
+    auto* list = new CamRefList;
     {
         std::lock_guard l(mutex_);
         // Cameras no longer found are gone: their references stop working.
@@ -372,97 +333,14 @@ CamError GPhotoCamSDK::CamGetCameraList(CamCameraListRef* outList) {
     return CAM_ERR_OK;
 }
 
-CamError GPhotoCamSDK::CamGetChildCount(CamBaseRef ref, std::uint32_t* outCount) {
-    if (!outCount) return CAM_ERR_INVALID_POINTER;
-    std::lock_guard l(mutex_);
-    auto* list = lookup<GPCameraList>(ref);
-    if (!list) return CAM_ERR_INVALID_HANDLE;
-    *outCount = static_cast<std::uint32_t>(list->children.size());
-    return CAM_ERR_OK;
-}
-
-CamError GPhotoCamSDK::CamGetChildAtIndex(CamBaseRef ref, std::int32_t index,
-                                          CamBaseRef* outChild) {
-    if (!outChild) return CAM_ERR_INVALID_POINTER;
-    std::lock_guard l(mutex_);
-    auto* list = lookup<GPCameraList>(ref);
-    if (!list) return CAM_ERR_INVALID_HANDLE;
-    if (index < 0 || static_cast<size_t>(index) >= list->children.size())
-        return CAM_ERR_INVALID_INDEX;
-    GPCamera* child = list->children[static_cast<size_t>(index)];
-    ++child->refs;
-    *outChild = child;
-    return CAM_ERR_OK;
-}
-
 CamError GPhotoCamSDK::CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo) {
     if (!outInfo) return CAM_ERR_INVALID_POINTER;
     CamError err;
     GPCamera* cam = usableCamera(camera, err);
     if (!cam) return err;
-    std::memset(outInfo, 0, sizeof *outInfo);
-    copyText(outInfo->szPortName, sizeof outInfo->szPortName, cam->port);
-    copyText(outInfo->szDeviceDescription, sizeof outInfo->szDeviceDescription, cam->model);
-    outInfo->deviceSubType = 1;  // live view and the rest: a newer camera
+    // Live view and the rest: a newer camera (sub-type 1).
+    fillDeviceInfo(*outInfo, cam->port, cam->model, 1);
     return CAM_ERR_OK;
-}
-
-// ---- handlers ----
-
-CamError GPhotoCamSDK::CamSetCameraStateEventHandler(CamCameraRef camera, CamStateEvent event,
-                                                     CamStateEventHandler handler, void* context) {
-    if (event != kCamStateEvent_All) return CAM_ERR_NOT_SUPPORTED;
-    std::lock_guard l(mutex_);
-    auto* c = lookup<GPCamera>(camera);
-    if (!c) return CAM_ERR_INVALID_HANDLE;
-    c->stateHandler = handler;
-    c->stateContext = context;
-    return CAM_ERR_OK;
-}
-
-CamError GPhotoCamSDK::CamSetPropertyEventHandler(CamCameraRef camera, CamPropertyEvent event,
-                                                  CamPropertyEventHandler handler, void* context) {
-    if (event != kCamPropertyEvent_All) return CAM_ERR_NOT_SUPPORTED;
-    std::lock_guard l(mutex_);
-    auto* c = lookup<GPCamera>(camera);
-    if (!c) return CAM_ERR_INVALID_HANDLE;
-    c->propertyHandler = handler;
-    c->propertyContext = context;
-    return CAM_ERR_OK;
-}
-
-CamError GPhotoCamSDK::CamSetObjectEventHandler(CamCameraRef camera, CamObjectEvent event,
-                                                CamObjectEventHandler handler, void* context) {
-    if (event != kCamObjectEvent_All) return CAM_ERR_NOT_SUPPORTED;
-    std::lock_guard l(mutex_);
-    auto* c = lookup<GPCamera>(camera);
-    if (!c) return CAM_ERR_INVALID_HANDLE;
-    c->objectHandler = handler;
-    c->objectContext = context;
-    return CAM_ERR_OK;
-}
-
-void GPhotoCamSDK::raiseStateEvent(GPCamera* cam, CamStateEvent event) {
-    CamStateEventHandler h;
-    void* ctx;
-    {
-        std::lock_guard l(mutex_);
-        h = cam->stateHandler;
-        ctx = cam->stateContext;
-    }
-    if (h) h(event, 0, ctx);
-}
-
-void GPhotoCamSDK::raisePropertyEvent(GPCamera* cam, CamPropertyEvent event, CamPropertyID id) {
-    CamPropertyEventHandler h;
-    void* ctx;
-    {
-        std::lock_guard l(mutex_);
-        if (!cam->connected) return;
-        h = cam->propertyHandler;
-        ctx = cam->propertyContext;
-    }
-    if (h) h(event, id, 0, ctx);
 }
 
 // ---- failures and going away ----
@@ -519,7 +397,7 @@ void GPhotoCamSDK::cameraGone(GPCamera* cam) {
     GLIMRA_Log::debug("libgphoto2: camera " + cam->model + " at " + cam->port + " is gone");
     cam->worker->setIdle(nullptr, std::chrono::milliseconds(0));
     closeCamera(cam);
-    raiseStateEvent(cam, kCamStateEvent_Shutdown);
+    raiseStateEvent(*cam, kCamStateEvent_Shutdown);
 }
 
 bool GPhotoCamSDK::stillAnswers(GPCamera* cam) {
@@ -701,8 +579,6 @@ void GPhotoCamSDK::raiseObjectAdded(GPCamera* cam, const std::string& folder,
         gp_camera_file_get_info(cam->camera, folder.c_str(), name.c_str(), &info, cam->context);
     if (r >= GP_OK && (info.file.fields & GP_FILE_INFO_SIZE)) size = info.file.size;
     if (r < GP_OK) failed(cam, "gp_camera_file_get_info", r);
-    CamObjectEventHandler h;
-    void* ctx;
     auto* item = new GPItem;
     {
         std::lock_guard l(mutex_);
@@ -716,15 +592,10 @@ void GPhotoCamSDK::raiseObjectAdded(GPCamera* cam, const std::string& folder,
         item->name = name;
         item->size = size;
         live_.insert(item);
-        h = cam->objectHandler;
-        ctx = cam->objectContext;
     }
     GLIMRA_Log::debugf("libgphoto2: new file %s/%s (%llu bytes) on %s", folder.c_str(),
                        name.c_str(), static_cast<unsigned long long>(size), cam->model.c_str());
-    // The item belongs to the SDK for the handler's run.
-    if (h) h(kCamObjectEvent_DirItemRequestTransfer, item, ctx);
-    std::lock_guard l(mutex_);
-    releaseLocked(item);
+    offerItem(*cam, item);
 }
 
 // ---- unused by libgphoto2 cameras ----

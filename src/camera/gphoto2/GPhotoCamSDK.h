@@ -11,15 +11,14 @@
 #include <chrono>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "camera/CamSDK.h"
 #include "camera/gphoto2/GPhotoHotplug.h"
 #include "camera/gphoto2/GPhotoObjects.h"
 #include "camera/gphoto2/GPhotoWorker.h"
+#include "camera/sdk/CamSDKBase.h"
 
 namespace klik {
 
@@ -42,7 +41,7 @@ struct GPhotoOptions {
     std::chrono::milliseconds heartbeatInterval{500};
 };
 
-class GPhotoCamSDK : public CamSDK {
+class GPhotoCamSDK : public CamSDKBase {
   public:
     explicit GPhotoCamSDK(GPhotoOptions options = {});
     ~GPhotoCamSDK() override;
@@ -56,19 +55,8 @@ class GPhotoCamSDK : public CamSDK {
     // --- CamSDK ---
     CamError CamInitializeSDK() override;
     CamError CamTerminateSDK() override;
-    CamError CamSetCameraAddedHandler(CamCameraAddedHandler handler, void* context) override;
     CamError CamGetCameraList(CamCameraListRef* outList) override;
-    CamError CamGetChildCount(CamBaseRef ref, std::uint32_t* outCount) override;
-    CamError CamGetChildAtIndex(CamBaseRef ref, std::int32_t index, CamBaseRef* outChild) override;
-    std::uint32_t CamRetain(CamBaseRef ref) override;
-    std::uint32_t CamRelease(CamBaseRef ref) override;
     CamError CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo) override;
-    CamError CamSetCameraStateEventHandler(CamCameraRef camera, CamStateEvent event,
-                                           CamStateEventHandler handler, void* context) override;
-    CamError CamSetPropertyEventHandler(CamCameraRef camera, CamPropertyEvent event,
-                                        CamPropertyEventHandler handler, void* context) override;
-    CamError CamSetObjectEventHandler(CamCameraRef camera, CamObjectEvent event,
-                                      CamObjectEventHandler handler, void* context) override;
     CamError CamOpenSession(CamCameraRef camera) override;
     CamError CamCloseSession(CamCameraRef camera) override;
     CamError CamSendCommand(CamCameraRef camera, CamCameraCommand command,
@@ -86,32 +74,26 @@ class GPhotoCamSDK : public CamSDK {
     CamError CamSetCapacity(CamCameraRef camera, CamCapacity capacity) override;
     CamError CamGetDirectoryItemInfo(CamDirectoryItemRef item,
                                      CamDirectoryItemInfo* outInfo) override;
-    CamError CamCreateMemoryStreamFromPointer(void* buffer, std::uint64_t size,
-                                              CamStreamRef* outStream) override;
-    CamError CamGetLength(CamStreamRef stream, std::uint64_t* outLength) override;
-    CamError CamSetProgressCallback(CamBaseRef ref, CamProgressCallback callback,
-                                    std::uint32_t option, void* context) override;
     CamError CamDownload(CamDirectoryItemRef item, std::uint64_t size,
                          CamStreamRef stream) override;
     CamError CamDownloadComplete(CamDirectoryItemRef item) override;
-    CamError CamCreateEvfImageRef(CamStreamRef stream, CamEvfImageRef* outImage) override;
     CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image) override;
     bool CamGetValueText(CamCameraRef camera, CamPropertyID id, std::uint32_t value,
                          std::string& out) override;
     std::string CamLastErrorText(CamBaseRef ref) override;
 
+  protected:
+    CamCameraState* cameraStateLocked(CamBaseRef camera) override;
+    // An item lets go of its camera; a camera is closed and destroyed on
+    // the listing worker.
+    bool disposeLocked(CamRef* ref) override;
+
   private:
     struct Found {
         std::string model, port;
     };
-    template <class T>
-    T* lookup(CamBaseRef ref) const {  // under mutex_
-        if (!ref || !live_.count(ref)) return nullptr;
-        return dynamic_cast<T*>(ref);
-    }
     // A connected camera behind `ref`, else null with the error.
     GPCamera* usableCamera(CamBaseRef ref, CamError& err);
-    std::uint32_t releaseLocked(GPRef* ref);
     void destroyCamera(GPCamera* cam);  // not under mutex_
     // Records a failed libgphoto2 call: logs it with the library's text,
     // keeps the text, and reports the camera gone when the result says so.
@@ -125,15 +107,12 @@ class GPhotoCamSDK : public CamSDK {
     std::vector<Found> detect();
     bool probe(const std::string& address);
     void presenceStep();
-    void raiseCameraAdded();
     // Camera worker.
     int openCamera(GPCamera* cam);
     void closeCamera(GPCamera* cam);
     void eventStep(GPCamera* cam);
     void handleEvent(GPCamera* cam, CameraEventType type, void* data);
     void raiseObjectAdded(GPCamera* cam, const std::string& folder, const std::string& name);
-    void raisePropertyEvent(GPCamera* cam, CamPropertyEvent event, CamPropertyID id);
-    void raiseStateEvent(GPCamera* cam, CamStateEvent event);
     CamError capture(GPCamera* cam);
     int refreshConfig(GPCamera* cam);
     void announceChangedProperties(GPCamera* cam);
@@ -153,12 +132,8 @@ class GPhotoCamSDK : public CamSDK {
     static void progressStop(GPContext*, unsigned id, void* data);
 
     const GPhotoOptions options_;
-    mutable std::mutex mutex_;
-    std::set<const CamObject*> live_;
     std::map<std::string, GPCamera*> cameras_;  // connected, by port; one SDK count each
     std::set<std::string> ptpipPresent_;        // addresses answering at the last try
-    CamCameraAddedHandler addedHandler_ = nullptr;
-    void* addedContext_ = nullptr;
     bool initialized_ = false;
     bool closing_ = false;  // the destructor has taken every camera
 

@@ -5,8 +5,6 @@
 #include <gphoto2/gphoto2-file.h>
 #include <gphoto2/gphoto2-result.h>
 
-#include <cstring>
-
 #include "camera/gphoto2/GPhotoCamSDK.h"
 #include "camera/gphoto2/GPhotoErrors.h"
 #include "log/Log.h"
@@ -39,18 +37,12 @@ CamError GPhotoCamSDK::CamSendCommand(CamCameraRef camera, CamCameraCommand comm
         case kCamCommand_TakePicture:
             shoot = true;
             break;
-        case kCamCommand_PressShutterButton: {
-            const auto p = static_cast<std::uint32_t>(param);
-            if (p != kCamShutterButton_OFF && p != kCamShutterButton_Halfway &&
-                p != kCamShutterButton_Completely && p != kCamShutterButton_Halfway_NonAF &&
-                p != kCamShutterButton_Completely_NonAF)
-                return CAM_ERR_INVALID_PARAMETER;
+        case kCamCommand_PressShutterButton:
+            if (!shutterButton(param, shoot)) return CAM_ERR_INVALID_PARAMETER;
             // Half-way and release have no PTP operation: the camera focuses
             // as it fires.
-            shoot = p == kCamShutterButton_Completely || p == kCamShutterButton_Completely_NonAF;
             if (!shoot) return CAM_ERR_OK;
             break;
-        }
         case kCamCommand_ExtendShutDownTimer:
             return CAM_ERR_OK;
         default:
@@ -110,7 +102,7 @@ CamError GPhotoCamSDK::capture(GPCamera* cam) {
     }
     GLIMRA_Log::debugf("libgphoto2: no new file from %s within %.0f s of the shutter",
                        cam->model.c_str(), options_.captureTimeoutSeconds);
-    raiseStateEvent(cam, kCamStateEvent_CaptureError);
+    raiseStateEvent(*cam, kCamStateEvent_CaptureError);
     return CAM_ERR_WAIT_TIMEOUT;
 }
 
@@ -123,64 +115,23 @@ CamError GPhotoCamSDK::CamGetDirectoryItemInfo(CamDirectoryItemRef item,
     auto* it = lookup<GPItem>(item);
     if (!it) return CAM_ERR_INVALID_HANDLE;
     if (!it->camera->connected) return CAM_ERR_COMM_DISCONNECTED;
-    std::memset(outInfo, 0, sizeof *outInfo);
-    outInfo->size = it->size;
-    outInfo->format = 0x3801;
-    const size_t n = std::min(sizeof outInfo->szFileName - 1, it->name.size());
-    std::memcpy(outInfo->szFileName, it->name.data(), n);
-    return CAM_ERR_OK;
-}
-
-CamError GPhotoCamSDK::CamCreateMemoryStreamFromPointer(void* buffer, std::uint64_t size,
-                                                        CamStreamRef* outStream) {
-    if (!buffer || !outStream) return CAM_ERR_INVALID_POINTER;
-    std::lock_guard l(mutex_);
-    auto* s = new GPStream;
-    s->buffer = static_cast<std::uint8_t*>(buffer);
-    s->capacity = size;
-    live_.insert(s);
-    *outStream = s;
-    return CAM_ERR_OK;
-}
-
-CamError GPhotoCamSDK::CamGetLength(CamStreamRef stream, std::uint64_t* outLength) {
-    if (!outLength) return CAM_ERR_INVALID_POINTER;
-    std::lock_guard l(mutex_);
-    auto* s = lookup<GPStream>(stream);
-    if (!s) return CAM_ERR_INVALID_HANDLE;
-    *outLength = s->length;
-    return CAM_ERR_OK;
-}
-
-CamError GPhotoCamSDK::CamSetProgressCallback(CamBaseRef ref, CamProgressCallback callback,
-                                              std::uint32_t option, void* context) {
-    if (option != kCamProgressOption_Done && option != kCamProgressOption_Periodically)
-        return CAM_ERR_INVALID_PARAMETER;
-    std::lock_guard l(mutex_);
-    auto* s = lookup<GPStream>(ref);
-    if (!s) return CAM_ERR_INVALID_HANDLE;
-    s->progress = callback;
-    s->progressContext = context;
+    fillItemInfo(*outInfo, it->name, it->size);
     return CAM_ERR_OK;
 }
 
 void GPhotoCamSDK::reportProgress(GPCamera* cam, std::uint32_t percent) {
-    GPStream* s = cam->downloading;
+    CamMemoryStream* s = cam->downloading;
     if (!s || !s->progress || percent <= cam->lastPercent || percent > 100) return;
     cam->lastPercent = percent;
-    bool cancel = false;
-    s->progress(percent, s->progressContext, &cancel);
-    if (cancel) cam->cancelled = true;
+    if (s->reportProgress(percent)) cam->cancelled = true;
 }
 
 // The file arrives straight into the caller's buffer; progress comes from
 // the bytes received (PTP/IP gives no progress of its own).
 int GPhotoCamSDK::handlerWrite(void* priv, unsigned char* data, std::uint64_t* len) {
     auto* cam = static_cast<GPCamera*>(priv);
-    GPStream* s = cam->downloading;
-    if (!s || s->length + *len > s->capacity) return GP_ERROR_NO_MEMORY;
-    std::memcpy(s->buffer + s->length, data, *len);
-    s->length += *len;
+    CamMemoryStream* s = cam->downloading;
+    if (!s || !s->append(data, *len)) return GP_ERROR_NO_MEMORY;
     if (cam->downloadSize)
         reportProgress(cam, static_cast<std::uint32_t>(s->length * 100 / cam->downloadSize));
     return cam->cancelled ? GP_ERROR_CANCEL : GP_OK;
@@ -216,12 +167,12 @@ void GPhotoCamSDK::progressStop(GPContext*, unsigned, void* data) {
 CamError GPhotoCamSDK::CamDownload(CamDirectoryItemRef item, std::uint64_t size,
                                    CamStreamRef stream) {
     GPItem* it;
-    GPStream* s;
+    CamMemoryStream* s;
     GPCamera* cam;
     {
         std::lock_guard l(mutex_);
         it = lookup<GPItem>(item);
-        s = lookup<GPStream>(stream);
+        s = lookup<CamMemoryStream>(stream);
         if (!it || !s) return CAM_ERR_INVALID_HANDLE;
         cam = it->camera;
         if (!cam->connected) return CAM_ERR_COMM_DISCONNECTED;
@@ -280,19 +231,6 @@ CamError GPhotoCamSDK::CamDownloadComplete(CamDirectoryItemRef item) {
 
 // ---- live view ----
 
-CamError GPhotoCamSDK::CamCreateEvfImageRef(CamStreamRef stream, CamEvfImageRef* outImage) {
-    if (!outImage) return CAM_ERR_INVALID_POINTER;
-    std::lock_guard l(mutex_);
-    auto* s = lookup<GPStream>(stream);
-    if (!s) return CAM_ERR_INVALID_HANDLE;
-    auto* img = new GPEvfImage;
-    img->stream = s;
-    ++s->refs;
-    live_.insert(img);
-    *outImage = img;
-    return CAM_ERR_OK;
-}
-
 // One frame through gp_camera_capture_preview, at most at the configured
 // rate (earlier asks answer "not ready" without reaching the camera), and
 // as a low-priority job: calls queued for the camera go first.
@@ -300,10 +238,10 @@ CamError GPhotoCamSDK::CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef i
     CamError err;
     GPCamera* cam = usableCamera(camera, err);
     if (!cam) return err;
-    GPStream* s;
+    CamMemoryStream* s;
     {
         std::lock_guard l(mutex_);
-        auto* img = lookup<GPEvfImage>(image);
+        auto* img = lookup<CamEvfImage>(image);
         if (!img) return CAM_ERR_INVALID_HANDLE;
         if (!cam->open) return CAM_ERR_SESSION_NOT_OPEN;
         if (!(cam->evfOutputDevice & kCamEvfOutputDevice_PC)) return CAM_ERR_OBJECT_NOTREADY;
@@ -337,11 +275,8 @@ CamError GPhotoCamSDK::CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef i
             gp_file_get_data_and_size(cam->previewFile, &data, &size);
             if (!data || size == 0) {
                 result = CAM_ERR_OBJECT_NOTREADY;
-            } else if (size > s->capacity) {
+            } else if (!s->assign(data, size)) {
                 result = CAM_ERR_STREAM_WRITE_ERROR;
-            } else {
-                std::memcpy(s->buffer, data, size);
-                s->length = size;
             }
         },
         true);

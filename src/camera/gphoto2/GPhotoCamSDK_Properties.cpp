@@ -132,7 +132,7 @@ void GPhotoCamSDK::announceChangedProperties(GPCamera* cam) {
         const std::string now = valueText(cam, row.id);
         auto it = cam->lastText.find(row.id);
         if (it != cam->lastText.end() && it->second != now)
-            raisePropertyEvent(cam, kCamPropertyEvent_PropertyChanged, row.id);
+            raisePropertyEvent(*cam, kCamPropertyEvent_PropertyChanged, row.id);
         cam->lastText[row.id] = now;
     }
     (void)choices;
@@ -237,7 +237,7 @@ CamError GPhotoCamSDK::writeProperty(GPCamera* cam, CamPropertyID id, const std:
             }
         }
         cam->worker->post(
-            [this, cam, id] { raisePropertyEvent(cam, kCamPropertyEvent_PropertyChanged, id); });
+            [this, cam, id] { raisePropertyEvent(*cam, kCamPropertyEvent_PropertyChanged, id); });
         return CAM_ERR_OK;
     }
     const GPhotoProperty* row = GPhotoPropertyMap::find(id);
@@ -317,7 +317,7 @@ CamError GPhotoCamSDK::writeProperty(GPCamera* cam, CamPropertyID id, const std:
     cam->worker->post([this, cam, id] {
         if (!cam->camera) return;
         cam->lastText[id] = valueText(cam, id);
-        raisePropertyEvent(cam, kCamPropertyEvent_PropertyChanged, id);
+        raisePropertyEvent(*cam, kCamPropertyEvent_PropertyChanged, id);
         announceChangedProperties(cam);
     });
     return CAM_ERR_OK;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "camera/CamSDK.h"
+#include "camera/sdk/CamSDK.h"
 
 namespace klik {
 

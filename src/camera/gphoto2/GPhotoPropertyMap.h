@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "camera/CamSDK.h"
 #include "camera/CamTables.h"
+#include "camera/sdk/CamSDK.h"
 
 namespace klik {
 

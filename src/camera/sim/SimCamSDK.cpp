@@ -1,6 +1,7 @@
 #include "camera/sim/SimCamSDK.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -16,12 +17,6 @@ namespace {
 
 constexpr CamError kUnknownCommand = 0xA001;
 constexpr CamError kOperationRefused = 0xA005;
-
-void copyText(char* dst, size_t cap, const std::string& s) {
-    size_t n = std::min(cap - 1, s.size());
-    std::memcpy(dst, s.data(), n);
-    dst[n] = 0;
-}
 
 // "1/60" -> 1/60, "0\"5" -> 5/10, "30\"" -> 30/1; anything else 1/60.
 void exposureFromTv(std::uint32_t tv, std::uint32_t& num, std::uint32_t& den) {
@@ -40,7 +35,7 @@ void exposureFromTv(std::uint32_t tv, std::uint32_t& num, std::uint32_t& den) {
 std::uint32_t fNumberTenths(std::uint32_t av) {
     double f = 0;
     if (std::sscanf(strForCameraAv(av), "%lf", &f) == 1 && f > 0)
-        return static_cast<std::uint32_t>(f * 10 + 0.5);
+        return static_cast<std::uint32_t>(std::lround(f * 10));
     return 56;
 }
 
@@ -86,16 +81,7 @@ int SimCamSDK::plugCamera(const SimCameraSpec& spec) {
         live_.insert(cam->ref);
         cameras_.push_back(cam);
     }
-    events_.post([this] {
-        CamCameraAddedHandler h;
-        void* ctx;
-        {
-            std::lock_guard lock(mutex_);
-            h = addedHandler_;
-            ctx = addedContext_;
-        }
-        if (h) h(ctx);
-    });
+    events_.post([this] { raiseCameraAdded(); });
     return id;
 }
 
@@ -110,6 +96,8 @@ bool SimCamSDK::unplugCamera(int id) {
     return false;
 }
 
+// By value: the caller's may be the very element of cameras_ erased here.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void SimCamSDK::unplugLocked(std::shared_ptr<SimCamera> cam) {
     if (!cam->connected) return;
     cam->connected = false;
@@ -118,16 +106,7 @@ void SimCamSDK::unplugLocked(std::shared_ptr<SimCamera> cam) {
     SimCameraRef* own = cam->ref;
     cam->ref = nullptr;
     if (own) releaseLocked(own);
-    events_.post([this, cam] {
-        CamStateEventHandler h;
-        void* ctx;
-        {
-            std::lock_guard lock(mutex_);
-            h = cam->stateHandler;
-            ctx = cam->stateContext;
-        }
-        if (h) h(kCamStateEvent_Shutdown, 0, ctx);
-    });
+    events_.post([this, cam] { raiseStateEvent(*cam, kCamStateEvent_Shutdown); });
 }
 
 std::vector<int> SimCamSDK::pluggedCameras() const {
@@ -178,7 +157,7 @@ size_t SimCamSDK::outstandingReferences() const {
     std::lock_guard lock(mutex_);
     size_t n = 0;
     for (const CamObject* o : live_) {
-        auto* r = static_cast<const SimRef*>(o);
+        auto* r = static_cast<const CamRef*>(o);
         auto* c = dynamic_cast<const SimCameraRef*>(r);
         // A connected camera's reference holds one count for the SDK itself.
         bool own = c && c->camera && c->camera->ref == c;
@@ -321,12 +300,6 @@ CamError SimCamSDK::fault(const char* call, std::optional<CamPropertyID> propert
     return f.error;
 }
 
-template <class T>
-T* SimCamSDK::lookup(CamBaseRef ref) const {
-    if (!ref || !live_.count(ref)) return nullptr;
-    return dynamic_cast<T*>(ref);
-}
-
 std::shared_ptr<SimCamera> SimCamSDK::cameraFor(CamBaseRef ref, CamError& err) const {
     auto* c = lookup<SimCameraRef>(ref);
     if (!c) {
@@ -341,30 +314,14 @@ std::shared_ptr<SimCamera> SimCamSDK::cameraFor(CamBaseRef ref, CamError& err) c
     return c->camera;
 }
 
-std::uint32_t SimCamSDK::releaseLocked(SimRef* ref) {
-    if (--ref->refs > 0) return ref->refs;
-    live_.erase(ref);
-    if (auto* list = dynamic_cast<SimCameraListRef*>(ref))
-        for (SimCameraRef* child : list->children) releaseLocked(child);
-    if (auto* img = dynamic_cast<SimEvfImageRef*>(ref))
-        if (img->stream) releaseLocked(img->stream);
-    delete ref;
-    return 0;
+CamCameraState* SimCamSDK::cameraStateLocked(CamBaseRef camera) {
+    auto* c = lookup<SimCameraRef>(camera);
+    return c ? c->camera.get() : nullptr;
 }
 
 void SimCamSDK::postPropertyEvent(const std::shared_ptr<SimCamera>& cam, CamPropertyEvent event,
                                   CamPropertyID id) {
-    events_.post([this, cam, event, id] {
-        CamPropertyEventHandler h;
-        void* ctx;
-        {
-            std::lock_guard lock(mutex_);
-            if (!cam->connected) return;
-            h = cam->propertyHandler;
-            ctx = cam->propertyContext;
-        }
-        if (h) h(event, id, 0, ctx);
-    });
+    events_.post([this, cam, event, id] { raisePropertyEvent(*cam, event, id); });
 }
 
 // Runs on the event thread a moment after the shutter: the picture is made
@@ -398,8 +355,6 @@ void SimCamSDK::capture(const std::shared_ptr<SimCamera>& cam) {
         exif.iso = isoNumber(cam->u32(kCamPropID_ISOSpeed));
     }
     Data jpeg = SimJpeg::makePicture(width, height, shot, exif);
-    CamObjectEventHandler h;
-    void* ctx;
     auto* item = new SimItemRef;
     {
         std::lock_guard lock(mutex_);
@@ -415,14 +370,8 @@ void SimCamSDK::capture(const std::shared_ptr<SimCamera>& cam) {
         item->bytes = std::move(jpeg);
         item->serial = serial;
         live_.insert(item);
-        h = cam->objectHandler;
-        ctx = cam->objectContext;
     }
-    // The reference belongs to the SDK for the handler's run; a handler that
-    // keeps it retains it.
-    if (h) h(kCamObjectEvent_DirItemRequestTransfer, item, ctx);
-    std::lock_guard lock(mutex_);
-    releaseLocked(item);
+    offerItem(*cam, item);
 }
 
 // --- CamSDK ---
@@ -444,14 +393,6 @@ CamError SimCamSDK::CamTerminateSDK() {
     return CAM_ERR_OK;
 }
 
-CamError SimCamSDK::CamSetCameraAddedHandler(CamCameraAddedHandler handler, void* context) {
-    if (CamError e = fault("CamSetCameraAddedHandler")) return e;
-    std::lock_guard lock(mutex_);
-    addedHandler_ = handler;
-    addedContext_ = context;
-    return CAM_ERR_OK;
-}
-
 CamError SimCamSDK::CamGetCameraList(CamCameraListRef* outList) {
     if (auto routed = onWorker("CamGetCameraList", [&] { return CamGetCameraList(outList); }))
         return *routed;
@@ -459,7 +400,7 @@ CamError SimCamSDK::CamGetCameraList(CamCameraListRef* outList) {
     if (!outList) return CAM_ERR_INVALID_POINTER;
     std::lock_guard lock(mutex_);
     if (!initialized_) return CAM_ERR_INTERNAL_ERROR;
-    auto* list = new SimCameraListRef;
+    auto* list = new CamRefList;
     for (const auto& c : cameras_) {
         ++c->ref->refs;
         list->children.push_back(c->ref);
@@ -469,42 +410,6 @@ CamError SimCamSDK::CamGetCameraList(CamCameraListRef* outList) {
     return CAM_ERR_OK;
 }
 
-CamError SimCamSDK::CamGetChildCount(CamBaseRef ref, std::uint32_t* outCount) {
-    if (CamError e = fault("CamGetChildCount")) return e;
-    if (!outCount) return CAM_ERR_INVALID_POINTER;
-    std::lock_guard lock(mutex_);
-    auto* list = lookup<SimCameraListRef>(ref);
-    if (!list) return CAM_ERR_INVALID_HANDLE;
-    *outCount = static_cast<std::uint32_t>(list->children.size());
-    return CAM_ERR_OK;
-}
-
-CamError SimCamSDK::CamGetChildAtIndex(CamBaseRef ref, std::int32_t index, CamBaseRef* outChild) {
-    if (CamError e = fault("CamGetChildAtIndex")) return e;
-    if (!outChild) return CAM_ERR_INVALID_POINTER;
-    std::lock_guard lock(mutex_);
-    auto* list = lookup<SimCameraListRef>(ref);
-    if (!list) return CAM_ERR_INVALID_HANDLE;
-    if (index < 0 || static_cast<size_t>(index) >= list->children.size())
-        return CAM_ERR_INVALID_INDEX;
-    SimCameraRef* child = list->children[static_cast<size_t>(index)];
-    ++child->refs;
-    *outChild = child;
-    return CAM_ERR_OK;
-}
-
-std::uint32_t SimCamSDK::CamRetain(CamBaseRef ref) {
-    std::lock_guard lock(mutex_);
-    auto* r = lookup<SimRef>(ref);
-    return r ? ++r->refs : 0;
-}
-
-std::uint32_t SimCamSDK::CamRelease(CamBaseRef ref) {
-    std::lock_guard lock(mutex_);
-    auto* r = lookup<SimRef>(ref);
-    return r ? releaseLocked(r) : 0;
-}
-
 CamError SimCamSDK::CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo) {
     if (CamError e = fault("CamGetDeviceInfo")) return e;
     if (!outInfo) return CAM_ERR_INVALID_POINTER;
@@ -512,46 +417,7 @@ CamError SimCamSDK::CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo
     CamError err;
     auto cam = cameraFor(camera, err);
     if (!cam) return err;
-    std::memset(outInfo, 0, sizeof *outInfo);
-    copyText(outInfo->szPortName, sizeof outInfo->szPortName, cam->spec.port);
-    copyText(outInfo->szDeviceDescription, sizeof outInfo->szDeviceDescription, cam->spec.model);
-    outInfo->deviceSubType = cam->spec.subType;
-    return CAM_ERR_OK;
-}
-
-CamError SimCamSDK::CamSetCameraStateEventHandler(CamCameraRef camera, CamStateEvent event,
-                                                  CamStateEventHandler handler, void* context) {
-    if (CamError e = fault("CamSetCameraStateEventHandler")) return e;
-    if (event != kCamStateEvent_All) return CAM_ERR_NOT_SUPPORTED;
-    std::lock_guard lock(mutex_);
-    auto* c = lookup<SimCameraRef>(camera);
-    if (!c) return CAM_ERR_INVALID_HANDLE;
-    c->camera->stateHandler = handler;
-    c->camera->stateContext = context;
-    return CAM_ERR_OK;
-}
-
-CamError SimCamSDK::CamSetPropertyEventHandler(CamCameraRef camera, CamPropertyEvent event,
-                                               CamPropertyEventHandler handler, void* context) {
-    if (CamError e = fault("CamSetPropertyEventHandler")) return e;
-    if (event != kCamPropertyEvent_All) return CAM_ERR_NOT_SUPPORTED;
-    std::lock_guard lock(mutex_);
-    auto* c = lookup<SimCameraRef>(camera);
-    if (!c) return CAM_ERR_INVALID_HANDLE;
-    c->camera->propertyHandler = handler;
-    c->camera->propertyContext = context;
-    return CAM_ERR_OK;
-}
-
-CamError SimCamSDK::CamSetObjectEventHandler(CamCameraRef camera, CamObjectEvent event,
-                                             CamObjectEventHandler handler, void* context) {
-    if (CamError e = fault("CamSetObjectEventHandler")) return e;
-    if (event != kCamObjectEvent_All) return CAM_ERR_NOT_SUPPORTED;
-    std::lock_guard lock(mutex_);
-    auto* c = lookup<SimCameraRef>(camera);
-    if (!c) return CAM_ERR_INVALID_HANDLE;
-    c->camera->objectHandler = handler;
-    c->camera->objectContext = context;
+    fillDeviceInfo(*outInfo, cam->spec.port, cam->spec.model, cam->spec.subType);
     return CAM_ERR_OK;
 }
 
@@ -600,15 +466,9 @@ CamError SimCamSDK::CamSendCommand(CamCameraRef camera, CamCameraCommand command
         case kCamCommand_TakePicture:
             shoot = true;
             break;
-        case kCamCommand_PressShutterButton: {
-            auto p = static_cast<std::uint32_t>(param);
-            if (p != kCamShutterButton_OFF && p != kCamShutterButton_Halfway &&
-                p != kCamShutterButton_Completely && p != kCamShutterButton_Halfway_NonAF &&
-                p != kCamShutterButton_Completely_NonAF)
-                return CAM_ERR_INVALID_PARAMETER;
-            shoot = p == kCamShutterButton_Completely || p == kCamShutterButton_Completely_NonAF;
+        case kCamCommand_PressShutterButton:
+            if (!shutterButton(param, shoot)) return CAM_ERR_INVALID_PARAMETER;
             break;
-        }
         case kCamCommand_DriveLensEvf:
         case kCamCommand_DoEvfAf:
         case kCamCommand_DoClickWBEvf:
@@ -797,45 +657,7 @@ CamError SimCamSDK::CamGetDirectoryItemInfo(CamDirectoryItemRef item,
     auto* it = lookup<SimItemRef>(item);
     if (!it) return CAM_ERR_INVALID_HANDLE;
     if (!it->camera->connected) return CAM_ERR_COMM_DISCONNECTED;
-    std::memset(outInfo, 0, sizeof *outInfo);
-    outInfo->size = it->bytes.size();
-    outInfo->format = 0x3801;  // EXIF/JPEG
-    copyText(outInfo->szFileName, sizeof outInfo->szFileName, it->name);
-    return CAM_ERR_OK;
-}
-
-CamError SimCamSDK::CamCreateMemoryStreamFromPointer(void* buffer, std::uint64_t size,
-                                                     CamStreamRef* outStream) {
-    if (CamError e = fault("CamCreateMemoryStreamFromPointer")) return e;
-    if (!buffer || !outStream) return CAM_ERR_INVALID_POINTER;
-    std::lock_guard lock(mutex_);
-    auto* s = new SimStreamRef;
-    s->buffer = static_cast<std::uint8_t*>(buffer);
-    s->capacity = size;
-    live_.insert(s);
-    *outStream = s;
-    return CAM_ERR_OK;
-}
-
-CamError SimCamSDK::CamGetLength(CamStreamRef stream, std::uint64_t* outLength) {
-    if (!outLength) return CAM_ERR_INVALID_POINTER;
-    std::lock_guard lock(mutex_);
-    auto* s = lookup<SimStreamRef>(stream);
-    if (!s) return CAM_ERR_INVALID_HANDLE;
-    *outLength = s->length;
-    return CAM_ERR_OK;
-}
-
-CamError SimCamSDK::CamSetProgressCallback(CamBaseRef ref, CamProgressCallback callback,
-                                           std::uint32_t option, void* context) {
-    if (CamError e = fault("CamSetProgressCallback")) return e;
-    if (option != kCamProgressOption_Done && option != kCamProgressOption_Periodically)
-        return CAM_ERR_INVALID_PARAMETER;
-    std::lock_guard lock(mutex_);
-    auto* s = lookup<SimStreamRef>(ref);
-    if (!s) return CAM_ERR_INVALID_HANDLE;
-    s->progress = callback;
-    s->progressContext = context;
+    fillItemInfo(*outInfo, it->name, it->bytes.size());
     return CAM_ERR_OK;
 }
 
@@ -844,7 +666,7 @@ CamError SimCamSDK::CamDownload(CamDirectoryItemRef item, std::uint64_t size, Ca
         return *routed;
     if (CamError e = fault("CamDownload")) return e;
     const Data* bytes;
-    SimStreamRef* s;
+    CamMemoryStream* s;
     std::shared_ptr<SimCamera> cam;
     std::uint64_t chunk;
     double rate;
@@ -852,7 +674,7 @@ CamError SimCamSDK::CamDownload(CamDirectoryItemRef item, std::uint64_t size, Ca
     {
         std::lock_guard lock(mutex_);
         auto* it = lookup<SimItemRef>(item);
-        s = lookup<SimStreamRef>(stream);
+        s = lookup<CamMemoryStream>(stream);
         if (!it || !s) return CAM_ERR_INVALID_HANDLE;
         if (!it->camera->connected) return CAM_ERR_COMM_DISCONNECTED;
         if (size != it->bytes.size()) return CAM_ERR_INVALID_LENGTH;
@@ -866,21 +688,18 @@ CamError SimCamSDK::CamDownload(CamDirectoryItemRef item, std::uint64_t size, Ca
     std::uint64_t done = 0;
     while (done < size) {
         std::uint64_t n = std::min(chunk, size - done);
-        std::memcpy(s->buffer + s->length, bytes->data() + done, n);
+        if (!s->append(bytes->data() + done, n)) return CAM_ERR_STREAM_WRITE_ERROR;
         done += n;
-        s->length += n;
-        if (rate > 0) std::this_thread::sleep_for(std::chrono::duration<double>(n / rate));
+        if (rate > 0)
+            std::this_thread::sleep_for(
+                std::chrono::duration<double>(static_cast<double>(n) / rate));
         auto percent = static_cast<std::uint32_t>(done * 100 / size);
         {
             std::lock_guard lock(mutex_);
             if (vanishAt && percent >= *vanishAt && done < size) unplugLocked(cam);
             if (!cam->connected) return CAM_ERR_COMM_DISCONNECTED;
         }
-        if (s->progress) {
-            bool cancel = false;
-            s->progress(percent, s->progressContext, &cancel);
-            if (cancel) return CAM_ERR_OPERATION_CANCELLED;
-        }
+        if (s->reportProgress(percent)) return CAM_ERR_OPERATION_CANCELLED;
     }
     return CAM_ERR_OK;
 }
@@ -899,26 +718,12 @@ CamError SimCamSDK::CamDownloadComplete(CamDirectoryItemRef item) {
     return CAM_ERR_OK;
 }
 
-CamError SimCamSDK::CamCreateEvfImageRef(CamStreamRef stream, CamEvfImageRef* outImage) {
-    if (CamError e = fault("CamCreateEvfImageRef")) return e;
-    if (!outImage) return CAM_ERR_INVALID_POINTER;
-    std::lock_guard lock(mutex_);
-    auto* s = lookup<SimStreamRef>(stream);
-    if (!s) return CAM_ERR_INVALID_HANDLE;
-    auto* img = new SimEvfImageRef;
-    img->stream = s;
-    ++s->refs;
-    live_.insert(img);
-    *outImage = img;
-    return CAM_ERR_OK;
-}
-
 CamError SimCamSDK::CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image) {
     if (auto routed =
             onWorker("CamDownloadEvfImage", [&] { return CamDownloadEvfImage(camera, image); }))
         return *routed;
     if (CamError e = fault("CamDownloadEvfImage")) return e;
-    SimStreamRef* s;
+    CamMemoryStream* s;
     int width, height;
     unsigned frame;
     {
@@ -927,7 +732,7 @@ CamError SimCamSDK::CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef imag
         auto cam = cameraFor(camera, err);
         if (!cam) return err;
         cam->liveViewCallers.insert(std::this_thread::get_id());
-        auto* img = lookup<SimEvfImageRef>(image);
+        auto* img = lookup<CamEvfImage>(image);
         if (!img) return CAM_ERR_INVALID_HANDLE;
         if (!cam->sessionOpen) return CAM_ERR_SESSION_NOT_OPEN;
         if (cam->spec.subType == 0) return CAM_ERR_NOT_SUPPORTED;
@@ -948,9 +753,7 @@ CamError SimCamSDK::CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef imag
     thread_local std::vector<std::uint8_t> scratch;
     Data jpeg = SimJpeg::makeLiveViewFrame(width, height, frame, scratch);
     if (jpeg.empty()) return CAM_ERR_INTERNAL_ERROR;
-    if (jpeg.size() > s->capacity) return CAM_ERR_STREAM_WRITE_ERROR;
-    std::memcpy(s->buffer, jpeg.data(), jpeg.size());
-    s->length = jpeg.size();
+    if (!s->assign(jpeg.data(), jpeg.size())) return CAM_ERR_STREAM_WRITE_ERROR;
     return CAM_ERR_OK;
 }
 

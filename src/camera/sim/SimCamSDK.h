@@ -11,13 +11,11 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <thread>
 #include <vector>
 
-#include "camera/CamSDK.h"
+#include "camera/sdk/CamSDKBase.h"
 #include "camera/sim/SimCamera.h"
 #include "camera/sim/SimConfig.h"
 #include "camera/sim/SimEventQueue.h"
@@ -25,7 +23,7 @@
 
 namespace klik {
 
-class SimCamSDK : public CamSDK {
+class SimCamSDK : public CamSDKBase {
   public:
     // Plugs in the cameras of `config` (no camera-added handler is
     // registered yet, so none is told).
@@ -105,19 +103,8 @@ class SimCamSDK : public CamSDK {
     // --- CamSDK ---
     CamError CamInitializeSDK() override;
     CamError CamTerminateSDK() override;
-    CamError CamSetCameraAddedHandler(CamCameraAddedHandler handler, void* context) override;
     CamError CamGetCameraList(CamCameraListRef* outList) override;
-    CamError CamGetChildCount(CamBaseRef ref, std::uint32_t* outCount) override;
-    CamError CamGetChildAtIndex(CamBaseRef ref, std::int32_t index, CamBaseRef* outChild) override;
-    std::uint32_t CamRetain(CamBaseRef ref) override;
-    std::uint32_t CamRelease(CamBaseRef ref) override;
     CamError CamGetDeviceInfo(CamCameraRef camera, CamDeviceInfo* outInfo) override;
-    CamError CamSetCameraStateEventHandler(CamCameraRef camera, CamStateEvent event,
-                                           CamStateEventHandler handler, void* context) override;
-    CamError CamSetPropertyEventHandler(CamCameraRef camera, CamPropertyEvent event,
-                                        CamPropertyEventHandler handler, void* context) override;
-    CamError CamSetObjectEventHandler(CamCameraRef camera, CamObjectEvent event,
-                                      CamObjectEventHandler handler, void* context) override;
     CamError CamOpenSession(CamCameraRef camera) override;
     CamError CamCloseSession(CamCameraRef camera) override;
     CamError CamSendCommand(CamCameraRef camera, CamCameraCommand command,
@@ -135,16 +122,15 @@ class SimCamSDK : public CamSDK {
     CamError CamSetCapacity(CamCameraRef camera, CamCapacity capacity) override;
     CamError CamGetDirectoryItemInfo(CamDirectoryItemRef item,
                                      CamDirectoryItemInfo* outInfo) override;
-    CamError CamCreateMemoryStreamFromPointer(void* buffer, std::uint64_t size,
-                                              CamStreamRef* outStream) override;
-    CamError CamGetLength(CamStreamRef stream, std::uint64_t* outLength) override;
-    CamError CamSetProgressCallback(CamBaseRef ref, CamProgressCallback callback,
-                                    std::uint32_t option, void* context) override;
     CamError CamDownload(CamDirectoryItemRef item, std::uint64_t size,
                          CamStreamRef stream) override;
     CamError CamDownloadComplete(CamDirectoryItemRef item) override;
-    CamError CamCreateEvfImageRef(CamStreamRef stream, CamEvfImageRef* outImage) override;
     CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image) override;
+
+  protected:
+    // Every call counts and may meet an injected fault (fault()).
+    CamError admitCall(const char* call) override { return fault(call); }
+    CamCameraState* cameraStateLocked(CamBaseRef camera) override;
 
   private:
     // Single-worker mode, off the worker: runs `call` there and returns its
@@ -154,25 +140,18 @@ class SimCamSDK : public CamSDK {
     // Applies an injected fault: waits its delay, then returns its error
     // (0 when there is none). Called before the SDK lock is taken.
     CamError fault(const char* call, std::optional<CamPropertyID> property = std::nullopt);
-    template <class T>
-    T* lookup(CamBaseRef ref) const;  // under mutex_
     // The camera behind a usable camera reference (connected), else null.
     std::shared_ptr<SimCamera> cameraFor(CamBaseRef ref, CamError& err) const;  // under mutex_
-    std::uint32_t releaseLocked(SimRef* ref);
     void unplugLocked(std::shared_ptr<SimCamera> cam);  // a copy: it leaves cameras_
     void postPropertyEvent(const std::shared_ptr<SimCamera>& cam, CamPropertyEvent event,
                            CamPropertyID id);
     void capture(const std::shared_ptr<SimCamera>& cam);
 
-    mutable std::mutex mutex_;
     SimConfig config_;
     DelayHandler delay_;
     bool initialized_ = false;
-    CamCameraAddedHandler addedHandler_ = nullptr;
-    void* addedContext_ = nullptr;
     int nextCameraId_ = 1;
     std::vector<std::shared_ptr<SimCamera>> cameras_;  // plugged, in plug order
-    std::set<const CamObject*> live_;
     std::vector<SentCommand> sent_;
     std::map<std::string, int> calls_;
     std::uint64_t pictureSerial_ = 0;          // under mutex_

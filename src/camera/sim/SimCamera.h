@@ -1,7 +1,8 @@
 #pragma once
 // The state of one simulated camera body: what it reports about itself, its
-// properties with their allowed values, its session and its event
-// handlers. Owned by SimCamSDK and guarded by the SDK's lock.
+// properties with their allowed values, its session and (CamCameraState)
+// whether it is connected and its event handlers. Owned by SimCamSDK and
+// guarded by the SDK's lock.
 
 #include <chrono>
 #include <cstdint>
@@ -10,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "camera/CamSDK.h"
+#include "camera/sdk/CamSDKBase.h"
 #include "camera/sim/SimConfig.h"
 
 namespace klik {
@@ -24,7 +25,7 @@ struct SimProperty {
     bool writable = true;
 };
 
-class SimCamera {
+class SimCamera : public CamCameraState {
   public:
     SimCamera(int id, SimCameraSpec spec);
 
@@ -43,7 +44,6 @@ class SimCamera {
     const int id;
     const SimCameraSpec spec;
     SimCameraRef* ref = nullptr;  // the SDK's own reference while connected
-    bool connected = true;
     bool sessionOpen = false;
     bool uiLocked = false;
     unsigned shotNumber = 0;
@@ -54,13 +54,6 @@ class SimCamera {
     std::chrono::steady_clock::time_point nextFrameDue{};
     double clockSkewSeconds = 0;
     std::map<CamPropertyID, SimProperty> properties;
-
-    CamStateEventHandler stateHandler = nullptr;
-    void* stateContext = nullptr;
-    CamPropertyEventHandler propertyHandler = nullptr;
-    void* propertyContext = nullptr;
-    CamObjectEventHandler objectHandler = nullptr;
-    void* objectContext = nullptr;
 };
 
 }  // namespace klik

@@ -9,7 +9,7 @@
 
 #include "app/AppController.h"
 #include "app/CameraControl.h"
-#include "camera/CamSDK.h"
+#include "camera/sdk/CamSDK.h"
 
 namespace klik {
 

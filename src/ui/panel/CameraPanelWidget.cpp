@@ -12,8 +12,8 @@
 #include <cmath>
 
 #include "app/AppController.h"
-#include "camera/CamSDK.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/sdk/CamSDK.h"
 #include "ui/panel/CameraControlWidget.h"
 
 namespace klik {
