@@ -85,6 +85,10 @@ void KioskAssembly::wirePhotosAndPrinting() {
     printer_.setParentSource([this] { return windows_.touchHost(); });
     printer_.setNoticeSink(hud);
     photos_.attachPrintPort(printer_, hud);
+    // Why a guest gets no print (the paper is used up) is told where the
+    // review tells them about their photo.
+    photos_.printFlow()->setGuestNoticeSink(
+        [this](const std::string& text) { app_.floatingAlertWithString(text); });
 #endif
     // A settings file that cannot be written is told once on the HUD (from
     // whichever thread saved).
