@@ -125,6 +125,70 @@ TEST(ScriptedKioskSession, OneGuestIsPhotographedFiledPrintedAndShownInsideTheFr
     EXPECT_LT(greyShareInWindow(live, window), 0.05);
 }
 
+// A guest of four shots on the simulated camera: four photos and the print
+// picture filed, each of the frame's four windows holding its own shot (by
+// colour, against the other shots), and the loop's movie and GIF beside it.
+QColor meanColour(const QImage& img, const QRect& r) {
+    double red = 0, green = 0, blue = 0;
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); y += 3)
+        for (int x = r.left(); x <= r.right(); x += 3) {
+            const QRgb c = img.pixel(x, y);
+            red += qRed(c);
+            green += qGreen(c);
+            blue += qBlue(c);
+            ++n;
+        }
+    return n ? QColor(static_cast<int>(red / n), static_cast<int>(green / n),
+                      static_cast<int>(blue / n))
+             : QColor();
+}
+
+int colourDistance(const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+           std::abs(a.blue() - b.blue());
+}
+
+TEST(ScriptedKioskSession, AGuestOfFourShotsGetsTheirPrintPictureAndALoop) {
+    TempDir dir;
+    const std::string root = dir.file("root");
+    std::string output;
+    ASSERT_EQ(runKioskToEnd(
+                  dir, {"--root", root, "--sim", "--scripted", "1", "--scripted-last-shots", "4"},
+                  &output),
+              0)
+        << output;
+    EXPECT_NE(output.find("4 shots, laid into the print frame"), std::string::npos) << output;
+    const auto photos = filesUnder(root + "/KlikKioskMainImagesFolder", ".jpg");
+    ASSERT_EQ(photos.size(), 5u) << output;  // four shots and the print picture, in order
+    EXPECT_EQ(filesUnder(root + "/KlikKioskMainImagesFolder", ".mp4").size(), 1u) << output;
+    EXPECT_EQ(filesUnder(root + "/KlikKioskMainImagesFolder", ".gif").size(), 1u) << output;
+    EXPECT_EQ(filesUnder(root + "/KlikKioskUploadFolder", ".gif").size(), 1u) << output;
+    EXPECT_EQ(filesUnder(root + "/Prints", ".pdf").size(), 1u) << "only the print picture";
+
+    const QImage composite(QString::fromStdString(photos[4]));
+    ASSERT_EQ(composite.width(), 1200);
+    // The frame drawn for four shots: two by two, 479 pixels each, from
+    // (100, 100) with a 41-pixel gutter.
+    const QRect windows[4] = {
+        {130, 130, 420, 420}, {650, 130, 420, 420}, {130, 650, 420, 420}, {650, 650, 420, 420}};
+    QColor shots[4];
+    for (int i = 0; i < 4; ++i) {
+        const QImage shot(QString::fromStdString(photos[i]));
+        ASSERT_FALSE(shot.isNull());
+        const int inset = shot.width() / 16;
+        shots[i] = meanColour(shot, shot.rect().adjusted(inset, inset, -inset, -inset));
+    }
+    for (int i = 0; i < 4; ++i) {
+        const QColor inWindow = meanColour(composite, windows[i]);
+        for (int j = 0; j < 4; ++j) {
+            if (j == i) continue;
+            EXPECT_LT(colourDistance(inWindow, shots[i]), colourDistance(inWindow, shots[j]))
+                << "window " << i + 1 << " looks more like shot " << j + 1;
+        }
+    }
+}
+
 // One video guest on the simulated video camera: the turn ends when the
 // recording does (the review, then screen 1), the guest is counted done, and
 // the recording, the exported movie and the still are filed with the guest's
