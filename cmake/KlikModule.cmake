@@ -38,7 +38,7 @@ function(klik_test name)
   target_link_libraries(${name} PRIVATE ${K_DEPS} klik_test_support GTest::gtest GTest::gmock GTest::gtest_main)
   if(KLIK_SANITIZE_THREAD)
     # Teaches ThreadSanitizer the timed lock libstdc++ uses (see the file).
-    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/TsanClockLock.cpp)
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/testing/support/TsanClockLock.cpp)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS core)
   klik_add_test_binary(${name})
