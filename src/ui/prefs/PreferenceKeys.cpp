@@ -29,6 +29,16 @@ const std::vector<PreferenceKey>& table() {
          "How long the welcome picture and the camera review screen stay.", 0, 3600},
         {"prefConfettiDelay", T::Integer, "session", "Capture lead-in (seconds)",
          "Seconds of the lead-in before the camera fires.", 0, 3600},
+        {"prefShotsPerTurn", T::Integer, "session", "Shots per guest",
+         "1 to 4. With more than one, the countdown and the shot repeat; each photo is filed, "
+         "and the print frame's windows (a frame drawn for that many shots, named with the "
+         "count, when there is one) take the shots for the print picture.",
+         1, 4},
+        {"prefMakeLoop", T::Bool, "session", "Make an animated loop",
+         "From the live view of each countdown's last second: an MP4 and a GIF filed beside "
+         "the guest's photo."},
+        {"prefLoopSize", T::Integer, "session", "Loop size (pixels)", "Square; 480 when 0.", 0,
+         1080},
         {"prefShowLegalese", T::Bool, "session", "Show the legal text and wait for Go"},
         {"prefWaitForGuest", T::Bool, "session", "Wait for a guest on the entry screen",
          "Off: without the legal text a new turn starts by itself after every turn."},
