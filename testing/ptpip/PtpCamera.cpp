@@ -1,6 +1,7 @@
 #include "ptpip/PtpCamera.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -47,6 +48,48 @@ DeviceProperty enumProperty(std::uint16_t code, std::uint16_t type, std::uint32_
     p.form = kFormEnumeration;
     p.values = std::move(values);
     return p;
+}
+
+// Every shutter speed (1/10000 s units: 1/2000 s ... 1 s) and aperture
+// (hundredths) the body has; an exposure mode may allow fewer.
+const std::vector<std::uint32_t> kAllExposureTimes = {5,   10,  20,   40,   80,   166,
+                                                      333, 666, 1250, 2500, 5000, 10000};
+const std::vector<std::uint32_t> kAllFNumbers = {280, 350, 400, 560, 800, 1100, 1600};
+
+// A RAW file as a Canon body writes it: the CR2 form of a TIFF header (the
+// "CR" mark and version 2 after the first IFD offset), an empty first IFD,
+// the JPEG of the same shot as its preview, then sensor data (here as many
+// bytes again, so the RAW is the bigger file as on a real card).
+Bytes rawFile(const Bytes& jpeg) {
+    ByteWriter w;
+    w.u8('I');
+    w.u8('I');
+    w.u16(42);
+    w.u32(16);  // first IFD
+    w.u8('C');
+    w.u8('R');
+    w.u8(2);
+    w.u8(0);
+    w.u32(0);  // no RAW IFD: nothing here decodes it
+    w.u16(0);  // the first IFD: no entries
+    w.u32(0);  // and no next one
+    Bytes out = w.take();
+    out.insert(out.end(), jpeg.begin(), jpeg.end());
+    std::uint32_t x = 0x2545F491;
+    for (std::size_t i = 0; i < jpeg.size(); ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        out.push_back(static_cast<std::uint8_t>(x));
+    }
+    return out;
+}
+
+bool isRawName(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return ext == ".CR2";
 }
 
 std::string formatTime(std::time_t t, const char* format) {
@@ -116,11 +159,8 @@ PtpCamera::PtpCamera(CameraConfig config, std::shared_ptr<PictureSource> picture
     properties_[kBatteryLevel] = battery;
     // Auto, daylight, fluorescent, tungsten, flash, manual.
     properties_[kWhiteBalance] = enumProperty(kWhiteBalance, kUInt16, 2, {2, 4, 5, 6, 7, 1});
-    properties_[kFNumber] =
-        enumProperty(kFNumber, kUInt16, 560, {280, 350, 400, 560, 800, 1100, 1600});
-    // 1/10000 s units: 1/2000 s ... 1 s.
-    properties_[kExposureTime] = enumProperty(
-        kExposureTime, kUInt32, 166, {5, 10, 20, 40, 80, 166, 333, 666, 1250, 2500, 5000, 10000});
+    properties_[kFNumber] = enumProperty(kFNumber, kUInt16, 560, kAllFNumbers);
+    properties_[kExposureTime] = enumProperty(kExposureTime, kUInt32, 166, kAllExposureTimes);
     // Manual, program, aperture priority, shutter priority.
     properties_[kExposureProgramMode] =
         enumProperty(kExposureProgramMode, kUInt16, 2, {1, 2, 3, 4});
@@ -141,6 +181,40 @@ PtpCamera::PtpCamera(CameraConfig config, std::shared_ptr<PictureSource> picture
     enabled.type = kUInt32;
     enabled.settable = true;
     properties_[kEnabledStreams] = enabled;
+    applyModeChoices(nullptr);
+}
+
+void PtpCamera::applyModeChoices(std::vector<CameraEvent>* events) {
+    if (!config_.modeDependentChoices) return;
+    std::vector<std::uint32_t> times = kAllExposureTimes, apertures = kAllFNumbers;
+    switch (properties_[kExposureProgramMode].current) {
+        case 2:  // program: the camera picks from a middle range of each
+            times = {40, 80, 166, 333};
+            apertures = {400, 560, 800};
+            break;
+        case 3:  // aperture priority: the speed is the camera's
+            times = {166};
+            break;
+        case 4:  // shutter priority: the aperture is the camera's
+            apertures = {560};
+            break;
+        default:  // manual: everything
+            break;
+    }
+    for (auto [code, values] : {std::pair{kExposureTime, times}, std::pair{kFNumber, apertures}}) {
+        DeviceProperty& p = properties_[code];
+        p.values = values;
+        if (std::find(values.begin(), values.end(), p.current) == values.end()) {
+            // The nearest allowed value, as a body moves its dial.
+            std::uint32_t best = values.front();
+            for (auto v : values)
+                if (std::max(v, p.current) - std::min(v, p.current) <
+                    std::max(best, p.current) - std::min(best, p.current))
+                    best = v;
+            p.current = best;
+        }
+        if (events) events->push_back({kDevicePropChanged, 0, {code}});
+    }
 }
 
 Bytes PtpCamera::deviceInfo() const {
@@ -159,7 +233,10 @@ Bytes PtpCamera::deviceInfo() const {
     for (const auto& [code, p] : properties_) props.push_back(code);
     w.u16Array(props);
     w.u16Array({kFormatExifJpeg});
-    w.u16Array({kFormatAssociation, kFormatExifJpeg});
+    if (config_.shotFiles == ShotFiles::Jpeg)
+        w.u16Array({kFormatAssociation, kFormatExifJpeg});
+    else
+        w.u16Array({kFormatAssociation, kFormatExifJpeg, rawFormat()});
     w.string(config_.identity.manufacturer);
     w.string(config_.identity.model);
     w.string(config_.identity.deviceVersion);
@@ -400,36 +477,59 @@ std::vector<CameraEvent> PtpCamera::completeCapture(std::uint32_t transactionID)
     o.height = config_.photoHeight;
     Bytes jpeg = pictures_->photo(o.width, o.height, s);
     Bytes thumb = pictures_->thumbnail(s, o.thumbWidth, o.thumbHeight);
+    std::optional<StoredObject> raw;
+    if (config_.shotFiles != ShotFiles::Jpeg && !jpeg.empty()) {
+        raw = o;
+        raw->format = rawFormat();
+        raw->data = std::make_shared<const Bytes>(rawFile(jpeg));
+    }
     std::vector<CameraEvent> events;
-    StoredObject filed;
+    std::vector<StoredObject> filed;
     {
         std::lock_guard lock(mutex_);
         --pendingCaptures_;
         ++capturesCompleted_;
         if (!jpeg.empty()) {
+            // Both files of a shot share their name and date.
+            const std::string base = nextBaseName();
+            const std::string date = formatTime(cameraTime(), "%Y%m%dT%H%M%S");
             o.parent = folderHandle_;
-            o.name = nextName();
-            o.captureDate = formatTime(cameraTime(), "%Y%m%dT%H%M%S");
+            o.name = base + ".JPG";
+            o.captureDate = date;
             o.data = std::make_shared<const Bytes>(std::move(jpeg));
             if (!thumb.empty()) o.thumb = std::make_shared<const Bytes>(std::move(thumb));
-            const std::uint32_t handle = fileLocked(o);
-            filed = objects_[handle];
-            events.push_back({kObjectAdded, transactionID, {handle}});
+            std::vector<StoredObject> shot{o};
+            if (raw) {
+                raw->parent = folderHandle_;
+                raw->name = base + ".CR2";
+                raw->captureDate = date;
+                raw->thumb = o.thumb;
+                if (config_.shotFiles == ShotFiles::RawThenJpeg)
+                    shot.insert(shot.begin(), *raw);
+                else
+                    shot.push_back(*raw);
+            }
+            for (StoredObject& f : shot) {
+                const std::uint32_t handle = fileLocked(std::move(f));
+                filed.push_back(objects_[handle]);
+                events.push_back({kObjectAdded, transactionID, {handle}});
+            }
         }
         events.push_back({kCaptureComplete, transactionID, {}});
     }
-    if (filed.handle != 0 && observer_) observer_(filed);
+    if (observer_)
+        for (const StoredObject& f : filed) observer_(f);
     return events;
 }
 
-std::uint32_t PtpCamera::addPhoto(const std::string& name, Bytes jpeg) {
+std::uint32_t PtpCamera::addPhoto(const std::string& name, Bytes data) {
     std::lock_guard lock(mutex_);
     StoredObject o;
-    o.format = kFormatExifJpeg;
+    o.format = isRawName(name) ? rawFormat() : std::uint16_t{kFormatExifJpeg};
     o.parent = folderHandle_;
     o.name = name;
     o.captureDate = formatTime(cameraTime(), "%Y%m%dT%H%M%S");
-    o.data = std::make_shared<const Bytes>(std::move(jpeg));
+    o.data = std::make_shared<const Bytes>(std::move(data));
     // New shots are numbered after the ones already on the card.
     unsigned number = 0;
     if (std::sscanf(name.c_str(), "KLIK%u", &number) == 1 && number >= nextFileNumber_)
@@ -444,10 +544,16 @@ std::uint32_t PtpCamera::fileLocked(StoredObject o) {
     return h;
 }
 
-std::string PtpCamera::nextName() {
+std::string PtpCamera::nextBaseName() {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "KLIK%04u.JPG", nextFileNumber_++ % 10000);
+    std::snprintf(buf, sizeof buf, "KLIK%04u", nextFileNumber_++ % 10000);
     return buf;
+}
+
+std::uint16_t PtpCamera::rawFormat() const {
+    // A body without a vendor extension has no RAW format code of its own
+    // and files it as undefined, as Nikon bodies do with NEF.
+    return kFormatUndefined;
 }
 
 void PtpCamera::encodeValue(ByteWriter& w, const DeviceProperty& p, std::uint32_t v) const {
@@ -476,7 +582,9 @@ OperationResult PtpCamera::getDevicePropDesc(const Operation& op) {
         w.string("");
         w.string(cameraDateTime());
         w.u8(kFormNone);
-        return withData(w.take());
+        OperationResult r = withData(w.take());
+        r.delay = config_.propertyReadDelay;
+        return r;
     }
     encodeValue(w, p, p.factory);
     encodeValue(w, p, p.current);
@@ -489,7 +597,9 @@ OperationResult PtpCamera::getDevicePropDesc(const Operation& op) {
         w.u16(static_cast<std::uint16_t>(p.values.size()));
         for (auto v : p.values) encodeValue(w, p, v);
     }
-    return withData(w.take());
+    OperationResult r = withData(w.take());
+    r.delay = config_.propertyReadDelay;
+    return r;
 }
 
 OperationResult PtpCamera::getDevicePropValue(const Operation& op) {
@@ -500,7 +610,9 @@ OperationResult PtpCamera::getDevicePropValue(const Operation& op) {
         w.string(cameraDateTime());
     else
         encodeValue(w, it->second, it->second.current);
-    return withData(w.take());
+    OperationResult r = withData(w.take());
+    r.delay = config_.propertyReadDelay;
+    return r;
 }
 
 OperationResult PtpCamera::setDevicePropValue(const Operation& op) {
@@ -543,6 +655,7 @@ OperationResult PtpCamera::setDevicePropValue(const Operation& op) {
     }
     OperationResult r2 = answer(kOK);
     r2.events.push_back({kDevicePropChanged, 0, {p.code}});
+    if (p.code == kExposureProgramMode) applyModeChoices(&r2.events);
     return r2;
 }
 

@@ -111,8 +111,8 @@ class PtpCamera {
     std::vector<CameraEvent> completeCapture(std::uint32_t transactionID);
 
     // Files a photo that is already on the card (from the store folder at
-    // start). Returns its handle.
-    std::uint32_t addPhoto(const std::string& name, Bytes jpeg);
+    // start): a JPEG, or a RAW when the name ends in .CR2. Returns its handle.
+    std::uint32_t addPhoto(const std::string& name, Bytes data);
     // Called with every new photo (name, bytes) once it is filed, e.g. to
     // write it into the store folder. Set before serving.
     void setPhotoObserver(std::function<void(const StoredObject&)> f) { observer_ = std::move(f); }
@@ -158,7 +158,9 @@ class PtpCamera {
     StoredObject* find(std::uint32_t handle);
     const StoredObject* find(std::uint32_t handle) const;
     std::uint32_t fileLocked(StoredObject o);
-    std::string nextName();
+    std::string nextBaseName();
+    std::uint16_t rawFormat() const;
+    void applyModeChoices(std::vector<CameraEvent>* events);
     bool faultBusy(std::uint16_t code);
 
     CameraConfig config_;

@@ -44,8 +44,24 @@ struct CameraFaults {
     double vanishForSeconds = 3;
 };
 
+// Which files a shot leaves on the card.
+enum class ShotFiles {
+    Jpeg,         // one JPEG
+    RawThenJpeg,  // a RAW file, then the JPEG of the same shot
+    JpegThenRaw,  // the JPEG, then the RAW
+};
+
 struct CameraConfig {
     CameraIdentity identity;
+    ShotFiles shotFiles = ShotFiles::Jpeg;
+    // Seconds every property read (GetDevicePropDesc, GetDevicePropValue)
+    // takes, as on a body that reads its settings slowly.
+    double propertyReadDelay = 0;
+    // The allowed shutter speeds and apertures follow the exposure mode
+    // (manual: all; program: a few of each; aperture priority: every
+    // aperture, one speed; shutter priority: every speed, one aperture),
+    // and a mode change reports both properties as changed.
+    bool modeDependentChoices = false;
     int photoWidth = 3000;
     int photoHeight = 2000;
     int liveWidth = 640;

@@ -111,6 +111,8 @@ enum ObjectFormat : std::uint16_t {
     kFormatUndefined = 0x3000,
     kFormatAssociation = 0x3001,
     kFormatExifJpeg = 0x3801,
+    // Canon's CR2 RAW (a vendor format code).
+    kFormatCanonCr2 = 0xB103,
 };
 
 constexpr std::uint32_t kStorageID = 0x00010001;

@@ -346,5 +346,120 @@ TEST_F(PtpCameraDropTest, CutsOneDownloadHalfWayAndServesTheNextWhole) {
     EXPECT_EQ(whole.data, all);
 }
 
+CameraConfig bodyConfig(ShotFiles files) {
+    CameraConfig c;
+    c.shotFiles = files;
+    c.propertyReadDelay = 0.25;
+    c.modeDependentChoices = true;
+    return c;
+}
+
+// A body set up as at an event: RAW+JPEG, slow property reads, choice lists
+// that follow the exposure mode.
+class PtpCameraBodyTest : public PtpCameraTest, public ::testing::WithParamInterface<ShotFiles> {
+  protected:
+    PtpCameraBodyTest() : PtpCameraTest(bodyConfig(GetParam())) {}
+
+    std::string nameOf(std::uint32_t handle) {
+        const Reply info = host.op(kGetObjectInfo, {handle});
+        ByteReader rd(info.data);
+        rd.skip(52);
+        std::string name;
+        rd.string(name);
+        return name;
+    }
+    std::vector<std::uint32_t> enumeration(std::uint16_t prop) {
+        const Reply r = host.op(kGetDevicePropDesc, {prop});
+        ByteReader rd(r.data);
+        std::uint16_t code = 0, type = 0;
+        std::uint8_t settable = 0, form = 0;
+        rd.u16(code);
+        rd.u16(type);
+        rd.u8(settable);
+        auto value = [&] {
+            std::uint32_t v = 0;
+            if (type == kUInt16) {
+                std::uint16_t x = 0;
+                rd.u16(x);
+                v = x;
+            } else {
+                rd.u32(v);
+            }
+            return v;
+        };
+        value();
+        value();
+        rd.u8(form);
+        std::uint16_t n = 0;
+        rd.u16(n);
+        std::vector<std::uint32_t> out(n);
+        for (auto& v : out) v = value();
+        return out;
+    }
+};
+
+TEST_P(PtpCameraBodyTest, AShotLeavesRawAndJpegInTheChosenOrder) {
+    open();
+    Reply r = host.op(kInitiateCapture, {0, 0});
+    ASSERT_EQ(r.code, kOK);
+    const auto events = camera.completeCapture(r.transactionID);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].code, kObjectAdded);
+    EXPECT_EQ(events[1].code, kObjectAdded);
+    EXPECT_EQ(events[2].code, kCaptureComplete);
+    const bool rawFirst = GetParam() == ShotFiles::RawThenJpeg;
+    const std::uint32_t raw = events[rawFirst ? 0 : 1].params.at(0);
+    const std::uint32_t jpeg = events[rawFirst ? 1 : 0].params.at(0);
+    EXPECT_EQ(nameOf(raw), "KLIK0001.CR2");
+    EXPECT_EQ(nameOf(jpeg), "KLIK0001.JPG");
+    const Bytes rawBytes = host.op(kGetObject, {raw}).data;
+    const Bytes jpegBytes = host.op(kGetObject, {jpeg}).data;
+    ASSERT_GT(rawBytes.size(), jpegBytes.size());
+    EXPECT_EQ(std::string(rawBytes.begin(), rawBytes.begin() + 4), std::string("II*\0", 4));
+    EXPECT_EQ(std::string(rawBytes.begin() + 8, rawBytes.begin() + 11), "CR\x02");
+    EXPECT_EQ(std::string(jpegBytes.begin(), jpegBytes.end()).substr(0, 8), "PHOTO-1-");
+    // The next shot takes the next name for both.
+    Reply again = host.op(kInitiateCapture, {0, 0});
+    const auto next = camera.completeCapture(again.transactionID);
+    ASSERT_EQ(next.size(), 3u);
+    EXPECT_EQ(nameOf(next[rawFirst ? 1 : 0].params.at(0)), "KLIK0002.JPG");
+}
+
+TEST_P(PtpCameraBodyTest, PropertyReadsAreSlowAndChoicesFollowTheExposureMode) {
+    open();
+    EXPECT_EQ(host.op(kGetDevicePropDesc, {kFNumber}).delay, 0.25);
+    EXPECT_EQ(host.op(kGetDevicePropValue, {kExposureTime}).delay, 0.25);
+    EXPECT_EQ(host.op(kGetStorageIDs).delay, 0);
+
+    // Program mode at start: a few of each.
+    EXPECT_EQ(enumeration(kExposureTime), (std::vector<std::uint32_t>{40, 80, 166, 333}));
+    EXPECT_EQ(enumeration(kFNumber), (std::vector<std::uint32_t>{400, 560, 800}));
+    EXPECT_EQ(host.setValue(kFNumber, {0x4C, 0x04}).code, kInvalidDevicePropValue);  // f/11
+    // Manual: everything, both reported changed.
+    Reply manual = host.setValue(kExposureProgramMode, {1, 0});
+    ASSERT_EQ(manual.code, kOK);
+    std::vector<std::uint32_t> changed;
+    for (const CameraEvent& e : manual.raw.events) {
+        EXPECT_EQ(e.code, kDevicePropChanged);
+        changed.push_back(e.params.at(0));
+    }
+    EXPECT_EQ(changed, (std::vector<std::uint32_t>{kExposureProgramMode, kExposureTime, kFNumber}));
+    EXPECT_EQ(enumeration(kExposureTime).size(), 12u);
+    EXPECT_EQ(enumeration(kFNumber).size(), 7u);
+    ASSERT_EQ(host.setValue(kFNumber, {0x4C, 0x04}).code, kOK);  // f/11 now allowed
+    // Shutter priority: one aperture; f/11 moves to it.
+    ASSERT_EQ(host.setValue(kExposureProgramMode, {4, 0}).code, kOK);
+    EXPECT_EQ(enumeration(kFNumber), std::vector<std::uint32_t>{560});
+    const Reply f = host.op(kGetDevicePropValue, {kFNumber});
+    EXPECT_EQ(f.data, (Bytes{0x30, 0x02}));
+    EXPECT_EQ(enumeration(kExposureTime).size(), 12u);
+}
+
+INSTANTIATE_TEST_SUITE_P(RawFirstOrSecond, PtpCameraBodyTest,
+                         ::testing::Values(ShotFiles::RawThenJpeg, ShotFiles::JpegThenRaw),
+                         [](const auto& info) {
+                             return info.param == ShotFiles::RawThenJpeg ? "RawFirst" : "JpegFirst";
+                         });
+
 }  // namespace
 }  // namespace klik::ptp
