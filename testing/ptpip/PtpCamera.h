@@ -179,7 +179,7 @@ class PtpCamera {
     void initEos();
     std::vector<std::uint16_t> eosOperations() const;
     std::optional<OperationResult> performEos(const Operation& op);
-    void queueEos(std::uint32_t type, const Bytes& body);
+    void queueEos(std::uint32_t type, const Bytes& body, double due = 0);
     void queueEosValue(std::uint16_t code);
     void queueEosChoices(std::uint16_t code);
     void queueEosDump();
@@ -217,7 +217,11 @@ class PtpCamera {
     ShotFiles shotFiles_ = ShotFiles::Jpeg;
     // Canon EOS: GetEvent's pending records, the EOS properties, the
     // release buttons, the viewfinder.
-    std::vector<Bytes> eosQueue_;
+    struct EosRecord {
+        double due = 0;  // camera clock: not reported before
+        Bytes bytes;
+    };
+    std::vector<EosRecord> eosQueue_;
     bool eosQueueHasProperties_ = false;
     std::map<std::uint16_t, DeviceProperty> eosProps_;
     bool halfPressed_ = false, fullPressed_ = false;

@@ -64,6 +64,9 @@ struct CameraConfig {
     // EOS: seconds from switching the viewfinder on until the first frame;
     // until then GetViewFinderData answers "not ready" (0xA102).
     double viewfinderWarmup = 1.0;
+    // EOS: the second file of a RAW+JPEG shot is reported this many
+    // seconds after the first (0: in the same event poll).
+    double secondFileGap = 0;
     // EOS: after the warm-up, every Nth frame request also answers "not
     // ready", as a body does now and then; 0: never.
     int viewfinderNotReadyEvery = 0;

@@ -244,12 +244,14 @@ std::optional<OperationResult> PtpCamera::performEos(const Operation& op) {
     }
 }
 
-void PtpCamera::queueEos(std::uint32_t type, const Bytes& body) {
+void PtpCamera::queueEos(std::uint32_t type, const Bytes& body, double due) {
     ByteWriter w;
     w.u32(static_cast<std::uint32_t>(8 + body.size()));
     w.u32(type);
     w.bytes(body.data(), body.size());
-    eosQueue_.push_back(w.take());
+    // Records keep their order: one due later holds back those after it.
+    if (!eosQueue_.empty()) due = std::max(due, eosQueue_.back().due);
+    eosQueue_.push_back({due, w.take()});
 }
 
 void PtpCamera::queueEosValue(std::uint16_t code) {
@@ -363,13 +365,18 @@ void PtpCamera::setViewfinder(bool on) {
 
 OperationResult PtpCamera::eosGetEvent() {
     ByteWriter w;
-    for (const Bytes& record : eosQueue_) w.bytes(record.data(), record.size());
+    const double now = clock_();
+    std::size_t n = 0;
+    for (; n < eosQueue_.size() && eosQueue_[n].due <= now; ++n)
+        w.bytes(eosQueue_[n].bytes.data(), eosQueue_[n].bytes.size());
     w.u32(8);  // the closing record
     w.u32(0);
     OperationResult r = withData(w.take());
-    if (eosQueueHasProperties_) r.delay = config_.propertyReadDelay;
-    eosQueue_.clear();
-    eosQueueHasProperties_ = false;
+    if (eosQueueHasProperties_ && n > 0) {
+        r.delay = config_.propertyReadDelay;
+        eosQueueHasProperties_ = false;
+    }
+    eosQueue_.erase(eosQueue_.begin(), eosQueue_.begin() + static_cast<std::ptrdiff_t>(n));
     return r;
 }
 
@@ -450,6 +457,7 @@ OperationResult PtpCamera::eosRelease(std::uint32_t buttons, bool press) {
 
 void PtpCamera::fileEosShot(std::vector<StoredObject>& shot, std::vector<StoredObject>& filed) {
     const bool toHost = eosProps_[kEosCaptureDestination].current == kEosDestinationHost;
+    double due = 0;
     for (StoredObject& f : shot) {
         f.inRam = toHost;
         const std::uint32_t handle = fileLocked(std::move(f));
@@ -478,7 +486,8 @@ void PtpCamera::fileEosShot(std::vector<StoredObject>& shot, std::vector<StoredO
         }
         w.bytes(reinterpret_cast<const std::uint8_t*>(o.name.c_str()), o.name.size() + 1);
         while ((w.data().size() + 8) % 4) w.u8(0);
-        queueEos(toHost ? kEosRequestObjectTransfer : kEosObjectAddedEx, w.take());
+        queueEos(toHost ? kEosRequestObjectTransfer : kEosObjectAddedEx, w.take(), due);
+        due = clock_() + config_.secondFileGap;
     }
     if (!toHost) queueEosValue(kEosAvailableShots);
     queueEos(kEosCameraStatusChanged, {0, 0, 0, 0});

@@ -29,6 +29,7 @@ const char* const kUsage =
     "                         [--mode-dependent-choices]\n"
     "                         [--personality generic|canon-eos]\n"
     "                         [--viewfinder-warmup-ms N] [--viewfinder-not-ready-every N]\n"
+    "                         [--raw-jpeg-gap-ms N]\n"
     "\n"
     "Answers as a PTP camera over PTP/IP (standard PTP 1.1, no vendor extension)\n"
     "on A.B.C.D:PORT; port 0 takes a free port. Command and event connections\n"
@@ -77,6 +78,9 @@ const char* const kUsage =
     "  --viewfinder-warmup-ms N\n"
     "                EOS: after live view is switched on, frame requests answer\n"
     "                \"not ready\" (0xA102) for N ms (default 1000)\n"
+    "  --raw-jpeg-gap-ms N\n"
+    "                EOS: the second file of a RAW+JPEG shot is reported N ms after\n"
+    "                the first (default 0: in the same event poll)\n"
     "  --viewfinder-not-ready-every N\n"
     "                EOS: after the warm-up, every Nth frame request also answers\n"
     "                \"not ready\" (default 0: never)\n"
@@ -227,7 +231,8 @@ int main(int argc, char** argv) {
                     v.c_str());
                 return 2;
             }
-        } else if (a == "--viewfinder-warmup-ms" || a == "--viewfinder-not-ready-every") {
+        } else if (a == "--viewfinder-warmup-ms" || a == "--viewfinder-not-ready-every" ||
+                   a == "--raw-jpeg-gap-ms") {
             value(v);
             char* end = nullptr;
             const double n = std::strtod(v.c_str(), &end);
@@ -238,6 +243,8 @@ int main(int argc, char** argv) {
             }
             if (a == "--viewfinder-warmup-ms")
                 config.viewfinderWarmup = n / 1000;
+            else if (a == "--raw-jpeg-gap-ms")
+                config.secondFileGap = n / 1000;
             else
                 config.viewfinderNotReadyEvery = static_cast<int>(n);
         } else if (a == "--fps") {
