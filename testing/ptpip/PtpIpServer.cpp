@@ -447,6 +447,8 @@ void PtpIpServer::captureWorker(const std::shared_ptr<Session>& s, std::uint32_t
     for (const CameraEvent& e : events)
         if (e.code == kObjectAdded && !e.params.empty())
             logLine("photo taken: object " + std::to_string(e.params[0]));
+    // An EOS body announces its shots through GetEvent, not here.
+    if (events.empty()) logLine("photo taken: reported through GetEvent");
     if (!s->closed) sendEvents(*s, events);
     const int after = config.faults.vanishAfterCaptures;
     if (after > 0 && camera_.capturesCompleted() == static_cast<unsigned>(after)) {

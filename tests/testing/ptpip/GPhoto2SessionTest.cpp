@@ -100,5 +100,43 @@ TEST(GPhoto2BigPhoto, LargePhotosComeInPartsAndArriveWhole) {
     EXPECT_EQ(bytes, camera.photoOnCard(name));
 }
 
+TEST(GPhoto2Body, RawAndJpegShotsAndChoicesThatFollowTheMode) {
+    // A standard camera set up as at an event: each shot leaves two files,
+    // and the mode decides the allowed apertures, reported as changed.
+    PtpIpCameraProcess camera;
+    std::string error;
+    ASSERT_TRUE(camera.start({"--photo", "640x480", "--raw-jpeg", "raw-first",
+                              "--mode-dependent-choices", "--slow-property-ms", "20"},
+                             "", &error))
+        << error;
+    GPhoto2Client client;
+    // libgphoto2 keeps a standard property's description for its "cachetime"
+    // (2 s) and does not drop it when the camera reports the property
+    // changed; 0 makes it read the new list.
+    struct FreshProperties {
+        FreshProperties() { set("0"); }
+        ~FreshProperties() { set("2"); }
+        static void set(std::string v) {
+            std::string id = "ptp2", key = "cachetime";
+            gp_setting_set(id.data(), key.data(), v.data());
+        }
+    } fresh;
+    ASSERT_EQ(client.open(camera.gphotoPort()), GP_OK);
+    std::string folder, first, second;
+    ASSERT_EQ(client.trigger(), GP_OK);
+    ASSERT_EQ(client.waitForFile(folder, first), GP_OK);
+    ASSERT_EQ(client.waitForFile(folder, second), GP_OK);
+    EXPECT_EQ(first, "KLIK0001.CR2");
+    EXPECT_EQ(second, "KLIK0001.JPG");
+
+    std::vector<std::string> apertures;
+    ASSERT_EQ(client.choices("f-number", apertures), GP_OK);
+    EXPECT_EQ(apertures, (std::vector<std::string>{"f/4", "f/5.6", "f/8"}));
+    ASSERT_EQ(client.set("expprogram", "M"), GP_OK);
+    EXPECT_EQ(client.waitForText("PTP Property 5007 changed"), GP_OK);
+    ASSERT_EQ(client.choices("f-number", apertures), GP_OK);
+    EXPECT_EQ(apertures.size(), 7u);
+}
+
 }  // namespace
 }  // namespace klik::ptp::test
