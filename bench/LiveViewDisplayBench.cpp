@@ -11,7 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
+#include "QtBenchApplication.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -36,15 +37,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr double kWindowSeconds = 5.0;
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "klik_bench";
-    static char* argv[] = {name, nullptr};
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
 
 // Turns the Qt event loop until `done` holds or `seconds` of real time pass.
 bool turnUntil(const std::function<bool()>& done, double seconds) {
@@ -84,7 +76,7 @@ double percentile(std::vector<double> v, double p) {
 }
 
 void BM_LiveViewDisplayRate(benchmark::State& state) {
-    application();
+    klik::bench::qtBenchApplication();
     klik::QtRunLoop loop;
     klik::RunLoop::setMain(&loop);
     klik::SimConfig config;

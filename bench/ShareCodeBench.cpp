@@ -7,7 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
+#include "QtBenchApplication.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -20,17 +21,8 @@
 
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "klik_bench";
-    static char* argv[] = {name, nullptr};
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
-
 void BM_ReviewScreenTouchSide(benchmark::State& state) {
-    application();
+    klik::bench::qtBenchApplication();
     const bool withCode = state.range(0) != 0;
     const QImage art(QStringLiteral(KLIK_SOURCE_DIR "/resources/touch7.png"));
     if (art.isNull()) {

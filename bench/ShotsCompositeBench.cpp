@@ -9,7 +9,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
+#include "QtBenchApplication.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -28,15 +29,6 @@
 namespace {
 
 using namespace klik;
-
-QApplication& qtApplication() {
-    static int argc = 1;
-    static char name[] = "klik_bench";
-    static char* argv[] = {name, nullptr};
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
 
 const std::string& workDir() {
     static const std::string dir = [] {
@@ -113,7 +105,7 @@ void BM_FourShotCompositeAgainstConvert(benchmark::State& state) {
         }
         command += " " + frameFile() + " -composite -quality 90 " + out;
     }
-    qtApplication();
+    klik::bench::qtBenchApplication();
     Settings settings(workDir() + "/settings.plist");
     QtPrintPort port;
     PrintFlow flow(settings, port, {}, workDir() + "/frame.png");

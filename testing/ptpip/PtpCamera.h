@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ptpip/PtpBytes.h"
@@ -72,6 +73,27 @@ struct OperationResult {
     // InitiateCapture accepted: the capture completes on the worker.
     bool captureStarted = false;
 };
+
+// The answers both personalities build: a bare response code, a data phase
+// of `data`, and an operation's parameter `i` (`fallback` when the host
+// sent fewer).
+inline OperationResult answer(std::uint16_t code) {
+    OperationResult r;
+    r.code = code;
+    return r;
+}
+
+inline OperationResult withData(Bytes data) {
+    OperationResult r;
+    auto shared = std::make_shared<const Bytes>(std::move(data));
+    r.length = shared->size();
+    r.data = std::move(shared);
+    return r;
+}
+
+inline std::uint32_t param(const Operation& op, std::size_t i, std::uint32_t fallback = 0) {
+    return i < op.params.size() ? op.params[i] : fallback;
+}
 
 struct StoredObject {
     std::uint32_t handle = 0;

@@ -17,24 +17,6 @@ namespace klik::ptp {
 
 namespace {
 
-OperationResult answer(std::uint16_t code) {
-    OperationResult r;
-    r.code = code;
-    return r;
-}
-
-OperationResult withData(Bytes data) {
-    OperationResult r;
-    auto shared = std::make_shared<const Bytes>(std::move(data));
-    r.length = shared->size();
-    r.data = std::move(shared);
-    return r;
-}
-
-std::uint32_t param(const Operation& op, std::size_t i, std::uint32_t fallback = 0) {
-    return i < op.params.size() ? op.params[i] : fallback;
-}
-
 DeviceProperty eosProperty(std::uint16_t code, std::uint16_t type, std::uint32_t value,
                            std::vector<std::uint32_t> values, bool settable = true) {
     DeviceProperty p;

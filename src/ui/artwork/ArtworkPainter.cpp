@@ -445,6 +445,19 @@ QImage ArtworkPainter::liveVideoOverlay() const {
     return liveFrame(QString(), QString(), true);
 }
 
+void ArtworkPainter::printFrameTexts(QPainter& p, const QRectF& r, double textTop) const {
+    shadowedText(p, QRectF(0, textTop, r.width(), 150), Qt::AlignCenter, texts_.event,
+                 font(family("black"), 118), Qt::white, 6);
+    shadowedText(p, QRectF(0, textTop + 150, r.width(), 70), Qt::AlignCenter, texts_.date,
+                 font(family("light"), 56, 140), QColor(255, 255, 255, 235), 2);
+    goldRule(p, QPointF(r.width() * 0.15, textTop + 250), QPointF(r.width() * 0.85, textTop + 250),
+             4);
+    shadowedText(p, QRectF(0, textTop + 270, r.width(), 70), Qt::AlignCenter, texts_.tagline,
+                 font(family("bold"), 50, 112), kGold.lighter(115), 2);
+    brandLine(p, QPointF(r.width() / 2 - 190, r.height() - 110), 80, family("black"),
+              family("bold"));
+}
+
 QImage ArtworkPainter::printFrame() const {
     QImage img = canvas(kPrintSize);
     QPainter p(&img);
@@ -462,17 +475,7 @@ QImage ArtworkPainter::printFrame() const {
     p.setBrush(kGold);
     p.drawRect(win.adjusted(-5, -5, 5, 5));
 
-    const double textTop = win.bottom() + 70;
-    shadowedText(p, QRectF(0, textTop, r.width(), 150), Qt::AlignCenter, texts_.event,
-                 font(family("black"), 118), Qt::white, 6);
-    shadowedText(p, QRectF(0, textTop + 150, r.width(), 70), Qt::AlignCenter, texts_.date,
-                 font(family("light"), 56, 140), QColor(255, 255, 255, 235), 2);
-    goldRule(p, QPointF(r.width() * 0.15, textTop + 250), QPointF(r.width() * 0.85, textTop + 250),
-             4);
-    shadowedText(p, QRectF(0, textTop + 270, r.width(), 70), Qt::AlignCenter, texts_.tagline,
-                 font(family("bold"), 50, 112), kGold.lighter(115), 2);
-    brandLine(p, QPointF(r.width() / 2 - 190, r.height() - 110), 80, family("black"),
-              family("bold"));
+    printFrameTexts(p, r, win.bottom() + 70);
 
     p.setCompositionMode(QPainter::CompositionMode_Clear);
     p.fillRect(win, Qt::black);
@@ -503,17 +506,7 @@ QImage ArtworkPainter::printFrameForFourShots() const {
         p.setBrush(kGold);
         p.drawRect(win.adjusted(-3, -3, 3, 3));
     }
-    const double textTop = whole.bottom() + 70;
-    shadowedText(p, QRectF(0, textTop, r.width(), 150), Qt::AlignCenter, texts_.event,
-                 font(family("black"), 118), Qt::white, 6);
-    shadowedText(p, QRectF(0, textTop + 150, r.width(), 70), Qt::AlignCenter, texts_.date,
-                 font(family("light"), 56, 140), QColor(255, 255, 255, 235), 2);
-    goldRule(p, QPointF(r.width() * 0.15, textTop + 250), QPointF(r.width() * 0.85, textTop + 250),
-             4);
-    shadowedText(p, QRectF(0, textTop + 270, r.width(), 70), Qt::AlignCenter, texts_.tagline,
-                 font(family("bold"), 50, 112), kGold.lighter(115), 2);
-    brandLine(p, QPointF(r.width() / 2 - 190, r.height() - 110), 80, family("black"),
-              family("bold"));
+    printFrameTexts(p, r, whole.bottom() + 70);
 
     p.setCompositionMode(QPainter::CompositionMode_Clear);
     for (const QRectF& win : windows) p.fillRect(win, Qt::black);

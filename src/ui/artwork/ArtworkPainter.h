@@ -7,6 +7,9 @@
 #include <QImage>
 #include <QString>
 
+class QPainter;
+class QRectF;
+
 namespace klik {
 
 class ArtworkPainter {
@@ -40,6 +43,8 @@ class ArtworkPainter {
     bool hasBrandFont() const { return brandFont_; }
 
   private:
+    // The print frame's event, date, rule, tagline and brand from `textTop` down.
+    void printFrameTexts(QPainter& p, const QRectF& r, double textTop) const;
     QString family(const char* weight) const;
     QImage messageCard(const QString& title, const QString& body, bool mismatch) const;
     QImage liveFrame(const QString& caption, const QString& hint, bool guideCorners) const;
