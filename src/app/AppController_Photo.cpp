@@ -62,12 +62,18 @@ void AppController::newPhoto(const Dictionary& photo) {
     // the display. A photo whose turn has ended changes none of them: the
     // guest at the screen never sees a stranger's picture.
     bool alive = false;
+    bool mayPrint = false;
     PhotoArrival arrival;
     env_.runLoop.performOnMain(
-        [this, weak = std::weak_ptr<bool>(alive_), &alive, &arrival, &photo, &name, picture] {
+        [this, weak = std::weak_ptr<bool>(alive_), &alive, &mayPrint, &arrival, &photo, &name,
+         picture] {
             if (weak.expired()) return;
             alive = true;
             arrival = photoArriving(name);
+            // A late photo is not printed for the guest now at the screen,
+            // and one shot of several is not printed by itself (the print
+            // picture of the turn's shots is).
+            mayPrint = arrival.currentTurn && _shotsPerTurn == 1;
             if (_photoPipeline) _photoPipeline->setImageDict(photo);
             if (arrival.currentShot) {
                 if (_isLiveView) liveViewOff();
@@ -78,11 +84,8 @@ void AppController::newPhoto(const Dictionary& photo) {
         },
         true);
     if (!alive) return;
-    // Filed here, on the camera's thread, under the guest whose shot it is;
-    // a late photo is not printed for the guest now at the screen, and one
-    // shot of several is not printed by itself (the print picture of the
-    // turn's shots is).
-    const bool filed = keepCurrentPhoto(arrival.currentTurn && _shotsPerTurn == 1);
+    // Filed here, on the camera's thread, under the guest whose shot it is.
+    const bool filed = keepCurrentPhoto(mayPrint);
     // Its gallery link and place, asked on the thread that filed it.
     const std::string link =
         filed && _photoPipeline ? _photoPipeline->shareLinkOfLastPhoto() : std::string();
