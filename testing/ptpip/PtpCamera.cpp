@@ -182,6 +182,8 @@ PtpCamera::PtpCamera(CameraConfig config, std::shared_ptr<PictureSource> picture
     enabled.settable = true;
     properties_[kEnabledStreams] = enabled;
     applyModeChoices(nullptr);
+    shotFiles_ = config_.shotFiles;
+    if (isEos()) initEos();
 }
 
 void PtpCamera::applyModeChoices(std::vector<CameraEvent>* events) {
@@ -219,6 +221,25 @@ void PtpCamera::applyModeChoices(std::vector<CameraEvent>* events) {
 
 Bytes PtpCamera::deviceInfo() const {
     ByteWriter w;
+    if (isEos()) {
+        // A Canon body: Canon's extension, its operations beside the
+        // standard ones it keeps, and its properties only through GetEvent.
+        w.u16(100);
+        w.u32(kVendorCanon);
+        w.u16(100);
+        w.string("");
+        w.u16(0);
+        w.u16Array(eosOperations());
+        w.u16Array({kObjectAdded, kObjectRemoved, kDevicePropChanged, kCaptureComplete});
+        w.u16Array({});
+        w.u16Array({kFormatExifJpeg, kFormatCanonCr2});
+        w.u16Array({kFormatAssociation, kFormatExifJpeg, kFormatCanonCr2});
+        w.string(config_.identity.manufacturer);
+        w.string(config_.identity.model);
+        w.string(config_.identity.deviceVersion);
+        w.string(config_.identity.serialNumber);
+        return w.take();
+    }
     w.u16(110);  // PTP 1.1: the stream operations
     w.u32(0);    // no vendor extension
     w.u16(0);
@@ -270,6 +291,8 @@ OperationResult PtpCamera::performLocked(const Operation& op) {
             }
             sessionOpen_ = true;
             sessionID_ = id;
+            eosQueue_.clear();
+            eosQueueHasProperties_ = false;
             return answer(kOK);
         }
         default:
@@ -277,6 +300,9 @@ OperationResult PtpCamera::performLocked(const Operation& op) {
     }
     if (!sessionOpen_) return answer(kSessionNotOpen);
     if (faultBusy(op.code)) return answer(kDeviceBusy);
+    if (isEos()) {
+        if (auto r = performEos(op)) return *r;
+    }
     switch (op.code) {
         case kCloseSession:
             sessionOpen_ = false;
@@ -322,10 +348,7 @@ OperationResult PtpCamera::performLocked(const Operation& op) {
 
 OperationResult PtpCamera::getStorageInfo(const Operation& op) {
     if (param(op, 0) != kStorageID) return answer(kInvalidStorageID);
-    std::uint64_t used = 0;
-    for (const auto& [h, o] : objects_)
-        if (o.data) used += o.data->size();
-    const std::uint64_t free = used < kCardCapacity ? kCardCapacity - used : 0;
+    const std::uint64_t free = freeSpace();
     ByteWriter w;
     w.u16(0x0004);  // removable RAM (a memory card)
     w.u16(0x0002);  // generic hierarchical
@@ -350,6 +373,7 @@ OperationResult PtpCamera::getObjectHandles(const Operation& op, bool countOnly)
     }
     std::vector<std::uint32_t> handles;
     for (const auto& [h, o] : objects_) {
+        if (o.inRam) continue;
         if (format != 0 && o.format != format) continue;
         if (parent == kRootParent && o.parent != 0) continue;
         if (parent != 0 && parent != kRootParent && o.parent != parent) continue;
@@ -455,11 +479,19 @@ OperationResult PtpCamera::initiateCapture(const Operation& op) {
 
 std::vector<CameraEvent> PtpCamera::completeCapture(std::uint32_t transactionID) {
     ShotSettings s;
+    ShotFiles files = ShotFiles::Jpeg;
     {
         std::lock_guard lock(mutex_);
+        files = shotFiles_;
         s.shotNumber = ++shots_;
         s.exifDateTime = formatTime(cameraTime(), "%Y:%m:%d %H:%M:%S");
-        const std::uint32_t exposure = properties_[kExposureTime].current;
+        std::uint32_t exposure = properties_[kExposureTime].current;
+        if (isEos()) {
+            // The EOS speed code in 1/10000 s (eighth stops; 0x38 = 1 s, 0x68 = 1/60 s).
+            const double seconds =
+                std::pow(2.0, (56 - static_cast<double>(eosProps_[kEosShutterSpeed].current)) / 8);
+            exposure = static_cast<std::uint32_t>(std::lround(seconds * 10000));
+        }
         if (exposure >= 10000) {
             s.exposureNumerator = (exposure + 5000) / 10000;
             s.exposureDenominator = 1;
@@ -470,6 +502,15 @@ std::vector<CameraEvent> PtpCamera::completeCapture(std::uint32_t transactionID)
         }
         s.fNumberTenths = properties_[kFNumber].current / 10;
         s.iso = static_cast<std::uint16_t>(properties_[kExposureIndex].current);
+        if (isEos()) {
+            // EOS codes: f-number and ISO double every 16 and 8 steps.
+            s.fNumberTenths = static_cast<std::uint32_t>(std::lround(
+                10 *
+                std::pow(2.0, (static_cast<double>(eosProps_[kEosAperture].current) - 8) / 16)));
+            s.iso = static_cast<std::uint16_t>(std::lround(
+                100 *
+                std::pow(2.0, (static_cast<double>(eosProps_[kEosISOSpeed].current) - 0x48) / 8)));
+        }
     }
     StoredObject o;
     o.format = kFormatExifJpeg;
@@ -478,7 +519,7 @@ std::vector<CameraEvent> PtpCamera::completeCapture(std::uint32_t transactionID)
     Bytes jpeg = pictures_->photo(o.width, o.height, s);
     Bytes thumb = pictures_->thumbnail(s, o.thumbWidth, o.thumbHeight);
     std::optional<StoredObject> raw;
-    if (config_.shotFiles != ShotFiles::Jpeg && !jpeg.empty()) {
+    if (files != ShotFiles::Jpeg && !jpeg.empty()) {
         raw = o;
         raw->format = rawFormat();
         raw->data = std::make_shared<const Bytes>(rawFile(jpeg));
@@ -504,21 +545,28 @@ std::vector<CameraEvent> PtpCamera::completeCapture(std::uint32_t transactionID)
                 raw->name = base + ".CR2";
                 raw->captureDate = date;
                 raw->thumb = o.thumb;
-                if (config_.shotFiles == ShotFiles::RawThenJpeg)
+                if (files == ShotFiles::RawThenJpeg)
                     shot.insert(shot.begin(), *raw);
                 else
                     shot.push_back(*raw);
             }
-            for (StoredObject& f : shot) {
-                const std::uint32_t handle = fileLocked(std::move(f));
-                filed.push_back(objects_[handle]);
-                events.push_back({kObjectAdded, transactionID, {handle}});
+            if (isEos()) {
+                fileEosShot(shot, filed);
+            } else {
+                for (StoredObject& f : shot) {
+                    const std::uint32_t handle = fileLocked(std::move(f));
+                    filed.push_back(objects_[handle]);
+                    events.push_back({kObjectAdded, transactionID, {handle}});
+                }
             }
         }
-        events.push_back({kCaptureComplete, transactionID, {}});
+        // An EOS body reports its shots through GetEvent, nothing on the
+        // event connection.
+        if (!isEos()) events.push_back({kCaptureComplete, transactionID, {}});
     }
     if (observer_)
-        for (const StoredObject& f : filed) observer_(f);
+        for (const StoredObject& f : filed)
+            if (!f.inRam) observer_(f);
     return events;
 }
 
@@ -553,7 +601,14 @@ std::string PtpCamera::nextBaseName() {
 std::uint16_t PtpCamera::rawFormat() const {
     // A body without a vendor extension has no RAW format code of its own
     // and files it as undefined, as Nikon bodies do with NEF.
-    return kFormatUndefined;
+    return isEos() ? std::uint16_t{kFormatCanonCr2} : std::uint16_t{kFormatUndefined};
+}
+
+std::uint64_t PtpCamera::freeSpace() const {
+    std::uint64_t used = 0;
+    for (const auto& [h, o] : objects_)
+        if (o.data && !o.inRam) used += o.data->size();
+    return used < kCardCapacity ? kCardCapacity - used : 0;
 }
 
 void PtpCamera::encodeValue(ByteWriter& w, const DeviceProperty& p, std::uint32_t v) const {
@@ -677,6 +732,15 @@ OperationResult PtpCamera::getStreamInfo(const Operation& op) {
 
 OperationResult PtpCamera::getStream(const Operation&) {
     if (!(properties_[kEnabledStreams].current & 1)) return answer(kAccessDenied);
+    double delay = 0;
+    Bytes jpeg = nextLiveFrame(delay);
+    if (jpeg.empty()) return answer(kGeneralError);
+    OperationResult r = withData(std::move(jpeg));
+    r.delay = delay;
+    return r;
+}
+
+Bytes PtpCamera::nextLiveFrame(double& delayOut) {
     const double fps = config_.liveFramesPerSecond > 0 ? config_.liveFramesPerSecond : 30;
     const double now = clock_();
     long long frame = static_cast<long long>(std::floor((now - liveStart_) * fps));
@@ -688,12 +752,9 @@ OperationResult PtpCamera::getStream(const Operation&) {
         delay = liveStart_ + static_cast<double>(frame) / fps - now;
     }
     lastFrame_ = frame;
-    Bytes jpeg =
-        pictures_->liveFrame(config_.liveWidth, config_.liveHeight, static_cast<unsigned>(frame));
-    if (jpeg.empty()) return answer(kGeneralError);
-    OperationResult r = withData(std::move(jpeg));
-    r.delay = std::max(0.0, delay);
-    return r;
+    delayOut = std::max(0.0, delay);
+    return pictures_->liveFrame(config_.liveWidth, config_.liveHeight,
+                                static_cast<unsigned>(frame));
 }
 
 std::optional<std::size_t> PtpCamera::takeDropPoint(const OperationResult& r) {
@@ -730,6 +791,27 @@ void PtpCamera::endSession() {
     sessionID_ = 0;
     // Live view stops with the host that asked for it.
     properties_[kEnabledStreams].current = 0;
+    if (isEos()) {
+        setViewfinder(false);
+        eosProps_[kEosEVFOutputDevice].current = kEosOutputTft;
+        eosProps_[kEosEVFMode].current = 0;
+        halfPressed_ = fullPressed_ = false;
+        eosQueue_.clear();
+        eosQueueHasProperties_ = false;
+        // Objects left in the body's memory are lost with the host.
+        std::erase_if(objects_, [](const auto& e) { return e.second.inRam; });
+    }
+}
+
+bool PtpCamera::hostCapacityAnnounced() const {
+    std::lock_guard lock(mutex_);
+    return hostCapacityAnnounced_;
+}
+
+std::uint32_t PtpCamera::captureDestination() const {
+    std::lock_guard lock(mutex_);
+    auto it = eosProps_.find(kEosCaptureDestination);
+    return it == eosProps_.end() ? 0 : it->second.current;
 }
 
 bool PtpCamera::sessionOpen() const {

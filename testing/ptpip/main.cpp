@@ -27,6 +27,9 @@ const char* const kUsage =
     "                         [--live WxH] [--fps N] [--store DIR]\n"
     "                         [--raw-jpeg raw-first|jpeg-first] [--slow-property-ms N]\n"
     "                         [--mode-dependent-choices]\n"
+    "                         [--personality generic|canon-eos]\n"
+    "                         [--viewfinder-warmup-ms N] [--viewfinder-not-ready-every N]\n"
+    "                         [--raw-jpeg-gap-ms N]\n"
     "\n"
     "Answers as a PTP camera over PTP/IP (standard PTP 1.1, no vendor extension)\n"
     "on A.B.C.D:PORT; port 0 takes a free port. Command and event connections\n"
@@ -60,6 +63,27 @@ const char* const kUsage =
     "A standard PTP camera has no capture target: libgphoto2 offers its\n"
     "\"capturetarget\" widget only for vendor extensions, so photos always go to\n"
     "the card.\n"
+    "\n"
+    "  --personality canon-eos\n"
+    "                answers as a Canon EOS body (\"Canon Inc.\", \"Canon EOS Klik\n"
+    "                Test\", Canon's vendor extension), so libgphoto2 drives it with\n"
+    "                its EOS code: remote and event mode, the GetEvent poll that\n"
+    "                carries every property and list of choices, remote release\n"
+    "                (eosremoterelease, half and full press), SetDevicePropValueEx,\n"
+    "                capture target (card, or \"Internal RAM\": shots wait in the\n"
+    "                body until the host fetches them), image format (RAW + JPEG\n"
+    "                there too), live view through GetViewFinderData, autofocus,\n"
+    "                zoom and focus drive. No standard capture or PTP 1.1 streams.\n"
+    "                libgphoto2 reaches it on \"ptpip:A.B.C.D:PORT\" as any model.\n"
+    "  --viewfinder-warmup-ms N\n"
+    "                EOS: after live view is switched on, frame requests answer\n"
+    "                \"not ready\" (0xA102) for N ms (default 1000)\n"
+    "  --raw-jpeg-gap-ms N\n"
+    "                EOS: the second file of a RAW+JPEG shot is reported N ms after\n"
+    "                the first (default 0: in the same event poll)\n"
+    "  --viewfinder-not-ready-every N\n"
+    "                EOS: after the warm-up, every Nth frame request also answers\n"
+    "                \"not ready\" (default 0: never)\n"
     "\n";
 
 PtpIpServer* gServer = nullptr;
@@ -195,6 +219,34 @@ int main(int argc, char** argv) {
             config.propertyReadDelay = ms / 1000;
         } else if (a == "--mode-dependent-choices") {
             config.modeDependentChoices = true;
+        } else if (a == "--personality") {
+            value(v);
+            if (v == "generic") {
+                usePersonality(config, Personality::Generic);
+            } else if (v == "canon-eos") {
+                usePersonality(config, Personality::CanonEos);
+            } else {
+                std::fprintf(
+                    stderr, "klik-ptpip-camera: --personality wants generic or canon-eos, not %s\n",
+                    v.c_str());
+                return 2;
+            }
+        } else if (a == "--viewfinder-warmup-ms" || a == "--viewfinder-not-ready-every" ||
+                   a == "--raw-jpeg-gap-ms") {
+            value(v);
+            char* end = nullptr;
+            const double n = std::strtod(v.c_str(), &end);
+            if (*end || !(n >= 0 && n <= 600000)) {
+                std::fprintf(stderr, "klik-ptpip-camera: %s wants a number from 0, not %s\n",
+                             a.c_str(), v.c_str());
+                return 2;
+            }
+            if (a == "--viewfinder-warmup-ms")
+                config.viewfinderWarmup = n / 1000;
+            else if (a == "--raw-jpeg-gap-ms")
+                config.secondFileGap = n / 1000;
+            else
+                config.viewfinderNotReadyEvery = static_cast<int>(n);
         } else if (a == "--fps") {
             value(v);
             char* end = nullptr;
