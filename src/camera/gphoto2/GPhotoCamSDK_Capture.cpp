@@ -302,15 +302,18 @@ CamError GPhotoCamSDK::CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef i
                 return;
             }
             if (!cam->previewFile) gp_file_new(&cam->previewFile);
+            const auto asked = Clock::now();
             int r = gp_camera_capture_preview(cam->camera, cam->previewFile, cam->context);
             // Warming up, a body answers "not ready" (busy, or the
-            // library's own error once its retries are spent): asked again
-            // for a bounded time before live view counts as failed.
+            // library's own error once its own retries of up to 3 s are
+            // spent): a request begun within the warm-up time after live
+            // view was switched on, or within a shorter time of the first
+            // such answer later, is made again before live view counts as
+            // failed.
             if (r == GP_ERROR_CAMERA_BUSY || r == GP_ERROR) {
-                const auto now = Clock::now();
-                if (cam->notReadySince == Clock::time_point{}) cam->notReadySince = now;
-                if (now < cam->evfOnAt + ms(options_.liveViewWarmUpSeconds) ||
-                    now < cam->notReadySince + ms(options_.liveViewNotReadySeconds)) {
+                if (cam->notReadySince == Clock::time_point{}) cam->notReadySince = asked;
+                if (asked < cam->evfOnAt + ms(options_.liveViewWarmUpSeconds) ||
+                    asked < cam->notReadySince + ms(options_.liveViewNotReadySeconds)) {
                     result = CAM_ERR_OBJECT_NOTREADY;
                     return;
                 }

@@ -3,6 +3,8 @@
 // lists of speeds and apertures, property reads that take long. Every wait
 // is on a condition with a generous limit, never on time passing.
 
+#include <gphoto2/gphoto2-setting.h>
+
 #include <condition_variable>
 
 #include "GPhotoPtpipFixture.h"
@@ -78,6 +80,138 @@ TEST_P(RawAndJpeg, EachShotIsOnePhotoTheJpeg) {
 
 INSTANTIATE_TEST_SUITE_P(GPhotoPtpipBodyTest, RawAndJpeg,
                          ::testing::Values("raw-first", "jpeg-first"));
+
+class EosBody : public GPhotoPtpipBodyTest {
+  protected:
+    bool startEos(std::vector<std::string> args = {}) {
+        args.insert(args.begin(), {"--personality", "canon-eos", "--live", "320x240"});
+        return startBody(args);
+    }
+    // Runs `job` on the camera's thread and waits for it.
+    void onCameraThread(const GLIMRA_Camera::Ptr& cam, std::function<void(GLIMRA_Camera&)> job) {
+        bool done = false;
+        cam->performInBackground([&done, job](GLIMRA_Camera& c) {
+            job(c);
+            GLIMRA_Camera::mainLoop()->performOnMain([&done] { done = true; }, false);
+        });
+        ASSERT_TRUE(pumpUntil([&] { return done; }));
+    }
+};
+
+#define START_EOS_OR_SKIP(...)                                                         \
+    do {                                                                               \
+        if (!startEos(__VA_ARGS__))                                                    \
+            GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)"; \
+    } while (0)
+
+// A body set to RAW+JPEG through libgphoto2's EOS code: each shot one
+// photo, the JPEG, even with the RAW reported first and the JPEG later.
+TEST_F(EosBody, ARawAndJpegShotIsOnePhotoTheJpeg) {
+    START_EOS_OR_SKIP({"--raw-jpeg", "raw-first", "--raw-jpeg-gap-ms", "300"});
+    startLayer();
+    auto cam = listed();
+    ASSERT_TRUE(cam && loaded(cam));
+    EXPECT_EQ(announced("ImageQuality"), "RAW+L");
+    shoot(cam);
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+    shoot(cam);
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) >= 2; }));
+    const auto photos = all(GLIMRA_CameraPhotoDataAvailable);
+    ASSERT_EQ(photos.size(), 2u);
+    for (const auto& photo : photos) {
+        const Data* bytes = photo.n.info(GLIMRA_CameraPhotoData).data();
+        ASSERT_TRUE(bytes && bytes->size() > 2);
+        EXPECT_EQ((*bytes)[0], 0xFF);
+        EXPECT_EQ((*bytes)[1], 0xD8);
+    }
+    EXPECT_EQ(count(GLIMRA_CameraCommandError), 0u);
+}
+
+// A card target left in libgphoto2's settings: the host that takes the
+// pictures sets the body's internal memory, so nothing fills the card.
+TEST_F(EosBody, TheHostTakesThePicturesFromTheBodysMemoryNotTheCard) {
+    START_EOS_OR_SKIP();
+    gp_setting_set(const_cast<char*>("ptp2"), const_cast<char*>("capturetarget"),
+                   const_cast<char*>("card"));
+    startLayer();
+    auto cam = listed();
+    ASSERT_TRUE(cam && loaded(cam));
+    shoot(cam);
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+    const Data* bytes =
+        all(GLIMRA_CameraPhotoDataAvailable)[0].n.info(GLIMRA_CameraPhotoData).data();
+    ASSERT_TRUE(bytes && bytes->size() > 2);
+    EXPECT_EQ(camera.photoOnCard("KLIK0001.JPG"), "");
+    char target[1024] = {};
+    ASSERT_EQ(gp_setting_get(const_cast<char*>("ptp2"), const_cast<char*>("capturetarget"), target),
+              GP_OK);
+    EXPECT_STREQ(target, "sdram");
+    // The host's room is answered, not ignored.
+    std::optional<bool> capacity;
+    onCameraThread(cam, [&capacity](GLIMRA_Camera& c) {
+        capacity = c.setHostStorageCapacityAtPath(std::nullopt, false);
+    });
+    EXPECT_EQ(capacity, std::optional<bool>(true));
+    EXPECT_EQ(count(GLIMRA_CameraCommandError), 0u);
+}
+
+// Live view warming up longer than libgphoto2's own 3 s of asking: the
+// first request fails in the library's words, live view goes on and shows
+// frames once the body is warm.
+TEST_F(EosBody, LiveViewWarmingUpLongerThanTheLibraryWaitsShowsFrames) {
+    START_EOS_OR_SKIP({"--viewfinder-warmup-ms", "4000"});
+    startLayer();
+    auto cam = listed();
+    ASSERT_TRUE(cam && loaded(cam));
+    cam->performInBackground([](GLIMRA_Camera& c) { c.liveViewBegin(); });
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 2; }));
+    EXPECT_TRUE(cam->isLiveViewRunning());
+    cam->performInBackground([](GLIMRA_Camera& c) { c.liveViewEnd(); });
+    ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
+    EXPECT_EQ(guard.violations(), 0);
+}
+
+// An EOS body has every vendor control the panel offers, and each works
+// through libgphoto2's widgets.
+TEST_F(EosBody, OffersItsVendorControlsAndEachWorks) {
+    START_EOS_OR_SKIP();
+    startLayer();
+    auto cam = listed();
+    ASSERT_TRUE(cam && loaded(cam));
+    std::uint32_t controls = 0;
+    ASSERT_EQ(sdk->CamGetControls(cam->cameraRef(), &controls), CAM_ERR_OK);
+    EXPECT_EQ(controls, kCamControl_All);
+    CamError half = 1, release = 1, af = 1, afOff = 1, drive = 1, zoom = 1, place = 1;
+    std::uint32_t zoomRead = 0;
+    onCameraThread(cam, [&](GLIMRA_Camera& c) {
+        CamSDK& s = *sdk;
+        half = s.CamSendCommand(c.cameraRef(), kCamCommand_PressShutterButton,
+                                kCamShutterButton_Halfway);
+        release =
+            s.CamSendCommand(c.cameraRef(), kCamCommand_PressShutterButton, kCamShutterButton_OFF);
+        af = s.CamSendCommand(c.cameraRef(), kCamCommand_DoEvfAf, 1);
+        afOff = s.CamSendCommand(c.cameraRef(), kCamCommand_DoEvfAf, 0);
+        drive = s.CamSendCommand(c.cameraRef(), kCamCommand_DriveLensEvf, kCamDriveLens_Far2);
+        std::uint32_t five = 5;
+        zoom = s.CamSetPropertyData(c.cameraRef(), kCamPropID_Evf_Zoom, 0, 4, &five);
+        s.CamGetPropertyData(c.cameraRef(), kCamPropID_Evf_Zoom, 0, 4, &zoomRead);
+        std::int32_t xy[2] = {100, 200};
+        place = s.CamSetPropertyData(c.cameraRef(), kCamPropID_Evf_ZoomPosition, 0, 8, xy);
+    });
+    EXPECT_EQ(half, CAM_ERR_OK);
+    EXPECT_EQ(release, CAM_ERR_OK);
+    EXPECT_EQ(af, CAM_ERR_OK);
+    EXPECT_EQ(afOff, CAM_ERR_OK);
+    EXPECT_EQ(drive, CAM_ERR_OK);
+    EXPECT_EQ(zoom, CAM_ERR_OK);
+    EXPECT_EQ(zoomRead, 5u);
+    EXPECT_EQ(place, CAM_ERR_OK);
+    // Half-way and back leave no shot behind; a full press still shoots.
+    shoot(cam);
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) >= 1; }));
+    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 1u);
+    EXPECT_EQ(guard.violations(), 0);
+}
 
 // At the camera boundary: one item per shot, the JPEG, whose sibling is the
 // RAW of the same shot with its own name and the card's bytes.
