@@ -138,8 +138,8 @@ TEST_F(EosBody, TheHostTakesThePicturesFromTheBodysMemoryNotTheCard) {
     ASSERT_TRUE(cam && loaded(cam));
     shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
-    const Data* bytes =
-        all(GLIMRA_CameraPhotoDataAvailable)[0].n.info(GLIMRA_CameraPhotoData).data();
+    const auto photos = all(GLIMRA_CameraPhotoDataAvailable);
+    const Data* bytes = photos[0].n.info(GLIMRA_CameraPhotoData).data();
     ASSERT_TRUE(bytes && bytes->size() > 2);
     EXPECT_EQ(camera.photoOnCard("KLIK0001.JPG"), "");
     char target[1024] = {};
