@@ -332,6 +332,32 @@ TEST_F(GPhotoPtpipBodyTest, AGenericBodyOffersNoVendorControls) {
     sdk.CamTerminateSDK();
 }
 
+// A body whose live view never becomes ready: asked again for the warm-up
+// time, then reported, and live view ends instead of waiting for ever.
+TEST_F(GPhotoPtpipBodyTest, ALiveViewThatNeverBecomesReadyIsReportedAfterTheWarmUp) {
+    const std::string faults =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+        "<key>BusyCount</key><integer>-1</integer>"
+        "<key>BusyOperations</key><array><string>0x1025</string></array>"
+        "</dict></plist>\n";
+    if (!startCamera(faults, {"--photo", "640x480"}))
+        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
+    GPhotoOptions options;
+    options.liveViewWarmUpSeconds = 1;
+    startLayer(options);
+    auto cam = listed();
+    ASSERT_TRUE(cam && loaded(cam));
+    cam->performInBackground([](GLIMRA_Camera& c) { c.liveViewBegin(); });
+    ASSERT_TRUE(pumpUntil([&] { return cam->isLiveViewRunning(); }));
+    ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
+    EXPECT_EQ(count(GLIMRA_CameraLiveViewImageUpdate), 0u);
+    // Busy is not gone: the camera stays loaded and still shoots.
+    EXPECT_TRUE(cam->isLoaded());
+    shoot(cam);
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+    EXPECT_EQ(guard.violations(), 0);
+}
+
 // A new exposure mode changes which speeds and apertures are allowed: the
 // camera class hears of the new lists. The changes the body reports are
 // read widget by widget, never as the whole (slow) tree.
