@@ -661,9 +661,11 @@ void GPhotoCamSDK::raiseObjectAdded(GPCamera* cam, const std::vector<NewFile>& f
 }
 
 void GPhotoCamSDK::fileAddedOutsideCapture(GPCamera* cam, const NewFile& file) {
-    // The RAW of the shot just offered, later than it was waited for: the
-    // camera makes pairs, so the next shots wait for theirs.
-    if (gphotoIsRawName(file.name) && stemOf(file.name) == cam->lastShotStem &&
+    // The RAW of the shot just offered, later than it was waited for (its
+    // name need not match: a body shooting into its memory numbers each
+    // file on its own): the camera makes pairs, so the next shots wait for
+    // theirs.
+    if (gphotoIsRawName(file.name) && !cam->lastShotStem.empty() &&
         std::chrono::steady_clock::now() - cam->lastShotAt <
             std::chrono::milliseconds(static_cast<long long>(options_.pairWaitSeconds * 4000))) {
         cam->makesPairs = true;
