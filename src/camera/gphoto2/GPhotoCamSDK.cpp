@@ -656,19 +656,27 @@ void GPhotoCamSDK::raiseObjectAdded(GPCamera* cam, const std::vector<NewFile>& f
         item->sibling = other;  // its count is the item's
     }
     cam->lastShotStem = stemOf(files[photo].name);
+    cam->lastShotPaired = files.size() > 1;
     cam->lastShotAt = std::chrono::steady_clock::now();
     offerItem(*cam, item);
 }
 
+bool GPhotoCamSDK::lateRawOfLastShot(GPCamera* cam, const std::string& name) {
+    // Its name need not match the photo's: a body shooting into its memory
+    // numbers each file on its own.
+    if (!gphotoIsRawName(name) || cam->lastShotStem.empty() || cam->lastShotPaired ||
+        std::chrono::steady_clock::now() - cam->lastShotAt >=
+            std::chrono::milliseconds(static_cast<long long>(options_.pairWaitSeconds * 4000) +
+                                      2000))
+        return false;
+    // The camera makes pairs: the next shots wait for theirs.
+    cam->makesPairs = true;
+    cam->lastShotPaired = true;
+    return true;
+}
+
 void GPhotoCamSDK::fileAddedOutsideCapture(GPCamera* cam, const NewFile& file) {
-    // The RAW of the shot just offered, later than it was waited for (its
-    // name need not match: a body shooting into its memory numbers each
-    // file on its own): the camera makes pairs, so the next shots wait for
-    // theirs.
-    if (gphotoIsRawName(file.name) && !cam->lastShotStem.empty() &&
-        std::chrono::steady_clock::now() - cam->lastShotAt <
-            std::chrono::milliseconds(static_cast<long long>(options_.pairWaitSeconds * 4000))) {
-        cam->makesPairs = true;
+    if (lateRawOfLastShot(cam, file.name)) {
         GLIMRA_Log::debugf("libgphoto2: %s/%s came after its photo was offered; kept out",
                            file.folder.c_str(), file.name.c_str());
         return;

@@ -137,6 +137,9 @@ class GPhotoCamSDK : public CamSDKBase {
     // A file added outside a capture: a late RAW of the last shot is kept
     // from being offered as a photo of its own.
     void fileAddedOutsideCapture(GPCamera* cam, const NewFile& file);
+    // Whether `name` is the RAW of the last shot, come after its photo was
+    // offered alone (then it is kept out: no photo of its own).
+    bool lateRawOfLastShot(GPCamera* cam, const std::string& name);
     CamError capture(GPCamera* cam);
     // Whether the shot whose first file is `first` makes a second one.
     bool expectsPair(GPCamera* cam, const std::string& first);

@@ -106,8 +106,16 @@ CamError GPhotoCamSDK::capture(GPCamera* cam) {
         }
         if (type == GP_EVENT_FILE_ADDED) {
             auto* path = static_cast<CameraFilePath*>(data);
-            files.push_back({path->folder, path->name});
+            NewFile file{path->folder, path->name};
             free(data);
+            // The last shot's RAW, later than it was waited for, is not
+            // this shot's.
+            if (files.empty() && lateRawOfLastShot(cam, file.name)) {
+                GLIMRA_Log::debugf("libgphoto2: %s/%s belongs to the shot before; kept out",
+                                   file.folder.c_str(), file.name.c_str());
+                continue;
+            }
+            files.push_back(file);
             if (files.size() == 2) break;
             // A body that may make a second file gets its time; any other
             // says so by the end of its capture, which comes at once.

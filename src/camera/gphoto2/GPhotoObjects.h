@@ -64,6 +64,7 @@ class GPCamera : public CamRef, public CamCameraState {
     // its RAW arriving late is not a photo of its own.
     std::string lastShotStem;
     std::chrono::steady_clock::time_point lastShotAt{};
+    bool lastShotPaired = false;
     std::uint32_t shots = 0;
 
     // under the SDK's lock
