@@ -88,7 +88,8 @@ class EosBody : public GPhotoPtpipBodyTest {
         return startBody(args);
     }
     // Runs `job` on the camera's thread and waits for it.
-    void onCameraThread(const GLIMRA_Camera::Ptr& cam, std::function<void(GLIMRA_Camera&)> job) {
+    void onCameraThread(const GLIMRA_Camera::Ptr& cam,
+                        const std::function<void(GLIMRA_Camera&)>& job) {
         bool done = false;
         cam->performInBackground([&done, job](GLIMRA_Camera& c) {
             job(c);
