@@ -138,7 +138,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
 
     // Command queue. Queueing and dispatch take the queue lock (30 s);
     // each dispatched command is sent on a detached thread of its own under
-    // the command lock (3 s). Any thread.
+    // the command lock (3 s). A command dropped because a lock stayed busy
+    // is reported as a failed one (GLIMRA_CameraCommandError, code
+    // CAM_ERR_DEVICE_BUSY). Any thread.
     void queueCameraCommand(std::uint32_t command, std::uint32_t param);
     void performNextQueuedCameraCommand();
     void performCommandWithDictionary(const Dictionary& command);
@@ -219,7 +221,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     static CamError propertyEventCallback(CamPropertyEvent, CamPropertyID, std::uint32_t, void*);
     static CamError objectEventCallback(CamObjectEvent, CamBaseRef, void*);
     bool getLock(std::timed_mutex& lock, const char* name, double seconds);
-    void postCommandError(const Dictionary& command, CamError err);
+    // GLIMRA_CameraCommandError on the main loop, not waiting; `why` (when
+    // given) stands for the library's last error text.
+    void postCommandError(const Dictionary& command, CamError err, const std::string& why = {});
     // GLIMRA_CameraDownloadFailed on the main loop, not waiting.
     void postDownloadFailed(CamError err, const std::string& fileName);
     void startLiveViewLoopIfNeeded();

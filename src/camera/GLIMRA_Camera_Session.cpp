@@ -191,7 +191,12 @@ bool acquireQueueLock(std::timed_mutex& queueLock) {
 
 void GLIMRA_Camera::queueCameraCommand(std::uint32_t command, std::uint32_t param) {
     Dictionary d = commandDictionary(command, param);
-    if (!acquireQueueLock(_queueLock)) return;
+    if (!acquireQueueLock(_queueLock)) {
+        // Never sent: whoever asked must hear so, or it waits for an answer
+        // (a picture) that cannot come.
+        postCommandError(d, CAM_ERR_DEVICE_BUSY, "timed out waiting for the command queue");
+        return;
+    }
     _commandQueue.push_back(d);
     _queueLock.unlock();
     GLIMRA_Log::debug("added command " + d["description"].stringOr() + " to queue");
@@ -223,6 +228,9 @@ void GLIMRA_Camera::performCommandWithDictionary(const Dictionary& d) {
         GLIMRA_Log::debug("waiting for command lock");
         if (!_commandLock.try_lock_for(std::chrono::duration<double>(wait))) {
             GLIMRA_Log::debug("timed out waiting for command lock");
+            // A dropped command is a failed one: a shot nobody hears about
+            // would stay on the books and take the next guest's picture.
+            postCommandError(d, CAM_ERR_DEVICE_BUSY, "timed out waiting for the command lock");
             return;
         }
     }
@@ -244,12 +252,17 @@ void GLIMRA_Camera::performCommandWithDictionary(const Dictionary& d) {
     GLIMRA_Log::debug("unlocked command lock on thread " + threadText());
 }
 
-void GLIMRA_Camera::postCommandError(const Dictionary& command, CamError err) {
+void GLIMRA_Camera::postCommandError(const Dictionary& command, CamError err,
+                                     const std::string& why) {
     // The library's own words go beside the code's text, so the operator
-    // reads what actually went wrong.
+    // reads what actually went wrong; a command that never reached the
+    // library says why instead.
     std::string text = strForCamError(err);
-    if (CamSDK* s = sdk())
+    if (!why.empty()) {
+        text += ": " + why;
+    } else if (CamSDK* s = sdk()) {
         if (std::string own = s->CamLastErrorText(_camera); !own.empty()) text += ": " + own;
+    }
     Dictionary userInfo{{GLIMRA_CameraCommandDictionary, Value(command)},
                         {kCameraErrorDescriptionKey, Value(text)}};
     Dictionary error{{kCameraErrorDomainKey, Value("CamError")},

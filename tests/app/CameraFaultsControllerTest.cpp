@@ -1,0 +1,73 @@
+// What a real camera does to the kiosk, through the camera registry on the
+// simulated camera: a shot dropped before it reached the camera, a camera
+// that goes while its session is being opened.
+
+#include <condition_variable>
+#include <mutex>
+
+#include "SimCameraControllerFixture.h"
+
+namespace klik::test {
+namespace {
+
+// Holds the simulated camera's delayed calls until released, without
+// sleeping.
+class HeldCalls {
+  public:
+    SimCamSDK::DelayHandler handler() {
+        return [this](const std::string&, double) {
+            std::unique_lock l(mutex_);
+            ++held_;
+            changed_.notify_all();
+            changed_.wait(l, [&] { return open_; });
+            --held_;
+        };
+    }
+    size_t held() {
+        std::lock_guard l(mutex_);
+        return held_;
+    }
+    void release() {
+        std::lock_guard l(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    size_t held_ = 0;
+    bool open_ = false;
+};
+
+class CameraFaultsControllerTest : public SimCameraControllerFixture {
+  protected:
+    void TearDown() override {
+        holds.release();
+        SimCameraControllerFixture::TearDown();
+    }
+    HeldCalls holds;
+};
+
+TEST_F(CameraFaultsControllerTest, AShotDroppedOnTheBusyCommandLockIsNotWaitedFor) {
+    start(1);
+    sim->setDelayHandler(holds.handler());
+    // The panel's half-press is inside the camera and keeps its command
+    // lock; the guest's shot waits for that lock longer than it may.
+    sim->setFault("CamSendCommand", SimFault{0, 1, 1, std::nullopt});
+    controller->pressShutterHalf();
+    ASSERT_TRUE(pumpUntil([&] { return holds.held() == 1; }));
+    controller->takePicture();
+    ASSERT_EQ(controller->shotLedger().waiting(), 1u);
+    // The shot never reached the camera: the kiosk stops waiting for it,
+    // so no later picture is taken as its answer.
+    ASSERT_TRUE(pumpUntil([&] { return controller->shotLedger().waiting() == 0; }));
+    EXPECT_EQ(controller->_progress.doubleValue(), 0);
+    holds.release();
+    settle();
+    ASSERT_EQ(sim->sentCommands().size(), 1u);
+    EXPECT_EQ(sim->sentCommands()[0].command, kCamCommand_PressShutterButton);
+}
+
+}  // namespace
+}  // namespace klik::test
