@@ -40,6 +40,7 @@ struct Registry {
     // Work the main thread hands to the cameras, one job at a time.
     CameraWorkQueue sessionWork;
     std::function<void(GLIMRA_Camera&)> liveViewLoopExitHook;  // under stateMutex
+    std::function<void(GLIMRA_Camera&)> sessionOpenedHook;     // under stateMutex
     // Background threads.
     std::mutex threadsMutex;
     std::condition_variable threadsDone;

@@ -210,6 +210,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     // Tests: runs on the frame loop's thread after the loop has left its
     // frame loop and before it lets go of the live-view lock.
     static void setLiveViewLoopExitHookForTesting(std::function<void(GLIMRA_Camera&)> hook);
+    // Tests: runs on the loading thread right after load() opened the
+    // camera's session and before the camera becomes the loaded one.
+    static void setSessionOpenedHookForTesting(std::function<void(GLIMRA_Camera&)> hook);
 
   private:
     explicit GLIMRA_Camera(CamCameraRef ref);
@@ -242,6 +245,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     std::deque<Dictionary> _commandQueue;
     Data _mLiveViewData;
     std::atomic<bool> _isLoaded{false};
+    // Times the camera was reported gone (changed under the registry's
+    // state lock), so a load can tell it went while the session opened.
+    std::atomic<std::uint64_t> _unplugs{0};
     std::atomic<bool> _shouldDownloadLiveViewImage{false};
     // Made by a frame loop and read by any thread (the frame counts).
     mutable std::mutex _liveViewMailboxMutex;

@@ -19,15 +19,39 @@ bool GLIMRA_Camera::load() {
     if (other.get() == this) return _isLoaded.load();
     if (other) other->unload();
     CamSDK* s = sdk();
+    // The unplug must be heard while the session opens, also for a camera
+    // loaded before (its unload took the handler away).
+    s->CamSetCameraStateEventHandler(_camera, kCamStateEvent_All,
+                                     &GLIMRA_Camera::cameraEventCallback, this);
+    const std::uint64_t unplugsBefore = _unplugs.load();
     if (CamError err = s->CamOpenSession(_camera)) {
         GLIMRA_Log::debugf("error %x trying to open a session with %s", err, _description.c_str());
         return false;
     }
+    std::function<void(GLIMRA_Camera&)> opened;
     {
         std::lock_guard l(r.stateMutex);
-        r.loaded = shared_from_this();
+        opened = r.sessionOpenedHook;
     }
-    _isLoaded.store(true);
+    if (opened) opened(*this);
+    {
+        // The camera may have gone while its session was being opened: its
+        // unplug found no loaded camera to clear, so a dead camera must not
+        // become the loaded one now (the kiosk would count on it and never
+        // load the camera plugged in again). Decided under the same lock as
+        // the unplug's, so one of the two always sees the other.
+        std::lock_guard l(r.stateMutex);
+        if (_unplugs.load() == unplugsBefore) {
+            r.loaded = shared_from_this();
+            _isLoaded.store(true);
+        }
+    }
+    if (!_isLoaded.load()) {
+        GLIMRA_Log::debugf("%s went away while its session was being opened; not loaded",
+                           _description.c_str());
+        s->CamCloseSession(_camera);
+        return false;
+    }
     GLIMRA_Log::debug("opened a session with " + _description);
     NotificationCenter::defaultCenter().post(GLIMRA_CameraDidLoad, asValue());
     startNotifications();
@@ -320,13 +344,15 @@ CamError GLIMRA_Camera::processCameraEvent(CamStateEvent event, std::uint32_t da
     switch (event) {
         case kCamStateEvent_Shutdown: {
             GLIMRA_Log::debugf("camera %s has disappeared (was shutdown or unplugged)", d);
-            _isLoaded.store(false);
             _shouldDownloadLiveViewImage.store(false);
             Ptr keep = shared_from_this();
             {
                 // A camera that is gone holds no session: the kiosk must not
                 // count on it (start a countdown) until one is loaded again.
+                // A load opening its session now sees the count change.
                 std::lock_guard l(registry().stateMutex);
+                ++_unplugs;
+                _isLoaded.store(false);
                 if (registry().loaded.get() == this) registry().loaded.reset();
             }
             sdk()->CamCloseSession(_camera);

@@ -2,6 +2,7 @@
 // simulated camera: a shot dropped before it reached the camera, a camera
 // that goes while its session is being opened.
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -45,6 +46,7 @@ class CameraFaultsControllerTest : public SimCameraControllerFixture {
     void TearDown() override {
         holds.release();
         SimCameraControllerFixture::TearDown();
+        GLIMRA_Camera::setSessionOpenedHookForTesting(nullptr);
     }
     HeldCalls holds;
 };
@@ -67,6 +69,29 @@ TEST_F(CameraFaultsControllerTest, AShotDroppedOnTheBusyCommandLockIsNotWaitedFo
     settle();
     ASSERT_EQ(sim->sentCommands().size(), 1u);
     EXPECT_EQ(sim->sentCommands()[0].command, kCamCommand_PressShutterButton);
+}
+
+TEST_F(CameraFaultsControllerTest, ACameraUnpluggedWhileItOpensIsNotLoadedAndItsReplugIsLoaded) {
+    // The first camera goes between opening its session and becoming the
+    // loaded camera; it is plugged in again at once.
+    std::atomic<bool> first{true};
+    std::atomic<int> replugged{0};
+    GLIMRA_Camera::setSessionOpenedHookForTesting([&](GLIMRA_Camera&) {
+        if (!first.exchange(false)) return;
+        sim->unplugCamera(sim->pluggedCameras().front());
+        sim->waitUntilIdle();  // its unplug has been told
+        replugged = sim->plugCamera(spec(1));
+    });
+    start(1);
+    // The camera plugged in again is loaded by itself, with its session
+    // open; the dead one never counted as loaded.
+    ASSERT_TRUE(pumpUntil([&] {
+        auto cam = GLIMRA_Camera::loadedCamera();
+        return replugged != 0 && cam && cam->isLoaded() && sim->isSessionOpen(replugged);
+    }));
+    settle();
+    EXPECT_TRUE(port.hasCamera());
+    EXPECT_EQ(menuTitles().size(), 1u);
 }
 
 }  // namespace
