@@ -123,7 +123,11 @@ class AppController : public CameraPortListener {
     // kiosk brought to the front after 1.5 s and 5 s.
     void applicationDidFinishLaunching();
     // Without a camera on the camera input: beep, camera-gone handling, beep.
+    // While a camera is still being opened (found, its session opening) the
+    // check is made again each second, up to kCameraOpeningBound seconds
+    // after the launch; a camera that has not opened by then counts as none.
     void timerToCheckCamera();
+    static constexpr double kCameraOpeningBound = 20;
     // Activates the application after `seconds` (5 when 0 or less).
     void setupAutoBringToFront(double seconds);
     void autoBringToFrontTimerFired(Timer& timer);
@@ -686,6 +690,7 @@ class AppController : public CameraPortListener {
 
     // Timers and delayed performs to cancel at the end.
     std::vector<TimerPtr> _pending;
+    double _launchedAt = 0;  // loopSeconds() when the launch finished
     // Expires with the controller; performs queued from other threads check it.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     NotificationCenter::ObserverId _startObserver = 0;

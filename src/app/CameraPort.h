@@ -111,6 +111,10 @@ class CameraPort {
 
     // True when a camera is connected and loaded.
     virtual bool hasCamera() const = 0;
+    // True while no camera is loaded but one is on its way: the connected
+    // cameras are still being looked for, or one is connected and its
+    // session is being opened (a real body may take many seconds).
+    virtual bool isOpeningCamera() const { return false; }
     // The loaded camera, nullopt without one.
     virtual std::optional<CameraEntry> currentCamera() const = 0;
     // The connected cameras; nullopt before the first list.

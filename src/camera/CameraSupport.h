@@ -27,6 +27,7 @@ struct Registry {
     std::mutex updateLock;                     // _gUpdateLock: one scan at a time
     std::vector<GLIMRA_Camera::Ptr> detected;  // _gDetectedCameras (under threadLock)
     std::atomic<bool> shouldUpdate{false};     // _gShouldUpdate
+    std::atomic<int> scansRunning{0};          // started and not yet finished
     GLIMRA_Camera::Ptr loaded;                 // _gLoadedCamera (under stateMutex)
     std::shared_ptr<CamSDK> sdk;
     RunLoop* mainLoop = nullptr;

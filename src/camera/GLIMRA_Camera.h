@@ -62,6 +62,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     static std::optional<std::vector<Ptr>> cameras();
     // Starts a scan on a new detached thread and returns.
     static void updateCameraListAsync();
+    // True while a scan started by updateCameraListAsync has not finished.
+    // Any thread.
+    static bool isScanning();
     // The scan itself, on the calling thread; blocks while it runs.
     static void updateCameraList();
     static void applicationWillTerminate(const Notification& n);

@@ -133,6 +133,14 @@ bool RegistryCameraPort::hasCamera() const {
     return GLIMRA_Camera::loadedCamera() != nullptr;
 }
 
+bool RegistryCameraPort::isOpeningCamera() const {
+    if (GLIMRA_Camera::loadedCamera()) return false;
+    if (GLIMRA_Camera::isScanning() || GLIMRA_Camera::backgroundWorkPending()) return true;
+    // A busy list is one being changed: a camera is coming or going.
+    auto list = GLIMRA_Camera::cameras();
+    return !list || !list->empty();
+}
+
 std::optional<CameraEntry> RegistryCameraPort::currentCamera() const {
     return entryFor(GLIMRA_Camera::loadedCamera());
 }

@@ -35,6 +35,9 @@ class RegistryCameraPort : public CameraPort {
 
     // True while a camera has an open session.
     bool hasCamera() const override;
+    // No camera loaded, and a scan runs or a camera is listed (its load is
+    // queued or running, or failed and may be tried again).
+    bool isOpeningCamera() const override;
     std::optional<CameraEntry> currentCamera() const override;
     std::optional<std::vector<CameraEntry>> cameras() const override;
     void chooseCamera(const CameraEntry& camera) override;

@@ -94,5 +94,39 @@ TEST_F(CameraFaultsControllerTest, ACameraUnpluggedWhileItOpensIsNotLoadedAndIts
     EXPECT_EQ(menuTitles().size(), 1u);
 }
 
+TEST_F(CameraFaultsControllerTest, NoCameraAlarmAtLaunchWhileACameraOpensAndOneWithout) {
+    const std::string alarm = "panel NO Camera Found!!!\nPlease Check Your Connection!";
+    start(0);
+    EXPECT_FALSE(port.isOpeningCamera());
+    // A body is found, but opening its session takes long.
+    sim->setDelayHandler(holds.handler());
+    sim->setFault("CamOpenSession", SimFault{0, 10, 1, std::nullopt});
+    sim->plugCamera(spec(1));
+    ASSERT_TRUE(pumpUntil([&] { return holds.held() == 1; }));
+    EXPECT_FALSE(port.hasCamera());
+    EXPECT_TRUE(port.isOpeningCamera());
+    controller->applicationDidFinishLaunching();
+    loop.advance(5);
+    loop.runPending();
+    EXPECT_EQ(ui.count(alarm), 0u);
+    // It opens: the kiosk has its camera and never cried wolf.
+    holds.release();
+    ASSERT_TRUE(pumpUntil([&] { return port.hasCamera(); }));
+    EXPECT_FALSE(port.isOpeningCamera());
+    loop.advance(30);
+    loop.runPending();
+    EXPECT_EQ(ui.count(alarm), 0u);
+}
+
+TEST_F(CameraFaultsControllerTest, NoCameraAlarmTwoSecondsAfterLaunchWithoutAnyCamera) {
+    const std::string alarm = "panel NO Camera Found!!!\nPlease Check Your Connection!";
+    start(0);
+    EXPECT_FALSE(port.isOpeningCamera());
+    controller->applicationDidFinishLaunching();
+    loop.advance(2.1);
+    loop.runPending();
+    EXPECT_EQ(ui.count(alarm), 1u);
+}
+
 }  // namespace
 }  // namespace klik::test

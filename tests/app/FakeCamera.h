@@ -19,6 +19,7 @@ class FakeCamera : public CameraPort {
   public:
     void setListener(CameraPortListener* l) override { listener = l; }
     bool hasCamera() const override { return connected; }
+    bool isOpeningCamera() const override { return !connected && opening; }
     std::optional<CameraEntry> currentCamera() const override {
         if (!connected) return std::nullopt;
         return current;
@@ -73,6 +74,7 @@ class FakeCamera : public CameraPort {
 
     CameraPortListener* listener = nullptr;
     bool connected = true;
+    bool opening = false;  // not connected yet, but a camera is being opened
     CameraEntry current{1, "Fake Camera"};
     std::optional<std::vector<CameraEntry>> list;
     std::vector<CameraEntry> chosen;
