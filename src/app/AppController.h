@@ -458,6 +458,9 @@ class AppController : public CameraPortListener {
     // Live-view frames (shown in _EVFView only while live view is on),
     // download progress into _progress, failed camera commands.
     void liveViewUpdated(const Data& jpeg);
+    // The live view stopped by itself: during a countdown (screens 3 and 4)
+    // it is switched on again, once per countdown; otherwise it is logged.
+    void liveViewEndedByItself(const std::optional<CameraEntry>& camera);
     void downloadProgress(double percent);
     void commandError(const std::optional<CameraEntry>& camera, bool shot, const CameraError& error,
                       const std::string& command);
@@ -474,6 +477,7 @@ class AppController : public CameraPortListener {
     void cameraPropertyChanged(const std::optional<CameraEntry>& camera, const std::string& name,
                                std::uint32_t tag, const Value& raw, const Value& text) override;
     void cameraLiveViewFrame(const Data& jpeg) override;
+    void cameraLiveViewEnded(const std::optional<CameraEntry>& camera) override;
     void cameraDownloadProgress(double percent) override;
     void cameraCommandFailed(const std::optional<CameraEntry>& camera, bool shot,
                              const CameraError& error, const std::string& command) override;
@@ -677,6 +681,7 @@ class AppController : public CameraPortListener {
 
     // Live input.
     bool _isLiveView = false;
+    bool _liveViewRestarted = false;  // since the flow last switched live view on
     View* _currentInputView = &_EVFView;
     View* _alternateInputView = &_QTCView;
 

@@ -87,6 +87,9 @@ class CameraPortListener {
                                        const Value& text) = 0;
     // A live-view frame (JPEG).
     virtual void cameraLiveViewFrame(const Data& jpeg) = 0;
+    // `camera`'s live view ended without being asked to (no frames come
+    // until liveViewOn() again).
+    virtual void cameraLiveViewEnded(const std::optional<CameraEntry>& camera) { (void)camera; }
     // Download progress of the photo on its way, 0..100 (not clamped).
     virtual void cameraDownloadProgress(double percent) = 0;
     // A queued command failed; `shot` when it was the shot. `command` is

@@ -252,6 +252,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     // state lock), so a load can tell it went while the session opened.
     std::atomic<std::uint64_t> _unplugs{0};
     std::atomic<bool> _shouldDownloadLiveViewImage{false};
+    // Times the host asked live view to end, so a frame loop that ends can
+    // tell whether it was asked to.
+    std::atomic<std::uint64_t> _liveViewEndsAsked{0};
     // Made by a frame loop and read by any thread (the frame counts).
     mutable std::mutex _liveViewMailboxMutex;
     std::unique_ptr<LiveViewFrameMailbox> _liveViewMailbox;

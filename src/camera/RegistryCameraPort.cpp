@@ -63,6 +63,7 @@ void RegistryCameraPort::setListener(CameraPortListener* listener) {
     observe(GLIMRA_CameraListDidUpdate, &RegistryCameraPort::listed);
     observe(GLIMRA_CameraDidUnload, &RegistryCameraPort::unloaded);
     observe(GLIMRA_CameraLiveViewImageUpdate, &RegistryCameraPort::liveViewFrame);
+    observe(GLIMRA_CameraLiveViewDidEnd, &RegistryCameraPort::liveViewEnded);
     observe(GLIMRA_CameraPropertiesDidChange, &RegistryCameraPort::propertiesChanged);
     observe(GLIMRA_CameraPropertyDidChange, &RegistryCameraPort::propertyChanged);
     observe(GLIMRA_CameraDownloadProgress, &RegistryCameraPort::downloadProgress);
@@ -294,6 +295,10 @@ void RegistryCameraPort::liveViewFrame(const Notification& n) {
     auto frame = o ? o->as<QZNSImageFlipped>() : nullptr;
     if (!frame || frame->data().empty()) return;
     listener_->cameraLiveViewFrame(frame->data());
+}
+
+void RegistryCameraPort::liveViewEnded(const Notification& n) {
+    listener_->cameraLiveViewEnded(senderOf(n));
 }
 
 void RegistryCameraPort::downloadProgress(const Notification& n) {

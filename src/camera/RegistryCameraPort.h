@@ -82,6 +82,7 @@ class RegistryCameraPort : public CameraPort {
     void propertiesChanged(const Notification& n);
     void propertyChanged(const Notification& n);
     void liveViewFrame(const Notification& n);
+    void liveViewEnded(const Notification& n);
     void downloadProgress(const Notification& n);
     void commandError(const Notification& n);
     void photoArrived(const Notification& n);

@@ -128,5 +128,31 @@ TEST_F(CameraFaultsControllerTest, NoCameraAlarmTwoSecondsAfterLaunchWithoutAnyC
     EXPECT_EQ(ui.count(alarm), 1u);
 }
 
+TEST_F(CameraFaultsControllerTest, ALiveViewThatDiesDuringTheCountdownComesBack) {
+    start(1);
+    const int id = sim->pluggedCameras().front();
+    std::atomic<int> ended{0};
+    auto watch = NotificationCenter::defaultCenter().addObserver(
+        GLIMRA_CameraLiveViewDidEnd, [&](const Notification&) { ++ended; });
+    controller->startOver();
+    for (int steps = 0; controller->screenNumber() != 4; ++steps) {
+        ASSERT_LT(steps, 50) << "stuck on screen " << controller->screenNumber();
+        ASSERT_TRUE(loop.advanceToNextTimer());
+    }
+    ASSERT_TRUE(pumpUntil([&] { return sim->liveViewFrameCount(id) >= 2; }));
+    // One frame fails: the camera's frame loop ends by itself.
+    sim->setFault("CamDownloadEvfImage", SimFault{0x2, 0, 1, std::nullopt});
+    ASSERT_TRUE(pumpUntil([&] { return ended == 1; }));
+    const unsigned before = sim->liveViewFrameCount(id);
+    // The countdown's live view is started again and frames flow on.
+    ASSERT_TRUE(pumpUntil([&] { return sim->liveViewFrameCount(id) >= before + 3; }));
+    EXPECT_EQ(controller->screenNumber(), 4u);
+    EXPECT_TRUE(controller->isLiveView());
+    EXPECT_EQ(ended, 1);
+    controller->liveViewOff();
+    ASSERT_TRUE(pumpUntil([&] { return !GLIMRA_Camera::loadedCamera()->isLiveViewRunning(); }));
+    NotificationCenter::defaultCenter().removeObserver(watch);
+}
+
 }  // namespace
 }  // namespace klik::test

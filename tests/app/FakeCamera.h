@@ -68,6 +68,12 @@ class FakeCamera : public CameraPort {
         deliverPhoto(
             Dictionary{{kPhotoDataKey, Value(std::move(bytes))}, {kPhotoFilenameKey, Value(name)}});
     }
+    // The live view stops without being asked to, as a camera's may.
+    void endLiveViewByItself() {
+        liveViewRunning = false;
+        events.push_back("live view ended by itself");
+        if (listener) listener->cameraLiveViewEnded(current);
+    }
     void deliverPhoto(const Dictionary& photo) {
         if (listener) listener->cameraPhotoArrived(photo);
     }
