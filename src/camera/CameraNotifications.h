@@ -34,6 +34,9 @@ inline constexpr const char* GLIMRA_CameraDownloadProgressPercent =
     "GLIMRA_CameraDownloadProgressPercent";
 inline constexpr const char* GLIMRA_CameraPhotoData = "GLIMRA_CameraPhotoData";
 inline constexpr const char* GLIMRA_CameraPhotoFilename = "GLIMRA_CameraPhotoFilename";
+// The RAW file of the same shot, beside its photo (RAW+JPEG cameras).
+inline constexpr const char* GLIMRA_CameraRawData = "GLIMRA_CameraRawData";
+inline constexpr const char* GLIMRA_CameraRawFilename = "GLIMRA_CameraRawFilename";
 inline constexpr const char* GLIMRA_CameraDownloadError = "GLIMRA_CameraDownloadError";
 inline constexpr const char* GLIMRA_CameraLiveViewImage = "GLIMRA_CameraLiveViewImage";
 

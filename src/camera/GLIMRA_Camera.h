@@ -5,6 +5,7 @@
 // that carries a camera keep it alive. Equal (and hashed) by SDK reference.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -46,9 +47,13 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     // The loop notifications for the main thread go to (default RunLoop::main()).
     static void setMainLoop(RunLoop* loop);
     static RunLoop* mainLoop();
-    // Lock waits in seconds; the defaults are 60, 30 and 3.
+    // Lock waits in seconds; the defaults are 60, 30 and 3; the RAW pairing
+    // bound 2.
     struct Timeouts {
         double listLock = 60, queueLock = 30, commandLock = 3;
+        // How long a shot's first file waits for the second when the
+        // camera makes a RAW beside each JPEG.
+        double rawPairing = 2;
     };
     static void setTimeouts(Timeouts t);
     // Class initialisation: starts the SDK, registers the camera-added
@@ -232,6 +237,21 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     void postCommandError(const Dictionary& command, CamError err, const std::string& why = {});
     // GLIMRA_CameraDownloadFailed on the main loop, not waiting.
     void postDownloadFailed(CamError err, const std::string& fileName);
+    // A picture downloaded whole: a shot's JPEG and its RAW (a RAW file by
+    // its extension) go out together as one photo, whichever came first,
+    // when the second comes within the pairing bound. A JPEG waits for its
+    // RAW only while the camera has been sending RAW files; a RAW that
+    // finds no JPEG within the bound is dropped (logged), never a photo.
+    struct HeldPicture {
+        Data bytes;
+        std::string name;
+        std::uint64_t serial = 0;
+    };
+    void pictureDownloaded(Data bytes, const std::string& name);
+    void deliverPhoto(HeldPicture photo, std::optional<HeldPicture> raw);
+    // The pairing bound for the held picture `serial` (the RAW slot or the
+    // JPEG slot); on its own thread.
+    void expireHeldPicture(std::uint64_t serial, bool raw);
     void startLiveViewLoopIfNeeded();
     // The frame loop's mailbox, made at the first frame loop. Any thread.
     LiveViewFrameMailbox& liveViewMailbox();
@@ -255,6 +275,12 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     // Times the host asked live view to end, so a frame loop that ends can
     // tell whether it was asked to.
     std::atomic<std::uint64_t> _liveViewEndsAsked{0};
+    // A shot's first file waiting for its second (under _pairMutex).
+    std::mutex _pairMutex;
+    std::condition_variable _pairChanged;
+    std::optional<HeldPicture> _heldPhoto, _heldRaw;
+    std::uint64_t _heldSerial = 0;
+    bool _rawExpected = false;  // the camera sent a RAW with its last shots
     // Made by a frame loop and read by any thread (the frame counts).
     mutable std::mutex _liveViewMailboxMutex;
     std::unique_ptr<LiveViewFrameMailbox> _liveViewMailbox;

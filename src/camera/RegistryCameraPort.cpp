@@ -34,6 +34,8 @@ static_assert(camprop::Copyright == kCamPropID_Copyright);
 // photo's dictionary, so its keys must be the photo module's.
 static_assert(std::string_view(kPhotoDataKey) == GLIMRA_CameraPhotoData);
 static_assert(std::string_view(kPhotoFilenameKey) == GLIMRA_CameraPhotoFilename);
+static_assert(std::string_view(kPhotoRawDataKey) == GLIMRA_CameraRawData);
+static_assert(std::string_view(kPhotoRawFilenameKey) == GLIMRA_CameraRawFilename);
 
 CameraError errorFrom(const Value& error) {
     CameraError e;
