@@ -30,7 +30,8 @@ demo-build: deps
 # The kiosk's main job on the simulated camera; WEB=1: three guests from
 # the kiosk web page of klik-webserver instead of scanned barcodes;
 # CAMERA=ptpip: through the real libgphoto2 against klik-ptpip-camera,
-# started on a free loopback port and stopped at the end.
+# started on a free loopback port and stopped at the end; CAMERA=ptpip-eos:
+# the same camera as a Canon EOS body, through libgphoto2's EOS code.
 # DISPLAY_SERVER=x11: the real program on a private Xvfb, barcodes typed
 # with xdotool, screenshots of the real display in demo-out/x11 (WM=openbox
 # or composited for a window manager, and one with a compositor).

@@ -4,8 +4,14 @@
 //   BM_CaptureToPhoto/sim, /gphoto2: from the capture command to the photo's
 //     bytes delivered (GLIMRA_CameraPhotoDataAvailable), 24 MP (6000 x 4000)
 //     photos from both cameras, the same 0.05 s between shutter and file.
-//   BM_GPhotoLiveViewRate: live-view frames delivered to the main loop per
-//     second against the rate the camera offers (30 frames/s, 1056 x 704).
+//   BM_CaptureToPhoto/gphoto2_eos: the same through libgphoto2's Canon EOS
+//     code (klik-ptpip-camera --personality canon-eos: remote release, the
+//     event poll, the shot fetched from the body's memory).
+//   BM_GPhotoLiveViewRate, /eos: live-view frames delivered to the main loop
+//     per second against the rate the camera offers (30 frames/s, 1056 x
+//     704), generic PTP streams and EOS viewfinder data.
+//   BM_GPhotoFirstFrame_eos: from live view switched on to the first frame
+//     shown, the EOS body warming up for 1 s ("not ready" until then).
 //   BM_GPhotoReappearToInUse: from the camera coming back after vanishing
 //     (the signal that brings it back) to the kiosk's controller using it
 //     again (loaded, the shots going to it), with the backend's default
@@ -184,10 +190,28 @@ void BM_CaptureToPhoto_gphoto2(benchmark::State& state) {
 }
 BENCHMARK(BM_CaptureToPhoto_gphoto2)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
-void BM_GPhotoLiveViewRate(benchmark::State& state) {
+void BM_CaptureToPhoto_gphoto2_eos(benchmark::State& state) {
+    klik::test::PtpIpCameraProcess camera;
+    if (!startCameraOrSkip(state, camera, {"--personality", "canon-eos", "--photo", "6000x4000"}))
+        return;
+    Layer layer(gphotoFor(camera));
+    auto cam = layer.loadFirst();
+    if (!cam) {
+        state.SkipWithError("the PTP/IP camera did not load");
+        return;
+    }
+    captureLoop(state, layer, cam);
+}
+BENCHMARK(BM_CaptureToPhoto_gphoto2_eos)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+
+void liveViewRate(benchmark::State& state, std::vector<std::string> args) {
     constexpr double kOffered = 30, kWindow = 5;
     klik::test::PtpIpCameraProcess camera;
-    if (!startCameraOrSkip(state, camera, {"--live", "1056x704", "--fps", "30"})) return;
+    args.insert(args.end(), {"--live", "1056x704", "--fps", "30"});
+    if (!startCameraOrSkip(state, camera, args)) return;
     Layer layer(gphotoFor(camera));
     auto cam = layer.loadFirst();
     if (!cam) {
@@ -215,7 +239,50 @@ void BM_GPhotoLiveViewRate(benchmark::State& state) {
     state.counters["delivered_ratio"] = seconds > 0 ? delivered / seconds / kOffered : 0;
     state.counters["dropped_mailbox"] = static_cast<double>(cam->droppedLiveViewFrames());
 }
+
+void BM_GPhotoLiveViewRate(benchmark::State& state) {
+    liveViewRate(state, {});
+}
 BENCHMARK(BM_GPhotoLiveViewRate)->UseRealTime()->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_GPhotoLiveViewRate_eos(benchmark::State& state) {
+    liveViewRate(state, {"--personality", "canon-eos", "--viewfinder-warmup-ms", "0"});
+}
+BENCHMARK(BM_GPhotoLiveViewRate_eos)->UseRealTime()->Iterations(1)->Unit(benchmark::kSecond);
+
+// Live view on to the first frame shown, the body warming up for 1 s; each
+// time on a camera just started, whose live view has never been on.
+void BM_GPhotoFirstFrame_eos(benchmark::State& state) {
+    std::vector<double> seconds;
+    for (auto _ : state) {
+        klik::test::PtpIpCameraProcess camera;
+        if (!startCameraOrSkip(state, camera,
+                               {"--personality", "canon-eos", "--viewfinder-warmup-ms", "1000"}))
+            break;
+        Layer layer(gphotoFor(camera));
+        auto cam = layer.loadFirst();
+        if (!cam) {
+            state.SkipWithError("the PTP/IP camera did not load");
+            break;
+        }
+        const auto start = Clock::now();
+        cam->performInBackground([](GLIMRA_Camera& c) { c.liveViewBegin(); });
+        if (!layer.until([&] { return layer.frames.load() >= 1; })) {
+            state.SkipWithError("no live-view frame");
+            break;
+        }
+        const double s = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(s);
+        seconds.push_back(s);
+        cam->performInBackground([](GLIMRA_Camera& c) { c.liveViewEnd(); });
+        layer.until([&] { return !cam->isLiveViewRunning(); });
+    }
+    if (seconds.empty()) return;
+    std::sort(seconds.begin(), seconds.end());
+    state.counters["median_s"] = seconds[seconds.size() / 2];
+    state.counters["warmup_s"] = 1;
+}
+BENCHMARK(BM_GPhotoFirstFrame_eos)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 void BM_GPhotoReappearToInUse(benchmark::State& state) {
     klik::test::PtpIpCameraProcess camera;

@@ -20,6 +20,10 @@
 # demo-out/ptpip-camera.log) and stopped by its process id at the end.
 # libgphoto2 keeps its PTP/IP identity under $HOME/.gphoto, so the kiosk
 # gets a temporary HOME: the real one is not touched.
+# KLIK_DEMO_CAMERA=ptpip-eos (make demo CAMERA=ptpip-eos): the same camera
+# answering as a Canon EOS body (--personality canon-eos), so libgphoto2
+# drives it through its EOS code: remote release, the event poll, shots
+# fetched from the body's memory, live view that warms up for a second.
 #
 # KLIK_DEMO_SHARE=1 (make demo SHARE=1): the upload side too. A private SMTP
 # server (aiosmtpd, writing each message to demo-out/mail) and rclone's
@@ -141,9 +145,11 @@ fetch_links() {
 camera=(--sim)
 case "${KLIK_DEMO_CAMERA:-}" in
     "" | sim) ;;
-    ptpip)
+    ptpip | ptpip-eos)
         rm -rf demo-out/ptpip-card
-        "$build/testing/ptpip/klik-ptpip-camera" --listen 127.0.0.1:0 \
+        personality=generic
+        if [ "$KLIK_DEMO_CAMERA" = ptpip-eos ]; then personality=canon-eos; fi
+        "$build/testing/ptpip/klik-ptpip-camera" --listen 127.0.0.1:0 --personality "$personality" \
             --store demo-out/ptpip-card > demo-out/ptpip-camera.out 2> demo-out/ptpip-camera.log &
         helpers+=($!)
         port="$(wait_for_line demo-out/ptpip-camera.out 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p')"
@@ -154,10 +160,10 @@ case "${KLIK_DEMO_CAMERA:-}" in
         demo_home="$(mktemp -d)"
         export HOME="$demo_home"
         camera=(--camera gphoto2 --port "ptpip:127.0.0.1:$port:$port")
-        echo "demo: libgphoto2 against klik-ptpip-camera on 127.0.0.1:$port (card in demo-out/ptpip-card)"
+        echo "demo: libgphoto2 against klik-ptpip-camera ($personality) on 127.0.0.1:$port (card in demo-out/ptpip-card)"
         ;;
     *)
-        echo "demo: CAMERA must be sim or ptpip, not \"${KLIK_DEMO_CAMERA}\"" >&2
+        echo "demo: CAMERA must be sim, ptpip or ptpip-eos, not \"${KLIK_DEMO_CAMERA}\"" >&2
         exit 2
         ;;
 esac

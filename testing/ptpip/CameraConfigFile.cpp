@@ -20,6 +20,8 @@ const char* const kFaultKeysHelp =
     "                          up on a read after 2.5 s)\n"
     "  DownloadBytesPerSecond  real: object data is sent at this rate\n"
     "  CaptureDelay            real seconds from InitiateCapture to ObjectAdded (0.05)\n"
+    "  PropertyReadDelay       real seconds every property read takes (as\n"
+    "                          --slow-property-ms)\n"
     "  VanishAfterCaptures     integer: the camera vanishes after the Nth capture\n"
     "  VanishAfterSeconds      real: the camera vanishes this long after it starts\n"
     "  VanishForSeconds        real: how long a vanish lasts (default 3; 0: until\n"
@@ -52,7 +54,7 @@ bool readFaultsFile(const std::string& path, CameraConfig& config, std::string& 
         "BusyCount",         "BusyOperations",      "DropDownloadAtPercent",
         "DropDownloadCount", "ResponseDelay",       "DownloadBytesPerSecond",
         "CaptureDelay",      "VanishAfterCaptures", "VanishAfterSeconds",
-        "VanishForSeconds"};
+        "VanishForSeconds",  "PropertyReadDelay"};
     CameraConfig c = config;
     CameraFaults& f = c.faults;
     for (const auto& [key, value] : *d) {
@@ -96,6 +98,9 @@ bool readFaultsFile(const std::string& path, CameraConfig& config, std::string& 
         } else if (key == "CaptureDelay") {
             if (x < 0 || x > 60) return bad("must be from 0 to 60 seconds");
             c.captureDelay = x;
+        } else if (key == "PropertyReadDelay") {
+            if (x < 0 || x > 60) return bad("must be from 0 to 60 seconds");
+            c.propertyReadDelay = x;
         } else if (key == "VanishAfterCaptures") {
             if (x < 0 || x > 1e9) return bad("is out of range");
             f.vanishAfterCaptures = static_cast<int>(x);

@@ -1,6 +1,7 @@
 #include "ptpip/PtpCamera.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -47,6 +48,48 @@ DeviceProperty enumProperty(std::uint16_t code, std::uint16_t type, std::uint32_
     p.form = kFormEnumeration;
     p.values = std::move(values);
     return p;
+}
+
+// Every shutter speed (1/10000 s units: 1/2000 s ... 1 s) and aperture
+// (hundredths) the body has; an exposure mode may allow fewer.
+const std::vector<std::uint32_t> kAllExposureTimes = {5,   10,  20,   40,   80,   166,
+                                                      333, 666, 1250, 2500, 5000, 10000};
+const std::vector<std::uint32_t> kAllFNumbers = {280, 350, 400, 560, 800, 1100, 1600};
+
+// A RAW file as a Canon body writes it: the CR2 form of a TIFF header (the
+// "CR" mark and version 2 after the first IFD offset), an empty first IFD,
+// the JPEG of the same shot as its preview, then sensor data (here as many
+// bytes again, so the RAW is the bigger file as on a real card).
+Bytes rawFile(const Bytes& jpeg) {
+    ByteWriter w;
+    w.u8('I');
+    w.u8('I');
+    w.u16(42);
+    w.u32(16);  // first IFD
+    w.u8('C');
+    w.u8('R');
+    w.u8(2);
+    w.u8(0);
+    w.u32(0);  // no RAW IFD: nothing here decodes it
+    w.u16(0);  // the first IFD: no entries
+    w.u32(0);  // and no next one
+    Bytes out = w.take();
+    out.insert(out.end(), jpeg.begin(), jpeg.end());
+    std::uint32_t x = 0x2545F491;
+    for (std::size_t i = 0; i < jpeg.size(); ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        out.push_back(static_cast<std::uint8_t>(x));
+    }
+    return out;
+}
+
+bool isRawName(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return ext == ".CR2";
 }
 
 std::string formatTime(std::time_t t, const char* format) {
@@ -116,11 +159,8 @@ PtpCamera::PtpCamera(CameraConfig config, std::shared_ptr<PictureSource> picture
     properties_[kBatteryLevel] = battery;
     // Auto, daylight, fluorescent, tungsten, flash, manual.
     properties_[kWhiteBalance] = enumProperty(kWhiteBalance, kUInt16, 2, {2, 4, 5, 6, 7, 1});
-    properties_[kFNumber] =
-        enumProperty(kFNumber, kUInt16, 560, {280, 350, 400, 560, 800, 1100, 1600});
-    // 1/10000 s units: 1/2000 s ... 1 s.
-    properties_[kExposureTime] = enumProperty(
-        kExposureTime, kUInt32, 166, {5, 10, 20, 40, 80, 166, 333, 666, 1250, 2500, 5000, 10000});
+    properties_[kFNumber] = enumProperty(kFNumber, kUInt16, 560, kAllFNumbers);
+    properties_[kExposureTime] = enumProperty(kExposureTime, kUInt32, 166, kAllExposureTimes);
     // Manual, program, aperture priority, shutter priority.
     properties_[kExposureProgramMode] =
         enumProperty(kExposureProgramMode, kUInt16, 2, {1, 2, 3, 4});
@@ -141,10 +181,65 @@ PtpCamera::PtpCamera(CameraConfig config, std::shared_ptr<PictureSource> picture
     enabled.type = kUInt32;
     enabled.settable = true;
     properties_[kEnabledStreams] = enabled;
+    applyModeChoices(nullptr);
+    shotFiles_ = config_.shotFiles;
+    if (isEos()) initEos();
+}
+
+void PtpCamera::applyModeChoices(std::vector<CameraEvent>* events) {
+    if (!config_.modeDependentChoices) return;
+    std::vector<std::uint32_t> times = kAllExposureTimes, apertures = kAllFNumbers;
+    switch (properties_[kExposureProgramMode].current) {
+        case 2:  // program: the camera picks from a middle range of each
+            times = {40, 80, 166, 333};
+            apertures = {400, 560, 800};
+            break;
+        case 3:  // aperture priority: the speed is the camera's
+            times = {166};
+            break;
+        case 4:  // shutter priority: the aperture is the camera's
+            apertures = {560};
+            break;
+        default:  // manual: everything
+            break;
+    }
+    for (auto [code, values] : {std::pair{kExposureTime, times}, std::pair{kFNumber, apertures}}) {
+        DeviceProperty& p = properties_[code];
+        p.values = values;
+        if (std::find(values.begin(), values.end(), p.current) == values.end()) {
+            // The nearest allowed value, as a body moves its dial.
+            std::uint32_t best = values.front();
+            for (auto v : values)
+                if (std::max(v, p.current) - std::min(v, p.current) <
+                    std::max(best, p.current) - std::min(best, p.current))
+                    best = v;
+            p.current = best;
+        }
+        if (events) events->push_back({kDevicePropChanged, 0, {code}});
+    }
 }
 
 Bytes PtpCamera::deviceInfo() const {
     ByteWriter w;
+    if (isEos()) {
+        // A Canon body: Canon's extension, its operations beside the
+        // standard ones it keeps, and its properties only through GetEvent.
+        w.u16(100);
+        w.u32(kVendorCanon);
+        w.u16(100);
+        w.string("");
+        w.u16(0);
+        w.u16Array(eosOperations());
+        w.u16Array({kObjectAdded, kObjectRemoved, kDevicePropChanged, kCaptureComplete});
+        w.u16Array({});
+        w.u16Array({kFormatExifJpeg, kFormatCanonCr2});
+        w.u16Array({kFormatAssociation, kFormatExifJpeg, kFormatCanonCr2});
+        w.string(config_.identity.manufacturer);
+        w.string(config_.identity.model);
+        w.string(config_.identity.deviceVersion);
+        w.string(config_.identity.serialNumber);
+        return w.take();
+    }
     w.u16(110);  // PTP 1.1: the stream operations
     w.u32(0);    // no vendor extension
     w.u16(0);
@@ -159,7 +254,10 @@ Bytes PtpCamera::deviceInfo() const {
     for (const auto& [code, p] : properties_) props.push_back(code);
     w.u16Array(props);
     w.u16Array({kFormatExifJpeg});
-    w.u16Array({kFormatAssociation, kFormatExifJpeg});
+    if (config_.shotFiles == ShotFiles::Jpeg)
+        w.u16Array({kFormatAssociation, kFormatExifJpeg});
+    else
+        w.u16Array({kFormatAssociation, kFormatExifJpeg, rawFormat()});
     w.string(config_.identity.manufacturer);
     w.string(config_.identity.model);
     w.string(config_.identity.deviceVersion);
@@ -193,6 +291,8 @@ OperationResult PtpCamera::performLocked(const Operation& op) {
             }
             sessionOpen_ = true;
             sessionID_ = id;
+            eosQueue_.clear();
+            eosQueueHasProperties_ = false;
             return answer(kOK);
         }
         default:
@@ -200,6 +300,9 @@ OperationResult PtpCamera::performLocked(const Operation& op) {
     }
     if (!sessionOpen_) return answer(kSessionNotOpen);
     if (faultBusy(op.code)) return answer(kDeviceBusy);
+    if (isEos()) {
+        if (auto r = performEos(op)) return *r;
+    }
     switch (op.code) {
         case kCloseSession:
             sessionOpen_ = false;
@@ -245,10 +348,7 @@ OperationResult PtpCamera::performLocked(const Operation& op) {
 
 OperationResult PtpCamera::getStorageInfo(const Operation& op) {
     if (param(op, 0) != kStorageID) return answer(kInvalidStorageID);
-    std::uint64_t used = 0;
-    for (const auto& [h, o] : objects_)
-        if (o.data) used += o.data->size();
-    const std::uint64_t free = used < kCardCapacity ? kCardCapacity - used : 0;
+    const std::uint64_t free = freeSpace();
     ByteWriter w;
     w.u16(0x0004);  // removable RAM (a memory card)
     w.u16(0x0002);  // generic hierarchical
@@ -273,6 +373,7 @@ OperationResult PtpCamera::getObjectHandles(const Operation& op, bool countOnly)
     }
     std::vector<std::uint32_t> handles;
     for (const auto& [h, o] : objects_) {
+        if (o.inRam) continue;
         if (format != 0 && o.format != format) continue;
         if (parent == kRootParent && o.parent != 0) continue;
         if (parent != 0 && parent != kRootParent && o.parent != parent) continue;
@@ -378,11 +479,19 @@ OperationResult PtpCamera::initiateCapture(const Operation& op) {
 
 std::vector<CameraEvent> PtpCamera::completeCapture(std::uint32_t transactionID) {
     ShotSettings s;
+    ShotFiles files = ShotFiles::Jpeg;
     {
         std::lock_guard lock(mutex_);
+        files = shotFiles_;
         s.shotNumber = ++shots_;
         s.exifDateTime = formatTime(cameraTime(), "%Y:%m:%d %H:%M:%S");
-        const std::uint32_t exposure = properties_[kExposureTime].current;
+        std::uint32_t exposure = properties_[kExposureTime].current;
+        if (isEos()) {
+            // The EOS speed code in 1/10000 s (eighth stops; 0x38 = 1 s, 0x68 = 1/60 s).
+            const double seconds =
+                std::pow(2.0, (56 - static_cast<double>(eosProps_[kEosShutterSpeed].current)) / 8);
+            exposure = static_cast<std::uint32_t>(std::lround(seconds * 10000));
+        }
         if (exposure >= 10000) {
             s.exposureNumerator = (exposure + 5000) / 10000;
             s.exposureDenominator = 1;
@@ -393,6 +502,15 @@ std::vector<CameraEvent> PtpCamera::completeCapture(std::uint32_t transactionID)
         }
         s.fNumberTenths = properties_[kFNumber].current / 10;
         s.iso = static_cast<std::uint16_t>(properties_[kExposureIndex].current);
+        if (isEos()) {
+            // EOS codes: f-number and ISO double every 16 and 8 steps.
+            s.fNumberTenths = static_cast<std::uint32_t>(std::lround(
+                10 *
+                std::pow(2.0, (static_cast<double>(eosProps_[kEosAperture].current) - 8) / 16)));
+            s.iso = static_cast<std::uint16_t>(std::lround(
+                100 *
+                std::pow(2.0, (static_cast<double>(eosProps_[kEosISOSpeed].current) - 0x48) / 8)));
+        }
     }
     StoredObject o;
     o.format = kFormatExifJpeg;
@@ -400,36 +518,66 @@ std::vector<CameraEvent> PtpCamera::completeCapture(std::uint32_t transactionID)
     o.height = config_.photoHeight;
     Bytes jpeg = pictures_->photo(o.width, o.height, s);
     Bytes thumb = pictures_->thumbnail(s, o.thumbWidth, o.thumbHeight);
+    std::optional<StoredObject> raw;
+    if (files != ShotFiles::Jpeg && !jpeg.empty()) {
+        raw = o;
+        raw->format = rawFormat();
+        raw->data = std::make_shared<const Bytes>(rawFile(jpeg));
+    }
     std::vector<CameraEvent> events;
-    StoredObject filed;
+    std::vector<StoredObject> filed;
     {
         std::lock_guard lock(mutex_);
         --pendingCaptures_;
         ++capturesCompleted_;
         if (!jpeg.empty()) {
+            // Both files of a shot share their name and date.
+            const std::string base = nextBaseName();
+            const std::string date = formatTime(cameraTime(), "%Y%m%dT%H%M%S");
             o.parent = folderHandle_;
-            o.name = nextName();
-            o.captureDate = formatTime(cameraTime(), "%Y%m%dT%H%M%S");
+            o.name = base + ".JPG";
+            o.captureDate = date;
             o.data = std::make_shared<const Bytes>(std::move(jpeg));
             if (!thumb.empty()) o.thumb = std::make_shared<const Bytes>(std::move(thumb));
-            const std::uint32_t handle = fileLocked(o);
-            filed = objects_[handle];
-            events.push_back({kObjectAdded, transactionID, {handle}});
+            std::vector<StoredObject> shot{o};
+            if (raw) {
+                raw->parent = folderHandle_;
+                raw->name = base + ".CR2";
+                raw->captureDate = date;
+                raw->thumb = o.thumb;
+                if (files == ShotFiles::RawThenJpeg)
+                    shot.insert(shot.begin(), *raw);
+                else
+                    shot.push_back(*raw);
+            }
+            if (isEos()) {
+                fileEosShot(shot, filed);
+            } else {
+                for (StoredObject& f : shot) {
+                    const std::uint32_t handle = fileLocked(std::move(f));
+                    filed.push_back(objects_[handle]);
+                    events.push_back({kObjectAdded, transactionID, {handle}});
+                }
+            }
         }
-        events.push_back({kCaptureComplete, transactionID, {}});
+        // An EOS body reports its shots through GetEvent, nothing on the
+        // event connection.
+        if (!isEos()) events.push_back({kCaptureComplete, transactionID, {}});
     }
-    if (filed.handle != 0 && observer_) observer_(filed);
+    if (observer_)
+        for (const StoredObject& f : filed)
+            if (!f.inRam) observer_(f);
     return events;
 }
 
-std::uint32_t PtpCamera::addPhoto(const std::string& name, Bytes jpeg) {
+std::uint32_t PtpCamera::addPhoto(const std::string& name, Bytes data) {
     std::lock_guard lock(mutex_);
     StoredObject o;
-    o.format = kFormatExifJpeg;
+    o.format = isRawName(name) ? rawFormat() : std::uint16_t{kFormatExifJpeg};
     o.parent = folderHandle_;
     o.name = name;
     o.captureDate = formatTime(cameraTime(), "%Y%m%dT%H%M%S");
-    o.data = std::make_shared<const Bytes>(std::move(jpeg));
+    o.data = std::make_shared<const Bytes>(std::move(data));
     // New shots are numbered after the ones already on the card.
     unsigned number = 0;
     if (std::sscanf(name.c_str(), "KLIK%u", &number) == 1 && number >= nextFileNumber_)
@@ -444,10 +592,23 @@ std::uint32_t PtpCamera::fileLocked(StoredObject o) {
     return h;
 }
 
-std::string PtpCamera::nextName() {
+std::string PtpCamera::nextBaseName() {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "KLIK%04u.JPG", nextFileNumber_++ % 10000);
+    std::snprintf(buf, sizeof buf, "KLIK%04u", nextFileNumber_++ % 10000);
     return buf;
+}
+
+std::uint16_t PtpCamera::rawFormat() const {
+    // A body without a vendor extension has no RAW format code of its own
+    // and files it as undefined, as Nikon bodies do with NEF.
+    return isEos() ? std::uint16_t{kFormatCanonCr2} : std::uint16_t{kFormatUndefined};
+}
+
+std::uint64_t PtpCamera::freeSpace() const {
+    std::uint64_t used = 0;
+    for (const auto& [h, o] : objects_)
+        if (o.data && !o.inRam) used += o.data->size();
+    return used < kCardCapacity ? kCardCapacity - used : 0;
 }
 
 void PtpCamera::encodeValue(ByteWriter& w, const DeviceProperty& p, std::uint32_t v) const {
@@ -476,7 +637,9 @@ OperationResult PtpCamera::getDevicePropDesc(const Operation& op) {
         w.string("");
         w.string(cameraDateTime());
         w.u8(kFormNone);
-        return withData(w.take());
+        OperationResult r = withData(w.take());
+        r.delay = config_.propertyReadDelay;
+        return r;
     }
     encodeValue(w, p, p.factory);
     encodeValue(w, p, p.current);
@@ -489,7 +652,9 @@ OperationResult PtpCamera::getDevicePropDesc(const Operation& op) {
         w.u16(static_cast<std::uint16_t>(p.values.size()));
         for (auto v : p.values) encodeValue(w, p, v);
     }
-    return withData(w.take());
+    OperationResult r = withData(w.take());
+    r.delay = config_.propertyReadDelay;
+    return r;
 }
 
 OperationResult PtpCamera::getDevicePropValue(const Operation& op) {
@@ -500,7 +665,9 @@ OperationResult PtpCamera::getDevicePropValue(const Operation& op) {
         w.string(cameraDateTime());
     else
         encodeValue(w, it->second, it->second.current);
-    return withData(w.take());
+    OperationResult r = withData(w.take());
+    r.delay = config_.propertyReadDelay;
+    return r;
 }
 
 OperationResult PtpCamera::setDevicePropValue(const Operation& op) {
@@ -543,6 +710,7 @@ OperationResult PtpCamera::setDevicePropValue(const Operation& op) {
     }
     OperationResult r2 = answer(kOK);
     r2.events.push_back({kDevicePropChanged, 0, {p.code}});
+    if (p.code == kExposureProgramMode) applyModeChoices(&r2.events);
     return r2;
 }
 
@@ -564,6 +732,15 @@ OperationResult PtpCamera::getStreamInfo(const Operation& op) {
 
 OperationResult PtpCamera::getStream(const Operation&) {
     if (!(properties_[kEnabledStreams].current & 1)) return answer(kAccessDenied);
+    double delay = 0;
+    Bytes jpeg = nextLiveFrame(delay);
+    if (jpeg.empty()) return answer(kGeneralError);
+    OperationResult r = withData(std::move(jpeg));
+    r.delay = delay;
+    return r;
+}
+
+Bytes PtpCamera::nextLiveFrame(double& delayOut) {
     const double fps = config_.liveFramesPerSecond > 0 ? config_.liveFramesPerSecond : 30;
     const double now = clock_();
     long long frame = static_cast<long long>(std::floor((now - liveStart_) * fps));
@@ -575,12 +752,9 @@ OperationResult PtpCamera::getStream(const Operation&) {
         delay = liveStart_ + static_cast<double>(frame) / fps - now;
     }
     lastFrame_ = frame;
-    Bytes jpeg =
-        pictures_->liveFrame(config_.liveWidth, config_.liveHeight, static_cast<unsigned>(frame));
-    if (jpeg.empty()) return answer(kGeneralError);
-    OperationResult r = withData(std::move(jpeg));
-    r.delay = std::max(0.0, delay);
-    return r;
+    delayOut = std::max(0.0, delay);
+    return pictures_->liveFrame(config_.liveWidth, config_.liveHeight,
+                                static_cast<unsigned>(frame));
 }
 
 std::optional<std::size_t> PtpCamera::takeDropPoint(const OperationResult& r) {
@@ -617,6 +791,27 @@ void PtpCamera::endSession() {
     sessionID_ = 0;
     // Live view stops with the host that asked for it.
     properties_[kEnabledStreams].current = 0;
+    if (isEos()) {
+        setViewfinder(false);
+        eosProps_[kEosEVFOutputDevice].current = kEosOutputTft;
+        eosProps_[kEosEVFMode].current = 0;
+        halfPressed_ = fullPressed_ = false;
+        eosQueue_.clear();
+        eosQueueHasProperties_ = false;
+        // Objects left in the body's memory are lost with the host.
+        std::erase_if(objects_, [](const auto& e) { return e.second.inRam; });
+    }
+}
+
+bool PtpCamera::hostCapacityAnnounced() const {
+    std::lock_guard lock(mutex_);
+    return hostCapacityAnnounced_;
+}
+
+std::uint32_t PtpCamera::captureDestination() const {
+    std::lock_guard lock(mutex_);
+    auto it = eosProps_.find(kEosCaptureDestination);
+    return it == eosProps_.end() ? 0 : it->second.current;
 }
 
 bool PtpCamera::sessionOpen() const {

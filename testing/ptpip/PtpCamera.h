@@ -1,6 +1,7 @@
 #pragma once
 // The camera behind the PTP/IP protocol: its device info, one storage with a
-// DCIM/100KLIK folder of photos, device properties, capture and live view.
+// DCIM/100KLIK folder of photos, device properties, capture and live view,
+// as a standard PTP camera or as a Canon EOS body (PtpCameraEos.cpp).
 // Operations take a request (code, parameters, data sent by the host) and
 // give a result (response code, parameters, data for the host). Thread-safe:
 // the command channel and the capture worker call it concurrently. The
@@ -81,6 +82,9 @@ struct StoredObject {
     std::shared_ptr<const Bytes> data;
     std::shared_ptr<const Bytes> thumb;
     int width = 0, height = 0, thumbWidth = 0, thumbHeight = 0;
+    // In the body's memory only, waiting for the host to fetch it (an EOS
+    // shot to the host): not on the card, gone once fetched.
+    bool inRam = false;
 };
 
 struct DeviceProperty {
@@ -91,6 +95,7 @@ struct DeviceProperty {
     std::uint8_t form = 0;
     std::uint32_t min = 0, max = 0, step = 0;
     std::vector<std::uint32_t> values;
+    std::string text;  // string properties
 };
 
 class PtpCamera {
@@ -111,8 +116,8 @@ class PtpCamera {
     std::vector<CameraEvent> completeCapture(std::uint32_t transactionID);
 
     // Files a photo that is already on the card (from the store folder at
-    // start). Returns its handle.
-    std::uint32_t addPhoto(const std::string& name, Bytes jpeg);
+    // start): a JPEG, or a RAW when the name ends in .CR2. Returns its handle.
+    std::uint32_t addPhoto(const std::string& name, Bytes data);
     // Called with every new photo (name, bytes) once it is filed, e.g. to
     // write it into the store folder. Set before serving.
     void setPhotoObserver(std::function<void(const StoredObject&)> f) { observer_ = std::move(f); }
@@ -137,6 +142,11 @@ class PtpCamera {
     // The device info dataset (GetDeviceInfo's data).
     Bytes deviceInfo() const;
 
+    // EOS: whether the host has told the body how much room it has for
+    // shots sent to it (PCHDDCapacity), and the current capture destination.
+    bool hostCapacityAnnounced() const;
+    std::uint32_t captureDestination() const;
+
   private:
     OperationResult performLocked(const Operation& op);
     OperationResult getStorageInfo(const Operation& op);
@@ -158,7 +168,30 @@ class PtpCamera {
     StoredObject* find(std::uint32_t handle);
     const StoredObject* find(std::uint32_t handle) const;
     std::uint32_t fileLocked(StoredObject o);
-    std::string nextName();
+    std::string nextBaseName();
+    std::uint16_t rawFormat() const;
+    void applyModeChoices(std::vector<CameraEvent>* events);
+    bool isEos() const { return config_.personality == Personality::CanonEos; }
+    Bytes nextLiveFrame(double& delay);
+    std::uint64_t freeSpace() const;
+
+    // Canon EOS (PtpCameraEos.cpp).
+    void initEos();
+    std::vector<std::uint16_t> eosOperations() const;
+    std::optional<OperationResult> performEos(const Operation& op);
+    void queueEos(std::uint32_t type, const Bytes& body, double due = 0);
+    void queueEosValue(std::uint16_t code);
+    void queueEosChoices(std::uint16_t code);
+    void queueEosDump();
+    void queueEosFocus();
+    void applyEosModeChoices();
+    void setViewfinder(bool on);
+    OperationResult eosGetEvent();
+    OperationResult eosSetPropValue(const Operation& op);
+    OperationResult eosRelease(std::uint32_t buttons, bool press);
+    OperationResult eosGetObjectInfoEx(const Operation& op);
+    OperationResult eosViewFinderData();
+    void fileEosShot(std::vector<StoredObject>& shot, std::vector<StoredObject>& filed);
     bool faultBusy(std::uint16_t code);
 
     CameraConfig config_;
@@ -181,6 +214,21 @@ class PtpCamera {
     long long dateOffset_ = 0;  // camera time minus local time, seconds
     int busyLeft_ = 0;
     int dropsLeft_ = 0;
+    ShotFiles shotFiles_ = ShotFiles::Jpeg;
+    // Canon EOS: GetEvent's pending records, the EOS properties, the
+    // release buttons, the viewfinder.
+    struct EosRecord {
+        double due = 0;  // camera clock: not reported before
+        Bytes bytes;
+    };
+    std::vector<EosRecord> eosQueue_;
+    bool eosQueueHasProperties_ = false;
+    std::map<std::uint16_t, DeviceProperty> eosProps_;
+    bool halfPressed_ = false, fullPressed_ = false;
+    bool viewfinderOn_ = false;
+    double viewfinderOnAt_ = 0;
+    unsigned viewfinderRequests_ = 0;
+    bool hostCapacityAnnounced_ = false;
     // Live view.
     double liveStart_ = 0;
     long long lastFrame_ = -1;

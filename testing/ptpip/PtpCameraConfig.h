@@ -44,8 +44,41 @@ struct CameraFaults {
     double vanishForSeconds = 3;
 };
 
+// What the camera says it is and which protocol it speaks beyond standard
+// PTP.
+enum class Personality {
+    Generic,   // standard PTP 1.1, no vendor extension
+    CanonEos,  // a Canon EOS body: Canon's vendor extension, EOS operations and events
+};
+
+// Which files a shot leaves on the card.
+enum class ShotFiles {
+    Jpeg,         // one JPEG
+    RawThenJpeg,  // a RAW file, then the JPEG of the same shot
+    JpegThenRaw,  // the JPEG, then the RAW
+};
+
 struct CameraConfig {
     CameraIdentity identity;
+    Personality personality = Personality::Generic;
+    // EOS: seconds from switching the viewfinder on until the first frame;
+    // until then GetViewFinderData answers "not ready" (0xA102).
+    double viewfinderWarmup = 1.0;
+    // EOS: the second file of a RAW+JPEG shot is reported this many
+    // seconds after the first (0: in the same event poll).
+    double secondFileGap = 0;
+    // EOS: after the warm-up, every Nth frame request also answers "not
+    // ready", as a body does now and then; 0: never.
+    int viewfinderNotReadyEvery = 0;
+    ShotFiles shotFiles = ShotFiles::Jpeg;
+    // Seconds every property read (GetDevicePropDesc, GetDevicePropValue)
+    // takes, as on a body that reads its settings slowly.
+    double propertyReadDelay = 0;
+    // The allowed shutter speeds and apertures follow the exposure mode
+    // (manual: all; program: a few of each; aperture priority: every
+    // aperture, one speed; shutter priority: every speed, one aperture),
+    // and a mode change reports both properties as changed.
+    bool modeDependentChoices = false;
     int photoWidth = 3000;
     int photoHeight = 2000;
     int liveWidth = 640;
@@ -55,5 +88,19 @@ struct CameraConfig {
     double captureDelay = 0.05;
     CameraFaults faults;
 };
+
+// Sets the personality and the names that go with it (a Canon body names
+// itself as Canon does, which is how libgphoto2 tells its bodies apart).
+inline void usePersonality(CameraConfig& c, Personality p) {
+    c.personality = p;
+    if (p == Personality::CanonEos) {
+        c.identity.manufacturer = "Canon Inc.";
+        c.identity.model = "Canon EOS Klik Test";
+        c.identity.deviceVersion = "3-1.0.0";
+        c.identity.serialNumber = "KTO000001";
+    } else {
+        c.identity = CameraIdentity{};
+    }
+}
 
 }  // namespace klik::ptp

@@ -1,7 +1,7 @@
 #pragma once
 // The PTP and PTP/IP numbers this camera speaks: packet types, operation,
 // response and event codes, device properties and data types. Standard PTP
-// 1.1 only; no vendor extension.
+// 1.1, and the part of Canon's extension its EOS personality speaks.
 
 #include <cstdint>
 
@@ -111,7 +111,81 @@ enum ObjectFormat : std::uint16_t {
     kFormatUndefined = 0x3000,
     kFormatAssociation = 0x3001,
     kFormatExifJpeg = 0x3801,
+    // Canon's CR2 RAW (a vendor format code).
+    kFormatCanonCr2 = 0xB103,
 };
+
+// Canon's vendor extension (VendorExtensionID in the device info).
+constexpr std::uint32_t kVendorCanon = 0x0000000B;
+
+enum CanonEosOperation : std::uint16_t {
+    kEosGetStorageIDs = 0x9101,
+    kEosGetStorageInfo = 0x9102,
+    kEosGetObjectInfoEx = 0x9109,
+    kEosRemoteRelease = 0x910F,
+    kEosSetDevicePropValueEx = 0x9110,
+    kEosSetRemoteMode = 0x9114,
+    kEosSetEventMode = 0x9115,
+    kEosGetEvent = 0x9116,
+    kEosTransferComplete = 0x9117,
+    kEosPCHDDCapacity = 0x911A,
+    kEosSetUILock = 0x911B,
+    kEosResetUILock = 0x911C,
+    kEosKeepDeviceOn = 0x911D,
+    kEosRemoteReleaseOn = 0x9128,
+    kEosRemoteReleaseOff = 0x9129,
+    kEosInitiateViewfinder = 0x9151,
+    kEosTerminateViewfinder = 0x9152,
+    kEosGetViewFinderData = 0x9153,
+    kEosDoAf = 0x9154,
+    kEosDriveLens = 0x9155,
+    kEosZoom = 0x9158,
+    kEosZoomPosition = 0x9159,
+    kEosAfCancel = 0x9160,
+};
+
+// "Not ready": what an EOS body answers for live-view frames it has not got
+// yet (the viewfinder still starting) and for objects still being written.
+constexpr std::uint16_t kEosObjectNotReady = 0xA102;
+
+// The records of an EOS GetEvent answer (each: size, type, contents).
+enum CanonEosEvent : std::uint32_t {
+    kEosObjectAddedEx = 0xC181,
+    kEosRequestObjectTransfer = 0xC186,
+    kEosPropValueChanged = 0xC189,
+    kEosAvailListChanged = 0xC18A,
+    kEosCameraStatusChanged = 0xC18B,
+};
+
+enum CanonEosProperty : std::uint16_t {
+    kEosAperture = 0xD101,
+    kEosShutterSpeed = 0xD102,
+    kEosISOSpeed = 0xD103,
+    kEosAutoExposureMode = 0xD105,
+    kEosFocusMode = 0xD108,
+    kEosWhiteBalance = 0xD109,
+    kEosBatteryPower = 0xD111,
+    kEosAvailableShots = 0xD11B,
+    kEosCaptureDestination = 0xD11C,
+    kEosImageFormat = 0xD120,
+    kEosSerialNumber = 0xD1AF,
+    kEosEVFOutputDevice = 0xD1B0,
+    kEosEVFMode = 0xD1B1,
+    kEosFocusInfoEx = 0xD1D3,
+};
+
+// CaptureDestination values: the card, or the host (the body's RAM; the
+// host downloads every shot and the card stays untouched).
+constexpr std::uint32_t kEosDestinationCard = 2;
+constexpr std::uint32_t kEosDestinationHost = 4;
+// EVFOutputDevice bits: the body's screen, the PC.
+constexpr std::uint32_t kEosOutputTft = 1;
+constexpr std::uint32_t kEosOutputPc = 2;
+// ImageFormat in libgphoto2's condensed form: Large Fine JPEG, Large Normal
+// JPEG, RAW + Large Fine JPEG.
+constexpr std::uint32_t kEosFormatJpegFine = 0x0300;
+constexpr std::uint32_t kEosFormatJpegNormal = 0x0200;
+constexpr std::uint32_t kEosFormatRawJpegFine = 0x0C03;
 
 constexpr std::uint32_t kStorageID = 0x00010001;
 constexpr std::uint32_t kAllStorages = 0xFFFFFFFF;

@@ -25,6 +25,11 @@ namespace {
 const char* const kUsage =
     "usage: klik-ptpip-camera --listen A.B.C.D:PORT [--faults FILE] [--photo WxH]\n"
     "                         [--live WxH] [--fps N] [--store DIR]\n"
+    "                         [--raw-jpeg raw-first|jpeg-first] [--slow-property-ms N]\n"
+    "                         [--mode-dependent-choices]\n"
+    "                         [--personality generic|canon-eos]\n"
+    "                         [--viewfinder-warmup-ms N] [--viewfinder-not-ready-every N]\n"
+    "                         [--raw-jpeg-gap-ms N]\n"
     "\n"
     "Answers as a PTP camera over PTP/IP (standard PTP 1.1, no vendor extension)\n"
     "on A.B.C.D:PORT; port 0 takes a free port. Command and event connections\n"
@@ -39,6 +44,46 @@ const char* const kUsage =
     "  --store DIR   the memory card: photos in DIR/DCIM/100KLIK are on the card at\n"
     "                start, and every photo taken is written there\n"
     "  --faults FILE faults and timings, see below\n"
+    "\n"
+    "How the body is set up:\n"
+    "  --raw-jpeg raw-first|jpeg-first\n"
+    "                every shot leaves two files with one name, KLIKnnnn.CR2 (a RAW:\n"
+    "                a CR2 header, the JPEG as preview, sensor bytes) and\n"
+    "                KLIKnnnn.JPG, each announced by its own ObjectAdded, in that\n"
+    "                order, before CaptureComplete\n"
+    "  --slow-property-ms N\n"
+    "                every GetDevicePropDesc and GetDevicePropValue answers after\n"
+    "                N ms (a body that reads its settings slowly)\n"
+    "  --mode-dependent-choices\n"
+    "                the allowed shutter speeds (0x500D) and apertures (0x5007)\n"
+    "                follow the exposure mode (0x500E): manual all, program a few\n"
+    "                of each, aperture priority one speed, shutter priority one\n"
+    "                aperture; setting the mode sends DevicePropChanged for both\n"
+    "                (a value no longer allowed moves to the nearest allowed one)\n"
+    "A standard PTP camera has no capture target: libgphoto2 offers its\n"
+    "\"capturetarget\" widget only for vendor extensions, so photos always go to\n"
+    "the card.\n"
+    "\n"
+    "  --personality canon-eos\n"
+    "                answers as a Canon EOS body (\"Canon Inc.\", \"Canon EOS Klik\n"
+    "                Test\", Canon's vendor extension), so libgphoto2 drives it with\n"
+    "                its EOS code: remote and event mode, the GetEvent poll that\n"
+    "                carries every property and list of choices, remote release\n"
+    "                (eosremoterelease, half and full press), SetDevicePropValueEx,\n"
+    "                capture target (card, or \"Internal RAM\": shots wait in the\n"
+    "                body until the host fetches them), image format (RAW + JPEG\n"
+    "                there too), live view through GetViewFinderData, autofocus,\n"
+    "                zoom and focus drive. No standard capture or PTP 1.1 streams.\n"
+    "                libgphoto2 reaches it on \"ptpip:A.B.C.D:PORT\" as any model.\n"
+    "  --viewfinder-warmup-ms N\n"
+    "                EOS: after live view is switched on, frame requests answer\n"
+    "                \"not ready\" (0xA102) for N ms (default 1000)\n"
+    "  --raw-jpeg-gap-ms N\n"
+    "                EOS: the second file of a RAW+JPEG shot is reported N ms after\n"
+    "                the first (default 0: in the same event poll)\n"
+    "  --viewfinder-not-ready-every N\n"
+    "                EOS: after the warm-up, every Nth frame request also answers\n"
+    "                \"not ready\" (default 0: never)\n"
     "\n";
 
 PtpIpServer* gServer = nullptr;
@@ -72,11 +117,12 @@ bool makeDirs(const std::string& path) {
     return true;
 }
 
-bool isJpegName(const std::string& n) {
+// The card's photos: JPEGs and the RAW files beside them.
+bool isPhotoName(const std::string& n) {
     if (n.size() < 5) return false;
     std::string ext = n.substr(n.size() - 4);
     std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-    return ext == ".jpg";
+    return ext == ".jpg" || ext == ".cr2";
 }
 
 // Loads the card's photos; false when the folder cannot be made.
@@ -85,7 +131,7 @@ bool loadStore(const std::string& folder, PtpCamera& camera) {
     std::vector<std::string> names;
     if (DIR* d = ::opendir(folder.c_str())) {
         while (dirent* e = ::readdir(d))
-            if (isJpegName(e->d_name)) names.push_back(e->d_name);
+            if (isPhotoName(e->d_name)) names.push_back(e->d_name);
         ::closedir(d);
     }
     std::sort(names.begin(), names.end());
@@ -148,6 +194,59 @@ int main(int argc, char** argv) {
                              a.c_str(), v.c_str());
                 return 2;
             }
+        } else if (a == "--raw-jpeg") {
+            value(v);
+            if (v == "raw-first") {
+                config.shotFiles = ShotFiles::RawThenJpeg;
+            } else if (v == "jpeg-first") {
+                config.shotFiles = ShotFiles::JpegThenRaw;
+            } else {
+                std::fprintf(
+                    stderr, "klik-ptpip-camera: --raw-jpeg wants raw-first or jpeg-first, not %s\n",
+                    v.c_str());
+                return 2;
+            }
+        } else if (a == "--slow-property-ms") {
+            value(v);
+            char* end = nullptr;
+            const double ms = std::strtod(v.c_str(), &end);
+            if (*end || !(ms >= 0 && ms <= 60000)) {
+                std::fprintf(stderr,
+                             "klik-ptpip-camera: --slow-property-ms wants 0 to 60000, not %s\n",
+                             v.c_str());
+                return 2;
+            }
+            config.propertyReadDelay = ms / 1000;
+        } else if (a == "--mode-dependent-choices") {
+            config.modeDependentChoices = true;
+        } else if (a == "--personality") {
+            value(v);
+            if (v == "generic") {
+                usePersonality(config, Personality::Generic);
+            } else if (v == "canon-eos") {
+                usePersonality(config, Personality::CanonEos);
+            } else {
+                std::fprintf(
+                    stderr, "klik-ptpip-camera: --personality wants generic or canon-eos, not %s\n",
+                    v.c_str());
+                return 2;
+            }
+        } else if (a == "--viewfinder-warmup-ms" || a == "--viewfinder-not-ready-every" ||
+                   a == "--raw-jpeg-gap-ms") {
+            value(v);
+            char* end = nullptr;
+            const double n = std::strtod(v.c_str(), &end);
+            if (*end || !(n >= 0 && n <= 600000)) {
+                std::fprintf(stderr, "klik-ptpip-camera: %s wants a number from 0, not %s\n",
+                             a.c_str(), v.c_str());
+                return 2;
+            }
+            if (a == "--viewfinder-warmup-ms")
+                config.viewfinderWarmup = n / 1000;
+            else if (a == "--raw-jpeg-gap-ms")
+                config.secondFileGap = n / 1000;
+            else
+                config.viewfinderNotReadyEvery = static_cast<int>(n);
         } else if (a == "--fps") {
             value(v);
             char* end = nullptr;

@@ -8,12 +8,14 @@
 #include <gphoto2/gphoto2-list.h>
 #include <gphoto2/gphoto2-port-info-list.h>
 #include <gphoto2/gphoto2-result.h>
+#include <gphoto2/gphoto2-setting.h>
 #include <gphoto2/gphoto2-widget.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -101,6 +103,7 @@ CamCameraState* GPhotoCamSDK::cameraStateLocked(CamBaseRef camera) {
 
 bool GPhotoCamSDK::disposeLocked(CamRef* ref) {
     if (auto* item = dynamic_cast<GPItem*>(ref)) {
+        if (item->sibling) releaseLocked(item->sibling);
         if (item->camera) releaseLocked(item->camera);
     } else if (auto* cam = dynamic_cast<GPCamera*>(ref)) {
         if (closing_) return true;  // the destructor closes it
@@ -441,6 +444,12 @@ int GPhotoCamSDK::openCamera(GPCamera* cam) {
     const bool ptpip = cam->port.rfind("ptpip:", 0) == 0;
     std::set<int> before;
     if (ptpip) before = GPhotoLibraryFixes::openSockets();
+    // libgphoto2 keeps each property it read for two seconds, and answers
+    // a changed one from that copy when the change's event came before its
+    // own read; the backend reads only what an event names, once, so it
+    // always asks the camera.
+    gp_setting_set(const_cast<char*>("ptp2"), const_cast<char*>("cachetime"),
+                   const_cast<char*>("0"));
     r = gp_camera_init(cam->camera, cam->context);
     if (r < GP_OK) {
         gp_camera_free(cam->camera);
@@ -460,6 +469,12 @@ int GPhotoCamSDK::openCamera(GPCamera* cam) {
 void GPhotoCamSDK::closeCamera(GPCamera* cam) {
     if (cam->config) gp_widget_free(cam->config);
     cam->config = nullptr;
+    for (auto& [name, w] : cam->single) gp_widget_free(w);
+    cam->single.clear();
+    cam->changedWidgets.clear();
+    cam->changedUnnamed = false;
+    cam->announcedChoices.clear();
+    cam->halfPressed = false;
     if (cam->previewFile) gp_file_unref(cam->previewFile);
     cam->previewFile = nullptr;
     if (cam->camera) {
@@ -497,6 +512,7 @@ CamError GPhotoCamSDK::CamOpenSession(CamCameraRef camera) {
                 cam->lastError.clear();
             }
             refreshConfig(cam);
+            announceChangedProperties(cam, false);
             cam->worker->setIdle([this, cam] { eventStep(cam); }, options_.eventInterval);
         }))
         return CAM_ERR_INTERNAL_ERROR;
@@ -542,28 +558,28 @@ void GPhotoCamSDK::eventStep(GPCamera* cam) {
         }
         if (type == GP_EVENT_TIMEOUT) {
             free(data);
-            return;
+            break;
         }
         handleEvent(cam, type, data);
         free(data);
     }
+    // A burst of changes is read once, after the burst.
+    if (cam->camera) readChangedWidgets(cam);
 }
 
 void GPhotoCamSDK::handleEvent(GPCamera* cam, CameraEventType type, void* data) {
     switch (type) {
         case GP_EVENT_FILE_ADDED: {
             auto* path = static_cast<CameraFilePath*>(data);
-            raiseObjectAdded(cam, path->folder, path->name);
+            fileAddedOutsideCapture(cam, {path->folder, path->name});
             break;
         }
         case GP_EVENT_UNKNOWN: {
-            // Generic PTP reports a property change as a text; any of the
-            // mapped ones that changed is announced.
+            // libgphoto2 reports a property change as a text, most often
+            // naming the widget; it is read (with the others of the same
+            // burst) once the burst is over.
             const char* text = static_cast<const char*>(data);
-            if (text && std::strstr(text, "Property")) {
-                refreshConfig(cam);
-                announceChangedProperties(cam);
-            }
+            if (text && std::strstr(text, "Property")) propertyEventText(cam, text);
             break;
         }
         default:
@@ -571,31 +587,104 @@ void GPhotoCamSDK::handleEvent(GPCamera* cam, CameraEventType type, void* data) 
     }
 }
 
-void GPhotoCamSDK::raiseObjectAdded(GPCamera* cam, const std::string& folder,
-                                    const std::string& name) {
+namespace {
+
+std::string lowerExtension(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+std::string stemOf(const std::string& name) {
+    return name.substr(0, name.rfind('.'));
+}
+
+}  // namespace
+
+bool gphotoIsRawName(const std::string& name) {
+    static const char* const raw[] = {"cr2", "cr3", "crw", "nef", "nrw", "arw", "srf", "sr2",
+                                      "dng", "raf", "orf", "rw2", "pef", "srw", "3fr", "iiq"};
+    const std::string ext = lowerExtension(name);
+    for (const char* r : raw)
+        if (ext == r) return true;
+    return false;
+}
+
+GPItem* GPhotoCamSDK::newItem(GPCamera* cam, const NewFile& file, std::uint32_t group) {
     CameraFileInfo info{};
     std::uint64_t size = 0;
-    const int r =
-        gp_camera_file_get_info(cam->camera, folder.c_str(), name.c_str(), &info, cam->context);
+    const int r = gp_camera_file_get_info(cam->camera, file.folder.c_str(), file.name.c_str(),
+                                          &info, cam->context);
     if (r >= GP_OK && (info.file.fields & GP_FILE_INFO_SIZE)) size = info.file.size;
     if (r < GP_OK) failed(cam, "gp_camera_file_get_info", r);
     auto* item = new GPItem;
-    {
-        std::lock_guard l(mutex_);
-        if (!cam->connected) {
-            delete item;
-            return;
-        }
-        item->camera = cam;
-        ++cam->refs;
-        item->folder = folder;
-        item->name = name;
-        item->size = size;
-        live_.insert(item);
+    std::lock_guard l(mutex_);
+    if (!cam->connected) {
+        delete item;
+        return nullptr;
     }
-    GLIMRA_Log::debugf("libgphoto2: new file %s/%s (%llu bytes) on %s", folder.c_str(),
-                       name.c_str(), static_cast<unsigned long long>(size), cam->model.c_str());
+    item->camera = cam;
+    ++cam->refs;
+    item->folder = file.folder;
+    item->name = file.name;
+    item->size = size;
+    item->group = group;
+    live_.insert(item);
+    GLIMRA_Log::debugf("libgphoto2: new file %s/%s (%llu bytes) on %s", file.folder.c_str(),
+                       file.name.c_str(), static_cast<unsigned long long>(size),
+                       cam->model.c_str());
+    return item;
+}
+
+void GPhotoCamSDK::raiseObjectAdded(GPCamera* cam, const std::vector<NewFile>& files) {
+    if (files.empty() || !cam->camera) return;
+    // The photo is the JPEG (or the one file there is); a RAW of the same
+    // shot goes with it as its sibling, never as a photo of its own.
+    size_t photo = 0;
+    for (size_t i = 0; i < files.size(); ++i)
+        if (!gphotoIsRawName(files[i].name)) {
+            photo = i;
+            break;
+        }
+    const std::uint32_t group = ++cam->shots;
+    GPItem* item = newItem(cam, files[photo], group);
+    if (!item) return;
+    if (files.size() > 1) {
+        GPItem* other = newItem(cam, files[photo == 0 ? 1 : 0], group);
+        std::lock_guard l(mutex_);
+        item->sibling = other;  // its count is the item's
+    }
+    cam->lastShotStem = stemOf(files[photo].name);
+    cam->lastShotAt = std::chrono::steady_clock::now();
     offerItem(*cam, item);
+}
+
+void GPhotoCamSDK::fileAddedOutsideCapture(GPCamera* cam, const NewFile& file) {
+    // The RAW of the shot just offered, later than it was waited for: the
+    // camera makes pairs, so the next shots wait for theirs.
+    if (gphotoIsRawName(file.name) && stemOf(file.name) == cam->lastShotStem &&
+        std::chrono::steady_clock::now() - cam->lastShotAt <
+            std::chrono::milliseconds(static_cast<long long>(options_.pairWaitSeconds * 4000))) {
+        cam->makesPairs = true;
+        GLIMRA_Log::debugf("libgphoto2: %s/%s came after its photo was offered; kept out",
+                           file.folder.c_str(), file.name.c_str());
+        return;
+    }
+    raiseObjectAdded(cam, {file});
+}
+
+CamError GPhotoCamSDK::CamGetSiblingItem(CamDirectoryItemRef item,
+                                         CamDirectoryItemRef* outSibling) {
+    if (!outSibling) return CAM_ERR_INVALID_POINTER;
+    *outSibling = nullptr;
+    std::lock_guard l(mutex_);
+    auto* it = lookup<GPItem>(item);
+    if (!it) return CAM_ERR_INVALID_HANDLE;
+    if (!it->sibling) return CAM_ERR_INVALID_INDEX;
+    ++it->sibling->refs;
+    *outSibling = it->sibling;
+    return CAM_ERR_OK;
 }
 
 // ---- unused by libgphoto2 cameras ----
@@ -607,14 +696,6 @@ CamError GPhotoCamSDK::CamSendStatusCommand(CamCameraRef camera, CamCameraStatus
     if (command != kCamCameraStatusCommand_UILock && command != kCamCameraStatusCommand_UIUnLock)
         return CAM_ERR_INVALID_PARAMETER;
     return CAM_ERR_OK;  // the camera's own controls stay usable over PTP
-}
-
-CamError GPhotoCamSDK::CamSetCapacity(CamCameraRef camera, CamCapacity capacity) {
-    CamError err;
-    if (!usableCamera(camera, err)) return err;
-    if (capacity.bytesPerSector <= 0 || capacity.numberOfFreeClusters < 0)
-        return CAM_ERR_INVALID_PARAMETER;
-    return CAM_ERR_OK;  // pictures are fetched, never pushed: nothing to tell
 }
 
 }  // namespace klik

@@ -32,6 +32,14 @@ struct GPhotoOptions {
     double captureTimeoutSeconds = 30;
     // How long a busy camera is asked again to fire.
     double busyRetrySeconds = 3;
+    // Live view answering "not ready" (warming up, or now and then later)
+    // is asked again for this long after it is switched on, and for this
+    // long from the first such answer later, before it counts as failed.
+    double liveViewWarmUpSeconds = 3;
+    double liveViewNotReadySeconds = 1;
+    // After one file of a shot that makes two (RAW and JPEG), how long the
+    // other is waited for.
+    double pairWaitSeconds = 3;
     // How often an absent PTP/IP address is tried.
     std::chrono::milliseconds presenceInterval{250};
     // How often an open camera's events are read.
@@ -51,6 +59,11 @@ class GPhotoCamSDK : public CamSDKBase {
     // libgphoto2 keeps 15740 for events). Empty when not a numeric IPv4
     // address with a port.
     static std::string ptpipPort(const std::string& address);
+
+    // How often the whole configuration tree, and single widgets, were read
+    // from cameras (for tests and benchmarks). Any thread.
+    unsigned configTreeReads() const { return treeReads_.load(); }
+    unsigned singleWidgetReads() const { return widgetReads_.load(); }
 
     // --- CamSDK ---
     CamError CamInitializeSDK() override;
@@ -81,6 +94,8 @@ class GPhotoCamSDK : public CamSDKBase {
     bool CamGetValueText(CamCameraRef camera, CamPropertyID id, std::uint32_t value,
                          std::string& out) override;
     std::string CamLastErrorText(CamBaseRef ref) override;
+    CamError CamGetControls(CamCameraRef camera, std::uint32_t* outControls) override;
+    CamError CamGetSiblingItem(CamDirectoryItemRef item, CamDirectoryItemRef* outSibling) override;
 
   protected:
     CamCameraState* cameraStateLocked(CamBaseRef camera) override;
@@ -112,10 +127,42 @@ class GPhotoCamSDK : public CamSDKBase {
     void closeCamera(GPCamera* cam);
     void eventStep(GPCamera* cam);
     void handleEvent(GPCamera* cam, CameraEventType type, void* data);
-    void raiseObjectAdded(GPCamera* cam, const std::string& folder, const std::string& name);
+    struct NewFile {
+        std::string folder, name;
+    };
+    // Offers a shot's files as one item: the photo, and its RAW as the
+    // sibling when it made two.
+    void raiseObjectAdded(GPCamera* cam, const std::vector<NewFile>& files);
+    GPItem* newItem(GPCamera* cam, const NewFile& file, std::uint32_t group);
+    // A file added outside a capture: a late RAW of the last shot is kept
+    // from being offered as a photo of its own.
+    void fileAddedOutsideCapture(GPCamera* cam, const NewFile& file);
     CamError capture(GPCamera* cam);
+    // Whether the shot whose first file is `first` makes a second one.
+    bool expectsPair(GPCamera* cam, const std::string& first);
     int refreshConfig(GPCamera* cam);
-    void announceChangedProperties(GPCamera* cam);
+    // Reads one widget fresh from the camera (gp_camera_get_single_config).
+    int readWidget(GPCamera* cam, const std::string& name);
+    // The widgets named by events since the last time, each read once (all
+    // at once when an event named none), and the changes announced.
+    void readChangedWidgets(GPCamera* cam);
+    // Notes the widget a property event's text names, read later.
+    void propertyEventText(GPCamera* cam, const char* text);
+    // The widgets whose choices follow the exposure mode, read again.
+    void readModeDependents(GPCamera* cam);
+    void updateControls(GPCamera* cam);
+    // Sets a vendor widget of the camera by name: a text, a choice, a
+    // toggle or a number. Camera's worker.
+    CamError setWidget(GPCamera* cam, const char* name, const std::string& text);
+    CamError setToggle(GPCamera* cam, const char* name);
+    CameraWidget* namedWidget(GPCamera* cam, const char* name);
+    // The capture target of a camera that has one follows "SaveTo": the
+    // camera's internal memory when the host takes the pictures.
+    CamError applyCaptureTarget(GPCamera* cam);
+    CamError halfPress(GPCamera* cam, std::int32_t param);
+    CamError evfAf(GPCamera* cam, std::int32_t param);
+    CamError driveLens(GPCamera* cam, std::int32_t param);
+    void announceChangedProperties(GPCamera* cam, bool announce = true);
     CameraWidget* widgetFor(GPCamera* cam, CamPropertyID id, std::string* name = nullptr);
     // The raw value of a mapped property as the layer reads it.
     CamError readProperty(GPCamera* cam, CamPropertyID id, CamDataType& type,
@@ -132,6 +179,7 @@ class GPhotoCamSDK : public CamSDKBase {
     static void progressStop(GPContext*, unsigned id, void* data);
 
     const GPhotoOptions options_;
+    std::atomic<unsigned> treeReads_{0}, widgetReads_{0};
     std::map<std::string, GPCamera*> cameras_;  // connected, by port; one SDK count each
     std::set<std::string> ptpipPresent_;        // addresses answering at the last try
     bool initialized_ = false;

@@ -5,6 +5,8 @@
 #include <gphoto2/gphoto2-file.h>
 #include <gphoto2/gphoto2-result.h>
 
+#include <functional>
+
 #include "camera/gphoto2/GPhotoCamSDK.h"
 #include "camera/gphoto2/GPhotoErrors.h"
 #include "log/Log.h"
@@ -32,25 +34,42 @@ CamError GPhotoCamSDK::CamSendCommand(CamCameraRef camera, CamCameraCommand comm
         std::lock_guard l(mutex_);
         if (!cam->open) return CAM_ERR_SESSION_NOT_OPEN;
     }
-    bool shoot = false;
+    CamError result = CAM_ERR_OK;
+    std::function<void()> job;
     switch (command) {
         case kCamCommand_TakePicture:
-            shoot = true;
+            job = [&] { result = capture(cam); };
             break;
-        case kCamCommand_PressShutterButton:
+        case kCamCommand_PressShutterButton: {
+            bool shoot = false;
             if (!shutterButton(param, shoot)) return CAM_ERR_INVALID_PARAMETER;
-            // Half-way and release have no PTP operation: the camera focuses
-            // as it fires.
-            if (!shoot) return CAM_ERR_OK;
+            job = shoot ? std::function<void()>([&] { result = capture(cam); })
+                        : std::function<void()>([&] { result = halfPress(cam, param); });
+            break;
+        }
+        case kCamCommand_DoEvfAf:
+            job = [&] { result = evfAf(cam, param); };
+            break;
+        case kCamCommand_DriveLensEvf:
+            job = [&] { result = driveLens(cam, param); };
             break;
         case kCamCommand_ExtendShutDownTimer:
             return CAM_ERR_OK;
         default:
             return CAM_ERR_NOT_SUPPORTED;
     }
-    CamError result = CAM_ERR_OK;
-    if (!cam->worker->run([&] { result = capture(cam); })) return CAM_ERR_INTERNAL_ERROR;
+    if (!cam->worker->run(job)) return CAM_ERR_INTERNAL_ERROR;
     return result;
+}
+
+bool GPhotoCamSDK::expectsPair(GPCamera* cam, const std::string& first) {
+    if (gphotoIsRawName(first) || cam->makesPairs) return true;
+    // The image quality says so: "RAW + Large Fine JPEG", "NEF+Fine".
+    const std::string quality = valueText(cam, kCamPropID_ImageQuality);
+    const bool raw = quality.find("RAW") != std::string::npos ||
+                     quality.find("NEF") != std::string::npos ||
+                     quality.find("Raw") != std::string::npos;
+    return raw && quality.find('+') != std::string::npos;
 }
 
 // Fires the shutter and waits, in the backend's own loop with a deadline,
@@ -71,29 +90,48 @@ CamError GPhotoCamSDK::capture(GPCamera* cam) {
         cam->worker->serveFor(std::chrono::milliseconds(50));
     if (r < GP_OK) return failed(cam, "gp_camera_trigger_capture", r);
     const auto deadline = Clock::now() + ms(options_.captureTimeoutSeconds);
-    while (cam->camera && Clock::now() < deadline) {
+    // A shot may make two files (RAW and JPEG, in either order): after the
+    // first, the second is waited for a bounded time and both go as one.
+    std::vector<NewFile> files;
+    auto pairDeadline = Clock::time_point::max();
+    while (cam->camera && Clock::now() < std::min(deadline, pairDeadline)) {
         CameraEventType type = GP_EVENT_TIMEOUT;
         void* data = nullptr;
         const auto asked = Clock::now();
         r = gp_camera_wait_for_event(cam->camera, 100, &type, &data, cam->context);
         if (r < GP_OK) {
             free(data);
+            if (!files.empty()) break;  // the photo is there
             return failed(cam, "gp_camera_wait_for_event", r);
         }
         if (type == GP_EVENT_FILE_ADDED) {
             auto* path = static_cast<CameraFilePath*>(data);
-            const std::string folder = path->folder, name = path->name;
+            files.push_back({path->folder, path->name});
             free(data);
-            // Raised after this command returns, as the camera's event.
-            cam->worker->post([this, cam, folder, name] {
-                if (cam->camera) raiseObjectAdded(cam, folder, name);
-            });
-            return CAM_ERR_OK;
+            if (files.size() == 2) break;
+            // A body that may make a second file gets its time; any other
+            // says so by the end of its capture, which comes at once.
+            pairDeadline =
+                Clock::now() + (expectsPair(cam, files[0].name) ? ms(options_.pairWaitSeconds)
+                                                                : std::chrono::milliseconds(300));
+            continue;
+        }
+        if (type == GP_EVENT_CAPTURE_COMPLETE && !files.empty()) {
+            free(data);
+            break;
         }
         if (type != GP_EVENT_TIMEOUT) handleEvent(cam, type, data);
         free(data);
         if (type == GP_EVENT_TIMEOUT && Clock::now() - asked < std::chrono::milliseconds(20))
             cam->worker->serveFor(std::chrono::milliseconds(20));
+    }
+    if (!files.empty()) {
+        if (files.size() == 2) cam->makesPairs = true;
+        // Raised after this command returns, as the camera's event.
+        cam->worker->post([this, cam, files] {
+            if (cam->camera) raiseObjectAdded(cam, files);
+        });
+        return CAM_ERR_OK;
     }
     if (!cam->camera) return CAM_ERR_COMM_DISCONNECTED;
     {
@@ -116,6 +154,9 @@ CamError GPhotoCamSDK::CamGetDirectoryItemInfo(CamDirectoryItemRef item,
     if (!it) return CAM_ERR_INVALID_HANDLE;
     if (!it->camera->connected) return CAM_ERR_COMM_DISCONNECTED;
     fillItemInfo(*outInfo, it->name, it->size);
+    // The files of one shot share their group.
+    outInfo->groupID = it->group;
+    if (gphotoIsRawName(it->name)) outInfo->format = 0x3000;  // not a JPEG
     return CAM_ERR_OK;
 }
 
@@ -261,15 +302,28 @@ CamError GPhotoCamSDK::CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef i
                 return;
             }
             if (!cam->previewFile) gp_file_new(&cam->previewFile);
+            const auto asked = Clock::now();
             int r = gp_camera_capture_preview(cam->camera, cam->previewFile, cam->context);
-            if (r == GP_ERROR_CAMERA_BUSY) {
-                result = CAM_ERR_OBJECT_NOTREADY;
-                return;
+            // Warming up, a body answers "not ready" (busy, or the
+            // library's own error once its own retries of up to 3 s are
+            // spent): a request begun within the warm-up time after live
+            // view was switched on, or within a shorter time of the first
+            // such answer later, is made again before live view counts as
+            // failed.
+            if (r == GP_ERROR_CAMERA_BUSY || r == GP_ERROR) {
+                if (cam->notReadySince == Clock::time_point{}) cam->notReadySince = asked;
+                if (asked < cam->evfOnAt + ms(options_.liveViewWarmUpSeconds) ||
+                    asked < cam->notReadySince + ms(options_.liveViewNotReadySeconds)) {
+                    result = CAM_ERR_OBJECT_NOTREADY;
+                    return;
+                }
             }
             if (r < GP_OK) {
+                cam->notReadySince = {};
                 result = failed(cam, "gp_camera_capture_preview", r);
                 return;
             }
+            cam->notReadySince = {};
             const char* data = nullptr;
             unsigned long size = 0;
             gp_file_get_data_and_size(cam->previewFile, &data, &size);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "camera/CamTables.h"
 #include "camera/gphoto2/GPhotoCamSDK.h"
 #include "camera/gphoto2/GPhotoErrors.h"
 #include "camera/gphoto2/GPhotoPropertyMap.h"
@@ -88,17 +89,95 @@ void putU32(std::vector<std::uint8_t>& bytes, std::uint32_t v) {
 int GPhotoCamSDK::refreshConfig(GPCamera* cam) {
     if (!cam->camera) return GP_ERROR_IO;
     CameraWidget* fresh = nullptr;
+    ++treeReads_;
     const int r = gp_camera_get_config(cam->camera, &fresh, cam->context);
     if (r < GP_OK) return r;
     if (cam->config) gp_widget_free(cam->config);
     cam->config = fresh;
+    for (auto& [name, w] : cam->single) gp_widget_free(w);
+    cam->single.clear();
     std::map<CamPropertyID, std::vector<std::string>> choices;
     for (const auto& row : GPhotoPropertyMap::all())
         if (row.kind == GPhotoValueKind::Choice)
             if (CameraWidget* w = widgetFor(cam, row.id)) choices[row.id] = choicesOf(w);
+    updateControls(cam);
     std::lock_guard l(mutex_);
     cam->choices = std::move(choices);
     return r;
+}
+
+int GPhotoCamSDK::readWidget(GPCamera* cam, const std::string& name) {
+    if (!cam->camera) return GP_ERROR_IO;
+    CameraWidget* w = nullptr;
+    ++widgetReads_;
+    const int r = gp_camera_get_single_config(cam->camera, name.c_str(), &w, cam->context);
+    if (r < GP_OK) {
+        if (w) gp_widget_free(w);
+        return r;
+    }
+    CameraWidget*& slot = cam->single[name];
+    if (slot) gp_widget_free(slot);
+    slot = w;
+    return r;
+}
+
+// The name of the widget a property event of libgphoto2 names:
+// "PTP Property 5007 changed, \"f-number\" to \"f/5.6\"" (empty when
+// the text names none).
+static std::string widgetNamedBy(const char* text) {
+    const char* p = text ? std::strstr(text, "changed, \"") : nullptr;
+    if (!p) return {};
+    p += std::strlen("changed, \"");
+    const char* end = std::strchr(p, '"');
+    return end ? std::string(p, end) : std::string();
+}
+
+void GPhotoCamSDK::propertyEventText(GPCamera* cam, const char* text) {
+    const std::string name = widgetNamedBy(text);
+    if (name.empty())
+        cam->changedUnnamed = true;
+    else
+        cam->changedWidgets.insert(name);
+}
+
+void GPhotoCamSDK::readModeDependents(GPCamera* cam) {
+    for (CamPropertyID id :
+         {kCamPropID_Av, kCamPropID_Tv, kCamPropID_ISOSpeed, kCamPropID_ExposureCompensation}) {
+        std::string name;
+        if (widgetFor(cam, id, &name)) readWidget(cam, name);
+    }
+}
+
+void GPhotoCamSDK::readChangedWidgets(GPCamera* cam) {
+    if (!cam->changedUnnamed && cam->changedWidgets.empty()) return;
+    const bool whole = cam->changedUnnamed;
+    std::set<std::string> names;
+    names.swap(cam->changedWidgets);
+    cam->changedUnnamed = false;
+    if (whole) {
+        refreshConfig(cam);
+    } else {
+        // Only the widgets a mapped property stands on: a body reports many
+        // properties the panel never shows, and reading each (or the whole
+        // tree) takes long on a slow body.
+        bool modeChanged = false;
+        for (const auto& row : GPhotoPropertyMap::all()) {
+            std::string name;
+            if (!widgetFor(cam, row.id, &name) || !names.count(name)) continue;
+            int r = readWidget(cam, name);
+            if (r == GP_ERROR_NOT_SUPPORTED) {
+                refreshConfig(cam);
+                break;
+            }
+            if (r < GP_OK) {
+                failed(cam, "gp_camera_get_single_config", r);
+                if (!cam->camera) return;
+            }
+            modeChanged = modeChanged || row.id == kCamPropID_AEMode;
+        }
+        if (modeChanged) readModeDependents(cam);
+    }
+    announceChangedProperties(cam);
 }
 
 CameraWidget* GPhotoCamSDK::widgetFor(GPCamera* cam, CamPropertyID id, std::string* name) {
@@ -108,7 +187,8 @@ CameraWidget* GPhotoCamSDK::widgetFor(GPCamera* cam, CamPropertyID id, std::stri
         CameraWidget* w = nullptr;
         if (gp_widget_get_child_by_name(cam->config, n, &w) >= GP_OK && w) {
             if (name) *name = n;
-            return w;
+            auto fresh = cam->single.find(n);
+            return fresh != cam->single.end() ? fresh->second : w;
         }
     }
     return nullptr;
@@ -119,23 +199,40 @@ std::string GPhotoCamSDK::valueText(GPCamera* cam, CamPropertyID id) {
     return w ? textOf(w) : std::string();
 }
 
-// After the camera reported a change: each mapped property whose value or
-// list of choices differs from what was last announced is announced.
-void GPhotoCamSDK::announceChangedProperties(GPCamera* cam) {
+// After the camera reported a change: each mapped property whose list of
+// choices differs from what was last announced raises the allowed-values
+// event, and then each whose value differs the changed-value event. The
+// first pass (announce false) only remembers.
+void GPhotoCamSDK::announceChangedProperties(GPCamera* cam, bool announce) {
     std::map<CamPropertyID, std::vector<std::string>> choices;
-    {
-        std::lock_guard l(mutex_);
-        choices = cam->choices;
-    }
+    std::vector<CamPropertyID> descChanged, valueChanged;
     for (const auto& row : GPhotoPropertyMap::all()) {
-        if (!widgetFor(cam, row.id)) continue;
-        const std::string now = valueText(cam, row.id);
+        CameraWidget* w = widgetFor(cam, row.id);
+        if (!w) continue;
+        if (row.kind == GPhotoValueKind::Choice) {
+            std::vector<std::string> list = choicesOf(w);
+            auto old = cam->announcedChoices.find(row.id);
+            if (old != cam->announcedChoices.end() && old->second != list)
+                descChanged.push_back(row.id);
+            choices[row.id] = list;
+            cam->announcedChoices[row.id] = std::move(list);
+        }
+        const std::string now = textOf(w);
         auto it = cam->lastText.find(row.id);
-        if (it != cam->lastText.end() && it->second != now)
-            raisePropertyEvent(*cam, kCamPropertyEvent_PropertyChanged, row.id);
+        if (it != cam->lastText.end() && it->second != now) valueChanged.push_back(row.id);
         cam->lastText[row.id] = now;
     }
-    (void)choices;
+    {
+        std::lock_guard l(mutex_);
+        for (auto& [id, list] : choices) cam->choices[id] = std::move(list);
+    }
+    if (!announce) return;
+    for (CamPropertyID id : descChanged) {
+        GLIMRA_Log::debugf("libgphoto2: the choices of %s changed", strForPropertyID(id));
+        raisePropertyEvent(*cam, kCamPropertyEvent_PropertyDescChanged, id);
+    }
+    for (CamPropertyID id : valueChanged)
+        raisePropertyEvent(*cam, kCamPropertyEvent_PropertyChanged, id);
 }
 
 CamError GPhotoCamSDK::readProperty(GPCamera* cam, CamPropertyID id, CamDataType& type,
@@ -148,6 +245,21 @@ CamError GPhotoCamSDK::readProperty(GPCamera* cam, CamPropertyID id, CamDataType
             putU32(bytes, id == kCamPropID_Evf_OutputDevice ? cam->evfOutputDevice
                           : id == kCamPropID_Evf_Mode       ? cam->evfMode
                                                             : cam->saveTo);
+            return CAM_ERR_OK;
+        }
+        // Live-view zoom and its place, where the body has them.
+        if (id == kCamPropID_Evf_Zoom) {
+            if (!(cam->controls & kCamControl_EvfZoom)) return CAM_ERR_DEVICEPROP_NOT_SUPPORTED;
+            type = kCamDataType_UInt32;
+            putU32(bytes, cam->evfZoom);
+            return CAM_ERR_OK;
+        }
+        if (id == kCamPropID_Evf_ZoomPosition) {
+            if (!(cam->controls & kCamControl_EvfZoomPosition))
+                return CAM_ERR_DEVICEPROP_NOT_SUPPORTED;
+            type = kCamDataType_Int32;
+            bytes.resize(8);
+            std::memcpy(bytes.data(), cam->evfZoomPosition, 8);
             return CAM_ERR_OK;
         }
     }
@@ -216,7 +328,7 @@ CamError GPhotoCamSDK::writeProperty(GPCamera* cam, CamPropertyID id, const std:
         if (size != 4) return CAM_ERR_INVALID_LENGTH;
         std::uint32_t v;
         std::memcpy(&v, data, 4);
-        bool stopPreview = false;
+        bool stopPreview = false, startPreview = false;
         {
             std::lock_guard l(mutex_);
             std::uint32_t& field = id == kCamPropID_Evf_OutputDevice ? cam->evfOutputDevice
@@ -224,9 +336,18 @@ CamError GPhotoCamSDK::writeProperty(GPCamera* cam, CamPropertyID id, const std:
                                                                      : cam->saveTo;
             stopPreview = id == kCamPropID_Evf_OutputDevice && (field & kCamEvfOutputDevice_PC) &&
                           !(v & kCamEvfOutputDevice_PC);
+            startPreview = id == kCamPropID_Evf_OutputDevice && !(field & kCamEvfOutputDevice_PC) &&
+                           (v & kCamEvfOutputDevice_PC);
             field = v;
             if (id == kCamPropID_Evf_OutputDevice) cam->nextFrame = {};
         }
+        // Switched on: the warm-up of the body's live view starts now.
+        if (startPreview) {
+            cam->evfOnAt = std::chrono::steady_clock::now();
+            cam->notReadySince = {};
+        }
+        if (id == kCamPropID_SaveTo)
+            if (CamError e = applyCaptureTarget(cam)) return e;
         // Leaving live view: cameras with a viewfinder switch drop it.
         if (stopPreview && cam->config) {
             CameraWidget* vf = nullptr;
@@ -235,6 +356,32 @@ CamError GPhotoCamSDK::writeProperty(GPCamera* cam, CamPropertyID id, const std:
                 gp_widget_set_value(vf, &off);
                 gp_camera_set_single_config(cam->camera, "viewfinder", vf, cam->context);
             }
+        }
+        cam->worker->post(
+            [this, cam, id] { raisePropertyEvent(*cam, kCamPropertyEvent_PropertyChanged, id); });
+        return CAM_ERR_OK;
+    }
+    if (id == kCamPropID_Evf_Zoom || id == kCamPropID_Evf_ZoomPosition) {
+        const bool zoom = id == kCamPropID_Evf_Zoom;
+        if (size != (zoom ? 4u : 8u)) return CAM_ERR_INVALID_LENGTH;
+        std::int32_t v[2] = {0, 0};
+        std::memcpy(v, data, size);
+        CamError e;
+        if (zoom)
+            e = setWidget(cam, "eoszoom", std::to_string(v[0]));
+        else if (namedWidget(cam, "eoszoomposition"))
+            e = setWidget(cam, "eoszoomposition",
+                          std::to_string(v[0]) + "," + std::to_string(v[1]));
+        else
+            e = setWidget(cam, "changeafarea", std::to_string(v[0]) + "x" + std::to_string(v[1]));
+        if (e == CAM_ERR_NOT_SUPPORTED) return CAM_ERR_DEVICEPROP_NOT_SUPPORTED;
+        if (e) return e;
+        {
+            std::lock_guard l(mutex_);
+            if (zoom)
+                cam->evfZoom = static_cast<std::uint32_t>(v[0]);
+            else
+                std::memcpy(cam->evfZoomPosition, v, 8);
         }
         cam->worker->post(
             [this, cam, id] { raisePropertyEvent(*cam, kCamPropertyEvent_PropertyChanged, id); });
@@ -308,10 +455,16 @@ CamError GPhotoCamSDK::writeProperty(GPCamera* cam, CamPropertyID id, const std:
     if (r == GP_ERROR_NOT_SUPPORTED)
         r = gp_camera_set_config(cam->camera, cam->config, cam->context);
     if (r < GP_OK) {
-        refreshConfig(cam);
-        return failed(cam, "gp_camera_set_single_config", r);
+        const CamError e = failed(cam, "gp_camera_set_single_config", r);
+        if (cam->camera && readWidget(cam, name) == GP_ERROR_NOT_SUPPORTED) refreshConfig(cam);
+        return e;
     }
-    refreshConfig(cam);
+    // The camera's own value, read back; a new exposure mode brings new
+    // lists of apertures and shutter speeds.
+    if (readWidget(cam, name) == GP_ERROR_NOT_SUPPORTED)
+        refreshConfig(cam);
+    else if (id == kCamPropID_AEMode)
+        readModeDependents(cam);
     // The write is announced as the camera's change, after this returns;
     // others it changed too (lists that follow the mode) come with it.
     cam->worker->post([this, cam, id] {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,26 @@ class GPCamera : public CamRef, public CamCameraState {
     float progressTarget = 0;  // of the library's own progress report
     bool capturing = false;
     std::chrono::steady_clock::time_point nextHeartbeat{};
+    // Widgets read one by one since the whole tree was read, by name:
+    // newer than their copies in `config`.
+    std::map<std::string, CameraWidget*> single;
+    // Widgets the camera's events named since they were last read, and
+    // whether one named none (then the whole tree is read once).
+    std::set<std::string> changedWidgets;
+    bool changedUnnamed = false;
+    // Choice lists as last announced (value texts use `choices`).
+    std::map<CamPropertyID, std::vector<std::string>> announcedChoices;
+    // Live view: when the host switched it on, and since when the camera
+    // has answered "not ready" without a frame between.
+    std::chrono::steady_clock::time_point evfOnAt{}, notReadySince{};
+    bool halfPressed = false;
+    // The camera has made two files of one shot before (RAW beside JPEG).
+    bool makesPairs = false;
+    // The last shot's photo, by name without extension, and when it came:
+    // its RAW arriving late is not a photo of its own.
+    std::string lastShotStem;
+    std::chrono::steady_clock::time_point lastShotAt{};
+    std::uint32_t shots = 0;
 
     // under the SDK's lock
     bool open = false;
@@ -51,6 +72,10 @@ class GPCamera : public CamRef, public CamCameraState {
     std::uint32_t evfOutputDevice = 0;
     std::uint32_t evfMode = 0;
     std::uint32_t saveTo = 1;
+    std::uint32_t controls = 0;  // kCamControl_* the camera's widgets offer
+    std::uint32_t evfZoom = 1;
+    std::int32_t evfZoomPosition[2] = {0, 0};
+    std::uint64_t hostFreeBytes = 0;  // as the host last reported it
     std::chrono::steady_clock::time_point nextFrame{};
     // Choices of each choice widget as last read (for value texts).
     std::map<CamPropertyID, std::vector<std::string>> choices;
@@ -62,6 +87,11 @@ class GPItem : public CamRef {
     std::string folder;
     std::string name;
     std::uint64_t size = 0;
+    std::uint32_t group = 0;    // the shot it came from (1, 2, ...)
+    GPItem* sibling = nullptr;  // the shot's other file, retained by this one
 };
+
+// Whether a file's name is a camera's RAW (by its extension).
+bool gphotoIsRawName(const std::string& name);
 
 }  // namespace klik

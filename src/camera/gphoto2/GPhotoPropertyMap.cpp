@@ -65,7 +65,20 @@ const std::map<std::string, std::string>& synonyms(CamPropertyID id) {
                                                           {"single", "Single-Frame Shooting"},
                                                           {"burst", "Continuous Shooting"},
                                                           {"continuous", "Continuous Shooting"}};
+    // Image quality: only where the words mean the same picture (the tables
+    // name medium sizes by number, libgphoto2 does not).
+    static const std::map<std::string, std::string> quality{{"large fine jpeg", "L"},
+                                                            {"small fine jpeg", "S"},
+                                                            {"raw", "RAW"},
+                                                            {"nef (raw)", "RAW"},
+                                                            {"raw + large fine jpeg", "RAW+L"},
+                                                            {"raw + small fine jpeg", "RAW+S"},
+                                                            {"sraw", "sRAW"},
+                                                            {"sraw + large fine jpeg", "sRAW+L"},
+                                                            {"sraw + small fine jpeg", "sRAW+S"}};
     switch (id) {
+        case kCamPropID_ImageQuality:
+            return quality;
         case kCamPropID_WhiteBalance:
             return wb;
         case kCamPropID_AEMode:

@@ -136,6 +136,7 @@ inline constexpr CamPropertyID kCamPropID_Evf_OutputDevice = 0x500;
 inline constexpr CamPropertyID kCamPropID_Evf_Mode = 0x501;
 inline constexpr CamPropertyID kCamPropID_Evf_WhiteBalance = 0x502;
 inline constexpr CamPropertyID kCamPropID_Evf_Zoom = 0x507;
+inline constexpr CamPropertyID kCamPropID_Evf_ZoomPosition = 0x508;
 
 // Data types of properties.
 inline constexpr CamDataType kCamDataType_Unknown = 0;
@@ -152,6 +153,15 @@ inline constexpr CamDataType kCamDataType_Time = 23;
 inline constexpr std::uint32_t kCamSaveTo_Camera = 1;
 inline constexpr std::uint32_t kCamSaveTo_Host = 2;
 inline constexpr std::uint32_t kCamEvfOutputDevice_PC = 0x2;
+
+// Controls a camera may or may not have (CamGetControls), one bit each.
+inline constexpr std::uint32_t kCamControl_HalfPress = 1u << 0;  // shutter button half-way
+inline constexpr std::uint32_t kCamControl_Autofocus = 1u << 1;  // kCamCommand_DoEvfAf
+inline constexpr std::uint32_t kCamControl_EvfZoom = 1u << 2;    // kCamPropID_Evf_Zoom
+inline constexpr std::uint32_t kCamControl_EvfZoomPosition = 1u
+                                                             << 3;  // kCamPropID_Evf_ZoomPosition
+inline constexpr std::uint32_t kCamControl_ManualFocusDrive = 1u << 4;  // kCamCommand_DriveLensEvf
+inline constexpr std::uint32_t kCamControl_All = 0x1F;
 
 // Progress reporting option of CamSetProgressCallback.
 inline constexpr std::uint32_t kCamProgressOption_Done = 1;
@@ -294,6 +304,23 @@ class CamSDK {
     // Never blocks.
     virtual bool CamGetValueText(CamCameraRef, CamPropertyID, std::uint32_t, std::string&) {
         return false;
+    }
+    // The controls of kCamControl_* the open camera really has, so a panel
+    // hides the ones that would do nothing. Never blocks.
+    virtual CamError CamGetControls(CamCameraRef, std::uint32_t* outControls) {
+        if (!outControls) return CAM_ERR_INVALID_POINTER;
+        *outControls = kCamControl_All;
+        return CAM_ERR_OK;
+    }
+    // The other file of the same shot: a camera set to RAW+JPEG makes two,
+    // and offers them as one item (the JPEG) whose sibling is the RAW, with
+    // its own name and bytes (CamGetDirectoryItemInfo, CamDownload). The
+    // caller owns the reference. CAM_ERR_INVALID_INDEX when the shot made
+    // one file only. Never blocks.
+    virtual CamError CamGetSiblingItem(CamDirectoryItemRef, CamDirectoryItemRef* outSibling) {
+        if (!outSibling) return CAM_ERR_INVALID_POINTER;
+        *outSibling = nullptr;
+        return CAM_ERR_INVALID_INDEX;
     }
     // The library's own words for the last failure on `ref` (empty when it
     // has none), shown beside the code. Never blocks.

@@ -77,6 +77,29 @@ TEST(GPhotoPropertyMap, ChoicesTheTablesLackKeepTheirOwnCodes) {
     EXPECT_FALSE(GPhotoPropertyMap::choiceFor(r, 0x09, wb));  // "Shade": not offered
 }
 
+TEST(GPhotoPropertyMap, ImageQualityChoicesShowInTheTablesWordsWhereTheyMeanTheSame) {
+    const std::vector<std::string> eos{"Large Fine JPEG",       "Medium Fine JPEG",
+                                       "Small Fine JPEG",       "RAW",
+                                       "RAW + Large Fine JPEG", "sRAW"};
+    const auto& r = row(kCamPropID_ImageQuality);
+    auto textOf = [&](const std::string& choice) {
+        return text(kCamPropID_ImageQuality, *GPhotoPropertyMap::codeFor(r, choice, eos));
+    };
+    EXPECT_EQ(textOf("Large Fine JPEG"), "L");
+    EXPECT_EQ(textOf("Small Fine JPEG"), "S");
+    EXPECT_EQ(textOf("RAW"), "RAW");
+    EXPECT_EQ(textOf("RAW + Large Fine JPEG"), "RAW+L");
+    EXPECT_EQ(textOf("sRAW"), "sRAW");
+    // The tables number their medium sizes; libgphoto2's "Medium" keeps its
+    // own words rather than guess which.
+    EXPECT_GE(*GPhotoPropertyMap::codeFor(r, "Medium Fine JPEG", eos), kUnlistedChoice);
+    EXPECT_EQ(*GPhotoPropertyMap::choiceFor(r, *GPhotoPropertyMap::codeFor(r, "RAW", eos), eos),
+              "RAW");
+    const std::vector<std::string> nikon{"JPEG Fine", "NEF (Raw)"};
+    EXPECT_EQ(text(kCamPropID_ImageQuality, *GPhotoPropertyMap::codeFor(r, "NEF (Raw)", nikon)),
+              "RAW");
+}
+
 TEST(GPhotoErrors, TheOperatorReadsTheLibrarysOwnWordsAndHowToMendAClaimedCamera) {
     // A camera another program holds is "in use", not gone: the kiosk waits for it.
     EXPECT_EQ(camErrorForGPhoto(GP_ERROR_IO_USB_CLAIM), CAM_ERR_COMM_PORT_IN_USE);

@@ -142,6 +142,20 @@ int GPhoto2Client::set(const std::string& name, const std::string& value) {
     return rc;
 }
 
+int GPhoto2Client::choices(const std::string& name, std::vector<std::string>& out) {
+    CameraWidget* w = nullptr;
+    int rc = gp_camera_get_single_config(camera_, name.c_str(), &w, context_);
+    if (rc < GP_OK) return rc;
+    out.clear();
+    const int n = gp_widget_count_choices(w);
+    for (int i = 0; i < n; ++i) {
+        const char* c = nullptr;
+        if (gp_widget_get_choice(w, i, &c) >= GP_OK && c) out.emplace_back(c);
+    }
+    gp_widget_free(w);
+    return n < GP_OK ? n : GP_OK;
+}
+
 int GPhoto2Client::trigger() {
     return gp_camera_trigger_capture(camera_, context_);
 }
@@ -162,6 +176,23 @@ int GPhoto2Client::waitForFile(std::string& folder, std::string& name, double se
         }
         std::free(data);
         // Over PTP/IP the call does not wait; a short pause between polls.
+        if (type == GP_EVENT_TIMEOUT) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return GP_ERROR_TIMEOUT;
+}
+
+int GPhoto2Client::waitForText(const std::string& needle, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        CameraEventType type;
+        void* data = nullptr;
+        const int rc = gp_camera_wait_for_event(camera_, 100, &type, &data, context_);
+        if (rc < GP_OK) return rc;
+        const bool found =
+            type == GP_EVENT_UNKNOWN && data &&
+            std::string(static_cast<const char*>(data)).find(needle) != std::string::npos;
+        std::free(data);
+        if (found) return GP_OK;
         if (type == GP_EVENT_TIMEOUT) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return GP_ERROR_TIMEOUT;

@@ -11,6 +11,7 @@
 #include <gphoto2/gphoto2.h>
 
 #include <string>
+#include <vector>
 
 namespace klik::ptp::test {
 
@@ -30,10 +31,15 @@ class GPhoto2Client {
     // A widget's value as text (radio, menu, text; ranges and dates as numbers).
     int get(const std::string& name, std::string& value);
     int set(const std::string& name, const std::string& value);
+    // A radio or menu widget's choices.
+    int choices(const std::string& name, std::vector<std::string>& out);
     int trigger();
     // Waits for FILE_ADDED (up to `seconds`); GP_OK with `folder`/`name`
     // set, GP_ERROR_TIMEOUT, or the error of the event call.
     int waitForFile(std::string& folder, std::string& name, double seconds = 30);
+    // Waits for an event libgphoto2 reports as text (GP_EVENT_UNKNOWN) that
+    // holds `needle`: GP_OK, GP_ERROR_TIMEOUT, or the error of the event call.
+    int waitForText(const std::string& needle, double seconds = 10);
     int download(const std::string& folder, const std::string& name, std::string& bytes);
     int preview(std::string& bytes);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "FakePictures.h"
 #include "TestHost.h"
@@ -344,6 +345,291 @@ TEST_F(PtpCameraDropTest, CutsOneDownloadHalfWayAndServesTheNextWhole) {
     Reply whole = again.op(kGetObject, {photo});
     EXPECT_FALSE(whole.closed);
     EXPECT_EQ(whole.data, all);
+}
+
+CameraConfig bodyConfig(ShotFiles files) {
+    CameraConfig c;
+    c.shotFiles = files;
+    c.propertyReadDelay = 0.25;
+    c.modeDependentChoices = true;
+    return c;
+}
+
+// A body set up as at an event: RAW+JPEG, slow property reads, choice lists
+// that follow the exposure mode.
+class PtpCameraBodyTest : public PtpCameraTest, public ::testing::WithParamInterface<ShotFiles> {
+  protected:
+    PtpCameraBodyTest() : PtpCameraTest(bodyConfig(GetParam())) {}
+
+    std::string nameOf(std::uint32_t handle) {
+        const Reply info = host.op(kGetObjectInfo, {handle});
+        ByteReader rd(info.data);
+        rd.skip(52);
+        std::string name;
+        rd.string(name);
+        return name;
+    }
+    std::vector<std::uint32_t> enumeration(std::uint16_t prop) {
+        const Reply r = host.op(kGetDevicePropDesc, {prop});
+        ByteReader rd(r.data);
+        std::uint16_t code = 0, type = 0;
+        std::uint8_t settable = 0, form = 0;
+        rd.u16(code);
+        rd.u16(type);
+        rd.u8(settable);
+        auto value = [&] {
+            std::uint32_t v = 0;
+            if (type == kUInt16) {
+                std::uint16_t x = 0;
+                rd.u16(x);
+                v = x;
+            } else {
+                rd.u32(v);
+            }
+            return v;
+        };
+        value();
+        value();
+        rd.u8(form);
+        std::uint16_t n = 0;
+        rd.u16(n);
+        std::vector<std::uint32_t> out(n);
+        for (auto& v : out) v = value();
+        return out;
+    }
+};
+
+TEST_P(PtpCameraBodyTest, AShotLeavesRawAndJpegInTheChosenOrder) {
+    open();
+    Reply r = host.op(kInitiateCapture, {0, 0});
+    ASSERT_EQ(r.code, kOK);
+    const auto events = camera.completeCapture(r.transactionID);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].code, kObjectAdded);
+    EXPECT_EQ(events[1].code, kObjectAdded);
+    EXPECT_EQ(events[2].code, kCaptureComplete);
+    const bool rawFirst = GetParam() == ShotFiles::RawThenJpeg;
+    const std::uint32_t raw = events[rawFirst ? 0 : 1].params.at(0);
+    const std::uint32_t jpeg = events[rawFirst ? 1 : 0].params.at(0);
+    EXPECT_EQ(nameOf(raw), "KLIK0001.CR2");
+    EXPECT_EQ(nameOf(jpeg), "KLIK0001.JPG");
+    const Bytes rawBytes = host.op(kGetObject, {raw}).data;
+    const Bytes jpegBytes = host.op(kGetObject, {jpeg}).data;
+    ASSERT_GT(rawBytes.size(), jpegBytes.size());
+    EXPECT_EQ(std::string(rawBytes.begin(), rawBytes.begin() + 4), std::string("II*\0", 4));
+    EXPECT_EQ(std::string(rawBytes.begin() + 8, rawBytes.begin() + 11), "CR\x02");
+    EXPECT_EQ(std::string(jpegBytes.begin(), jpegBytes.end()).substr(0, 8), "PHOTO-1-");
+    // The next shot takes the next name for both.
+    Reply again = host.op(kInitiateCapture, {0, 0});
+    const auto next = camera.completeCapture(again.transactionID);
+    ASSERT_EQ(next.size(), 3u);
+    EXPECT_EQ(nameOf(next[rawFirst ? 1 : 0].params.at(0)), "KLIK0002.JPG");
+}
+
+TEST_P(PtpCameraBodyTest, PropertyReadsAreSlowAndChoicesFollowTheExposureMode) {
+    open();
+    EXPECT_EQ(host.op(kGetDevicePropDesc, {kFNumber}).delay, 0.25);
+    EXPECT_EQ(host.op(kGetDevicePropValue, {kExposureTime}).delay, 0.25);
+    EXPECT_EQ(host.op(kGetStorageIDs).delay, 0);
+
+    // Program mode at start: a few of each.
+    EXPECT_EQ(enumeration(kExposureTime), (std::vector<std::uint32_t>{40, 80, 166, 333}));
+    EXPECT_EQ(enumeration(kFNumber), (std::vector<std::uint32_t>{400, 560, 800}));
+    EXPECT_EQ(host.setValue(kFNumber, {0x4C, 0x04}).code, kInvalidDevicePropValue);  // f/11
+    // Manual: everything, both reported changed.
+    Reply manual = host.setValue(kExposureProgramMode, {1, 0});
+    ASSERT_EQ(manual.code, kOK);
+    std::vector<std::uint32_t> changed;
+    for (const CameraEvent& e : manual.raw.events) {
+        EXPECT_EQ(e.code, kDevicePropChanged);
+        changed.push_back(e.params.at(0));
+    }
+    EXPECT_EQ(changed, (std::vector<std::uint32_t>{kExposureProgramMode, kExposureTime, kFNumber}));
+    EXPECT_EQ(enumeration(kExposureTime).size(), 12u);
+    EXPECT_EQ(enumeration(kFNumber).size(), 7u);
+    ASSERT_EQ(host.setValue(kFNumber, {0x4C, 0x04}).code, kOK);  // f/11 now allowed
+    // Shutter priority: one aperture; f/11 moves to it.
+    ASSERT_EQ(host.setValue(kExposureProgramMode, {4, 0}).code, kOK);
+    EXPECT_EQ(enumeration(kFNumber), std::vector<std::uint32_t>{560});
+    const Reply f = host.op(kGetDevicePropValue, {kFNumber});
+    EXPECT_EQ(f.data, (Bytes{0x30, 0x02}));
+    EXPECT_EQ(enumeration(kExposureTime).size(), 12u);
+}
+
+INSTANTIATE_TEST_SUITE_P(RawFirstOrSecond, PtpCameraBodyTest,
+                         ::testing::Values(ShotFiles::RawThenJpeg, ShotFiles::JpegThenRaw),
+                         [](const auto& info) {
+                             return info.param == ShotFiles::RawThenJpeg ? "RawFirst" : "JpegFirst";
+                         });
+
+CameraConfig eosConfig() {
+    CameraConfig c;
+    usePersonality(c, Personality::CanonEos);
+    c.shotFiles = ShotFiles::RawThenJpeg;
+    c.viewfinderWarmup = 1.0;
+    c.viewfinderNotReadyEvery = 3;
+    return c;
+}
+
+struct EosRecord {
+    std::uint32_t type = 0;
+    std::uint32_t first = 0;  // the word after the type: a property, object or status
+    Bytes body;               // everything after the type
+};
+
+// A Canon EOS body, driven as libgphoto2 drives one.
+class PtpCameraEosTest : public PtpCameraTest {
+  protected:
+    PtpCameraEosTest() : PtpCameraTest(eosConfig()) {}
+
+    std::vector<EosRecord> getEvent() {
+        const Reply r = host.op(kEosGetEvent);
+        EXPECT_EQ(r.code, kOK);
+        std::vector<EosRecord> out;
+        ByteReader rd(r.data);
+        for (;;) {
+            std::uint32_t size = 0, type = 0;
+            if (!rd.u32(size) || !rd.u32(type) || size < 8 || size - 8 > rd.remaining()) {
+                ADD_FAILURE() << "malformed event data";
+                return out;
+            }
+            if (type == 0) break;
+            EosRecord e;
+            e.type = type;
+            e.body.assign(rd.here(), rd.here() + (size - 8));
+            ByteReader b(e.body);
+            b.u32(e.first);
+            rd.skip(size - 8);
+            out.push_back(std::move(e));
+        }
+        EXPECT_EQ(rd.remaining(), 0u);
+        return out;
+    }
+    Reply setEos(std::uint16_t prop, std::uint32_t value) {
+        ByteWriter w;
+        w.u32(12);
+        w.u32(prop);
+        w.u32(value);
+        const Bytes data = w.take();
+        return host.op(kEosSetDevicePropValueEx, {}, &data);
+    }
+};
+
+TEST_F(PtpCameraEosTest, NamesItselfCanonAndReportsItsPropertiesThroughTheEventPoll) {
+    open();
+    const Reply info = host.op(kGetDeviceInfo);
+    ByteReader rd(info.data);
+    std::uint16_t version = 0;
+    std::uint32_t vendor = 0;
+    ASSERT_TRUE(rd.u16(version) && rd.u32(vendor));
+    EXPECT_EQ(vendor, kVendorCanon);
+    EXPECT_EQ(host.op(kGetDevicePropDesc, {kEosAperture}).code, kDevicePropNotSupported);
+    EXPECT_EQ(host.op(kInitiateCapture, {0, 0}).code, kOperationNotSupported);
+
+    EXPECT_TRUE(getEvent().empty());  // nothing before the host asks for events
+    ASSERT_EQ(host.op(kEosSetRemoteMode, {1}).code, kOK);
+    ASSERT_EQ(host.op(kEosSetEventMode, {1}).code, kOK);
+    const auto dump = getEvent();
+    std::map<std::uint32_t, Bytes> values, lists;
+    for (const EosRecord& e : dump) {
+        if (e.type == kEosPropValueChanged) values[e.first] = e.body;
+        if (e.type == kEosAvailListChanged) {
+            EXPECT_TRUE(values.count(e.first)) << "a list before its value: " << e.first;
+            lists[e.first] = e.body;
+        }
+    }
+    for (std::uint32_t p : {kEosAperture, kEosShutterSpeed, kEosISOSpeed, kEosAutoExposureMode,
+                            kEosCaptureDestination, kEosImageFormat, kEosEVFOutputDevice,
+                            kEosEVFMode, kEosAvailableShots, kEosSerialNumber})
+        EXPECT_TRUE(values.count(p)) << std::hex << p;
+    // RAW + JPEG as the body writes it: two entries, RAW (6, lossless) first.
+    const Bytes& format = values[kEosImageFormat];
+    ASSERT_EQ(format.size(), 4u + 4 + 32);
+    EXPECT_EQ(format[4], 2);
+    EXPECT_EQ(format[12], 6);
+    EXPECT_EQ(format[28], 1);
+    EXPECT_TRUE(getEvent().empty());  // reported once
+
+    // A mode change sends both lists again: manual allows every speed.
+    ASSERT_EQ(setEos(kEosAutoExposureMode, 3).code, kOK);
+    std::map<std::uint32_t, std::uint32_t> counts;
+    for (const EosRecord& e : getEvent())
+        if (e.type == kEosAvailListChanged) counts[e.first] = e.body.at(8);
+    EXPECT_EQ(counts[kEosShutterSpeed], 11u);
+    EXPECT_EQ(counts[kEosAperture], 7u);
+    EXPECT_EQ(setEos(kEosAperture, 0x99).code, kInvalidDevicePropValue);
+    EXPECT_EQ(setEos(kEosBatteryPower, 1).code, kAccessDenied);
+}
+
+TEST_F(PtpCameraEosTest, AShotToTheHostWaitsInTheBodyUntilFetched) {
+    open();
+    host.op(kEosSetEventMode, {1});
+    getEvent();
+    ASSERT_EQ(setEos(kEosCaptureDestination, kEosDestinationHost).code, kOK);
+    EXPECT_EQ(host.op(kEosPCHDDCapacity, {0x0fffffff, 0x1000, 1}).code, kOK);
+    EXPECT_TRUE(camera.hostCapacityAnnounced());
+    getEvent();
+
+    // Half-press focuses (a FocusInfoEx report); full press shoots, once.
+    ASSERT_EQ(host.op(kEosRemoteReleaseOn, {1, 0}).code, kOK);
+    const auto focus = getEvent();
+    ASSERT_EQ(focus.size(), 1u);
+    EXPECT_EQ(focus[0].first, kEosFocusInfoEx);
+    Reply full = host.op(kEosRemoteReleaseOn, {2, 0});
+    ASSERT_EQ(full.code, kOK);
+    ASSERT_TRUE(full.raw.captureTransaction);
+    EXPECT_FALSE(host.op(kEosRemoteReleaseOn, {2, 0}).raw.captureTransaction);  // still down
+    EXPECT_TRUE(camera.completeCapture(*full.raw.captureTransaction).empty());
+    EXPECT_EQ(host.op(kEosRemoteReleaseOff, {2}).code, kOK);
+    EXPECT_EQ(host.op(kEosRemoteReleaseOff, {1}).code, kOK);
+
+    std::vector<std::uint32_t> transfers;
+    std::vector<std::string> names;
+    for (const EosRecord& e : getEvent()) {
+        if (e.type != kEosRequestObjectTransfer) continue;
+        transfers.push_back(e.first);
+        names.emplace_back(reinterpret_cast<const char*>(e.body.data() + 0x14));
+    }
+    ASSERT_EQ(transfers.size(), 2u);
+    EXPECT_EQ(names, (std::vector<std::string>{"KLIK0001.CR2", "KLIK0001.JPG"}));
+    // Not on the card, fetched in parts, gone once the host says so.
+    const auto root = host.op(kGetObjectHandles, {kAllStorages, 0, 0});
+    for (std::uint32_t h : handles(root))
+        EXPECT_TRUE(std::find(transfers.begin(), transfers.end(), h) == transfers.end());
+    const Reply part = host.op(kGetPartialObject, {transfers[1], 0, 100});
+    EXPECT_EQ(part.code, kOK);
+    EXPECT_EQ(part.data.size(), 100u);
+    EXPECT_EQ(host.op(kEosTransferComplete, {transfers[1]}).code, kOK);
+    EXPECT_EQ(host.op(kGetObjectInfo, {transfers[1]}).code, kInvalidObjectHandle);
+}
+
+TEST_F(PtpCameraEosTest, TheViewfinderIsNotReadyWhileItWarmsUpAndNowAndThen) {
+    open();
+    EXPECT_EQ(host.op(kEosGetViewFinderData, {0x100000}).code, kEosObjectNotReady);  // off
+    ASSERT_EQ(setEos(kEosEVFOutputDevice, kEosOutputPc).code, kOK);
+    EXPECT_EQ(host.op(kEosGetViewFinderData, {0x100000}).code, kEosObjectNotReady);
+    clock.now += 0.9;
+    EXPECT_EQ(host.op(kEosGetViewFinderData, {0x100000}).code, kEosObjectNotReady);
+    clock.now += 0.2;
+    std::vector<std::uint16_t> codes;
+    for (int i = 0; i < 6; ++i) {
+        const Reply r = host.op(kEosGetViewFinderData, {0x100000});
+        codes.push_back(r.code);
+        if (r.code != kOK) continue;
+        ByteReader rd(r.data);
+        std::uint32_t len = 0, type = 0;
+        ASSERT_TRUE(rd.u32(len) && rd.u32(type));
+        EXPECT_EQ(len, r.data.size());
+        EXPECT_EQ(type, 1u);  // a JPEG
+        EXPECT_EQ(std::string(rd.here(), rd.here() + 6), "FRAME-");
+    }
+    // Every third request after the warm-up is not ready either.
+    EXPECT_EQ(codes, (std::vector<std::uint16_t>{kOK, kOK, kEosObjectNotReady, kOK, kOK,
+                                                 kEosObjectNotReady}));
+    // Switched off and on again, it warms up again.
+    ASSERT_EQ(host.op(kEosTerminateViewfinder).code, kOK);
+    ASSERT_EQ(host.op(kEosInitiateViewfinder).code, kOK);
+    EXPECT_EQ(host.op(kEosGetViewFinderData, {0x100000}).code, kEosObjectNotReady);
 }
 
 }  // namespace
