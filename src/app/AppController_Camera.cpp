@@ -185,6 +185,7 @@ void AppController::setCurrentCamera(const std::optional<CameraEntry>& camera) {
         return;
     }
     stopCameraClockTimer();
+    _cameraPanel.setAvailableControls(camcontrol::All);
     if (const std::optional<CameraEntry> old = currentCamera()) {
         releaseCamera(old);
         _camera->unloadCurrentCamera();
@@ -207,6 +208,8 @@ void AppController::cameraDidLoad(const std::optional<CameraEntry>& camera) {
     }
     stopCameraClockTimer();
     _cameraInUse = camera->id;
+    // Buttons that would do nothing on this body are hidden.
+    _cameraPanel.setAvailableControls(_camera->controls());
     const auto& items = _cameraPanel.cameraItems();
     for (size_t i = 0; i < items.size(); ++i)
         if (items[i].camera == camera) _cameraPanel.selectCameraItem(static_cast<int>(i));

@@ -59,6 +59,17 @@ inline constexpr std::uint32_t Artist = 0x418;
 inline constexpr std::uint32_t Copyright = 0x419;
 }  // namespace camprop
 
+// Vendor controls a camera may lack, one bit each, as the camera module
+// numbers them (the adapter checks they agree).
+namespace camcontrol {
+inline constexpr std::uint32_t HalfPress = 1u << 0;         // shutter button half-way
+inline constexpr std::uint32_t Autofocus = 1u << 1;         // live-view autofocus
+inline constexpr std::uint32_t EvfZoom = 1u << 2;           // live-view zoom
+inline constexpr std::uint32_t EvfZoomPosition = 1u << 3;   // live-view zoom position
+inline constexpr std::uint32_t ManualFocusDrive = 1u << 4;  // live-view focus drive
+inline constexpr std::uint32_t All = 0x1F;
+}  // namespace camcontrol
+
 // What the camera says. Each event comes on the thread the camera said it
 // on (the main thread or one of the camera's); the listener moves it to the
 // thread it needs. A camera the port does not know is given as nullopt.
@@ -127,6 +138,9 @@ class CameraPort {
     virtual void chooseCamera(const CameraEntry& camera) = 0;
     // Unloads the current camera in the background, if any.
     virtual void unloadCurrentCamera() = 0;
+    // The vendor controls (camcontrol bits) the current camera has; all
+    // when there is none or it cannot tell. Never blocks.
+    virtual std::uint32_t controls() const { return camcontrol::All; }
 
     // Queues the shot; the photo arrives later through cameraPhotoArrived().
     virtual void takePicture() = 0;

@@ -137,6 +137,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     const std::string& description() const { return _description; }
     bool isLoaded() const { return _isLoaded.load(); }
     bool isLegacyModel() const { return _subType == 0; }
+    // The vendor controls (kCamControl_*) the camera has; all when the
+    // backend cannot tell. Never blocks.
+    std::uint32_t controls() const;
     GLIMRA_CameraDelegate* delegate() const { return _delegate.load(); }
     void setDelegate(GLIMRA_CameraDelegate* d) { _delegate.store(d); }
 
@@ -248,6 +251,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
         std::uint64_t serial = 0;
     };
     void pictureDownloaded(Data bytes, const std::string& name);
+    // The other file of a shot the backend offered as one item; none when
+    // it could not be read (logged: the photo goes out alone).
+    std::optional<HeldPicture> downloadSibling(CamDirectoryItemRef sibling);
     void deliverPhoto(HeldPicture photo, std::optional<HeldPicture> raw);
     // The pairing bound for the held picture `serial` (the RAW slot or the
     // JPEG slot); on its own thread.

@@ -114,7 +114,24 @@ CamError GLIMRA_Camera::downloadObject(CamDirectoryItemRef item) {
                 GLIMRA_Log::debug("image download complete");
                 s->CamRelease(stream);
                 stream = nullptr;
-                pictureDownloaded(std::move(buffer), name);
+                // A backend that offers a RAW+JPEG shot as one item gives
+                // the other file as its sibling: both go out together now.
+                CamDirectoryItemRef sibling = nullptr;
+                std::optional<HeldPicture> other;
+                if (s->CamGetSiblingItem(item, &sibling) == CAM_ERR_OK && sibling) {
+                    other = downloadSibling(sibling);
+                    s->CamRelease(sibling);
+                }
+                if (other && raw != isRawFileName(other->name)) {
+                    HeldPicture mine{std::move(buffer), name, 0};
+                    if (raw) std::swap(mine, *other);
+                    deliverPhoto(std::move(mine), std::move(other));
+                } else {
+                    if (other)
+                        GLIMRA_Log::err("the second file " + other->name + " of the shot " + name +
+                                        " is no RAW beside a JPEG; not kept");
+                    pictureDownloaded(std::move(buffer), name);
+                }
             }
         }
         if (stream) s->CamRelease(stream);
@@ -125,6 +142,35 @@ CamError GLIMRA_Camera::downloadObject(CamDirectoryItemRef item) {
     else if (err)
         postDownloadFailed(err, name);
     return err;
+}
+
+std::optional<GLIMRA_Camera::HeldPicture> GLIMRA_Camera::downloadSibling(
+    CamDirectoryItemRef sibling) {
+    CamSDK* s = sdk();
+    CamDirectoryItemInfo info{};
+    if (CamError err = s->CamGetDirectoryItemInfo(sibling, &info)) {
+        GLIMRA_Log::debugf("error %x reading the second file of a shot", err);
+        return std::nullopt;
+    }
+    info.szFileName[sizeof info.szFileName - 1] = 0;
+    HeldPicture out{{}, info.szFileName, 0};
+    try {
+        out.bytes.resize(info.size);
+    } catch (const std::bad_alloc&) {
+        GLIMRA_Log::err("no memory for the second file " + out.name + " of a shot; not kept");
+        return std::nullopt;
+    }
+    CamStreamRef stream = nullptr;
+    CamError err = s->CamCreateMemoryStreamFromPointer(out.bytes.data(), out.bytes.size(), &stream);
+    if (!err) err = s->CamDownload(sibling, info.size, stream);
+    if (!err) err = s->CamDownloadComplete(sibling);
+    if (stream) s->CamRelease(stream);
+    if (err) {
+        GLIMRA_Log::err("the second file " + out.name + " of a shot was not downloaded (" +
+                        strForCamError(err) + "); not kept");
+        return std::nullopt;
+    }
+    return out;
 }
 
 void GLIMRA_Camera::pictureDownloaded(Data bytes, const std::string& name) {

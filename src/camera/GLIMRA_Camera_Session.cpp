@@ -121,6 +121,13 @@ void GLIMRA_Camera::stopNotifications() {
         GLIMRA_Log::debug("cleared the objectEventCallback");
 }
 
+std::uint32_t GLIMRA_Camera::controls() const {
+    std::uint32_t controls = kCamControl_All;
+    if (CamSDK* s = sdk(); s && s->CamGetControls(_camera, &controls) != CAM_ERR_OK)
+        controls = kCamControl_All;
+    return controls;
+}
+
 bool GLIMRA_Camera::waitForCameraLock(double) {
     if (!isLegacyModel()) return true;
     if (CamError err = sdk()->CamSendStatusCommand(_camera, kCamCameraStatusCommand_UILock, 0)) {

@@ -30,6 +30,12 @@ static_assert(camprop::Tv == kCamPropID_Tv);
 static_assert(camprop::ExposureCompensation == kCamPropID_ExposureCompensation);
 static_assert(camprop::Artist == kCamPropID_Artist);
 static_assert(camprop::Copyright == kCamPropID_Copyright);
+static_assert(camcontrol::HalfPress == kCamControl_HalfPress);
+static_assert(camcontrol::Autofocus == kCamControl_Autofocus);
+static_assert(camcontrol::EvfZoom == kCamControl_EvfZoom);
+static_assert(camcontrol::EvfZoomPosition == kCamControl_EvfZoomPosition);
+static_assert(camcontrol::ManualFocusDrive == kCamControl_ManualFocusDrive);
+static_assert(camcontrol::All == kCamControl_All);
 // The photo notification's user information is handed on whole as the
 // photo's dictionary, so its keys must be the photo module's.
 static_assert(std::string_view(kPhotoDataKey) == GLIMRA_CameraPhotoData);
@@ -160,6 +166,11 @@ void RegistryCameraPort::chooseCamera(const CameraEntry& camera) {
     // Loading reads the whole camera: it runs in the background and the
     // camera becomes current when its GLIMRA_CameraDidLoad arrives.
     if (GLIMRA_Camera::Ptr c = cameraFor(camera)) c->loadInBackground();
+}
+
+std::uint32_t RegistryCameraPort::controls() const {
+    GLIMRA_Camera::Ptr camera = GLIMRA_Camera::loadedCamera();
+    return camera ? camera->controls() : camcontrol::All;
 }
 
 void RegistryCameraPort::unloadCurrentCamera() {

@@ -42,6 +42,7 @@ class RegistryCameraPort : public CameraPort {
     std::optional<std::vector<CameraEntry>> cameras() const override;
     void chooseCamera(const CameraEntry& camera) override;
     void unloadCurrentCamera() override;
+    std::uint32_t controls() const override;
     // Queues the shot on the loaded camera and dispatches its queue once;
     // without a camera logs and does nothing.
     void takePicture() override;

@@ -154,5 +154,18 @@ TEST_F(CameraFaultsControllerTest, ALiveViewThatDiesDuringTheCountdownComesBack)
     NotificationCenter::defaultCenter().removeObserver(watch);
 }
 
+TEST_F(CameraFaultsControllerTest, ABodyWithoutVendorControlsGetsNoButtonsForThem) {
+    // What the body says it has reaches the panel through the camera class.
+    start(0);
+    SimCameraSpec body = spec(1);
+    body.controls = camcontrol::HalfPress;
+    sim->plugCamera(body);
+    ASSERT_TRUE(pumpUntil([&] {
+        return port.hasCamera() &&
+               controller->_cameraPanel.availableControls() == camcontrol::HalfPress;
+    }));
+    EXPECT_EQ(port.controls(), camcontrol::HalfPress);
+}
+
 }  // namespace
 }  // namespace klik::test

@@ -27,6 +27,7 @@ class FakeCamera : public CameraPort {
     std::optional<std::vector<CameraEntry>> cameras() const override { return list; }
     void chooseCamera(const CameraEntry& camera) override { chosen.push_back(camera); }
     void unloadCurrentCamera() override { ++unloads; }
+    std::uint32_t controls() const override { return controlsMask; }
     void takePicture() override {
         ++shots;
         events.push_back(liveViewRunning ? "shot during live view" : "shot");
@@ -80,7 +81,9 @@ class FakeCamera : public CameraPort {
 
     CameraPortListener* listener = nullptr;
     bool connected = true;
-    bool opening = false;  // not connected yet, but a camera is being opened
+    bool opening = false;
+    std::uint32_t controlsMask =
+        camcontrol::All;  // not connected yet, but a camera is being opened
     CameraEntry current{1, "Fake Camera"};
     std::optional<std::vector<CameraEntry>> list;
     std::vector<CameraEntry> chosen;

@@ -395,6 +395,16 @@ void SimCamSDK::capture(const std::shared_ptr<SimCamera>& cam) {
 
 // --- CamSDK ---
 
+CamError SimCamSDK::CamGetControls(CamCameraRef camera, std::uint32_t* outControls) {
+    if (!outControls) return CAM_ERR_INVALID_POINTER;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(camera, err);
+    if (!cam) return err;
+    *outControls = cam->spec.controls;
+    return CAM_ERR_OK;
+}
+
 CamError SimCamSDK::CamInitializeSDK() {
     if (CamError e = fault("CamInitializeSDK")) return e;
     std::lock_guard lock(mutex_);

@@ -34,6 +34,8 @@ struct SimCameraSpec {
     std::string port = "usb:001,004";
     std::uint32_t subType = 1;  // 0: an older camera
     std::string serial = "0000000001";
+    // The vendor controls the body has (kCamControl_* bits).
+    std::uint32_t controls = 0x1F;
 };
 
 // One injected fault on one SDK call (by its name, e.g. "CamSendCommand").
