@@ -123,7 +123,11 @@ class AppController : public CameraPortListener {
     // kiosk brought to the front after 1.5 s and 5 s.
     void applicationDidFinishLaunching();
     // Without a camera on the camera input: beep, camera-gone handling, beep.
+    // While a camera is still being opened (found, its session opening) the
+    // check is made again each second, up to kCameraOpeningBound seconds
+    // after the launch; a camera that has not opened by then counts as none.
     void timerToCheckCamera();
+    static constexpr double kCameraOpeningBound = 20;
     // Activates the application after `seconds` (5 when 0 or less).
     void setupAutoBringToFront(double seconds);
     void autoBringToFrontTimerFired(Timer& timer);
@@ -454,6 +458,9 @@ class AppController : public CameraPortListener {
     // Live-view frames (shown in _EVFView only while live view is on),
     // download progress into _progress, failed camera commands.
     void liveViewUpdated(const Data& jpeg);
+    // The live view stopped by itself: during a countdown (screens 3 and 4)
+    // it is switched on again, once per countdown; otherwise it is logged.
+    void liveViewEndedByItself(const std::optional<CameraEntry>& camera);
     void downloadProgress(double percent);
     void commandError(const std::optional<CameraEntry>& camera, bool shot, const CameraError& error,
                       const std::string& command);
@@ -470,6 +477,7 @@ class AppController : public CameraPortListener {
     void cameraPropertyChanged(const std::optional<CameraEntry>& camera, const std::string& name,
                                std::uint32_t tag, const Value& raw, const Value& text) override;
     void cameraLiveViewFrame(const Data& jpeg) override;
+    void cameraLiveViewEnded(const std::optional<CameraEntry>& camera) override;
     void cameraDownloadProgress(double percent) override;
     void cameraCommandFailed(const std::optional<CameraEntry>& camera, bool shot,
                              const CameraError& error, const std::string& command) override;
@@ -673,6 +681,7 @@ class AppController : public CameraPortListener {
 
     // Live input.
     bool _isLiveView = false;
+    bool _liveViewRestarted = false;  // since the flow last switched live view on
     View* _currentInputView = &_EVFView;
     View* _alternateInputView = &_QTCView;
 
@@ -686,6 +695,7 @@ class AppController : public CameraPortListener {
 
     // Timers and delayed performs to cancel at the end.
     std::vector<TimerPtr> _pending;
+    double _launchedAt = 0;  // loopSeconds() when the launch finished
     // Expires with the controller; performs queued from other threads check it.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     NotificationCenter::ObserverId _startObserver = 0;

@@ -118,6 +118,10 @@ void AppController::cameraLiveViewFrame(const Data& jpeg) {
     performOnMainLater([this, jpeg] { liveViewUpdated(jpeg); });
 }
 
+void AppController::cameraLiveViewEnded(const std::optional<CameraEntry>& camera) {
+    onMainThread([this, camera] { liveViewEndedByItself(camera); });
+}
+
 void AppController::cameraDownloadProgress(double percent) {
     onMainThread([this, percent] { downloadProgress(percent); });
 }
@@ -181,6 +185,7 @@ void AppController::setCurrentCamera(const std::optional<CameraEntry>& camera) {
         return;
     }
     stopCameraClockTimer();
+    _cameraPanel.setAvailableControls(camcontrol::All);
     if (const std::optional<CameraEntry> old = currentCamera()) {
         releaseCamera(old);
         _camera->unloadCurrentCamera();
@@ -203,6 +208,8 @@ void AppController::cameraDidLoad(const std::optional<CameraEntry>& camera) {
     }
     stopCameraClockTimer();
     _cameraInUse = camera->id;
+    // Buttons that would do nothing on this body are hidden.
+    _cameraPanel.setAvailableControls(_camera->controls());
     const auto& items = _cameraPanel.cameraItems();
     for (size_t i = 0; i < items.size(); ++i)
         if (items[i].camera == camera) _cameraPanel.selectCameraItem(static_cast<int>(i));
@@ -430,6 +437,29 @@ void AppController::liveViewUpdated(const Data& jpeg) {
     keepLoopFrame(jpeg);
     _EVFView.setImage(Picture::fromEncoded(kLiveViewPictureName, jpeg));
     if (_EVFView.isHidden()) _EVFView.setHidden(false);
+}
+
+void AppController::liveViewEndedByItself(const std::optional<CameraEntry>& camera) {
+    if (isOtherThanCurrentCamera(camera) || isVideoInput() || !_isLiveView) return;
+    const bool countdown = _screenNumber == 3 || _screenNumber == 4;
+    if (!countdown) {
+        GLIMRA_Log::debugf("live view of %s ended by itself on screen %u", describe(camera).c_str(),
+                           _screenNumber);
+        return;
+    }
+    // The guest would count down in front of a frozen picture. Once: a
+    // camera that keeps stopping is not hammered for the rest of the turn.
+    if (_liveViewRestarted) {
+        GLIMRA_Log::errf(
+            "live view of %s ended by itself again during the countdown; "
+            "not started again",
+            describe(camera).c_str());
+        return;
+    }
+    _liveViewRestarted = true;
+    GLIMRA_Log::errf("live view of %s ended by itself during the countdown; starting it again",
+                     describe(camera).c_str());
+    _camera->liveViewOn();
 }
 
 void AppController::downloadProgress(double percent) {

@@ -166,6 +166,7 @@ void AppController::applicationDidFinishLaunching() {
     env_.settings.setString(key::prefAboutAppName, "About " + name);
     env_.settings.setString(key::prefQuitAppName, "Quit " + name);
 
+    _launchedAt = loopSeconds();
     TimerPtr check = env_.runLoop.scheduleTimer(2, false, [this](Timer&) { timerToCheckCamera(); });
     _pending.push_back(check);
 
@@ -183,6 +184,20 @@ void AppController::applicationDidFinishLaunching() {
 void AppController::timerToCheckCamera() {
     if (_currentInputView != &_EVFView) return;
     if (_camera->hasCamera()) return;
+    if (_camera->isOpeningCamera()) {
+        // A real body takes its time to open: no alarm while it does, but
+        // not for ever.
+        const double waited = loopSeconds() - _launchedAt;
+        if (waited + 1 <= kCameraOpeningBound) {
+            GLIMRA_Log::debugf("launch: a camera is still opening after %.0f s; checking again",
+                               waited);
+            _pending.push_back(
+                env_.runLoop.scheduleTimer(1, false, [this](Timer&) { timerToCheckCamera(); }));
+            return;
+        }
+        GLIMRA_Log::errf("launch: no camera finished opening within %.0f s of the launch",
+                         kCameraOpeningBound);
+    }
     env_.ui.beep();
     // Handled as a camera that went, after this beep and the next.
     performOnMainLater([this] { cameraDisappeared(std::nullopt); });

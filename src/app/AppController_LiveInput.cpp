@@ -10,6 +10,7 @@ namespace klik {
 
 void AppController::liveViewOn() {
     _isLiveView = true;
+    _liveViewRestarted = false;
     GLIMRA_Log::debug("liveViewBegin!");
     if (isVideoInput()) {
         if (_videoRecorder) _videoRecorder->startSession();

@@ -72,6 +72,12 @@ void CameraPanel::addCameraItem(CameraMenuItem item) {
     changed();
 }
 
+void CameraPanel::setAvailableControls(std::uint32_t controls) {
+    if (controls == availableControls_) return;
+    availableControls_ = controls;
+    changed();
+}
+
 bool CameraPanel::selectCameraItem(int index) {
     if (index < 0 || index >= static_cast<int>(cameraItems_.size())) return false;
     if (index != selectedCamera_) {

@@ -52,6 +52,11 @@ class CameraPanel {
     bool selectCameraItem(int index);
 
     std::uint64_t revision() const { return revision_; }
+    // The vendor controls (camcontrol bits) the current camera has: the
+    // panel shows only the buttons of these. All until a camera says less.
+    std::uint32_t availableControls() const { return availableControls_; }
+    // A change is announced like a change of the camera menu.
+    void setAvailableControls(std::uint32_t controls);
     // Called after any change to the menu or to a control.
     void setChangeHandler(ChangeHandler handler) { onChange_ = std::move(handler); }
     // Watchers of the panel (renderers): called after the change handler
@@ -69,6 +74,7 @@ class CameraPanel {
     std::vector<std::unique_ptr<CameraControl>> controls_;
     std::vector<CameraMenuItem> cameraItems_;
     int selectedCamera_ = -1;
+    std::uint32_t availableControls_ = camcontrol::All;
     std::uint64_t revision_ = 0;
     ChangeHandler onChange_;
     ChangeObservers<const CameraControl*> observers_;

@@ -59,6 +59,17 @@ inline constexpr std::uint32_t Artist = 0x418;
 inline constexpr std::uint32_t Copyright = 0x419;
 }  // namespace camprop
 
+// Vendor controls a camera may lack, one bit each, as the camera module
+// numbers them (the adapter checks they agree).
+namespace camcontrol {
+inline constexpr std::uint32_t HalfPress = 1u << 0;         // shutter button half-way
+inline constexpr std::uint32_t Autofocus = 1u << 1;         // live-view autofocus
+inline constexpr std::uint32_t EvfZoom = 1u << 2;           // live-view zoom
+inline constexpr std::uint32_t EvfZoomPosition = 1u << 3;   // live-view zoom position
+inline constexpr std::uint32_t ManualFocusDrive = 1u << 4;  // live-view focus drive
+inline constexpr std::uint32_t All = 0x1F;
+}  // namespace camcontrol
+
 // What the camera says. Each event comes on the thread the camera said it
 // on (the main thread or one of the camera's); the listener moves it to the
 // thread it needs. A camera the port does not know is given as nullopt.
@@ -87,6 +98,9 @@ class CameraPortListener {
                                        const Value& text) = 0;
     // A live-view frame (JPEG).
     virtual void cameraLiveViewFrame(const Data& jpeg) = 0;
+    // `camera`'s live view ended without being asked to (no frames come
+    // until liveViewOn() again).
+    virtual void cameraLiveViewEnded(const std::optional<CameraEntry>& camera) { (void)camera; }
     // Download progress of the photo on its way, 0..100 (not clamped).
     virtual void cameraDownloadProgress(double percent) = 0;
     // A queued command failed; `shot` when it was the shot. `command` is
@@ -111,6 +125,10 @@ class CameraPort {
 
     // True when a camera is connected and loaded.
     virtual bool hasCamera() const = 0;
+    // True while no camera is loaded but one is on its way: the connected
+    // cameras are still being looked for, or one is connected and its
+    // session is being opened (a real body may take many seconds).
+    virtual bool isOpeningCamera() const { return false; }
     // The loaded camera, nullopt without one.
     virtual std::optional<CameraEntry> currentCamera() const = 0;
     // The connected cameras; nullopt before the first list.
@@ -120,6 +138,9 @@ class CameraPort {
     virtual void chooseCamera(const CameraEntry& camera) = 0;
     // Unloads the current camera in the background, if any.
     virtual void unloadCurrentCamera() = 0;
+    // The vendor controls (camcontrol bits) the current camera has; all
+    // when there is none or it cannot tell. Never blocks.
+    virtual std::uint32_t controls() const { return camcontrol::All; }
 
     // Queues the shot; the photo arrives later through cameraPhotoArrived().
     virtual void takePicture() = 0;

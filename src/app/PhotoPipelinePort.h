@@ -25,6 +25,14 @@ struct DisplayPhoto {
 // sent them and its file name on the camera.
 inline constexpr const char* kPhotoDataKey = "GLIMRA_CameraPhotoData";
 inline constexpr const char* kPhotoFilenameKey = "GLIMRA_CameraPhotoFilename";
+// A camera set to RAW+JPEG makes two files of one shot: the photo above is
+// the JPEG, and these keys (when present) hold the RAW of the same shot and
+// its file name on the camera. The RAW is only ever kept beside the filed
+// photo; it is never shown, squared, tagged, uploaded or printed.
+inline constexpr const char* kPhotoRawDataKey = "GLIMRA_CameraRawData";
+inline constexpr const char* kPhotoRawFilenameKey = "GLIMRA_CameraRawFilename";
+// The operator's choice whether RAW files are kept (default: kept).
+inline constexpr const char* kKeepRawFilesSettingKey = "prefKeepRawFiles";
 
 // Where a photo was filed and its upload copy written ("" for what was not
 // written).

@@ -19,6 +19,10 @@ inline constexpr const char* GLIMRA_CameraPhotoDataAvailable = "GLIMRA_CameraPho
 // as for command errors) and GLIMRA_CameraPhotoFilename when the name was read.
 inline constexpr const char* GLIMRA_CameraDownloadFailed = "GLIMRA_CameraDownloadFailed";
 inline constexpr const char* GLIMRA_CameraLiveViewImageUpdate = "GLIMRA_CameraLiveViewImageUpdate";
+// The frame loop of a loaded camera ended without the host asking (a frame
+// that failed, the camera switching its viewfinder back): no frames come
+// until live view is switched on again. Posted on the main loop, not waiting.
+inline constexpr const char* GLIMRA_CameraLiveViewDidEnd = "GLIMRA_CameraLiveViewDidEnd";
 
 inline constexpr const char* GLIMRA_CameraCommandDictionary = "GLIMRA_CameraCommandDictionary";
 inline constexpr const char* GLIMRA_CameraPropertyName = "GLIMRA_CameraPropertyName";
@@ -30,6 +34,9 @@ inline constexpr const char* GLIMRA_CameraDownloadProgressPercent =
     "GLIMRA_CameraDownloadProgressPercent";
 inline constexpr const char* GLIMRA_CameraPhotoData = "GLIMRA_CameraPhotoData";
 inline constexpr const char* GLIMRA_CameraPhotoFilename = "GLIMRA_CameraPhotoFilename";
+// The RAW file of the same shot, beside its photo (RAW+JPEG cameras).
+inline constexpr const char* GLIMRA_CameraRawData = "GLIMRA_CameraRawData";
+inline constexpr const char* GLIMRA_CameraRawFilename = "GLIMRA_CameraRawFilename";
 inline constexpr const char* GLIMRA_CameraDownloadError = "GLIMRA_CameraDownloadError";
 inline constexpr const char* GLIMRA_CameraLiveViewImage = "GLIMRA_CameraLiveViewImage";
 

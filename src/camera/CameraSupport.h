@@ -27,6 +27,7 @@ struct Registry {
     std::mutex updateLock;                     // _gUpdateLock: one scan at a time
     std::vector<GLIMRA_Camera::Ptr> detected;  // _gDetectedCameras (under threadLock)
     std::atomic<bool> shouldUpdate{false};     // _gShouldUpdate
+    std::atomic<int> scansRunning{0};          // started and not yet finished
     GLIMRA_Camera::Ptr loaded;                 // _gLoadedCamera (under stateMutex)
     std::shared_ptr<CamSDK> sdk;
     RunLoop* mainLoop = nullptr;
@@ -40,6 +41,7 @@ struct Registry {
     // Work the main thread hands to the cameras, one job at a time.
     CameraWorkQueue sessionWork;
     std::function<void(GLIMRA_Camera&)> liveViewLoopExitHook;  // under stateMutex
+    std::function<void(GLIMRA_Camera&)> sessionOpenedHook;     // under stateMutex
     // Background threads.
     std::mutex threadsMutex;
     std::condition_variable threadsDone;

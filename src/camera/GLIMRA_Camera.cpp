@@ -153,7 +153,15 @@ GLIMRA_Camera::Ptr GLIMRA_Camera::loadedCamera() {
 
 void GLIMRA_Camera::updateCameraListAsync() {
     initializeClass();
-    spawnDetached([] { updateCameraList(); });
+    ++registry().scansRunning;
+    spawnDetached([] {
+        updateCameraList();
+        --registry().scansRunning;
+    });
+}
+
+bool GLIMRA_Camera::isScanning() {
+    return registry().scansRunning.load() > 0;
 }
 
 void GLIMRA_Camera::updateCameraList() {

@@ -5,6 +5,7 @@
 // that carries a camera keep it alive. Equal (and hashed) by SDK reference.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -46,9 +47,13 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     // The loop notifications for the main thread go to (default RunLoop::main()).
     static void setMainLoop(RunLoop* loop);
     static RunLoop* mainLoop();
-    // Lock waits in seconds; the defaults are 60, 30 and 3.
+    // Lock waits in seconds; the defaults are 60, 30 and 3; the RAW pairing
+    // bound 2.
     struct Timeouts {
         double listLock = 60, queueLock = 30, commandLock = 3;
+        // How long a shot's first file waits for the second when the
+        // camera makes a RAW beside each JPEG.
+        double rawPairing = 2;
     };
     static void setTimeouts(Timeouts t);
     // Class initialisation: starts the SDK, registers the camera-added
@@ -62,6 +67,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     static std::optional<std::vector<Ptr>> cameras();
     // Starts a scan on a new detached thread and returns.
     static void updateCameraListAsync();
+    // True while a scan started by updateCameraListAsync has not finished.
+    // Any thread.
+    static bool isScanning();
     // The scan itself, on the calling thread; blocks while it runs.
     static void updateCameraList();
     static void applicationWillTerminate(const Notification& n);
@@ -129,6 +137,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     const std::string& description() const { return _description; }
     bool isLoaded() const { return _isLoaded.load(); }
     bool isLegacyModel() const { return _subType == 0; }
+    // The vendor controls (kCamControl_*) the camera has; all when the
+    // backend cannot tell. Never blocks.
+    std::uint32_t controls() const;
     GLIMRA_CameraDelegate* delegate() const { return _delegate.load(); }
     void setDelegate(GLIMRA_CameraDelegate* d) { _delegate.store(d); }
 
@@ -138,7 +149,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
 
     // Command queue. Queueing and dispatch take the queue lock (30 s);
     // each dispatched command is sent on a detached thread of its own under
-    // the command lock (3 s). Any thread.
+    // the command lock (3 s). A command dropped because a lock stayed busy
+    // is reported as a failed one (GLIMRA_CameraCommandError, code
+    // CAM_ERR_DEVICE_BUSY). Any thread.
     void queueCameraCommand(std::uint32_t command, std::uint32_t param);
     void performNextQueuedCameraCommand();
     void performCommandWithDictionary(const Dictionary& command);
@@ -208,6 +221,9 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     // Tests: runs on the frame loop's thread after the loop has left its
     // frame loop and before it lets go of the live-view lock.
     static void setLiveViewLoopExitHookForTesting(std::function<void(GLIMRA_Camera&)> hook);
+    // Tests: runs on the loading thread right after load() opened the
+    // camera's session and before the camera becomes the loaded one.
+    static void setSessionOpenedHookForTesting(std::function<void(GLIMRA_Camera&)> hook);
 
   private:
     explicit GLIMRA_Camera(CamCameraRef ref);
@@ -219,9 +235,29 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     static CamError propertyEventCallback(CamPropertyEvent, CamPropertyID, std::uint32_t, void*);
     static CamError objectEventCallback(CamObjectEvent, CamBaseRef, void*);
     bool getLock(std::timed_mutex& lock, const char* name, double seconds);
-    void postCommandError(const Dictionary& command, CamError err);
+    // GLIMRA_CameraCommandError on the main loop, not waiting; `why` (when
+    // given) stands for the library's last error text.
+    void postCommandError(const Dictionary& command, CamError err, const std::string& why = {});
     // GLIMRA_CameraDownloadFailed on the main loop, not waiting.
     void postDownloadFailed(CamError err, const std::string& fileName);
+    // A picture downloaded whole: a shot's JPEG and its RAW (a RAW file by
+    // its extension) go out together as one photo, whichever came first,
+    // when the second comes within the pairing bound. A JPEG waits for its
+    // RAW only while the camera has been sending RAW files; a RAW that
+    // finds no JPEG within the bound is dropped (logged), never a photo.
+    struct HeldPicture {
+        Data bytes;
+        std::string name;
+        std::uint64_t serial = 0;
+    };
+    void pictureDownloaded(Data bytes, const std::string& name);
+    // The other file of a shot the backend offered as one item; none when
+    // it could not be read (logged: the photo goes out alone).
+    std::optional<HeldPicture> downloadSibling(CamDirectoryItemRef sibling);
+    void deliverPhoto(HeldPicture photo, std::optional<HeldPicture> raw);
+    // The pairing bound for the held picture `serial` (the RAW slot or the
+    // JPEG slot); on its own thread.
+    void expireHeldPicture(std::uint64_t serial, bool raw);
     void startLiveViewLoopIfNeeded();
     // The frame loop's mailbox, made at the first frame loop. Any thread.
     LiveViewFrameMailbox& liveViewMailbox();
@@ -238,7 +274,19 @@ class GLIMRA_Camera : public std::enable_shared_from_this<GLIMRA_Camera> {
     std::deque<Dictionary> _commandQueue;
     Data _mLiveViewData;
     std::atomic<bool> _isLoaded{false};
+    // Times the camera was reported gone (changed under the registry's
+    // state lock), so a load can tell it went while the session opened.
+    std::atomic<std::uint64_t> _unplugs{0};
     std::atomic<bool> _shouldDownloadLiveViewImage{false};
+    // Times the host asked live view to end, so a frame loop that ends can
+    // tell whether it was asked to.
+    std::atomic<std::uint64_t> _liveViewEndsAsked{0};
+    // A shot's first file waiting for its second (under _pairMutex).
+    std::mutex _pairMutex;
+    std::condition_variable _pairChanged;
+    std::optional<HeldPicture> _heldPhoto, _heldRaw;
+    std::uint64_t _heldSerial = 0;
+    bool _rawExpected = false;  // the camera sent a RAW with its last shots
     // Made by a frame loop and read by any thread (the frame counts).
     mutable std::mutex _liveViewMailboxMutex;
     std::unique_ptr<LiveViewFrameMailbox> _liveViewMailbox;

@@ -55,4 +55,9 @@ void GLIMRA_Camera::setLiveViewLoopExitHookForTesting(std::function<void(GLIMRA_
     registry().liveViewLoopExitHook = std::move(hook);
 }
 
+void GLIMRA_Camera::setSessionOpenedHookForTesting(std::function<void(GLIMRA_Camera&)> hook) {
+    std::lock_guard l(registry().stateMutex);
+    registry().sessionOpenedHook = std::move(hook);
+}
+
 }  // namespace klik

@@ -1,5 +1,7 @@
 // Picture download and the host's storage capacity.
 
+#include <cctype>
+#include <chrono>
 #include <cstring>
 
 #include "camera/CamTables.h"
@@ -12,6 +14,8 @@
 
 namespace klik {
 
+using namespace camera_detail;
+
 namespace {
 
 // Every camera's downloaded pictures, handed to their observers in turn.
@@ -19,6 +23,17 @@ namespace {
 CameraWorkQueue& photoDeliveries() {
     static CameraWorkQueue* q = new CameraWorkQueue;
     return *q;
+}
+
+// The extensions of the cameras' RAW files.
+bool isRawFileName(const std::string& name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos) return false;
+    std::string ext = name.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* raw : {"cr2", "cr3", "nef", "arw", "raf", "orf", "rw2", "dng"})
+        if (ext == raw) return true;
+    return false;
 }
 
 }  // namespace
@@ -63,6 +78,8 @@ CamError GLIMRA_Camera::downloadObject(CamDirectoryItemRef item) {
     }
     info.szFileName[sizeof info.szFileName - 1] = 0;
     const std::string name = info.szFileName;
+    // A RAW is never a guest's photo: its failure costs no one a photo.
+    const bool raw = isRawFileName(name);
     GLIMRA_Log::debugf("starting download of %u byte file named \"%s\"",
                        static_cast<unsigned>(info.size), name.c_str());
     // One buffer of the file's exact size; it becomes the picture's data
@@ -72,7 +89,7 @@ CamError GLIMRA_Camera::downloadObject(CamDirectoryItemRef item) {
         buffer.resize(info.size);
     } catch (const std::bad_alloc&) {
         GLIMRA_Log::debug("error creating image data from download stream");
-        postDownloadFailed(CAM_ERR_MEM_ALLOC_FAILED, name);
+        if (!raw) postDownloadFailed(CAM_ERR_MEM_ALLOC_FAILED, name);
         return CAM_ERR_MEM_ALLOC_FAILED;
     }
     CamStreamRef stream = nullptr;
@@ -97,26 +114,141 @@ CamError GLIMRA_Camera::downloadObject(CamDirectoryItemRef item) {
                 GLIMRA_Log::debug("image download complete");
                 s->CamRelease(stream);
                 stream = nullptr;
-                // The picture's observers (the whole photo chain) run off
-                // the SDK's thread, which they would hold while they wait
-                // for the main thread and while the photo is filed; one
-                // picture at a time, in the order the pictures came, as
-                // the chain keeps the photo and its guest while it files
-                // them (a late picture and the next guest's must not meet).
-                photoDeliveries().enqueue(
-                    [self = shared_from_this(), photo = Value(std::move(buffer)), name] {
-                        NotificationCenter::defaultCenter().post(
-                            GLIMRA_CameraPhotoDataAvailable, self->asValue(),
-                            Dictionary{{GLIMRA_CameraPhotoData, photo},
-                                       {GLIMRA_CameraPhotoFilename, Value(name)}});
-                    });
+                // A backend that offers a RAW+JPEG shot as one item gives
+                // the other file as its sibling: both go out together now.
+                CamDirectoryItemRef sibling = nullptr;
+                std::optional<HeldPicture> other;
+                if (s->CamGetSiblingItem(item, &sibling) == CAM_ERR_OK && sibling) {
+                    other = downloadSibling(sibling);
+                    s->CamRelease(sibling);
+                }
+                if (other && raw != isRawFileName(other->name)) {
+                    HeldPicture mine{std::move(buffer), name, 0};
+                    if (raw) std::swap(mine, *other);
+                    deliverPhoto(std::move(mine), std::move(other));
+                } else {
+                    if (other)
+                        GLIMRA_Log::err("the second file " + other->name + " of the shot " + name +
+                                        " is no RAW beside a JPEG; not kept");
+                    pictureDownloaded(std::move(buffer), name);
+                }
             }
         }
         if (stream) s->CamRelease(stream);
     }
     if (!made) GLIMRA_Log::debug("error creating image data from download stream");
-    if (err) postDownloadFailed(err, name);
+    if (err && raw)
+        GLIMRA_Log::debugf("the RAW file %s was not downloaded (error %x)", name.c_str(), err);
+    else if (err)
+        postDownloadFailed(err, name);
     return err;
+}
+
+std::optional<GLIMRA_Camera::HeldPicture> GLIMRA_Camera::downloadSibling(
+    CamDirectoryItemRef sibling) {
+    CamSDK* s = sdk();
+    CamDirectoryItemInfo info{};
+    if (CamError err = s->CamGetDirectoryItemInfo(sibling, &info)) {
+        GLIMRA_Log::debugf("error %x reading the second file of a shot", err);
+        return std::nullopt;
+    }
+    info.szFileName[sizeof info.szFileName - 1] = 0;
+    HeldPicture out{{}, info.szFileName, 0};
+    try {
+        out.bytes.resize(info.size);
+    } catch (const std::bad_alloc&) {
+        GLIMRA_Log::err("no memory for the second file " + out.name + " of a shot; not kept");
+        return std::nullopt;
+    }
+    CamStreamRef stream = nullptr;
+    CamError err = s->CamCreateMemoryStreamFromPointer(out.bytes.data(), out.bytes.size(), &stream);
+    if (!err) err = s->CamDownload(sibling, info.size, stream);
+    if (!err) err = s->CamDownloadComplete(sibling);
+    if (stream) s->CamRelease(stream);
+    if (err) {
+        GLIMRA_Log::err("the second file " + out.name + " of a shot was not downloaded (" +
+                        strForCamError(err) + "); not kept");
+        return std::nullopt;
+    }
+    return out;
+}
+
+void GLIMRA_Camera::pictureDownloaded(Data bytes, const std::string& name) {
+    const bool raw = isRawFileName(name);
+    std::vector<std::pair<HeldPicture, std::optional<HeldPicture>>> out;
+    std::optional<HeldPicture> dropped;
+    std::uint64_t held = 0;
+    {
+        std::lock_guard l(_pairMutex);
+        HeldPicture now{std::move(bytes), name, 0};
+        if (raw) {
+            _rawExpected = true;
+            if (_heldPhoto) {
+                out.emplace_back(std::move(*_heldPhoto), std::move(now));
+                _heldPhoto.reset();
+            } else {
+                if (_heldRaw) dropped = std::move(_heldRaw);
+                now.serial = held = ++_heldSerial;
+                _heldRaw = std::move(now);
+            }
+        } else if (_heldRaw) {
+            out.emplace_back(std::move(now), std::move(*_heldRaw));
+            _heldRaw.reset();
+        } else if (_rawExpected) {
+            // Its RAW may still come; an earlier JPEG still waiting has
+            // waited enough (a new shot has come).
+            if (_heldPhoto) out.emplace_back(std::move(*_heldPhoto), std::nullopt);
+            now.serial = held = ++_heldSerial;
+            _heldPhoto = std::move(now);
+        } else {
+            out.emplace_back(std::move(now), std::nullopt);
+        }
+        _pairChanged.notify_all();
+    }
+    if (dropped)
+        GLIMRA_Log::err("the RAW file " + dropped->name + " came without its photo; not kept");
+    for (auto& [photo, rawFile] : out) deliverPhoto(std::move(photo), std::move(rawFile));
+    if (held)
+        spawnDetached(
+            [self = shared_from_this(), held, raw] { self->expireHeldPicture(held, raw); });
+}
+
+void GLIMRA_Camera::expireHeldPicture(std::uint64_t serial, bool raw) {
+    const double bound = lockWaitSeconds(&Timeouts::rawPairing);
+    std::unique_lock l(_pairMutex);
+    std::optional<HeldPicture>& slot = raw ? _heldRaw : _heldPhoto;
+    _pairChanged.wait_for(l, std::chrono::duration<double>(bound),
+                          [&] { return !slot || slot->serial != serial; });
+    if (!slot || slot->serial != serial) return;
+    HeldPicture picture = std::move(*slot);
+    slot.reset();
+    // A JPEG without its RAW: the camera makes JPEG only again.
+    if (!raw) _rawExpected = false;
+    l.unlock();
+    if (raw) {
+        GLIMRA_Log::err("the RAW file " + picture.name + " came without its photo within " +
+                        std::to_string(bound) + " s; not kept");
+        return;
+    }
+    deliverPhoto(std::move(picture), std::nullopt);
+}
+
+void GLIMRA_Camera::deliverPhoto(HeldPicture photo, std::optional<HeldPicture> raw) {
+    Dictionary info{{GLIMRA_CameraPhotoData, Value(std::move(photo.bytes))},
+                    {GLIMRA_CameraPhotoFilename, Value(photo.name)}};
+    if (raw) {
+        info[GLIMRA_CameraRawData] = Value(std::move(raw->bytes));
+        info[GLIMRA_CameraRawFilename] = Value(raw->name);
+    }
+    // The picture's observers (the whole photo chain) run off the SDK's
+    // thread, which they would hold while they wait for the main thread and
+    // while the photo is filed; one picture at a time, in the order the
+    // pictures came, as the chain keeps the photo and its guest while it
+    // files them (a late picture and the next guest's must not meet).
+    photoDeliveries().enqueue([self = shared_from_this(), info = std::move(info)] {
+        NotificationCenter::defaultCenter().post(GLIMRA_CameraPhotoDataAvailable, self->asValue(),
+                                                 info);
+    });
 }
 
 CamError GLIMRA_Camera::progressCallback(std::uint32_t percent, void* context, bool* cancel) {

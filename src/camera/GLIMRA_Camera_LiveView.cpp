@@ -21,12 +21,17 @@ void GLIMRA_Camera::liveViewBegin() {
     if (isLegacyModel()) return;
     std::uint32_t mode = 1;
     setProperty(_camera, kCamPropID_Evf_Mode, 0, 4, &mode);
-    std::uint32_t device = liveViewOutputDevice() | kCamEvfOutputDevice_PC;
+    const std::uint32_t was = liveViewOutputDevice();
+    std::uint32_t device = was | kCamEvfOutputDevice_PC;
     setProperty(_camera, kCamPropID_Evf_OutputDevice, 0, 4, &device);
+    // A viewfinder still on the host (its frame loop ended by itself)
+    // changes nothing the camera would report: the loop starts here.
+    if (was & kCamEvfOutputDevice_PC) startLiveViewLoopIfNeeded();
 }
 
 void GLIMRA_Camera::liveViewEnd() {
     if (isLegacyModel()) return;
+    ++_liveViewEndsAsked;
     std::uint32_t device = liveViewOutputDevice() & ~kCamEvfOutputDevice_PC;
     setProperty(_camera, kCamPropID_Evf_OutputDevice, 0, 4, &device);
 }
@@ -77,7 +82,18 @@ void GLIMRA_Camera::downloadLiveViewImage() {
     for (;;) {
         std::unique_lock running(_liveViewLock, std::try_to_lock);
         if (!running.owns_lock()) return;
+        const std::uint64_t endsAsked = _liveViewEndsAsked.load();
         runLiveViewLoop();
+        // Whoever shows the frames must hear that they stopped coming when
+        // nobody asked for it, or it shows a frozen picture for the rest of
+        // the turn. A camera that went is told as such instead.
+        if (_liveViewEndsAsked.load() == endsAsked && _isLoaded.load() &&
+            !_shouldDownloadLiveViewImage.load()) {
+            GLIMRA_Log::debug("live view of " + _description + " ended by itself");
+            NotificationCenter::defaultCenter().postOnMainThread(
+                Notification{GLIMRA_CameraLiveViewDidEnd, asValue(), std::nullopt}, false,
+                mainLoop());
+        }
         std::function<void(GLIMRA_Camera&)> hook;
         {
             std::lock_guard l(registry().stateMutex);

@@ -1,5 +1,6 @@
 // Property reads, writes, allowed values and property events of one camera.
 
+#include <cctype>
 #include <cinttypes>
 #include <cstring>
 #include <ctime>
@@ -304,6 +305,14 @@ void GLIMRA_Camera::propertyDidChange(CamPropertyID id, std::uint32_t param) {
     }
     GLIMRA_Log::debugf("camera %s property %s (%x, p=%x) changed to %s", _description.c_str(),
                        name.c_str(), id, param, display.description().c_str());
+    if (id == kCamPropID_ImageQuality && display.string()) {
+        // A RAW+JPEG quality: each shot's JPEG waits for its RAW, also
+        // when the JPEG comes first.
+        std::string text = *display.string();
+        for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::lock_guard l(_pairMutex);
+        _rawExpected = text.find("RAW") != std::string::npos;
+    }
     // The announcement ends at the first missing value.
     Dictionary info{{GLIMRA_CameraPropertyName, Value(name)}};
     if (!display.isNone()) {

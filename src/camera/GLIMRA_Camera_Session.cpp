@@ -19,15 +19,39 @@ bool GLIMRA_Camera::load() {
     if (other.get() == this) return _isLoaded.load();
     if (other) other->unload();
     CamSDK* s = sdk();
+    // The unplug must be heard while the session opens, also for a camera
+    // loaded before (its unload took the handler away).
+    s->CamSetCameraStateEventHandler(_camera, kCamStateEvent_All,
+                                     &GLIMRA_Camera::cameraEventCallback, this);
+    const std::uint64_t unplugsBefore = _unplugs.load();
     if (CamError err = s->CamOpenSession(_camera)) {
         GLIMRA_Log::debugf("error %x trying to open a session with %s", err, _description.c_str());
         return false;
     }
+    std::function<void(GLIMRA_Camera&)> opened;
     {
         std::lock_guard l(r.stateMutex);
-        r.loaded = shared_from_this();
+        opened = r.sessionOpenedHook;
     }
-    _isLoaded.store(true);
+    if (opened) opened(*this);
+    {
+        // The camera may have gone while its session was being opened: its
+        // unplug found no loaded camera to clear, so a dead camera must not
+        // become the loaded one now (the kiosk would count on it and never
+        // load the camera plugged in again). Decided under the same lock as
+        // the unplug's, so one of the two always sees the other.
+        std::lock_guard l(r.stateMutex);
+        if (_unplugs.load() == unplugsBefore) {
+            r.loaded = shared_from_this();
+            _isLoaded.store(true);
+        }
+    }
+    if (!_isLoaded.load()) {
+        GLIMRA_Log::debugf("%s went away while its session was being opened; not loaded",
+                           _description.c_str());
+        s->CamCloseSession(_camera);
+        return false;
+    }
     GLIMRA_Log::debug("opened a session with " + _description);
     NotificationCenter::defaultCenter().post(GLIMRA_CameraDidLoad, asValue());
     startNotifications();
@@ -95,6 +119,13 @@ void GLIMRA_Camera::stopNotifications() {
                            _description.c_str());
     else
         GLIMRA_Log::debug("cleared the objectEventCallback");
+}
+
+std::uint32_t GLIMRA_Camera::controls() const {
+    std::uint32_t controls = kCamControl_All;
+    if (CamSDK* s = sdk(); s && s->CamGetControls(_camera, &controls) != CAM_ERR_OK)
+        controls = kCamControl_All;
+    return controls;
 }
 
 bool GLIMRA_Camera::waitForCameraLock(double) {
@@ -191,7 +222,12 @@ bool acquireQueueLock(std::timed_mutex& queueLock) {
 
 void GLIMRA_Camera::queueCameraCommand(std::uint32_t command, std::uint32_t param) {
     Dictionary d = commandDictionary(command, param);
-    if (!acquireQueueLock(_queueLock)) return;
+    if (!acquireQueueLock(_queueLock)) {
+        // Never sent: whoever asked must hear so, or it waits for an answer
+        // (a picture) that cannot come.
+        postCommandError(d, CAM_ERR_DEVICE_BUSY, "timed out waiting for the command queue");
+        return;
+    }
     _commandQueue.push_back(d);
     _queueLock.unlock();
     GLIMRA_Log::debug("added command " + d["description"].stringOr() + " to queue");
@@ -223,6 +259,9 @@ void GLIMRA_Camera::performCommandWithDictionary(const Dictionary& d) {
         GLIMRA_Log::debug("waiting for command lock");
         if (!_commandLock.try_lock_for(std::chrono::duration<double>(wait))) {
             GLIMRA_Log::debug("timed out waiting for command lock");
+            // A dropped command is a failed one: a shot nobody hears about
+            // would stay on the books and take the next guest's picture.
+            postCommandError(d, CAM_ERR_DEVICE_BUSY, "timed out waiting for the command lock");
             return;
         }
     }
@@ -244,12 +283,17 @@ void GLIMRA_Camera::performCommandWithDictionary(const Dictionary& d) {
     GLIMRA_Log::debug("unlocked command lock on thread " + threadText());
 }
 
-void GLIMRA_Camera::postCommandError(const Dictionary& command, CamError err) {
+void GLIMRA_Camera::postCommandError(const Dictionary& command, CamError err,
+                                     const std::string& why) {
     // The library's own words go beside the code's text, so the operator
-    // reads what actually went wrong.
+    // reads what actually went wrong; a command that never reached the
+    // library says why instead.
     std::string text = strForCamError(err);
-    if (CamSDK* s = sdk())
+    if (!why.empty()) {
+        text += ": " + why;
+    } else if (CamSDK* s = sdk()) {
         if (std::string own = s->CamLastErrorText(_camera); !own.empty()) text += ": " + own;
+    }
     Dictionary userInfo{{GLIMRA_CameraCommandDictionary, Value(command)},
                         {kCameraErrorDescriptionKey, Value(text)}};
     Dictionary error{{kCameraErrorDomainKey, Value("CamError")},
@@ -307,13 +351,15 @@ CamError GLIMRA_Camera::processCameraEvent(CamStateEvent event, std::uint32_t da
     switch (event) {
         case kCamStateEvent_Shutdown: {
             GLIMRA_Log::debugf("camera %s has disappeared (was shutdown or unplugged)", d);
-            _isLoaded.store(false);
             _shouldDownloadLiveViewImage.store(false);
             Ptr keep = shared_from_this();
             {
                 // A camera that is gone holds no session: the kiosk must not
                 // count on it (start a countdown) until one is loaded again.
+                // A load opening its session now sees the count change.
                 std::lock_guard l(registry().stateMutex);
+                ++_unplugs;
+                _isLoaded.store(false);
                 if (registry().loaded.get() == this) registry().loaded.reset();
             }
             sdk()->CamCloseSession(_camera);

@@ -30,10 +30,18 @@ static_assert(camprop::Tv == kCamPropID_Tv);
 static_assert(camprop::ExposureCompensation == kCamPropID_ExposureCompensation);
 static_assert(camprop::Artist == kCamPropID_Artist);
 static_assert(camprop::Copyright == kCamPropID_Copyright);
+static_assert(camcontrol::HalfPress == kCamControl_HalfPress);
+static_assert(camcontrol::Autofocus == kCamControl_Autofocus);
+static_assert(camcontrol::EvfZoom == kCamControl_EvfZoom);
+static_assert(camcontrol::EvfZoomPosition == kCamControl_EvfZoomPosition);
+static_assert(camcontrol::ManualFocusDrive == kCamControl_ManualFocusDrive);
+static_assert(camcontrol::All == kCamControl_All);
 // The photo notification's user information is handed on whole as the
 // photo's dictionary, so its keys must be the photo module's.
 static_assert(std::string_view(kPhotoDataKey) == GLIMRA_CameraPhotoData);
 static_assert(std::string_view(kPhotoFilenameKey) == GLIMRA_CameraPhotoFilename);
+static_assert(std::string_view(kPhotoRawDataKey) == GLIMRA_CameraRawData);
+static_assert(std::string_view(kPhotoRawFilenameKey) == GLIMRA_CameraRawFilename);
 
 CameraError errorFrom(const Value& error) {
     CameraError e;
@@ -63,6 +71,7 @@ void RegistryCameraPort::setListener(CameraPortListener* listener) {
     observe(GLIMRA_CameraListDidUpdate, &RegistryCameraPort::listed);
     observe(GLIMRA_CameraDidUnload, &RegistryCameraPort::unloaded);
     observe(GLIMRA_CameraLiveViewImageUpdate, &RegistryCameraPort::liveViewFrame);
+    observe(GLIMRA_CameraLiveViewDidEnd, &RegistryCameraPort::liveViewEnded);
     observe(GLIMRA_CameraPropertiesDidChange, &RegistryCameraPort::propertiesChanged);
     observe(GLIMRA_CameraPropertyDidChange, &RegistryCameraPort::propertyChanged);
     observe(GLIMRA_CameraDownloadProgress, &RegistryCameraPort::downloadProgress);
@@ -133,6 +142,14 @@ bool RegistryCameraPort::hasCamera() const {
     return GLIMRA_Camera::loadedCamera() != nullptr;
 }
 
+bool RegistryCameraPort::isOpeningCamera() const {
+    if (GLIMRA_Camera::loadedCamera()) return false;
+    if (GLIMRA_Camera::isScanning() || GLIMRA_Camera::backgroundWorkPending()) return true;
+    // A busy list is one being changed: a camera is coming or going.
+    auto list = GLIMRA_Camera::cameras();
+    return !list || !list->empty();
+}
+
 std::optional<CameraEntry> RegistryCameraPort::currentCamera() const {
     return entryFor(GLIMRA_Camera::loadedCamera());
 }
@@ -149,6 +166,11 @@ void RegistryCameraPort::chooseCamera(const CameraEntry& camera) {
     // Loading reads the whole camera: it runs in the background and the
     // camera becomes current when its GLIMRA_CameraDidLoad arrives.
     if (GLIMRA_Camera::Ptr c = cameraFor(camera)) c->loadInBackground();
+}
+
+std::uint32_t RegistryCameraPort::controls() const {
+    GLIMRA_Camera::Ptr camera = GLIMRA_Camera::loadedCamera();
+    return camera ? camera->controls() : camcontrol::All;
 }
 
 void RegistryCameraPort::unloadCurrentCamera() {
@@ -286,6 +308,10 @@ void RegistryCameraPort::liveViewFrame(const Notification& n) {
     auto frame = o ? o->as<QZNSImageFlipped>() : nullptr;
     if (!frame || frame->data().empty()) return;
     listener_->cameraLiveViewFrame(frame->data());
+}
+
+void RegistryCameraPort::liveViewEnded(const Notification& n) {
+    listener_->cameraLiveViewEnded(senderOf(n));
 }
 
 void RegistryCameraPort::downloadProgress(const Notification& n) {

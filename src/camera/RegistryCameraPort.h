@@ -35,10 +35,14 @@ class RegistryCameraPort : public CameraPort {
 
     // True while a camera has an open session.
     bool hasCamera() const override;
+    // No camera loaded, and a scan runs or a camera is listed (its load is
+    // queued or running, or failed and may be tried again).
+    bool isOpeningCamera() const override;
     std::optional<CameraEntry> currentCamera() const override;
     std::optional<std::vector<CameraEntry>> cameras() const override;
     void chooseCamera(const CameraEntry& camera) override;
     void unloadCurrentCamera() override;
+    std::uint32_t controls() const override;
     // Queues the shot on the loaded camera and dispatches its queue once;
     // without a camera logs and does nothing.
     void takePicture() override;
@@ -79,6 +83,7 @@ class RegistryCameraPort : public CameraPort {
     void propertiesChanged(const Notification& n);
     void propertyChanged(const Notification& n);
     void liveViewFrame(const Notification& n);
+    void liveViewEnded(const Notification& n);
     void downloadProgress(const Notification& n);
     void commandError(const Notification& n);
     void photoArrived(const Notification& n);

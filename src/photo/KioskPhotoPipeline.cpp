@@ -218,6 +218,15 @@ bool KioskPhotoPipeline::postProcessNewPhoto() {
         last_.square = Data();
     }
     if (r.keptInMemory || r.uploadOwed) scheduleScratchRetry();
+    // The shot's RAW goes beside the filed photo, as it came.
+    if (const Value* raw = find(dict, kPhotoRawDataKey); raw && raw->data()) {
+        const std::string rawName = findString(dict, kPhotoRawFilenameKey).value_or("photo.raw");
+        if (r.filed)
+            filer_.keepRawBeside(r.filedPath, *raw->data(), rawName);
+        else
+            GLIMRA_Log::err("the RAW file " + rawName + " is not kept: its photo " + name +
+                            " was not filed now");
+    }
     return r.filed;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/PhotoPipelinePort.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
 #include "foundation/PropertyList.h"
@@ -231,6 +232,35 @@ FilingResult PhotoFiler::fileTagged(Data picture, const Data& photo,
         GLIMRA_Log::err("the photo stays at " + written + " and is filed with a later photo");
     }
     return result;
+}
+
+std::string PhotoFiler::keepRawBeside(const std::string& filedPath, const Data& raw,
+                                      const std::string& rawName, std::string* error) {
+    if (settings_.hasUserValue(kKeepRawFilesSettingKey) &&
+        !settings_.boolForKey(kKeepRawFilesSettingKey)) {
+        GLIMRA_Log::debug("the RAW file " + rawName + " is not kept (prefKeepRawFiles is off)");
+        return "";
+    }
+    std::string rawBase, rawExt, filedBase, filedExt;
+    splitExtension(lastPathComponent(rawName), rawBase, rawExt);
+    const std::string ext = sanitizedFileNameComponent(asciiLowercased(rawExt));
+    if (filedPath.empty() || ext.empty() || raw.empty()) {
+        if (error) *error = "no filed photo or no RAW extension to keep " + rawName + " beside";
+        return "";
+    }
+    const std::string filedName = lastPathComponent(filedPath);
+    splitExtension(filedName, filedBase, filedExt);
+    const std::string folder = filedPath.substr(0, filedPath.size() - filedName.size());
+    const std::string path = folder + filedBase + "." + ext;
+    std::string why;
+    if (!writeFileNoReplace(std::string_view(reinterpret_cast<const char*>(raw.data()), raw.size()),
+                            path, &why)) {
+        GLIMRA_Log::err("the RAW file " + rawName + " could not be kept at " + path + ": " + why);
+        if (error) *error = why;
+        return "";
+    }
+    GLIMRA_Log::debug("kept the RAW file " + rawName + " at " + path);
+    return path;
 }
 
 std::string PhotoFiler::writeScratchFile(std::string_view bytes, const std::string& base,

@@ -67,6 +67,14 @@ class PhotoFiler {
     FilingResult fileFinishedPicture(const Data& jpeg, const std::string& name,
                                      const PhotoSession& session);
 
+    // Keeps a shot's RAW file beside its filed photo: the same folder and
+    // unique name as `filedPath`, with the RAW's own extension (lower
+    // case), written as it came. Nothing when the operator chose not to
+    // keep RAW files ("prefKeepRawFiles" false). The path written, or ""
+    // (the reason in `error` when it failed).
+    std::string keepRawBeside(const std::string& filedPath, const Data& raw,
+                              const std::string& rawName, std::string* error = nullptr);
+
     // The centred square at quality 90 with the source's EXIF, also written
     // to "/tmp/squareimage.jpg"; the data unchanged when no square can be made.
     Data squareImageData(const Data& photo);

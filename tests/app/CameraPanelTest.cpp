@@ -155,3 +155,23 @@ TEST_F(CameraPanelTest, DownloadProgressAndCommandErrorsSetTheBar) {
 
 }  // namespace
 }  // namespace klik::test
+
+namespace klik::test {
+namespace {
+
+TEST_F(CameraPanelTest, TheControlsOfTheLoadedCameraDecideWhichButtonsTheBodyGets) {
+    EXPECT_EQ(controller->_cameraPanel.availableControls(), camcontrol::All);
+    // A body without half-press, zoom or focus drive is loaded.
+    camera.controlsMask = camcontrol::Autofocus;
+    controller->cameraLoaded(camera.current);
+    loop.runPending();
+    EXPECT_EQ(controller->_cameraPanel.availableControls(), camcontrol::Autofocus);
+    // Without a camera nothing is known to be missing.
+    camera.connected = false;
+    controller->cameraUnloaded(camera.current);
+    loop.runPending();
+    EXPECT_EQ(controller->_cameraPanel.availableControls(), camcontrol::All);
+}
+
+}  // namespace
+}  // namespace klik::test

@@ -19,6 +19,7 @@ class FakeCamera : public CameraPort {
   public:
     void setListener(CameraPortListener* l) override { listener = l; }
     bool hasCamera() const override { return connected; }
+    bool isOpeningCamera() const override { return !connected && opening; }
     std::optional<CameraEntry> currentCamera() const override {
         if (!connected) return std::nullopt;
         return current;
@@ -26,6 +27,7 @@ class FakeCamera : public CameraPort {
     std::optional<std::vector<CameraEntry>> cameras() const override { return list; }
     void chooseCamera(const CameraEntry& camera) override { chosen.push_back(camera); }
     void unloadCurrentCamera() override { ++unloads; }
+    std::uint32_t controls() const override { return controlsMask; }
     void takePicture() override {
         ++shots;
         events.push_back(liveViewRunning ? "shot during live view" : "shot");
@@ -67,12 +69,21 @@ class FakeCamera : public CameraPort {
         deliverPhoto(
             Dictionary{{kPhotoDataKey, Value(std::move(bytes))}, {kPhotoFilenameKey, Value(name)}});
     }
+    // The live view stops without being asked to, as a camera's may.
+    void endLiveViewByItself() {
+        liveViewRunning = false;
+        events.push_back("live view ended by itself");
+        if (listener) listener->cameraLiveViewEnded(current);
+    }
     void deliverPhoto(const Dictionary& photo) {
         if (listener) listener->cameraPhotoArrived(photo);
     }
 
     CameraPortListener* listener = nullptr;
     bool connected = true;
+    bool opening = false;
+    std::uint32_t controlsMask =
+        camcontrol::All;  // not connected yet, but a camera is being opened
     CameraEntry current{1, "Fake Camera"};
     std::optional<std::vector<CameraEntry>> list;
     std::vector<CameraEntry> chosen;

@@ -220,6 +220,47 @@ TEST_F(LaunchTest, TwoSecondsAfterLaunchAMissingCameraBeepsAndRunsTheCameraGoneH
     EXPECT_EQ(gone(), 1u);
 }
 
+TEST_F(LaunchTest, ACameraStillOpeningIsWaitedForQuietly) {
+    const auto gone = [&] {
+        return ui.count("panel NO Camera Found!!!\nPlease Check Your Connection!");
+    };
+    camera.connected = false;
+    camera.opening = true;
+    launch();
+    const size_t beepsAtLaunch = ui.count("beep");
+    loop.advance(2.1);
+    loop.runPending();
+    loop.advance(7.9);
+    loop.runPending();
+    EXPECT_EQ(gone(), 0u);
+    EXPECT_EQ(ui.count("beep"), beepsAtLaunch);
+    // It opens ten seconds after the launch: nothing was ever said.
+    camera.connected = true;
+    loop.advance(30);
+    loop.runPending();
+    EXPECT_EQ(gone(), 0u);
+    EXPECT_EQ(ui.count("beep"), beepsAtLaunch);
+}
+
+TEST_F(LaunchTest, ACameraThatHasNotOpenedTwentySecondsAfterLaunchCountsAsNone) {
+    const auto gone = [&] {
+        return ui.count("panel NO Camera Found!!!\nPlease Check Your Connection!");
+    };
+    camera.connected = false;
+    camera.opening = true;
+    launch();
+    loop.advance(19.9);
+    loop.runPending();
+    EXPECT_EQ(gone(), 0u);
+    loop.advance(0.2);
+    loop.runPending();
+    EXPECT_EQ(gone(), 1u);
+    // Said once: the check is not repeated after it.
+    loop.advance(60);
+    loop.runPending();
+    EXPECT_EQ(gone(), 1u);
+}
+
 TEST_F(LaunchTest, TheKioskComesToTheFrontAfterOneAndAHalfAndFiveSeconds) {
     launch();
     const auto at = activationsUntil(6);

@@ -120,6 +120,26 @@ TEST_F(PhotoKeepTest, ArrivingPhotoIsFiledOnceIntoTodaysFolderWithTheGuestsData)
     EXPECT_EQ(pipeline->lastResult().filedPath, filed[0]);
 }
 
+TEST_F(PhotoKeepTest, AShotsRawIsFiledBesideItsPhotoAndNeverUploaded) {
+    controller->setBarcodeValue("guest42");
+    const Data raw = {'I', 'I', '*', 0, 9, 8, 7};
+    ASSERT_TRUE(loop.runAlongside([&] {
+        center.post(GLIMRA_CameraPhotoDataAvailable, Value(),
+                    Dictionary{{GLIMRA_CameraPhotoData, Value(makeBarJpeg(600, 400, {100}))},
+                               {GLIMRA_CameraPhotoFilename, Value("IMG_0001.JPG")},
+                               {GLIMRA_CameraRawData, Value(raw)},
+                               {GLIMRA_CameraRawFilename, Value("IMG_0001.CR2")}});
+    }));
+    EXPECT_EQ(
+        filesIn(dir.file("Images/2011-03-05")),
+        (std::vector<std::string>{dir.file("Images/2011-03-05/guest42_001122334455_001.cr2"),
+                                  dir.file("Images/2011-03-05/guest42_001122334455_001.jpg")}));
+    EXPECT_EQ(*readFileData(dir.file("Images/2011-03-05/guest42_001122334455_001.cr2")), raw);
+    EXPECT_EQ(
+        filesIn(dir.file("Up/2011-03-05")),
+        std::vector<std::string>{dir.file("Up/2011-03-05/guest42_001122334455_comp_001.jpg")});
+}
+
 TEST_F(PhotoKeepTest, UnreadablePhotoIsLeftUnchangedInScratchAndNothingIsFiled) {
     controller->setBarcodeValue("guest43");
     const Data junk{'b', 'r', 'o', 'k', 'e', 'n'};

@@ -171,5 +171,35 @@ TEST_F(ShotsPerTurnTest, OneShotTurnsKeepTheirPrintAndTakeAnyShotsSetting) {
     }
 }
 
+TEST_F(ShotsPerTurnTest, ALiveViewEndingByItselfInACountdownIsStartedAgainOncePerCountdown) {
+    startTurn("LIVE-1");
+    runTo(4);
+    int ons = camera.liveViewOns;
+    // The camera's live view stops by itself during the countdown: started
+    // again; when it stops a second time in the same countdown, left alone.
+    camera.endLiveViewByItself();
+    loop.runPending();
+    EXPECT_EQ(camera.liveViewOns, ons + 1);
+    EXPECT_TRUE(camera.liveViewRunning);
+    camera.endLiveViewByItself();
+    loop.runPending();
+    EXPECT_EQ(camera.liveViewOns, ons + 1);
+    // The next shot's countdown gets its own second chance.
+    runTo(6);
+    deliverPhoto("IMG_1.JPG");
+    runTo(4);
+    ons = camera.liveViewOns;
+    camera.endLiveViewByItself();
+    loop.runPending();
+    EXPECT_EQ(camera.liveViewOns, ons + 1);
+    // Outside a countdown (the capture, with live view off) nothing is
+    // started.
+    runTo(6);
+    ons = camera.liveViewOns;
+    camera.endLiveViewByItself();
+    loop.runPending();
+    EXPECT_EQ(camera.liveViewOns, ons);
+}
+
 }  // namespace
 }  // namespace klik::test

@@ -68,7 +68,7 @@ TEST_F(CameraFixture, FailedCommandPostsAnErrorWithCodeAndText) {
     EXPECT_EQ(count(GLIMRA_CameraCommandError), 1u);
 }
 
-TEST_F(CameraFixture, CommandWaitingTooLongForTheCommandLockIsDropped) {
+TEST_F(CameraFixture, CommandWaitingTooLongForTheCommandLockIsDroppedAndReportedAsFailed) {
     start(smallConfig());
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
@@ -84,8 +84,17 @@ TEST_F(CameraFixture, CommandWaitingTooLongForTheCommandLockIsDropped) {
     ASSERT_EQ(sim->sentCommands().size(), 1u);
     EXPECT_EQ(sim->sentCommands()[0].command, kCamCommand_ExtendShutDownTimer);
     EXPECT_EQ(cam->queuedCommandCount(), 0u);
-    loop.runPending();
-    EXPECT_EQ(count(GLIMRA_CameraCommandError), 0u);
+    // Whoever asked hears that it was never sent, as for a refused command.
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraCommandError) == 1; }));
+    auto p = all(GLIMRA_CameraCommandError)[0];
+    EXPECT_TRUE(p.onMain);
+    EXPECT_EQ(p.n.sender(), cam.get());
+    const Value& error = p.n.info(GLIMRA_CameraCommandError);
+    EXPECT_EQ(error["code"].integerValue(), static_cast<std::int64_t>(CAM_ERR_DEVICE_BUSY));
+    EXPECT_EQ(error["userInfo"]["NSLocalizedDescription"].stringOr(),
+              "device busy: timed out waiting for the command lock");
+    EXPECT_EQ(p.n.info(GLIMRA_CameraCommandDictionary)["commandNumber"].integerValue(),
+              kCamCommand_BulbStart);
 }
 
 TEST_F(CameraFixture, OlderCameraGetsUILockAroundCommandsAndNoLiveView) {

@@ -186,3 +186,112 @@ TEST_F(CameraFixture, OtherObjectEventsDownloadNothing) {
 }
 
 }  // namespace klik::test
+
+namespace klik::test {
+
+namespace {
+
+// The one photo posted for a RAW+JPEG shot: the JPEG with its RAW beside.
+void expectPairedShot(const Posted& p, const std::string& jpeg, const std::string& raw) {
+    EXPECT_EQ(p.n.info(GLIMRA_CameraPhotoFilename).stringOr(), jpeg);
+    EXPECT_EQ(p.n.info(GLIMRA_CameraRawFilename).stringOr(), raw);
+    const Data* photo = p.n.info(GLIMRA_CameraPhotoData).data();
+    const Data* rawBytes = p.n.info(GLIMRA_CameraRawData).data();
+    ASSERT_TRUE(photo && rawBytes);
+    ASSERT_GE(photo->size(), 2u);
+    EXPECT_EQ((*photo)[0], 0xFF);
+    EXPECT_EQ((*photo)[1], 0xD8);
+    ASSERT_GE(rawBytes->size(), 4u);
+    EXPECT_EQ((*rawBytes)[0], 'I');
+    EXPECT_EQ((*rawBytes)[2], '*');
+}
+
+}  // namespace
+
+TEST_F(CameraFixture, ARawThatComesFirstGoesOutWithItsJpegAsOnePhoto) {
+    SimConfig c = smallConfig();
+    c.rawAlongside = SimConfig::Raw::First;
+    start(c);
+    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 20});
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    for (int shot = 1; shot <= 2; ++shot) {
+        cam->takePicture();
+        cam->performNextQueuedCameraCommand();
+        ASSERT_TRUE(pumpUntil(
+            [&] { return count(GLIMRA_CameraPhotoDataAvailable) == static_cast<size_t>(shot); }));
+    }
+    settle();
+    auto photos = all(GLIMRA_CameraPhotoDataAvailable);
+    ASSERT_EQ(photos.size(), 2u);
+    expectPairedShot(photos[0], "IMG_0001.JPG", "IMG_0001.CR2");
+    expectPairedShot(photos[1], "IMG_0002.JPG", "IMG_0002.CR2");
+    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 0u);
+}
+
+TEST_F(CameraFixture, AJpegThatComesFirstWaitsForItsRawWhenTheCameraMakesBoth) {
+    SimConfig c = smallConfig();
+    c.rawAlongside = SimConfig::Raw::Second;
+    start(c);
+    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 20});
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    // The body is set to RAW+JPEG on its dial.
+    sim->turnDial(1, kCamPropID_ImageQuality, 0x002F001F);
+    ASSERT_TRUE(pumpUntil([&] {
+        for (const auto& p : all(GLIMRA_CameraPropertyDidChange))
+            if (p.n.info(GLIMRA_CameraProperty).stringOr() == "RAW+L") return true;
+        return false;
+    }));
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+    settle();
+    auto photos = all(GLIMRA_CameraPhotoDataAvailable);
+    ASSERT_EQ(photos.size(), 1u);
+    expectPairedShot(photos[0], "IMG_0001.JPG", "IMG_0001.CR2");
+}
+
+TEST_F(CameraFixture, ARawAloneIsNeverAPhotoNorAFailure) {
+    SimConfig c = smallConfig();
+    c.rawAlongside = SimConfig::Raw::Second;
+    start(c);
+    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 0.05});
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    // The shot's JPEG fails (told: the guest's photo will not come); its
+    // RAW comes alone, waits out the bound and is dropped.
+    sim->setFault("CamDownload", SimFault{0x2, 0, 1, std::nullopt});
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return sim->callCount("CamDownload") == 2; }));
+    settle();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
+    ASSERT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
+    EXPECT_EQ(all(GLIMRA_CameraDownloadFailed)[0].n.info(GLIMRA_CameraPhotoFilename).stringOr(),
+              "IMG_0001.JPG");
+}
+
+TEST_F(CameraFixture, AFailedRawCostsNoPhotoAndAJpegOnlyCameraIsNotHeldBack) {
+    SimConfig c = smallConfig();
+    c.rawAlongside = SimConfig::Raw::First;
+    start(c);
+    // A bound longer than the wait below: a JPEG held for a RAW would fail.
+    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 60});
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    // The RAW (first) fails: nothing is told; the JPEG is the photo.
+    sim->setFault("CamDownload", SimFault{0x2, 0, 1, std::nullopt});
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+    settle();
+    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 0u);
+    auto p = all(GLIMRA_CameraPhotoDataAvailable)[0];
+    EXPECT_EQ(p.n.info(GLIMRA_CameraPhotoFilename).stringOr(), "IMG_0001.JPG");
+    EXPECT_TRUE(p.n.info(GLIMRA_CameraRawData).isNone());
+}
+
+}  // namespace klik::test

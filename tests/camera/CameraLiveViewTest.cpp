@@ -141,3 +141,34 @@ TEST(LiveViewFrameTime, FrameCarriesTheTimeItsBytesWereTakenNotWhenItWasDecoded)
 }
 
 }  // namespace klik::test
+
+namespace klik::test {
+
+TEST_F(CameraFixture, LiveViewThatEndsByItselfIsAnnouncedAndOneAskedToEndIsNot) {
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    cam->liveViewBegin();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 1; }));
+    // Asked to end: nothing to announce.
+    cam->liveViewEnd();
+    ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
+    GLIMRA_Camera::waitForBackgroundThreads();
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraLiveViewDidEnd), 0u);
+    // A frame that fails ends the loop by itself: whoever shows the frames
+    // hears it on the main thread.
+    cam->liveViewBegin();
+    ASSERT_TRUE(pumpUntil([&] { return cam->isLiveViewRunning(); }));
+    sim->setFault("CamDownloadEvfImage", SimFault{0x2, 0, -1, std::nullopt});
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewDidEnd) == 1; }));
+    auto p = all(GLIMRA_CameraLiveViewDidEnd)[0];
+    EXPECT_TRUE(p.onMain);
+    EXPECT_EQ(p.n.sender(), cam.get());
+    sim->clearFaults();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraLiveViewDidEnd), 1u);
+}
+
+}  // namespace klik::test

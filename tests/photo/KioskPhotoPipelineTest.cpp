@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <filesystem>
 
 #include "FakePrintPort.h"
 #include "RecordingKioskUi.h"
@@ -100,6 +101,43 @@ TEST_F(KioskPipelineTest, ValidFoldersFileThePhoto) {
     ASSERT_TRUE(info);
     EXPECT_EQ(info->width, 480);
     EXPECT_EQ(info->height, 480);
+}
+
+TEST_F(KioskPipelineTest, TheShotsRawIsKeptBesideThePhotoAsItCameUnlessTheOperatorSaysNo) {
+    ::mkdir(dir.file("Images").c_str(), 0755);
+    ::mkdir(dir.file("Up").c_str(), 0755);
+    const Data raw = {'I', 'I', '*', 0, 1, 2, 3, 4, 5};
+    pipeline.setImageDict({{kPhotoDataKey, Value(test::makeBarJpeg(640, 480, {}))},
+                           {kPhotoFilenameKey, Value("IMG_1.JPG")},
+                           {kPhotoRawDataKey, Value(raw)},
+                           {kPhotoRawFilenameKey, Value("IMG_1.CR2")}});
+    EXPECT_TRUE(pipeline.postProcessNewPhoto());
+    const std::string today = dir.file("Images/2011-03-05/");
+    EXPECT_EQ(pipeline.lastResult().filedPath, today + "guest_001122334455_001.jpg");
+    // Same unique name, its own extension, its bytes untouched; no upload
+    // copy of it.
+    const std::string kept = today + "guest_001122334455_001.cr2";
+    EXPECT_EQ(test::readFile(kept), std::string(raw.begin(), raw.end()));
+    std::vector<std::string> uploads;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.file("Up")))
+        if (e.is_regular_file()) uploads.push_back(e.path().filename().string());
+    ASSERT_EQ(uploads.size(), 1u);
+    EXPECT_EQ(uploads[0].substr(uploads[0].size() - 4), ".jpg");
+    // The photo kept as the current one is the JPEG's square.
+    const Dictionary current = pipeline.imageDict();
+    const Value* data = find(current, kPhotoDataKey);
+    ASSERT_TRUE(data && data->data());
+    EXPECT_EQ(readJpegInfo(*data->data())->width, 480);
+
+    // The operator keeps no RAW files: the photo alone is filed.
+    settings.setBool(kKeepRawFilesSettingKey, false);
+    pipeline.setImageDict({{kPhotoDataKey, Value(test::makeBarJpeg(640, 480, {}))},
+                           {kPhotoFilenameKey, Value("IMG_2.JPG")},
+                           {kPhotoRawDataKey, Value(raw)},
+                           {kPhotoRawFilenameKey, Value("IMG_2.CR2")}});
+    EXPECT_TRUE(pipeline.postProcessNewPhoto());
+    EXPECT_EQ(pipeline.lastResult().filedPath, today + "guest_001122334455_002.jpg");
+    EXPECT_FALSE(std::filesystem::exists(today + "guest_001122334455_002.cr2"));
 }
 
 TEST_F(KioskPipelineTest, ScratchWriteFailureTellsTheOperatorAndRetriesFromMemory) {

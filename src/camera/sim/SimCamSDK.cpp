@@ -356,6 +356,8 @@ void SimCamSDK::capture(const std::shared_ptr<SimCamera>& cam) {
     }
     Data jpeg = SimJpeg::makePicture(width, height, shot, exif);
     auto* item = new SimItemRef;
+    SimItemRef* raw = nullptr;
+    SimConfig::Raw rawAlongside;
     {
         std::lock_guard lock(mutex_);
         if (jpeg.empty() || !cam->connected) {
@@ -370,11 +372,38 @@ void SimCamSDK::capture(const std::shared_ptr<SimCamera>& cam) {
         item->bytes = std::move(jpeg);
         item->serial = serial;
         live_.insert(item);
+        rawAlongside = config_.rawAlongside;
+        if (rawAlongside != SimConfig::Raw::None) {
+            // A TIFF-like RAW of the same shot: its header, then the shot
+            // number, so each is told apart.
+            raw = new SimItemRef;
+            std::snprintf(name, sizeof name, "IMG_%04u.CR2", shot % 10000);
+            raw->camera = cam;
+            raw->name = name;
+            raw->bytes = Data{'I', 'I', '*', 0, 'C', 'R', 2, 0};
+            for (int i = 0; i < 4; ++i)
+                raw->bytes.push_back(static_cast<std::uint8_t>(shot >> (8 * i)));
+            raw->bytes.resize(4096, 0x5A);
+            raw->serial = serial;
+            live_.insert(raw);
+        }
     }
+    if (raw && rawAlongside == SimConfig::Raw::First) offerItem(*cam, raw);
     offerItem(*cam, item);
+    if (raw && rawAlongside == SimConfig::Raw::Second) offerItem(*cam, raw);
 }
 
 // --- CamSDK ---
+
+CamError SimCamSDK::CamGetControls(CamCameraRef camera, std::uint32_t* outControls) {
+    if (!outControls) return CAM_ERR_INVALID_POINTER;
+    std::lock_guard lock(mutex_);
+    CamError err;
+    auto cam = cameraFor(camera, err);
+    if (!cam) return err;
+    *outControls = cam->spec.controls;
+    return CAM_ERR_OK;
+}
 
 CamError SimCamSDK::CamInitializeSDK() {
     if (CamError e = fault("CamInitializeSDK")) return e;

@@ -126,6 +126,7 @@ class SimCamSDK : public CamSDKBase {
                          CamStreamRef stream) override;
     CamError CamDownloadComplete(CamDirectoryItemRef item) override;
     CamError CamDownloadEvfImage(CamCameraRef camera, CamEvfImageRef image) override;
+    CamError CamGetControls(CamCameraRef camera, std::uint32_t* outControls) override;
 
   protected:
     // Every call counts and may meet an injected fault (fault()).

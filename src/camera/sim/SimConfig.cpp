@@ -113,6 +113,17 @@ bool SimConfig::fromValue(const Value& plist, SimConfig& out, std::string& error
         (void)v;
         c.vanishDuringDownloadAtPercent = static_cast<std::uint32_t>(p);
     }
+    if (const Value* r = find(*d, "RawAlongside")) {
+        const std::string* text = r->string();
+        if (text && *text == "raw-first") {
+            c.rawAlongside = SimConfig::Raw::First;
+        } else if (text && *text == "raw-second") {
+            c.rawAlongside = SimConfig::Raw::Second;
+        } else {
+            error = "RawAlongside must be \"raw-first\" or \"raw-second\"";
+            return false;
+        }
+    }
     if (const Value* w = find(*d, "SingleWorker")) {
         if (!w->isBool()) {
             error = "SingleWorker must be a boolean";

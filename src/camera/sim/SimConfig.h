@@ -15,6 +15,9 @@
 //   VanishDuringDownloadAtPercent integer: the camera unplugs mid-transfer
 //   SingleWorker       boolean: every camera call runs on one worker thread,
 //                      as libgphoto2 demands (default false)
+//   RawAlongside       string "raw-first" or "raw-second": each shot also
+//                      makes a RAW file (IMG_nnnn.CR2), offered before or
+//                      after its JPEG as a separate picture (default: none)
 
 #include <cstdint>
 #include <map>
@@ -31,6 +34,8 @@ struct SimCameraSpec {
     std::string port = "usb:001,004";
     std::uint32_t subType = 1;  // 0: an older camera
     std::string serial = "0000000001";
+    // The vendor controls the body has (kCamControl_* bits).
+    std::uint32_t controls = 0x1F;
 };
 
 // One injected fault on one SDK call (by its name, e.g. "CamSendCommand").
@@ -57,6 +62,9 @@ struct SimConfig {
     // (the event thread); a caller on another thread waits for it, a call
     // from the worker itself (inside a handler) runs at once.
     bool singleWorker = false;
+    // A RAW file beside each shot's JPEG: none, before it or after it.
+    enum class Raw { None, First, Second };
+    Raw rawAlongside = Raw::None;
 
     // Reads the file; on failure returns false with the reason in `error`
     // and leaves `out` unchanged. Any thread.

@@ -6,7 +6,9 @@ namespace klik {
 
 SimEventQueue::SimEventQueue() : thread_([this] { run(); }) {}
 
-SimEventQueue::~SimEventQueue() { stop(); }
+SimEventQueue::~SimEventQueue() {
+    stop();
+}
 
 void SimEventQueue::stop() {
     if (!thread_.joinable()) return;

@@ -36,6 +36,7 @@ CameraPanelWidget::CameraPanelWidget(AppController& app, QWidget* parent)
     progressObserver_ =
         app_._progress.addChangeObserver([this](const View&) { refreshProgress(); });
     refreshMenu();
+    refreshButtons();
     refreshProgress();
 }
 
@@ -89,7 +90,8 @@ void CameraPanelWidget::buildButtons(QBoxLayout* layout) {
     layout->addLayout(shutter);
 
     auto* zoom = new QHBoxLayout;
-    zoom->addWidget(new QLabel(tr("Live View Zoom:"), this));
+    zoomLabel_ = new QLabel(tr("Live View Zoom:"), this);
+    zoom->addWidget(zoomLabel_);
     for (std::uint32_t z : {1u, 5u, 10u})
         add(zoom, QStringLiteral("liveViewZoom%1").arg(z), QStringLiteral("%1x").arg(z),
             [this, z] { app_.liveViewZoom(z); });
@@ -104,7 +106,8 @@ void CameraPanelWidget::buildButtons(QBoxLayout* layout) {
                             {kCamDriveLens_Near1, "<"},   {kCamDriveLens_Far1, ">"},
                             {kCamDriveLens_Far2, ">>"},   {kCamDriveLens_Far3, ">>>"}};
     auto* focus = new QHBoxLayout;
-    focus->addWidget(new QLabel(tr("Live View Focus (near / far):"), this));
+    focusLabel_ = new QLabel(tr("Live View Focus (near / far):"), this);
+    focus->addWidget(focusLabel_);
     for (const Drive& d : drives)
         add(focus, QStringLiteral("liveViewFocus%1").arg(d.code, 0, 16),
             QString::fromLatin1(d.title), [this, code = d.code] { app_.liveViewFocus(code); });
@@ -121,9 +124,28 @@ QPushButton* CameraPanelWidget::button(const QString& name) const {
     return findChild<QPushButton*>(name);
 }
 
+void CameraPanelWidget::refreshButtons() {
+    // A body without a vendor control gets no button for it (one that would
+    // do nothing); the shutter's full press and release stay.
+    const std::uint32_t has = app_._cameraPanel.availableControls();
+    auto show = [](QWidget* w, bool on) {
+        if (w) w->setHidden(!on);
+    };
+    show(button(QStringLiteral("pressShutterHalf")), has & camcontrol::HalfPress);
+    const bool zoom = has & camcontrol::EvfZoom;
+    show(zoomLabel_, zoom);
+    for (QPushButton* b : findChildren<QPushButton*>())
+        if (b->objectName().startsWith(QStringLiteral("liveViewZoom"))) show(b, zoom);
+    const bool focus = has & camcontrol::ManualFocusDrive;
+    show(focusLabel_, focus);
+    for (QPushButton* b : findChildren<QPushButton*>())
+        if (b->objectName().startsWith(QStringLiteral("liveViewFocus"))) show(b, focus);
+}
+
 void CameraPanelWidget::modelChanged(const CameraControl* control) {
     if (!control) {
         refreshMenu();
+        refreshButtons();
         return;
     }
     if (CameraControlWidget* w = controlWidget(control->tag())) w->refresh();

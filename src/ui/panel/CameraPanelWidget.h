@@ -18,6 +18,7 @@
 
 class QBoxLayout;
 class QComboBox;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
@@ -49,11 +50,15 @@ class CameraPanelWidget : public QWidget {
     void buildButtons(QBoxLayout* layout);
     void refreshMenu();
     void refreshProgress();
+    // Shows only the buttons of the vendor controls the camera has.
+    void refreshButtons();
     void modelChanged(const CameraControl* control);
 
     AppController& app_;
     QComboBox* cameras_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    QLabel* zoomLabel_ = nullptr;
+    QLabel* focusLabel_ = nullptr;
     std::map<std::uint32_t, CameraControlWidget*> controls_;
     CameraPanel::ObserverId panelObserver_ = 0;
     View::ObserverId progressObserver_ = 0;

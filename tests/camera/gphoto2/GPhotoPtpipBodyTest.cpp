@@ -73,8 +73,16 @@ TEST_P(RawAndJpeg, EachShotIsOnePhotoTheJpeg) {
         const Data* bytes = photo.n.info(GLIMRA_CameraPhotoData).data();
         ASSERT_TRUE(bytes);
         EXPECT_TRUE(camera.photoOnCard(name) == std::string(bytes->begin(), bytes->end()));
+        // The RAW of the same shot goes with it, as it is on the card.
+        const std::string raw = photo.n.info(GLIMRA_CameraRawFilename).stringOr();
+        EXPECT_EQ(raw.substr(0, raw.rfind('.')), name.substr(0, name.rfind('.'))) << raw;
+        EXPECT_NE(raw.find(".CR2"), std::string::npos) << raw;
+        const Data* rawBytes = photo.n.info(GLIMRA_CameraRawData).data();
+        ASSERT_TRUE(rawBytes) << name;
+        EXPECT_TRUE(camera.photoOnCard(raw) == std::string(rawBytes->begin(), rawBytes->end()));
     }
     EXPECT_EQ(count(GLIMRA_CameraCommandError), 0u);
+    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 0u);
     EXPECT_EQ(guard.violations(), 0);
 }
 

@@ -191,6 +191,26 @@ TEST_F(CameraPanelWidgetTest, InThePreferencesWindowUnpluggingEmptiesTheMenuAndT
     controller->_progress.setDoubleValue(10);
 }
 
+TEST_F(CameraPanelWidgetTest, ABodyWithoutHalfPressZoomOrFocusDriveShowsNoButtonsForThem) {
+    start(0);
+    makeWidget();
+    EXPECT_FALSE(widget->button("pressShutterHalf")->isHidden());
+    EXPECT_FALSE(widget->button("liveViewZoom5")->isHidden());
+    SimCameraSpec body = spec(1);
+    body.controls = kCamControl_Autofocus;
+    sim->plugCamera(body);
+    ASSERT_TRUE(pumpUntil([&] { return widget->button("pressShutterHalf")->isHidden(); }));
+    for (const char* name : {"liveViewZoom1", "liveViewZoom5", "liveViewZoom10", "liveViewFocus1",
+                             "liveViewFocus8003"})
+        EXPECT_TRUE(widget->button(QString::fromLatin1(name))->isHidden()) << name;
+    for (const char* name : {"pressShutterFull", "releaseShutter", "setCameraClockToCurrent"})
+        EXPECT_FALSE(widget->button(QString::fromLatin1(name))->isHidden()) << name;
+    // Gone: nothing is known to be missing any more.
+    sim->unplugCamera(sim->pluggedCameras().front());
+    ASSERT_TRUE(pumpUntil([&] { return !widget->button("pressShutterHalf")->isHidden(); }));
+    EXPECT_FALSE(widget->button("liveViewZoom5")->isHidden());
+}
+
 TEST_F(CameraPanelWidgetTest, ButtonsDriveTheCameraAndTheBarFollowsTheDownload) {
     start(1);
     makeWidget();
