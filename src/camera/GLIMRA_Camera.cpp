@@ -312,6 +312,14 @@ void GLIMRA_Camera::waitUntilBackgroundThreadsAtMost(int count) {
 
 void GLIMRA_Camera::shutdown() {
     Registry& r = registry();
+    // A live view's frame loop runs until it is told to stop: waiting for
+    // the background threads with one running would never end (a kiosk
+    // stopped during a countdown would hang on its way out).
+    if (Ptr cam = loadedCamera()) cam->_shouldDownloadLiveViewImage.store(false);
+    {
+        std::lock_guard l(r.threadLock);
+        for (auto& c : r.detected) c->_shouldDownloadLiveViewImage.store(false);
+    }
     // Work queued for the cameras (a load the panel asked for) ends first,
     // so the camera it loads is the one unloaded here.
     waitForBackgroundThreads();

@@ -33,6 +33,17 @@ TEST_F(CameraFixture, LiveViewFramesArriveAsDecodedImagesOnMain) {
     GLIMRA_Camera::waitForBackgroundThreads();
 }
 
+TEST_F(CameraFixture, ShuttingDownWithLiveViewRunningEnds) {
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    ASSERT_TRUE(cam->load());
+    cam->liveViewBegin();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 2; }));
+    // The kiosk quits in the middle of a countdown.
+    EXPECT_TRUE(loop.runAlongside([] { GLIMRA_Camera::shutdown(); }, std::chrono::seconds(20)));
+    EXPECT_EQ(GLIMRA_Camera::backgroundThreadCount(), 0);
+}
+
 TEST_F(CameraFixture, StalledMainThreadNeverHoldsMoreThanOneFrame) {
     const SimConfig config = smallConfig();
     start(config);

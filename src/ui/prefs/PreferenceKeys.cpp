@@ -113,6 +113,9 @@ const std::vector<PreferenceKey>& table() {
         {"scratchFolder", T::Folder, "folders", "Camera download folder"},
         {"mainImagesFolder", T::Folder, "folders", "Main images folder"},
         {"forUploadFolder", T::Folder, "folders", "Upload folder"},
+        {"prefKeepRawFiles", T::Bool, "folders", "Keep the camera's RAW files",
+         "A body set to RAW+JPEG: the RAW of each shot is filed beside its photo under the same "
+         "name (never uploaded or printed). Off: RAW files are dropped. On when not set."},
         {"prefForSlideShowFolder", T::Folder, "folders", "Slideshow folder"},
         {"prefDoSaveToSlideShowFolder", T::Bool, "folders", "Save to the slideshow folder",
          "The slideshow folder is then part of the folder check."},
