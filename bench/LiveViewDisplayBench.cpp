@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -43,7 +44,7 @@ bool turnUntil(const std::function<bool()>& done, double seconds) {
     QElapsedTimer t;
     t.start();
     while (!done()) {
-        if (t.elapsed() > seconds * 1000) return false;
+        if (static_cast<double>(t.elapsed()) > seconds * 1000) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
@@ -71,7 +72,7 @@ class TimedLiveViewWidget : public klik::LiveViewWidget {
 double percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
-    const size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+    const auto i = static_cast<size_t>(std::lround(p * static_cast<double>(v.size() - 1)));
     return v[std::min(i, v.size() - 1)];
 }
 

@@ -251,7 +251,7 @@ std::string PhotoFiler::keepRawBeside(const std::string& filedPath, const Data& 
     const std::string filedName = lastPathComponent(filedPath);
     splitExtension(filedName, filedBase, filedExt);
     const std::string folder = filedPath.substr(0, filedPath.size() - filedName.size());
-    const std::string path = folder + filedBase + "." + ext;
+    std::string path = folder + filedBase + "." + ext;
     std::string why;
     if (!writeFileNoReplace(std::string_view(reinterpret_cast<const char*>(raw.data()), raw.size()),
                             path, &why)) {

@@ -13,13 +13,15 @@ class ScopedEnv {
   public:
     ScopedEnv(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name)) saved_ = old;
-        ::setenv(name, value.c_str(), 1);
+        // Tests change the environment before they start any thread of
+        // their own, and put it back after joining them.
+        ::setenv(name, value.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
     }
     ~ScopedEnv() {
         if (saved_)
-            ::setenv(name_.c_str(), saved_->c_str(), 1);
+            ::setenv(name_.c_str(), saved_->c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
         else
-            ::unsetenv(name_.c_str());
+            ::unsetenv(name_.c_str());  // NOLINT(concurrency-mt-unsafe)
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;

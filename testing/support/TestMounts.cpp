@@ -13,9 +13,9 @@
 #include <linux/mount.h>
 
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 #include <vector>
 
 extern char** environ;
@@ -62,9 +62,11 @@ bool onPath(const std::string& program) {
 std::string usePrivateMountNamespace() {
     static const std::string answer = [] {
         if (::unshare(CLONE_NEWNS) != 0)
-            return std::string("no private mount namespace: ") + std::strerror(errno);
+            return std::string("no private mount namespace: ") +
+                   std::generic_category().message(errno);
         if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            return std::string("cannot make the mounts private: ") + std::strerror(errno);
+            return std::string("cannot make the mounts private: ") +
+                   std::generic_category().message(errno);
         return std::string();
     }();
     return answer;
@@ -125,11 +127,11 @@ bool TmpfsMount::takeAway() {
     const long fd =
         ::syscall(SYS_open_tree, AT_FDCWD, dir_.c_str(), OPEN_TREE_CLONE | OPEN_TREE_CLOEXEC);
     if (fd < 0) {
-        reason_ = std::string("open_tree: ") + std::strerror(errno);
+        reason_ = std::string("open_tree: ") + std::generic_category().message(errno);
         return false;
     }
     if (::umount2(dir_.c_str(), 0) != 0 && ::umount2(dir_.c_str(), MNT_DETACH) != 0) {
-        reason_ = std::string("umount: ") + std::strerror(errno);
+        reason_ = std::string("umount: ") + std::generic_category().message(errno);
         ::close(static_cast<int>(fd));
         return false;
     }
@@ -142,7 +144,7 @@ bool TmpfsMount::bringBack() {
     if (kept_ < 0) return false;
     if (::syscall(SYS_move_mount, kept_, "", AT_FDCWD, dir_.c_str(), MOVE_MOUNT_F_EMPTY_PATH) !=
         0) {
-        reason_ = std::string("move_mount: ") + std::strerror(errno);
+        reason_ = std::string("move_mount: ") + std::generic_category().message(errno);
         return false;
     }
     ::close(kept_);
@@ -155,7 +157,7 @@ bool TmpfsMount::mountAgain() {
     if (mounted_) return true;
     const std::string opts = "size=" + std::to_string(size_) + ",mode=0777";
     if (::mount(source_.c_str(), dir_.c_str(), "tmpfs", 0, opts.c_str()) != 0) {
-        reason_ = "cannot mount a tmpfs at " + dir_ + ": " + std::strerror(errno);
+        reason_ = "cannot mount a tmpfs at " + dir_ + ": " + std::generic_category().message(errno);
         return false;
     }
     mounted_ = true;
@@ -213,7 +215,8 @@ BindMount::~BindMount() {
 bool BindMount::mountAgain() {
     if (mounted_) return true;
     if (::mount(from_.c_str(), to_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-        reason_ = "cannot bind " + from_ + " at " + to_ + ": " + std::strerror(errno);
+        reason_ =
+            "cannot bind " + from_ + " at " + to_ + ": " + std::generic_category().message(errno);
         return false;
     }
     mounted_ = true;
@@ -244,7 +247,7 @@ FatFuseMount::FatFuseMount(const std::string& imageFile, const std::string& dir,
     usePrivateMountNamespace();
     { std::ofstream img(image_, std::ios::binary | std::ios::trunc); }
     if (::truncate(image_.c_str(), static_cast<off_t>(sizeMiB) << 20) != 0) {
-        reason_ = "cannot size the FAT image: " + std::string(std::strerror(errno));
+        reason_ = "cannot size the FAT image: " + std::generic_category().message(errno);
         return;
     }
     if (runProgram({"mkfs.vfat", image_}) != 0) {

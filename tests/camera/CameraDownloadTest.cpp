@@ -13,7 +13,7 @@ TEST_F(CameraFixture, FullSizePictureDownloadsInChunksWithProgress) {
     SimConfig c = smallConfig();
     c.pictureWidth = 6000;
     c.pictureHeight = 4000;
-    c.downloadChunkSize = 64 * 1024;
+    c.downloadChunkSize = std::uint64_t{64} * 1024;
     start(c);
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
