@@ -458,36 +458,35 @@ void ArtworkPainter::printFrameTexts(QPainter& p, const QRectF& r, double textTo
               family("bold"));
 }
 
-QImage ArtworkPainter::printFrame() const {
+QImage ArtworkPainter::printFrameWithWindows(const std::vector<QRectF>& windows,
+                                             const PrintMat& mat) const {
     QImage img = canvas(kPrintSize);
     QPainter p(&img);
     p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     const QRectF r(QPointF(0, 0), QSizeF(kPrintSize));
     backdrop(p, r, 42);
-    const QRectF win(kPrintWindow);
-
-    // A white mat around the photo, then the window.
+    // A white mat around each photo, then its window.
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 0, 60));
-    p.drawRect(win.adjusted(-18, -14, 18, 26));
-    p.setBrush(Qt::white);
-    p.drawRect(win.adjusted(-14, -14, 14, 14));
-    p.setBrush(kGold);
-    p.drawRect(win.adjusted(-5, -5, 5, 5));
-
-    printFrameTexts(p, r, win.bottom() + 70);
+    for (const QRectF& win : windows) {
+        p.setBrush(QColor(0, 0, 0, 60));
+        p.drawRect(win.adjusted(-mat.shadowSide, -mat.shadowTop, mat.shadowSide, mat.shadowBottom));
+        p.setBrush(Qt::white);
+        p.drawRect(win.adjusted(-mat.white, -mat.white, mat.white, mat.white));
+        p.setBrush(kGold);
+        p.drawRect(win.adjusted(-mat.gold, -mat.gold, mat.gold, mat.gold));
+    }
+    printFrameTexts(p, r, QRectF(kPrintWindow).bottom() + 70);
 
     p.setCompositionMode(QPainter::CompositionMode_Clear);
-    p.fillRect(win, Qt::black);
+    for (const QRectF& win : windows) p.fillRect(win, Qt::black);
     return img;
 }
 
+QImage ArtworkPainter::printFrame() const {
+    return printFrameWithWindows({QRectF(kPrintWindow)}, PrintMat{18, 14, 26, 14, 5});
+}
+
 QImage ArtworkPainter::printFrameForFourShots() const {
-    QImage img = canvas(kPrintSize);
-    QPainter p(&img);
-    p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-    const QRectF r(QPointF(0, 0), QSizeF(kPrintSize));
-    backdrop(p, r, 42);
     // The single photo's window, split in four with a gutter between.
     const QRectF whole(kPrintWindow);
     const double gutter = 40;
@@ -497,20 +496,7 @@ QImage ArtworkPainter::printFrameForFourShots() const {
         for (int col = 0; col < 2; ++col)
             windows.emplace_back(whole.left() + col * (side + gutter),
                                  whole.top() + row * (side + gutter), side, side);
-    p.setPen(Qt::NoPen);
-    for (const QRectF& win : windows) {
-        p.setBrush(QColor(0, 0, 0, 60));
-        p.drawRect(win.adjusted(-12, -9, 12, 17));
-        p.setBrush(Qt::white);
-        p.drawRect(win.adjusted(-9, -9, 9, 9));
-        p.setBrush(kGold);
-        p.drawRect(win.adjusted(-3, -3, 3, 3));
-    }
-    printFrameTexts(p, r, whole.bottom() + 70);
-
-    p.setCompositionMode(QPainter::CompositionMode_Clear);
-    for (const QRectF& win : windows) p.fillRect(win, Qt::black);
-    return img;
+    return printFrameWithWindows(windows, PrintMat{12, 9, 17, 9, 3});
 }
 
 QImage ArtworkPainter::snapShotOverlay() const {

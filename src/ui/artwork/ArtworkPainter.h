@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QString>
+#include <vector>
 
 class QPainter;
 class QRectF;
@@ -43,6 +44,13 @@ class ArtworkPainter {
     bool hasBrandFont() const { return brandFont_; }
 
   private:
+    // The mat around a print frame's window: its shadow's reach (sides, top,
+    // bottom), the white border and the gold edge, in pixels.
+    struct PrintMat {
+        double shadowSide, shadowTop, shadowBottom, white, gold;
+    };
+    // A print frame with a see-through hole at each of `windows`.
+    QImage printFrameWithWindows(const std::vector<QRectF>& windows, const PrintMat& mat) const;
     // The print frame's event, date, rule, tagline and brand from `textTop` down.
     void printFrameTexts(QPainter& p, const QRectF& r, double textTop) const;
     QString family(const char* weight) const;
