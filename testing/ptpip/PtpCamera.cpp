@@ -188,15 +188,8 @@ void PtpCamera::applyModeChoices(std::vector<CameraEvent>* events) {
     for (auto [code, values] : {std::pair{kExposureTime, times}, std::pair{kFNumber, apertures}}) {
         DeviceProperty& p = properties_[code];
         p.values = values;
-        if (std::find(values.begin(), values.end(), p.current) == values.end()) {
-            // The nearest allowed value, as a body moves its dial.
-            std::uint32_t best = values.front();
-            for (auto v : values)
-                if (std::max(v, p.current) - std::min(v, p.current) <
-                    std::max(best, p.current) - std::min(best, p.current))
-                    best = v;
-            p.current = best;
-        }
+        if (std::find(values.begin(), values.end(), p.current) == values.end())
+            p.current = nearestAllowed(values, p.current);
         if (events) events->push_back({kDevicePropChanged, 0, {code}});
     }
 }

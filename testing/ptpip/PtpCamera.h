@@ -8,6 +8,7 @@
 // pictures come from a PictureSource, so the protocol runs without any
 // image library (tests, fuzzing).
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -93,6 +94,18 @@ inline OperationResult withData(Bytes data) {
 
 inline std::uint32_t param(const Operation& op, std::size_t i, std::uint32_t fallback = 0) {
     return i < op.params.size() ? op.params[i] : fallback;
+}
+
+// The allowed value nearest `current` (as a body moves its dial when the
+// value it had is no longer offered); `values` must not be empty.
+inline std::uint32_t nearestAllowed(const std::vector<std::uint32_t>& values,
+                                    std::uint32_t current) {
+    std::uint32_t best = values.front();
+    for (auto v : values)
+        if (std::max(v, current) - std::min(v, current) <
+            std::max(best, current) - std::min(best, current))
+            best = v;
+    return best;
 }
 
 struct StoredObject {

@@ -326,14 +326,8 @@ void PtpCamera::applyEosModeChoices() {
          {std::pair{kEosShutterSpeed, speeds}, std::pair{kEosAperture, apertures}}) {
         DeviceProperty& p = eosProps_[code];
         p.values = values;
-        if (std::find(values.begin(), values.end(), p.current) == values.end()) {
-            std::uint32_t best = values.front();
-            for (auto v : values)
-                if (std::max(v, p.current) - std::min(v, p.current) <
-                    std::max(best, p.current) - std::min(best, p.current))
-                    best = v;
-            p.current = best;
-        }
+        if (std::find(values.begin(), values.end(), p.current) == values.end())
+            p.current = nearestAllowed(values, p.current);
     }
 }
 
