@@ -1,6 +1,5 @@
 // Picture download and the host's storage capacity.
 
-#include <cctype>
 #include <chrono>
 #include <cstring>
 
@@ -9,6 +8,7 @@
 #include "camera/CameraSupport.h"
 #include "camera/CameraWorkQueue.h"
 #include "camera/GLIMRA_Camera.h"
+#include "camera/sdk/RawFileNames.h"
 #include "log/Log.h"
 #include "util/FreeSpace.h"
 
@@ -23,17 +23,6 @@ namespace {
 CameraWorkQueue& photoDeliveries() {
     static CameraWorkQueue* q = new CameraWorkQueue;
     return *q;
-}
-
-// The extensions of the cameras' RAW files.
-bool isRawFileName(const std::string& name) {
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos) return false;
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const char* raw : {"cr2", "cr3", "nef", "arw", "raf", "orf", "rw2", "dng"})
-        if (ext == raw) return true;
-    return false;
 }
 
 }  // namespace

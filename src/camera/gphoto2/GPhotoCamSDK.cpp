@@ -15,12 +15,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
 #include "camera/gphoto2/GPhotoErrors.h"
 #include "camera/gphoto2/GPhotoLibraryFixes.h"
+#include "camera/sdk/RawFileNames.h"
 #include "log/Log.h"
 
 namespace klik {
@@ -589,27 +589,11 @@ void GPhotoCamSDK::handleEvent(GPCamera* cam, CameraEventType type, void* data) 
 
 namespace {
 
-std::string lowerExtension(const std::string& name) {
-    const size_t dot = name.rfind('.');
-    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
 std::string stemOf(const std::string& name) {
     return name.substr(0, name.rfind('.'));
 }
 
 }  // namespace
-
-bool gphotoIsRawName(const std::string& name) {
-    static const char* const raw[] = {"cr2", "cr3", "crw", "nef", "nrw", "arw", "srf", "sr2",
-                                      "dng", "raf", "orf", "rw2", "pef", "srw", "3fr", "iiq"};
-    const std::string ext = lowerExtension(name);
-    for (const char* r : raw)
-        if (ext == r) return true;
-    return false;
-}
 
 GPItem* GPhotoCamSDK::newItem(GPCamera* cam, const NewFile& file, std::uint32_t group) {
     CameraFileInfo info{};
@@ -643,7 +627,7 @@ void GPhotoCamSDK::raiseObjectAdded(GPCamera* cam, const std::vector<NewFile>& f
     // shot goes with it as its sibling, never as a photo of its own.
     size_t photo = 0;
     for (size_t i = 0; i < files.size(); ++i)
-        if (!gphotoIsRawName(files[i].name)) {
+        if (!isRawFileName(files[i].name)) {
             photo = i;
             break;
         }
@@ -664,7 +648,7 @@ void GPhotoCamSDK::raiseObjectAdded(GPCamera* cam, const std::vector<NewFile>& f
 bool GPhotoCamSDK::lateRawOfLastShot(GPCamera* cam, const std::string& name) {
     // Its name need not match the photo's: a body shooting into its memory
     // numbers each file on its own.
-    if (!gphotoIsRawName(name) || cam->lastShotStem.empty() || cam->lastShotPaired ||
+    if (!isRawFileName(name) || cam->lastShotStem.empty() || cam->lastShotPaired ||
         std::chrono::steady_clock::now() - cam->lastShotAt >=
             std::chrono::milliseconds(static_cast<long long>(options_.pairWaitSeconds * 4000) +
                                       2000))

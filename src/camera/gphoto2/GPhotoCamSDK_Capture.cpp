@@ -9,6 +9,7 @@
 
 #include "camera/gphoto2/GPhotoCamSDK.h"
 #include "camera/gphoto2/GPhotoErrors.h"
+#include "camera/sdk/RawFileNames.h"
 #include "log/Log.h"
 
 namespace klik {
@@ -63,7 +64,7 @@ CamError GPhotoCamSDK::CamSendCommand(CamCameraRef camera, CamCameraCommand comm
 }
 
 bool GPhotoCamSDK::expectsPair(GPCamera* cam, const std::string& first) {
-    if (gphotoIsRawName(first) || cam->makesPairs) return true;
+    if (isRawFileName(first) || cam->makesPairs) return true;
     // The image quality says so: "RAW + Large Fine JPEG", "NEF+Fine".
     const std::string quality = valueText(cam, kCamPropID_ImageQuality);
     const bool raw = quality.find("RAW") != std::string::npos ||
@@ -164,7 +165,7 @@ CamError GPhotoCamSDK::CamGetDirectoryItemInfo(CamDirectoryItemRef item,
     fillItemInfo(*outInfo, it->name, it->size);
     // The files of one shot share their group.
     outInfo->groupID = it->group;
-    if (gphotoIsRawName(it->name)) outInfo->format = 0x3000;  // not a JPEG
+    if (isRawFileName(it->name)) outInfo->format = 0x3000;  // not a JPEG
     return CAM_ERR_OK;
 }
 

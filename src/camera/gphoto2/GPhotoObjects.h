@@ -92,7 +92,4 @@ class GPItem : public CamRef {
     GPItem* sibling = nullptr;  // the shot's other file, retained by this one
 };
 
-// Whether a file's name is a camera's RAW (by its extension).
-bool gphotoIsRawName(const std::string& name);
-
 }  // namespace klik
