@@ -177,8 +177,18 @@ class Display:
         raise Failure("timed out waiting for " + what)
 
     def screenshot(self, name):
-        xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.name],
-                             check=True, capture_output=True).stdout
+        # xwd gives up on an X error from a window that goes away while it
+        # reads the tree (a dialog closing, the window manager reframing):
+        # the screen itself is fine, so it is asked again.
+        for attempt in range(3):
+            r = subprocess.run(["xwd", "-root", "-silent", "-display", self.name],
+                               capture_output=True)
+            if r.returncode == 0:
+                break
+            time.sleep(0.2)
+        else:
+            raise Failure("xwd could not read the screen: %s" % r.stderr.decode().strip())
+        xwd = r.stdout
         ppm = subprocess.run(["xwdtopnm"], input=xwd, check=True, capture_output=True).stdout
         path = os.path.join(self.work, name + ".ppm")
         with open(path, "wb") as f:
