@@ -13,20 +13,8 @@
 namespace klik::test {
 namespace {
 
-std::string faults(const std::string& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + body +
-           "</dict></plist>\n";
-}
-
 class GPhotoPtpipFaultTest : public GPhotoPtpipFixture {
   protected:
-    bool startCameraWith(const std::string& plist) {
-        return startCamera(plist, {"--photo", "640x480"});
-    }
-    void shoot(const GLIMRA_Camera::Ptr& cam) {
-        cam->takePicture();
-        cam->performNextQueuedCameraCommand();
-    }
     // The camera listed for the PTP/IP address once it is no longer `gone`
     // (a camera that went away comes back as a new reference).
     GLIMRA_Camera::Ptr relistedInstead(const GLIMRA_Camera::Ptr& gone) {
@@ -45,8 +33,8 @@ class GPhotoPtpipFaultTest : public GPhotoPtpipFixture {
 };
 
 TEST_F(GPhotoPtpipFaultTest, ABusyCameraIsReportedWithTheLibrarysWordsAndTheNextShotIsTaken) {
-    if (!startCameraWith(faults("<key>BusyCount</key><integer>1</integer>")))
-        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
+    START_CAMERA_OR_SKIP(faults("<key>BusyCount</key><integer>1</integer>"),
+                         {"--photo", "640x480"});
     GPhotoOptions options;
     options.busyRetrySeconds = 0;  // the first busy answer is the shot's
     startLayer(options);
@@ -77,8 +65,8 @@ TEST_F(GPhotoPtpipFaultTest, ABusyCameraIsReportedWithTheLibrarysWordsAndTheNext
 }
 
 TEST_F(GPhotoPtpipFaultTest, ABusyAnswerWithinTheRetryTimeIsAskedAgainUnseen) {
-    if (!startCameraWith(faults("<key>BusyCount</key><integer>2</integer>")))
-        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
+    START_CAMERA_OR_SKIP(faults("<key>BusyCount</key><integer>2</integer>"),
+                         {"--photo", "640x480"});
     GPhotoOptions options;
     options.busyRetrySeconds = 60;  // far more than two answers take
     startLayer(options);
@@ -91,8 +79,8 @@ TEST_F(GPhotoPtpipFaultTest, ABusyAnswerWithinTheRetryTimeIsAskedAgainUnseen) {
 }
 
 TEST_F(GPhotoPtpipFaultTest, AConnectionCutMidDownloadReportsNoPhotoAndTheCameraIsUsedAgain) {
-    if (!startCameraWith(faults("<key>DropDownloadAtPercent</key><integer>50</integer>")))
-        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
+    START_CAMERA_OR_SKIP(faults("<key>DropDownloadAtPercent</key><integer>50</integer>"),
+                         {"--photo", "640x480"});
     startLayer();
     auto cam = listed();
     ASSERT_TRUE(cam && loaded(cam));
@@ -127,8 +115,7 @@ TEST_F(GPhotoPtpipFaultTest, AConnectionCutMidDownloadReportsNoPhotoAndTheCamera
 }
 
 TEST_F(GPhotoPtpipFaultTest, AVanishedCameraIsReportedGoneAndListedAgainWhenItComesBack) {
-    if (!startCameraWith(""))
-        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
+    START_CAMERA_OR_SKIP("", {"--photo", "640x480"});
     startLayer();
     auto cam = listed();
     ASSERT_TRUE(cam && loaded(cam));
