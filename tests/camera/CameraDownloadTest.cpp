@@ -81,56 +81,41 @@ TEST_F(CameraFixture, PicturesReachTheirObserversOneAtATimeInTheOrderTaken) {
     EXPECT_EQ(names, (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG"}));
 }
 
-TEST_F(CameraFixture, FailedDownloadPostsNoPicture) {
+TEST_F(CameraFixture, EveryFailedStepOfADownloadIsReportedAndTheNextPictureComesThrough) {
     start(smallConfig());
     auto cam = scanned(1)[0];
+    // Object events other than a transfer request download nothing.
+    EXPECT_EQ(cam->processObjectEvent(0x204, nullptr), 0u);
+    EXPECT_EQ(sim->callCount("CamGetDirectoryItemInfo"), 0);
     ASSERT_TRUE(cam->load());
-    sim->setFault("CamDownload", SimFault{0xA7, 0, 1, std::nullopt});
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
-    GLIMRA_Camera::waitForBackgroundThreads();
-    settle();
-    loop.runPending();
-    EXPECT_EQ(sim->callCount("CamDownload"), 1);
-    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
-    // The application hears that the picture will not come, and why.
-    ASSERT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
-    const Posted failed = all(GLIMRA_CameraDownloadFailed)[0];
-    EXPECT_TRUE(failed.onMain);
-    EXPECT_EQ(failed.n.sender(), cam.get());
-    EXPECT_EQ(failed.n.info(GLIMRA_CameraPhotoFilename).stringOr(), "IMG_0001.JPG");
-    const Value& error = failed.n.info(GLIMRA_CameraDownloadError);
-    EXPECT_EQ(error[kCameraErrorCodeKey].integerValue(), 0xA7);
-    EXPECT_EQ(error[kCameraErrorUserInfoKey][kCameraErrorDescriptionKey].stringOr(),
-              strForCamError(0xA7));
-    settle();
-    EXPECT_EQ(sim->outstandingReferences(), 1u);  // only the camera object's own
-    // The next picture comes through.
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
-    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
-}
-
-TEST_F(CameraFixture, EveryStepOfADownloadThatFailsIsReported) {
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
-    size_t expected = 0;
-    for (const char* call : {"CamGetDirectoryItemInfo", "CamCreateMemoryStreamFromPointer",
-                             "CamDownload", "CamDownloadComplete"}) {
+    size_t failed = 0;
+    for (const char* call : {"CamDownload", "CamGetDirectoryItemInfo",
+                             "CamCreateMemoryStreamFromPointer", "CamDownloadComplete"}) {
         SCOPED_TRACE(call);
         sim->setFault(call, SimFault{0xA102, 0, 1, std::nullopt});
         cam->takePicture();
         cam->performNextQueuedCameraCommand();
-        ++expected;
-        ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadFailed) == expected; }));
-        const auto failures = all(GLIMRA_CameraDownloadFailed);
-        const Value& error = failures.back().n.info(GLIMRA_CameraDownloadError);
+        // The application hears that the picture will not come, and why.
+        ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadFailed) == failed + 1; }));
+        ++failed;
+        const Posted p = all(GLIMRA_CameraDownloadFailed).back();
+        EXPECT_TRUE(p.onMain);
+        EXPECT_EQ(p.n.sender(), cam.get());
+        const Value& error = p.n.info(GLIMRA_CameraDownloadError);
         EXPECT_EQ(error[kCameraErrorCodeKey].integerValue(), 0xA102);
+        EXPECT_EQ(error[kCameraErrorUserInfoKey][kCameraErrorDescriptionKey].stringOr(),
+                  strForCamError(0xA102));
         settle();
     }
+    EXPECT_EQ(all(GLIMRA_CameraDownloadFailed)[0].n.info(GLIMRA_CameraPhotoFilename).stringOr(),
+              "IMG_0001.JPG");
+    EXPECT_EQ(sim->callCount("CamDownload"), 2);  // never tried again
     EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
+    EXPECT_EQ(sim->outstandingReferences(), 1u);  // only the camera object's own
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), failed);
 }
 
 TEST_F(CameraFixture, CameraVanishingMidDownloadPostsNoPictureAndUnloads) {
@@ -178,13 +163,6 @@ TEST_F(CameraFixture, DelegateCanCancelAndDestinationSendsCapacity) {
     EXPECT_TRUE(cam->setHostStorageCapacityAtPath(std::string("/nonexistent/dir"), false));
 }
 
-TEST_F(CameraFixture, OtherObjectEventsDownloadNothing) {
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    EXPECT_EQ(cam->processObjectEvent(0x204, nullptr), 0u);
-    EXPECT_EQ(sim->callCount("CamGetDirectoryItemInfo"), 0);
-}
-
 }  // namespace klik::test
 
 namespace klik::test {
@@ -208,24 +186,28 @@ void expectPairedShot(const Posted& p, const std::string& jpeg, const std::strin
 
 }  // namespace
 
-TEST_F(CameraFixture, ARawThatComesFirstGoesOutWithItsJpegAsOnePhoto) {
+TEST_F(CameraFixture, ARawThatComesFirstGoesOutWithItsJpegAndAFailedOneCostsNoPhoto) {
     SimConfig c = smallConfig();
     c.rawAlongside = SimConfig::Raw::First;
     start(c);
-    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 20});
+    // A bound longer than the waits below: a JPEG held for a RAW would fail.
+    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 60});
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
-    for (int shot = 1; shot <= 2; ++shot) {
+    // The RAW (first) fails: nothing is told; the JPEG is the photo.
+    sim->setFault("CamDownload", SimFault{0x2, 0, 1, std::nullopt});
+    for (size_t shot = 1; shot <= 3; ++shot) {
         cam->takePicture();
         cam->performNextQueuedCameraCommand();
-        ASSERT_TRUE(pumpUntil(
-            [&] { return count(GLIMRA_CameraPhotoDataAvailable) == static_cast<size_t>(shot); }));
+        ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == shot; }));
     }
     settle();
     auto photos = all(GLIMRA_CameraPhotoDataAvailable);
-    ASSERT_EQ(photos.size(), 2u);
-    expectPairedShot(photos[0], "IMG_0001.JPG", "IMG_0001.CR2");
+    ASSERT_EQ(photos.size(), 3u);
+    EXPECT_EQ(photos[0].n.info(GLIMRA_CameraPhotoFilename).stringOr(), "IMG_0001.JPG");
+    EXPECT_TRUE(photos[0].n.info(GLIMRA_CameraRawData).isNone());
     expectPairedShot(photos[1], "IMG_0002.JPG", "IMG_0002.CR2");
+    expectPairedShot(photos[2], "IMG_0003.JPG", "IMG_0003.CR2");
     EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 0u);
 }
 
@@ -272,26 +254,6 @@ TEST_F(CameraFixture, ARawAloneIsNeverAPhotoNorAFailure) {
     ASSERT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
     EXPECT_EQ(all(GLIMRA_CameraDownloadFailed)[0].n.info(GLIMRA_CameraPhotoFilename).stringOr(),
               "IMG_0001.JPG");
-}
-
-TEST_F(CameraFixture, AFailedRawCostsNoPhotoAndAJpegOnlyCameraIsNotHeldBack) {
-    SimConfig c = smallConfig();
-    c.rawAlongside = SimConfig::Raw::First;
-    start(c);
-    // A bound longer than the wait below: a JPEG held for a RAW would fail.
-    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 60});
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
-    // The RAW (first) fails: nothing is told; the JPEG is the photo.
-    sim->setFault("CamDownload", SimFault{0x2, 0, 1, std::nullopt});
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
-    settle();
-    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 0u);
-    auto p = all(GLIMRA_CameraPhotoDataAvailable)[0];
-    EXPECT_EQ(p.n.info(GLIMRA_CameraPhotoFilename).stringOr(), "IMG_0001.JPG");
-    EXPECT_TRUE(p.n.info(GLIMRA_CameraRawData).isNone());
 }
 
 }  // namespace klik::test

@@ -6,7 +6,7 @@
 
 namespace klik::test {
 
-TEST_F(CameraFixture, LiveViewFramesArriveAsDecodedImagesOnMain) {
+TEST_F(CameraFixture, LiveViewFramesArriveAsDecodedImagesOnMainAndAnEndByItselfIsAnnounced) {
     start(smallConfig());
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
@@ -28,20 +28,25 @@ TEST_F(CameraFixture, LiveViewFramesArriveAsDecodedImagesOnMain) {
     auto* a = static_cast<const QZNSImageFlipped*>(images[0]);
     auto* b = static_cast<const QZNSImageFlipped*>(images[1]);
     EXPECT_NE(a->pixels(), b->pixels());
+    // Asked to end: nothing to announce.
     cam->liveViewEnd();
     ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
     GLIMRA_Camera::waitForBackgroundThreads();
-}
-
-TEST_F(CameraFixture, ShuttingDownWithLiveViewRunningEnds) {
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraLiveViewDidEnd), 0u);
+    // A frame that fails ends the loop by itself: whoever shows the frames
+    // hears it on the main thread.
     cam->liveViewBegin();
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 2; }));
-    // The kiosk quits in the middle of a countdown.
-    EXPECT_TRUE(loop.runAlongside([] { GLIMRA_Camera::shutdown(); }, std::chrono::seconds(20)));
-    EXPECT_EQ(GLIMRA_Camera::backgroundThreadCount(), 0);
+    ASSERT_TRUE(pumpUntil([&] { return cam->isLiveViewRunning(); }));
+    sim->setFault("CamDownloadEvfImage", SimFault{0x2, 0, -1, std::nullopt});
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewDidEnd) == 1; }));
+    auto p = all(GLIMRA_CameraLiveViewDidEnd)[0];
+    EXPECT_TRUE(p.onMain);
+    EXPECT_EQ(p.n.sender(), cam.get());
+    sim->clearFaults();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraLiveViewDidEnd), 1u);
 }
 
 TEST_F(CameraFixture, StalledMainThreadNeverHoldsMoreThanOneFrame) {
@@ -89,7 +94,7 @@ TEST_F(CameraFixture, StalledMainThreadNeverHoldsMoreThanOneFrame) {
     cam->liveViewEnd();
 }
 
-TEST_F(CameraFixture, ZoomAndLensDriveCheckTheirParameters) {
+TEST_F(CameraFixture, ZoomAndLensDriveCheckTheirParametersAndQuittingEndsLiveView) {
     start(smallConfig());
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
@@ -105,6 +110,11 @@ TEST_F(CameraFixture, ZoomAndLensDriveCheckTheirParameters) {
     cam->liveViewDriveAFNear1();
     GLIMRA_Camera::waitForBackgroundThreads();
     EXPECT_EQ(sim->callCount("CamSendCommand"), 1);
+    // The kiosk quits in the middle of a countdown, live view running.
+    cam->liveViewBegin();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 2; }));
+    EXPECT_TRUE(loop.runAlongside([] { GLIMRA_Camera::shutdown(); }, std::chrono::seconds(20)));
+    EXPECT_EQ(GLIMRA_Camera::backgroundThreadCount(), 0);
 }
 
 TEST_F(CameraFixture, TwoHostBitReportsStartOneLoop) {
@@ -149,37 +159,6 @@ TEST(LiveViewFrameTime, FrameCarriesTheTimeItsBytesWereTakenNotWhenItWasDecoded)
     // Bytes that do not decode give no frame (and so no time) at all.
     const std::uint8_t junk[] = {0xFF, 0xD8, 0x00, 0x01};
     EXPECT_EQ(QZNSImageFlipped::imageWithBytes(junk, sizeof junk), nullptr);
-}
-
-}  // namespace klik::test
-
-namespace klik::test {
-
-TEST_F(CameraFixture, LiveViewThatEndsByItselfIsAnnouncedAndOneAskedToEndIsNot) {
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
-    cam->liveViewBegin();
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 1; }));
-    // Asked to end: nothing to announce.
-    cam->liveViewEnd();
-    ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
-    GLIMRA_Camera::waitForBackgroundThreads();
-    loop.runPending();
-    EXPECT_EQ(count(GLIMRA_CameraLiveViewDidEnd), 0u);
-    // A frame that fails ends the loop by itself: whoever shows the frames
-    // hears it on the main thread.
-    cam->liveViewBegin();
-    ASSERT_TRUE(pumpUntil([&] { return cam->isLiveViewRunning(); }));
-    sim->setFault("CamDownloadEvfImage", SimFault{0x2, 0, -1, std::nullopt});
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewDidEnd) == 1; }));
-    auto p = all(GLIMRA_CameraLiveViewDidEnd)[0];
-    EXPECT_TRUE(p.onMain);
-    EXPECT_EQ(p.n.sender(), cam.get());
-    sim->clearFaults();
-    GLIMRA_Camera::waitForBackgroundThreads();
-    loop.runPending();
-    EXPECT_EQ(count(GLIMRA_CameraLiveViewDidEnd), 1u);
 }
 
 }  // namespace klik::test

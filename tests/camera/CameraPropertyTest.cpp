@@ -13,7 +13,7 @@ Posted announcement(CameraFixture&, const std::vector<Posted>& list, const std::
 }
 }  // namespace
 
-TEST_F(CameraFixture, LoadAnnouncesPropertiesWithDisplayTexts) {
+TEST_F(CameraFixture, LoadAnnouncesPropertiesWithDisplayTextsAndWritesGoByText) {
     start(smallConfig());
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
@@ -43,23 +43,8 @@ TEST_F(CameraFixture, LoadAnnouncesPropertiesWithDisplayTexts) {
     EXPECT_EQ(GLIMRA_Camera::stringForPropertyID(kCamPropID_BatteryLevel, 0xFFFFFFFF), "AC Power");
     EXPECT_EQ(GLIMRA_Camera::stringForPropertyID(kCamPropID_BatteryLevel, 57), "57 %");
     EXPECT_EQ(GLIMRA_Camera::stringForPropertyID(0x501, 0x1F), "0X1F");
-}
 
-TEST_F(CameraFixture, UnreadablePropertyAnnouncesItsNameOnly) {
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    sim->setFault("CamGetPropertyData", SimFault{0x02, 0, -1, kCamPropID_Tv});
-    ASSERT_TRUE(cam->load());
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPropertyDidChange) >= 18; }));
-    auto tv = announcement(*this, all(GLIMRA_CameraPropertyDidChange), "Tv");
-    ASSERT_TRUE(tv.n.userInfo.has_value());
-    EXPECT_EQ(tv.n.userInfo->size(), 1u);
-}
-
-TEST_F(CameraFixture, WritesByTextAndCameraEvents) {
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
+    // Writes by text.
     auto allowed = cam->supportedValuesForPropertyID(kCamPropID_ISOSpeed);
     ASSERT_TRUE(allowed.has_value());
     EXPECT_TRUE(find(*allowed, "ISO 400"));
@@ -92,6 +77,17 @@ TEST_F(CameraFixture, WritesByTextAndCameraEvents) {
     EXPECT_EQ(p.n.info(GLIMRA_CameraPropertyName).stringOr(), "Tv");
     EXPECT_TRUE(p.n.info(GLIMRA_CameraProperties).dictionary()->empty());
     ASSERT_TRUE(cam->storedSupportedValues("Tv").has_value());
+}
+
+TEST_F(CameraFixture, UnreadablePropertyAnnouncesItsNameOnly) {
+    start(smallConfig());
+    auto cam = scanned(1)[0];
+    sim->setFault("CamGetPropertyData", SimFault{0x02, 0, -1, kCamPropID_Tv});
+    ASSERT_TRUE(cam->load());
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPropertyDidChange) >= 18; }));
+    auto tv = announcement(*this, all(GLIMRA_CameraPropertyDidChange), "Tv");
+    ASSERT_TRUE(tv.n.userInfo.has_value());
+    EXPECT_EQ(tv.n.userInfo->size(), 1u);
 }
 
 TEST_F(CameraFixture, CameraClockRoundTripsInLocalTime) {

@@ -38,32 +38,6 @@ TEST_F(CameraFixture, ScanAddsCamerasInReverseIndexOrderAndUnplugRemovesThem) {
     EXPECT_EQ(GLIMRA_Camera::cameras()->size(), 2u);
 }
 
-TEST_F(CameraFixture, UnchangedRescanPostsNothingAndKeepsTheOpenSession) {
-    start(smallConfig());
-    auto list = scanned(1);
-    ASSERT_TRUE(list[0]->load());
-    size_t updates = count(GLIMRA_CameraListDidUpdate);
-    GLIMRA_Camera::updateCameraListAsync();
-    GLIMRA_Camera::waitForBackgroundThreads();
-    loop.runPending();
-    EXPECT_EQ(count(GLIMRA_CameraListDidUpdate), updates);
-    EXPECT_EQ((*GLIMRA_Camera::cameras())[0].get(), list[0].get());
-    EXPECT_TRUE(list[0]->isLoaded());
-    EXPECT_TRUE(sim->isSessionOpen(1));
-}
-
-TEST_F(CameraFixture, FailedOrEmptyScanEmptiesTheListSilently) {
-    start(smallConfig());
-    scanned(1);
-    size_t updates = count(GLIMRA_CameraListDidUpdate);
-    sim->setFault("CamGetCameraList", SimFault{0x80, 0, 1, std::nullopt});
-    GLIMRA_Camera::updateCameraListAsync();
-    GLIMRA_Camera::waitForBackgroundThreads();
-    loop.runPending();
-    EXPECT_TRUE(GLIMRA_Camera::cameras()->empty());
-    EXPECT_EQ(count(GLIMRA_CameraListDidUpdate), updates);
-}
-
 TEST_F(CameraFixture, ThreeAddedCallbacksDuringAScanCauseOneFollowUpScan) {
     start(smallConfig());
     sim->setFault("CamGetCameraList", SimFault{0, 0.5, 1, std::nullopt});
@@ -118,18 +92,16 @@ TEST_F(CameraFixture, LoadingASecondCameraUnloadsTheFirst) {
     EXPECT_FALSE(list[0]->unload());  // not the loaded camera
 }
 
-TEST_F(CameraFixture, FailedSessionOpenPostsNothing) {
+TEST_F(CameraFixture, AFailedLoadPostsNothingAndShutdownEndsTheSdkOnceReleasingEveryReference) {
     start(smallConfig());
     auto list = scanned(1);
     sim->setFault("CamOpenSession", SimFault{0x81, 0, 1, std::nullopt});
     EXPECT_FALSE(list[0]->load());
     EXPECT_EQ(count(GLIMRA_CameraDidLoad), 0u);
     EXPECT_EQ(GLIMRA_Camera::loadedCamera(), nullptr);
-}
-
-TEST_F(CameraFixture, ShutdownPostsTheWillTerminateNotificationWhichEndsTheSdkOnce) {
-    start(smallConfig());
-    scanned(1);
+    ASSERT_TRUE(list[0]->load());
+    list.clear();
+    // Shutting down posts the will-terminate notification, which ends the SDK.
     int told = 0;
     auto id = NotificationCenter::defaultCenter().addObserver(
         "NSApplicationWillTerminateNotification", [&](const Notification&) { ++told; });
@@ -137,14 +109,6 @@ TEST_F(CameraFixture, ShutdownPostsTheWillTerminateNotificationWhichEndsTheSdkOn
     NotificationCenter::defaultCenter().removeObserver(id);
     EXPECT_EQ(told, 1);
     EXPECT_EQ(sim->callCount("CamTerminateSDK"), 1);
-}
-
-TEST_F(CameraFixture, ReleasesEveryReferenceItTook) {
-    start(smallConfig());
-    auto list = scanned(1);
-    ASSERT_TRUE(list[0]->load());
-    list.clear();
-    GLIMRA_Camera::shutdown();
     settle();
     {
         std::lock_guard l(mutex);
