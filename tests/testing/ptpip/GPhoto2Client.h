@@ -10,6 +10,7 @@
 
 #include <gphoto2/gphoto2.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ class GPhoto2Client {
     GPContext* context() { return context_; }
 
   private:
+    // Polls events until `found` takes one (GP_OK), for up to `seconds`.
+    int waitForEvent(const std::function<bool(CameraEventType, void*)>& found, double seconds);
+
     GPContext* context_ = nullptr;
     Camera* camera_ = nullptr;
 };
