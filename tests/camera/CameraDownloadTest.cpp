@@ -81,7 +81,8 @@ TEST_F(CameraFixture, PicturesReachTheirObserversOneAtATimeInTheOrderTaken) {
     EXPECT_EQ(names, (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG"}));
 }
 
-TEST_F(CameraFixture, EveryFailedStepOfADownloadIsReportedAndTheNextPictureComesThrough) {
+TEST_F(CameraFixture,
+       EveryFailedStepOfADownloadIsReportedTheDelegateMayCancelAndTheNextComesThrough) {
     start(smallConfig());
     auto cam = scanned(1)[0];
     // Object events other than a transfer request download nothing.
@@ -112,10 +113,35 @@ TEST_F(CameraFixture, EveryFailedStepOfADownloadIsReportedAndTheNextPictureComes
     EXPECT_EQ(sim->callCount("CamDownload"), 2);  // never tried again
     EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
     EXPECT_EQ(sim->outstandingReferences(), 1u);  // only the camera object's own
+
+    // The delegate may cancel a download by its progress.
+    struct Canceller : GLIMRA_CameraDelegate {
+        std::optional<bool> cancelDownloadForProgress(GLIMRA_Camera&, std::uint32_t p) override {
+            return p >= 20;
+        }
+    } canceller;
+    cam->setDelegate(&canceller);
+    const size_t progress = count(GLIMRA_CameraDownloadProgress);
+    cam->takePicture();
+    cam->performNextQueuedCameraCommand();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadProgress) > progress; }));
+    GLIMRA_Camera::waitForBackgroundThreads();
+    settle();
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
+    cam->setDelegate(nullptr);
+    // The next picture comes through.
+    failed = count(GLIMRA_CameraDownloadFailed);
     cam->takePicture();
     cam->performNextQueuedCameraCommand();
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
     EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), failed);
+    // Saving to the card sends the host's capacity.
+    const int before = sim->callCount("CamSetCapacity");
+    EXPECT_TRUE(cam->setDestination(kCamSaveTo_Camera));
+    EXPECT_EQ(sim->callCount("CamSetCapacity"), before + 1);
+    EXPECT_EQ(sim->propertyValue(1, kCamPropID_SaveTo), kCamSaveTo_Camera);
+    EXPECT_TRUE(cam->setHostStorageCapacityAtPath(std::string("/nonexistent/dir"), false));
 }
 
 TEST_F(CameraFixture, CameraVanishingMidDownloadPostsNoPictureAndUnloads) {
@@ -136,31 +162,6 @@ TEST_F(CameraFixture, CameraVanishingMidDownloadPostsNoPictureAndUnloads) {
               CAM_ERR_COMM_DISCONNECTED);
     EXPECT_FALSE(cam->isLoaded());
     EXPECT_TRUE(GLIMRA_Camera::cameras()->empty());
-}
-
-TEST_F(CameraFixture, DelegateCanCancelAndDestinationSendsCapacity) {
-    struct Canceller : GLIMRA_CameraDelegate {
-        std::optional<bool> cancelDownloadForProgress(GLIMRA_Camera&, std::uint32_t p) override {
-            return p >= 20;
-        }
-    } canceller;
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
-    cam->setDelegate(&canceller);
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadProgress) >= 1; }));
-    GLIMRA_Camera::waitForBackgroundThreads();
-    settle();
-    loop.runPending();
-    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
-    cam->setDelegate(nullptr);
-    int before = sim->callCount("CamSetCapacity");
-    EXPECT_TRUE(cam->setDestination(kCamSaveTo_Camera));
-    EXPECT_EQ(sim->callCount("CamSetCapacity"), before + 1);
-    EXPECT_EQ(sim->propertyValue(1, kCamPropID_SaveTo), kCamSaveTo_Camera);
-    EXPECT_TRUE(cam->setHostStorageCapacityAtPath(std::string("/nonexistent/dir"), false));
 }
 
 }  // namespace klik::test

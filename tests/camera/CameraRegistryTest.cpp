@@ -2,7 +2,7 @@
 
 namespace klik::test {
 
-TEST_F(CameraFixture, ScanAddsCamerasInReverseIndexOrderAndUnplugRemovesThem) {
+TEST_F(CameraFixture, ScanAddsCamerasInReverseIndexOrderOneIsLoadedAtATimeAndUnplugRemovesThem) {
     SimConfig c = smallConfig();
     c.cameras = {SimCameraSpec{"Body A", "usb:1", 1, "1"},
                  SimCameraSpec{"Body B", "usb:2", 1, "2"}};
@@ -15,6 +15,27 @@ TEST_F(CameraFixture, ScanAddsCamerasInReverseIndexOrderAndUnplugRemovesThem) {
     auto update = all(GLIMRA_CameraListDidUpdate)[0];
     EXPECT_TRUE(update.onMain);
     EXPECT_EQ(update.n.sender(), GLIMRA_Camera::classObject());
+
+    // Loading a second camera unloads the first.
+    ASSERT_TRUE(list[0]->load());
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), list[0].get());
+    EXPECT_EQ(sim->propertyValue(2, kCamPropID_SaveTo), kCamSaveTo_Host);
+    ASSERT_EQ(count(GLIMRA_CameraDidLoad), 1u);
+    EXPECT_TRUE(list[0]->load());  // already loaded: nothing new
+    EXPECT_EQ(count(GLIMRA_CameraDidLoad), 1u);
+    ASSERT_TRUE(list[1]->load());
+    auto unloads = all(GLIMRA_CameraDidUnload);
+    ASSERT_EQ(unloads.size(), 1u);
+    EXPECT_EQ(unloads[0].n.sender(), list[0].get());
+    EXPECT_FALSE(list[0]->isLoaded());
+    EXPECT_FALSE(sim->isSessionOpen(2));
+    EXPECT_EQ(sim->propertyValue(2, kCamPropID_SaveTo), kCamSaveTo_Camera);
+    EXPECT_TRUE(sim->isSessionOpen(1));
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), list[1].get());
+    EXPECT_FALSE(list[0]->unload());  // not the loaded camera
+    EXPECT_TRUE(list[1]->unload());
+    loop.runPending();
+    const size_t unloaded = count(GLIMRA_CameraDidUnload);
 
     int third = sim->plugCamera(SimCameraSpec{"Body C", "usb:3", 1, "3"});
     ASSERT_TRUE(pumpUntil([&] {
@@ -29,8 +50,8 @@ TEST_F(CameraFixture, ScanAddsCamerasInReverseIndexOrderAndUnplugRemovesThem) {
 
     ASSERT_TRUE(now[0]->load());
     ASSERT_TRUE(sim->unplugCamera(third));
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDidUnload) == 1; }));
-    auto gone = all(GLIMRA_CameraDidUnload)[0];
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDidUnload) == unloaded + 1; }));
+    auto gone = all(GLIMRA_CameraDidUnload).back();
     EXPECT_TRUE(gone.onMain);
     EXPECT_EQ(gone.n.sender(), now[0].get());
     EXPECT_FALSE(now[0]->isLoaded());
@@ -66,30 +87,6 @@ TEST_F(CameraFixture, ListLockBusyGivesNoneAndAScanGivesUpAfterItsWait) {
     GLIMRA_Camera::updateCameraListAsync();
     GLIMRA_Camera::waitForBackgroundThreads();
     EXPECT_EQ(GLIMRA_Camera::cameras()->size(), 2u);
-}
-
-TEST_F(CameraFixture, LoadingASecondCameraUnloadsTheFirst) {
-    SimConfig c = smallConfig();
-    c.cameras = {SimCameraSpec{"Body A", "usb:1", 1, "1"},
-                 SimCameraSpec{"Body B", "usb:2", 1, "2"}};
-    start(c);
-    auto list = scanned(2);
-    ASSERT_TRUE(list[0]->load());
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), list[0].get());
-    EXPECT_EQ(sim->propertyValue(2, kCamPropID_SaveTo), kCamSaveTo_Host);
-    ASSERT_EQ(count(GLIMRA_CameraDidLoad), 1u);
-    EXPECT_TRUE(list[0]->load());  // already loaded: nothing new
-    EXPECT_EQ(count(GLIMRA_CameraDidLoad), 1u);
-    ASSERT_TRUE(list[1]->load());
-    auto unloads = all(GLIMRA_CameraDidUnload);
-    ASSERT_EQ(unloads.size(), 1u);
-    EXPECT_EQ(unloads[0].n.sender(), list[0].get());
-    EXPECT_FALSE(list[0]->isLoaded());
-    EXPECT_FALSE(sim->isSessionOpen(2));
-    EXPECT_EQ(sim->propertyValue(2, kCamPropID_SaveTo), kCamSaveTo_Camera);
-    EXPECT_TRUE(sim->isSessionOpen(1));
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), list[1].get());
-    EXPECT_FALSE(list[0]->unload());  // not the loaded camera
 }
 
 TEST_F(CameraFixture, AFailedLoadPostsNothingAndShutdownEndsTheSdkOnceReleasingEveryReference) {

@@ -291,43 +291,28 @@ TEST_F(PtpCameraTest, LiveViewHandsOutEachFrameOnceAtTheOfferedRate) {
     EXPECT_EQ(std::string(d.data.begin(), d.data.end()), "FRAME-46");
 }
 
-CameraConfig busyConfig() {
+CameraConfig faultyConfig() {
     CameraConfig c;
     c.faults.busyCount = 2;
     c.faults.busyOperations = {kInitiateCapture, kGetStream};
+    c.faults.dropDownloadAtPercent = 50;
+    c.faults.dropDownloadCount = 1;
     return c;
 }
 
-class PtpCameraBusyTest : public PtpCameraTest {
+class PtpCameraFaultsTest : public PtpCameraTest {
   protected:
-    PtpCameraBusyTest() : PtpCameraTest(busyConfig()) {}
+    PtpCameraFaultsTest() : PtpCameraTest(faultyConfig(), 2'000'000) {}
 };
 
-TEST_F(PtpCameraBusyTest, AnswersBusyForTheCountedRequestsOfTheNamedOperations) {
+TEST_F(PtpCameraFaultsTest, AnswersBusyAsCountedAndCutsOneDownloadHalfWayServingTheNextWhole) {
     open();
     EXPECT_EQ(host.op(kGetStorageIDs).code, kOK);  // not named
     EXPECT_EQ(host.op(kInitiateCapture, {0, 0}).code, kDeviceBusy);
     host.setValue(kEnabledStreams, {1, 0, 0, 0});
     EXPECT_EQ(host.op(kGetStream).code, kDeviceBusy);
     EXPECT_EQ(host.op(kGetStream).code, kOK);
-    EXPECT_EQ(host.op(kInitiateCapture, {0, 0}).code, kOK);
-}
-
-CameraConfig dropConfig() {
-    CameraConfig c;
-    c.faults.dropDownloadAtPercent = 50;
-    c.faults.dropDownloadCount = 1;
-    return c;
-}
-
-class PtpCameraDropTest : public PtpCameraTest {
-  protected:
-    PtpCameraDropTest() : PtpCameraTest(dropConfig(), 2'000'000) {}
-};
-
-TEST_F(PtpCameraDropTest, CutsOneDownloadHalfWayAndServesTheNextWhole) {
-    open();
-    const std::uint32_t photo = capture();
+    const std::uint32_t photo = capture();  // the busy answers used up
     const Bytes all = *camera.objectData(photo);
     // The first megabyte lies before the cut.
     Reply first = host.op(kGetPartialObject, {photo, 0, 1'000'000});
