@@ -52,8 +52,7 @@ TEST_F(CameraFixture, FailedOrDroppedCommandsPostAnErrorWithCodeAndText) {
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
     sim->setFault("CamSendCommand", SimFault{0x8D01, 0, 1, std::nullopt});
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraCommandError) == 1; }));
     auto p = all(GLIMRA_CameraCommandError)[0];
     EXPECT_TRUE(p.onMain);
@@ -105,8 +104,7 @@ TEST_F(CameraFixture, OlderCameraGetsUILockAroundCommandsAndNoLiveView) {
     ASSERT_TRUE(cam->load());
     settle();  // the camera's own change events read properties under the UI lock too
     auto before = sim->sentCommands().size();
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     GLIMRA_Camera::waitForBackgroundThreads();
     auto sent = sim->sentCommands();
     ASSERT_EQ(sent.size(), before + 3);

@@ -17,8 +17,7 @@ TEST_F(CameraFixture, FullSizePictureDownloadsInChunksWithProgress) {
     start(c);
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
     auto photo = all(GLIMRA_CameraPhotoDataAvailable)[0];
     EXPECT_FALSE(photo.onMain);  // delivered on the SDK's event thread
@@ -69,10 +68,8 @@ TEST_F(CameraFixture, PicturesReachTheirObserversOneAtATimeInTheOrderTaken) {
             }
             --inside;
         });
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 2; }));
     settle();
     NotificationCenter::defaultCenter().removeObserver(slow);
@@ -94,8 +91,7 @@ TEST_F(CameraFixture,
                              "CamCreateMemoryStreamFromPointer", "CamDownloadComplete"}) {
         SCOPED_TRACE(call);
         sim->setFault(call, SimFault{0xA102, 0, 1, std::nullopt});
-        cam->takePicture();
-        cam->performNextQueuedCameraCommand();
+        shoot(cam);
         // The application hears that the picture will not come, and why.
         ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadFailed) == failed + 1; }));
         ++failed;
@@ -122,8 +118,7 @@ TEST_F(CameraFixture,
     } canceller;
     cam->setDelegate(&canceller);
     const size_t progress = count(GLIMRA_CameraDownloadProgress);
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadProgress) > progress; }));
     GLIMRA_Camera::waitForBackgroundThreads();
     settle();
@@ -132,8 +127,7 @@ TEST_F(CameraFixture,
     cam->setDelegate(nullptr);
     // The next picture comes through.
     failed = count(GLIMRA_CameraDownloadFailed);
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
     EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), failed);
     // Saving to the card sends the host's capacity.
@@ -149,8 +143,7 @@ TEST_F(CameraFixture, CameraVanishingMidDownloadPostsNoPictureAndUnloads) {
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
     sim->setVanishDuringDownload(50);
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDidUnload) == 1; }));
     settle();
     loop.runPending();
@@ -198,8 +191,7 @@ TEST_F(CameraFixture, ARawThatComesFirstGoesOutWithItsJpegAndAFailedOneCostsNoPh
     // The RAW (first) fails: nothing is told; the JPEG is the photo.
     sim->setFault("CamDownload", SimFault{0x2, 0, 1, std::nullopt});
     for (size_t shot = 1; shot <= 3; ++shot) {
-        cam->takePicture();
-        cam->performNextQueuedCameraCommand();
+        shoot(cam);
         ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == shot; }));
     }
     settle();
@@ -226,8 +218,7 @@ TEST_F(CameraFixture, AJpegThatComesFirstWaitsForItsRawWhenTheCameraMakesBoth) {
             if (p.n.info(GLIMRA_CameraProperty).stringOr() == "RAW+L") return true;
         return false;
     }));
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
     settle();
     auto photos = all(GLIMRA_CameraPhotoDataAvailable);
@@ -245,8 +236,7 @@ TEST_F(CameraFixture, ARawAloneIsNeverAPhotoNorAFailure) {
     // The shot's JPEG fails (told: the guest's photo will not come); its
     // RAW comes alone, waits out the bound and is dropped.
     sim->setFault("CamDownload", SimFault{0x2, 0, 1, std::nullopt});
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return sim->callCount("CamDownload") == 2; }));
     settle();
     GLIMRA_Camera::waitForBackgroundThreads();

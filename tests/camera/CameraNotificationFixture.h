@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "camera/CameraNotifications.h"
+#include "camera/GLIMRA_Camera.h"
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
 
@@ -48,6 +49,10 @@ class CameraNotificationFixture : public ::testing::Test {
         for (const auto& p : posted)
             if (p.name == name) out.push_back(p);
         return out;
+    }
+    static void shoot(const GLIMRA_Camera::Ptr& cam) {
+        cam->takePicture();
+        cam->performNextQueuedCameraCommand();
     }
     bool pumpUntil(const std::function<bool()>& done, int seconds = 30) {
         return loop.runUntil(done, std::chrono::seconds(seconds));

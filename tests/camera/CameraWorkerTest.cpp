@@ -90,8 +90,7 @@ TEST_F(CameraWorkerTest, ASessionKeepsToTheWorkersRulesAndAnnouncesOnMain) {
     EXPECT_EQ(all(GLIMRA_CameraPropertyDidChange).back().n.info(GLIMRA_CameraProperty).stringOr(),
               strForCameraISO(0x50));
 
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
     // The photo chain runs on a thread of its own: neither the worker it
     // would hold nor the main thread.

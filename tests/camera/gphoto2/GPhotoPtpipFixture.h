@@ -103,10 +103,6 @@ class GPhotoPtpipFixture : public CameraNotificationFixture {
                 text = p.n.info(GLIMRA_CameraProperty).stringOr();
         return text;
     }
-    void shoot(const GLIMRA_Camera::Ptr& cam) {
-        cam->takePicture();
-        cam->performNextQueuedCameraCommand();
-    }
     // Runs `job` on the camera's thread and waits for it.
     void onCameraThread(const GLIMRA_Camera::Ptr& cam,
                         const std::function<void(GLIMRA_Camera&)>& job) {
