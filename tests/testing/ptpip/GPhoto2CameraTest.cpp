@@ -264,39 +264,9 @@ TEST_F(GPhoto2Eos, IsDrivenAsACanonEosBodyWithItsWidgetsAndChoicesThatFollowTheM
     EXPECT_EQ(apertures, std::vector<std::string>{"5.6"});
 }
 
-TEST_F(GPhoto2Eos, RemoteReleaseShootsToTheHostOrTheCard) {
-    ASSERT_NO_FATAL_FAILURE(startEos());
-    // libgphoto2's default target is the body's memory: the shot is fetched
-    // from there and never reaches the card.
-    std::string folder, name, bytes;
-    ASSERT_EQ(client.trigger(), GP_OK);
-    ASSERT_EQ(client.waitForFile(folder, name), GP_OK);
-    EXPECT_EQ(folder, "/");
-    EXPECT_EQ(name, "capt0000.jpg");
-    ASSERT_EQ(client.download(folder, name, bytes), GP_OK);
-    EXPECT_TRUE(isJpeg(bytes));
-    EXPECT_EQ(camera.photoOnCard("KLIK0001.JPG"), "");
-
-    // The half and full press of the eosremoterelease widget shoot too.
-    ASSERT_EQ(client.set("eosremoterelease", "Press Half"), GP_OK);
-    ASSERT_EQ(client.set("eosremoterelease", "Press Full"), GP_OK);
-    ASSERT_EQ(client.set("eosremoterelease", "Release Full"), GP_OK);
-    ASSERT_EQ(client.waitForFile(folder, name), GP_OK);
-    EXPECT_EQ(name, "capt0001.jpg");
-
-    // To the card: filed there, and the download is the card's file.
-    ASSERT_EQ(client.set("capturetarget", "Memory card"), GP_OK);
-    ASSERT_EQ(client.trigger(), GP_OK);
-    ASSERT_EQ(client.waitForFile(folder, name), GP_OK);
-    EXPECT_EQ(folder, "/store_00010001/DCIM/100KLIK");
-    EXPECT_EQ(name, "KLIK0003.JPG");
-    ASSERT_EQ(client.download(folder, name, bytes), GP_OK);
-    EXPECT_EQ(bytes, camera.photoOnCard(name));
-    // The target is libgphoto2's setting in $HOME: back to its default.
-    EXPECT_EQ(client.set("capturetarget", "Internal RAM"), GP_OK);
-}
-
-TEST_F(GPhoto2Eos, RawAndJpegOfAShotArriveAsTwoFilesInTheBodysOrder) {
+// RAW+JPEG shots arrive as two files in the body's order; remote release
+// shoots to the host or the card.
+TEST_F(GPhoto2Eos, ShotsArriveAsTheBodyMakesThemFromItsMemoryOrTheCard) {
     ASSERT_NO_FATAL_FAILURE(startEos({"--raw-jpeg", "raw-first"}));
     EXPECT_EQ(value("imageformat"), "RAW + Large Fine JPEG");
     std::string folder, first, second, raw, jpeg;
@@ -312,12 +282,34 @@ TEST_F(GPhoto2Eos, RawAndJpegOfAShotArriveAsTwoFilesInTheBodysOrder) {
     // The RAW carries the JPEG of the same shot as its preview.
     EXPECT_NE(raw.find(jpeg), std::string::npos);
 
-    // Set to JPEG only, a shot is one file.
+    // Set to JPEG only, a shot is one file. libgphoto2's default target is
+    // the body's memory: the shots are fetched from there, never the card.
     ASSERT_EQ(client.set("imageformat", "Large Fine JPEG"), GP_OK);
     ASSERT_EQ(client.trigger(), GP_OK);
     ASSERT_EQ(client.waitForFile(folder, first), GP_OK);
+    EXPECT_EQ(folder, "/");
     EXPECT_EQ(first, "capt0002.jpg");
     EXPECT_EQ(client.waitForFile(folder, second, 1), GP_ERROR_TIMEOUT);
+    EXPECT_EQ(camera.photoOnCard("KLIK0001.JPG"), "");
+    EXPECT_EQ(camera.photoOnCard("KLIK0002.JPG"), "");
+
+    // The half and full press of the eosremoterelease widget shoot too.
+    ASSERT_EQ(client.set("eosremoterelease", "Press Half"), GP_OK);
+    ASSERT_EQ(client.set("eosremoterelease", "Press Full"), GP_OK);
+    ASSERT_EQ(client.set("eosremoterelease", "Release Full"), GP_OK);
+    ASSERT_EQ(client.waitForFile(folder, first), GP_OK);
+    EXPECT_EQ(first, "capt0003.jpg");
+
+    // To the card: filed there, and the download is the card's file.
+    ASSERT_EQ(client.set("capturetarget", "Memory card"), GP_OK);
+    ASSERT_EQ(client.trigger(), GP_OK);
+    ASSERT_EQ(client.waitForFile(folder, first), GP_OK);
+    EXPECT_EQ(folder, "/store_00010001/DCIM/100KLIK");
+    EXPECT_EQ(first, "KLIK0004.JPG");
+    ASSERT_EQ(client.download(folder, first, jpeg), GP_OK);
+    EXPECT_EQ(jpeg, camera.photoOnCard(first));
+    // The target is libgphoto2's setting in $HOME: back to its default.
+    EXPECT_EQ(client.set("capturetarget", "Internal RAM"), GP_OK);
 }
 
 TEST_F(GPhoto2Eos, LiveViewIsNotReadyWhileItWarmsUp) {
