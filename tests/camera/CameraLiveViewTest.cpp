@@ -16,20 +16,16 @@ TEST_F(CameraFixture, LiveViewFramesArriveOnMainFromOneLoopAndAnEndByItselfIsAnn
     EXPECT_EQ(sim->propertyValue(1, kCamPropID_Evf_Mode), 1u);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 3; }));
     auto frames = all(GLIMRA_CameraLiveViewImageUpdate);
-    std::vector<const void*> images;
+    std::vector<const QZNSImageFlipped*> images;
     for (const auto& f : frames) {
         EXPECT_TRUE(f.onMain);
         const OpaqueObject* o = f.n.info(GLIMRA_CameraLiveViewImage).object();
         ASSERT_NE(o, nullptr);
-        auto* img = static_cast<const QZNSImageFlipped*>(o->ptr);
-        EXPECT_EQ(img->width(), 160);
-        EXPECT_EQ(img->height(), 120);
-        images.push_back(img);
+        images.push_back(static_cast<const QZNSImageFlipped*>(o->ptr));
+        EXPECT_EQ(images.back()->width(), 160);
+        EXPECT_EQ(images.back()->height(), 120);
     }
-    // Each posted frame keeps its own bytes.
-    auto* a = static_cast<const QZNSImageFlipped*>(images[0]);
-    auto* b = static_cast<const QZNSImageFlipped*>(images[1]);
-    EXPECT_NE(a->pixels(), b->pixels());
+    EXPECT_NE(images[0]->pixels(), images[1]->pixels());  // each frame keeps its own bytes
     // The frames delivered prove the loop thread holds the loop lock.
     ASSERT_TRUE(cam->isLiveViewRunning());
     ASSERT_EQ(sim->liveViewCallerThreads(1), 1u);
