@@ -106,7 +106,8 @@ TEST_F(CameraFixture,
     }
     EXPECT_EQ(all(GLIMRA_CameraDownloadFailed)[0].n.info(GLIMRA_CameraPhotoFilename).stringOr(),
               "IMG_0001.JPG");
-    EXPECT_EQ(sim->callCount("CamDownload"), 2);  // never tried again
+    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), failed);  // each told once
+    EXPECT_EQ(sim->callCount("CamDownload"), 2);            // never tried again
     EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
     EXPECT_EQ(sim->outstandingReferences(), 1u);  // only the camera object's own
 

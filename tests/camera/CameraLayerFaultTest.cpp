@@ -18,6 +18,7 @@ TEST_F(CameraFixture, TheCameraInUseComesBackAsItselfAfterAFailedOrEmptyScan) {
     loop.runPending();
     EXPECT_EQ(count(GLIMRA_CameraListDidUpdate), updates);
     EXPECT_EQ((*GLIMRA_Camera::cameras())[0].get(), cam.get());
+    EXPECT_TRUE(cam->isLoaded());
     EXPECT_TRUE(sim->isSessionOpen(1));
     for (const char* call : {"CamGetCameraList", "CamGetChildCount"}) {
         // A failed scan empties the list, silently...
