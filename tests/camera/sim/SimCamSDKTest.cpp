@@ -121,7 +121,7 @@ struct SimFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(SimFixture, CameraListReferencesAndDeviceInfo) {
+TEST_F(SimFixture, CameraListReferencesDeviceInfoAndAnOlderBody) {
     SimConfig c = config();
     c.cameras = {SimCameraSpec{"Body A", "usb:1", 1, "1"},
                  SimCameraSpec{"Body B", "usb:2", 0, "2"}};
@@ -150,6 +150,16 @@ TEST_F(SimFixture, CameraListReferencesAndDeviceInfo) {
     EXPECT_STREQ(info.szDeviceDescription, "Body B");
     EXPECT_STREQ(info.szPortName, "usb:2");
     EXPECT_EQ(info.deviceSubType, 0u);
+    // B, an older body, has no live view and takes status commands.
+    ASSERT_EQ(sdk.CamOpenSession(b), 0u);
+    setU32(sdk, b, kCamPropID_Evf_OutputDevice, 0x3, CAM_ERR_NOT_SUPPORTED);
+    ASSERT_EQ(sdk.CamSendStatusCommand(b, kCamCameraStatusCommand_UILock, 0), 0u);
+    ASSERT_EQ(sdk.CamSendStatusCommand(b, kCamCameraStatusCommand_UIUnLock, 0), 0u);
+    auto sent = sdk.sentCommands();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_TRUE(sent[0].status);
+    EXPECT_EQ(sent[1].command, kCamCameraStatusCommand_UIUnLock);
+    EXPECT_EQ(sdk.CamCloseSession(b), 0u);
     EXPECT_EQ(sdk.CamRetain(a), 3u);  // the SDK's own, the test's, this one
     EXPECT_EQ(sdk.CamRelease(a), 2u);
     EXPECT_EQ(sdk.outstandingReferences(), 2u);
@@ -339,23 +349,6 @@ TEST_F(SimFixture, PropertiesWritesEventsExposureModesFaultsUnplugAndPlug) {
     EXPECT_EQ(sdk.pluggedCameras(), (std::vector<int>{second}));
     sdk.CamRelease(cam);
     EXPECT_EQ(sdk.outstandingReferences(), 0u);
-}
-
-TEST_F(SimFixture, OlderCameraHasNoLiveView) {
-    SimConfig c = config();
-    c.cameras = {SimCameraSpec{"Old Body", "usb:1", 0, "1"}};
-    SimCamSDK sdk(c);
-    sdk.CamInitializeSDK();
-    CamCameraRef cam = firstCamera(sdk);
-    ASSERT_EQ(sdk.CamOpenSession(cam), 0u);
-    setU32(sdk, cam, kCamPropID_Evf_OutputDevice, 0x3, CAM_ERR_NOT_SUPPORTED);
-    ASSERT_EQ(sdk.CamSendStatusCommand(cam, kCamCameraStatusCommand_UILock, 0), 0u);
-    ASSERT_EQ(sdk.CamSendStatusCommand(cam, kCamCameraStatusCommand_UIUnLock, 0), 0u);
-    auto sent = sdk.sentCommands();
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_TRUE(sent[0].status);
-    EXPECT_EQ(sent[1].command, kCamCameraStatusCommand_UIUnLock);
-    sdk.CamRelease(cam);
 }
 
 }  // namespace klik
