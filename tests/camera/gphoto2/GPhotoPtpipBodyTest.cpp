@@ -15,10 +15,6 @@ namespace {
 
 class GPhotoPtpipBodyTest : public GPhotoPtpipFixture {
   protected:
-    bool startBody(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--photo", "640x480"});
-        return startCamera("", args);
-    }
     // The lists the camera class was told of for `property`, newest last.
     std::vector<Dictionary> listsAnnounced(const std::string& property) {
         std::vector<Dictionary> out;
@@ -30,18 +26,12 @@ class GPhotoPtpipBodyTest : public GPhotoPtpipFixture {
     }
 };
 
-#define START_BODY_OR_SKIP(...)                                                        \
-    do {                                                                               \
-        if (!startBody(__VA_ARGS__))                                                   \
-            GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)"; \
-    } while (0)
-
 class RawAndJpeg : public GPhotoPtpipBodyTest, public ::testing::WithParamInterface<const char*> {};
 
 // Whichever file the body announces first, each shot is one photo: the
 // JPEG, the bytes on the card; the RAW never arrives as a photo of its own.
 TEST_P(RawAndJpeg, EachShotIsOnePhotoTheJpeg) {
-    START_BODY_OR_SKIP({"--raw-jpeg", GetParam()});
+    START_CAMERA_OR_SKIP("", {"--photo", "640x480", "--raw-jpeg", GetParam()});
     startLayer();
     auto cam = listed();
     ASSERT_TRUE(cam && loaded(cam));
@@ -80,8 +70,9 @@ INSTANTIATE_TEST_SUITE_P(GPhotoPtpipBodyTest, RawAndJpeg,
 // with the RAW reported first and the JPEG later, its live view warming up
 // longer than libgphoto2's own 3 s of asking.
 TEST_F(GPhotoPtpipBodyTest, AnEosBodyShootsToTheHostOffersItsControlsAndWarmsUpItsLiveView) {
-    START_BODY_OR_SKIP({"--personality", "canon-eos", "--live", "320x240", "--raw-jpeg",
-                        "raw-first", "--raw-jpeg-gap-ms", "300", "--viewfinder-warmup-ms", "4000"});
+    START_CAMERA_OR_SKIP(
+        "", {"--photo", "640x480", "--personality", "canon-eos", "--live", "320x240", "--raw-jpeg",
+             "raw-first", "--raw-jpeg-gap-ms", "300", "--viewfinder-warmup-ms", "4000"});
     // A card target left in libgphoto2's settings: the host that takes the
     // pictures sets the body's internal memory, so nothing fills the card.
     gp_setting_set(const_cast<char*>("ptp2"), const_cast<char*>("capturetarget"),
@@ -162,7 +153,7 @@ TEST_F(GPhotoPtpipBodyTest, AnEosBodyShootsToTheHostOffersItsControlsAndWarmsUpI
 // body has none of the vendor controls: the panel is told so, and asking for
 // one says it is not supported.
 TEST_F(GPhotoPtpipBodyTest, TheRawOfAShotIsTheSiblingOfItsJpegAndAGenericBodyHasNoVendorControls) {
-    START_BODY_OR_SKIP({"--raw-jpeg", "raw-first"});
+    START_CAMERA_OR_SKIP("", {"--photo", "640x480", "--raw-jpeg", "raw-first"});
     GPhotoOptions options;
     options.usb = false;
     options.ptpipAddresses = {address()};
@@ -284,7 +275,8 @@ TEST_F(GPhotoPtpipBodyTest, ALiveViewThatNeverBecomesReadyIsReportedAfterTheWarm
 // class hears of the new lists. The changes the body reports are read widget
 // by widget, never as the whole (slow) tree.
 TEST_F(GPhotoPtpipBodyTest, ChangesTheBodyReportsAreReadWidgetByWidgetWithTheNewLists) {
-    START_BODY_OR_SKIP({"--mode-dependent-choices", "--slow-property-ms", "20"});
+    START_CAMERA_OR_SKIP(
+        "", {"--photo", "640x480", "--mode-dependent-choices", "--slow-property-ms", "20"});
     startLayer();
     auto cam = listed();
     ASSERT_TRUE(cam && loaded(cam));
