@@ -44,8 +44,6 @@ class GPhoto2Client {
     int download(const std::string& folder, const std::string& name, std::string& bytes);
     int preview(std::string& bytes);
 
-    GPContext* context() { return context_; }
-
   private:
     // Polls events until `found` takes one (GP_OK), for up to `seconds`.
     int waitForEvent(const std::function<bool(CameraEventType, void*)>& found, double seconds);
