@@ -17,8 +17,7 @@ TEST_F(CameraFixture, FullSizePictureDownloadsInChunksWithProgress) {
     start(c);
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
     auto photo = all(GLIMRA_CameraPhotoDataAvailable)[0];
     EXPECT_FALSE(photo.onMain);  // delivered on the SDK's event thread
@@ -69,10 +68,8 @@ TEST_F(CameraFixture, PicturesReachTheirObserversOneAtATimeInTheOrderTaken) {
             }
             --inside;
         });
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 2; }));
     settle();
     NotificationCenter::defaultCenter().removeObserver(slow);
@@ -81,56 +78,65 @@ TEST_F(CameraFixture, PicturesReachTheirObserversOneAtATimeInTheOrderTaken) {
     EXPECT_EQ(names, (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG"}));
 }
 
-TEST_F(CameraFixture, FailedDownloadPostsNoPicture) {
+TEST_F(CameraFixture,
+       EveryFailedStepOfADownloadIsReportedTheDelegateMayCancelAndTheNextComesThrough) {
     start(smallConfig());
     auto cam = scanned(1)[0];
+    // Object events other than a transfer request download nothing.
+    EXPECT_EQ(cam->processObjectEvent(0x204, nullptr), 0u);
+    EXPECT_EQ(sim->callCount("CamGetDirectoryItemInfo"), 0);
     ASSERT_TRUE(cam->load());
-    sim->setFault("CamDownload", SimFault{0xA7, 0, 1, std::nullopt});
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    size_t failed = 0;
+    for (const char* call : {"CamDownload", "CamGetDirectoryItemInfo",
+                             "CamCreateMemoryStreamFromPointer", "CamDownloadComplete"}) {
+        SCOPED_TRACE(call);
+        sim->setFault(call, SimFault{0xA102, 0, 1, std::nullopt});
+        shoot(cam);
+        // The application hears that the picture will not come, and why.
+        ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadFailed) == failed + 1; }));
+        ++failed;
+        const Posted p = all(GLIMRA_CameraDownloadFailed).back();
+        EXPECT_TRUE(p.onMain);
+        EXPECT_EQ(p.n.sender(), cam.get());
+        const Value& error = p.n.info(GLIMRA_CameraDownloadError);
+        EXPECT_EQ(error[kCameraErrorCodeKey].integerValue(), 0xA102);
+        EXPECT_EQ(error[kCameraErrorUserInfoKey][kCameraErrorDescriptionKey].stringOr(),
+                  strForCamError(0xA102));
+        settle();
+    }
+    EXPECT_EQ(all(GLIMRA_CameraDownloadFailed)[0].n.info(GLIMRA_CameraPhotoFilename).stringOr(),
+              "IMG_0001.JPG");
+    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), failed);  // each told once
+    EXPECT_EQ(sim->callCount("CamDownload"), 2);            // never tried again
+    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
+    EXPECT_EQ(sim->outstandingReferences(), 1u);  // only the camera object's own
+
+    // The delegate may cancel a download by its progress.
+    struct Canceller : GLIMRA_CameraDelegate {
+        std::optional<bool> cancelDownloadForProgress(GLIMRA_Camera&, std::uint32_t p) override {
+            return p >= 20;
+        }
+    } canceller;
+    cam->setDelegate(&canceller);
+    const size_t progress = count(GLIMRA_CameraDownloadProgress);
+    shoot(cam);
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadProgress) > progress; }));
     GLIMRA_Camera::waitForBackgroundThreads();
     settle();
     loop.runPending();
-    EXPECT_EQ(sim->callCount("CamDownload"), 1);
     EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
-    // The application hears that the picture will not come, and why.
-    ASSERT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
-    const Posted failed = all(GLIMRA_CameraDownloadFailed)[0];
-    EXPECT_TRUE(failed.onMain);
-    EXPECT_EQ(failed.n.sender(), cam.get());
-    EXPECT_EQ(failed.n.info(GLIMRA_CameraPhotoFilename).stringOr(), "IMG_0001.JPG");
-    const Value& error = failed.n.info(GLIMRA_CameraDownloadError);
-    EXPECT_EQ(error[kCameraErrorCodeKey].integerValue(), 0xA7);
-    EXPECT_EQ(error[kCameraErrorUserInfoKey][kCameraErrorDescriptionKey].stringOr(),
-              strForCamError(0xA7));
-    settle();
-    EXPECT_EQ(sim->outstandingReferences(), 1u);  // only the camera object's own
+    cam->setDelegate(nullptr);
     // The next picture comes through.
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    failed = count(GLIMRA_CameraDownloadFailed);
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
-    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
-}
-
-TEST_F(CameraFixture, EveryStepOfADownloadThatFailsIsReported) {
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
-    size_t expected = 0;
-    for (const char* call : {"CamGetDirectoryItemInfo", "CamCreateMemoryStreamFromPointer",
-                             "CamDownload", "CamDownloadComplete"}) {
-        SCOPED_TRACE(call);
-        sim->setFault(call, SimFault{0xA102, 0, 1, std::nullopt});
-        cam->takePicture();
-        cam->performNextQueuedCameraCommand();
-        ++expected;
-        ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadFailed) == expected; }));
-        const auto failures = all(GLIMRA_CameraDownloadFailed);
-        const Value& error = failures.back().n.info(GLIMRA_CameraDownloadError);
-        EXPECT_EQ(error[kCameraErrorCodeKey].integerValue(), 0xA102);
-        settle();
-    }
-    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
+    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), failed);
+    // Saving to the card sends the host's capacity.
+    const int before = sim->callCount("CamSetCapacity");
+    EXPECT_TRUE(cam->setDestination(kCamSaveTo_Camera));
+    EXPECT_EQ(sim->callCount("CamSetCapacity"), before + 1);
+    EXPECT_EQ(sim->propertyValue(1, kCamPropID_SaveTo), kCamSaveTo_Camera);
+    EXPECT_TRUE(cam->setHostStorageCapacityAtPath(std::string("/nonexistent/dir"), false));
 }
 
 TEST_F(CameraFixture, CameraVanishingMidDownloadPostsNoPictureAndUnloads) {
@@ -138,8 +144,7 @@ TEST_F(CameraFixture, CameraVanishingMidDownloadPostsNoPictureAndUnloads) {
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
     sim->setVanishDuringDownload(50);
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDidUnload) == 1; }));
     settle();
     loop.runPending();
@@ -151,38 +156,6 @@ TEST_F(CameraFixture, CameraVanishingMidDownloadPostsNoPictureAndUnloads) {
               CAM_ERR_COMM_DISCONNECTED);
     EXPECT_FALSE(cam->isLoaded());
     EXPECT_TRUE(GLIMRA_Camera::cameras()->empty());
-}
-
-TEST_F(CameraFixture, DelegateCanCancelAndDestinationSendsCapacity) {
-    struct Canceller : GLIMRA_CameraDelegate {
-        std::optional<bool> cancelDownloadForProgress(GLIMRA_Camera&, std::uint32_t p) override {
-            return p >= 20;
-        }
-    } canceller;
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
-    cam->setDelegate(&canceller);
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadProgress) >= 1; }));
-    GLIMRA_Camera::waitForBackgroundThreads();
-    settle();
-    loop.runPending();
-    EXPECT_EQ(count(GLIMRA_CameraPhotoDataAvailable), 0u);
-    cam->setDelegate(nullptr);
-    int before = sim->callCount("CamSetCapacity");
-    EXPECT_TRUE(cam->setDestination(kCamSaveTo_Camera));
-    EXPECT_EQ(sim->callCount("CamSetCapacity"), before + 1);
-    EXPECT_EQ(sim->propertyValue(1, kCamPropID_SaveTo), kCamSaveTo_Camera);
-    EXPECT_TRUE(cam->setHostStorageCapacityAtPath(std::string("/nonexistent/dir"), false));
-}
-
-TEST_F(CameraFixture, OtherObjectEventsDownloadNothing) {
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    EXPECT_EQ(cam->processObjectEvent(0x204, nullptr), 0u);
-    EXPECT_EQ(sim->callCount("CamGetDirectoryItemInfo"), 0);
 }
 
 }  // namespace klik::test
@@ -208,51 +181,31 @@ void expectPairedShot(const Posted& p, const std::string& jpeg, const std::strin
 
 }  // namespace
 
-TEST_F(CameraFixture, ARawThatComesFirstGoesOutWithItsJpegAsOnePhoto) {
+TEST_F(CameraFixture, ARawThatComesFirstGoesOutWithItsJpegAndAFailedOneCostsNoPhoto) {
     SimConfig c = smallConfig();
     c.rawAlongside = SimConfig::Raw::First;
     start(c);
-    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 20});
+    // A bound longer than the waits below: a JPEG held for a RAW would fail.
+    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 60});
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
-    for (int shot = 1; shot <= 2; ++shot) {
-        cam->takePicture();
-        cam->performNextQueuedCameraCommand();
-        ASSERT_TRUE(pumpUntil(
-            [&] { return count(GLIMRA_CameraPhotoDataAvailable) == static_cast<size_t>(shot); }));
+    // The RAW (first) fails: nothing is told; the JPEG is the photo.
+    sim->setFault("CamDownload", SimFault{0x2, 0, 1, std::nullopt});
+    for (size_t shot = 1; shot <= 3; ++shot) {
+        shoot(cam);
+        ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == shot; }));
     }
     settle();
     auto photos = all(GLIMRA_CameraPhotoDataAvailable);
-    ASSERT_EQ(photos.size(), 2u);
-    expectPairedShot(photos[0], "IMG_0001.JPG", "IMG_0001.CR2");
+    ASSERT_EQ(photos.size(), 3u);
+    EXPECT_EQ(photos[0].n.info(GLIMRA_CameraPhotoFilename).stringOr(), "IMG_0001.JPG");
+    EXPECT_TRUE(photos[0].n.info(GLIMRA_CameraRawData).isNone());
     expectPairedShot(photos[1], "IMG_0002.JPG", "IMG_0002.CR2");
+    expectPairedShot(photos[2], "IMG_0003.JPG", "IMG_0003.CR2");
     EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 0u);
 }
 
-TEST_F(CameraFixture, AJpegThatComesFirstWaitsForItsRawWhenTheCameraMakesBoth) {
-    SimConfig c = smallConfig();
-    c.rawAlongside = SimConfig::Raw::Second;
-    start(c);
-    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 20});
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
-    // The body is set to RAW+JPEG on its dial.
-    sim->turnDial(1, kCamPropID_ImageQuality, 0x002F001F);
-    ASSERT_TRUE(pumpUntil([&] {
-        for (const auto& p : all(GLIMRA_CameraPropertyDidChange))
-            if (p.n.info(GLIMRA_CameraProperty).stringOr() == "RAW+L") return true;
-        return false;
-    }));
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
-    settle();
-    auto photos = all(GLIMRA_CameraPhotoDataAvailable);
-    ASSERT_EQ(photos.size(), 1u);
-    expectPairedShot(photos[0], "IMG_0001.JPG", "IMG_0001.CR2");
-}
-
-TEST_F(CameraFixture, ARawAloneIsNeverAPhotoNorAFailure) {
+TEST_F(CameraFixture, ARawAloneIsNeverAPhotoNorAFailureAndAJpegWaitsForItsRawWhenBothAreMade) {
     SimConfig c = smallConfig();
     c.rawAlongside = SimConfig::Raw::Second;
     start(c);
@@ -262,8 +215,7 @@ TEST_F(CameraFixture, ARawAloneIsNeverAPhotoNorAFailure) {
     // The shot's JPEG fails (told: the guest's photo will not come); its
     // RAW comes alone, waits out the bound and is dropped.
     sim->setFault("CamDownload", SimFault{0x2, 0, 1, std::nullopt});
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return sim->callCount("CamDownload") == 2; }));
     settle();
     GLIMRA_Camera::waitForBackgroundThreads();
@@ -272,26 +224,22 @@ TEST_F(CameraFixture, ARawAloneIsNeverAPhotoNorAFailure) {
     ASSERT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
     EXPECT_EQ(all(GLIMRA_CameraDownloadFailed)[0].n.info(GLIMRA_CameraPhotoFilename).stringOr(),
               "IMG_0001.JPG");
-}
 
-TEST_F(CameraFixture, AFailedRawCostsNoPhotoAndAJpegOnlyCameraIsNotHeldBack) {
-    SimConfig c = smallConfig();
-    c.rawAlongside = SimConfig::Raw::First;
-    start(c);
-    // A bound longer than the wait below: a JPEG held for a RAW would fail.
-    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 60});
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
-    // The RAW (first) fails: nothing is told; the JPEG is the photo.
-    sim->setFault("CamDownload", SimFault{0x2, 0, 1, std::nullopt});
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    // The body set to RAW+JPEG on its dial: the JPEG that comes first waits
+    // for its RAW (within a bound longer than the wait here).
+    GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05, 20});
+    sim->turnDial(1, kCamPropID_ImageQuality, 0x002F001F);
+    ASSERT_TRUE(pumpUntil([&] {
+        for (const auto& p : all(GLIMRA_CameraPropertyDidChange))
+            if (p.n.info(GLIMRA_CameraProperty).stringOr() == "RAW+L") return true;
+        return false;
+    }));
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
     settle();
-    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 0u);
-    auto p = all(GLIMRA_CameraPhotoDataAvailable)[0];
-    EXPECT_EQ(p.n.info(GLIMRA_CameraPhotoFilename).stringOr(), "IMG_0001.JPG");
-    EXPECT_TRUE(p.n.info(GLIMRA_CameraRawData).isNone());
+    auto photos = all(GLIMRA_CameraPhotoDataAvailable);
+    ASSERT_EQ(photos.size(), 1u);
+    expectPairedShot(photos[0], "IMG_0002.JPG", "IMG_0002.CR2");
 }
 
 }  // namespace klik::test

@@ -11,12 +11,25 @@ TEST_F(CameraFixture, TheCameraInUseComesBackAsItselfAfterAFailedOrEmptyScan) {
     start(smallConfig());
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
+    // An unchanged rescan posts nothing and keeps the open session.
+    const size_t updates = count(GLIMRA_CameraListDidUpdate);
+    GLIMRA_Camera::updateCameraListAsync();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraListDidUpdate), updates);
+    EXPECT_EQ((*GLIMRA_Camera::cameras())[0].get(), cam.get());
+    EXPECT_TRUE(cam->isLoaded());
+    EXPECT_TRUE(sim->isSessionOpen(1));
     for (const char* call : {"CamGetCameraList", "CamGetChildCount"}) {
-        // A failed scan empties the list...
+        // A failed scan empties the list, silently...
+        loop.runPending();
+        const size_t before = count(GLIMRA_CameraListDidUpdate);
         sim->setFault(call, SimFault{0x80, 0, 1, std::nullopt});
         GLIMRA_Camera::updateCameraListAsync();
         GLIMRA_Camera::waitForBackgroundThreads();
+        loop.runPending();
         ASSERT_TRUE(GLIMRA_Camera::cameras()->empty()) << call;
+        EXPECT_EQ(count(GLIMRA_CameraListDidUpdate), before) << call;
         // ...and the next one lists the very object that holds the session
         // (a second object would take over its state handler).
         GLIMRA_Camera::updateCameraListAsync();

@@ -6,7 +6,9 @@
 
 namespace klik::test {
 
-TEST_F(CameraFixture, LiveViewFramesArriveAsDecodedImagesOnMain) {
+// Frames arrive decoded on main; a second report of the host bit starts no
+// second loop; an end asked for is not announced, an end by itself is.
+TEST_F(CameraFixture, LiveViewFramesArriveOnMainFromOneLoopAndAnEndByItselfIsAnnounced) {
     start(smallConfig());
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
@@ -14,34 +16,50 @@ TEST_F(CameraFixture, LiveViewFramesArriveAsDecodedImagesOnMain) {
     EXPECT_EQ(sim->propertyValue(1, kCamPropID_Evf_Mode), 1u);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 3; }));
     auto frames = all(GLIMRA_CameraLiveViewImageUpdate);
-    std::vector<const void*> images;
+    std::vector<const QZNSImageFlipped*> images;
     for (const auto& f : frames) {
         EXPECT_TRUE(f.onMain);
         const OpaqueObject* o = f.n.info(GLIMRA_CameraLiveViewImage).object();
         ASSERT_NE(o, nullptr);
-        auto* img = static_cast<const QZNSImageFlipped*>(o->ptr);
-        EXPECT_EQ(img->width(), 160);
-        EXPECT_EQ(img->height(), 120);
-        images.push_back(img);
+        images.push_back(static_cast<const QZNSImageFlipped*>(o->ptr));
+        EXPECT_EQ(images.back()->width(), 160);
+        EXPECT_EQ(images.back()->height(), 120);
     }
-    // Each posted frame keeps its own bytes.
-    auto* a = static_cast<const QZNSImageFlipped*>(images[0]);
-    auto* b = static_cast<const QZNSImageFlipped*>(images[1]);
-    EXPECT_NE(a->pixels(), b->pixels());
+    EXPECT_NE(images[0]->pixels(), images[1]->pixels());  // each frame keeps its own bytes
+    // The frames delivered prove the loop thread holds the loop lock.
+    ASSERT_TRUE(cam->isLiveViewRunning());
+    ASSERT_EQ(sim->liveViewCallerThreads(1), 1u);
+    // The host bit reported again while the loop runs, and a loop entered
+    // on another thread (as a late report's thread enters it): the camera
+    // must still be asked for frames by the one running loop only.
+    cam->processPropertyEvent(kCamPropertyEvent_PropertyChanged, kCamPropID_Evf_OutputDevice, 0);
+    std::thread late([&] { cam->downloadLiveViewImage(); });
+    // A second loop asks within a frame's time; ten frames are given.
+    const unsigned frame = sim->liveViewFrameCount(1);
+    const bool framesCame = pumpUntil([&] { return sim->liveViewFrameCount(1) >= frame + 10; });
+    EXPECT_TRUE(framesCame);
+    EXPECT_EQ(sim->liveViewCallerThreads(1), 1u);
+    EXPECT_TRUE(cam->isLiveViewRunning());
+    // Asked to end: nothing to announce.
     cam->liveViewEnd();
     ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
+    late.join();
     GLIMRA_Camera::waitForBackgroundThreads();
-}
-
-TEST_F(CameraFixture, ShuttingDownWithLiveViewRunningEnds) {
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraLiveViewDidEnd), 0u);
+    // A frame that fails ends the loop by itself: whoever shows the frames
+    // hears it on the main thread.
     cam->liveViewBegin();
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 2; }));
-    // The kiosk quits in the middle of a countdown.
-    EXPECT_TRUE(loop.runAlongside([] { GLIMRA_Camera::shutdown(); }, std::chrono::seconds(20)));
-    EXPECT_EQ(GLIMRA_Camera::backgroundThreadCount(), 0);
+    ASSERT_TRUE(pumpUntil([&] { return cam->isLiveViewRunning(); }));
+    sim->setFault("CamDownloadEvfImage", SimFault{0x2, 0, -1, std::nullopt});
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewDidEnd) == 1; }));
+    auto p = all(GLIMRA_CameraLiveViewDidEnd)[0];
+    EXPECT_TRUE(p.onMain);
+    EXPECT_EQ(p.n.sender(), cam.get());
+    sim->clearFaults();
+    GLIMRA_Camera::waitForBackgroundThreads();
+    loop.runPending();
+    EXPECT_EQ(count(GLIMRA_CameraLiveViewDidEnd), 1u);
 }
 
 TEST_F(CameraFixture, StalledMainThreadNeverHoldsMoreThanOneFrame) {
@@ -89,7 +107,7 @@ TEST_F(CameraFixture, StalledMainThreadNeverHoldsMoreThanOneFrame) {
     cam->liveViewEnd();
 }
 
-TEST_F(CameraFixture, ZoomAndLensDriveCheckTheirParameters) {
+TEST_F(CameraFixture, ZoomAndLensDriveCheckTheirParametersAndQuittingEndsLiveView) {
     start(smallConfig());
     auto cam = scanned(1)[0];
     ASSERT_TRUE(cam->load());
@@ -105,32 +123,11 @@ TEST_F(CameraFixture, ZoomAndLensDriveCheckTheirParameters) {
     cam->liveViewDriveAFNear1();
     GLIMRA_Camera::waitForBackgroundThreads();
     EXPECT_EQ(sim->callCount("CamSendCommand"), 1);
-}
-
-TEST_F(CameraFixture, TwoHostBitReportsStartOneLoop) {
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
+    // The kiosk quits in the middle of a countdown, live view running.
     cam->liveViewBegin();
-    // A delivered frame proves the loop thread holds the loop lock.
-    ASSERT_TRUE(pumpUntil(
-        [&] { return cam->isLiveViewRunning() && count(GLIMRA_CameraLiveViewImageUpdate) > 0; }));
-    ASSERT_EQ(sim->liveViewCallerThreads(1), 1u);
-    // The host bit reported again while the loop runs, and a loop entered
-    // on another thread (as a late report's thread enters it): the camera
-    // must still be asked for frames by the one running loop only.
-    cam->processPropertyEvent(kCamPropertyEvent_PropertyChanged, kCamPropID_Evf_OutputDevice, 0);
-    std::thread late([&] { cam->downloadLiveViewImage(); });
-    // A second loop asks within a frame's time; ten frames are given.
-    const unsigned frame = sim->liveViewFrameCount(1);
-    const bool framesCame = pumpUntil([&] { return sim->liveViewFrameCount(1) >= frame + 10; });
-    EXPECT_TRUE(framesCame);
-    EXPECT_EQ(sim->liveViewCallerThreads(1), 1u);
-    EXPECT_TRUE(cam->isLiveViewRunning());
-    cam->liveViewEnd();
-    ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
-    late.join();
-    GLIMRA_Camera::waitForBackgroundThreads();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 2; }));
+    EXPECT_TRUE(loop.runAlongside([] { GLIMRA_Camera::shutdown(); }, std::chrono::seconds(20)));
+    EXPECT_EQ(GLIMRA_Camera::backgroundThreadCount(), 0);
 }
 
 TEST(LiveViewFrameTime, FrameCarriesTheTimeItsBytesWereTakenNotWhenItWasDecoded) {
@@ -149,37 +146,6 @@ TEST(LiveViewFrameTime, FrameCarriesTheTimeItsBytesWereTakenNotWhenItWasDecoded)
     // Bytes that do not decode give no frame (and so no time) at all.
     const std::uint8_t junk[] = {0xFF, 0xD8, 0x00, 0x01};
     EXPECT_EQ(QZNSImageFlipped::imageWithBytes(junk, sizeof junk), nullptr);
-}
-
-}  // namespace klik::test
-
-namespace klik::test {
-
-TEST_F(CameraFixture, LiveViewThatEndsByItselfIsAnnouncedAndOneAskedToEndIsNot) {
-    start(smallConfig());
-    auto cam = scanned(1)[0];
-    ASSERT_TRUE(cam->load());
-    cam->liveViewBegin();
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 1; }));
-    // Asked to end: nothing to announce.
-    cam->liveViewEnd();
-    ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
-    GLIMRA_Camera::waitForBackgroundThreads();
-    loop.runPending();
-    EXPECT_EQ(count(GLIMRA_CameraLiveViewDidEnd), 0u);
-    // A frame that fails ends the loop by itself: whoever shows the frames
-    // hears it on the main thread.
-    cam->liveViewBegin();
-    ASSERT_TRUE(pumpUntil([&] { return cam->isLiveViewRunning(); }));
-    sim->setFault("CamDownloadEvfImage", SimFault{0x2, 0, -1, std::nullopt});
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewDidEnd) == 1; }));
-    auto p = all(GLIMRA_CameraLiveViewDidEnd)[0];
-    EXPECT_TRUE(p.onMain);
-    EXPECT_EQ(p.n.sender(), cam.get());
-    sim->clearFaults();
-    GLIMRA_Camera::waitForBackgroundThreads();
-    loop.runPending();
-    EXPECT_EQ(count(GLIMRA_CameraLiveViewDidEnd), 1u);
 }
 
 }  // namespace klik::test

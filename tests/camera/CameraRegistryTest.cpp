@@ -2,7 +2,7 @@
 
 namespace klik::test {
 
-TEST_F(CameraFixture, ScanAddsCamerasInReverseIndexOrderAndUnplugRemovesThem) {
+TEST_F(CameraFixture, ScanAddsCamerasInReverseIndexOrderOneIsLoadedAtATimeAndUnplugRemovesThem) {
     SimConfig c = smallConfig();
     c.cameras = {SimCameraSpec{"Body A", "usb:1", 1, "1"},
                  SimCameraSpec{"Body B", "usb:2", 1, "2"}};
@@ -15,6 +15,27 @@ TEST_F(CameraFixture, ScanAddsCamerasInReverseIndexOrderAndUnplugRemovesThem) {
     auto update = all(GLIMRA_CameraListDidUpdate)[0];
     EXPECT_TRUE(update.onMain);
     EXPECT_EQ(update.n.sender(), GLIMRA_Camera::classObject());
+
+    // Loading a second camera unloads the first.
+    ASSERT_TRUE(list[0]->load());
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), list[0].get());
+    EXPECT_EQ(sim->propertyValue(2, kCamPropID_SaveTo), kCamSaveTo_Host);
+    ASSERT_EQ(count(GLIMRA_CameraDidLoad), 1u);
+    EXPECT_TRUE(list[0]->load());  // already loaded: nothing new
+    EXPECT_EQ(count(GLIMRA_CameraDidLoad), 1u);
+    ASSERT_TRUE(list[1]->load());
+    auto unloads = all(GLIMRA_CameraDidUnload);
+    ASSERT_EQ(unloads.size(), 1u);
+    EXPECT_EQ(unloads[0].n.sender(), list[0].get());
+    EXPECT_FALSE(list[0]->isLoaded());
+    EXPECT_FALSE(sim->isSessionOpen(2));
+    EXPECT_EQ(sim->propertyValue(2, kCamPropID_SaveTo), kCamSaveTo_Camera);
+    EXPECT_TRUE(sim->isSessionOpen(1));
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), list[1].get());
+    EXPECT_FALSE(list[0]->unload());  // not the loaded camera
+    EXPECT_TRUE(list[1]->unload());
+    loop.runPending();
+    const size_t unloaded = count(GLIMRA_CameraDidUnload);
 
     int third = sim->plugCamera(SimCameraSpec{"Body C", "usb:3", 1, "3"});
     ASSERT_TRUE(pumpUntil([&] {
@@ -29,39 +50,13 @@ TEST_F(CameraFixture, ScanAddsCamerasInReverseIndexOrderAndUnplugRemovesThem) {
 
     ASSERT_TRUE(now[0]->load());
     ASSERT_TRUE(sim->unplugCamera(third));
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDidUnload) == 1; }));
-    auto gone = all(GLIMRA_CameraDidUnload)[0];
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDidUnload) == unloaded + 1; }));
+    auto gone = all(GLIMRA_CameraDidUnload).back();
     EXPECT_TRUE(gone.onMain);
     EXPECT_EQ(gone.n.sender(), now[0].get());
     EXPECT_FALSE(now[0]->isLoaded());
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraListDidUpdate) == 3; }));
     EXPECT_EQ(GLIMRA_Camera::cameras()->size(), 2u);
-}
-
-TEST_F(CameraFixture, UnchangedRescanPostsNothingAndKeepsTheOpenSession) {
-    start(smallConfig());
-    auto list = scanned(1);
-    ASSERT_TRUE(list[0]->load());
-    size_t updates = count(GLIMRA_CameraListDidUpdate);
-    GLIMRA_Camera::updateCameraListAsync();
-    GLIMRA_Camera::waitForBackgroundThreads();
-    loop.runPending();
-    EXPECT_EQ(count(GLIMRA_CameraListDidUpdate), updates);
-    EXPECT_EQ((*GLIMRA_Camera::cameras())[0].get(), list[0].get());
-    EXPECT_TRUE(list[0]->isLoaded());
-    EXPECT_TRUE(sim->isSessionOpen(1));
-}
-
-TEST_F(CameraFixture, FailedOrEmptyScanEmptiesTheListSilently) {
-    start(smallConfig());
-    scanned(1);
-    size_t updates = count(GLIMRA_CameraListDidUpdate);
-    sim->setFault("CamGetCameraList", SimFault{0x80, 0, 1, std::nullopt});
-    GLIMRA_Camera::updateCameraListAsync();
-    GLIMRA_Camera::waitForBackgroundThreads();
-    loop.runPending();
-    EXPECT_TRUE(GLIMRA_Camera::cameras()->empty());
-    EXPECT_EQ(count(GLIMRA_CameraListDidUpdate), updates);
 }
 
 TEST_F(CameraFixture, ThreeAddedCallbacksDuringAScanCauseOneFollowUpScan) {
@@ -94,42 +89,16 @@ TEST_F(CameraFixture, ListLockBusyGivesNoneAndAScanGivesUpAfterItsWait) {
     EXPECT_EQ(GLIMRA_Camera::cameras()->size(), 2u);
 }
 
-TEST_F(CameraFixture, LoadingASecondCameraUnloadsTheFirst) {
-    SimConfig c = smallConfig();
-    c.cameras = {SimCameraSpec{"Body A", "usb:1", 1, "1"},
-                 SimCameraSpec{"Body B", "usb:2", 1, "2"}};
-    start(c);
-    auto list = scanned(2);
-    ASSERT_TRUE(list[0]->load());
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), list[0].get());
-    EXPECT_EQ(sim->propertyValue(2, kCamPropID_SaveTo), kCamSaveTo_Host);
-    ASSERT_EQ(count(GLIMRA_CameraDidLoad), 1u);
-    EXPECT_TRUE(list[0]->load());  // already loaded: nothing new
-    EXPECT_EQ(count(GLIMRA_CameraDidLoad), 1u);
-    ASSERT_TRUE(list[1]->load());
-    auto unloads = all(GLIMRA_CameraDidUnload);
-    ASSERT_EQ(unloads.size(), 1u);
-    EXPECT_EQ(unloads[0].n.sender(), list[0].get());
-    EXPECT_FALSE(list[0]->isLoaded());
-    EXPECT_FALSE(sim->isSessionOpen(2));
-    EXPECT_EQ(sim->propertyValue(2, kCamPropID_SaveTo), kCamSaveTo_Camera);
-    EXPECT_TRUE(sim->isSessionOpen(1));
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), list[1].get());
-    EXPECT_FALSE(list[0]->unload());  // not the loaded camera
-}
-
-TEST_F(CameraFixture, FailedSessionOpenPostsNothing) {
+TEST_F(CameraFixture, AFailedLoadPostsNothingAndShutdownEndsTheSdkOnceReleasingEveryReference) {
     start(smallConfig());
     auto list = scanned(1);
     sim->setFault("CamOpenSession", SimFault{0x81, 0, 1, std::nullopt});
     EXPECT_FALSE(list[0]->load());
     EXPECT_EQ(count(GLIMRA_CameraDidLoad), 0u);
     EXPECT_EQ(GLIMRA_Camera::loadedCamera(), nullptr);
-}
-
-TEST_F(CameraFixture, ShutdownPostsTheWillTerminateNotificationWhichEndsTheSdkOnce) {
-    start(smallConfig());
-    scanned(1);
+    ASSERT_TRUE(list[0]->load());
+    list.clear();
+    // Shutting down posts the will-terminate notification, which ends the SDK.
     int told = 0;
     auto id = NotificationCenter::defaultCenter().addObserver(
         "NSApplicationWillTerminateNotification", [&](const Notification&) { ++told; });
@@ -137,14 +106,6 @@ TEST_F(CameraFixture, ShutdownPostsTheWillTerminateNotificationWhichEndsTheSdkOn
     NotificationCenter::defaultCenter().removeObserver(id);
     EXPECT_EQ(told, 1);
     EXPECT_EQ(sim->callCount("CamTerminateSDK"), 1);
-}
-
-TEST_F(CameraFixture, ReleasesEveryReferenceItTook) {
-    start(smallConfig());
-    auto list = scanned(1);
-    ASSERT_TRUE(list[0]->load());
-    list.clear();
-    GLIMRA_Camera::shutdown();
     settle();
     {
         std::lock_guard l(mutex);

@@ -2,40 +2,24 @@
 // A simulated camera behind the camera class, a manual main loop, short
 // lock waits and a record of every camera notification.
 
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <mutex>
 #include <thread>
 
-#include "camera/CameraNotifications.h"
+#include "CameraNotificationFixture.h"
 #include "camera/GLIMRA_Camera.h"
 #include "camera/sim/SimCamSDK.h"
-#include "foundation/ManualRunLoop.h"
-#include "foundation/NotificationCenter.h"
 #include "support/SimCameraTestSupport.h"
 
 namespace klik::test {
 
-struct Posted {
-    std::string name;
-    Notification n;
-    bool onMain;
-};
-
-class CameraFixture : public ::testing::Test {
+class CameraFixture : public CameraNotificationFixture {
   protected:
     void start(SimConfig c) {
         sim = std::make_shared<SimCamSDK>(std::move(c));
         GLIMRA_Camera::setSDK(sim);
         GLIMRA_Camera::setMainLoop(&loop);
         GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05});
-        observer =
-            NotificationCenter::defaultCenter().addObserver("", [this](const Notification& n) {
-                if (n.name.rfind("GLIMRA_Camera", 0) != 0) return;
-                std::lock_guard l(mutex);
-                posted.push_back(Posted{n.name, n, loop.isMainThread()});
-            });
+        recordNotifications();
     }
     static SimConfig smallConfig() { return smallSimConfig(); }
     void TearDown() override {
@@ -46,25 +30,9 @@ class CameraFixture : public ::testing::Test {
         // wait for this loop while they finish.
         loop.runAlongside([] { GLIMRA_Camera::shutdown(); }, std::chrono::seconds(20));
         loop.runPending();
-        NotificationCenter::defaultCenter().removeObserver(observer);
+        stopRecording();
         GLIMRA_Camera::setSDK(nullptr);
         GLIMRA_Camera::setMainLoop(nullptr);
-    }
-    size_t count(const std::string& name) {
-        std::lock_guard l(mutex);
-        size_t n = 0;
-        for (const auto& p : posted) n += p.name == name;
-        return n;
-    }
-    std::vector<Posted> all(const std::string& name) {
-        std::lock_guard l(mutex);
-        std::vector<Posted> out;
-        for (const auto& p : posted)
-            if (p.name == name) out.push_back(p);
-        return out;
-    }
-    bool pumpUntil(const std::function<bool()>& done) {
-        return loop.runUntil(done, std::chrono::seconds(20));
     }
     // Lets the SDK's event thread and the class's threads finish while the
     // main loop keeps turning (their notifications may wait for it).
@@ -83,11 +51,7 @@ class CameraFixture : public ::testing::Test {
         return list;
     }
 
-    ManualRunLoop loop;
     std::shared_ptr<SimCamSDK> sim;
-    std::mutex mutex;
-    std::vector<Posted> posted;
-    NotificationCenter::ObserverId observer = 0;
 };
 
 }  // namespace klik::test

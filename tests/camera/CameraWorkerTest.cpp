@@ -36,16 +36,6 @@ class CameraWorkerTest : public CameraFixture {
         NotificationCenter::defaultCenter().removeObserver(photoObserver);
         CameraFixture::TearDown();
     }
-    GLIMRA_Camera::Ptr loadedInBackground() {
-        auto cam = scanned(1)[0];
-        cam->loadInBackground();
-        EXPECT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPropertyDidChange) >= 18; }));
-        return cam;
-    }
-    void expectRulesKept() {
-        EXPECT_EQ(sim->forbiddenThreadCalls(), 0);
-        EXPECT_EQ(guard->violations(), 0);
-    }
 
     std::unique_ptr<WorkerGuardRunLoop> guard;
     NotificationCenter::ObserverId photoObserver = 0;
@@ -62,9 +52,13 @@ TEST_F(CameraWorkerTest, TheCheckCatchesACameraCallFromTheMainThread) {
     EXPECT_FALSE(sim->isSessionOpen(1));
 }
 
-TEST_F(CameraWorkerTest, LoadingInTheBackgroundAnnouncesEverythingOnMain) {
+// Load, the panel's lists, writes, a dial turned, a picture, live view and
+// an unplug, all kept to the worker's rules.
+TEST_F(CameraWorkerTest, ASessionKeepsToTheWorkersRulesAndAnnouncesOnMain) {
     startSingleWorker();
-    auto cam = loadedInBackground();
+    auto cam = scanned(1)[0];
+    cam->loadInBackground();
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPropertyDidChange) >= 18; }));
     EXPECT_TRUE(cam->isLoaded());
     EXPECT_TRUE(sim->isSessionOpen(1));
     EXPECT_EQ(count(GLIMRA_CameraDidLoad), 1u);
@@ -79,13 +73,7 @@ TEST_F(CameraWorkerTest, LoadingInTheBackgroundAnnouncesEverythingOnMain) {
     EXPECT_EQ(lists[0].n.info(GLIMRA_CameraPropertyID).integerValue(), kCamPropID_ISOSpeed);
     // A property the camera lacks: announced without its list.
     EXPECT_TRUE(lists[1].n.info(GLIMRA_CameraProperties).isNone());
-    settle();
-    expectRulesKept();
-}
 
-TEST_F(CameraWorkerTest, WritesDialsAndTheClockGoThroughTheWorker) {
-    startSingleWorker();
-    auto cam = loadedInBackground();
     std::optional<bool> written, refused;
     cam->setStringValueInBackground("ISO 400", kCamPropID_ISOSpeed, [&](bool ok) {
         EXPECT_TRUE(loop.isMainThread());
@@ -101,15 +89,8 @@ TEST_F(CameraWorkerTest, WritesDialsAndTheClockGoThroughTheWorker) {
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPropertyDidChange) > before; }));
     EXPECT_EQ(all(GLIMRA_CameraPropertyDidChange).back().n.info(GLIMRA_CameraProperty).stringOr(),
               strForCameraISO(0x50));
-    settle();
-    expectRulesKept();
-}
 
-TEST_F(CameraWorkerTest, APictureIsHandedOnOffTheWorkerWithProgressOnMain) {
-    startSingleWorker();
-    auto cam = loadedInBackground();
-    cam->takePicture();
-    cam->performNextQueuedCameraCommand();
+    shoot(cam);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
     // The photo chain runs on a thread of its own: neither the worker it
     // would hold nor the main thread.
@@ -117,30 +98,19 @@ TEST_F(CameraWorkerTest, APictureIsHandedOnOffTheWorkerWithProgressOnMain) {
     EXPECT_FALSE(photoOnMain.load());
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadProgress) >= 2; }));
     for (const auto& p : all(GLIMRA_CameraDownloadProgress)) EXPECT_TRUE(p.onMain);
-    settle();
-    expectRulesKept();
-}
 
-TEST_F(CameraWorkerTest, LiveViewSwitchedFromTheMainThreadRunsAndStops) {
-    startSingleWorker();
-    auto cam = loadedInBackground();
     cam->performInBackground([](GLIMRA_Camera& c) { c.liveViewBegin(); });
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraLiveViewImageUpdate) >= 3; }));
     cam->performInBackground([](GLIMRA_Camera& c) { c.liveViewEnd(); });
     ASSERT_TRUE(pumpUntil([&] { return !cam->isLiveViewRunning(); }));
-    settle();
-    expectRulesKept();
-}
 
-TEST_F(CameraWorkerTest, AnUnplugOnTheWorkerIsAnnouncedOnMain) {
-    startSingleWorker();
-    auto cam = loadedInBackground();
     sim->unplugCamera(1);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDidUnload) == 1; }));
     EXPECT_TRUE(all(GLIMRA_CameraDidUnload)[0].onMain);
     EXPECT_FALSE(cam->isLoaded());
     settle();
-    expectRulesKept();
+    EXPECT_EQ(sim->forbiddenThreadCalls(), 0);
+    EXPECT_EQ(guard->violations(), 0);
 }
 
 }  // namespace klik::test

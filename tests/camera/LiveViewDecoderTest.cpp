@@ -32,7 +32,7 @@ void expectDecodedAsPlain(const QZNSImageFlipped& image, const Data& jpeg) {
     EXPECT_TRUE(image.data() == jpeg);
 }
 
-TEST(LiveViewDecoder, GivesThePixelsOfAPlainDecodeForEverySizeInAnyOrder) {
+TEST(LiveViewDecoder, GivesThePixelsOfAPlainDecodeForEverySizeInAnyOrderAndRefusesBadFrames) {
     LiveViewDecoder decoder;
     // Larger and smaller frames after each other, in the camera's buffer
     // with stale bytes after the frame (the length given is the frame's).
@@ -48,9 +48,25 @@ TEST(LiveViewDecoder, GivesThePixelsOfAPlainDecodeForEverySizeInAnyOrder) {
         EXPECT_GE(image->arrivalTime(), before);
         expectDecodedAsPlain(*image, jpeg);
     }
+    // A bad frame is refused and the next one decodes.
+    const Data good = frame(160, 120, 3);
+    std::string error;
+    const std::uint8_t junk[] = {0xFF, 0xD8, 0x00, 0x01};
+    EXPECT_EQ(decoder.decode(junk, sizeof junk, &error), nullptr);
+    EXPECT_FALSE(error.empty());
+    Data noFrameHeader = good;
+    noFrameHeader.resize(20);
+    error.clear();
+    EXPECT_EQ(decoder.decode(noFrameHeader.data(), noFrameHeader.size(), &error), nullptr);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(decoder.decode(nullptr, 100, &error), nullptr);
+    auto image = decoder.decode(good.data(), good.size(), &error);
+    ASSERT_TRUE(image) << error;
+    expectDecodedAsPlain(*image, good);
 }
 
-TEST(LiveViewDecoder, AnImageHeldElsewhereIsNeverOverwrittenAndAReleasedOneIsReused) {
+TEST(LiveViewDecoder,
+     AnImageHeldElsewhereIsNeverOverwrittenAReleasedOneIsReusedAndImagesOutliveTheirDecoder) {
     LiveViewDecoder decoder;
     const Data a = frame(320, 240, 1), b = frame(320, 240, 2);
     auto first = decoder.decode(a.data(), a.size());
@@ -68,33 +84,13 @@ TEST(LiveViewDecoder, AnImageHeldElsewhereIsNeverOverwrittenAndAReleasedOneIsReu
     EXPECT_EQ(third.get(), firstAddress);  // the released one, its room kept
     EXPECT_EQ(decoder.spareImages(), 0u);
     expectDecodedAsPlain(*third, b);
-}
 
-TEST(LiveViewDecoder, ABadFrameIsRefusedAndTheNextOneDecodes) {
-    LiveViewDecoder decoder;
-    const Data good = frame(160, 120, 3);
-    std::string error;
-    const std::uint8_t junk[] = {0xFF, 0xD8, 0x00, 0x01};
-    EXPECT_EQ(decoder.decode(junk, sizeof junk, &error), nullptr);
-    EXPECT_FALSE(error.empty());
-    Data noFrameHeader = good;
-    noFrameHeader.resize(20);
-    error.clear();
-    EXPECT_EQ(decoder.decode(noFrameHeader.data(), noFrameHeader.size(), &error), nullptr);
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(decoder.decode(nullptr, 100, &error), nullptr);
-    auto image = decoder.decode(good.data(), good.size(), &error);
-    ASSERT_TRUE(image) << error;
-    expectDecodedAsPlain(*image, good);
-}
-
-TEST(LiveViewDecoder, ImagesOutliveTheirDecoder) {
-    const Data jpeg = frame(160, 120, 4);
+    const Data jpeg = frame(160, 120, 4);  // images outlive their decoder
     std::shared_ptr<QZNSImageFlipped> kept;
     {
-        LiveViewDecoder decoder;
-        kept = decoder.decode(jpeg.data(), jpeg.size());
-        auto given = decoder.decode(jpeg.data(), jpeg.size());
+        LiveViewDecoder shortLived;
+        kept = shortLived.decode(jpeg.data(), jpeg.size());
+        auto given = shortLived.decode(jpeg.data(), jpeg.size());
         ASSERT_TRUE(kept && given);
     }
     expectDecodedAsPlain(*kept, jpeg);

@@ -13,20 +13,8 @@
 namespace klik::test {
 namespace {
 
-std::string faults(const std::string& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + body +
-           "</dict></plist>\n";
-}
-
 class GPhotoPtpipFaultTest : public GPhotoPtpipFixture {
   protected:
-    bool startCameraWith(const std::string& plist) {
-        return startCamera(plist, {"--photo", "640x480"});
-    }
-    void shoot(const GLIMRA_Camera::Ptr& cam) {
-        cam->takePicture();
-        cam->performNextQueuedCameraCommand();
-    }
     // The camera listed for the PTP/IP address once it is no longer `gone`
     // (a camera that went away comes back as a new reference).
     GLIMRA_Camera::Ptr relistedInstead(const GLIMRA_Camera::Ptr& gone) {
@@ -45,8 +33,8 @@ class GPhotoPtpipFaultTest : public GPhotoPtpipFixture {
 };
 
 TEST_F(GPhotoPtpipFaultTest, ABusyCameraIsReportedWithTheLibrarysWordsAndTheNextShotIsTaken) {
-    if (!startCameraWith(faults("<key>BusyCount</key><integer>1</integer>")))
-        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
+    START_CAMERA_OR_SKIP(faults("<key>BusyCount</key><integer>1</integer>"),
+                         {"--photo", "640x480"});
     GPhotoOptions options;
     options.busyRetrySeconds = 0;  // the first busy answer is the shot's
     startLayer(options);
@@ -77,8 +65,8 @@ TEST_F(GPhotoPtpipFaultTest, ABusyCameraIsReportedWithTheLibrarysWordsAndTheNext
 }
 
 TEST_F(GPhotoPtpipFaultTest, ABusyAnswerWithinTheRetryTimeIsAskedAgainUnseen) {
-    if (!startCameraWith(faults("<key>BusyCount</key><integer>2</integer>")))
-        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
+    START_CAMERA_OR_SKIP(faults("<key>BusyCount</key><integer>2</integer>"),
+                         {"--photo", "640x480"});
     GPhotoOptions options;
     options.busyRetrySeconds = 60;  // far more than two answers take
     startLayer(options);
@@ -90,45 +78,9 @@ TEST_F(GPhotoPtpipFaultTest, ABusyAnswerWithinTheRetryTimeIsAskedAgainUnseen) {
     EXPECT_EQ(guard.violations(), 0);
 }
 
-TEST_F(GPhotoPtpipFaultTest, AConnectionCutMidDownloadReportsNoPhotoAndTheCameraIsUsedAgain) {
-    if (!startCameraWith(faults("<key>DropDownloadAtPercent</key><integer>50</integer>")))
-        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
-    startLayer();
-    auto cam = listed();
-    ASSERT_TRUE(cam && loaded(cam));
-
-    shoot(cam);
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadFailed) == 1; }));
-    const auto failures = all(GLIMRA_CameraDownloadFailed);
-    EXPECT_TRUE(failures[0].onMain);
-    const std::string name = failures[0].n.info(GLIMRA_CameraPhotoFilename).stringOr();
-    EXPECT_EQ(name.rfind("KLIK", 0), 0u) << name;
-    const Value& error = failures[0].n.info(GLIMRA_CameraDownloadError);
-    EXPECT_NE(error[kCameraErrorCodeKey].integerValue(), 0);
-    // The cut connection is the camera gone (0x301): it leaves the list.
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDidUnload) >= 1; }));
-    EXPECT_FALSE(cam->isLoaded());
-
-    // The camera still answers at its address: it is listed again and,
-    // loaded, takes a photo that arrives whole.
-    auto again = relistedInstead(cam);
-    ASSERT_TRUE(again && loaded(again));
-    shoot(again);
-    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
-    const auto photos = all(GLIMRA_CameraPhotoDataAvailable);
-    const Data* bytes = photos[0].n.info(GLIMRA_CameraPhotoData).data();
-    ASSERT_TRUE(bytes);
-    const std::string second = photos[0].n.info(GLIMRA_CameraPhotoFilename).stringOr();
-    EXPECT_NE(second, name);
-    EXPECT_TRUE(camera.photoOnCard(second) == std::string(bytes->begin(), bytes->end()));
-    // Only ever whole photos: the cut one was never reported.
-    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
-    EXPECT_EQ(guard.violations(), 0);
-}
-
-TEST_F(GPhotoPtpipFaultTest, AVanishedCameraIsReportedGoneAndListedAgainWhenItComesBack) {
-    if (!startCameraWith(""))
-        GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
+TEST_F(GPhotoPtpipFaultTest, AVanishedCameraOrACutDownloadIsReportedGoneAndTheCameraListedAgain) {
+    START_CAMERA_OR_SKIP(faults("<key>DropDownloadAtPercent</key><integer>50</integer>"),
+                         {"--photo", "640x480"});
     startLayer();
     auto cam = listed();
     ASSERT_TRUE(cam && loaded(cam));
@@ -147,12 +99,38 @@ TEST_F(GPhotoPtpipFaultTest, AVanishedCameraIsReportedGoneAndListedAgainWhenItCo
 
     camera.comeBack();
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraAdded) > addedBefore; }));
-    auto again = relistedInstead(cam);
-    ASSERT_TRUE(again);
-    EXPECT_EQ(again->description(), "PTP/IP Camera");
-    ASSERT_TRUE(loaded(again));
+    auto back = relistedInstead(cam);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->description(), "PTP/IP Camera");
+    ASSERT_TRUE(loaded(back));
+
+    // Its first download is cut half-way: no photo, the failure told on main.
+    shoot(back);
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDownloadFailed) == 1; }));
+    const auto failures = all(GLIMRA_CameraDownloadFailed);
+    EXPECT_TRUE(failures[0].onMain);
+    const std::string name = failures[0].n.info(GLIMRA_CameraPhotoFilename).stringOr();
+    EXPECT_EQ(name.rfind("KLIK", 0), 0u) << name;
+    const Value& error = failures[0].n.info(GLIMRA_CameraDownloadError);
+    EXPECT_NE(error[kCameraErrorCodeKey].integerValue(), 0);
+    // The cut connection is the camera gone (0x301): it leaves the list.
+    ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraDidUnload) == 2; }));
+    EXPECT_FALSE(back->isLoaded());
+
+    // The camera still answers at its address: it is listed again and,
+    // loaded, takes a photo that arrives whole.
+    auto again = relistedInstead(back);
+    ASSERT_TRUE(again && loaded(again));
     shoot(again);
     ASSERT_TRUE(pumpUntil([&] { return count(GLIMRA_CameraPhotoDataAvailable) == 1; }));
+    const auto photos = all(GLIMRA_CameraPhotoDataAvailable);
+    const Data* bytes = photos[0].n.info(GLIMRA_CameraPhotoData).data();
+    ASSERT_TRUE(bytes);
+    const std::string second = photos[0].n.info(GLIMRA_CameraPhotoFilename).stringOr();
+    EXPECT_NE(second, name);
+    EXPECT_TRUE(camera.photoOnCard(second) == std::string(bytes->begin(), bytes->end()));
+    // Only ever whole photos: the cut one was never reported.
+    EXPECT_EQ(count(GLIMRA_CameraDownloadFailed), 1u);
     EXPECT_EQ(guard.violations(), 0);
 }
 

@@ -5,22 +5,15 @@
 // camera worker. HOME points at a temporary folder: libgphoto2 keeps its
 // PTP/IP identity under $HOME/.gphoto.
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <mutex>
-#include <thread>
+#include <optional>
 
-#include <unistd.h>
-
-#include "camera/CameraNotifications.h"
+#include "../CameraNotificationFixture.h"
 #include "camera/GLIMRA_Camera.h"
 #include "camera/gphoto2/GPhotoCamSDK.h"
-#include "foundation/ManualRunLoop.h"
-#include "foundation/NotificationCenter.h"
 #include "log/Log.h"
 #include "support/PtpIpCameraProcess.h"
 #include "support/TempDir.h"
@@ -28,13 +21,7 @@
 
 namespace klik::test {
 
-struct Seen {
-    std::string name;
-    Notification n;
-    bool onMain;
-};
-
-class GPhotoPtpipFixture : public ::testing::Test {
+class GPhotoPtpipFixture : public CameraNotificationFixture {
   protected:
     // libgphoto2 reads HOME once per process: one temporary HOME for all.
     static TempDir& home() {
@@ -61,6 +48,11 @@ class GPhotoPtpipFixture : public ::testing::Test {
         EXPECT_TRUE(camera.start(args, faults, &error)) << error;
         return true;
     }
+    // A faults file for the camera program holding the plist keys `body`.
+    static std::string faults(const std::string& body) {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + body +
+               "</dict></plist>\n";
+    }
     std::string address() const { return "127.0.0.1:" + std::to_string(camera.port()); }
     void startLayer(GPhotoOptions options = {}) {
         options.usb = false;
@@ -70,18 +62,13 @@ class GPhotoPtpipFixture : public ::testing::Test {
         GLIMRA_Camera::setSDK(sdk);
         GLIMRA_Camera::setMainLoop(&guard);
         GLIMRA_Camera::setTimeouts({5, 5, 5});
-        observer =
-            NotificationCenter::defaultCenter().addObserver("", [this](const Notification& n) {
-                if (n.name.rfind("GLIMRA_Camera", 0) != 0) return;
-                std::lock_guard l(mutex);
-                seen.push_back(Seen{n.name, n, loop.isMainThread()});
-            });
+        recordNotifications();
     }
     void TearDown() override {
         if (sdk) {
             loop.runAlongside([] { GLIMRA_Camera::shutdown(); }, std::chrono::seconds(30));
             loop.runPending();
-            NotificationCenter::defaultCenter().removeObserver(observer);
+            stopRecording();
             GLIMRA_Camera::setSDK(nullptr);
             GLIMRA_Camera::setMainLoop(nullptr);
             sdk.reset();
@@ -89,22 +76,6 @@ class GPhotoPtpipFixture : public ::testing::Test {
         camera.stop();
         if (HasFailure()) showBackendLog();
         GLIMRA_Log::resetForTesting();
-    }
-    size_t count(const std::string& name) {
-        std::lock_guard l(mutex);
-        size_t n = 0;
-        for (const auto& p : seen) n += p.name == name;
-        return n;
-    }
-    std::vector<Seen> all(const std::string& name) {
-        std::lock_guard l(mutex);
-        std::vector<Seen> out;
-        for (const auto& p : seen)
-            if (p.name == name) out.push_back(p);
-        return out;
-    }
-    bool pumpUntil(const std::function<bool()>& done, int seconds = 30) {
-        return loop.runUntil(done, std::chrono::seconds(seconds));
     }
     // The first listed camera, once the first scan has listed it.
     GLIMRA_Camera::Ptr listed() {
@@ -132,19 +103,39 @@ class GPhotoPtpipFixture : public ::testing::Test {
                 text = p.n.info(GLIMRA_CameraProperty).stringOr();
         return text;
     }
+    // Runs `job` on the camera's thread and waits for it.
+    void onCameraThread(const GLIMRA_Camera::Ptr& cam,
+                        const std::function<void(GLIMRA_Camera&)>& job) {
+        bool done = false;
+        cam->performInBackground([&done, job](GLIMRA_Camera& c) {
+            job(c);
+            GLIMRA_Camera::mainLoop()->performOnMain([&done] { done = true; }, false);
+        });
+        ASSERT_TRUE(pumpUntil([&] { return done; }));
+    }
+    // The choices of `id`, read on the camera's thread.
+    std::optional<Dictionary> listOf(const GLIMRA_Camera::Ptr& cam, CamPropertyID id) {
+        std::optional<Dictionary> read;
+        onCameraThread(
+            cam, [&read, id](GLIMRA_Camera& c) { read = c.supportedValuesForPropertyID(id); });
+        return read;
+    }
+    bool set(const GLIMRA_Camera::Ptr& cam, const std::string& text, CamPropertyID id) {
+        std::optional<bool> ok;
+        cam->setStringValueInBackground(text, id, [&](bool r) { ok = r; });
+        return pumpUntil([&] { return ok.has_value(); }) && *ok;
+    }
+
     TempDir logDir;
     PtpIpCameraProcess camera;
-    ManualRunLoop loop;
     std::shared_ptr<GPhotoCamSDK> sdk;
     WorkerGuardRunLoop guard{loop, [] { return GPhotoWorker::onAnyWorker(); }};
-    std::mutex mutex;
-    std::vector<Seen> seen;
-    NotificationCenter::ObserverId observer = 0;
 };
 
-#define START_CAMERA_OR_SKIP(faults)                                                   \
+// Starts the camera program with startCamera's arguments, or skips the test.
+#define START_CAMERA_OR_SKIP(...)                                                      \
     do {                                                                               \
-        if (!startCamera(faults))                                                      \
+        if (!startCamera(__VA_ARGS__))                                                 \
             GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)"; \
     } while (0)
 

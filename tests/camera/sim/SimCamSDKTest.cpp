@@ -101,7 +101,7 @@ struct SimFixture : ::testing::Test {
         c.pictureWidth = 640;
         c.pictureHeight = 480;
         c.captureDelay = 0;
-        c.downloadChunkSize = 64 * 1024;
+        c.downloadChunkSize = std::uint64_t{64} * 1024;
         return c;
     }
     // The first camera's reference, retained for the test.
@@ -121,7 +121,7 @@ struct SimFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(SimFixture, CameraListReferencesAndDeviceInfo) {
+TEST_F(SimFixture, CameraListReferencesDeviceInfoAndAnOlderBody) {
     SimConfig c = config();
     c.cameras = {SimCameraSpec{"Body A", "usb:1", 1, "1"},
                  SimCameraSpec{"Body B", "usb:2", 0, "2"}};
@@ -150,6 +150,16 @@ TEST_F(SimFixture, CameraListReferencesAndDeviceInfo) {
     EXPECT_STREQ(info.szDeviceDescription, "Body B");
     EXPECT_STREQ(info.szPortName, "usb:2");
     EXPECT_EQ(info.deviceSubType, 0u);
+    // B, an older body, has no live view and takes status commands.
+    ASSERT_EQ(sdk.CamOpenSession(b), 0u);
+    setU32(sdk, b, kCamPropID_Evf_OutputDevice, 0x3, CAM_ERR_NOT_SUPPORTED);
+    ASSERT_EQ(sdk.CamSendStatusCommand(b, kCamCameraStatusCommand_UILock, 0), 0u);
+    ASSERT_EQ(sdk.CamSendStatusCommand(b, kCamCameraStatusCommand_UIUnLock, 0), 0u);
+    auto sent = sdk.sentCommands();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_TRUE(sent[0].status);
+    EXPECT_EQ(sent[1].command, kCamCameraStatusCommand_UIUnLock);
+    EXPECT_EQ(sdk.CamCloseSession(b), 0u);
     EXPECT_EQ(sdk.CamRetain(a), 3u);  // the SDK's own, the test's, this one
     EXPECT_EQ(sdk.CamRelease(a), 2u);
     EXPECT_EQ(sdk.outstandingReferences(), 2u);
@@ -162,13 +172,16 @@ TEST_F(SimFixture, CameraListReferencesAndDeviceInfo) {
     EXPECT_EQ(sdk.CamRetain(&foreign), 0u);
 }
 
-TEST_F(SimFixture, TakePictureOffersRealJpegWithExifThatChangesPerShot) {
+TEST_F(SimFixture, TakePictureOffersRealJpegWithExifThatChangesPerShotUntilTheCameraVanishes) {
+    SimConfig c = config();
+    c.downloadChunkSize = 1024;
     Recorder r;  // outlives the SDK, whose event thread calls into it
-    SimCamSDK sdk(config());
+    SimCamSDK sdk(c);
     sdk.CamInitializeSDK();
     r.sdk = &sdk;
     CamCameraRef cam = firstCamera(sdk);
     ASSERT_EQ(sdk.CamSetObjectEventHandler(cam, kCamObjectEvent_All, onObject, &r), 0u);
+    sdk.CamSetCameraStateEventHandler(cam, kCamStateEvent_All, onState, &r);
     EXPECT_EQ(sdk.CamSendCommand(cam, kCamCommand_TakePicture, 0), CAM_ERR_SESSION_NOT_OPEN);
     ASSERT_EQ(sdk.CamOpenSession(cam), 0u);
 
@@ -208,7 +221,14 @@ TEST_F(SimFixture, TakePictureOffersRealJpegWithExifThatChangesPerShot) {
     EXPECT_EQ(sdk.CamSendCommand(cam, kCamCommand_PressShutterButton, 2),
               CAM_ERR_INVALID_PARAMETER);
     EXPECT_EQ(sdk.CamSendCommand(cam, 0x77, 0), 0xA001u);
-    sdk.CamCloseSession(cam);
+
+    // The camera vanishes during the next download, at 30 %.
+    sdk.setVanishDuringDownload(30);
+    ASSERT_EQ(sdk.CamSendCommand(cam, kCamCommand_TakePicture, 0), 0u);
+    ASSERT_TRUE(r.waitFor([&] { return r.objectEvents == 3 && r.states.size() == 1; }));
+    EXPECT_EQ(r.downloadResult, CAM_ERR_COMM_DISCONNECTED);
+    EXPECT_EQ(r.pictures.size(), 2u);
+    EXPECT_LT(r.progress.back(), 40u);
     sdk.CamRelease(cam);
     sdk.waitUntilIdle();  // the SDK lets go of an offered item after its handler
     EXPECT_EQ(sdk.outstandingReferences(), 0u);
@@ -255,11 +275,14 @@ TEST_F(SimFixture, LiveViewFramesWithNotReadyBetween) {
     EXPECT_EQ(sdk.outstandingReferences(), 0u);
 }
 
-TEST_F(SimFixture, PropertiesWritesEventsAndExposureModes) {
+TEST_F(SimFixture, PropertiesWritesEventsExposureModesFaultsUnplugAndPlug) {
     Recorder r;  // outlives the SDK, whose event thread calls into it
     SimCamSDK sdk(config());
     sdk.CamInitializeSDK();
+    r.sdk = &sdk;
+    ASSERT_EQ(sdk.CamSetCameraAddedHandler(onAdded, &r), 0u);
     CamCameraRef cam = firstCamera(sdk);
+    sdk.CamSetCameraStateEventHandler(cam, kCamStateEvent_All, onState, &r);
     ASSERT_EQ(sdk.CamSetPropertyEventHandler(cam, kCamPropertyEvent_All, onProperty, &r), 0u);
     CamDataType type;
     std::uint32_t size;
@@ -304,18 +327,6 @@ TEST_F(SimFixture, PropertiesWritesEventsAndExposureModes) {
     ASSERT_EQ(sdk.CamGetPropertySize(cam, kCamPropID_OwnerName, 0, &type, &size), 0u);
     ASSERT_EQ(sdk.CamGetPropertyData(cam, kCamPropID_OwnerName, 0, size, got), 0u);
     EXPECT_STREQ(got, "Booth 4");
-    sdk.CamRelease(cam);
-}
-
-TEST_F(SimFixture, FaultsUnplugAndPlug) {
-    Recorder r;  // outlives the SDK, whose event thread calls into it
-    SimCamSDK sdk(config());
-    sdk.CamInitializeSDK();
-    r.sdk = &sdk;
-    ASSERT_EQ(sdk.CamSetCameraAddedHandler(onAdded, &r), 0u);
-    CamCameraRef cam = firstCamera(sdk);
-    sdk.CamSetCameraStateEventHandler(cam, kCamStateEvent_All, onState, &r);
-    ASSERT_EQ(sdk.CamOpenSession(cam), 0u);
 
     sdk.setFault("CamSendCommand", SimFault{0x81, 0, 1, std::nullopt});
     EXPECT_EQ(sdk.CamSendCommand(cam, kCamCommand_ExtendShutDownTimer, 0), 0x81u);
@@ -338,47 +349,6 @@ TEST_F(SimFixture, FaultsUnplugAndPlug) {
     EXPECT_EQ(sdk.pluggedCameras(), (std::vector<int>{second}));
     sdk.CamRelease(cam);
     EXPECT_EQ(sdk.outstandingReferences(), 0u);
-}
-
-TEST_F(SimFixture, CameraVanishingMidDownload) {
-    SimConfig c = config();
-    c.downloadChunkSize = 1024;
-    Recorder r;  // outlives the SDK, whose event thread calls into it
-    SimCamSDK sdk(c);
-    sdk.CamInitializeSDK();
-    r.sdk = &sdk;
-    CamCameraRef cam = firstCamera(sdk);
-    sdk.CamSetCameraStateEventHandler(cam, kCamStateEvent_All, onState, &r);
-    sdk.CamSetObjectEventHandler(cam, kCamObjectEvent_All, onObject, &r);
-    ASSERT_EQ(sdk.CamOpenSession(cam), 0u);
-    setU32(sdk, cam, kCamPropID_SaveTo, kCamSaveTo_Host);
-    sdk.setVanishDuringDownload(30);
-    ASSERT_EQ(sdk.CamSendCommand(cam, kCamCommand_TakePicture, 0), 0u);
-    ASSERT_TRUE(r.waitFor([&] { return r.objectEvents == 1 && r.states.size() == 1; }));
-    EXPECT_EQ(r.downloadResult, CAM_ERR_COMM_DISCONNECTED);
-    EXPECT_TRUE(r.pictures.empty());
-    ASSERT_FALSE(r.progress.empty());
-    EXPECT_LT(r.progress.back(), 40u);
-    sdk.CamRelease(cam);
-    sdk.waitUntilIdle();
-    EXPECT_EQ(sdk.outstandingReferences(), 0u);
-}
-
-TEST_F(SimFixture, OlderCameraHasNoLiveView) {
-    SimConfig c = config();
-    c.cameras = {SimCameraSpec{"Old Body", "usb:1", 0, "1"}};
-    SimCamSDK sdk(c);
-    sdk.CamInitializeSDK();
-    CamCameraRef cam = firstCamera(sdk);
-    ASSERT_EQ(sdk.CamOpenSession(cam), 0u);
-    setU32(sdk, cam, kCamPropID_Evf_OutputDevice, 0x3, CAM_ERR_NOT_SUPPORTED);
-    ASSERT_EQ(sdk.CamSendStatusCommand(cam, kCamCameraStatusCommand_UILock, 0), 0u);
-    ASSERT_EQ(sdk.CamSendStatusCommand(cam, kCamCameraStatusCommand_UIUnLock, 0), 0u);
-    auto sent = sdk.sentCommands();
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_TRUE(sent[0].status);
-    EXPECT_EQ(sent[1].command, kCamCameraStatusCommand_UIUnLock);
-    sdk.CamRelease(cam);
 }
 
 }  // namespace klik

@@ -40,6 +40,18 @@ void privateHome() {
     });
 }
 
+// The bytes of `file` once `rc`, the call that filled it, succeeded; frees it.
+int takeData(CameraFile* file, int rc, std::string& bytes) {
+    if (rc >= GP_OK) {
+        const char* data = nullptr;
+        unsigned long size = 0;
+        rc = gp_file_get_data_and_size(file, &data, &size);
+        if (rc >= GP_OK) bytes.assign(data, size);
+    }
+    gp_file_unref(file);
+    return rc;
+}
+
 }  // namespace
 
 GPhoto2Client::GPhoto2Client() {
@@ -160,72 +172,57 @@ int GPhoto2Client::trigger() {
     return gp_camera_trigger_capture(camera_, context_);
 }
 
-int GPhoto2Client::waitForFile(std::string& folder, std::string& name, double seconds) {
+int GPhoto2Client::waitForEvent(const std::function<bool(CameraEventType, void*)>& found,
+                                double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < deadline) {
         CameraEventType type;
         void* data = nullptr;
         const int rc = gp_camera_wait_for_event(camera_, 100, &type, &data, context_);
         if (rc < GP_OK) return rc;
-        if (type == GP_EVENT_FILE_ADDED) {
-            auto* path = static_cast<CameraFilePath*>(data);
-            folder = path->folder;
-            name = path->name;
-            std::free(data);
-            return GP_OK;
-        }
+        const bool done = found(type, data);
         std::free(data);
+        if (done) return GP_OK;
         // Over PTP/IP the call does not wait; a short pause between polls.
         if (type == GP_EVENT_TIMEOUT) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return GP_ERROR_TIMEOUT;
 }
 
+int GPhoto2Client::waitForFile(std::string& folder, std::string& name, double seconds) {
+    return waitForEvent(
+        [&](CameraEventType type, void* data) {
+            if (type != GP_EVENT_FILE_ADDED) return false;
+            folder = static_cast<CameraFilePath*>(data)->folder;
+            name = static_cast<CameraFilePath*>(data)->name;
+            return true;
+        },
+        seconds);
+}
+
 int GPhoto2Client::waitForText(const std::string& needle, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        CameraEventType type;
-        void* data = nullptr;
-        const int rc = gp_camera_wait_for_event(camera_, 100, &type, &data, context_);
-        if (rc < GP_OK) return rc;
-        const bool found =
-            type == GP_EVENT_UNKNOWN && data &&
-            std::string(static_cast<const char*>(data)).find(needle) != std::string::npos;
-        std::free(data);
-        if (found) return GP_OK;
-        if (type == GP_EVENT_TIMEOUT) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return GP_ERROR_TIMEOUT;
+    return waitForEvent(
+        [&](CameraEventType type, void* data) {
+            return type == GP_EVENT_UNKNOWN && data &&
+                   std::string(static_cast<const char*>(data)).find(needle) != std::string::npos;
+        },
+        seconds);
 }
 
 int GPhoto2Client::download(const std::string& folder, const std::string& name,
                             std::string& bytes) {
     CameraFile* file = nullptr;
     gp_file_new(&file);
-    int rc = gp_camera_file_get(camera_, folder.c_str(), name.c_str(), GP_FILE_TYPE_NORMAL, file,
-                                context_);
-    if (rc >= GP_OK) {
-        const char* data = nullptr;
-        unsigned long size = 0;
-        rc = gp_file_get_data_and_size(file, &data, &size);
-        if (rc >= GP_OK) bytes.assign(data, size);
-    }
-    gp_file_unref(file);
-    return rc;
+    return takeData(file,
+                    gp_camera_file_get(camera_, folder.c_str(), name.c_str(), GP_FILE_TYPE_NORMAL,
+                                       file, context_),
+                    bytes);
 }
 
 int GPhoto2Client::preview(std::string& bytes) {
     CameraFile* file = nullptr;
     gp_file_new(&file);
-    int rc = gp_camera_capture_preview(camera_, file, context_);
-    if (rc >= GP_OK) {
-        const char* data = nullptr;
-        unsigned long size = 0;
-        rc = gp_file_get_data_and_size(file, &data, &size);
-        if (rc >= GP_OK) bytes.assign(data, size);
-    }
-    gp_file_unref(file);
-    return rc;
+    return takeData(file, gp_camera_capture_preview(camera_, file, context_), bytes);
 }
 
 bool looksLikeCameraJpeg(const std::string& b) {

@@ -10,6 +10,7 @@
 
 #include <gphoto2/gphoto2.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,10 @@ class GPhoto2Client {
     int download(const std::string& folder, const std::string& name, std::string& bytes);
     int preview(std::string& bytes);
 
-    GPContext* context() { return context_; }
-
   private:
+    // Polls events until `found` takes one (GP_OK), for up to `seconds`.
+    int waitForEvent(const std::function<bool(CameraEventType, void*)>& found, double seconds);
+
     GPContext* context_ = nullptr;
     Camera* camera_ = nullptr;
 };

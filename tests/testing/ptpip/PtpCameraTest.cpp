@@ -60,8 +60,20 @@ class PtpCameraTest : public ::testing::Test {
     TestHost host;
 };
 
-TEST_F(PtpCameraTest, DeviceInfoIsStandardPtpWithTheOperationsAndPropertiesOfACamera) {
-    open();
+TEST_F(PtpCameraTest, SessionRulesAndAStandardDeviceInfoWithTheOperationsOfACamera) {
+    ASSERT_TRUE(host.init());
+    EXPECT_EQ(host.op(kGetDeviceInfo).code, kOK);  // allowed outside a session
+    EXPECT_EQ(host.op(kGetStorageIDs).code, kSessionNotOpen);
+    EXPECT_EQ(host.op(kOpenSession, {0}).code, kInvalidParameter);
+    EXPECT_EQ(host.op(kOpenSession, {5}).code, kOK);
+    Reply again = host.op(kOpenSession, {6});
+    EXPECT_EQ(again.code, kSessionAlreadyOpen);
+    EXPECT_EQ(again.params, std::vector<std::uint32_t>{5});
+    EXPECT_EQ(host.op(kCloseSession).code, kOK);
+    EXPECT_EQ(host.op(kGetStorageIDs).code, kSessionNotOpen);
+    EXPECT_EQ(host.op(0x9999).code, kSessionNotOpen);
+    EXPECT_EQ(host.op(kOpenSession, {1}).code, kOK);
+    EXPECT_EQ(host.op(0x9999).code, kOperationNotSupported);
     Reply r = host.op(kGetDeviceInfo);
     ASSERT_EQ(r.code, kOK);
     ByteReader rd(r.data);
@@ -92,22 +104,6 @@ TEST_F(PtpCameraTest, DeviceInfoIsStandardPtpWithTheOperationsAndPropertiesOfACa
         EXPECT_NE(std::find(events.begin(), events.end(), e), events.end());
     for (std::uint16_t p : {0x5001, 0x5005, 0x5007, 0x500D, 0x500E, 0x500F, 0x5011, 0x5020, 0x5021})
         EXPECT_NE(std::find(props.begin(), props.end(), p), props.end()) << p;
-}
-
-TEST_F(PtpCameraTest, SessionRules) {
-    ASSERT_TRUE(host.init());
-    EXPECT_EQ(host.op(kGetDeviceInfo).code, kOK);  // allowed outside a session
-    EXPECT_EQ(host.op(kGetStorageIDs).code, kSessionNotOpen);
-    EXPECT_EQ(host.op(kOpenSession, {0}).code, kInvalidParameter);
-    EXPECT_EQ(host.op(kOpenSession, {5}).code, kOK);
-    Reply again = host.op(kOpenSession, {6});
-    EXPECT_EQ(again.code, kSessionAlreadyOpen);
-    EXPECT_EQ(again.params, std::vector<std::uint32_t>{5});
-    EXPECT_EQ(host.op(kCloseSession).code, kOK);
-    EXPECT_EQ(host.op(kGetStorageIDs).code, kSessionNotOpen);
-    EXPECT_EQ(host.op(0x9999).code, kSessionNotOpen);
-    EXPECT_EQ(host.op(kOpenSession, {1}).code, kOK);
-    EXPECT_EQ(host.op(0x9999).code, kOperationNotSupported);
 }
 
 TEST_F(PtpCameraTest, OneStorageWithAFolderTreeAndPhotosInIt) {
@@ -156,21 +152,17 @@ TEST_F(PtpCameraTest, OneStorageWithAFolderTreeAndPhotosInIt) {
     EXPECT_EQ(host.op(kGetObjectInfo, {photo}).code, kInvalidObjectHandle);
 }
 
-TEST_F(PtpCameraTest, ACaptureRunsOneAtATimeAndNamesPhotosInTurn) {
+TEST_F(PtpCameraTest, ACaptureRunsOneAtATimeAndItsPhotoDownloadsWholeOrInRanges) {
     open();
     Reply first = host.op(kInitiateCapture, {0, 0});
     ASSERT_EQ(first.code, kOK);
     EXPECT_EQ(host.op(kInitiateCapture, {0, 0}).code, kDeviceBusy);
     EXPECT_EQ(host.op(kInitiateCapture, {0, 0x3000}).code, kInvalidObjectFormatCode);
     camera.completeCapture(first.transactionID);
-    const std::uint32_t second = capture();
-    EXPECT_EQ(camera.capturesCompleted(), 2u);
-    EXPECT_EQ(*camera.objectData(second), FakePictures(1000).photo(0, 0, {2, {}, 1, 1, 1, 1}));
-}
-
-TEST_F(PtpCameraTest, ObjectsDownloadWholeOrInRangesWithinBounds) {
-    open();
     const std::uint32_t photo = capture();
+    EXPECT_EQ(camera.capturesCompleted(), 2u);
+    EXPECT_EQ(*camera.objectData(photo), FakePictures(1000).photo(0, 0, {2, {}, 1, 1, 1, 1}));
+    // It downloads whole or in ranges within bounds.
     const Bytes all = *camera.objectData(photo);
     EXPECT_EQ(host.op(kGetObject, {photo}).data, all);
     Reply part = host.op(kGetPartialObject, {photo, 990, 100});
@@ -187,7 +179,7 @@ TEST_F(PtpCameraTest, ObjectsDownloadWholeOrInRangesWithinBounds) {
     EXPECT_EQ(host.op(kGetObject, {77}).code, kInvalidObjectHandle);
 }
 
-TEST_F(PtpCameraTest, PropertiesDescribeThemselvesAndCheckWhatIsSet) {
+TEST_F(PtpCameraTest, PropertiesDescribeThemselvesAndCheckWhatIsSetTheClockRealDatesOnly) {
     open();
     Reply battery = host.op(kGetDevicePropDesc, {kBatteryLevel});
     ASSERT_EQ(battery.code, kOK);
@@ -227,10 +219,7 @@ TEST_F(PtpCameraTest, PropertiesDescribeThemselvesAndCheckWhatIsSet) {
     EXPECT_EQ(host.op(kGetDevicePropDesc, {0x15005}).code, kDevicePropNotSupported);
     EXPECT_EQ(host.op(kSetDevicePropValue, {kExposureIndex}).code, kInvalidDevicePropFormat);
     EXPECT_EQ(host.op(kGetDevicePropValue, {kExposureIndex}).data, (Bytes{0x90, 0x01}));
-}
-
-TEST_F(PtpCameraTest, TheClockTakesRealDatesOnly) {
-    open();
+    // The clock takes real dates only.
     auto ptpString = [](const std::string& s) {
         ByteWriter w;
         w.string(s);
@@ -244,8 +233,8 @@ TEST_F(PtpCameraTest, TheClockTakesRealDatesOnly) {
     EXPECT_EQ(host.setValue(kDateTime, ptpString("20240229T120000.0")).code, kOK);
     std::string now;
     const Reply value = host.op(kGetDevicePropValue, {kDateTime});
-    ByteReader rd(value.data);
-    ASSERT_TRUE(rd.string(now));
+    ByteReader clockValue(value.data);
+    ASSERT_TRUE(clockValue.string(now));
     EXPECT_EQ(now.substr(0, 11), "20240229T12");
     // Photos are dated by the camera's clock.
     const std::uint32_t photo = capture();
@@ -291,43 +280,28 @@ TEST_F(PtpCameraTest, LiveViewHandsOutEachFrameOnceAtTheOfferedRate) {
     EXPECT_EQ(std::string(d.data.begin(), d.data.end()), "FRAME-46");
 }
 
-CameraConfig busyConfig() {
+CameraConfig faultyConfig() {
     CameraConfig c;
     c.faults.busyCount = 2;
     c.faults.busyOperations = {kInitiateCapture, kGetStream};
+    c.faults.dropDownloadAtPercent = 50;
+    c.faults.dropDownloadCount = 1;
     return c;
 }
 
-class PtpCameraBusyTest : public PtpCameraTest {
+class PtpCameraFaultsTest : public PtpCameraTest {
   protected:
-    PtpCameraBusyTest() : PtpCameraTest(busyConfig()) {}
+    PtpCameraFaultsTest() : PtpCameraTest(faultyConfig(), 2'000'000) {}
 };
 
-TEST_F(PtpCameraBusyTest, AnswersBusyForTheCountedRequestsOfTheNamedOperations) {
+TEST_F(PtpCameraFaultsTest, AnswersBusyAsCountedAndCutsOneDownloadHalfWayServingTheNextWhole) {
     open();
     EXPECT_EQ(host.op(kGetStorageIDs).code, kOK);  // not named
     EXPECT_EQ(host.op(kInitiateCapture, {0, 0}).code, kDeviceBusy);
     host.setValue(kEnabledStreams, {1, 0, 0, 0});
     EXPECT_EQ(host.op(kGetStream).code, kDeviceBusy);
     EXPECT_EQ(host.op(kGetStream).code, kOK);
-    EXPECT_EQ(host.op(kInitiateCapture, {0, 0}).code, kOK);
-}
-
-CameraConfig dropConfig() {
-    CameraConfig c;
-    c.faults.dropDownloadAtPercent = 50;
-    c.faults.dropDownloadCount = 1;
-    return c;
-}
-
-class PtpCameraDropTest : public PtpCameraTest {
-  protected:
-    PtpCameraDropTest() : PtpCameraTest(dropConfig(), 2'000'000) {}
-};
-
-TEST_F(PtpCameraDropTest, CutsOneDownloadHalfWayAndServesTheNextWhole) {
-    open();
-    const std::uint32_t photo = capture();
+    const std::uint32_t photo = capture();  // the busy answers used up
     const Bytes all = *camera.objectData(photo);
     // The first megabyte lies before the cut.
     Reply first = host.op(kGetPartialObject, {photo, 0, 1'000'000});

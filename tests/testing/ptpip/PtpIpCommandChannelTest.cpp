@@ -46,7 +46,6 @@ TEST(PtpIpCommandChannel, DataPhasesMustMatchTheirRequestAndAnnouncedLength) {
     PtpCamera camera({}, std::make_shared<FakePictures>());
     auto fresh = [&] {
         auto c = std::make_unique<PtpIpCommandChannel>(camera, 1);
-        TestHost h(camera);
         ByteWriter w;
         for (int i = 0; i < 16; ++i) w.u8(0);
         w.nullTerminatedUcs2("h");
