@@ -8,6 +8,31 @@
 
 namespace klik {
 
+std::optional<MediaInfo> mediaInfoOf(GstDiscovererInfo* info) {
+    if (gst_discoverer_info_get_result(info) != GST_DISCOVERER_OK) return std::nullopt;
+    MediaInfo m;
+    m.durationSeconds = static_cast<double>(gst_discoverer_info_get_duration(info)) / GST_SECOND;
+    GList* videos = gst_discoverer_info_get_video_streams(info);
+    if (videos) {
+        auto* v = static_cast<GstDiscovererVideoInfo*>(videos->data);
+        m.hasVideo = true;
+        m.width = static_cast<int>(gst_discoverer_video_info_get_width(v));
+        m.height = static_cast<int>(gst_discoverer_video_info_get_height(v));
+        m.rateNum = static_cast<int>(gst_discoverer_video_info_get_framerate_num(v));
+        m.rateDen = static_cast<int>(gst_discoverer_video_info_get_framerate_denom(v));
+    }
+    gst_discoverer_stream_info_list_free(videos);
+    GList* audios = gst_discoverer_info_get_audio_streams(info);
+    m.hasAudio = audios != nullptr;
+    if (audios) {
+        auto* a = GST_DISCOVERER_AUDIO_INFO(audios->data);
+        m.sampleRate = static_cast<int>(gst_discoverer_audio_info_get_sample_rate(a));
+        m.audioChannels = static_cast<int>(gst_discoverer_audio_info_get_channels(a));
+    }
+    gst_discoverer_stream_info_list_free(audios);
+    return m;
+}
+
 std::optional<MediaInfo> probeMedia(const std::string& path, std::string* error) {
     if (!ensureGStreamer(error)) return std::nullopt;
     std::error_code ec;
@@ -23,33 +48,8 @@ std::optional<MediaInfo> probeMedia(const std::string& path, std::string* error)
         return std::nullopt;
     }
     GstDiscovererInfo* info = gst_discoverer_discover_uri(disc, fileUri(path).c_str(), &err);
-    std::optional<MediaInfo> out;
-    if (info && gst_discoverer_info_get_result(info) == GST_DISCOVERER_OK) {
-        MediaInfo m;
-        m.durationSeconds =
-            static_cast<double>(gst_discoverer_info_get_duration(info)) / GST_SECOND;
-        GList* videos = gst_discoverer_info_get_video_streams(info);
-        if (videos) {
-            auto* v = static_cast<GstDiscovererVideoInfo*>(videos->data);
-            m.hasVideo = true;
-            m.width = static_cast<int>(gst_discoverer_video_info_get_width(v));
-            m.height = static_cast<int>(gst_discoverer_video_info_get_height(v));
-            m.rateNum = static_cast<int>(gst_discoverer_video_info_get_framerate_num(v));
-            m.rateDen = static_cast<int>(gst_discoverer_video_info_get_framerate_denom(v));
-        }
-        gst_discoverer_stream_info_list_free(videos);
-        GList* audios = gst_discoverer_info_get_audio_streams(info);
-        m.hasAudio = audios != nullptr;
-        if (audios) {
-            auto* a = GST_DISCOVERER_AUDIO_INFO(audios->data);
-            m.sampleRate = static_cast<int>(gst_discoverer_audio_info_get_sample_rate(a));
-            m.audioChannels = static_cast<int>(gst_discoverer_audio_info_get_channels(a));
-        }
-        gst_discoverer_stream_info_list_free(audios);
-        out = m;
-    } else if (error) {
-        *error = err ? err->message : "the file is not a readable movie";
-    }
+    std::optional<MediaInfo> out = info ? mediaInfoOf(info) : std::nullopt;
+    if (!out && error) *error = err ? err->message : "the file is not a readable movie";
     if (err) g_error_free(err);
     if (info) g_object_unref(info);
     g_object_unref(disc);

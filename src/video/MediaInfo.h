@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 
+// GStreamer's own type, named here so this header needs none of its headers.
+using GstDiscovererInfo = struct _GstDiscovererInfo;
+
 namespace klik {
 
 struct MediaInfo {
@@ -23,5 +26,9 @@ struct MediaInfo {
 
 // nullopt with the reason in `error` when the file cannot be read as media.
 std::optional<MediaInfo> probeMedia(const std::string& path, std::string* error = nullptr);
+
+// What a discoverer already found out (e.g. the one behind a GES asset),
+// without probing the file again; nullopt when it could not read the file.
+std::optional<MediaInfo> mediaInfoOf(GstDiscovererInfo* info);
 
 }  // namespace klik

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <mutex>
 
 #include "log/Log.h"
 #include "video/GstSupport.h"
@@ -90,20 +92,34 @@ bool runToEnd(GstElement* pipeline, GMainContext* ctx, std::string* error) {
     return st.ok;
 }
 
-// A thread-default main context for the life of the object.
+// The thread's own main context, made the thread's default for the life of
+// the object. GES finds out about a new movie with a discoverer that
+// answers on the context that was the default when it first discovered one
+// on this thread, and keeps that context: a context made anew for each
+// export left a second export on the same thread waiting for ever for a
+// movie GES had not seen before. So each thread keeps one for its life.
 class ThreadContext {
   public:
-    ThreadContext() : ctx_(g_main_context_new()) { g_main_context_push_thread_default(ctx_); }
+    ThreadContext() : ctx_(ownContext()) { g_main_context_push_thread_default(ctx_); }
     ~ThreadContext() {
-        // Let pending sources of GES run out before the context goes.
+        // Let pending sources of GES run out before the next user.
         while (g_main_context_iteration(ctx_, FALSE)) {
         }
         g_main_context_pop_thread_default(ctx_);
-        g_main_context_unref(ctx_);
     }
     GMainContext* get() const { return ctx_; }
 
   private:
+    static GMainContext* ownContext() {
+        thread_local const struct Owned {
+            GMainContext* ctx = g_main_context_new();
+            Owned() = default;
+            Owned(const Owned&) = delete;
+            Owned& operator=(const Owned&) = delete;
+            ~Owned() { g_main_context_unref(ctx); }
+        } owned;
+        return owned.ctx;
+    }
     GMainContext* ctx_;
 };
 
@@ -133,15 +149,72 @@ GESAsset* loadAsset(const std::string& path, std::string* error) {
     return load.asset;
 }
 
-GESClip* addClip(GESLayer* layer, const std::string& path, double start, double inpoint,
-                 double length, GESTrackType tracks, std::string* error) {
-    GESAsset* asset = loadAsset(path, error);
-    if (!asset) return nullptr;
-    GESClip* clip = ges_layer_add_asset(layer, asset, toClock(start), toClock(inpoint),
-                                        toClock(length), tracks);
-    gst_object_unref(asset);
+// GES keeps every movie it has loaded for the life of the process, by its
+// address. The overlay and the trailer keep their names for days while the
+// operator may put another movie in their place: one whose size or time
+// differs from when GES loaded it is loaded anew.
+void forgetIfChanged(const std::string& path) {
+    struct Seen {
+        std::uintmax_t size = 0;
+        std::filesystem::file_time_type modified;
+    };
+    static std::mutex mutex;
+    static std::map<std::string, Seen> seen;
+    std::error_code ec;
+    Seen now;
+    now.size = std::filesystem::file_size(path, ec);
+    if (!ec) now.modified = std::filesystem::last_write_time(path, ec);
+    if (ec) return;
+    std::lock_guard lock(mutex);
+    auto [it, fresh] = seen.try_emplace(path, now);
+    if (fresh) return;
+    if (it->second.size != now.size || it->second.modified != now.modified) {
+        ges_asset_needs_reload(GES_TYPE_URI_CLIP, fileUri(path).c_str());
+        it->second = now;
+    }
+}
+
+// A movie as GES holds it, with what its discoverer found out on loading:
+// the splice reads the lengths and formats from there instead of probing
+// each file a second time.
+struct LoadedMovie {
+    GESAsset* asset = nullptr;
+    MediaInfo info;
+
+    LoadedMovie() = default;
+    LoadedMovie(const LoadedMovie&) = delete;
+    LoadedMovie& operator=(const LoadedMovie&) = delete;
+    ~LoadedMovie() {
+        if (asset) gst_object_unref(asset);
+    }
+};
+
+// False with "<path>: <why>" in `error` when the file is no movie with a
+// picture.
+bool loadMovie(const std::string& path, LoadedMovie& movie, std::string* error) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        if (error) *error = path + ": no such file: " + path;
+        return false;
+    }
+    forgetIfChanged(path);
+    movie.asset = loadAsset(path, error);
+    if (!movie.asset) return false;
+    auto info = mediaInfoOf(ges_uri_clip_asset_get_info(GES_URI_CLIP_ASSET(movie.asset)));
+    if (!info || !info->hasVideo) {
+        if (error) *error = path + ": no picture";
+        return false;
+    }
+    movie.info = *info;
+    return true;
+}
+
+bool addClip(GESLayer* layer, const LoadedMovie& movie, const std::string& path, double start,
+             double length, GESTrackType tracks, std::string* error) {
+    GESClip* clip =
+        ges_layer_add_asset(layer, movie.asset, toClock(start), 0, toClock(length), tracks);
     if (!clip && error) *error = path + ": GES refused the clip";
-    return clip;
+    return clip != nullptr;
 }
 
 bool render(GESTimeline* timeline, bool withAudio, const std::string& output, std::string* error) {
@@ -228,52 +301,45 @@ SpliceLayout planSplice(double recordingLength, std::optional<double> overlayLen
 
 bool spliceAndExport(const SpliceRequest& request, std::string* error, SpliceLayout* layout) {
     if (!ensureGStreamer(error)) return false;
-    std::string why;
-    auto rec = probeMedia(request.recording, &why);
-    if (!rec || !rec->hasVideo || rec->durationSeconds <= 0) {
-        if (error) *error = request.recording + ": " + (why.empty() ? "no picture" : why);
+    // GES loads each movie on the thread's own context.
+    ThreadContext context;
+    LoadedMovie rec, overlay, trailer;
+    if (!loadMovie(request.recording, rec, error)) return false;
+    if (rec.info.durationSeconds <= 0) {
+        if (error) *error = request.recording + ": no picture";
         return false;
     }
     std::optional<double> overlayLength, trailerLength;
     if (request.overlay) {
-        auto o = probeMedia(*request.overlay, &why);
-        if (!o || !o->hasVideo) {
-            if (error) *error = *request.overlay + ": " + (why.empty() ? "no picture" : why);
-            return false;
-        }
-        overlayLength = o->durationSeconds;
+        if (!loadMovie(*request.overlay, overlay, error)) return false;
+        overlayLength = overlay.info.durationSeconds;
     }
     if (request.trailer) {
-        auto t = probeMedia(*request.trailer, &why);
-        if (!t || !t->hasVideo) {
-            if (error) *error = *request.trailer + ": " + (why.empty() ? "no picture" : why);
-            return false;
-        }
-        trailerLength = t->durationSeconds;
+        if (!loadMovie(*request.trailer, trailer, error)) return false;
+        trailerLength = trailer.info.durationSeconds;
     }
     const SpliceLayout plan =
-        planSplice(rec->durationSeconds, overlayLength, request.overlayAt, trailerLength);
+        planSplice(rec.info.durationSeconds, overlayLength, request.overlayAt, trailerLength);
     if (layout) *layout = plan;
     if (request.overlay && plan.overlayLength == 0)
         GLIMRA_Log::debugf(
             "the overlay starts at %.1f s, past the recording's end (%.1f s): left out",
-            request.overlayAt, rec->durationSeconds);
+            request.overlayAt, rec.info.durationSeconds);
 
-    ThreadContext context;
-    GESTimeline* timeline = timelineFor(*rec, rec->hasAudio);
+    GESTimeline* timeline = timelineFor(rec.info, rec.info.hasAudio);
     GESLayer* top = ges_timeline_append_layer(timeline);     // trailer
     GESLayer* middle = ges_timeline_append_layer(timeline);  // overlay
     GESLayer* bottom = ges_timeline_append_layer(timeline);  // the recording
-    bool ok = addClip(bottom, request.recording, 0, 0, plan.recordingLength, GES_TRACK_TYPE_UNKNOWN,
-                      error) != nullptr;
+    bool ok = addClip(bottom, rec, request.recording, 0, plan.recordingLength,
+                      GES_TRACK_TYPE_UNKNOWN, error);
     if (ok && plan.overlayLength > 0)
-        ok = addClip(middle, *request.overlay, plan.overlayStart, 0, plan.overlayLength,
-                     GES_TRACK_TYPE_VIDEO, error) != nullptr;
+        ok = addClip(middle, overlay, *request.overlay, plan.overlayStart, plan.overlayLength,
+                     GES_TRACK_TYPE_VIDEO, error);
     if (ok && plan.trailerLength > 0)
-        ok = addClip(top, *request.trailer, plan.trailerStart, 0, plan.trailerLength,
-                     GES_TRACK_TYPE_VIDEO, error) != nullptr;
+        ok = addClip(top, trailer, *request.trailer, plan.trailerStart, plan.trailerLength,
+                     GES_TRACK_TYPE_VIDEO, error);
     if (ok) ok = ges_timeline_commit_sync(timeline);
-    if (ok) ok = render(timeline, rec->hasAudio, request.output, error);
+    if (ok) ok = render(timeline, rec.info.hasAudio, request.output, error);
     gst_object_unref(timeline);
     return ok;
 }
