@@ -148,7 +148,6 @@ TEST_F(CameraPanelSimTest, PanelAndPortAgreeOnTheCameraBeforeTheNewsArrives) {
     ASSERT_TRUE(withoutMainLoop([&] { return list[1]->isLoaded(); }));
     EXPECT_TRUE(port.hasCamera());
     EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), list[1].get());
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), GLIMRA_Camera::loadedCamera().get());
     // The shutter button goes to the camera the kiosk shoots with.
     const int commands = sim->callCount("CamSendCommand");
     controller->pressShutterHalf();
@@ -173,7 +172,6 @@ TEST_F(CameraPanelSimTest, PanelAndPortAgreeOnTheCameraBeforeTheNewsArrives) {
     EXPECT_TRUE(port.hasCamera());
     settle();
     EXPECT_EQ(sim->callCount("CamSendCommand"), sentBefore);
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera().get(), GLIMRA_Camera::loadedCamera().get());
     EXPECT_EQ(ui.count("panel " + list[1]->description() + "\nDISCONNECTED!"), 1u);
 }
 
@@ -191,19 +189,6 @@ TEST_F(CameraPanelSimTest, NoCameraShowsTheNoCamerasItem) {
     EXPECT_EQ(sim->callCount("CamOpenSession"), 0);
 }
 
-TEST_F(CameraPanelSimTest, BusyListLockShowsNoCamerasUntilTheNextUpdate) {
-    start(1);
-    {
-        std::unique_lock hold(GLIMRA_Camera::listLockForTesting());
-        controller->cameraListUpdated(port.cameras());
-        EXPECT_EQ(menuTitles(), std::vector<std::string>{"No Cameras available"});
-    }
-    controller->cameraListUpdated(port.cameras());
-    EXPECT_EQ(menuTitles().size(), 1u);
-    EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 0);
-    settle();
-}
-
 TEST_F(CameraPanelSimTest, LoadingFromTheMenu) {
     start(2);
     const auto list = *GLIMRA_Camera::cameras();
@@ -219,25 +204,31 @@ TEST_F(CameraPanelSimTest, LoadingFromTheMenu) {
     controller->chooseCamera(1);
     settle();
     EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[1]);
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[1]);
     EXPECT_FALSE(list[0]->isLoaded());
     EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 1);
     EXPECT_EQ(ui.count("panel " + list[1]->description() + "\nAvailable!"), 1u);
     EXPECT_FALSE(controller->_cameraPanel.controlWithTag(kISO)->itemTitles().empty());
-}
 
-TEST_F(CameraPanelSimTest, ACameraThatFailsToLoadStaysInTheMenuOnly) {
-    start(2);
-    const auto list = *GLIMRA_Camera::cameras();
+    // A camera that fails to load stays in the menu only.
     sim->setFault("CamOpenSession", SimFault{0x2, 0, 1, std::nullopt});
-    controller->chooseCamera(1);
+    controller->chooseCamera(0);
     settle();
-    EXPECT_NE(GLIMRA_Camera::loadedCamera(), list[1]);
+    EXPECT_NE(GLIMRA_Camera::loadedCamera(), list[0]);
     EXPECT_EQ(menuTitles().size(), 2u);
 }
 
-TEST_F(CameraPanelSimTest, ShutterButtonsQueueAndSendTheirCommands) {
+TEST_F(CameraPanelSimTest, ShutterButtonsQueueAndABusyListLockShowsNoCamerasForAMoment) {
     start(1);
+    {
+        std::unique_lock hold(GLIMRA_Camera::listLockForTesting());
+        controller->cameraListUpdated(port.cameras());
+        EXPECT_EQ(menuTitles(), std::vector<std::string>{"No Cameras available"});
+    }
+    controller->cameraListUpdated(port.cameras());
+    EXPECT_EQ(menuTitles().size(), 1u);
+    EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 0);
+    settle();
+
     controller->pressShutterHalf();
     settle();
     controller->releaseShutter();

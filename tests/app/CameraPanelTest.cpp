@@ -153,12 +153,6 @@ TEST_F(CameraPanelTest, DownloadProgressAndCommandErrorsSetTheBar) {
     for (const auto& call : ui.calls) EXPECT_EQ(call.rfind("panel", 0), std::string::npos) << call;
 }
 
-}  // namespace
-}  // namespace klik::test
-
-namespace klik::test {
-namespace {
-
 TEST_F(CameraPanelTest, TheControlsOfTheLoadedCameraDecideWhichButtonsTheBodyGets) {
     EXPECT_EQ(controller->_cameraPanel.availableControls(), camcontrol::All);
     // A body without half-press, zoom or focus drive is loaded.

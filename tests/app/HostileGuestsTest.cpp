@@ -8,9 +8,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 
 #include "RecordingKioskUi.h"
 #include "app/AppController.h"
@@ -24,6 +22,7 @@
 #include "photo/GLIMRA_XMLinEXIF.h"
 #include "photo/ImageFolders.h"
 #include "photo/KioskPhotoPipeline.h"
+#include "soak/HeldDelays.h"
 #include "support/SimCameraTestSupport.h"
 #include "support/TempDir.h"
 #include "support/TestMounts.h"
@@ -36,39 +35,6 @@ namespace fs = std::filesystem;
 // A full scratch disk is a small tmpfs in a mount namespace of this
 // process's own, made before any thread starts.
 const std::string gMountNamespace = usePrivateMountNamespace();
-
-// Holds every delayed SDK call until released, recording what was asked.
-class HeldDelays {
-  public:
-    SimCamSDK::DelayHandler handler() {
-        return [this](const std::string& call, double seconds) {
-            std::unique_lock l(mutex_);
-            calls_.emplace_back(call, seconds);
-            changed_.notify_all();
-            changed_.wait(l, [&] { return open_; });
-        };
-    }
-    // Calls waiting now.
-    size_t held() {
-        std::lock_guard l(mutex_);
-        return open_ ? 0 : calls_.size();
-    }
-    std::vector<std::pair<std::string, double>> calls() {
-        std::lock_guard l(mutex_);
-        return calls_;
-    }
-    void release() {
-        std::lock_guard l(mutex_);
-        open_ = true;
-        changed_.notify_all();
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::pair<std::string, double>> calls_;
-    bool open_ = false;
-};
 
 std::vector<std::string> namesIn(const std::string& folder) {
     std::vector<std::string> out;
@@ -195,7 +161,7 @@ class HostileGuestsTest : public ::testing::Test {
     ManualRunLoop loop;
     RecordingKioskUi ui;
     RegistryCameraPort port;
-    HeldDelays holds;
+    soak::HeldDelays holds{true};
     Date when;
     std::shared_ptr<SimCamSDK> sim;
     std::unique_ptr<KioskPhotoPipeline> pipeline;
