@@ -215,7 +215,7 @@ TEST_F(ScreenSequenceTest, Screen5GoesBackTo4WithoutTheLiveCountdown) {
     EXPECT_EQ(camera.shots, 0);
 }
 
-TEST_F(ScreenSequenceTest, TakeAgainOnScreen1LeavesTheNumberAt0) {
+TEST_F(ScreenSequenceTest, TakeAgainLeavesScreen1ReentersItFrom2AndShootsAgainOn7) {
     controller->startOver();
     controller->_overlayContentView.setHidden(false);
     controller->currentInputView().setHidden(false);
@@ -225,19 +225,15 @@ TEST_F(ScreenSequenceTest, TakeAgainOnScreen1LeavesTheNumberAt0) {
     EXPECT_TRUE(controller->currentInputView().isHidden());
     controller->nextScreen();
     EXPECT_EQ(screen(), 1u);
-}
 
-TEST_F(ScreenSequenceTest, TakeAgainOnScreen2ReentersScreen1) {
-    controller->startOver();
     controller->nextScreenWithLegalese();
     ASSERT_EQ(screen(), 2u);
     web.startWebViews = 0;
     controller->takePhotoAgainFromKeyBoard();
     EXPECT_EQ(screen(), 1u);
     EXPECT_EQ(web.startWebViews, 1);
-}
 
-TEST_F(ScreenSequenceTest, TakeAgainOnScreen7ShootsAgainAt6) {
+    loop.runPending();  // screen 2's own advance
     reachScreen7();
     const int shots = camera.shots;
     controller->takePhotoAgainFromKeyBoard();
@@ -258,8 +254,20 @@ TEST_F(ScreenSequenceTest, PhotographerStartOverOnlyFromScreen3On) {
     EXPECT_EQ(controller->screenTimer(), nullptr);
 }
 
-TEST_F(ScreenSequenceTest, PhotographerOperatedScreen4WaitsWithItsButtons) {
+TEST_F(ScreenSequenceTest, PhotographerOperatedButtonsShowOnScreen3Or4AndScreen4Waits) {
     settings.setBool(key::prefAmbassadorOperated, true);
+    // Without the live countdown the buttons show on screen 3.
+    settings.setBool(key::prefDoCountdownInSngleMonitorMode, false);
+    controller->startOver();
+    controller->nextScreenWithLegalese();
+    loop.runPending();
+    ASSERT_EQ(screen(), 3u);
+    EXPECT_FALSE(controller->_takePhotoButton.isHidden());
+    EXPECT_FALSE(controller->_startOverButton.isHidden());
+    EXPECT_TRUE(controller->_takePhotoAgainButton.isHidden());
+    EXPECT_TRUE(controller->_liveCountdownField1.isHidden());
+
+    settings.setBool(key::prefDoCountdownInSngleMonitorMode, true);
     controller->startOver();
     controller->nextScreenWithLegalese();
     loop.runPending();
@@ -280,22 +288,16 @@ TEST_F(ScreenSequenceTest, PhotographerOperatedScreen4WaitsWithItsButtons) {
     EXPECT_EQ(screen(), 4u);
 }
 
-TEST_F(ScreenSequenceTest, PhotographerButtonsShowOnScreen3WithoutTheLiveCountdown) {
-    settings.setBool(key::prefAmbassadorOperated, true);
-    settings.setBool(key::prefDoCountdownInSngleMonitorMode, false);
-    controller->startOver();
-    controller->nextScreenWithLegalese();
-    loop.runPending();
-    ASSERT_EQ(screen(), 3u);
-    EXPECT_FALSE(controller->_takePhotoButton.isHidden());
-    EXPECT_FALSE(controller->_startOverButton.isHidden());
-    EXPECT_TRUE(controller->_takePhotoAgainButton.isHidden());
-    EXPECT_TRUE(controller->_liveCountdownField1.isHidden());
-}
-
-TEST_F(ScreenSequenceTest, LegalTextDecidesWhetherScreen1MovesOn) {
+TEST_F(ScreenSequenceTest, LegalTextDecidesWhetherScreen1MovesOnUnlessTheKeyboardShows) {
     controller->startOver();
     overlays.answers[OverlayScreen::Legalese] = 7;
+    controller->_keyboard.setHidden(false);
+    controller->nextScreenWithLegalese();
+    EXPECT_EQ(screen(), 2u);
+    EXPECT_TRUE(overlays.runs.empty());
+
+    controller->startOver();
+    ASSERT_TRUE(controller->_keyboard.isHidden());
     controller->nextScreenWithLegalese();
     EXPECT_EQ(screen(), 1u);
     // A missing legal-text screen never blocks the flow.
@@ -303,15 +305,6 @@ TEST_F(ScreenSequenceTest, LegalTextDecidesWhetherScreen1MovesOn) {
     controller->nextScreenWithLegalese();
     EXPECT_EQ(screen(), 2u);
     EXPECT_EQ(overlays.runs.size(), 2u);
-}
-
-TEST_F(ScreenSequenceTest, LegalTextIsSkippedWhileTheKeyboardShows) {
-    controller->startOver();
-    overlays.answers[OverlayScreen::Legalese] = 7;
-    controller->_keyboard.setHidden(false);
-    controller->nextScreenWithLegalese();
-    EXPECT_EQ(screen(), 2u);
-    EXPECT_TRUE(overlays.runs.empty());
 }
 
 TEST_F(ScreenSequenceTest, WaitingForAGuestHoldsScreen1UntilTheGoActionWithoutLegalText) {
@@ -326,14 +319,7 @@ TEST_F(ScreenSequenceTest, WaitingForAGuestHoldsScreen1UntilTheGoActionWithoutLe
     EXPECT_TRUE(overlays.runs.empty());
 }
 
-TEST_F(ScreenSequenceTest, LegalTextIsNotShownWhenSwitchedOff) {
-    settings.setBool(key::prefShowLegalese, false);
-    controller->startOver();
-    controller->nextScreenWithLegalese();
-    EXPECT_TRUE(overlays.runs.empty());
-}
-
-TEST_F(ScreenSequenceTest, OtherThreadsMoveTheFlowThroughTheMainLoop) {
+TEST_F(ScreenSequenceTest, OtherThreadsMoveTheFlowThroughTheMainLoopWhileTheControllerLives) {
     artwork.names = {"touch2"};
     controller->startOver();
     std::thread t([&] { controller->postNextScreenToMainThread(); });
@@ -341,9 +327,8 @@ TEST_F(ScreenSequenceTest, OtherThreadsMoveTheFlowThroughTheMainLoop) {
     EXPECT_EQ(screen(), 1u);
     loop.runPending();
     EXPECT_EQ(screen(), 2u);
-}
 
-TEST_F(ScreenSequenceTest, PendingWorkIsDroppedWhenTheControllerGoes) {
+    // Work still pending when the controller goes is dropped.
     controller->startOver();
     controller->nextScreenWithLegalese();
     controller->postNextScreenToMainThread();
