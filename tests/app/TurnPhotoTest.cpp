@@ -17,13 +17,6 @@ namespace {
 constexpr std::uint32_t kObjectNotReady = 0xA102;
 constexpr std::uint32_t kDeviceBusy = 0x81;
 
-Data jpegLike() {
-    Data d(64, 0x11);
-    d[0] = 0xFF;
-    d[1] = 0xD8;
-    return d;
-}
-
 // ---- The ledger of shot requests -------------------------------------------------
 
 GuestSession guest(std::uint64_t turn, const std::string& code) {
@@ -81,11 +74,6 @@ TEST(ShotLedgerTest, OldRequestsExpireAndTheLimitGivesUpTheOldest) {
 
 class TurnPhotoTest : public ControllerFixture {
   protected:
-    TurnPhotoTest() { settings.setInteger(key::prefDelayScreen2, 3); }
-
-    void deliver(const std::string& name) {
-        ASSERT_TRUE(loop.runAlongside([&] { camera.deliverPhoto(jpegLike(), name); }));
-    }
     static CameraError cameraError(std::uint32_t code, const std::string& text) {
         return CameraError{code, text, "{code = " + std::to_string(code) + "}"};
     }
