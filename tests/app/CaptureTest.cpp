@@ -22,13 +22,19 @@ class CaptureTest : public ControllerFixture {
 };
 
 TEST_F(CaptureTest, ACameraShotFlashesPlaysTheSoundAndQueuesTheCommand) {
+    // No flash picture: the shot is still taken.
+    controller->startOver();
+    controller->takePicture();
+    EXPECT_EQ(camera.shots, 1);
+    EXPECT_EQ(controller->_overlayContentView.image(), nullptr);
+
     artwork.names = {"live_flash", "live1"};
     controller->startOver();
     PicturePtr before = controller->_overlayContentView.image();
     ASSERT_NE(before, nullptr);
     controller->takePicture();
-    EXPECT_EQ(camera.shots, 1);
-    EXPECT_EQ(ui.count("playSound Grab"), 1u);
+    EXPECT_EQ(camera.shots, 2);
+    EXPECT_EQ(ui.count("playSound Grab"), 2u);
     EXPECT_DOUBLE_EQ(controller->_progress.doubleValue(), 5.0);
     EXPECT_EQ(controller->_overlayContentView.image()->name(), "live_flash");
     loop.advance(0.49);
@@ -56,17 +62,15 @@ TEST_F(CaptureTest, TheFlashPutsBackItsPictureEvenAfterAScreenChangeBroughtNewAr
     EXPECT_EQ(controller->_overlayContentView.image()->name(), "live6");
 }
 
-TEST_F(CaptureTest, NoFlashPictureStillTakesTheShot) {
-    controller->startOver();
-    controller->takePicture();
-    EXPECT_EQ(camera.shots, 1);
-    EXPECT_EQ(controller->_overlayContentView.image(), nullptr);
-}
-
-TEST_F(CaptureTest, TheRecordingGoesIntoTheScratchFolderUnderADateName) {
+TEST_F(CaptureTest, Screen5RecordsIntoTheScratchFolderAndStartsThePromptMovieAtALaterTurn) {
+    auto& movie = watch(kUpdateAnimationMovieNotification);
     videoOnScreen4();
-    loop.advance(5);
+    controller->nextScreen();
     ASSERT_EQ(screen(), 5u);
+    EXPECT_TRUE(movie.empty());
+    loop.runPending();
+    EXPECT_EQ(movie.size(), 1u);
+    // The recording goes under a date name.
     ASSERT_EQ(recorder.paths.size(), 1u);
     const std::string prefix = dir.file("scratch") + "/";
     ASSERT_EQ(recorder.paths[0].rfind(prefix, 0), 0u) << recorder.paths[0];
@@ -76,16 +80,6 @@ TEST_F(CaptureTest, TheRecordingGoesIntoTheScratchFolderUnderADateName) {
     EXPECT_EQ(controller->currentRecordingPath(), recorder.paths[0]);
     EXPECT_EQ(recorder.clockSetups, 1);
     EXPECT_EQ(camera.shots, 0);
-}
-
-TEST_F(CaptureTest, Screen5StartsThePromptMovieAtALaterTurn) {
-    auto& movie = watch(kUpdateAnimationMovieNotification);
-    videoOnScreen4();
-    controller->nextScreen();
-    ASSERT_EQ(screen(), 5u);
-    EXPECT_TRUE(movie.empty());
-    loop.runPending();
-    EXPECT_EQ(movie.size(), 1u);
 }
 
 TEST_F(CaptureTest, TheRecordingEndsWhenItsLengthIsUp) {
@@ -288,7 +282,7 @@ TEST_F(CaptureTest, TheVideoPreviewIsUsedOnlyWithARecorder) {
     EXPECT_EQ(settings.stringForKey(key::KLIK_CameraInputType), "kDSLR_CameraType");
 }
 
-TEST_F(CaptureTest, TheFileBaseNameCarriesSittingAndStationOnlyInWebMode) {
+TEST_F(CaptureTest, TheFileBaseNameCarriesSittingAndStationOnlyInWebModeAndNamesNoOtherFolder) {
     settings.setString(key::prefKioskStationName, "booth3");
     web.info = Dictionary{{"sittingid", "S42"}};
     EXPECT_EQ(controller->formDateString("20261207120000"), "20261207120000");
@@ -300,10 +294,7 @@ TEST_F(CaptureTest, TheFileBaseNameCarriesSittingAndStationOnlyInWebMode) {
     EXPECT_EQ(controller->formDateString("d"), "d_booth3");
     settings.setString(key::prefKioskStationName, "");
     EXPECT_EQ(controller->formDateString("d"), "d");
-}
-
-TEST_F(CaptureTest, TheFileBaseNameNeverNamesAnotherFolder) {
-    settings.setBool(key::prefDoUseWebView, true);
+    // Never a name of another folder.
     settings.setString(key::prefKioskStationName, "a/b");
     web.info = Dictionary{{"sittingid", "../../etc/x\n"}};
     const std::string name = controller->formDateString("d");

@@ -51,7 +51,7 @@ class EntryTest : public ControllerFixture {
 using Pics = std::vector<std::pair<OverlayScreen, std::string>>;
 using Fields = std::vector<std::string>;
 
-TEST_F(EntryTest, AnInvalidAddressShowsTheErrorScreenAndGivesTheOthersBack) {
+TEST_F(EntryTest, EachRefusedEntryShowsItsErrorPictureAndKeepsTheGuest) {
     type({"good@example.com", "bad@", "", ""});
     accept();
     EXPECT_EQ(runs(OverlayScreen::ConfirmEmailEntry), 1u);
@@ -68,9 +68,9 @@ TEST_F(EntryTest, AnInvalidAddressShowsTheErrorScreenAndGivesTheOthersBack) {
     EXPECT_EQ(screens.pictures, (Pics{{OverlayScreen::ConfirmEmailEntry, "EmailError"}}));
     EXPECT_EQ(fields(), (Fields{"a@x.com", "a@x.com", "", ""}));
     EXPECT_EQ(screen(), 1u);
-}
 
-TEST_F(EntryTest, OneAddressAloneIsNotEnough) {
+    // One address alone is not enough.
+    screens.pictures.clear();
     type({"me@example.com", "", "", ""});
     accept();
     EXPECT_EQ(controller->_badEmailItemText.stringValue(), "Either email1 or email2 is NIL...");
@@ -79,9 +79,9 @@ TEST_F(EntryTest, OneAddressAloneIsNotEnough) {
     keyboard().nextKeyAction(nullptr);
     EXPECT_EQ(keyboard().firstResponder(), keyboard().email(2));
     EXPECT_EQ(screen(), 1u);
-}
 
-TEST_F(EntryTest, DifferentAddressesShowTheMismatchPicture) {
+    // Different addresses show the mismatch picture.
+    screens.pictures.clear();
     type({"me@example.com", "you@example.com", "", ""});
     accept();
     EXPECT_EQ(controller->_badEmailItemText.stringValue(), "Email Entries Do NOT Match...");
@@ -177,7 +177,7 @@ TEST_F(EntryTest, CancelAsksOnlyWhileTheKeyboardIsShown) {
     EXPECT_EQ(ui.screens, (std::vector<std::uint32_t>{1}));
 }
 
-TEST_F(EntryTest, BarcodeWithinTheSettingsIsKeptTrimmedAndMovesOn) {
+TEST_F(EntryTest, BarcodeWithinTheSettingsIsKeptTrimmedAsTypedAndMovesOn) {
     settings.setString("prefBarcodeValidationCharSetString", "0123456789");
     settings.setInteger("prefBarcodeValidationMinimumLength", 5);
     View& field = controller->_barcodeEntryField1;
@@ -187,12 +187,12 @@ TEST_F(EntryTest, BarcodeWithinTheSettingsIsKeptTrimmedAndMovesOn) {
     EXPECT_EQ(field.stringValue(), "");
     EXPECT_EQ(screen(), 2u);
     EXPECT_EQ(ui.count("beep"), 0u);
-}
 
-TEST_F(EntryTest, BarcodeCaseInsensitiveIsStoredAsTyped) {
+    // Checked without case, stored as typed.
+    controller->startOver();
     settings.setString("prefBarcodeValidationCharSetString", "AB12");
+    settings.removeObject("prefBarcodeValidationMinimumLength");
     settings.setBool("prefBarcodeValidationCaseSensitive", false);
-    View& field = controller->_barcodeEntryField1;
     field.setStringValue("ab12");
     controller->ibBarcodeSendOnEnterAction(&field);
     EXPECT_EQ(controller->barcodeValue(), "ab12");

@@ -31,63 +31,48 @@ class WebStartTest : public ControllerFixture {
     std::vector<Notification>& errors;
 };
 
-TEST_F(WebStartTest, ACameraSessionStartsAtScreen3WithTheGuestsAddress) {
-    web.info = Dictionary{{"email", "guest@example.com"}, {"sittingid", "7"}};
+TEST_F(WebStartTest, ACameraSessionStartsAtScreen3WithTheGuestsAddressAndSittingId) {
+    web.info = Dictionary{{"email", "guest@example.com"}, {"sittingid", "S-42"}};
     controller->startPhotoSession();
     EXPECT_EQ(screen(), 3u);
     EXPECT_EQ(ui.screens, (std::vector<std::uint32_t>{3}));
     EXPECT_EQ(controller->emails(), (std::vector<std::string>{"guest@example.com"}));
+    // The sitting id names the photo in place of a barcode.
+    EXPECT_EQ(controller->barcodeValue(), "S-42");
     EXPECT_EQ(web.orderOuts, 1);
     loop.runPending();
     EXPECT_TRUE(errors.empty());
-}
 
-TEST_F(WebStartTest, TheStartNotificationStartsTheSession) {
+    // The start notification starts it too; no sitting id, no name.
+    controller->startOver();
     web.info = Dictionary{{"email", "guest@example.com"}};
     center.post(kNotifictionStartPhotoSession);
     EXPECT_EQ(screen(), 3u);
-}
-
-TEST_F(WebStartTest, NoAddressIsRefusedWithoutUserInfo) {
-    web.info = Dictionary{{"sittingid", "7"}};
-    controller->startPhotoSession();
-    EXPECT_EQ(screen(), 1u);
-    EXPECT_TRUE(errors.empty());  // posted through the main loop
-    const Notification& n = onlyError();
-    EXPECT_FALSE(n.userInfo.has_value());
-    EXPECT_EQ(n.sender(), controller.get());
-    EXPECT_TRUE(controller->emails().empty());
-
-    errors.clear();
-    web.info.reset();
-    controller->startPhotoSession();
-    EXPECT_FALSE(onlyError().userInfo.has_value());
-    EXPECT_EQ(screen(), 1u);
-}
-
-TEST_F(WebStartTest, AnAddressThatFailsTheCheckIsRefusedLikeAMissingOne) {
-    for (const std::string& bad :
-         {std::string("not an address"), std::string("guest+tag@example.com"),
-          std::string(250, 'a') + "@example.com", std::string("")}) {
-        errors.clear();
-        web.info = Dictionary{{"email", bad}, {"sittingid", "7"}};
-        controller->startPhotoSession();
-        EXPECT_EQ(screen(), 1u) << bad;
-        EXPECT_FALSE(onlyError().userInfo.has_value()) << bad;
-        EXPECT_TRUE(controller->emails().empty()) << bad;
-        EXPECT_EQ(web.orderOuts, 0);
-    }
-}
-
-TEST_F(WebStartTest, TheSittingIdNamesThePhotoInPlaceOfABarcode) {
-    web.info = Dictionary{{"email", "guest@example.com"}, {"sittingid", "S-42"}};
-    controller->startPhotoSession();
-    EXPECT_EQ(controller->barcodeValue(), "S-42");
-    controller->startOver();
-    web.info = Dictionary{{"email", "guest@example.com"}};
-    controller->startPhotoSession();
-    EXPECT_EQ(screen(), 3u);
     EXPECT_EQ(controller->barcodeValue(), "");
+}
+
+TEST_F(WebStartTest, NoAddressOrOneThatFailsTheCheckIsRefusedWithoutUserInfo) {
+    const auto withAddress = [](const std::string& email) {
+        return Dictionary{{"email", email}, {"sittingid", "7"}};
+    };
+    for (const std::optional<Dictionary>& info :
+         {std::optional<Dictionary>(Dictionary{{"sittingid", "7"}}), std::optional<Dictionary>(),
+          std::optional(withAddress("not an address")),
+          std::optional(withAddress("guest+tag@example.com")),
+          std::optional(withAddress(std::string(250, 'a') + "@example.com")),
+          std::optional(withAddress(""))}) {
+        const std::string what = info ? Value(*info).description() : "no user info";
+        errors.clear();
+        web.info = info;
+        controller->startPhotoSession();
+        EXPECT_EQ(screen(), 1u) << what;
+        EXPECT_TRUE(errors.empty()) << what;  // posted through the main loop
+        const Notification& n = onlyError();
+        EXPECT_FALSE(n.userInfo.has_value()) << what;
+        EXPECT_EQ(n.sender(), controller.get()) << what;
+        EXPECT_TRUE(controller->emails().empty()) << what;
+        EXPECT_EQ(web.orderOuts, 0) << what;
+    }
 }
 
 TEST_F(WebStartTest, NoCameraIsRefusedWithoutUserInfo) {
@@ -122,27 +107,22 @@ TEST_F(WebStartTest, VideoWithoutOverlayMoviesNeedsNoCamera) {
     EXPECT_EQ(screen(), 3u);
 }
 
-TEST_F(WebStartTest, AMissingPromptCompanionIsRefused) {
+TEST_F(WebStartTest, AMissingMovieOrVideoEntryOrANameOutsideTheMoviesFolderIsRefused) {
     videoWithOverlayMovies();
-    writeFile(dir.file("movies/clip1.mov"), "movie");
-    web.info = Dictionary{{"email", "guest@example.com"}, {"video", "clip1"}};
-    controller->startPhotoSession();
-    EXPECT_EQ(screen(), 1u);
-    EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."));
-    EXPECT_FALSE(settings.stringForKey(key::prefMoviePath).has_value());
-}
-
-TEST_F(WebStartTest, AMissingMovieOrVideoEntryIsRefused) {
-    videoWithOverlayMovies();
-    writeFile(dir.file("movies/clip1WithPrompt.mov"), "movie");
-    web.info = Dictionary{{"email", "guest@example.com"}, {"video", "clip1"}};
-    controller->startPhotoSession();
-    EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."));
-    errors.clear();
-    web.info = Dictionary{{"email", "guest@example.com"}};
-    controller->startPhotoSession();
-    EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."));
-    EXPECT_EQ(screen(), 1u);
+    writeFile(dir.file("movies/clip1.mov"), "movie");            // no prompt companion
+    writeFile(dir.file("movies/clip2WithPrompt.mov"), "movie");  // no overlay movie
+    writeFile(dir.file("outside.mov"), "movie");
+    writeFile(dir.file("outsideWithPrompt.mov"), "movie");
+    for (const char* video : {"clip1", "clip2", "", "../outside"}) {
+        errors.clear();
+        web.info = Dictionary{{"email", "guest@example.com"}};
+        if (*video) web.info->emplace("video", video);
+        controller->startPhotoSession();
+        EXPECT_EQ(screen(), 1u) << video;
+        EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."))
+            << video;
+        EXPECT_FALSE(settings.stringForKey(key::prefMoviePath).has_value()) << video;
+    }
 }
 
 TEST_F(WebStartTest, BothMoviesFoundStoresThePromptMovie) {
@@ -194,16 +174,6 @@ TEST_F(WebStartTest, ThePromptMovieStoredLeadsBackToTheOverlayMovieFound) {
     // "Sea.v2" drops its extension like any name: no "Sea" pair, refused.
     controller->startOver();
     web.info = Dictionary{{"email", "guest@example.com"}, {"video", "Sea.v2"}};
-    controller->startPhotoSession();
-    EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."));
-    EXPECT_EQ(screen(), 1u);
-}
-
-TEST_F(WebStartTest, AMovieNameCannotLeaveTheMoviesFolder) {
-    videoWithOverlayMovies();
-    writeFile(dir.file("outside.mov"), "movie");
-    writeFile(dir.file("outsideWithPrompt.mov"), "movie");
-    web.info = Dictionary{{"email", "guest@example.com"}, {"video", "../outside"}};
     controller->startPhotoSession();
     EXPECT_EQ(onlyError().info("msg"), Value("Missing Matching TelePrompt Video File..."));
     EXPECT_EQ(screen(), 1u);
