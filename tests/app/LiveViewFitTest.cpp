@@ -80,7 +80,7 @@ class LiveViewFitTest : public ::testing::Test {
     std::unique_ptr<AppController> controller;
 };
 
-TEST_F(LiveViewFitTest, TheWindowOfAReferenceFileIsFoundAndScaled) {
+TEST_F(LiveViewFitTest, TheWindowOfAReferenceFileIsFoundAndScaledAndAReplacedOneTakesEffectAtOnce) {
     writeReference(referenceBitmap());
     auto ref = artwork.liveVideoReferenceWindow();
     ASSERT_TRUE(ref);
@@ -89,11 +89,7 @@ TEST_F(LiveViewFitTest, TheWindowOfAReferenceFileIsFoundAndScaled) {
     EXPECT_EQ(ref->referenceHeight, 480);
     EXPECT_EQ(fit(1280, 960), (Rect{200, 100, 800, 600}));
     EXPECT_EQ(fit(320, 240), (Rect{50, 25, 200, 150}));
-}
-
-TEST_F(LiveViewFitTest, ReplacedArtworkTakesEffectAtOnce) {
-    writeReference(referenceBitmap());
-    EXPECT_EQ(fit(1280, 960), (Rect{200, 100, 800, 600}));
+    // Replaced artwork takes effect at once.
     Bitmap other = Bitmap::rgba(320, 240, 0, 0, 0, 255);
     for (int y = 0; y <= 100; ++y)
         for (int x = 0; x <= 160; ++x) other.pixel(x, y)[3] = 0;
