@@ -303,7 +303,7 @@ TEST_F(CaptureTest, TheFileBaseNameCarriesSittingAndStationOnlyInWebModeAndNames
     EXPECT_EQ(name, "d-.._.._etc_x__a_b");
 }
 
-TEST_F(CaptureTest, TakePhotoWithoutACameraBeepsTwice) {
+TEST_F(CaptureTest, ThePhotographersKeysTakeOnlyWithACameraAndKeepPrintsOnlyWhenSet) {
     camera.connected = false;
     controller->takePhotoFromKeyBoard();
     EXPECT_EQ(ui.count("beep"), 2u);
@@ -312,9 +312,7 @@ TEST_F(CaptureTest, TakePhotoWithoutACameraBeepsTwice) {
     controller->takePhotoFromKeyBoard();
     EXPECT_EQ(camera.shots, 1);
     EXPECT_EQ(ui.count("beep"), 2u);
-}
-
-TEST_F(CaptureTest, KeepPrintsOnlyWithAutomaticPrinting) {
+    // Keep prints only with automatic printing.
     controller->keepPhotoFromKeyBoard();
     EXPECT_EQ(photos.kept, 1);
     EXPECT_EQ(photos.printed, 0);

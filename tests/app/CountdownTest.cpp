@@ -87,28 +87,8 @@ TEST_F(CountdownTest, NothingIsRefreshedWithoutTheLiveCountdown) {
     EXPECT_EQ(controller->_liveCountdownField1.stringValue(), "x");
 }
 
-TEST_F(CountdownTest, Screen3ShowsTheTouchCountUnlessHidden) {
-    reach(3);
-    controller->startTimerWithExpirationDelay(3);
-    loop.advance(1);
-    EXPECT_EQ(controller->_touchCountdownField.stringValue(), "2");
-    EXPECT_FALSE(controller->_touchCountdownField.isHidden());
-    settings.setBool(key::prefHideTouchCountdown, true);
-    loop.advance(1);
-    EXPECT_EQ(controller->_touchCountdownField.stringValue(), "1");
-    EXPECT_TRUE(controller->_touchCountdownField.isHidden());
-}
-
-TEST_F(CountdownTest, Screens6And7SetTheOverlayNumberToo) {
-    reach(6);
-    controller->startTimerWithExpirationDelay(4);
-    loop.advance(1);
-    EXPECT_EQ(controller->_countdownOverlay.stringValue(), "3");
-    EXPECT_EQ(controller->_liveCountdownField1.stringValue(), "3");
-    EXPECT_EQ(controller->_liveCountdownField2.stringValue(), "3");
-}
-
-TEST_F(CountdownTest, OnScreen0TheNumbersAreHidden) {
+TEST_F(CountdownTest, EachScreenShowsTheCountInItsOwnFields) {
+    // On screen 0 the numbers are set but hidden.
     controller->startOver();
     controller->takePhotoAgainFromKeyBoard();
     ASSERT_EQ(screen(), 0u);
@@ -121,6 +101,25 @@ TEST_F(CountdownTest, OnScreen0TheNumbersAreHidden) {
     EXPECT_TRUE(controller->_touchCountdownField.isHidden());
     EXPECT_EQ(controller->_liveCountdownField2.stringValue(), "2");
     EXPECT_EQ(controller->_countdownOverlay.stringValue(), "2");
+
+    // Screens 6 and 7 set the overlay number too.
+    reach(6);
+    controller->startTimerWithExpirationDelay(4);
+    loop.advance(1);
+    EXPECT_EQ(controller->_countdownOverlay.stringValue(), "3");
+    EXPECT_EQ(controller->_liveCountdownField1.stringValue(), "3");
+    EXPECT_EQ(controller->_liveCountdownField2.stringValue(), "3");
+
+    // Screen 3 shows the touch count unless it is hidden.
+    reach(3);
+    controller->startTimerWithExpirationDelay(3);
+    loop.advance(1);
+    EXPECT_EQ(controller->_touchCountdownField.stringValue(), "2");
+    EXPECT_FALSE(controller->_touchCountdownField.isHidden());
+    settings.setBool(key::prefHideTouchCountdown, true);
+    loop.advance(1);
+    EXPECT_EQ(controller->_touchCountdownField.stringValue(), "1");
+    EXPECT_TRUE(controller->_touchCountdownField.isHidden());
 }
 
 TEST_F(CountdownTest, ScreenOneStopsTheScreenTimer) {

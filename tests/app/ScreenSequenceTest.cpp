@@ -37,29 +37,23 @@ TEST_F(ScreenSequenceTest, StartOverPutsTheKioskOnScreen1AndWaitsForTheGuest) {
     EXPECT_EQ(ui.count("makeFirstResponder touch barcodeEntryField1"), 1u);
     EXPECT_EQ(web.startWebViews, 1);
     EXPECT_EQ(controller->screenTimer(), nullptr);
+    // Screen updates are held once and released again.
+    EXPECT_EQ(ui.depth, 0);
+    EXPECT_EQ(ui.maxDepth, 1);
     loop.advance(500);
     EXPECT_EQ(screen(), 1u);
 }
 
-TEST_F(ScreenSequenceTest, ScreenUpdatesAreBalancedAndNestWhenScreen2RunsInsideScreen1) {
-    controller->startOver();
-    EXPECT_EQ(ui.depth, 0);
-    EXPECT_EQ(ui.maxDepth, 1);
-    settings.setBool(key::prefShowLegalese, false);
-    controller->startOver();
-    EXPECT_EQ(ui.depth, 0);
-    EXPECT_EQ(ui.maxDepth, 2);
-    loop.advance(60);
-    EXPECT_EQ(ui.depth, 0);
-}
-
-TEST_F(ScreenSequenceTest, LegaleseOffRunsScreen2InsideScreen1) {
+TEST_F(ScreenSequenceTest, LegaleseOffRunsScreen2InsideScreen1WithNestedUpdateHolds) {
     settings.setBool(key::prefShowLegalese, false);
     controller->_takePhotoButton.setHidden(false);
     controller->_keepPhotoButton.setHidden(false);
     controller->startOver();
     EXPECT_EQ(screen(), 2u);
     EXPECT_EQ(ui.screens, (std::vector<std::uint32_t>{1, 2}));
+    // The screen-update holds nest and are all released.
+    EXPECT_EQ(ui.depth, 0);
+    EXPECT_EQ(ui.maxDepth, 2);
     // Screen 1's remaining actions ran after screen 2's.
     EXPECT_EQ(camera.liveViewOffs, 1);
     EXPECT_TRUE(controller->_takePhotoButton.isHidden());
@@ -74,15 +68,30 @@ TEST_F(ScreenSequenceTest, LegaleseOffRunsScreen2InsideScreen1) {
     loop.runPending();
     EXPECT_EQ(screen(), 3u);
     EXPECT_DOUBLE_EQ(loop.elapsed(), 0.0);
+    loop.advance(60);
+    EXPECT_EQ(ui.depth, 0);
 }
 
-TEST_F(ScreenSequenceTest, Screen2StaysItsDelayOnlyWhenItHasAPicture) {
+TEST_F(ScreenSequenceTest, Screen2StaysItsDelayOnlyWhenItHasAPictureEvenAcrossAStartOver) {
     controller->startOver();
     artwork.names = {"touch2"};
     controller->nextScreenWithLegalese();
     ASSERT_EQ(screen(), 2u);
     EXPECT_DOUBLE_EQ(runToNextScreen(), 3.0);
     EXPECT_EQ(screen(), 3u);
+
+    // The advance asked for on screen 2 still fires at its time after a
+    // start over.
+    controller->startOver();
+    controller->nextScreenWithLegalese();
+    ASSERT_EQ(screen(), 2u);
+    loop.advance(1);
+    controller->startOver();
+    ASSERT_EQ(screen(), 1u);
+    loop.advance(1.999);
+    EXPECT_EQ(screen(), 1u);
+    loop.advance(0.001);
+    EXPECT_EQ(screen(), 2u);
 
     artwork.names.clear();
     controller->startOver();
@@ -143,21 +152,6 @@ TEST_F(ScreenSequenceTest, LiveViewGoesOffBeforeTheShotOnScreen6) {
     controller->nextScreen();
     ASSERT_EQ(screen(), 6u);
     EXPECT_EQ(camera.events, (std::vector<std::string>{"live view off", "shot"}));
-}
-
-TEST_F(ScreenSequenceTest, ADelayedAdvanceFromScreen2SurvivesAStartOver) {
-    artwork.names = {"touch2"};
-    controller->startOver();
-    controller->nextScreenWithLegalese();
-    ASSERT_EQ(screen(), 2u);
-    loop.advance(1);
-    controller->startOver();
-    ASSERT_EQ(screen(), 1u);
-    // The advance asked for on screen 2 still fires at its time.
-    loop.advance(1.999);
-    EXPECT_EQ(screen(), 1u);
-    loop.advance(0.001);
-    EXPECT_EQ(screen(), 2u);
 }
 
 TEST_F(ScreenSequenceTest, TheWrapTo1EndsTheSessionAgainInWebMode) {
