@@ -10,21 +10,13 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "RecordingKioskUi.h"
-#include "app/AppController.h"
+#include "SimCameraControllerFixture.h"
 #include "app/SettingsKeys.h"
-#include "camera/GLIMRA_Camera.h"
-#include "camera/RegistryCameraPort.h"
-#include "camera/sim/SimCamSDK.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
-#include "foundation/ManualRunLoop.h"
-#include "photo/GLIMRA_XMLinEXIF.h"
 #include "photo/ImageFolders.h"
 #include "photo/KioskPhotoPipeline.h"
 #include "soak/HeldDelays.h"
-#include "support/SimCameraTestSupport.h"
-#include "support/TempDir.h"
 #include "support/TestMounts.h"
 
 namespace klik::test {
@@ -45,11 +37,10 @@ std::vector<std::string> namesIn(const std::string& folder) {
     return out;
 }
 
-class HostileGuestsTest : public ::testing::Test {
+class HostileGuestsTest : public SimCameraControllerFixture {
   protected:
     void SetUp() override {
         setFixedRoot(dir.path());
-        RunLoop::setMain(&loop);
         for (const char* f : {"tmp", "Images", "Up"})
             ASSERT_EQ(::mkdir(dir.file(f).c_str(), 0755), 0);
         settings.setString("mainImagesFolder", dir.file("Images"));
@@ -66,14 +57,8 @@ class HostileGuestsTest : public ::testing::Test {
     }
     void TearDown() override {
         holds.release();
-        if (sim) loop.runUntil([&] { return sim->eventsIdle(); }, std::chrono::seconds(10));
-        controller.reset();
-        GLIMRA_Camera::shutdown();
-        loop.runPending();
-        GLIMRA_Camera::setSDK(nullptr);
-        GLIMRA_Camera::setMainLoop(nullptr);
+        SimCameraControllerFixture::TearDown();
         pipeline.reset();
-        RunLoop::setMain(nullptr);
         setFixedRoot("");
     }
 
@@ -95,28 +80,17 @@ class HostileGuestsTest : public ::testing::Test {
         c.liveViewHeight = small.liveViewHeight;
         c.captureDelay = 0;
         c.downloadChunkSize = std::min<std::uint64_t>(c.downloadChunkSize, 4096);
-        sim = std::make_shared<SimCamSDK>(std::move(c));
-        sim->setDelayHandler(holds.handler());
-        GLIMRA_Camera::setSDK(sim);
-        GLIMRA_Camera::setMainLoop(&loop);
-        GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05});
-        initFolderGlobalsAtLaunch(settings);
-        controller = std::make_unique<AppController>(
-            AppController::Environment{ui, loop, settings, NotificationCenter::defaultCenter()});
-        controller->setCamera(&port);
-        pipeline = std::make_unique<KioskPhotoPipeline>(
-            ui, loop, settings, [this] { return controller->photoFilingSession(); }, [] {},
-            [] { return std::optional<std::string>("00:11:22:33:44:55"); },
-            [this] { return when; });
-        controller->setPhotoPipeline(pipeline.get());
-        GLIMRA_Camera::initializeClass();
-        ASSERT_TRUE(pump([&] { return GLIMRA_Camera::loadedCamera() != nullptr; }));
-        ASSERT_TRUE(settleSimCamera(loop, *sim));
+        startWith(std::move(c), [this] {
+            sim->setDelayHandler(holds.handler());
+            initFolderGlobalsAtLaunch(settings);
+            pipeline = std::make_unique<KioskPhotoPipeline>(
+                ui, loop, settings, [this] { return controller->photoFilingSession(); }, [] {},
+                [] { return std::optional<std::string>("00:11:22:33:44:55"); },
+                [this] { return when; });
+            controller->setPhotoPipeline(pipeline.get());
+        });
         controller->startOver();
         ASSERT_EQ(controller->screenNumber(), 1u);
-    }
-    bool pump(const std::function<bool()>& done) {
-        return loop.runUntil(done, std::chrono::seconds(20));
     }
     std::uint32_t screen() const { return controller->screenNumber(); }
     void scan(const std::string& code) {
@@ -132,7 +106,7 @@ class HostileGuestsTest : public ::testing::Test {
             ASSERT_LT(steps, 500) << "stuck on screen " << screen();
             if (screen() == 6 && settledTurn != controller->turnNumber()) {
                 settledTurn = controller->turnNumber();
-                ASSERT_TRUE(pump([&] {
+                ASSERT_TRUE(pumpUntil([&] {
                     return controller->turnShot().outcome != AppController::ShotOutcome::Waiting ||
                            holds.held() > 0;
                 }));
@@ -156,16 +130,9 @@ class HostileGuestsTest : public ::testing::Test {
         return std::count(ui.calls.begin(), ui.calls.end(), "panel " + text) > 0;
     }
 
-    TempDir dir;
-    Settings settings{dir.file("settings.plist")};
-    ManualRunLoop loop;
-    RecordingKioskUi ui;
-    RegistryCameraPort port;
     soak::HeldDelays holds{true};
     Date when;
-    std::shared_ptr<SimCamSDK> sim;
     std::unique_ptr<KioskPhotoPipeline> pipeline;
-    std::unique_ptr<AppController> controller;
     std::uint64_t settledTurn = 0;
 
     void failedDownloadThenAGoodOne(const std::string& plist);
@@ -188,7 +155,7 @@ TEST_F(HostileGuestsTest, ALateDownloadIsFiledUnderItsOwnGuestNeverTheNext) {
     runTo(4);
     holds.release();
     // The photo chain runs on a thread of its own: wait for the upload copy too.
-    ASSERT_TRUE(pump([&] {
+    ASSERT_TRUE(pumpUntil([&] {
         return namesIn(today()).size() == 1 &&
                namesIn(dir.file("Up/2011-03-05")) ==
                    std::vector<std::string>{"GUEST-001_001122334455_comp_001.jpg"} &&
@@ -244,7 +211,7 @@ TEST_F(HostileGuestsTest, ACameraVanishingMidDownloadTurnsTheNextGuestAwayBefore
     EXPECT_NE(apology.find("0xC1"), std::string::npos) << apology;
     // The camera is unloaded in the background: wait until the registry has let it go.
     ASSERT_TRUE(
-        pump([&] { return GLIMRA_Camera::loadedCamera() == nullptr && !port.hasCamera(); }));
+        pumpUntil([&] { return GLIMRA_Camera::loadedCamera() == nullptr && !port.hasCamera(); }));
     EXPECT_TRUE(namesIn(today()).empty());
 
     ui.clear();
