@@ -26,7 +26,7 @@ GuestSession guest(std::uint64_t turn, const std::string& code) {
     return s;
 }
 
-TEST(ShotLedgerTest, PicturesAnswerTheOldestShotAndFailuresLoseTheRightOne) {
+TEST(ShotLedgerTest, PicturesAnswerTheOldestShotFailuresLoseTheRightOneAndOldOnesExpire) {
     ShotLedger l;
     const auto a = l.ask(guest(1, "A"), 0);
     const auto b = l.ask(guest(2, "B"), 1);
@@ -46,10 +46,8 @@ TEST(ShotLedgerTest, PicturesAnswerTheOldestShotAndFailuresLoseTheRightOne) {
     EXPECT_FALSE(l.answer());
     EXPECT_FALSE(l.loseNewest());
     EXPECT_TRUE(l.loseAll().empty());
-}
 
-TEST(ShotLedgerTest, OldRequestsExpireAndTheLimitGivesUpTheOldest) {
-    ShotLedger l;
+    // Old requests expire; the limit gives up the oldest.
     l.ask(guest(1, "A"), 0);
     l.ask(guest(2, "B"), 50);
     auto expired = l.expire(70, 60);

@@ -75,7 +75,7 @@ TEST_F(WebStartTest, NoAddressOrOneThatFailsTheCheckIsRefusedWithoutUserInfo) {
     }
 }
 
-TEST_F(WebStartTest, NoCameraIsRefusedWithoutUserInfo) {
+TEST_F(WebStartTest, NoCameraIsRefusedWithoutUserInfoUnlessItIsVideoWithoutOverlayMovies) {
     camera.connected = false;
     web.info = Dictionary{{"email", "guest@example.com"}};
     controller->startPhotoSession();
@@ -84,6 +84,10 @@ TEST_F(WebStartTest, NoCameraIsRefusedWithoutUserInfo) {
     EXPECT_EQ(web.orderOuts, 0);
     // The address was taken before the refusal.
     EXPECT_EQ(controller->emails(), (std::vector<std::string>{"guest@example.com"}));
+    // Video without overlay movies needs no camera.
+    useVideo();
+    controller->startPhotoSession();
+    EXPECT_EQ(screen(), 3u);
 }
 
 TEST_F(WebStartTest, AClipStillBeingComposedIsRefusedWithItsMessage) {
@@ -97,14 +101,6 @@ TEST_F(WebStartTest, AClipStillBeingComposedIsRefusedWithItsMessage) {
     const Notification& n = onlyError();
     ASSERT_TRUE(n.userInfo.has_value());
     EXPECT_EQ(n.info("msg"), Value("Still Processing Previous Video..."));
-}
-
-TEST_F(WebStartTest, VideoWithoutOverlayMoviesNeedsNoCamera) {
-    useVideo();
-    camera.connected = false;
-    web.info = Dictionary{{"email", "guest@example.com"}};
-    controller->startPhotoSession();
-    EXPECT_EQ(screen(), 3u);
 }
 
 TEST_F(WebStartTest, AMissingMovieOrVideoEntryOrANameOutsideTheMoviesFolderIsRefused) {
@@ -125,24 +121,6 @@ TEST_F(WebStartTest, AMissingMovieOrVideoEntryOrANameOutsideTheMoviesFolderIsRef
     }
 }
 
-TEST_F(WebStartTest, BothMoviesFoundStoresThePromptMovie) {
-    videoWithOverlayMovies();
-    writeFile(dir.file("movies/clip1.m4v"), "movie");
-    writeFile(dir.file("movies/clip1WithPrompt.mp4"), "movie");
-    // The name with or without its extension finds the same pair.
-    for (const char* name : {"clip1", "clip1.m4v", "clip1.mov"}) {
-        controller->startOver();
-        settings.removeObject(key::prefMoviePath);
-        web.info = Dictionary{{"email", "guest@example.com"}, {"video", name}};
-        controller->startPhotoSession();
-        EXPECT_EQ(screen(), 3u) << name;
-        EXPECT_EQ(settings.stringForKey(key::prefMoviePath), dir.file("movies/clip1WithPrompt.mp4"))
-            << name;
-        loop.runPending();
-        EXPECT_TRUE(errors.empty()) << name;
-    }
-}
-
 // Whatever the page names, the prompt movie stored leads the composition
 // back to the overlay movie the start found, dots in the name or not.
 TEST_F(WebStartTest, ThePromptMovieStoredLeadsBackToTheOverlayMovieFound) {
@@ -151,14 +129,21 @@ TEST_F(WebStartTest, ThePromptMovieStoredLeadsBackToTheOverlayMovieFound) {
     writeFile(dir.file("movies/WaveWithPrompt.mov"), "movie");
     writeFile(dir.file("movies/Sea.v2.mov"), "movie");
     writeFile(dir.file("movies/Sea.v2WithPrompt.m4v"), "movie");
+    writeFile(dir.file("movies/clip1.m4v"), "movie");
+    writeFile(dir.file("movies/clip1WithPrompt.mp4"), "movie");
     struct Case {
         const char* video;
         const char* overlay;
         const char* prompt;
     };
-    for (const Case& c : {Case{"Wave.v2", "Wave.mov", "WaveWithPrompt.mov"},
+    // The name with or without its extension finds the same pair.
+    for (const Case& c : {Case{"clip1", "clip1.m4v", "clip1WithPrompt.mp4"},
+                          Case{"clip1.m4v", "clip1.m4v", "clip1WithPrompt.mp4"},
+                          Case{"clip1.mov", "clip1.m4v", "clip1WithPrompt.mp4"},
+                          Case{"Wave.v2", "Wave.mov", "WaveWithPrompt.mov"},
                           Case{"Sea.v2.mov", "Sea.v2.mov", "Sea.v2WithPrompt.m4v"}}) {
         controller->startOver();
+        settings.removeObject(key::prefMoviePath);
         web.info = Dictionary{{"email", "guest@example.com"}, {"video", c.video}};
         controller->startPhotoSession();
         EXPECT_EQ(screen(), 3u) << c.video;
