@@ -160,7 +160,7 @@ TEST_F(LaunchTest, OneScreenOutsideSingleMonitorModeWarnsAndTheAnswerDecides) {
     EXPECT_EQ(ui.count("alert WARNING! - You need at least 2 monitors."), 0u);
 }
 
-TEST_F(LaunchTest, InputTypeOutOfRangeIsStoredAsCameraAndTwoStartsTheVideoPreview) {
+TEST_F(LaunchTest, TheInputTypeIsCheckedAndTakenFromTheWebActionTableAtLaunch) {
     settings.setInteger(key::prefCameraInputTypeTag, 7);
     launch();
     EXPECT_EQ(settings.integerForKey(key::prefCameraInputTypeTag), 1);
@@ -174,9 +174,11 @@ TEST_F(LaunchTest, InputTypeOutOfRangeIsStoredAsCameraAndTwoStartsTheVideoPrevie
     launch();
     EXPECT_TRUE(controller->isVideoInput());
     EXPECT_EQ(recorder.sessionStarts, 1);
-}
 
-TEST_F(LaunchTest, WebModeTakesTheInputAndStationFromTheActionTable) {
+    // Web mode takes the input and the station from the action table.
+    makeController();
+    wire();
+    settings.setInteger(key::prefCameraInputTypeTag, 1);
     settings.setBool(key::prefDoUseWebView, true);
     settings.setString(key::prefBaseURL, "http://kiosk.local");
     settings.setObject(key::prefWebViewFuseActions,
