@@ -11,19 +11,9 @@ namespace {
 // What the camera-gone handling shows when no camera is left.
 constexpr const char* kNoCameraNotice = "panel NO Camera Found!!!\nPlease Check Your Connection!";
 
-// Also records which picture each screen was given.
-class PictureRecordingOverlays : public FakeOverlayScreens {
-  public:
-    void setImage(OverlayScreen s, PicturePtr p) override {
-        pictures.push_back({s, p ? p->name() : std::string("(none)")});
-    }
-    std::vector<std::pair<OverlayScreen, std::string>> pictures;
-};
-
 class EntryTest : public ControllerFixture {
   protected:
     EntryTest() {
-        controller->setOverlayScreens(&screens);
         artwork.names = {"EmailError", "EmailMisMatch"};
         controller->startOver();
         EXPECT_EQ(screen(), 1u);
@@ -45,7 +35,7 @@ class EntryTest : public ControllerFixture {
     size_t runs(OverlayScreen s) const {
         return static_cast<size_t>(std::count(screens.runs.begin(), screens.runs.end(), s));
     }
-    PictureRecordingOverlays screens;
+    FakeOverlayScreens& screens = overlays;
 };
 
 using Pics = std::vector<std::pair<OverlayScreen, std::string>>;
