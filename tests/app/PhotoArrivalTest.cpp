@@ -143,48 +143,29 @@ TEST_F(PhotoArrivalTest, PhotoAfterTheControllerIsGoneIsIgnored) {
     EXPECT_EQ(photos.decodes, 0);
 }
 
-class OpeningUi : public RecordingKioskUi {
-  public:
-    bool openFile(const std::string& path) override {
-        opened.push_back(path);
-        return true;
-    }
-    std::vector<std::string> opened;
-};
-
-TEST(PhotoSaveTest, SaveWritesTheCurrentPhotoUnderTmpWithAStampAndOpensIt) {
-    TempDir dir;
+TEST_F(PhotoArrivalTest, SaveWritesTheCurrentPhotoUnderTmpWithAStampAndOpensIt) {
     setFixedRoot(dir.path());
     ASSERT_EQ(::mkdir(dir.file("tmp").c_str(), 0755), 0);
-    Date when;
-    ASSERT_TRUE(parseIso8601("2011-03-05T14:30:15", when));
-    ManualRunLoop loop(when);
-    RunLoop::setMain(&loop);
-    Settings settings(dir.file("settings.plist"));
-    NotificationCenter center;
-    OpeningUi ui;
-    FakePhotoPipeline photos;
-    {
-        AppController c({ui, loop, settings, center});
-        EXPECT_EQ(c.saveImage(), "");  // no photo module
-        c.setPhotoPipeline(&photos);
-        EXPECT_EQ(c.saveImage(), "");  // no photo yet
-        c.setImageDict(Dictionary{{kPhotoDataKey, Value(Data{'a', 'b', 'c'})},
-                                  {kPhotoFilenameKey, Value("DCIM/IMG_7.JPG")}});
-        const std::string path = c.saveImage();
-        EXPECT_EQ(path, dir.file("tmp/" + stringWithUTSFormat("yyyyMMddHHmmss", when) + ".jpg"));
-        EXPECT_EQ(readFile(path), "abc");
-        EXPECT_EQ(ui.opened, std::vector<std::string>{path});
-        // A link planted at the name is replaced, not written through.
-        loop.advance(1);
-        const std::string next =
-            dir.file("tmp/" + stringWithUTSFormat("yyyyMMddHHmmss", loop.now()) + ".jpg");
-        ASSERT_EQ(::symlink(dir.file("victim").c_str(), next.c_str()), 0);
-        EXPECT_EQ(c.saveImage(), next);
-        EXPECT_FALSE(std::filesystem::exists(dir.file("victim")));
-        EXPECT_EQ(readFile(next), "abc");
-    }
-    RunLoop::setMain(nullptr);
+    const auto stamped = [&] {
+        return dir.file("tmp/" + stringWithUTSFormat("yyyyMMddHHmmss", loop.now()) + ".jpg");
+    };
+    controller->setPhotoPipeline(nullptr);
+    EXPECT_EQ(controller->saveImage(), "");  // no photo module
+    controller->setPhotoPipeline(&photos);
+    EXPECT_EQ(controller->saveImage(), "");  // no photo yet
+    controller->setImageDict(Dictionary{{kPhotoDataKey, Value(Data{'a', 'b', 'c'})},
+                                        {kPhotoFilenameKey, Value("DCIM/IMG_7.JPG")}});
+    const std::string path = controller->saveImage();
+    EXPECT_EQ(path, stamped());
+    EXPECT_EQ(readFile(path), "abc");
+    EXPECT_EQ(ui.count("open " + path), 1u);
+    // A link planted at the name is replaced, not written through.
+    loop.advance(1);
+    const std::string next = stamped();
+    ASSERT_EQ(::symlink(dir.file("victim").c_str(), next.c_str()), 0);
+    EXPECT_EQ(controller->saveImage(), next);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("victim")));
+    EXPECT_EQ(readFile(next), "abc");
     setFixedRoot("");
 }
 
