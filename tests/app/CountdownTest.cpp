@@ -79,12 +79,18 @@ TEST_F(CountdownTest, Screen4ShowsEveryNumberDownTo0OnFieldOne) {
     controller->_liveCountdownField1.setChangeHandler(nullptr);
 }
 
-TEST_F(CountdownTest, NothingIsRefreshedWithoutTheLiveCountdown) {
+TEST_F(CountdownTest, NothingIsRefreshedWithoutTheLiveCountdownAndScreenOneStopsTheTimer) {
     settings.setBool(key::prefDoCountdownInSngleMonitorMode, false);
     reach(4);
     controller->_liveCountdownField1.setStringValue("x");
     loop.advance(3);
     EXPECT_EQ(controller->_liveCountdownField1.stringValue(), "x");
+    // Screen 1 stops the screen timer.
+    TimerPtr t = controller->screenTimer();
+    ASSERT_TRUE(t && t->isValid());
+    controller->startOver();
+    EXPECT_FALSE(t->isValid());
+    EXPECT_EQ(controller->screenTimer(), nullptr);
 }
 
 TEST_F(CountdownTest, EachScreenShowsTheCountInItsOwnFields) {
@@ -120,15 +126,6 @@ TEST_F(CountdownTest, EachScreenShowsTheCountInItsOwnFields) {
     loop.advance(1);
     EXPECT_EQ(controller->_touchCountdownField.stringValue(), "1");
     EXPECT_TRUE(controller->_touchCountdownField.isHidden());
-}
-
-TEST_F(CountdownTest, ScreenOneStopsTheScreenTimer) {
-    reach(4);
-    TimerPtr t = controller->screenTimer();
-    ASSERT_TRUE(t && t->isValid());
-    controller->startOver();
-    EXPECT_FALSE(t->isValid());
-    EXPECT_EQ(controller->screenTimer(), nullptr);
 }
 
 }  // namespace
