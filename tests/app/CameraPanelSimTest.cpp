@@ -49,8 +49,19 @@ TEST_F(CameraPanelSimTest, FirstListedCameraLoadsAndFillsThePanel) {
     expectWorkerRulesKept();
 }
 
-TEST_F(CameraPanelSimTest, DialTurnedOnTheCameraUpdatesTheControls) {
+TEST_F(CameraPanelSimTest, DialAndShutterButtonsReachTheCameraAndABusyListShowsNoCameras) {
     start(1);
+    // A busy list lock shows no cameras until the next update.
+    {
+        std::unique_lock hold(GLIMRA_Camera::listLockForTesting());
+        controller->cameraListUpdated(port.cameras());
+        EXPECT_EQ(menuTitles(), std::vector<std::string>{"No Cameras available"});
+    }
+    controller->cameraListUpdated(port.cameras());
+    EXPECT_EQ(menuTitles().size(), 1u);
+    EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 0);
+    settle();
+
     auto& panel = controller->_cameraPanel;
     sim->turnDial(1, kCamPropID_AEMode, 1);  // Tv priority
     ASSERT_TRUE(pumpUntil([&] { return !panel.controlWithTag(kAv)->isEnabled(); }));
@@ -59,6 +70,19 @@ TEST_F(CameraPanelSimTest, DialTurnedOnTheCameraUpdatesTheControls) {
     sim->turnDial(1, kCamPropID_AEMode, 0);  // program: neither
     ASSERT_TRUE(pumpUntil([&] { return !panel.controlWithTag(kTv)->isEnabled(); }));
     EXPECT_FALSE(panel.controlWithTag(kAv)->isEnabled());
+
+    // The shutter buttons queue and send their commands.
+    controller->pressShutterHalf();
+    settle();
+    controller->releaseShutter();
+    settle();
+    std::vector<std::int32_t> shutter;
+    for (const auto& c : sim->sentCommands())
+        if (!c.status && c.command == kCamCommand_PressShutterButton) shutter.push_back(c.param);
+    EXPECT_EQ(shutter,
+              (std::vector<std::int32_t>{static_cast<std::int32_t>(kCamShutterButton_Halfway),
+                                         static_cast<std::int32_t>(kCamShutterButton_OFF)}));
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera()->queuedCommandCount(), 0u);
 }
 
 TEST_F(CameraPanelSimTest, ChoosingInTheMenuWritesAndRefusedWritesRestore) {
@@ -215,32 +239,6 @@ TEST_F(CameraPanelSimTest, LoadingFromTheMenu) {
     settle();
     EXPECT_NE(GLIMRA_Camera::loadedCamera(), list[0]);
     EXPECT_EQ(menuTitles().size(), 2u);
-}
-
-TEST_F(CameraPanelSimTest, ShutterButtonsQueueAndABusyListLockShowsNoCamerasForAMoment) {
-    start(1);
-    {
-        std::unique_lock hold(GLIMRA_Camera::listLockForTesting());
-        controller->cameraListUpdated(port.cameras());
-        EXPECT_EQ(menuTitles(), std::vector<std::string>{"No Cameras available"});
-    }
-    controller->cameraListUpdated(port.cameras());
-    EXPECT_EQ(menuTitles().size(), 1u);
-    EXPECT_EQ(controller->_cameraPanel.indexOfSelectedCameraItem(), 0);
-    settle();
-
-    controller->pressShutterHalf();
-    settle();
-    controller->releaseShutter();
-    settle();
-    auto sent = sim->sentCommands();
-    std::vector<std::int32_t> shutter;
-    for (const auto& c : sent)
-        if (!c.status && c.command == kCamCommand_PressShutterButton) shutter.push_back(c.param);
-    EXPECT_EQ(shutter,
-              (std::vector<std::int32_t>{static_cast<std::int32_t>(kCamShutterButton_Halfway),
-                                         static_cast<std::int32_t>(kCamShutterButton_OFF)}));
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera()->queuedCommandCount(), 0u);
 }
 
 }  // namespace

@@ -83,39 +83,10 @@ TEST_F(RegistryCameraPortTest, TakePictureShootsAndThePhotoArrivesAndAFailedShot
     expectWorkerRulesKept();
 }
 
-TEST_F(RegistryCameraPortTest, AfterTheCameraIsUnpluggedNothingIsSentToIt) {
+TEST_F(RegistryCameraPortTest, LiveViewFramesShowOnlyWhileOnAndAnUnpluggedCameraGetsNothing) {
     GLIMRA_Log::resetForTesting();
     GLIMRA_Log::setRedirectsStdErr(false);
     GLIMRA_Log::setLogFile(dir.file("kiosk.log"));
-    start(1);
-    EXPECT_TRUE(port.hasCamera());
-    // Used once while it is there.
-    port.liveViewOn();
-    ASSERT_TRUE(pumpUntil([&] { return sim->isLiveViewActive(1); }));
-    port.liveViewOff();
-    ASSERT_TRUE(pumpUntil([&] { return !sim->isLiveViewActive(1); }));
-    ASSERT_TRUE(sim->unplugCamera(1));
-    ASSERT_TRUE(pumpUntil([&] { return !port.hasCamera(); }));
-    settle();
-    const size_t before = sim->sentCommands().size();
-    port.takePicture();
-    port.liveViewOn();
-    port.liveViewOff();
-    controller->takePicture();
-    settle();
-    EXPECT_EQ(sim->sentCommands().size(), before);
-    EXPECT_EQ(photoCount(), 0u);
-    EXPECT_FALSE(sim->isLiveViewActive(1));
-    // The port itself turned each request away; none went to the camera
-    // object that is left of the unplugged body.
-    const std::string log = readFile(dir.file("kiosk.log"));
-    GLIMRA_Log::resetForTesting();
-    EXPECT_EQ(countOf(log, "no loaded camera to take a picture with"), 2u) << log;
-    EXPECT_EQ(countOf(log, "no loaded camera to start live view on"), 1u) << log;
-    EXPECT_EQ(countOf(log, "no loaded camera to end live view on"), 1u) << log;
-}
-
-TEST_F(RegistryCameraPortTest, LiveViewFramesShowOnlyWhileLiveViewIsOn) {
     start(1, true);
     std::optional<Notification> lastFrame;
     auto frames = NotificationCenter::defaultCenter().addObserver(
@@ -142,6 +113,27 @@ TEST_F(RegistryCameraPortTest, LiveViewFramesShowOnlyWhileLiveViewIsOn) {
     // A frame still on its way is ignored.
     NotificationCenter::defaultCenter().post(*lastFrame);
     EXPECT_EQ(controller->_EVFView.image(), nullptr);
+
+    // After the camera is unplugged nothing is sent to it.
+    ASSERT_TRUE(sim->unplugCamera(1));
+    ASSERT_TRUE(pumpUntil([&] { return !port.hasCamera(); }));
+    settle();
+    const size_t before = sim->sentCommands().size();
+    port.takePicture();
+    port.liveViewOn();
+    port.liveViewOff();
+    controller->takePicture();
+    settle();
+    EXPECT_EQ(sim->sentCommands().size(), before);
+    EXPECT_EQ(photoCount(), 0u);
+    EXPECT_FALSE(sim->isLiveViewActive(1));
+    // The port itself turned each request away; none went to the camera
+    // object that is left of the unplugged body.
+    const std::string log = readFile(dir.file("kiosk.log"));
+    GLIMRA_Log::resetForTesting();
+    EXPECT_EQ(countOf(log, "no loaded camera to take a picture with"), 2u) << log;
+    EXPECT_EQ(countOf(log, "no loaded camera to start live view on"), 1u) << log;
+    EXPECT_EQ(countOf(log, "no loaded camera to end live view on"), 1u) << log;
     expectWorkerRulesKept();
 }
 
