@@ -85,7 +85,7 @@ TEST_F(CameraPanelSimTest, DialAndShutterButtonsReachTheCameraAndABusyListShowsN
     EXPECT_EQ(GLIMRA_Camera::loadedCamera()->queuedCommandCount(), 0u);
 }
 
-TEST_F(CameraPanelSimTest, ChoosingInTheMenuWritesAndRefusedWritesRestore) {
+TEST_F(CameraPanelSimTest, ChoosingInTheMenuWritesRefusedWritesRestoreAndTheMenuFollowsPlugs) {
     start(1, true);
     auto& iso = *controller->_cameraPanel.controlWithTag(kISO);
     const std::string target = "ISO 400";  // 0x58
@@ -108,11 +108,9 @@ TEST_F(CameraPanelSimTest, ChoosingInTheMenuWritesAndRefusedWritesRestore) {
     EXPECT_EQ(ui.count("beep"), beeps + 1);
     EXPECT_EQ(sim->propertyValue(1, kISO), 0x58u);
     controller->setCameraClockToCurrent();
-    expectWorkerRulesKept();
-}
+    settle();
 
-TEST_F(CameraPanelSimTest, MenuFollowsPlugAndUnplug) {
-    start(1, true);
+    // The menu follows plug and unplug.
     const auto first = GLIMRA_Camera::loadedCamera();
     sim->plugCamera(spec(2));
     ASSERT_TRUE(pumpUntil([&] { return menuTitles().size() == 2; }));
@@ -143,6 +141,18 @@ TEST_F(CameraPanelSimTest, MenuFollowsPlugAndUnplug) {
     EXPECT_FALSE(port.hasCamera());
     EXPECT_TRUE(controller->_cameraPanel.controlWithTag(kISO)->itemTitles().empty());
     EXPECT_EQ(controller->_cameraPanel.controlWithTag(kBattery)->stringValue(), "");
+    // The guest-side "no camera" announcement carries no camera; choosing
+    // the placeholder, or out of range, loads nothing.
+    const std::string noCamera = "panel NO Camera Found!!!\nPlease Check Your Connection!";
+    const size_t notices = ui.count(noCamera);
+    NotificationCenter::defaultCenter().post(GLIMRA_CameraDidUnload);
+    EXPECT_EQ(ui.count(noCamera), notices + 1);
+    const int opens = sim->callCount("CamOpenSession");
+    controller->chooseCamera(0);
+    controller->chooseCamera(5);  // logged
+    settle();
+    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), nullptr);
+    EXPECT_EQ(sim->callCount("CamOpenSession"), opens);
 
     // A new body becomes current by itself.
     sim->plugCamera(spec(3));
@@ -197,20 +207,6 @@ TEST_F(CameraPanelSimTest, PanelAndPortAgreeOnTheCameraBeforeTheNewsArrives) {
     settle();
     EXPECT_EQ(sim->callCount("CamSendCommand"), sentBefore);
     EXPECT_EQ(ui.count("panel " + list[1]->description() + "\nDISCONNECTED!"), 1u);
-}
-
-TEST_F(CameraPanelSimTest, NoCameraShowsTheNoCamerasItem) {
-    start(0);
-    EXPECT_EQ(menuTitles(), std::vector<std::string>{"No Cameras available"});
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), nullptr);
-    // The guest-side "no camera" announcement carries no camera.
-    NotificationCenter::defaultCenter().post(GLIMRA_CameraDidUnload);
-    EXPECT_EQ(ui.count("panel NO Camera Found!!!\nPlease Check Your Connection!"), 1u);
-    // Choosing the placeholder loads nothing.
-    controller->chooseCamera(0);
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), nullptr);
-    controller->chooseCamera(5);  // out of range: logged
-    EXPECT_EQ(sim->callCount("CamOpenSession"), 0);
 }
 
 TEST_F(CameraPanelSimTest, LoadingFromTheMenu) {

@@ -252,7 +252,7 @@ TEST_F(TurnPhotoTest, AtTheBoundAPhotoThatCameButIsStillBeingFiledIsNotBlamedOnT
         << panels().back();
 }
 
-TEST_F(TurnPhotoTest, ALatePhotoGoesToItsOwnGuestAndTheNextGuestNeverSeesIt) {
+TEST_F(TurnPhotoTest, ALatePhotoGoesToItsOwnGuestAndAnUnaskedOneToTheGuestAtTheScreen) {
     settings.setBool(key::prefKeyForAutoPrintPhoto, true);
     controller->startOver();
     controller->setEmails({"one@example.com"});
@@ -297,10 +297,8 @@ TEST_F(TurnPhotoTest, ALatePhotoGoesToItsOwnGuestAndTheNextGuestNeverSeesIt) {
     runTo(1);
     EXPECT_TRUE(controller->lastReview().photoShown);
     EXPECT_EQ(controller->lastReview().guest, "GUEST-002");
-}
 
-TEST_F(TurnPhotoTest, APhotoNoShotAskedForBelongsToTheGuestAtTheScreen) {
-    controller->startOver();
+    // A photo no shot asked for belongs to the guest at the screen.
     scan("GUEST-003");
     runTo(4);
     deliverPhoto("IMG_0009.JPG");  // the camera's own shutter button
