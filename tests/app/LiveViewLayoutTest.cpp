@@ -23,6 +23,12 @@ class LiveViewLayoutTest : public ControllerFixture {
 
 TEST_F(LiveViewLayoutTest, TheReferenceWindowIsScaledAndCentredWithTheArtwork) {
     useReference();
+    // Nothing is laid out before the live side has a size.
+    controller->_EVFView.setFrame(Rect{1, 2, 3, 4});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{1, 2, 3, 4}));
+    EXPECT_EQ(artwork.referenceLookups, 0);
+
     const struct {
         Rect live, input;
     } cases[] = {
@@ -41,6 +47,14 @@ TEST_F(LiveViewLayoutTest, TheReferenceWindowIsScaledAndCentredWithTheArtwork) {
         controller->resizeLiveViewToFit();
         EXPECT_EQ(inputFrame(), c.input) << c.live.width << " x " << c.live.height;
     }
+    // The touch countdown screen fits the live picture.
+    controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
+    controller->_EVFView.setFrame(Rect{});
+    controller->startOver();
+    controller->nextScreenWithLegalese();
+    loop.runPending();
+    ASSERT_EQ(screen(), 3u);
+    EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
     // The video input is placed the same way.
     useVideo();
     controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
@@ -74,24 +88,6 @@ TEST_F(LiveViewLayoutTest, WithoutAUsableReferenceTheLiveSideIsFilledAndTheReaso
     controller->_liveView.setFrame(Rect{0, 0, 800, 600});
     controller->resizeLiveViewToFit();
     EXPECT_EQ(inputFrame(), (Rect{0, 0, 800, 600}));
-}
-
-TEST_F(LiveViewLayoutTest, NothingIsLaidOutBeforeTheLiveSideHasASize) {
-    useReference();
-    controller->_EVFView.setFrame(Rect{1, 2, 3, 4});
-    controller->resizeLiveViewToFit();
-    EXPECT_EQ(inputFrame(), (Rect{1, 2, 3, 4}));
-    EXPECT_EQ(artwork.referenceLookups, 0);
-}
-
-TEST_F(LiveViewLayoutTest, TheTouchCountdownScreenFitsTheLivePicture) {
-    useReference();
-    controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
-    controller->startOver();
-    controller->nextScreenWithLegalese();
-    loop.runPending();
-    ASSERT_EQ(screen(), 3u);
-    EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
 }
 
 TEST_F(LiveViewLayoutTest, ANewLiveFrameRefitsAndCentresTheCountdownOverlay) {

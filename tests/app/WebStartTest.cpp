@@ -75,7 +75,8 @@ TEST_F(WebStartTest, NoAddressOrOneThatFailsTheCheckIsRefusedWithoutUserInfo) {
     }
 }
 
-TEST_F(WebStartTest, NoCameraIsRefusedWithoutUserInfoUnlessItIsVideoWithoutOverlayMovies) {
+TEST_F(WebStartTest,
+       NoCameraIsRefusedUnlessItIsVideoWithoutOverlayMoviesAndAClipInTheMakingIsRefused) {
     camera.connected = false;
     web.info = Dictionary{{"email", "guest@example.com"}};
     controller->startPhotoSession();
@@ -88,11 +89,10 @@ TEST_F(WebStartTest, NoCameraIsRefusedWithoutUserInfoUnlessItIsVideoWithoutOverl
     useVideo();
     controller->startPhotoSession();
     EXPECT_EQ(screen(), 3u);
-}
 
-TEST_F(WebStartTest, AClipStillBeingComposedIsRefusedWithItsMessage) {
-    useVideo();
-    web.info = Dictionary{{"email", "guest@example.com"}};
+    // A clip still being composed is refused with its message.
+    controller->startOver();
+    errors.clear();
     {
         VideoProcessingScope composing;
         controller->startPhotoSession();
