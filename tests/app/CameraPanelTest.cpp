@@ -28,7 +28,8 @@ class CameraPanelTest : public ControllerFixture {
     }
 };
 
-TEST_F(CameraPanelTest, AllowedValuesAreSortedNumericallyIgnoringCaseAndKeepTheSelection) {
+TEST_F(CameraPanelTest,
+       AllowedValuesFillTheirMenuSortedNumericallyIgnoringCaseAndKeepTheSelection) {
     Dictionary values{{"ISO 1600", Value(0x70)}, {"ISO 100", Value(0x48)}, {"auto", Value(0)},
                       {"ISO 200", Value(0x50)},  {"iso 50", Value(0x40)},  {"F/11", Value(1)},
                       {"f/2.8", Value(2)}};
@@ -46,14 +47,12 @@ TEST_F(CameraPanelTest, AllowedValuesAreSortedNumericallyIgnoringCaseAndKeepTheS
     controller->updateControlWithTagWithValues(kISO, std::nullopt);
     EXPECT_TRUE(control(kISO).itemTitles().empty());
     EXPECT_EQ(control(kISO).indexOfSelectedItem(), -1);
-}
 
-TEST_F(CameraPanelTest, AllowedValuesAnnouncementFillsTheMenuOfItsTag) {
+    // The camera's announcement fills the menu of its tag only.
     camera.listener->cameraPropertyValuesChanged(
         std::nullopt, kTv,
         Dictionary{{"1/125", Value(0x68)}, {"1/60", Value(0x60)}, {"1/1000", Value(0x80)}});
-    const std::vector<std::string> want{"1/60", "1/125", "1/1000"};
-    EXPECT_EQ(control(kTv).itemTitles(), want);
+    EXPECT_EQ(control(kTv).itemTitles(), (std::vector<std::string>{"1/60", "1/125", "1/1000"}));
     EXPECT_TRUE(control(kAv).itemTitles().empty());
 }
 
@@ -78,7 +77,7 @@ TEST_F(CameraPanelTest, ExposureModeEnablesTheMatchingControls) {
     EXPECT_EQ(ui.count("panel (null)\nAuto Exposure set to Av"), 1u);
 }
 
-TEST_F(CameraPanelTest, PropertyValuesReachTheirControls) {
+TEST_F(CameraPanelTest, PropertyValuesReachTheirControlsAndNoticesShareOnePanelTime) {
     propertyChanged("BatteryLevel", Value("87 %"), kBattery, Value(87));
     EXPECT_EQ(control(kBattery).stringValue(), "87 %");
     EXPECT_EQ(ui.count("panel (null)\nBATTERY LEVEL now 87 %"), 1u);
@@ -93,10 +92,8 @@ TEST_F(CameraPanelTest, PropertyValuesReachTheirControls) {
     propertyChanged("ISOSpeed", {}, std::nullopt);
     EXPECT_EQ(panel().revision(), before);
     EXPECT_EQ(control(kISO).titleOfSelectedItem(), iso100);
-}
 
-TEST_F(CameraPanelTest, CameraNoticesShareOnePanelTimeAndFade) {
-    propertyChanged("BatteryLevel", Value("50 %"), kBattery, Value(50));
+    // Camera notices share one panel time and fade.
     loop.advance(2);
     propertyChanged("BatteryLevel", Value("40 %"), kBattery, Value(40));
     EXPECT_EQ(ui.count("beep"), 1u);  // the second notice restarts the time only
@@ -152,12 +149,6 @@ TEST_F(CameraPanelTest, DownloadProgressAndCommandErrorsSetTheBar) {
     // A failed command shows no notice of its own.
     for (const auto& call : ui.calls) EXPECT_EQ(call.rfind("panel", 0), std::string::npos) << call;
 }
-
-}  // namespace
-}  // namespace klik::test
-
-namespace klik::test {
-namespace {
 
 TEST_F(CameraPanelTest, TheControlsOfTheLoadedCameraDecideWhichButtonsTheBodyGets) {
     EXPECT_EQ(controller->_cameraPanel.availableControls(), camcontrol::All);

@@ -22,27 +22,33 @@ class CaptureTest : public ControllerFixture {
 };
 
 TEST_F(CaptureTest, ACameraShotFlashesPlaysTheSoundAndQueuesTheCommand) {
+    // No flash picture: the shot is still taken.
+    controller->startOver();
+    controller->takePicture();
+    EXPECT_EQ(camera.shots, 1);
+    EXPECT_EQ(controller->_overlayContentView.image(), nullptr);
+
     artwork.names = {"live_flash", "live1"};
     controller->startOver();
     PicturePtr before = controller->_overlayContentView.image();
     ASSERT_NE(before, nullptr);
     controller->takePicture();
-    EXPECT_EQ(camera.shots, 1);
-    EXPECT_EQ(ui.count("playSound Grab"), 1u);
+    EXPECT_EQ(camera.shots, 2);
+    EXPECT_EQ(ui.count("playSound Grab"), 2u);
     EXPECT_DOUBLE_EQ(controller->_progress.doubleValue(), 5.0);
     EXPECT_EQ(controller->_overlayContentView.image()->name(), "live_flash");
     loop.advance(0.49);
     EXPECT_EQ(controller->_overlayContentView.image()->name(), "live_flash");
     loop.advance(0.01);
     EXPECT_EQ(controller->_overlayContentView.image(), before);
-}
 
-TEST_F(CaptureTest, TheFlashPutsBackItsPictureEvenAfterAScreenChangeBroughtNewArtwork) {
+    // The flash puts back its picture even after a screen change brought
+    // new artwork.
     artwork.names = {"live_flash", "live6", "live7"};
     reachScreen3();
     for (int i = 0; i < 3; ++i) controller->nextScreen();
     ASSERT_EQ(screen(), 6u);
-    ASSERT_EQ(camera.shots, 1);
+    ASSERT_EQ(camera.shots, 3);
     EXPECT_EQ(controller->_overlayContentView.image()->name(), "live_flash");
     loop.advance(0.2);
     controller->nextScreen();
@@ -56,17 +62,15 @@ TEST_F(CaptureTest, TheFlashPutsBackItsPictureEvenAfterAScreenChangeBroughtNewAr
     EXPECT_EQ(controller->_overlayContentView.image()->name(), "live6");
 }
 
-TEST_F(CaptureTest, NoFlashPictureStillTakesTheShot) {
-    controller->startOver();
-    controller->takePicture();
-    EXPECT_EQ(camera.shots, 1);
-    EXPECT_EQ(controller->_overlayContentView.image(), nullptr);
-}
-
-TEST_F(CaptureTest, TheRecordingGoesIntoTheScratchFolderUnderADateName) {
+TEST_F(CaptureTest, Screen5RecordsIntoTheScratchFolderAndStartsThePromptMovieAtALaterTurn) {
+    auto& movie = watch(kUpdateAnimationMovieNotification);
     videoOnScreen4();
-    loop.advance(5);
+    controller->nextScreen();
     ASSERT_EQ(screen(), 5u);
+    EXPECT_TRUE(movie.empty());
+    loop.runPending();
+    EXPECT_EQ(movie.size(), 1u);
+    // The recording goes under a date name.
     ASSERT_EQ(recorder.paths.size(), 1u);
     const std::string prefix = dir.file("scratch") + "/";
     ASSERT_EQ(recorder.paths[0].rfind(prefix, 0), 0u) << recorder.paths[0];
@@ -76,16 +80,6 @@ TEST_F(CaptureTest, TheRecordingGoesIntoTheScratchFolderUnderADateName) {
     EXPECT_EQ(controller->currentRecordingPath(), recorder.paths[0]);
     EXPECT_EQ(recorder.clockSetups, 1);
     EXPECT_EQ(camera.shots, 0);
-}
-
-TEST_F(CaptureTest, Screen5StartsThePromptMovieAtALaterTurn) {
-    auto& movie = watch(kUpdateAnimationMovieNotification);
-    videoOnScreen4();
-    controller->nextScreen();
-    ASSERT_EQ(screen(), 5u);
-    EXPECT_TRUE(movie.empty());
-    loop.runPending();
-    EXPECT_EQ(movie.size(), 1u);
 }
 
 TEST_F(CaptureTest, TheRecordingEndsWhenItsLengthIsUp) {
@@ -153,11 +147,12 @@ TEST_F(CaptureTest, AVideoTurnEndsWithItsRecordingAndKeepsItsGuest) {
     EXPECT_EQ(controller->recordingSession(dir.file("other.mov")).barcodeValue, "GUEST-002");
 }
 
-TEST_F(CaptureTest, AVideoTurnWithoutARecordingStillReachesTheReview) {
+TEST_F(CaptureTest, AVideoTurnWithoutARecordingReachesTheReviewAndSchedulesNoEnd) {
     videoOnScreen4();
     recorder.failNextStart = true;
     controller->nextScreen();
     ASSERT_EQ(screen(), 5u);
+    EXPECT_TRUE(controller->currentRecordingPath().empty());
     runToNextScreen();
     ASSERT_EQ(screen(), 6u);
     // Nothing to wait for: the review a second later, then screen 1.
@@ -165,6 +160,9 @@ TEST_F(CaptureTest, AVideoTurnWithoutARecordingStillReachesTheReview) {
     EXPECT_EQ(screen(), 7u);
     EXPECT_DOUBLE_EQ(runToNextScreen(), 1.0);
     EXPECT_EQ(screen(), 1u);
+    // No end was scheduled for the recording that did not start.
+    loop.advance(30);
+    EXPECT_TRUE(recorder.stopTimes.empty());
 }
 
 TEST_F(CaptureTest, AnAbandonedRecordingsEndDoesNotEndTheNextTurn) {
@@ -235,15 +233,6 @@ TEST_F(CaptureTest, ANewRecordingReplacesTheEndOfTheOldOne) {
     EXPECT_EQ(recorder.stopTimes.size(), 1u);
 }
 
-TEST_F(CaptureTest, AFailedRecordingStartSchedulesNoEnd) {
-    videoOnScreen4();
-    recorder.failNextStart = true;
-    controller->nextScreen();
-    EXPECT_TRUE(controller->currentRecordingPath().empty());
-    loop.advance(30);
-    EXPECT_TRUE(recorder.stopTimes.empty());
-}
-
 TEST_F(CaptureTest, Screen7OnVideoInputTearsDownTheClock) {
     auto& ended = watch(kNotifictionPhotoSessionEnded);
     videoOnScreen4();
@@ -288,7 +277,7 @@ TEST_F(CaptureTest, TheVideoPreviewIsUsedOnlyWithARecorder) {
     EXPECT_EQ(settings.stringForKey(key::KLIK_CameraInputType), "kDSLR_CameraType");
 }
 
-TEST_F(CaptureTest, TheFileBaseNameCarriesSittingAndStationOnlyInWebMode) {
+TEST_F(CaptureTest, TheFileBaseNameCarriesSittingAndStationOnlyInWebModeAndNamesNoOtherFolder) {
     settings.setString(key::prefKioskStationName, "booth3");
     web.info = Dictionary{{"sittingid", "S42"}};
     EXPECT_EQ(controller->formDateString("20261207120000"), "20261207120000");
@@ -300,10 +289,7 @@ TEST_F(CaptureTest, TheFileBaseNameCarriesSittingAndStationOnlyInWebMode) {
     EXPECT_EQ(controller->formDateString("d"), "d_booth3");
     settings.setString(key::prefKioskStationName, "");
     EXPECT_EQ(controller->formDateString("d"), "d");
-}
-
-TEST_F(CaptureTest, TheFileBaseNameNeverNamesAnotherFolder) {
-    settings.setBool(key::prefDoUseWebView, true);
+    // Never a name of another folder.
     settings.setString(key::prefKioskStationName, "a/b");
     web.info = Dictionary{{"sittingid", "../../etc/x\n"}};
     const std::string name = controller->formDateString("d");
@@ -312,7 +298,7 @@ TEST_F(CaptureTest, TheFileBaseNameNeverNamesAnotherFolder) {
     EXPECT_EQ(name, "d-.._.._etc_x__a_b");
 }
 
-TEST_F(CaptureTest, TakePhotoWithoutACameraBeepsTwice) {
+TEST_F(CaptureTest, ThePhotographersKeysTakeOnlyWithACameraAndKeepPrintsOnlyWhenSet) {
     camera.connected = false;
     controller->takePhotoFromKeyBoard();
     EXPECT_EQ(ui.count("beep"), 2u);
@@ -321,9 +307,7 @@ TEST_F(CaptureTest, TakePhotoWithoutACameraBeepsTwice) {
     controller->takePhotoFromKeyBoard();
     EXPECT_EQ(camera.shots, 1);
     EXPECT_EQ(ui.count("beep"), 2u);
-}
-
-TEST_F(CaptureTest, KeepPrintsOnlyWithAutomaticPrinting) {
+    // Keep prints only with automatic printing.
     controller->keepPhotoFromKeyBoard();
     EXPECT_EQ(photos.kept, 1);
     EXPECT_EQ(photos.printed, 0);

@@ -82,10 +82,14 @@ class ControllerFixture : public ::testing::Test {
     // The camera delivers a photo, on a thread of its own as its event
     // thread does, while the main loop turns.
     void deliverPhoto(const std::string& name = "IMG_0001.JPG") {
-        Data bytes(64, 0x11);
-        bytes[0] = 0xFF;
-        bytes[1] = 0xD8;
-        ASSERT_TRUE(loop.runAlongside([&] { camera.deliverPhoto(std::move(bytes), name); }));
+        ASSERT_TRUE(loop.runAlongside([&] { camera.deliverPhoto(jpegLike(), name); }));
+    }
+    // Bytes the fake photo module takes for a JPEG.
+    static Data jpegLike(size_t n = 64) {
+        Data d(n, 0x11);
+        d[0] = 0xFF;
+        d[1] = 0xD8;
+        return d;
     }
     // A guest scans `code` on screen 1.
     void scan(const std::string& code) {

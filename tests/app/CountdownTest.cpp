@@ -25,25 +25,22 @@ class CountdownTest : public ControllerFixture {
     }
 };
 
-TEST_F(CountdownTest, ADelayOf0StillWaitsOneTick) {
-    controller->startOver();
-    controller->startTimerWithExpirationDelay(0);
-    EXPECT_EQ(controller->countdownValue(), 0u);
-    loop.advance(0.999);
-    EXPECT_EQ(screen(), 1u);
-    loop.advance(0.001);
-    EXPECT_EQ(screen(), 2u);
-}
-
-TEST_F(CountdownTest, ADelayOf2Point9CountsTwoTicks) {
-    controller->startOver();
-    controller->startTimerWithExpirationDelay(2.9);
-    EXPECT_EQ(controller->countdownValue(), 2u);
-    loop.advance(1);
-    EXPECT_EQ(controller->countdownValue(), 1u);
-    EXPECT_EQ(screen(), 1u);
-    loop.advance(1);
-    EXPECT_EQ(screen(), 2u);
+TEST_F(CountdownTest, ADelayCountsItsWholeSecondsAndWaitsOneTickAtLeast) {
+    const struct {
+        double delay;
+        std::uint32_t count;  // the number shown at the start
+        double moveOnAfter;   // seconds until the flow moves on
+    } cases[] = {{0, 0, 1}, {2.9, 2, 2}, {-3, 0, 1}, {std::nan(""), 0, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.delay);
+        controller->startOver();
+        controller->startTimerWithExpirationDelay(c.delay);
+        EXPECT_EQ(controller->countdownValue(), c.count);
+        loop.advance(c.moveOnAfter - 0.001);
+        EXPECT_EQ(screen(), 1u);
+        loop.advance(0.001);
+        EXPECT_EQ(screen(), 2u);
+    }
 }
 
 TEST_F(CountdownTest, ANewTimerReplacesTheRunningOne) {
@@ -60,19 +57,6 @@ TEST_F(CountdownTest, ANewTimerReplacesTheRunningOne) {
     EXPECT_EQ(std::count(ui.screens.begin(), ui.screens.end(), 3u), 0);
     loop.advance(2.5);
     EXPECT_EQ(std::count(ui.screens.begin(), ui.screens.end(), 3u), 0);
-}
-
-TEST_F(CountdownTest, NegativeAndNotANumberDelaysMoveOnAtTheFirstTick) {
-    controller->startOver();
-    controller->startTimerWithExpirationDelay(-3);
-    EXPECT_EQ(controller->countdownValue(), 0u);
-    loop.advance(1);
-    EXPECT_EQ(screen(), 2u);
-    controller->startOver();
-    controller->startTimerWithExpirationDelay(std::nan(""));
-    EXPECT_EQ(controller->countdownValue(), 0u);
-    loop.advance(1);
-    EXPECT_EQ(screen(), 2u);
 }
 
 TEST_F(CountdownTest, Screen4ShowsEveryNumberDownTo0OnFieldOne) {
@@ -95,36 +79,22 @@ TEST_F(CountdownTest, Screen4ShowsEveryNumberDownTo0OnFieldOne) {
     controller->_liveCountdownField1.setChangeHandler(nullptr);
 }
 
-TEST_F(CountdownTest, NothingIsRefreshedWithoutTheLiveCountdown) {
+TEST_F(CountdownTest, NothingIsRefreshedWithoutTheLiveCountdownAndScreenOneStopsTheTimer) {
     settings.setBool(key::prefDoCountdownInSngleMonitorMode, false);
     reach(4);
     controller->_liveCountdownField1.setStringValue("x");
     loop.advance(3);
     EXPECT_EQ(controller->_liveCountdownField1.stringValue(), "x");
+    // Screen 1 stops the screen timer.
+    TimerPtr t = controller->screenTimer();
+    ASSERT_TRUE(t && t->isValid());
+    controller->startOver();
+    EXPECT_FALSE(t->isValid());
+    EXPECT_EQ(controller->screenTimer(), nullptr);
 }
 
-TEST_F(CountdownTest, Screen3ShowsTheTouchCountUnlessHidden) {
-    reach(3);
-    controller->startTimerWithExpirationDelay(3);
-    loop.advance(1);
-    EXPECT_EQ(controller->_touchCountdownField.stringValue(), "2");
-    EXPECT_FALSE(controller->_touchCountdownField.isHidden());
-    settings.setBool(key::prefHideTouchCountdown, true);
-    loop.advance(1);
-    EXPECT_EQ(controller->_touchCountdownField.stringValue(), "1");
-    EXPECT_TRUE(controller->_touchCountdownField.isHidden());
-}
-
-TEST_F(CountdownTest, Screens6And7SetTheOverlayNumberToo) {
-    reach(6);
-    controller->startTimerWithExpirationDelay(4);
-    loop.advance(1);
-    EXPECT_EQ(controller->_countdownOverlay.stringValue(), "3");
-    EXPECT_EQ(controller->_liveCountdownField1.stringValue(), "3");
-    EXPECT_EQ(controller->_liveCountdownField2.stringValue(), "3");
-}
-
-TEST_F(CountdownTest, OnScreen0TheNumbersAreHidden) {
+TEST_F(CountdownTest, EachScreenShowsTheCountInItsOwnFields) {
+    // On screen 0 the numbers are set but hidden.
     controller->startOver();
     controller->takePhotoAgainFromKeyBoard();
     ASSERT_EQ(screen(), 0u);
@@ -137,15 +107,25 @@ TEST_F(CountdownTest, OnScreen0TheNumbersAreHidden) {
     EXPECT_TRUE(controller->_touchCountdownField.isHidden());
     EXPECT_EQ(controller->_liveCountdownField2.stringValue(), "2");
     EXPECT_EQ(controller->_countdownOverlay.stringValue(), "2");
-}
 
-TEST_F(CountdownTest, ScreenOneStopsTheScreenTimer) {
-    reach(4);
-    TimerPtr t = controller->screenTimer();
-    ASSERT_TRUE(t && t->isValid());
-    controller->startOver();
-    EXPECT_FALSE(t->isValid());
-    EXPECT_EQ(controller->screenTimer(), nullptr);
+    // Screens 6 and 7 set the overlay number too.
+    reach(6);
+    controller->startTimerWithExpirationDelay(4);
+    loop.advance(1);
+    EXPECT_EQ(controller->_countdownOverlay.stringValue(), "3");
+    EXPECT_EQ(controller->_liveCountdownField1.stringValue(), "3");
+    EXPECT_EQ(controller->_liveCountdownField2.stringValue(), "3");
+
+    // Screen 3 shows the touch count unless it is hidden.
+    reach(3);
+    controller->startTimerWithExpirationDelay(3);
+    loop.advance(1);
+    EXPECT_EQ(controller->_touchCountdownField.stringValue(), "2");
+    EXPECT_FALSE(controller->_touchCountdownField.isHidden());
+    settings.setBool(key::prefHideTouchCountdown, true);
+    loop.advance(1);
+    EXPECT_EQ(controller->_touchCountdownField.stringValue(), "1");
+    EXPECT_TRUE(controller->_touchCountdownField.isHidden());
 }
 
 }  // namespace

@@ -11,19 +11,9 @@ namespace {
 // What the camera-gone handling shows when no camera is left.
 constexpr const char* kNoCameraNotice = "panel NO Camera Found!!!\nPlease Check Your Connection!";
 
-// Also records which picture each screen was given.
-class PictureRecordingOverlays : public FakeOverlayScreens {
-  public:
-    void setImage(OverlayScreen s, PicturePtr p) override {
-        pictures.push_back({s, p ? p->name() : std::string("(none)")});
-    }
-    std::vector<std::pair<OverlayScreen, std::string>> pictures;
-};
-
 class EntryTest : public ControllerFixture {
   protected:
     EntryTest() {
-        controller->setOverlayScreens(&screens);
         artwork.names = {"EmailError", "EmailMisMatch"};
         controller->startOver();
         EXPECT_EQ(screen(), 1u);
@@ -45,13 +35,13 @@ class EntryTest : public ControllerFixture {
     size_t runs(OverlayScreen s) const {
         return static_cast<size_t>(std::count(screens.runs.begin(), screens.runs.end(), s));
     }
-    PictureRecordingOverlays screens;
+    FakeOverlayScreens& screens = overlays;
 };
 
 using Pics = std::vector<std::pair<OverlayScreen, std::string>>;
 using Fields = std::vector<std::string>;
 
-TEST_F(EntryTest, AnInvalidAddressShowsTheErrorScreenAndGivesTheOthersBack) {
+TEST_F(EntryTest, EachRefusedEntryShowsItsErrorPictureAndKeepsTheGuest) {
     type({"good@example.com", "bad@", "", ""});
     accept();
     EXPECT_EQ(runs(OverlayScreen::ConfirmEmailEntry), 1u);
@@ -68,9 +58,9 @@ TEST_F(EntryTest, AnInvalidAddressShowsTheErrorScreenAndGivesTheOthersBack) {
     EXPECT_EQ(screens.pictures, (Pics{{OverlayScreen::ConfirmEmailEntry, "EmailError"}}));
     EXPECT_EQ(fields(), (Fields{"a@x.com", "a@x.com", "", ""}));
     EXPECT_EQ(screen(), 1u);
-}
 
-TEST_F(EntryTest, OneAddressAloneIsNotEnough) {
+    // One address alone is not enough.
+    screens.pictures.clear();
     type({"me@example.com", "", "", ""});
     accept();
     EXPECT_EQ(controller->_badEmailItemText.stringValue(), "Either email1 or email2 is NIL...");
@@ -79,26 +69,24 @@ TEST_F(EntryTest, OneAddressAloneIsNotEnough) {
     keyboard().nextKeyAction(nullptr);
     EXPECT_EQ(keyboard().firstResponder(), keyboard().email(2));
     EXPECT_EQ(screen(), 1u);
-}
 
-TEST_F(EntryTest, DifferentAddressesShowTheMismatchPicture) {
+    // Different addresses show the mismatch picture.
+    screens.pictures.clear();
     type({"me@example.com", "you@example.com", "", ""});
     accept();
     EXPECT_EQ(controller->_badEmailItemText.stringValue(), "Email Entries Do NOT Match...");
     EXPECT_EQ(screens.pictures, (Pics{{OverlayScreen::ConfirmEmailEntry, "EmailMisMatch"}}));
     EXPECT_EQ(fields(), (Fields{"me@example.com", "you@example.com", "", ""}));
     EXPECT_EQ(screen(), 1u);
-}
 
-TEST_F(EntryTest, AMissingErrorScreenOrPictureNeverBlocksTheGuest) {
+    // A missing error screen or picture never blocks the guest.
     artwork.names.clear();
     screens.answers[OverlayScreen::ConfirmEmailEntry] = std::nullopt;
-    type({"me@example.com", "you@example.com", "", ""});
+    screens.pictures.clear();
     accept();
     EXPECT_TRUE(screens.pictures.empty());
     EXPECT_EQ(fields(), (Fields{"me@example.com", "you@example.com", "", ""}));
     EXPECT_EQ(screen(), 1u);
-
     // With the keyboard hidden the error screen is not shown at all.
     controller->_keyboard.setHidden(true);
     screens.runs.clear();
@@ -177,7 +165,7 @@ TEST_F(EntryTest, CancelAsksOnlyWhileTheKeyboardIsShown) {
     EXPECT_EQ(ui.screens, (std::vector<std::uint32_t>{1}));
 }
 
-TEST_F(EntryTest, BarcodeWithinTheSettingsIsKeptTrimmedAndMovesOn) {
+TEST_F(EntryTest, BarcodeWithinTheSettingsIsKeptTrimmedAsTypedAndMovesOn) {
     settings.setString("prefBarcodeValidationCharSetString", "0123456789");
     settings.setInteger("prefBarcodeValidationMinimumLength", 5);
     View& field = controller->_barcodeEntryField1;
@@ -187,12 +175,12 @@ TEST_F(EntryTest, BarcodeWithinTheSettingsIsKeptTrimmedAndMovesOn) {
     EXPECT_EQ(field.stringValue(), "");
     EXPECT_EQ(screen(), 2u);
     EXPECT_EQ(ui.count("beep"), 0u);
-}
 
-TEST_F(EntryTest, BarcodeCaseInsensitiveIsStoredAsTyped) {
+    // Checked without case, stored as typed.
+    controller->startOver();
     settings.setString("prefBarcodeValidationCharSetString", "AB12");
+    settings.removeObject("prefBarcodeValidationMinimumLength");
     settings.setBool("prefBarcodeValidationCaseSensitive", false);
-    View& field = controller->_barcodeEntryField1;
     field.setStringValue("ab12");
     controller->ibBarcodeSendOnEnterAction(&field);
     EXPECT_EQ(controller->barcodeValue(), "ab12");

@@ -1,7 +1,7 @@
 #pragma once
 // A still camera for tests: connected or not, counts shots and live-view
-// switches and keeps their order, records what the controller asked of it,
-// and speaks to the controller (the listener) when a test says so.
+// switches and keeps their order, and speaks to the controller (the
+// listener) when a test says so. Writes are accepted.
 
 #include <cstdint>
 #include <map>
@@ -24,9 +24,9 @@ class FakeCamera : public CameraPort {
         if (!connected) return std::nullopt;
         return current;
     }
-    std::optional<std::vector<CameraEntry>> cameras() const override { return list; }
-    void chooseCamera(const CameraEntry& camera) override { chosen.push_back(camera); }
-    void unloadCurrentCamera() override { ++unloads; }
+    std::optional<std::vector<CameraEntry>> cameras() const override { return std::nullopt; }
+    void chooseCamera(const CameraEntry&) override {}
+    void unloadCurrentCamera() override {}
     std::uint32_t controls() const override { return controlsMask; }
     void takePicture() override {
         ++shots;
@@ -47,14 +47,11 @@ class FakeCamera : public CameraPort {
     }
     void liveViewZoom(std::uint32_t) override { events.push_back("zoom"); }
     void liveViewFocus(std::uint32_t) override { events.push_back("focus"); }
-    void refreshPropertyValues(const std::vector<std::uint32_t>& tags) override {
-        refreshed.push_back(tags);
+    void refreshPropertyValues(const std::vector<std::uint32_t>&) override {}
+    void setProperty(std::uint32_t, const std::string&, WriteDone done) override {
+        if (done) done(true, [] {});
     }
-    void setProperty(std::uint32_t tag, const std::string& text, WriteDone done) override {
-        writes.push_back({tag, text});
-        if (done) done(acceptWrites, [this, tag] { rereads.push_back(tag); });
-    }
-    void setClock(Date when) override { clocks.push_back(when); }
+    void setClock(Date) override {}
     std::string propertyName(std::uint32_t tag) const override {
         return "property " + std::to_string(tag);
     }
@@ -85,18 +82,10 @@ class FakeCamera : public CameraPort {
     std::uint32_t controlsMask =
         camcontrol::All;  // not connected yet, but a camera is being opened
     CameraEntry current{1, "Fake Camera"};
-    std::optional<std::vector<CameraEntry>> list;
-    std::vector<CameraEntry> chosen;
-    int unloads = 0;
     int shots = 0;
     int liveViewOns = 0;
     int liveViewOffs = 0;
     bool liveViewRunning = false;
-    bool acceptWrites = true;
-    std::vector<std::pair<std::uint32_t, std::string>> writes;
-    std::vector<std::uint32_t> rereads;
-    std::vector<std::vector<std::uint32_t>> refreshed;
-    std::vector<Date> clocks;
     // Display texts of raw values by (tag, raw); others show the number.
     std::map<std::pair<std::uint32_t, std::uint32_t>, std::string> texts;
     // Shots and switches in the order they came.

@@ -1,9 +1,12 @@
 #pragma once
 // Overlay screens for tests: answer each run with a set result code (or as
-// a missing interface file) and record which screens ran.
+// a missing interface file) and record which screens ran and the picture
+// each screen was given.
 
 #include <map>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/OverlayScreensPort.h"
@@ -19,6 +22,9 @@ class FakeOverlayScreens : public OverlayScreensPort {
         return it->second;
     }
 
+    void setImage(OverlayScreen s, PicturePtr p) override {
+        pictures.push_back({s, p ? p->name() : std::string("(none)")});
+    }
     bool displayMovieView() override {
         ++movieViewRequests;
         return movieViewShown;
@@ -30,6 +36,7 @@ class FakeOverlayScreens : public OverlayScreensPort {
     // Answer per screen; nullopt = interface file missing. Default: 100.
     std::map<OverlayScreen, std::optional<int>> answers;
     std::vector<OverlayScreen> runs;
+    std::vector<std::pair<OverlayScreen, std::string>> pictures;
 };
 
 }  // namespace klik::test

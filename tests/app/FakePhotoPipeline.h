@@ -63,10 +63,7 @@ class FakePhotoPipeline : public PhotoPipelinePort {
         c.link = "http://127.0.0.1/composite";
         return c;
     }
-    bool validateAllFolders() override {
-        ++folderChecks;
-        return foldersValid;
-    }
+    bool validateAllFolders() override { return foldersValid; }
     std::vector<std::string> missingFolders() const override {
         return foldersValid ? std::vector<std::string>{} : missing;
     }
@@ -93,7 +90,6 @@ class FakePhotoPipeline : public PhotoPipelinePort {
     bool composeSucceeds = true;
     std::vector<std::string> missing;
     bool foldersValid = true;
-    int folderChecks = 0;
     int folderSetups = 0;
     std::thread::id keptOn, printedOn;
 };

@@ -9,7 +9,7 @@ namespace klik::test {
 
 using FloaterTest = ControllerFixture;
 
-TEST_F(FloaterTest, FirstMessageBeepsAndFadesAfterTheDisplayTime) {
+TEST_F(FloaterTest, FirstMessageBeepsAndFadesAfterTheDisplayTimeAndANewOneCancelsTheFade) {
     ui.clear();
     controller->floatingAlertWithString(std::string("Camera connected"));
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"panel Camera connected", "beep"}));
@@ -20,6 +20,11 @@ TEST_F(FloaterTest, FirstMessageBeepsAndFadesAfterTheDisplayTime) {
     EXPECT_EQ(ui.count("panel fade"), 1u);
     // The fade runs to its end: nothing new arrived.
     EXPECT_FALSE(controller->windowShouldCancelFadeAway());
+    // A message during the fade cancels it; none gives the nil text.
+    ui.clear();
+    controller->floatingAlertWithString(std::nullopt);
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"panel NIL ALERT!!", "beep"}));
+    EXPECT_TRUE(controller->windowShouldCancelFadeAway());
 }
 
 TEST_F(FloaterTest, ASecondMessageRestartsTheTimeWithoutASecondBeep) {
@@ -33,16 +38,6 @@ TEST_F(FloaterTest, ASecondMessageRestartsTheTimeWithoutASecondBeep) {
     EXPECT_EQ(ui.count("panel fade"), 0u);
     loop.advance(1.1);
     EXPECT_EQ(ui.count("panel fade"), 1u);
-}
-
-TEST_F(FloaterTest, AMessageDuringTheFadeCancelsItAndNoneGivesTheNilText) {
-    controller->floatingAlertWithString(std::string("one"));
-    loop.advance(3.1);  // fading now
-    EXPECT_FALSE(controller->windowShouldCancelFadeAway());
-    ui.clear();
-    controller->floatingAlertWithString(std::nullopt);
-    EXPECT_EQ(ui.calls, (std::vector<std::string>{"panel NIL ALERT!!", "beep"}));
-    EXPECT_TRUE(controller->windowShouldCancelFadeAway());
 }
 
 TEST_F(FloaterTest, DisplayTimeZeroKeepsThePanelUntilTheNextMessage) {

@@ -1,7 +1,7 @@
 // The kiosk's controller on the real libgphoto2 talking PTP/IP to our own
-// camera program: the camera in use that vanishes is let go, and once it
-// answers again the kiosk uses it again with no operator action; a photo
-// whose download is cut half-way never reaches the photo module. Every wait
+// camera program: a photo whose download is cut half-way never reaches the
+// photo module; the camera in use that vanishes is let go, and once it
+// answers again the kiosk uses it again with no operator action. Every wait
 // is on a condition with a generous limit.
 
 #include <gtest/gtest.h>
@@ -123,36 +123,12 @@ class GPhotoControllerTest : public ::testing::Test {
     NotificationCenter::ObserverId photoObserver = 0;
 };
 
-TEST_F(GPhotoControllerTest, TheCameraInUseThatVanishesIsUsedAgainByItselfWhenItComesBack) {
-    if (!start()) GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
-    const GLIMRA_Camera::Ptr first = inUse();
-    ASSERT_TRUE(first);
-    EXPECT_EQ(panels("PTP/IP Camera\nAvailable!"), 1u);
-
-    camera.vanish();
-    ASSERT_TRUE(pumpUntil([&] {
-        return GLIMRA_Camera::loadedCamera() == nullptr &&
-               panels("PTP/IP Camera\nDISCONNECTED!") >= 1;
-    }));
-    EXPECT_FALSE(port.hasCamera());
-    EXPECT_EQ(panels("PTP/IP Camera\nDISCONNECTED!"), 1u);
-
-    camera.comeBack();
-    ASSERT_TRUE(
-        pumpUntil([&] { return inUse() != nullptr && panels("PTP/IP Camera\nAvailable!") >= 2; }));
-    EXPECT_NE(inUse(), first);  // a new reference for the camera that came back
-    EXPECT_EQ(panels("PTP/IP Camera\nAvailable!"), 2u);
-    // And it is really used: the kiosk's shot comes back as a photo.
-    port.takePicture();
-    ASSERT_TRUE(pumpUntil([&] { return photos.load() == 1 && pipeline.decodes.load() == 1; }));
-    EXPECT_EQ(guard.violations(), 0);
-}
-
-TEST_F(GPhotoControllerTest, APhotoCutHalfWayNeverReachesThePhotoModule) {
+TEST_F(GPhotoControllerTest, ACutPhotoNeverReachesThePhotoModuleAndAVanishedCameraIsUsedAgain) {
     if (!start("<key>DropDownloadAtPercent</key><integer>50</integer>"))
         GTEST_SKIP() << "klik-ptpip-camera is not built (KLIK_NO_PTPIP_CAMERA=1)";
     const GLIMRA_Camera::Ptr first = inUse();
     ASSERT_TRUE(first);
+    EXPECT_EQ(panels("PTP/IP Camera\nAvailable!"), 1u);
     size_t failed = 0;
     const auto observer = NotificationCenter::defaultCenter().addObserver(
         GLIMRA_CameraDownloadFailed, [&](const Notification&) { ++failed; });
@@ -171,6 +147,28 @@ TEST_F(GPhotoControllerTest, APhotoCutHalfWayNeverReachesThePhotoModule) {
     port.takePicture();
     ASSERT_TRUE(pumpUntil([&] { return photos.load() == 1 && pipeline.decodes.load() == 1; }));
     NotificationCenter::defaultCenter().removeObserver(observer);
+
+    // The camera in use vanishes: let go, and used again by itself once it
+    // answers again.
+    const GLIMRA_Camera::Ptr before = inUse();
+    const size_t gone = panels("PTP/IP Camera\nDISCONNECTED!");
+    const size_t available = panels("PTP/IP Camera\nAvailable!");
+    camera.vanish();
+    ASSERT_TRUE(pumpUntil([&] {
+        return GLIMRA_Camera::loadedCamera() == nullptr &&
+               panels("PTP/IP Camera\nDISCONNECTED!") >= gone + 1;
+    }));
+    EXPECT_FALSE(port.hasCamera());
+    EXPECT_EQ(panels("PTP/IP Camera\nDISCONNECTED!"), gone + 1);
+    camera.comeBack();
+    ASSERT_TRUE(pumpUntil([&] {
+        return inUse() != nullptr && panels("PTP/IP Camera\nAvailable!") >= available + 1;
+    }));
+    EXPECT_NE(inUse(), before);  // a new reference for the camera that came back
+    EXPECT_EQ(panels("PTP/IP Camera\nAvailable!"), available + 1);
+    // And it is really used: the kiosk's shot comes back as a photo.
+    port.takePicture();
+    ASSERT_TRUE(pumpUntil([&] { return photos.load() == 2 && pipeline.decodes.load() == 2; }));
     EXPECT_EQ(guard.violations(), 0);
 }
 

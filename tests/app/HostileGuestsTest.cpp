@@ -8,24 +8,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 
-#include "RecordingKioskUi.h"
-#include "app/AppController.h"
+#include "SimCameraControllerFixture.h"
 #include "app/SettingsKeys.h"
-#include "camera/GLIMRA_Camera.h"
-#include "camera/RegistryCameraPort.h"
-#include "camera/sim/SimCamSDK.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
-#include "foundation/ManualRunLoop.h"
-#include "photo/GLIMRA_XMLinEXIF.h"
 #include "photo/ImageFolders.h"
 #include "photo/KioskPhotoPipeline.h"
-#include "support/SimCameraTestSupport.h"
-#include "support/TempDir.h"
+#include "soak/HeldDelays.h"
 #include "support/TestMounts.h"
 
 namespace klik::test {
@@ -37,39 +28,6 @@ namespace fs = std::filesystem;
 // process's own, made before any thread starts.
 const std::string gMountNamespace = usePrivateMountNamespace();
 
-// Holds every delayed SDK call until released, recording what was asked.
-class HeldDelays {
-  public:
-    SimCamSDK::DelayHandler handler() {
-        return [this](const std::string& call, double seconds) {
-            std::unique_lock l(mutex_);
-            calls_.emplace_back(call, seconds);
-            changed_.notify_all();
-            changed_.wait(l, [&] { return open_; });
-        };
-    }
-    // Calls waiting now.
-    size_t held() {
-        std::lock_guard l(mutex_);
-        return open_ ? 0 : calls_.size();
-    }
-    std::vector<std::pair<std::string, double>> calls() {
-        std::lock_guard l(mutex_);
-        return calls_;
-    }
-    void release() {
-        std::lock_guard l(mutex_);
-        open_ = true;
-        changed_.notify_all();
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::pair<std::string, double>> calls_;
-    bool open_ = false;
-};
-
 std::vector<std::string> namesIn(const std::string& folder) {
     std::vector<std::string> out;
     std::error_code ec;
@@ -79,11 +37,10 @@ std::vector<std::string> namesIn(const std::string& folder) {
     return out;
 }
 
-class HostileGuestsTest : public ::testing::Test {
+class HostileGuestsTest : public SimCameraControllerFixture {
   protected:
     void SetUp() override {
         setFixedRoot(dir.path());
-        RunLoop::setMain(&loop);
         for (const char* f : {"tmp", "Images", "Up"})
             ASSERT_EQ(::mkdir(dir.file(f).c_str(), 0755), 0);
         settings.setString("mainImagesFolder", dir.file("Images"));
@@ -100,14 +57,8 @@ class HostileGuestsTest : public ::testing::Test {
     }
     void TearDown() override {
         holds.release();
-        if (sim) loop.runUntil([&] { return sim->eventsIdle(); }, std::chrono::seconds(10));
-        controller.reset();
-        GLIMRA_Camera::shutdown();
-        loop.runPending();
-        GLIMRA_Camera::setSDK(nullptr);
-        GLIMRA_Camera::setMainLoop(nullptr);
+        SimCameraControllerFixture::TearDown();
         pipeline.reset();
-        RunLoop::setMain(nullptr);
         setFixedRoot("");
     }
 
@@ -129,28 +80,17 @@ class HostileGuestsTest : public ::testing::Test {
         c.liveViewHeight = small.liveViewHeight;
         c.captureDelay = 0;
         c.downloadChunkSize = std::min<std::uint64_t>(c.downloadChunkSize, 4096);
-        sim = std::make_shared<SimCamSDK>(std::move(c));
-        sim->setDelayHandler(holds.handler());
-        GLIMRA_Camera::setSDK(sim);
-        GLIMRA_Camera::setMainLoop(&loop);
-        GLIMRA_Camera::setTimeouts({0.2, 0.2, 0.05});
-        initFolderGlobalsAtLaunch(settings);
-        controller = std::make_unique<AppController>(
-            AppController::Environment{ui, loop, settings, NotificationCenter::defaultCenter()});
-        controller->setCamera(&port);
-        pipeline = std::make_unique<KioskPhotoPipeline>(
-            ui, loop, settings, [this] { return controller->photoFilingSession(); }, [] {},
-            [] { return std::optional<std::string>("00:11:22:33:44:55"); },
-            [this] { return when; });
-        controller->setPhotoPipeline(pipeline.get());
-        GLIMRA_Camera::initializeClass();
-        ASSERT_TRUE(pump([&] { return GLIMRA_Camera::loadedCamera() != nullptr; }));
-        ASSERT_TRUE(settleSimCamera(loop, *sim));
+        startWith(std::move(c), [this] {
+            sim->setDelayHandler(holds.handler());
+            initFolderGlobalsAtLaunch(settings);
+            pipeline = std::make_unique<KioskPhotoPipeline>(
+                ui, loop, settings, [this] { return controller->photoFilingSession(); }, [] {},
+                [] { return std::optional<std::string>("00:11:22:33:44:55"); },
+                [this] { return when; });
+            controller->setPhotoPipeline(pipeline.get());
+        });
         controller->startOver();
         ASSERT_EQ(controller->screenNumber(), 1u);
-    }
-    bool pump(const std::function<bool()>& done) {
-        return loop.runUntil(done, std::chrono::seconds(20));
     }
     std::uint32_t screen() const { return controller->screenNumber(); }
     void scan(const std::string& code) {
@@ -166,7 +106,7 @@ class HostileGuestsTest : public ::testing::Test {
             ASSERT_LT(steps, 500) << "stuck on screen " << screen();
             if (screen() == 6 && settledTurn != controller->turnNumber()) {
                 settledTurn = controller->turnNumber();
-                ASSERT_TRUE(pump([&] {
+                ASSERT_TRUE(pumpUntil([&] {
                     return controller->turnShot().outcome != AppController::ShotOutcome::Waiting ||
                            holds.held() > 0;
                 }));
@@ -190,19 +130,12 @@ class HostileGuestsTest : public ::testing::Test {
         return std::count(ui.calls.begin(), ui.calls.end(), "panel " + text) > 0;
     }
 
-    TempDir dir;
-    Settings settings{dir.file("settings.plist")};
-    ManualRunLoop loop;
-    RecordingKioskUi ui;
-    RegistryCameraPort port;
-    HeldDelays holds;
+    soak::HeldDelays holds{true};
     Date when;
-    std::shared_ptr<SimCamSDK> sim;
     std::unique_ptr<KioskPhotoPipeline> pipeline;
-    std::unique_ptr<AppController> controller;
     std::uint64_t settledTurn = 0;
 
-    void failedDownloadThenAGoodOne(const std::string& plist);
+    void failedShotThenAGoodOne(const std::string& plist, const std::string& cause);
 };
 
 TEST_F(HostileGuestsTest, ALateDownloadIsFiledUnderItsOwnGuestNeverTheNext) {
@@ -222,7 +155,7 @@ TEST_F(HostileGuestsTest, ALateDownloadIsFiledUnderItsOwnGuestNeverTheNext) {
     runTo(4);
     holds.release();
     // The photo chain runs on a thread of its own: wait for the upload copy too.
-    ASSERT_TRUE(pump([&] {
+    ASSERT_TRUE(pumpUntil([&] {
         return namesIn(today()).size() == 1 &&
                namesIn(dir.file("Up/2011-03-05")) ==
                    std::vector<std::string>{"GUEST-001_001122334455_comp_001.jpg"} &&
@@ -248,14 +181,13 @@ TEST_F(HostileGuestsTest, ALateDownloadIsFiledUnderItsOwnGuestNeverTheNext) {
     EXPECT_TRUE(namesIn(dir.file("Scratch")).empty());
 }
 
-// The plist's one download fault hits guest 1; guest 2 is served as usual.
-void HostileGuestsTest::failedDownloadThenAGoodOne(const std::string& plist) {
+// The plist's one fault hits guest 1, who is told `cause`; guest 2 is
+// served as usual.
+void HostileGuestsTest::failedShotThenAGoodOne(const std::string& plist, const std::string& cause) {
     start(plist);
     playGuest("GUEST-001");
     const std::string apology = apologyFor("GUEST-001");
-    EXPECT_NE(apology.find("camera error 0xA102, object notready downloading IMG_0001.JPG"),
-              std::string::npos)
-        << apology;
+    EXPECT_NE(apology.find(cause), std::string::npos) << apology;
     EXPECT_TRUE(panelShown(apology));
     EXPECT_TRUE(namesIn(today()).empty());
     playGuest("GUEST-002");
@@ -264,11 +196,17 @@ void HostileGuestsTest::failedDownloadThenAGoodOne(const std::string& plist) {
 }
 
 TEST_F(HostileGuestsTest, AFailedDownloadIsAnApologyAndTheNextGuestGetsTheirPhoto) {
-    failedDownloadThenAGoodOne("download-error.plist");
+    failedShotThenAGoodOne("download-error.plist",
+                           "camera error 0xA102, object notready downloading IMG_0001.JPG");
 }
 
 TEST_F(HostileGuestsTest, AFailedDownloadCompletionIsAnApologyToo) {
-    failedDownloadThenAGoodOne("download-complete-error.plist");
+    failedShotThenAGoodOne("download-complete-error.plist",
+                           "camera error 0xA102, object notready downloading IMG_0001.JPG");
+}
+
+TEST_F(HostileGuestsTest, ARefusedShotIsAnApology) {
+    failedShotThenAGoodOne("shutter-refused.plist", "refused the shot (device busy)");
 }
 
 TEST_F(HostileGuestsTest, ACameraVanishingMidDownloadTurnsTheNextGuestAwayBeforeACountdown) {
@@ -278,7 +216,7 @@ TEST_F(HostileGuestsTest, ACameraVanishingMidDownloadTurnsTheNextGuestAwayBefore
     EXPECT_NE(apology.find("0xC1"), std::string::npos) << apology;
     // The camera is unloaded in the background: wait until the registry has let it go.
     ASSERT_TRUE(
-        pump([&] { return GLIMRA_Camera::loadedCamera() == nullptr && !port.hasCamera(); }));
+        pumpUntil([&] { return GLIMRA_Camera::loadedCamera() == nullptr && !port.hasCamera(); }));
     EXPECT_TRUE(namesIn(today()).empty());
 
     ui.clear();
@@ -288,15 +226,6 @@ TEST_F(HostileGuestsTest, ACameraVanishingMidDownloadTurnsTheNextGuestAwayBefore
     loop.advance(60);
     EXPECT_EQ(screen(), 1u);
     EXPECT_TRUE(ui.screens.empty());  // no countdown, no black preview
-}
-
-TEST_F(HostileGuestsTest, ARefusedShotIsAnApology) {
-    start("shutter-refused.plist");
-    playGuest("GUEST-001");
-    const std::string apology = apologyFor("GUEST-001");
-    EXPECT_NE(apology.find("refused the shot (device busy)"), std::string::npos) << apology;
-    playGuest("GUEST-002");
-    EXPECT_EQ(namesIn(today()), std::vector<std::string>{"GUEST-002_001122334455_001.jpg"});
 }
 
 TEST_F(HostileGuestsTest, AFullScratchDiskIsAnApologyAndThePhotoIsFiledUnderItsGuestLater) {

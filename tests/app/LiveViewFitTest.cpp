@@ -1,20 +1,10 @@
 // The live picture fitted into real reference artwork: the photo module's
 // scan finds the window of a PNG file, the controller scales it.
 
-#include <gtest/gtest.h>
-
-#include <memory>
-
-#include "FakeArtwork.h"
-#include "RecordingKioskUi.h"
-#include "app/AppController.h"
-#include "foundation/ManualRunLoop.h"
-#include "foundation/NotificationCenter.h"
-#include "foundation/Settings.h"
+#include "ControllerFixture.h"
 #include "imaging/ImageCodec.h"
 #include "log/Log.h"
 #include "photo/AlphaFrameArtwork.h"
-#include "support/TempDir.h"
 
 namespace klik::test {
 namespace {
@@ -45,18 +35,14 @@ Bitmap referenceBitmap() {
     return bm;
 }
 
-class LiveViewFitTest : public ::testing::Test {
+class LiveViewFitTest : public ControllerFixture {
   protected:
-    LiveViewFitTest() : settings(dir.file("settings.plist")) {
-        RunLoop::setMain(&loop);
+    LiveViewFitTest() {
         GLIMRA_Log::setLogFile(dir.file("kiosk.log"));
-        controller =
-            std::make_unique<AppController>(AppController::Environment{ui, loop, settings, center});
-        controller->setArtwork(&artwork);
+        controller->setArtwork(&scanned);
     }
     ~LiveViewFitTest() override {
-        controller.reset();
-        RunLoop::setMain(nullptr);
+        controller.reset();  // before the artwork it was given
         GLIMRA_Log::resetForTesting();
     }
     void writeReference(const Bitmap& bm) {
@@ -70,30 +56,20 @@ class LiveViewFitTest : public ::testing::Test {
         return controller->currentInputView().frame();
     }
 
-    TempDir dir;
-    Settings settings;
-    ManualRunLoop loop;
-    NotificationCenter center;
-    RecordingKioskUi ui;
     FolderArtwork files{dir.path()};
-    AlphaFrameArtwork artwork{files};
-    std::unique_ptr<AppController> controller;
+    AlphaFrameArtwork scanned{files};
 };
 
-TEST_F(LiveViewFitTest, TheWindowOfAReferenceFileIsFoundAndScaled) {
+TEST_F(LiveViewFitTest, TheWindowOfAReferenceFileIsFoundAndScaledAndAReplacedOneTakesEffectAtOnce) {
     writeReference(referenceBitmap());
-    auto ref = artwork.liveVideoReferenceWindow();
+    auto ref = scanned.liveVideoReferenceWindow();
     ASSERT_TRUE(ref);
     EXPECT_EQ(ref->window, (Rect{100, 50, 400, 300}));
     EXPECT_EQ(ref->referenceWidth, 640);
     EXPECT_EQ(ref->referenceHeight, 480);
     EXPECT_EQ(fit(1280, 960), (Rect{200, 100, 800, 600}));
     EXPECT_EQ(fit(320, 240), (Rect{50, 25, 200, 150}));
-}
-
-TEST_F(LiveViewFitTest, ReplacedArtworkTakesEffectAtOnce) {
-    writeReference(referenceBitmap());
-    EXPECT_EQ(fit(1280, 960), (Rect{200, 100, 800, 600}));
+    // Replaced artwork takes effect at once.
     Bitmap other = Bitmap::rgba(320, 240, 0, 0, 0, 255);
     for (int y = 0; y <= 100; ++y)
         for (int x = 0; x <= 160; ++x) other.pixel(x, y)[3] = 0;
@@ -104,7 +80,7 @@ TEST_F(LiveViewFitTest, ReplacedArtworkTakesEffectAtOnce) {
 
 TEST_F(LiveViewFitTest, MissingOpaqueOrBrokenReferencesFillTheLiveSide) {
     // Missing.
-    EXPECT_FALSE(artwork.liveVideoReferenceWindow());
+    EXPECT_FALSE(scanned.liveVideoReferenceWindow());
     EXPECT_EQ(fit(1056, 704), (Rect{0, 0, 1056, 704}));
 
     // Opaque: only alpha 100 and up, nothing clearly transparent.
@@ -115,7 +91,7 @@ TEST_F(LiveViewFitTest, MissingOpaqueOrBrokenReferencesFillTheLiveSide) {
 
     // Not a picture: logged, then the same fallback.
     writeFile(dir.file("LiveVideoReference.png"), "not a png");
-    EXPECT_FALSE(artwork.liveVideoReferenceWindow());
+    EXPECT_FALSE(scanned.liveVideoReferenceWindow());
     EXPECT_EQ(fit(800, 600), (Rect{0, 0, 800, 600}));
     const std::string log = readFile(dir.file("kiosk.log"));
     EXPECT_NE(log.find("LiveVideoReference: cannot decode the artwork"), std::string::npos);

@@ -21,60 +21,57 @@ class LiveViewLayoutTest : public ControllerFixture {
     Rect inputFrame() const { return controller->currentInputView().frame(); }
 };
 
-TEST_F(LiveViewLayoutTest, TheReferenceWindowIsScaledByTheLiveWidth) {
+TEST_F(LiveViewLayoutTest, TheReferenceWindowIsScaledAndCentredWithTheArtwork) {
     useReference();
+    // Nothing is laid out before the live side has a size.
+    controller->_EVFView.setFrame(Rect{1, 2, 3, 4});
+    controller->resizeLiveViewToFit();
+    EXPECT_EQ(inputFrame(), (Rect{1, 2, 3, 4}));
+    EXPECT_EQ(artwork.referenceLookups, 0);
+
+    const struct {
+        Rect live, input;
+    } cases[] = {
+        {{0, 0, 1280, 960}, {200, 100, 800, 600}},
+        // Half and one and a half times the reference: the same window, scaled.
+        {{0, 0, 320, 240}, {50, 25, 200, 150}},
+        {{0, 0, 960, 720}, {150, 75, 600, 450}},
+        // Taller than the artwork: the width's factor, the artwork and its
+        // window centred vertically ((1280 - 960) / 2 = 160 above).
+        {{0, 0, 1280, 1280}, {200, 260, 800, 600}},
+        // Wider: the height's factor (480 / 480 = 1), centred horizontally.
+        {{0, 0, 1280, 480}, {420, 50, 400, 300}},
+    };
+    for (const auto& c : cases) {
+        controller->_liveView.setFrame(c.live);
+        controller->resizeLiveViewToFit();
+        EXPECT_EQ(inputFrame(), c.input) << c.live.width << " x " << c.live.height;
+    }
+    // The touch countdown screen fits the live picture.
     controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
-    controller->resizeLiveViewToFit();
+    controller->_EVFView.setFrame(Rect{});
+    controller->startOver();
+    controller->nextScreenWithLegalese();
+    loop.runPending();
+    ASSERT_EQ(screen(), 3u);
     EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
-
-    // Half and one and a half times the reference: the same window, scaled.
-    controller->_liveView.setFrame(Rect{0, 0, 320, 240});
-    controller->resizeLiveViewToFit();
-    EXPECT_EQ(inputFrame(), (Rect{50, 25, 200, 150}));
-    controller->_liveView.setFrame(Rect{0, 0, 960, 720});
-    controller->resizeLiveViewToFit();
-    EXPECT_EQ(inputFrame(), (Rect{150, 75, 600, 450}));
-}
-
-TEST_F(LiveViewLayoutTest, ALiveSideOfAnotherShapeFollowsTheCentredArtwork) {
-    useReference();
-    // Taller than the artwork: the width's factor, the artwork and its
-    // window centred vertically ((1280 - 960) / 2 = 160 above).
-    controller->_liveView.setFrame(Rect{0, 0, 1280, 1280});
-    controller->resizeLiveViewToFit();
-    EXPECT_EQ(inputFrame(), (Rect{200, 260, 800, 600}));
-    // Wider: the height's factor (480 / 480 = 1), centred horizontally.
-    controller->_liveView.setFrame(Rect{0, 0, 1280, 480});
-    controller->resizeLiveViewToFit();
-    EXPECT_EQ(inputFrame(), (Rect{420, 50, 400, 300}));
-}
-
-TEST_F(LiveViewLayoutTest, TheVideoInputIsPlacedTheSameWay) {
-    useReference();
+    // The video input is placed the same way.
     useVideo();
     controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
     controller->resizeLiveViewToFit();
     EXPECT_EQ(controller->_QTCView.frame(), (Rect{200, 100, 800, 600}));
 }
 
-TEST_F(LiveViewLayoutTest, WithoutAReferenceTheLiveSideIsFilledAndTheReasonLogged) {
+TEST_F(LiveViewLayoutTest, WithoutAUsableReferenceTheLiveSideIsFilledAndTheReasonLogged) {
     controller->_liveView.setFrame(Rect{0, 0, 1056, 704});
     controller->resizeLiveViewToFit();
     EXPECT_EQ(inputFrame(), (Rect{0, 0, 1056, 704}));
     EXPECT_NE(log().find("no LiveVideoReference window, the live view fills the live window"),
               std::string::npos);
 
-    // No artwork at all: the same.
-    controller->setArtwork(nullptr);
-    controller->_liveView.setFrame(Rect{0, 0, 800, 600});
-    controller->resizeLiveViewToFit();
-    EXPECT_EQ(inputFrame(), (Rect{0, 0, 800, 600}));
-}
-
-TEST_F(LiveViewLayoutTest, AnOpaqueOrSizelessReferenceFillsTheLiveSide) {
-    controller->_liveView.setFrame(Rect{0, 0, 1056, 704});
     // What the scan gives for artwork with no transparent pixel.
     artwork.reference = ArtworkPort::ReferenceWindow{Rect{640, 480, -640, -480}, 640, 480};
+    controller->_EVFView.setFrame(Rect{});
     controller->resizeLiveViewToFit();
     EXPECT_EQ(inputFrame(), (Rect{0, 0, 1056, 704}));
     EXPECT_NE(log().find("LiveVideoReference (640 x 480) has no transparent window"),
@@ -85,24 +82,12 @@ TEST_F(LiveViewLayoutTest, AnOpaqueOrSizelessReferenceFillsTheLiveSide) {
     controller->_EVFView.setFrame(Rect{});
     controller->resizeLiveViewToFit();
     EXPECT_EQ(inputFrame(), (Rect{0, 0, 1056, 704}));
-}
 
-TEST_F(LiveViewLayoutTest, NothingIsLaidOutBeforeTheLiveSideHasASize) {
-    useReference();
-    controller->_EVFView.setFrame(Rect{1, 2, 3, 4});
+    // No artwork at all: the same.
+    controller->setArtwork(nullptr);
+    controller->_liveView.setFrame(Rect{0, 0, 800, 600});
     controller->resizeLiveViewToFit();
-    EXPECT_EQ(inputFrame(), (Rect{1, 2, 3, 4}));
-    EXPECT_EQ(artwork.referenceLookups, 0);
-}
-
-TEST_F(LiveViewLayoutTest, TheTouchCountdownScreenFitsTheLivePicture) {
-    useReference();
-    controller->_liveView.setFrame(Rect{0, 0, 1280, 960});
-    controller->startOver();
-    controller->nextScreenWithLegalese();
-    loop.runPending();
-    ASSERT_EQ(screen(), 3u);
-    EXPECT_EQ(inputFrame(), (Rect{200, 100, 800, 600}));
+    EXPECT_EQ(inputFrame(), (Rect{0, 0, 800, 600}));
 }
 
 TEST_F(LiveViewLayoutTest, ANewLiveFrameRefitsAndCentresTheCountdownOverlay) {
@@ -139,7 +124,7 @@ TEST_F(LiveViewLayoutTest, ANewKeyboardContainerFrameCentresTheKeyboardHorizonta
     EXPECT_EQ(controller->_keyboard.frame(), (Rect{100, 7, 400, 200}));
 }
 
-TEST_F(LiveViewLayoutTest, CentringClampsWidthButNotHeight) {
+TEST_F(LiveViewLayoutTest, CentringClampsWidthButNotHeightAndWithoutAContainerIsHarmless) {
     View container("container"), child("child");
     container.addSubview(child);
     container.setFrame(Rect{0, 0, 100, 50});
@@ -162,9 +147,8 @@ TEST_F(LiveViewLayoutTest, CentringClampsWidthButNotHeight) {
     child.setFrame(Rect{0, 0, 40, 20});
     controller->centerInSuperview(&child, true, true, 2, 0.5f);
     EXPECT_EQ(child.frame(), (Rect{10, 20, 80, 10}));
-}
 
-TEST_F(LiveViewLayoutTest, CentringWithoutFlagsContainerOrViewIsHarmless) {
+    // Without flags, container or view: harmless.
     View lone("lone");
     lone.setFrame(Rect{5, 5, 40, 20});
     controller->centerInSuperview(&lone, false, false, 1, 1);

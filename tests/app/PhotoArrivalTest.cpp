@@ -2,7 +2,6 @@
 // the main thread, kept on the camera's thread, the flow moved only where
 // a photo on that screen moves it.
 
-#include <atomic>
 #include <thread>
 
 #include <sys/stat.h>
@@ -17,13 +16,6 @@
 namespace klik::test {
 namespace {
 
-Data jpegLike(size_t n = 64) {
-    Data d(n, 0x11);
-    d[0] = 0xFF;
-    d[1] = 0xD8;
-    return d;
-}
-
 Dictionary photo(Data bytes, const std::string& name = "IMG_0001.JPG") {
     return Dictionary{{kPhotoDataKey, Value(std::move(bytes))}, {kPhotoFilenameKey, Value(name)}};
 }
@@ -33,11 +25,7 @@ class PhotoArrivalTest : public ControllerFixture {
     void goToScreen(std::uint32_t target) {
         controller->startOver();
         controller->nextScreenWithLegalese();
-        while (screen() != target) {
-            const std::uint32_t before = screen();
-            runToNextScreen();
-            ASSERT_NE(screen(), before) << "the flow stopped on screen " << before;
-        }
+        runTo(target);
     }
     // Posts the photo on a thread of its own, as the camera's event thread
     // does, and turns the main loop until that thread is done.
@@ -50,8 +38,15 @@ class PhotoArrivalTest : public ControllerFixture {
     std::thread::id cameraThread;
 };
 
-TEST_F(PhotoArrivalTest, PhotoFromTheCameraThreadIsShownOnTheMainThreadAndKeptOnTheCameraThread) {
+TEST_F(PhotoArrivalTest, PhotosOnTheCaptureScreenAreShownOnTheMainThreadAndKeptOnTheCameraThread) {
     goToScreen(6);
+    // A notification without data changes nothing.
+    camera.deliverPhoto(Dictionary{{kPhotoFilenameKey, Value("IMG_1.JPG")}});
+    camera.deliverPhoto(Dictionary{});
+    EXPECT_EQ(photos.decodes, 0);
+    EXPECT_EQ(photos.kept, 0);
+    EXPECT_TRUE(controller->imageDict().empty());
+
     const auto mainThread = std::this_thread::get_id();
     std::vector<std::thread::id> drawnOn;
     controller->_EVFView.setChangeHandler(
@@ -76,54 +71,40 @@ TEST_F(PhotoArrivalTest, PhotoFromTheCameraThreadIsShownOnTheMainThreadAndKeptOn
     loop.advance(1.01);
     EXPECT_EQ(controller->_progress.doubleValue(), 0);
     EXPECT_EQ(screen(), 6);
+
+    // An undecodable photo is kept but not shown: the bytes stay the
+    // current photo and go on to filing all the same.
+    const PicturePtr before = controller->_EVFView.image();
+    Data junk{'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'};
+    deliverFromCameraThread(junk, "IMG_BAD.JPG");
+    EXPECT_EQ(controller->_EVFView.image(), before);
+    const Dictionary current = controller->imageDict();
+    const Value* kept = find(current, kPhotoDataKey);
+    ASSERT_TRUE(kept && kept->data());
+    EXPECT_EQ(*kept->data(), junk);
+    EXPECT_EQ(photos.kept, 2);
+    EXPECT_EQ(screen(), 6);
+
+    // Automatic printing runs the prompt on the main thread after filing.
+    settings.setBool(key::prefKeyForAutoPrintPhoto, true);
+    deliverFromCameraThread(jpegLike());
+    EXPECT_EQ(photos.kept, 3);
+    EXPECT_EQ(photos.printed, 1);
+    EXPECT_EQ(photos.printedOn, mainThread);
 }
 
-TEST_F(PhotoArrivalTest, LiveViewStillOnIsSwitchedOffFirst) {
-    goToScreen(4);  // the live countdown runs the live view
+// Through one turn: only a photo on the capture lead-in moves the flow.
+TEST_F(PhotoArrivalTest, EveryPhotoIsKeptButOnlyOneOnTheCaptureLeadInMovesTheFlow) {
+    goToScreen(4);  // the live countdown runs the live view: switched off first
     ASSERT_TRUE(controller->isLiveView());
     const int offs = camera.liveViewOffs;
     deliverFromCameraThread(jpegLike());
     EXPECT_FALSE(controller->isLiveView());
     EXPECT_EQ(camera.liveViewOffs, offs + 1);
-    EXPECT_EQ(screen(), 4);  // only the capture lead-in advances
+    EXPECT_EQ(screen(), 4);
     EXPECT_EQ(photos.kept, 1);
-}
 
-TEST_F(PhotoArrivalTest, AutoPrintRunsThePromptOnTheMainThreadAfterFiling) {
-    settings.setBool(key::prefKeyForAutoPrintPhoto, true);
-    goToScreen(6);
-    deliverFromCameraThread(jpegLike());
-    EXPECT_EQ(photos.kept, 1);
-    EXPECT_EQ(photos.printed, 1);
-    EXPECT_EQ(photos.printedOn, std::this_thread::get_id());
-}
-
-TEST_F(PhotoArrivalTest, UndecodablePhotoIsKeptButNotShown) {
-    goToScreen(6);
-    const PicturePtr before = controller->_EVFView.image();
-    Data junk{'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'};
-    deliverFromCameraThread(junk, "IMG_BAD.JPG");
-    EXPECT_EQ(controller->_EVFView.image(), before);
-    // The bytes stay the current photo and go on to filing all the same.
-    const Dictionary current = controller->imageDict();
-    const Value* kept = find(current, kPhotoDataKey);
-    ASSERT_TRUE(kept && kept->data());
-    EXPECT_EQ(*kept->data(), junk);
-    EXPECT_EQ(photos.kept, 1);
-    EXPECT_EQ(screen(), 6);
-}
-
-TEST_F(PhotoArrivalTest, NotificationWithoutDataChangesNothing) {
-    goToScreen(6);
-    camera.deliverPhoto(Dictionary{{kPhotoFilenameKey, Value("IMG_1.JPG")}});
-    camera.deliverPhoto(Dictionary{});
-    EXPECT_EQ(photos.decodes, 0);
-    EXPECT_EQ(photos.kept, 0);
-    EXPECT_TRUE(controller->imageDict().empty());
-}
-
-TEST_F(PhotoArrivalTest, PhotoOnTheCaptureLeadInAdvancesAndSwapsThePhotographerButtons) {
-    goToScreen(5);
+    runTo(5);
     const int shots = camera.shots;
     deliverFromCameraThread(jpegLike());
     EXPECT_EQ(screen(), 6);
@@ -132,19 +113,19 @@ TEST_F(PhotoArrivalTest, PhotoOnTheCaptureLeadInAdvancesAndSwapsThePhotographerB
     EXPECT_TRUE(controller->_startOverButton.isHidden());
     EXPECT_FALSE(controller->_keepPhotoButton.isHidden());
     EXPECT_FALSE(controller->_takePhotoAgainButton.isHidden());
-    EXPECT_EQ(photos.kept, 1);
-}
+    EXPECT_EQ(photos.kept, 2);
 
-TEST_F(PhotoArrivalTest, LatePhotoOnReviewOrIdleIsKeptWithoutMovingTheScreen) {
-    goToScreen(7);
+    // Late, on the review or on screen 1.
+    runTo(7);
+    controller->_keepPhotoButton.setHidden(true);
     deliverFromCameraThread(jpegLike());
     EXPECT_EQ(screen(), 7);
     EXPECT_TRUE(controller->_keepPhotoButton.isHidden());
-    EXPECT_EQ(photos.kept, 1);
+    EXPECT_EQ(photos.kept, 3);
     controller->startOver();
     deliverFromCameraThread(jpegLike());
     EXPECT_EQ(screen(), 1);
-    EXPECT_EQ(photos.kept, 2);
+    EXPECT_EQ(photos.kept, 4);
 }
 
 TEST_F(PhotoArrivalTest, WithoutAPhotoModuleNothingIsKeptAndTheFlowGoesOn) {
@@ -162,48 +143,29 @@ TEST_F(PhotoArrivalTest, PhotoAfterTheControllerIsGoneIsIgnored) {
     EXPECT_EQ(photos.decodes, 0);
 }
 
-class OpeningUi : public RecordingKioskUi {
-  public:
-    bool openFile(const std::string& path) override {
-        opened.push_back(path);
-        return true;
-    }
-    std::vector<std::string> opened;
-};
-
-TEST(PhotoSaveTest, SaveWritesTheCurrentPhotoUnderTmpWithAStampAndOpensIt) {
-    TempDir dir;
+TEST_F(PhotoArrivalTest, SaveWritesTheCurrentPhotoUnderTmpWithAStampAndOpensIt) {
     setFixedRoot(dir.path());
     ASSERT_EQ(::mkdir(dir.file("tmp").c_str(), 0755), 0);
-    Date when;
-    ASSERT_TRUE(parseIso8601("2011-03-05T14:30:15", when));
-    ManualRunLoop loop(when);
-    RunLoop::setMain(&loop);
-    Settings settings(dir.file("settings.plist"));
-    NotificationCenter center;
-    OpeningUi ui;
-    FakePhotoPipeline photos;
-    {
-        AppController c({ui, loop, settings, center});
-        EXPECT_EQ(c.saveImage(), "");  // no photo module
-        c.setPhotoPipeline(&photos);
-        EXPECT_EQ(c.saveImage(), "");  // no photo yet
-        c.setImageDict(Dictionary{{kPhotoDataKey, Value(Data{'a', 'b', 'c'})},
-                                  {kPhotoFilenameKey, Value("DCIM/IMG_7.JPG")}});
-        const std::string path = c.saveImage();
-        EXPECT_EQ(path, dir.file("tmp/" + stringWithUTSFormat("yyyyMMddHHmmss", when) + ".jpg"));
-        EXPECT_EQ(readFile(path), "abc");
-        EXPECT_EQ(ui.opened, std::vector<std::string>{path});
-        // A link planted at the name is replaced, not written through.
-        loop.advance(1);
-        const std::string next =
-            dir.file("tmp/" + stringWithUTSFormat("yyyyMMddHHmmss", loop.now()) + ".jpg");
-        ASSERT_EQ(::symlink(dir.file("victim").c_str(), next.c_str()), 0);
-        EXPECT_EQ(c.saveImage(), next);
-        EXPECT_FALSE(std::filesystem::exists(dir.file("victim")));
-        EXPECT_EQ(readFile(next), "abc");
-    }
-    RunLoop::setMain(nullptr);
+    const auto stamped = [&] {
+        return dir.file("tmp/" + stringWithUTSFormat("yyyyMMddHHmmss", loop.now()) + ".jpg");
+    };
+    controller->setPhotoPipeline(nullptr);
+    EXPECT_EQ(controller->saveImage(), "");  // no photo module
+    controller->setPhotoPipeline(&photos);
+    EXPECT_EQ(controller->saveImage(), "");  // no photo yet
+    controller->setImageDict(Dictionary{{kPhotoDataKey, Value(Data{'a', 'b', 'c'})},
+                                        {kPhotoFilenameKey, Value("DCIM/IMG_7.JPG")}});
+    const std::string path = controller->saveImage();
+    EXPECT_EQ(path, stamped());
+    EXPECT_EQ(readFile(path), "abc");
+    EXPECT_EQ(ui.count("open " + path), 1u);
+    // A link planted at the name is replaced, not written through.
+    loop.advance(1);
+    const std::string next = stamped();
+    ASSERT_EQ(::symlink(dir.file("victim").c_str(), next.c_str()), 0);
+    EXPECT_EQ(controller->saveImage(), next);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("victim")));
+    EXPECT_EQ(readFile(next), "abc");
     setFixedRoot("");
 }
 

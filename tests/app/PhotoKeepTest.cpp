@@ -69,12 +69,16 @@ class PhotoKeepTest : public ::testing::Test {
         RunLoop::setMain(nullptr);
         setFixedRoot("");
     }
-    void deliverFromCameraThread(const Data& bytes, const std::string& name) {
-        ASSERT_TRUE(loop.runAlongside([&] {
-            center.post(GLIMRA_CameraPhotoDataAvailable, Value(),
-                        Dictionary{{GLIMRA_CameraPhotoData, Value(bytes)},
-                                   {GLIMRA_CameraPhotoFilename, Value(name)}});
-        }));
+    // With `raw`, the shot's RAW comes along as IMG_0001.CR2.
+    void deliverFromCameraThread(const Data& bytes, const std::string& name, const Data& raw = {}) {
+        Dictionary photo{{GLIMRA_CameraPhotoData, Value(bytes)},
+                         {GLIMRA_CameraPhotoFilename, Value(name)}};
+        if (!raw.empty()) {
+            photo[GLIMRA_CameraRawData] = Value(raw);
+            photo[GLIMRA_CameraRawFilename] = Value("IMG_0001.CR2");
+        }
+        ASSERT_TRUE(loop.runAlongside(
+            [&] { center.post(GLIMRA_CameraPhotoDataAvailable, Value(), std::move(photo)); }));
     }
 
     TempDir dir;
@@ -88,25 +92,29 @@ class PhotoKeepTest : public ::testing::Test {
     std::unique_ptr<KioskPhotoPipeline> pipeline;
 };
 
-TEST_F(PhotoKeepTest, ArrivingPhotoIsFiledOnceIntoTodaysFolderWithTheGuestsData) {
+TEST_F(PhotoKeepTest, ArrivingPhotoIsFiledOnceIntoTodaysFolderWithTheGuestsDataAndItsRawBeside) {
     controller->setBarcodeValue("guest42");
     controller->setEmails({"guest@example.com"});
-    deliverFromCameraThread(makeBarJpeg(3000, 2000, {500}, "KeepCam"), "IMG_0001.JPG");
+    const Data raw = {'I', 'I', '*', 0, 9, 8, 7};
+    deliverFromCameraThread(makeBarJpeg(3000, 2000, {500}, "KeepCam"), "IMG_0001.JPG", raw);
 
     // The camera view shows the photo, decoded at a reduced size.
     ASSERT_TRUE(controller->_EVFView.image());
     EXPECT_EQ(controller->_EVFView.image()->width(), 1500);
     EXPECT_EQ(controller->_EVFView.image()->height(), 1000);
 
+    // The shot's RAW is filed beside its photo and never uploaded.
     const auto filed = filesIn(dir.file("Images/2011-03-05"));
-    ASSERT_EQ(filed,
-              std::vector<std::string>{dir.file("Images/2011-03-05/guest42_001122334455_001.jpg")});
-    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(filed[0]);
+    ASSERT_EQ(filed, (std::vector<std::string>{
+                         dir.file("Images/2011-03-05/guest42_001122334455_001.cr2"),
+                         dir.file("Images/2011-03-05/guest42_001122334455_001.jpg")}));
+    EXPECT_EQ(*readFileData(filed[0]), raw);
+    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(filed[1]);
     ASSERT_TRUE(payload && payload->isDictionary());
     const Dictionary& d = *payload->dictionary();
     EXPECT_EQ(d.at("VZ_emailsForUpload"), Value(Array{Value("guest@example.com")}));
     EXPECT_EQ(d.at("VZ_kioskStation"), Value("Booth 7"));
-    const Data bytes = *readFileData(filed[0]);
+    const Data bytes = *readFileData(filed[1]);
     auto info = readJpegInfo(bytes);
     ASSERT_TRUE(info);
     EXPECT_EQ(info->width, 2000);
@@ -117,27 +125,7 @@ TEST_F(PhotoKeepTest, ArrivingPhotoIsFiledOnceIntoTodaysFolderWithTheGuestsData)
         filesIn(dir.file("Up/2011-03-05")),
         std::vector<std::string>{dir.file("Up/2011-03-05/guest42_001122334455_comp_001.jpg")});
     EXPECT_TRUE(filesIn(dir.file("Scratch")).empty());
-    EXPECT_EQ(pipeline->lastResult().filedPath, filed[0]);
-}
-
-TEST_F(PhotoKeepTest, AShotsRawIsFiledBesideItsPhotoAndNeverUploaded) {
-    controller->setBarcodeValue("guest42");
-    const Data raw = {'I', 'I', '*', 0, 9, 8, 7};
-    ASSERT_TRUE(loop.runAlongside([&] {
-        center.post(GLIMRA_CameraPhotoDataAvailable, Value(),
-                    Dictionary{{GLIMRA_CameraPhotoData, Value(makeBarJpeg(600, 400, {100}))},
-                               {GLIMRA_CameraPhotoFilename, Value("IMG_0001.JPG")},
-                               {GLIMRA_CameraRawData, Value(raw)},
-                               {GLIMRA_CameraRawFilename, Value("IMG_0001.CR2")}});
-    }));
-    EXPECT_EQ(
-        filesIn(dir.file("Images/2011-03-05")),
-        (std::vector<std::string>{dir.file("Images/2011-03-05/guest42_001122334455_001.cr2"),
-                                  dir.file("Images/2011-03-05/guest42_001122334455_001.jpg")}));
-    EXPECT_EQ(*readFileData(dir.file("Images/2011-03-05/guest42_001122334455_001.cr2")), raw);
-    EXPECT_EQ(
-        filesIn(dir.file("Up/2011-03-05")),
-        std::vector<std::string>{dir.file("Up/2011-03-05/guest42_001122334455_comp_001.jpg")});
+    EXPECT_EQ(pipeline->lastResult().filedPath, filed[1]);
 }
 
 TEST_F(PhotoKeepTest, UnreadablePhotoIsLeftUnchangedInScratchAndNothingIsFiled) {

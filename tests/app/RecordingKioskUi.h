@@ -49,6 +49,10 @@ class RecordingKioskUi : public KioskUi {
     }
     void showFloatingPanel(const std::string& text, double) override { record("panel " + text); }
     void fadeOutFloatingPanel(double) override { record("panel fade"); }
+    bool openFile(const std::string& path) override {
+        record("open " + path);
+        return true;
+    }
     void setCursorHidden(bool h) override { record(h ? "cursor hidden" : "cursor shown"); }
     void setMenuBarHidden(bool h) override { record(h ? "menubar hidden" : "menubar shown"); }
     int screenCount() const override { return attachedScreens; }

@@ -37,29 +37,23 @@ TEST_F(ScreenSequenceTest, StartOverPutsTheKioskOnScreen1AndWaitsForTheGuest) {
     EXPECT_EQ(ui.count("makeFirstResponder touch barcodeEntryField1"), 1u);
     EXPECT_EQ(web.startWebViews, 1);
     EXPECT_EQ(controller->screenTimer(), nullptr);
+    // Screen updates are held once and released again.
+    EXPECT_EQ(ui.depth, 0);
+    EXPECT_EQ(ui.maxDepth, 1);
     loop.advance(500);
     EXPECT_EQ(screen(), 1u);
 }
 
-TEST_F(ScreenSequenceTest, ScreenUpdatesAreBalancedAndNestWhenScreen2RunsInsideScreen1) {
-    controller->startOver();
-    EXPECT_EQ(ui.depth, 0);
-    EXPECT_EQ(ui.maxDepth, 1);
-    settings.setBool(key::prefShowLegalese, false);
-    controller->startOver();
-    EXPECT_EQ(ui.depth, 0);
-    EXPECT_EQ(ui.maxDepth, 2);
-    loop.advance(60);
-    EXPECT_EQ(ui.depth, 0);
-}
-
-TEST_F(ScreenSequenceTest, LegaleseOffRunsScreen2InsideScreen1) {
+TEST_F(ScreenSequenceTest, LegaleseOffRunsScreen2InsideScreen1WithNestedUpdateHolds) {
     settings.setBool(key::prefShowLegalese, false);
     controller->_takePhotoButton.setHidden(false);
     controller->_keepPhotoButton.setHidden(false);
     controller->startOver();
     EXPECT_EQ(screen(), 2u);
     EXPECT_EQ(ui.screens, (std::vector<std::uint32_t>{1, 2}));
+    // The screen-update holds nest and are all released.
+    EXPECT_EQ(ui.depth, 0);
+    EXPECT_EQ(ui.maxDepth, 2);
     // Screen 1's remaining actions ran after screen 2's.
     EXPECT_EQ(camera.liveViewOffs, 1);
     EXPECT_TRUE(controller->_takePhotoButton.isHidden());
@@ -74,15 +68,30 @@ TEST_F(ScreenSequenceTest, LegaleseOffRunsScreen2InsideScreen1) {
     loop.runPending();
     EXPECT_EQ(screen(), 3u);
     EXPECT_DOUBLE_EQ(loop.elapsed(), 0.0);
+    loop.advance(60);
+    EXPECT_EQ(ui.depth, 0);
 }
 
-TEST_F(ScreenSequenceTest, Screen2StaysItsDelayOnlyWhenItHasAPicture) {
+TEST_F(ScreenSequenceTest, Screen2StaysItsDelayOnlyWhenItHasAPictureEvenAcrossAStartOver) {
     controller->startOver();
     artwork.names = {"touch2"};
     controller->nextScreenWithLegalese();
     ASSERT_EQ(screen(), 2u);
     EXPECT_DOUBLE_EQ(runToNextScreen(), 3.0);
     EXPECT_EQ(screen(), 3u);
+
+    // The advance asked for on screen 2 still fires at its time after a
+    // start over.
+    controller->startOver();
+    controller->nextScreenWithLegalese();
+    ASSERT_EQ(screen(), 2u);
+    loop.advance(1);
+    controller->startOver();
+    ASSERT_EQ(screen(), 1u);
+    loop.advance(1.999);
+    EXPECT_EQ(screen(), 1u);
+    loop.advance(0.001);
+    EXPECT_EQ(screen(), 2u);
 
     artwork.names.clear();
     controller->startOver();
@@ -114,8 +123,8 @@ TEST_F(ScreenSequenceTest, ACameraSessionRunsThroughAllSevenScreensOnTime) {
     EXPECT_TRUE(controller->_liveCountdownField1.isHidden());
     EXPECT_DOUBLE_EQ(runToNextScreen(), 2.0);
     ASSERT_EQ(screen(), 6u);
-    EXPECT_EQ(camera.shots, 1);
-    EXPECT_EQ(camera.liveViewOffs, 1);
+    // Live view goes off before the shot, and nothing else reached the camera.
+    EXPECT_EQ(camera.events, (std::vector<std::string>{"live view on", "live view off", "shot"}));
     EXPECT_EQ(ui.count("playSound Grab"), 1u);
     deliverPhoto();
     EXPECT_DOUBLE_EQ(runToNextScreen(), 5.0);
@@ -132,34 +141,6 @@ TEST_F(ScreenSequenceTest, ACameraSessionRunsThroughAllSevenScreensOnTime) {
     EXPECT_EQ(ended.size(), 1u);
 }
 
-TEST_F(ScreenSequenceTest, LiveViewGoesOffBeforeTheShotOnScreen6) {
-    reachScreen3();
-    ASSERT_TRUE(camera.liveViewRunning);
-    camera.events.clear();
-    controller->nextScreen();
-    controller->nextScreen();
-    ASSERT_EQ(screen(), 5u);
-    EXPECT_TRUE(camera.events.empty());
-    controller->nextScreen();
-    ASSERT_EQ(screen(), 6u);
-    EXPECT_EQ(camera.events, (std::vector<std::string>{"live view off", "shot"}));
-}
-
-TEST_F(ScreenSequenceTest, ADelayedAdvanceFromScreen2SurvivesAStartOver) {
-    artwork.names = {"touch2"};
-    controller->startOver();
-    controller->nextScreenWithLegalese();
-    ASSERT_EQ(screen(), 2u);
-    loop.advance(1);
-    controller->startOver();
-    ASSERT_EQ(screen(), 1u);
-    // The advance asked for on screen 2 still fires at its time.
-    loop.advance(1.999);
-    EXPECT_EQ(screen(), 1u);
-    loop.advance(0.001);
-    EXPECT_EQ(screen(), 2u);
-}
-
 TEST_F(ScreenSequenceTest, TheWrapTo1EndsTheSessionAgainInWebMode) {
     auto& ended = watch(kNotifictionPhotoSessionEnded);
     settings.setBool(key::prefDoUseWebView, true);
@@ -171,26 +152,22 @@ TEST_F(ScreenSequenceTest, TheWrapTo1EndsTheSessionAgainInWebMode) {
     EXPECT_EQ(ended[0].sender(), controller.get());
 }
 
-TEST_F(ScreenSequenceTest, PerScreenArtworkIsShownAndMissingArtworkLeavesTheViews) {
+TEST_F(ScreenSequenceTest, PerScreenArtworkIsShownAndLiveCountdownField1MovesIntoTheOverlayOnce) {
     artwork.names = {"touch1", "live1"};
+    controller->_liveCountdownField1.setTextColor(Colour::black());
+    EXPECT_FALSE(controller->_overlayContentView.isAncestorOf(controller->_liveCountdownField1));
     controller->startOver();
     ASSERT_NE(controller->_touchView.image(), nullptr);
     EXPECT_EQ(controller->_touchView.image()->name(), "touch1");
     EXPECT_EQ(controller->_liveView.image()->name(), "live1");
     EXPECT_EQ(controller->_overlayContentView.image()->name(), "live1");
+    EXPECT_EQ(controller->_liveCountdownField1.superview(), &controller->_overlayContentView);
+    EXPECT_EQ(controller->_liveCountdownField1.textColor(), Colour::white());
+    // Missing artwork on screen 2 leaves the views; the field is not moved again.
+    controller->_liveCountdownField1.setTextColor(Colour::black());
     controller->nextScreenWithLegalese();
     EXPECT_EQ(controller->_touchView.image()->name(), "touch1");
     EXPECT_EQ(controller->_liveView.image()->name(), "live1");
-}
-
-TEST_F(ScreenSequenceTest, LiveCountdownField1MovesIntoTheOverlayOnce) {
-    controller->_liveCountdownField1.setTextColor(Colour::black());
-    EXPECT_FALSE(controller->_overlayContentView.isAncestorOf(controller->_liveCountdownField1));
-    controller->startOver();
-    EXPECT_EQ(controller->_liveCountdownField1.superview(), &controller->_overlayContentView);
-    EXPECT_EQ(controller->_liveCountdownField1.textColor(), Colour::white());
-    controller->_liveCountdownField1.setTextColor(Colour::black());
-    controller->nextScreenWithLegalese();
     EXPECT_EQ(controller->_liveCountdownField1.textColor(), Colour::black());
 }
 
@@ -215,7 +192,7 @@ TEST_F(ScreenSequenceTest, Screen5GoesBackTo4WithoutTheLiveCountdown) {
     EXPECT_EQ(camera.shots, 0);
 }
 
-TEST_F(ScreenSequenceTest, TakeAgainOnScreen1LeavesTheNumberAt0) {
+TEST_F(ScreenSequenceTest, TakeAgainLeavesScreen1ReentersItFrom2AndShootsAgainOn7) {
     controller->startOver();
     controller->_overlayContentView.setHidden(false);
     controller->currentInputView().setHidden(false);
@@ -225,19 +202,15 @@ TEST_F(ScreenSequenceTest, TakeAgainOnScreen1LeavesTheNumberAt0) {
     EXPECT_TRUE(controller->currentInputView().isHidden());
     controller->nextScreen();
     EXPECT_EQ(screen(), 1u);
-}
 
-TEST_F(ScreenSequenceTest, TakeAgainOnScreen2ReentersScreen1) {
-    controller->startOver();
     controller->nextScreenWithLegalese();
     ASSERT_EQ(screen(), 2u);
     web.startWebViews = 0;
     controller->takePhotoAgainFromKeyBoard();
     EXPECT_EQ(screen(), 1u);
     EXPECT_EQ(web.startWebViews, 1);
-}
 
-TEST_F(ScreenSequenceTest, TakeAgainOnScreen7ShootsAgainAt6) {
+    loop.runPending();  // screen 2's own advance
     reachScreen7();
     const int shots = camera.shots;
     controller->takePhotoAgainFromKeyBoard();
@@ -258,8 +231,20 @@ TEST_F(ScreenSequenceTest, PhotographerStartOverOnlyFromScreen3On) {
     EXPECT_EQ(controller->screenTimer(), nullptr);
 }
 
-TEST_F(ScreenSequenceTest, PhotographerOperatedScreen4WaitsWithItsButtons) {
+TEST_F(ScreenSequenceTest, PhotographerOperatedButtonsShowOnScreen3Or4AndScreen4Waits) {
     settings.setBool(key::prefAmbassadorOperated, true);
+    // Without the live countdown the buttons show on screen 3.
+    settings.setBool(key::prefDoCountdownInSngleMonitorMode, false);
+    controller->startOver();
+    controller->nextScreenWithLegalese();
+    loop.runPending();
+    ASSERT_EQ(screen(), 3u);
+    EXPECT_FALSE(controller->_takePhotoButton.isHidden());
+    EXPECT_FALSE(controller->_startOverButton.isHidden());
+    EXPECT_TRUE(controller->_takePhotoAgainButton.isHidden());
+    EXPECT_TRUE(controller->_liveCountdownField1.isHidden());
+
+    settings.setBool(key::prefDoCountdownInSngleMonitorMode, true);
     controller->startOver();
     controller->nextScreenWithLegalese();
     loop.runPending();
@@ -280,22 +265,16 @@ TEST_F(ScreenSequenceTest, PhotographerOperatedScreen4WaitsWithItsButtons) {
     EXPECT_EQ(screen(), 4u);
 }
 
-TEST_F(ScreenSequenceTest, PhotographerButtonsShowOnScreen3WithoutTheLiveCountdown) {
-    settings.setBool(key::prefAmbassadorOperated, true);
-    settings.setBool(key::prefDoCountdownInSngleMonitorMode, false);
-    controller->startOver();
-    controller->nextScreenWithLegalese();
-    loop.runPending();
-    ASSERT_EQ(screen(), 3u);
-    EXPECT_FALSE(controller->_takePhotoButton.isHidden());
-    EXPECT_FALSE(controller->_startOverButton.isHidden());
-    EXPECT_TRUE(controller->_takePhotoAgainButton.isHidden());
-    EXPECT_TRUE(controller->_liveCountdownField1.isHidden());
-}
-
-TEST_F(ScreenSequenceTest, LegalTextDecidesWhetherScreen1MovesOn) {
+TEST_F(ScreenSequenceTest, LegalTextDecidesWhetherScreen1MovesOnUnlessTheKeyboardShows) {
     controller->startOver();
     overlays.answers[OverlayScreen::Legalese] = 7;
+    controller->_keyboard.setHidden(false);
+    controller->nextScreenWithLegalese();
+    EXPECT_EQ(screen(), 2u);
+    EXPECT_TRUE(overlays.runs.empty());
+
+    controller->startOver();
+    ASSERT_TRUE(controller->_keyboard.isHidden());
     controller->nextScreenWithLegalese();
     EXPECT_EQ(screen(), 1u);
     // A missing legal-text screen never blocks the flow.
@@ -303,15 +282,6 @@ TEST_F(ScreenSequenceTest, LegalTextDecidesWhetherScreen1MovesOn) {
     controller->nextScreenWithLegalese();
     EXPECT_EQ(screen(), 2u);
     EXPECT_EQ(overlays.runs.size(), 2u);
-}
-
-TEST_F(ScreenSequenceTest, LegalTextIsSkippedWhileTheKeyboardShows) {
-    controller->startOver();
-    overlays.answers[OverlayScreen::Legalese] = 7;
-    controller->_keyboard.setHidden(false);
-    controller->nextScreenWithLegalese();
-    EXPECT_EQ(screen(), 2u);
-    EXPECT_TRUE(overlays.runs.empty());
 }
 
 TEST_F(ScreenSequenceTest, WaitingForAGuestHoldsScreen1UntilTheGoActionWithoutLegalText) {
@@ -326,14 +296,7 @@ TEST_F(ScreenSequenceTest, WaitingForAGuestHoldsScreen1UntilTheGoActionWithoutLe
     EXPECT_TRUE(overlays.runs.empty());
 }
 
-TEST_F(ScreenSequenceTest, LegalTextIsNotShownWhenSwitchedOff) {
-    settings.setBool(key::prefShowLegalese, false);
-    controller->startOver();
-    controller->nextScreenWithLegalese();
-    EXPECT_TRUE(overlays.runs.empty());
-}
-
-TEST_F(ScreenSequenceTest, OtherThreadsMoveTheFlowThroughTheMainLoop) {
+TEST_F(ScreenSequenceTest, OtherThreadsMoveTheFlowThroughTheMainLoopWhileTheControllerLives) {
     artwork.names = {"touch2"};
     controller->startOver();
     std::thread t([&] { controller->postNextScreenToMainThread(); });
@@ -341,9 +304,8 @@ TEST_F(ScreenSequenceTest, OtherThreadsMoveTheFlowThroughTheMainLoop) {
     EXPECT_EQ(screen(), 1u);
     loop.runPending();
     EXPECT_EQ(screen(), 2u);
-}
 
-TEST_F(ScreenSequenceTest, PendingWorkIsDroppedWhenTheControllerGoes) {
+    // Work still pending when the controller goes is dropped.
     controller->startOver();
     controller->nextScreenWithLegalese();
     controller->postNextScreenToMainThread();

@@ -21,7 +21,7 @@ class SettingsReadersTest : public ::testing::Test {
     Settings settings;
 };
 
-TEST_F(SettingsReadersTest, TouchCountFallsBackTo83) {
+TEST_F(SettingsReadersTest, TheTouchCountFallsBackTo83AndSecondCountsAreNeverNegative) {
     EXPECT_EQ(readTouchScreenCount(settings), 83u);
     settings.setInteger(key::touchScreenCountValue, 0);
     EXPECT_EQ(readTouchScreenCount(settings), 83u);
@@ -29,9 +29,7 @@ TEST_F(SettingsReadersTest, TouchCountFallsBackTo83) {
     EXPECT_EQ(readTouchScreenCount(settings), 83u);
     settings.setInteger(key::touchScreenCountValue, 12);
     EXPECT_EQ(readTouchScreenCount(settings), 12u);
-}
-
-TEST_F(SettingsReadersTest, SecondCountsAreNeverNegative) {
+    // Second counts are never negative.
     EXPECT_EQ(readSecondsCount(settings, key::liveScreenCountValue), 0u);
     settings.setInteger(key::liveScreenCountValue, -1);
     EXPECT_EQ(readSecondsCount(settings, key::liveScreenCountValue), 0u);
@@ -63,15 +61,7 @@ TEST_F(SettingsReadersTest, EndOfRecordingWarningIsTakenAs16Bits) {
     }
 }
 
-TEST_F(SettingsReadersTest, QuitCodeIsTheBuiltInOneWhenMissingOrEmpty) {
-    EXPECT_EQ(readQuitTypedString(settings), "lemurfox");
-    settings.setString(key::prefQuitTypedString, "");
-    EXPECT_EQ(readQuitTypedString(settings), "lemurfox");
-    settings.setString(key::prefQuitTypedString, "bye");
-    EXPECT_EQ(readQuitTypedString(settings), "bye");
-}
-
-TEST_F(SettingsReadersTest, FoldersFallBackToTheFixedPathsUnderTheRoot) {
+TEST_F(SettingsReadersTest, FoldersFallBackToTheFixedPathsUnderTheRootAndTheQuitCodeToItsOwn) {
     setFixedRoot(dir.file("root"));
     EXPECT_EQ(readMainImagesFolder(settings), dir.file("root") + "/KlikKioskMainImagesFolder");
     EXPECT_EQ(readForUploadFolder(settings), dir.file("root") + "/KlikKioskUploadFolder");
@@ -81,6 +71,12 @@ TEST_F(SettingsReadersTest, FoldersFallBackToTheFixedPathsUnderTheRoot) {
     settings.setString(key::mainImagesFolder, "");
     EXPECT_EQ(readMainImagesFolder(settings), dir.file("root") + "/KlikKioskMainImagesFolder");
     setFixedRoot("");
+    // The quit code is the built-in one when missing or empty.
+    EXPECT_EQ(readQuitTypedString(settings), "lemurfox");
+    settings.setString(key::prefQuitTypedString, "");
+    EXPECT_EQ(readQuitTypedString(settings), "lemurfox");
+    settings.setString(key::prefQuitTypedString, "bye");
+    EXPECT_EQ(readQuitTypedString(settings), "bye");
 }
 
 class FactoryDefaultsTest : public SettingsReadersTest {

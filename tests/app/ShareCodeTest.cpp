@@ -13,20 +13,12 @@ const std::string kLink = "http://192.168.4.1:8080/p/Az09-_AAAAAAAAAAAAAAAA";
 
 class ShareCodeTest : public ControllerFixture {
   protected:
-    ShareCodeTest() {
-        settings.setInteger(key::prefDelayScreen2, 3);
-        photos.link = kLink;
-    }
-    void deliver(const std::string& name) {
-        Data jpeg(64, 0x11);
-        jpeg[0] = 0xFF;
-        jpeg[1] = 0xD8;
-        ASSERT_TRUE(loop.runAlongside([&] { camera.deliverPhoto(jpeg, name); }));
-    }
+    ShareCodeTest() { photos.link = kLink; }
     const ShareCodeView& code() const { return controller->_shareCodeView; }
 };
 
-TEST_F(ShareCodeTest, TheGuestsFiledPhotoGetsItsCodeOnTheReviewUntilScreenOne) {
+TEST_F(ShareCodeTest,
+       TheGuestsFiledPhotoGetsItsCodeOnTheReviewWhenItComesUntilTakenAgainOrScreenOne) {
     controller->startOver();
     scan("GUEST-001");
     runTo(6);
@@ -37,25 +29,31 @@ TEST_F(ShareCodeTest, TheGuestsFiledPhotoGetsItsCodeOnTheReviewUntilScreenOne) {
     EXPECT_EQ(code().link(), kLink);
     EXPECT_EQ(code().wifiCode(), "");
     EXPECT_STREQ(code().caption(), "Scan to get your photo");
+    // Taking the photo again hides the old code.
+    controller->takePhotoAgainFromKeyBoard();
+    EXPECT_EQ(screen(), 6u);
+    EXPECT_TRUE(code().isHidden());
+    deliverPhoto("IMG_0002.JPG");
+    runTo(7);
+    ASSERT_FALSE(code().isHidden());
     runToNextScreen();
     EXPECT_EQ(screen(), 1u);
     EXPECT_TRUE(code().isHidden());
     EXPECT_EQ(code().link(), "");
-}
 
-TEST_F(ShareCodeTest, APhotoThatComesDuringTheReviewGetsItsCodeThen) {
+    // A photo that comes during the review gets its code then, with the
+    // booth's network.
     settings.setString(key::prefShareWifiName, "Klik Booth");
     settings.setString(key::prefShareWifiPassword, "pass;word");
-    controller->startOver();
-    scan("GUEST-001");
+    scan("GUEST-002");
     runTo(7);
     EXPECT_TRUE(code().isHidden());
-    deliverPhoto("IMG_0001.JPG");
+    deliverPhoto("IMG_0003.JPG");
     ASSERT_FALSE(code().isHidden());
     EXPECT_EQ(code().wifiCode(), "WIFI:T:WPA;S:Klik Booth;P:pass\\;word;;");
 }
 
-TEST_F(ShareCodeTest, NoCodeForAPhotoNotFiledOrWithoutALink) {
+TEST_F(ShareCodeTest, NoCodeForAPhotoNotFiledWithoutALinkOrOfAnEarlierGuest) {
     photos.keepResult = false;
     controller->startOver();
     scan("GUEST-001");
@@ -73,35 +71,23 @@ TEST_F(ShareCodeTest, NoCodeForAPhotoNotFiledOrWithoutALink) {
     runTo(7);
     EXPECT_FALSE(controller->_EVFView.isHidden()) << "the photo itself is shown";
     EXPECT_TRUE(code().isHidden());
-}
+    runTo(1);
 
-TEST_F(ShareCodeTest, ALatePhotoOfAnEarlierGuestShowsNoCode) {
-    controller->startOver();
-    scan("GUEST-001");
+    // A late photo of an earlier guest shows no code.
+    photos.link = kLink;
+    scan("GUEST-003");
     runTo(7);
-    // GUEST-001's photo never came in time: the review apologised.
+    // GUEST-003's photo never came in time: the review apologised.
     while (controller->turnShot().outcome == AppController::ShotOutcome::Waiting)
         ASSERT_TRUE(loop.advanceToNextTimer());
     runTo(1);
-    scan("GUEST-002");
+    scan("GUEST-004");
     runTo(3);
-    // Now the first guest's photo arrives, and then the second's shot.
-    deliverPhoto("IMG_0001.JPG");
+    // Now the third guest's photo arrives, and then the fourth's shot.
+    deliverPhoto("IMG_0003.JPG");
     EXPECT_TRUE(code().isHidden());
     runTo(7);
-    EXPECT_TRUE(code().isHidden()) << "the code would give GUEST-002 a stranger's photo";
-}
-
-TEST_F(ShareCodeTest, TakingThePhotoAgainHidesTheOldCode) {
-    controller->startOver();
-    scan("GUEST-001");
-    runTo(6);
-    deliverPhoto("IMG_0001.JPG");
-    runTo(7);
-    ASSERT_FALSE(code().isHidden());
-    controller->takePhotoAgainFromKeyBoard();
-    EXPECT_EQ(screen(), 6u);
-    EXPECT_TRUE(code().isHidden());
+    EXPECT_TRUE(code().isHidden()) << "the code would give GUEST-004 a stranger's photo";
 }
 
 }  // namespace

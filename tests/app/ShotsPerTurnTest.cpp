@@ -23,12 +23,7 @@ class ShotsPerTurnTest : public ControllerFixture {
         loop.runPending();
     }
     // A live-view frame from the camera, on the main thread.
-    void frame() {
-        Data jpeg(32, 0x22);
-        jpeg[0] = 0xFF;
-        jpeg[1] = 0xD8;
-        camera.listener->cameraLiveViewFrame(jpeg);
-    }
+    void frame() { camera.listener->cameraLiveViewFrame(jpegLike(32)); }
     // One shot: the countdown on screen 4 (a frame at its start and one in
     // its last second), the shot on screen 6 and its photo, or the
     // camera's refusal when `photo` is false.

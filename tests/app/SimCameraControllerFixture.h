@@ -52,6 +52,13 @@ class SimCameraControllerFixture : public ::testing::Test {
         c.cameras.clear();
         c.singleWorker = singleWorker;
         for (int i = 1; i <= cameras; ++i) c.cameras.push_back(spec(i));
+        startWith(std::move(c));
+    }
+    // The same over the simulated camera `c`; `beforeCameras` runs once the
+    // controller is built, before the camera class starts.
+    void startWith(SimConfig c, const std::function<void()>& beforeCameras = {}) {
+        const bool cameras = !c.cameras.empty();
+        const bool singleWorker = c.singleWorker;
         sim = std::make_shared<SimCamSDK>(std::move(c));
         GLIMRA_Camera::setSDK(sim);
         GLIMRA_Camera::setMainLoop(&guard);
@@ -60,8 +67,9 @@ class SimCameraControllerFixture : public ::testing::Test {
         controller = std::make_unique<AppController>(
             AppController::Environment{ui, loop, settings, NotificationCenter::defaultCenter()});
         controller->setCamera(&port);
+        if (beforeCameras) beforeCameras();
         GLIMRA_Camera::initializeClass();
-        if (cameras > 0) {
+        if (cameras) {
             EXPECT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() != nullptr; }));
         } else {
             EXPECT_TRUE(pumpUntil([&] { return !controller->_cameraPanel.cameraItems().empty(); }));

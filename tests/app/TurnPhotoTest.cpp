@@ -17,13 +17,6 @@ namespace {
 constexpr std::uint32_t kObjectNotReady = 0xA102;
 constexpr std::uint32_t kDeviceBusy = 0x81;
 
-Data jpegLike() {
-    Data d(64, 0x11);
-    d[0] = 0xFF;
-    d[1] = 0xD8;
-    return d;
-}
-
 // ---- The ledger of shot requests -------------------------------------------------
 
 GuestSession guest(std::uint64_t turn, const std::string& code) {
@@ -33,7 +26,7 @@ GuestSession guest(std::uint64_t turn, const std::string& code) {
     return s;
 }
 
-TEST(ShotLedgerTest, PicturesAnswerTheOldestShotAndFailuresLoseTheRightOne) {
+TEST(ShotLedgerTest, PicturesAnswerTheOldestShotFailuresLoseTheRightOneAndOldOnesExpire) {
     ShotLedger l;
     const auto a = l.ask(guest(1, "A"), 0);
     const auto b = l.ask(guest(2, "B"), 1);
@@ -53,10 +46,8 @@ TEST(ShotLedgerTest, PicturesAnswerTheOldestShotAndFailuresLoseTheRightOne) {
     EXPECT_FALSE(l.answer());
     EXPECT_FALSE(l.loseNewest());
     EXPECT_TRUE(l.loseAll().empty());
-}
 
-TEST(ShotLedgerTest, OldRequestsExpireAndTheLimitGivesUpTheOldest) {
-    ShotLedger l;
+    // Old requests expire; the limit gives up the oldest.
     l.ask(guest(1, "A"), 0);
     l.ask(guest(2, "B"), 50);
     auto expired = l.expire(70, 60);
@@ -81,11 +72,6 @@ TEST(ShotLedgerTest, OldRequestsExpireAndTheLimitGivesUpTheOldest) {
 
 class TurnPhotoTest : public ControllerFixture {
   protected:
-    TurnPhotoTest() { settings.setInteger(key::prefDelayScreen2, 3); }
-
-    void deliver(const std::string& name) {
-        ASSERT_TRUE(loop.runAlongside([&] { camera.deliverPhoto(jpegLike(), name); }));
-    }
     static CameraError cameraError(std::uint32_t code, const std::string& text) {
         return CameraError{code, text, "{code = " + std::to_string(code) + "}"};
     }
@@ -110,7 +96,7 @@ class TurnPhotoTest : public ControllerFixture {
     }
 };
 
-TEST_F(TurnPhotoTest, ReviewShowsThePhotoOnceItIsFiledForThisGuest) {
+TEST_F(TurnPhotoTest, ReviewShowsThePhotoOnceItIsFiledForThisGuestWaitingWithinTheBound) {
     controller->startOver();
     scan("GUEST-001");
     runTo(6);
@@ -128,11 +114,9 @@ TEST_F(TurnPhotoTest, ReviewShowsThePhotoOnceItIsFiledForThisGuest) {
     EXPECT_EQ(screen(), 1u);
     EXPECT_TRUE(controller->lastReview().photoShown);
     EXPECT_EQ(controller->lastReview().guest, "GUEST-001");
-}
 
-TEST_F(TurnPhotoTest, ReviewWaitsWithinTheBoundForAPhotoStillOnItsWay) {
-    controller->startOver();
-    scan("GUEST-001");
+    // The review waits within the bound for a photo still on its way.
+    scan("GUEST-002");
     runTo(7);
     // Five seconds after the shot nothing has come: no photo, no promise,
     // no timer moving the guest on.
@@ -140,11 +124,12 @@ TEST_F(TurnPhotoTest, ReviewWaitsWithinTheBoundForAPhotoStillOnItsWay) {
     EXPECT_FALSE(controller->screenTimer() && controller->screenTimer()->isValid());
     loop.advance(3);
     EXPECT_EQ(screen(), 7u);
-    deliverPhoto("IMG_0001.JPG");
+    deliverPhoto("IMG_0002.JPG");
     EXPECT_FALSE(controller->_EVFView.isHidden());
     EXPECT_FALSE(apologised());
     EXPECT_NEAR(runToNextScreen(), 3, 1e-6);
     EXPECT_TRUE(controller->lastReview().photoShown);
+    EXPECT_EQ(controller->lastReview().guest, "GUEST-002");
 }
 
 TEST_F(TurnPhotoTest, EveryWayAPhotoFailsEndsInAnApologyNamingTheCause) {
@@ -267,7 +252,7 @@ TEST_F(TurnPhotoTest, AtTheBoundAPhotoThatCameButIsStillBeingFiledIsNotBlamedOnT
         << panels().back();
 }
 
-TEST_F(TurnPhotoTest, ALatePhotoGoesToItsOwnGuestAndTheNextGuestNeverSeesIt) {
+TEST_F(TurnPhotoTest, ALatePhotoGoesToItsOwnGuestAndAnUnaskedOneToTheGuestAtTheScreen) {
     settings.setBool(key::prefKeyForAutoPrintPhoto, true);
     controller->startOver();
     controller->setEmails({"one@example.com"});
@@ -312,10 +297,8 @@ TEST_F(TurnPhotoTest, ALatePhotoGoesToItsOwnGuestAndTheNextGuestNeverSeesIt) {
     runTo(1);
     EXPECT_TRUE(controller->lastReview().photoShown);
     EXPECT_EQ(controller->lastReview().guest, "GUEST-002");
-}
 
-TEST_F(TurnPhotoTest, APhotoNoShotAskedForBelongsToTheGuestAtTheScreen) {
-    controller->startOver();
+    // A photo no shot asked for belongs to the guest at the screen.
     scan("GUEST-003");
     runTo(4);
     deliverPhoto("IMG_0009.JPG");  // the camera's own shutter button
@@ -323,8 +306,19 @@ TEST_F(TurnPhotoTest, APhotoNoShotAskedForBelongsToTheGuestAtTheScreen) {
     EXPECT_EQ(controller->_EVFView.image()->name(), "IMG_0009.JPG");
 }
 
-TEST_F(TurnPhotoTest, NoCountdownStartsWithoutACamera) {
+TEST_F(TurnPhotoTest, NoCountdownOrShotWithoutACamera) {
+    // A camera lost during the countdown: no shot, an apology.
+    controller->startOver();
+    scan("GUEST-008");
+    runTo(4);
     camera.connected = false;
+    runTo(7);
+    EXPECT_EQ(controller->turnShot().outcome, AppController::ShotOutcome::Failed);
+    ASSERT_TRUE(apologised());
+    EXPECT_NE(panels().back().find("no camera is connected"), std::string::npos);
+    const int shots = camera.shots, liveViewOns = camera.liveViewOns;
+    runTo(1);
+
     controller->startOver();
     ui.clear();
     // The barcode and the go button are refused on screen 1.
@@ -352,24 +346,13 @@ TEST_F(TurnPhotoTest, NoCountdownStartsWithoutACamera) {
     runToNextScreen();
     EXPECT_EQ(screen(), 1u);
     for (std::uint32_t n : ui.screens) EXPECT_NE(n, 3u);
-    EXPECT_EQ(camera.liveViewOns, 0);
-    EXPECT_EQ(camera.shots, 0);
+    EXPECT_EQ(camera.liveViewOns, liveViewOns);
+    EXPECT_EQ(camera.shots, shots);
     // Video input needs no still camera.
     useVideo();
     controller->startOver();
     scan("GUEST-006");
     EXPECT_EQ(screen(), 2u);
-}
-
-TEST_F(TurnPhotoTest, ACameraLostDuringTheCountdownGivesNoShotAndAnApology) {
-    controller->startOver();
-    scan("GUEST-008");
-    runTo(4);
-    camera.connected = false;
-    runTo(7);
-    EXPECT_EQ(controller->turnShot().outcome, AppController::ShotOutcome::Failed);
-    ASSERT_TRUE(apologised());
-    EXPECT_NE(panels().back().find("no camera is connected"), std::string::npos);
 }
 
 }  // namespace

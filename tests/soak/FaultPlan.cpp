@@ -5,25 +5,11 @@
 namespace klik::soak {
 
 const char* faultName(FaultKind k) {
-    switch (k) {
-        case FaultKind::CameraVanish:
-            return "camera-vanish";
-        case FaultKind::CameraBusy:
-            return "camera-busy";
-        case FaultKind::CameraSlow:
-            return "camera-slow";
-        case FaultKind::ScratchFull:
-            return "scratch-full";
-        case FaultKind::MainShareDown:
-            return "main-share-down";
-        case FaultKind::UploadShareDown:
-            return "upload-share-down";
-        case FaultKind::SettingsUnwritable:
-            return "settings-unwritable";
-        case FaultKind::DayBoundary:
-            return "day-boundary";
-    }
-    return "?";
+    // In the order of FaultKind.
+    static constexpr std::array<const char*, kFaultKinds> kNames = {
+        "camera-vanish",   "camera-busy",       "camera-slow",         "scratch-full",
+        "main-share-down", "upload-share-down", "settings-unwritable", "day-boundary"};
+    return kNames[FaultPlan::index(k)];
 }
 
 bool faultLasts(FaultKind k) {

@@ -33,7 +33,6 @@ class FaultPlan {
 
     // A kind the plan may not use (reason kept for the report).
     void disable(FaultKind k, const std::string& reason);
-    bool enabled(FaultKind k) const { return disabled_[index(k)].empty(); }
     const std::string& disabledReason(FaultKind k) const { return disabled_[index(k)]; }
 
     // The fault starting with the next session, if any, and for how many

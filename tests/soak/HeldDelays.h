@@ -1,5 +1,5 @@
 #pragma once
-// Holds a simulated camera call's delay while the soak wants it held (a
+// Holds a simulated camera call's delay while a test wants it held (a
 // download that takes 15 s arrives during the next guest's turn), without
 // sleeping: the call waits until released. Delays not held pass at once.
 
@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "camera/sim/SimCamSDK.h"
 
@@ -14,10 +16,13 @@ namespace klik::soak {
 
 class HeldDelays {
   public:
+    // With `holding` the first delayed calls already wait.
+    explicit HeldDelays(bool holding = false) : holding_(holding) {}
     SimCamSDK::DelayHandler handler() {
-        return [this](const std::string&, double) {
+        return [this](const std::string& call, double seconds) {
             std::unique_lock l(mutex_);
             if (!holding_) return;
+            calls_.emplace_back(call, seconds);
             ++held_;
             const std::uint64_t generation = generation_;
             changed_.notify_all();
@@ -38,6 +43,11 @@ class HeldDelays {
         std::lock_guard l(mutex_);
         return held_;
     }
+    // The calls that were held (name, delay), oldest first.
+    std::vector<std::pair<std::string, double>> calls() {
+        std::lock_guard l(mutex_);
+        return calls_;
+    }
     void release() {
         std::lock_guard l(mutex_);
         holding_ = false;
@@ -51,6 +61,7 @@ class HeldDelays {
     bool holding_ = false;
     std::size_t held_ = 0;
     std::uint64_t generation_ = 0;
+    std::vector<std::pair<std::string, double>> calls_;
 };
 
 }  // namespace klik::soak

@@ -544,24 +544,20 @@ std::string SoakResult::report() const {
     r << "photos lost: " << photos.lost << "\n";
     r << "operator notices: " << operatorNotices << "\n";
     for (const auto& [title, n] : alerts) r << "operator alert \"" << title << "\": " << n << "\n";
-    r << "rss slope (KiB per 1000 sessions): " << slopes.rssKiB << "\n";
-    r << "heap in use slope (KiB per 1000 sessions): " << slopes.heapKiB << "\n";
-    r << "open fds slope (per 1000 sessions): " << slopes.openFds << "\n";
-    r << "threads slope (per 1000 sessions): " << slopes.threads << "\n";
-    r << "later half: rss slope (KiB per 1000 sessions): " << laterSlopes.rssKiB << "\n";
-    r << "later half: heap in use slope (KiB per 1000 sessions): " << laterSlopes.heapKiB << "\n";
-    r << "later half: open fds slope (per 1000 sessions): " << laterSlopes.openFds << "\n";
-    r << "later half: threads slope (per 1000 sessions): " << laterSlopes.threads << "\n";
+    for (const auto& [half, s] :
+         {std::pair{"", &slopes}, std::pair{"later half: ", &laterSlopes}}) {
+        r << half << "rss slope (KiB per 1000 sessions): " << s->rssKiB << "\n";
+        r << half << "heap in use slope (KiB per 1000 sessions): " << s->heapKiB << "\n";
+        r << half << "open fds slope (per 1000 sessions): " << s->openFds << "\n";
+        r << half << "threads slope (per 1000 sessions): " << s->threads << "\n";
+    }
     if (!samples.empty()) {
-        const auto& a = samples.front();
-        const auto& b = samples.back();
-        r << "first sample (session " << a.session << "): rss " << a.rssKiB << " KiB, heap "
-          << a.heapKiB << " KiB, fds " << a.openFds << ", threads " << a.threads << "\n";
-        const auto& m = samples[samples.size() / 2];
-        r << "middle sample (session " << m.session << "): rss " << m.rssKiB << " KiB, heap "
-          << m.heapKiB << " KiB, fds " << m.openFds << ", threads " << m.threads << "\n";
-        r << "last sample (session " << b.session << "): rss " << b.rssKiB << " KiB, heap "
-          << b.heapKiB << " KiB, fds " << b.openFds << ", threads " << b.threads << "\n";
+        for (const auto& [which, p] : {std::pair{"first", &samples.front()},
+                                       std::pair{"middle", &samples[samples.size() / 2]},
+                                       std::pair{"last", &samples.back()}})
+            r << which << " sample (session " << p->session << "): rss " << p->rssKiB
+              << " KiB, heap " << p->heapKiB << " KiB, fds " << p->openFds << ", threads "
+              << p->threads << "\n";
     }
     r << "problems: " << problems.size() << "\n";
     for (const auto& p : problems) r << "problem: " << p << "\n";
