@@ -53,7 +53,7 @@ TEST_F(LogCommandTest, WritesIntoTheRelocatedDefaultLog) {
     EXPECT_EQ(linesOf(readFile(defaultLog())).size(), 2u);
 }
 
-TEST_F(LogCommandTest, FileOptionAndRolling) {
+TEST_F(LogCommandTest, FileOptionRollsAndAnUnopenableFileIsAnError) {
     const std::string path = dir.file("my.log");
     writeFile(path, std::string(1048576, '\n'));
     ToolRun r = klikctl("log --file '" + path + "' -- --not-an-option");
@@ -62,26 +62,20 @@ TEST_F(LogCommandTest, FileOptionAndRolling) {
     const auto lines = linesOf(readFile(path));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(messageOf(lines[0]), "--not-an-option");
-}
-
-TEST_F(LogCommandTest, BadArgumentsExitWithTwo) {
-    for (const char* args : {"log", "log --file", "log --bogus hi", "log --file ''"}) {
-        ToolRun r = klikctl(args);
-        EXPECT_EQ(r.status, 2) << args;
-        EXPECT_NE(r.err.find("klikctl log: "), std::string::npos) << args << ": " << r.err;
-        EXPECT_NE(r.err.find("usage: klikctl log"), std::string::npos);
-    }
-}
-
-TEST_F(LogCommandTest, UnopenableFileIsAnError) {
-    ToolRun r = klikctl("log --file '" + dir.file("no/such/dir.log") + "' hi");
+    r = klikctl("log --file '" + dir.file("no/such/dir.log") + "' hi");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Failed to open log file at " + dir.file("no/such/dir.log")),
               std::string::npos)
         << r.err;
 }
 
-TEST_F(LogCommandTest, Help) {
+TEST_F(LogCommandTest, BadArgumentsExitWithTwoAndHelpShowsTheUsage) {
+    for (const char* args : {"log", "log --file", "log --bogus hi", "log --file ''"}) {
+        ToolRun r = klikctl(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find("klikctl log: "), std::string::npos) << args << ": " << r.err;
+        EXPECT_NE(r.err.find("usage: klikctl log"), std::string::npos);
+    }
     ToolRun r = klikctl("log --help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("usage: klikctl log [--file PATH]"), std::string::npos);

@@ -81,22 +81,15 @@ TEST_F(LogRollTest, RollingTellsWhatItDoesWhenMirroring) {
     EXPECT_EQ(messageOf(lines[0]), "Rolling log file.");
 }
 
-TEST_F(LogRollTest, PathWithoutExtensionRollsIntoOldLog) {
-    const std::string path = dir.file("kiosklog");
-    writeFile(path, std::string(kThreshold, 'k'));
-    GLIMRA_Log::rollLogFileIfNecessary(path);
+TEST_F(LogRollTest, TheOldCompanionKeepsTheExtensionOrGetsLogOrIsGiven) {
+    writeFile(dir.file("kiosklog"), std::string(kThreshold, 'k'));
+    GLIMRA_Log::rollLogFileIfNecessary(dir.file("kiosklog"));
     EXPECT_EQ(readFile(dir.file("kiosklog_old.log")).size(), kThreshold);
-    EXPECT_TRUE(SameBytes(readFile(path), ""));
-}
-
-TEST_F(LogRollTest, OtherExtensionsAreKept) {
-    const std::string path = dir.file("kiosk.txt");
-    writeFile(path, "old text\n");
-    GLIMRA_Log::rollLogFile(path, "", 1);
+    EXPECT_TRUE(SameBytes(readFile(dir.file("kiosklog")), ""));
+    writeFile(dir.file("kiosk.txt"), "old text\n");
+    GLIMRA_Log::rollLogFile(dir.file("kiosk.txt"), "", 1);
     EXPECT_TRUE(SameBytes(readFile(dir.file("kiosk_old.txt")), "old text\n"));
-}
 
-TEST_F(LogRollTest, ExplicitTargetAndThreshold) {
     const std::string path = dir.file("a.log");
     const std::string target = dir.file("archive.log");
     writeFile(target, "first run\n");
