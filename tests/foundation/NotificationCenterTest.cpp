@@ -10,7 +10,7 @@
 namespace klik {
 namespace {
 
-TEST(NotificationCenter, DeliversByNameAndBySenderInOrderOfRegistration) {
+TEST(NotificationCenter, DeliversByNameAndBySenderInOrderOfRegistrationWithTheUserInfo) {
     NotificationCenter c;
     int camera = 0, other = 0;
     std::vector<std::string> seen;
@@ -23,10 +23,7 @@ TEST(NotificationCenter, DeliversByNameAndBySenderInOrderOfRegistration) {
     c.post("Added", Value(makeOpaque(&camera)), Dictionary{{"key", Value(1)}});
     EXPECT_EQ(seen, (std::vector<std::string>{"any:Added", "all:Added", "all:Removed", "any:Added",
                                               "camera", "all:Added"}));
-}
-
-TEST(NotificationCenter, UserInfoIsCarriedWhole) {
-    NotificationCenter c;
+    // The user info is carried whole.
     std::optional<Dictionary> got;
     c.addObserver("N", [&](const Notification& n) { got = n.userInfo; });
     c.post("N", {}, Dictionary{{"GLIMRA_Key", Value("v")}});

@@ -9,7 +9,6 @@
 #include "foundation/PlistShape.h"
 #include "foundation/PropertyList.h"
 #include "foundation/RegularFile.h"
-#include "foundation/Settings.h"
 #include "support/TempDir.h"
 
 namespace klik {
@@ -175,22 +174,6 @@ TEST(PlistShape, OnlyRegularFilesOfBoundedSizeAreRead) {
     FileReadResult ok = readRegularFile(dir.file("big"), 2048);
     ASSERT_TRUE(ok.ok) << ok.error;
     EXPECT_EQ(ok.bytes.size(), 2048u);
-}
-
-TEST(PlistShape, ADeeplyNestedSettingsFileIsMovedAsideAndTheKioskStarts) {
-    TempDir dir;
-    const std::string path = dir.file("s.plist");
-    writeFile(path, nestedXml(10000));
-    Settings s(path);
-    s.registerDefaults(Dictionary{{"a", Value(1)}});
-    EXPECT_EQ(s.integerForKey("a"), 1);
-    // Moved aside before the first change is saved (reading writes nothing).
-    s.setInteger("a", 2);
-    bool movedAside = false;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-        if (e.path().filename().string().rfind("s.plist.corrupt-", 0) == 0) movedAside = true;
-    EXPECT_TRUE(movedAside);
-    EXPECT_EQ(Settings(path).integerForKey("a"), 2);
 }
 
 }  // namespace
