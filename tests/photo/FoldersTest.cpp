@@ -328,12 +328,6 @@ TEST(ImageFolders, RemountedVolumeIsFoundAgain) {
     }
 }
 
-}  // namespace
-}  // namespace klik
-
-namespace klik {
-namespace {
-
 TEST(FileOps, FileUrlsDecodeSafely) {
     EXPECT_EQ(pathOfFileUrl("file:///Volumes/Show%20Disk/Images"), "/Volumes/Show Disk/Images");
     EXPECT_EQ(pathOfFileUrl("file://localhost/tmp/a%2Fb"), "/tmp/a/b");
