@@ -14,7 +14,7 @@
 namespace klik {
 namespace {
 
-TEST(MovieNames, MovieWithBaseNameTriesMovM4vMp4AndNeverThePathItself) {
+TEST(MovieNames, MovieWithBaseNameTriesMovM4vMp4NeverThePathItselfExportAndStillBesideIt) {
     test::TempDir dir;
     test::writeFile(dir.file("clip.m4v"), "m");
     EXPECT_EQ(getMovieWithBaseName(dir.file("clip.mov")).value_or(""), dir.file("clip.m4v"));
@@ -25,6 +25,9 @@ TEST(MovieNames, MovieWithBaseNameTriesMovM4vMp4AndNeverThePathItself) {
     test::writeFile(dir.file("only.avi"), "m");
     EXPECT_FALSE(getMovieWithBaseName(dir.file("only.avi")));
     EXPECT_FALSE(getMovieWithBaseName(""));
+    // The export and the still sit beside the recording.
+    EXPECT_EQ(muxedMoviePathFor("/s/2011.mov"), "/s/2011_muxed.mov");
+    EXPECT_EQ(stillPathFor("/s/2011.mov"), "/s/2011.jpg");
 }
 
 TEST(MovieNames, OverlayIsThePromptMoviesNameCutAtWithPrompt) {
@@ -40,12 +43,7 @@ TEST(MovieNames, OverlayIsThePromptMoviesNameCutAtWithPrompt) {
     EXPECT_EQ(getOverlayFileName(s).value_or(""), dir.file("Wave.v2.mov"));
 }
 
-TEST(MovieNames, ExportAndStillSitBesideTheRecording) {
-    EXPECT_EQ(muxedMoviePathFor("/s/2011.mov"), "/s/2011_muxed.mov");
-    EXPECT_EQ(stillPathFor("/s/2011.mov"), "/s/2011.jpg");
-}
-
-TEST(MovieNames, CompressionTagPicksTheSizeAndRepairsOtherValues) {
+TEST(MovieNames, CompressionTagPicksTheSizeRepairsOtherValuesAndInsertionTimeIsAtLeastOne) {
     test::TempDir dir;
     Settings s(dir.file("s.plist"));
     s.setInteger("prefQTVideoCompressionTag", 2);
@@ -56,6 +54,12 @@ TEST(MovieNames, CompressionTagPicksTheSizeAndRepairsOtherValues) {
     EXPECT_EQ(small.width, 320);
     EXPECT_EQ(small.height, 240);
     EXPECT_EQ(s.integerForKey("prefQTVideoCompressionTag"), 1);
+    // An insertion time below one is one.
+    EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 1);
+    s.setDouble("prefInsertVideoTrackTime1", 0.5);
+    EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 1);
+    s.setDouble("prefInsertVideoTrackTime1", 2.5);
+    EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 2.5);
 }
 
 TEST(RecordingClock, CountsDownAndStopsAtZero) {
@@ -64,16 +68,6 @@ TEST(RecordingClock, CountsDownAndStopsAtZero) {
     EXPECT_EQ(recordingClockText(0, 120), "02:00.0");
     EXPECT_EQ(recordingClockText(30.5, 120), "01:29.5");
     EXPECT_EQ(recordingClockText(16, 15), "00:00.0");
-}
-
-TEST(CompositionSettings, InsertionTimeBelowOneIsOne) {
-    test::TempDir dir;
-    Settings s(dir.file("s.plist"));
-    EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 1);
-    s.setDouble("prefInsertVideoTrackTime1", 0.5);
-    EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 1);
-    s.setDouble("prefInsertVideoTrackTime1", 2.5);
-    EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 2.5);
 }
 
 TEST(StillOverlay, SourceOverAnchoredAtTheBottomLeft) {
@@ -87,12 +81,6 @@ TEST(StillOverlay, SourceOverAnchoredAtTheBottomLeft) {
     EXPECT_EQ(frame.pixel(0, 3)[0], 255);
     EXPECT_EQ(frame.pixel(2, 3)[2], 255);
 }
-
-}  // namespace
-}  // namespace klik
-
-namespace klik {
-namespace {
 
 TEST(MovieView, ConstrainNSSizeFitsKeepingTheAspectRatio) {
     auto s = constrainNSSize({1920, 1080}, {1280, 1024});
