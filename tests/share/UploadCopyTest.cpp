@@ -92,7 +92,7 @@ TEST(UploadCopy, TheCopyThatLeavesCarriesNoAddressButEveryOtherField) {
     EXPECT_EQ(*withoutAddresses(plain), plain);
 }
 
-TEST(UploadCopy, CloudPathsKeepBoothsApartAndNamesSafe) {
+TEST(UploadCopy, CloudPathsKeepBoothsApartNamesSafeAndTheMovieBesideAStillIsFound) {
     EXPECT_EQ(cloudPathFor("event:album", "Sommerfest", "Booth 2", "2026-03-05", "a.jpg"),
               "event:album/Sommerfest/Booth 2/2026-03-05/a.jpg");
     EXPECT_EQ(cloudPathFor("event:", "../up", "", "2026-03-05", "a.jpg"),
@@ -100,10 +100,7 @@ TEST(UploadCopy, CloudPathsKeepBoothsApartAndNamesSafe) {
     test::TempDir dir;
     test::writeFile(dir.file("2026-03-05/a.jpg"), "x");
     EXPECT_EQ(dayOfUploadCopy(dir.file("2026-03-05/a.jpg")), "2026-03-05");
-}
-
-TEST(UploadCopy, TheMovieBesideAStillIsFoundByName) {
-    test::TempDir dir;
+    // The movie beside a still is found by name.
     test::writeFile(dir.file("clip.jpg"), "j");
     EXPECT_EQ(movieBesideStill(dir.file("clip.jpg")), "");
     test::writeFile(dir.file("clip.mov"), "m");

@@ -92,19 +92,7 @@ TEST(GalleryService, EveryMissingPageIsTheSameAnswer) {
     expectSameAnswer(w.get("/p/" + token + "/photo.jpg"), missing, "expired photo");
 }
 
-TEST(GalleryService, OnlyGetAndHead) {
-    GalleryWorld w;
-    const std::string token =
-        w.addPhoto("a_001122334455_comp_001.jpg", test::taggedPhoto(64, 64, {}));
-    for (const char* m : {"POST", "PUT", "DELETE", "OPTIONS", "PATCH", "TRACE", "CONNECT", "get"}) {
-        const GalleryResponse r = w.get("/p/" + token, "", m);
-        EXPECT_EQ(r.status, 405) << m;
-        EXPECT_EQ(r.header("Allow"), "GET, HEAD");
-    }
-    EXPECT_EQ(w.get("/p/" + token, "", "HEAD").status, 200);
-}
-
-TEST(GalleryService, ByteRangesOfThePhoto) {
+TEST(GalleryService, ByteRangesOfThePhotoOnlyGetAndHeadAndAPhotoTakenAwayIsGone) {
     GalleryWorld w;
     const std::string token =
         w.addPhoto("a_001122334455_comp_001.jpg", test::taggedPhoto(300, 300, {}));
@@ -123,6 +111,18 @@ TEST(GalleryService, ByteRangesOfThePhoto) {
     r = w.get("/p/" + token + "/photo.jpg", "bytes=0-1,5-6");
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(GalleryWorld::bodyOf(r), whole);
+    // Only GET and HEAD.
+    for (const char* m : {"POST", "PUT", "DELETE", "OPTIONS", "PATCH", "TRACE", "CONNECT", "get"}) {
+        r = w.get("/p/" + token, "", m);
+        EXPECT_EQ(r.status, 405) << m;
+        EXPECT_EQ(r.header("Allow"), "GET, HEAD");
+    }
+    EXPECT_EQ(w.get("/p/" + token, "", "HEAD").status, 200);
+    // A photo taken away is gone.
+    ::unlink((w.upload + "/2024-05-01/a_001122334455_comp_001.jpg").c_str());
+    EXPECT_EQ(w.get("/p/" + token + "/photo.jpg").status, 404);
+    EXPECT_EQ(w.get("/p/" + token).status, 404);
+    EXPECT_FALSE(test::readFile(w.dir.file("cache/copies/" + token + ".jpg")).size());
 }
 
 TEST(GalleryService, AVideoGuestGetsTheMovieWithRangesAndTheStill) {
@@ -203,17 +203,6 @@ TEST(GalleryService, ThePublicGalleryListsThumbnailsAndServesTheWall) {
     EXPECT_NE(wall.header("Content-Security-Policy").find("script-src 'self'"), std::string::npos);
     EXPECT_EQ(w.get("/wall.js").contentType, "text/javascript; charset=utf-8");
     EXPECT_TRUE(w.get("/wall/events").eventStream);
-}
-
-TEST(GalleryService, APhotoTakenAwayIsGone) {
-    GalleryWorld w;
-    const std::string token =
-        w.addPhoto("a_001122334455_comp_001.jpg", test::taggedPhoto(64, 64, {}));
-    EXPECT_EQ(w.get("/p/" + token + "/photo.jpg").status, 200);
-    ::unlink((w.upload + "/2024-05-01/a_001122334455_comp_001.jpg").c_str());
-    EXPECT_EQ(w.get("/p/" + token + "/photo.jpg").status, 404);
-    EXPECT_EQ(w.get("/p/" + token).status, 404);
-    EXPECT_FALSE(test::readFile(w.dir.file("cache/copies/" + token + ".jpg")).size());
 }
 
 TEST(GalleryService, TheIndexLooksAtTheWholeUploadTree) {
