@@ -35,14 +35,8 @@ TEST(KlikctlPhoto, SquareEmbedPayload) {
     EXPECT_EQ(k.run("square onlyone").status, 2);
 
     // A header claiming 65000 x 43000 pixels is refused before decoding.
-    Data huge = test::makeBarJpeg(64, 48, {});
-    for (size_t i = 2; i + 9 < huge.size(); ++i)
-        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
-            huge[i + 5] = 43000 >> 8, huge[i + 6] = 43000 & 0xFF;
-            huge[i + 7] = 65000 >> 8, huge[i + 8] = 65000 & 0xFF;
-            break;
-        }
-    put(k.dir().file("huge.jpg"), huge);
+    put(k.dir().file("huge.jpg"),
+        test::withClaimedSize(test::makeBarJpeg(64, 48, {}), 65000, 43000));
     r = k.run("square '" + k.dir().file("huge.jpg") + "' '" + k.dir().file("hsq.jpg") + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("65000 x 43000 pixels"), std::string::npos) << r.err;
