@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "RecordingFilingHost.h"
 #include "TestImages.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
@@ -19,22 +20,6 @@
 
 namespace klik {
 namespace {
-
-struct NoticeHost : PhotoFilingHost {
-    std::vector<std::string> alerts, notices;
-    std::vector<Dictionary> announced;
-    int runFilingAlert(const std::string& m, const std::string& informative,
-                       const std::vector<std::string>&) override {
-        alerts.push_back(m + "\n" + informative);
-        return 0;
-    }
-    void openPreferencesAfterDelay(double) override {}
-    void notifyOperator(const std::string& text) override { notices.push_back(text); }
-    bool announce(const std::string&, const std::string&, const Dictionary& info) override {
-        announced.push_back(info);
-        return true;
-    }
-};
 
 std::string contentOf(const std::string& path) {
     return test::readFile(path);
@@ -160,7 +145,7 @@ class FilingOnMounts : public testing::Test {
 
     test::TempDir dir;
     Settings settings{dir.file("settings.plist")};
-    NoticeHost host;
+    test::RecordingFilingHost host;
     Date when;
     PhotoFiler filer{settings, host, [] { return std::optional<std::string>("00:11:22:33:44:55"); },
                      [this] { return when; }};

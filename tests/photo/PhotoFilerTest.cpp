@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "RecordingFilingHost.h"
 #include "TestImages.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
@@ -15,30 +16,6 @@
 
 namespace klik {
 namespace {
-
-struct RecordingHost : PhotoFilingHost {
-    std::vector<std::string> alerts;
-    std::vector<Dictionary> announced;
-    int prefsOpened = 0;
-    int runFilingAlert(const std::string& m, const std::string&,
-                       const std::vector<std::string>&) override {
-        alerts.push_back(m);
-        return 0;
-    }
-    std::vector<std::string> notices;
-    void notifyOperator(const std::string& text) override { notices.push_back(text); }
-    void openPreferencesAfterDelay(double d) override {
-        EXPECT_DOUBLE_EQ(d, 0.5);
-        ++prefsOpened;
-    }
-    bool announce(const std::string& name, const std::string& object,
-                  const Dictionary& info) override {
-        EXPECT_EQ(name, "KlikSlideShowNotification");
-        EXPECT_EQ(object, "testdictionary");
-        announced.push_back(info);
-        return true;
-    }
-};
 
 class PhotoFilerTest : public testing::Test {
   protected:
@@ -65,7 +42,7 @@ class PhotoFilerTest : public testing::Test {
 
     test::TempDir dir;
     Settings settings{dir.file("settings.plist")};
-    RecordingHost host;
+    test::RecordingFilingHost host;
     Date when;
 };
 
@@ -102,6 +79,7 @@ TEST_F(PhotoFilerTest, WholeChainFilesTagsCopiesAndAnnounces) {
     EXPECT_EQ(readJpegInfo(*readFileData(dir.file("tmp/squareimage.jpg")))->height, 2000);
 
     ASSERT_EQ(host.announced.size(), 1u);
+    EXPECT_EQ(host.announcedAs[0], "KlikSlideShowNotification testdictionary");
     EXPECT_EQ(host.announced[0]["newitem"], Value(r.filedPath));
     EXPECT_EQ(host.announced[0]["status"], Value("Job processed by Klik-Processor"));
     EXPECT_EQ(host.announced[0]["senderApp"], Value("KlikVideoWall.app"));
@@ -131,7 +109,7 @@ TEST_F(PhotoFilerTest, InvalidFoldersLeaveThePhotoInScratchWhereRetakesNeverRepl
     EXPECT_FALSE(first.filed);
     ASSERT_EQ(host.alerts.size(), 1u);
     EXPECT_EQ(host.alerts[0], "WARNING! - UNABLE To FIND/Mount all the Needed Folders!!!!");
-    EXPECT_EQ(host.prefsOpened, 1);
+    EXPECT_EQ(host.prefsDelays, std::vector<double>{0.5});
     EXPECT_TRUE(host.announced.empty());
     auto second = filer().postProcessNewPhoto(test::makeBarJpeg(800, 480, {300}), "b.jpg", s);
     auto third = filer().postProcessNewPhoto(test::makeBarJpeg(900, 480, {400}), "c.jpg", s);
