@@ -146,7 +146,7 @@ class FixedPathsTest : public ::testing::Test {
     TempDir dir;
 };
 
-TEST_F(FixedPathsTest, ARootPlacesEveryPathUnderItUnchanged) {
+TEST_F(FixedPathsTest, ARootPlacesEveryPathUnderItUnchangedAndMakesItsTmpForFilesWrittenThere) {
     setFixedRoot(dir.file("root") + "//");
     EXPECT_EQ(fixedRoot(), dir.file("root"));
     EXPECT_EQ(fixedPath("/Library/Logs/Klik/Klik_Kiosk.log"),
@@ -160,9 +160,6 @@ TEST_F(FixedPathsTest, ARootPlacesEveryPathUnderItUnchanged) {
     EXPECT_EQ(fixedRoot(), "/");
     EXPECT_EQ(fixedPath("/Library/Logs/Klik/Klik_Kiosk.log"), "/Library/Logs/Klik/Klik_Kiosk.log");
     EXPECT_EQ(fixedPath("/tmp/squareimage.jpg"), "/tmp/squareimage.jpg");
-}
-
-TEST_F(FixedPathsTest, UnderARootItsTmpFolderIsMadeForTheFilesWrittenThere) {
     // A sandbox starts empty: the print composite and the square image
     // must still be written into its /tmp.
     const std::string root = dir.file("sandbox");

@@ -56,7 +56,7 @@ TEST(ManualRunLoop, ARepeatingTimerKeepsItsGridAndStopsWhenInvalidated) {
     EXPECT_EQ(at, (std::vector<double>{1.0, 2.0, 3.0}));
 }
 
-TEST(ManualRunLoop, PerformAndWaitFromAnotherThreadRunsOnTheLoop) {
+TEST(ManualRunLoop, PerformAndWaitFromAnotherThreadRunsOnTheLoopAlsoAlongsideWork) {
     ManualRunLoop loop;
     std::atomic<bool> done{false};
     std::atomic<bool> onLoop{false};
@@ -67,10 +67,7 @@ TEST(ManualRunLoop, PerformAndWaitFromAnotherThreadRunsOnTheLoop) {
     ASSERT_TRUE(loop.runUntil([&] { return done.load(); }));
     worker.join();
     EXPECT_TRUE(onLoop);
-}
-
-TEST(ManualRunLoop, RunAlongsideTurnsTheLoopForWorkThatWaitsOnIt) {
-    ManualRunLoop loop;
+    // Run alongside work that waits on the loop, the loop turns for it.
     std::atomic<int> served{0};
     std::thread::id workThread;
     EXPECT_TRUE(loop.runAlongside([&] {

@@ -29,7 +29,7 @@ class SettingsTest : public ::testing::Test {
     TempDir dir;
 };
 
-TEST_F(SettingsTest, MissingKeysReadAsFalseZeroAndNone) {
+TEST_F(SettingsTest, MissingKeysReadAsFalseZeroAndNoneTypedReadsConvert) {
     Settings s(dir.file("s.plist"));
     EXPECT_FALSE(s.boolForKey("prefShowLegalese"));
     EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 0);
@@ -38,6 +38,16 @@ TEST_F(SettingsTest, MissingKeysReadAsFalseZeroAndNone) {
     EXPECT_EQ(s.dataForKey("prefMainImagesFolderAliasData"), std::nullopt);
     EXPECT_EQ(s.objectForKey("x"), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(dir.file("s.plist")));
+    s.setString("prefShowLegalese", "YES");
+    s.setString("liveScreenCountValue", "12");
+    s.setDouble("prefMaxRecordingLengthInSeconds", 7.5);
+    s.setInteger("prefKioskStationName", 3);
+    EXPECT_TRUE(s.boolForKey("prefShowLegalese"));
+    EXPECT_EQ(s.integerForKey("liveScreenCountValue"), 12);
+    EXPECT_FLOAT_EQ(s.floatForKey("prefMaxRecordingLengthInSeconds"), 7.5f);
+    EXPECT_EQ(s.integerForKey("prefMaxRecordingLengthInSeconds"), 7);
+    EXPECT_EQ(s.stringForKey("prefKioskStationName"), "3");
+    EXPECT_EQ(s.dictionaryForKey("prefShowLegalese"), std::nullopt);
 }
 
 TEST_F(SettingsTest, RegisteredValuesApplyUntilTheUserStoresOneAndAreNeverWritten) {
@@ -54,20 +64,6 @@ TEST_F(SettingsTest, RegisteredValuesApplyUntilTheUserStoresOneAndAreNeverWritte
     // Registering from a missing file registers nothing.
     EXPECT_FALSE(s.registerDefaultsFromFile(dir.file("nope.plist")).empty());
     EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 20);
-}
-
-TEST_F(SettingsTest, TypedReadsConvertLikeThePlatformStore) {
-    Settings s(dir.file("s.plist"));
-    s.setString("prefShowLegalese", "YES");
-    s.setString("liveScreenCountValue", "12");
-    s.setDouble("prefMaxRecordingLengthInSeconds", 7.5);
-    s.setInteger("prefKioskStationName", 3);
-    EXPECT_TRUE(s.boolForKey("prefShowLegalese"));
-    EXPECT_EQ(s.integerForKey("liveScreenCountValue"), 12);
-    EXPECT_FLOAT_EQ(s.floatForKey("prefMaxRecordingLengthInSeconds"), 7.5f);
-    EXPECT_EQ(s.integerForKey("prefMaxRecordingLengthInSeconds"), 7);
-    EXPECT_EQ(s.stringForKey("prefKioskStationName"), "3");
-    EXPECT_EQ(s.dictionaryForKey("prefShowLegalese"), std::nullopt);
 }
 
 TEST_F(SettingsTest, ValuesSurviveARestart) {

@@ -7,7 +7,7 @@
 namespace klik {
 namespace {
 
-TEST(Value, TypedAccessorsCoerceLikeTheSettingsStoreExpects) {
+TEST(Value, TypedAccessorsCoerceExactOnesOnlyAnswerForTheirTypeDictionariesCompare) {
     EXPECT_TRUE(Value("YES").boolValue());
     EXPECT_TRUE(Value("  true").boolValue());
     EXPECT_TRUE(Value("0012").boolValue());
@@ -22,9 +22,6 @@ TEST(Value, TypedAccessorsCoerceLikeTheSettingsStoreExpects) {
     EXPECT_DOUBLE_EQ(Value("1.5").doubleValue(), 1.5);
     EXPECT_DOUBLE_EQ(Value(7).doubleValue(), 7.0);
     EXPECT_EQ(Value(Data{1, 2}).integerValue(), 0);
-}
-
-TEST(Value, ExactAccessorsDictionaryLookupAndEquality) {
     Value s("text");
     ASSERT_NE(s.string(), nullptr);
     EXPECT_EQ(*s.string(), "text");

@@ -122,7 +122,7 @@ TEST_F(LogRollTest, OldLogIsCappedAtALineBoundary) {
     EXPECT_TRUE(SameBytes(readFile(logPath()), ""));
 }
 
-TEST_F(LogRollTest, LineFeedAtTheCutIndexLeavesExactlyTheCap) {
+TEST_F(LogRollTest, TheCutLeavesTheCapAtALineFeedNothingWithoutOneAndAllBelowTheCap) {
     // The byte at (length - cap - 1) is itself a line feed: the tail is the cap.
     std::string tail = numberedLines("t", kCap / 64, 64);
     ASSERT_EQ(tail.size(), kCap);
@@ -133,18 +133,14 @@ TEST_F(LogRollTest, LineFeedAtTheCutIndexLeavesExactlyTheCap) {
     writeFile(logPath(), all.substr(split));
     GLIMRA_Log::rollLogFileIfNecessary(logPath());
     EXPECT_TRUE(SameBytes(readFile(dir.file("Klik_Kiosk_old.log")), tail));
-}
-
-TEST_F(LogRollTest, NoLineFeedLeavesAnEmptyOldLog) {
+    // No line feed at all: an empty old log.
     writeFile(dir.file("Klik_Kiosk_old.log"), std::string(kCap, 'o'));
     writeFile(logPath(), std::string(kThreshold, 'c'));
     GLIMRA_Log::rollLogFileIfNecessary(logPath());
     EXPECT_TRUE(exists(dir.file("Klik_Kiosk_old.log")));
     EXPECT_TRUE(SameBytes(readFile(dir.file("Klik_Kiosk_old.log")), ""));
     EXPECT_TRUE(SameBytes(readFile(logPath()), ""));
-}
-
-TEST_F(LogRollTest, OldLogBelowTheCapKeepsEverything) {
+    // Below the cap the old log keeps everything.
     const std::string old = numberedLines("old", 1000, 50);
     const std::string cur = numberedLines("cur", kThreshold / 64, 64);
     writeFile(dir.file("Klik_Kiosk_old.log"), old);

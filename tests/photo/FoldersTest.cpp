@@ -27,7 +27,7 @@ Date localTime(const char* iso) {
     return d;
 }
 
-TEST(FileNames, SanitisingKeepsNamesInsideTheirFolder) {
+TEST(FileNames, SanitisingKeepsNamesInsideTheirFolderUniqueNamesFillGapsAndPair) {
     EXPECT_EQ(sanitizedFileNameComponent("../../etc/x"), "______etc_x");
     EXPECT_EQ(sanitizedFileNameComponent("a/b"), "a_b");
     EXPECT_EQ(sanitizedFileNameComponent(std::string("a\0b\n\x7f", 5)), "a_b__");
@@ -38,9 +38,6 @@ TEST(FileNames, SanitisingKeepsNamesInsideTheirFolder) {
     const std::string longName = std::string(199, 'a') + "üü";
     const std::string cut = sanitizedFileNameComponent(longName);
     EXPECT_EQ(cut, std::string(199, 'a'));  // never half a character
-}
-
-TEST(FileNames, UniqueNamesFillGapsAndPairWithCompNames) {
     test::TempDir dir;
     auto s = uniqueStillNames(dir.path(), "foo", "001122334455", "jpg");
     EXPECT_EQ(s.storedPath, dir.file("foo_001122334455_001.jpg"));
@@ -68,7 +65,7 @@ TEST(DayFolder, ThreeHourShiftAtTheBoundary) {
     EXPECT_EQ(calendarDayFolderString(localTime("2012-12-31T12:00:00")), "2012-12-31");
 }
 
-TEST(FileOps, CreateMoveCopyNeverReplace) {
+TEST(FileOps, CreateMoveCopyNeverReplaceAndFileUrlsDecodeSafely) {
     test::TempDir dir;
     bool created = false;
     std::string error;
@@ -87,6 +84,15 @@ TEST(FileOps, CreateMoveCopyNeverReplace) {
     EXPECT_FALSE(copyFileNoReplace(dir.file("a/moved"), dir.file("a/taken"), &error));
     EXPECT_TRUE(copyFileNoReplace(dir.file("a/moved"), dir.file("a/copy"), &error));
     EXPECT_EQ(test::readFile(dir.file("a/copy")), "one");
+    EXPECT_EQ(pathOfFileUrl("file:///Volumes/Show%20Disk/Images"), "/Volumes/Show Disk/Images");
+    EXPECT_EQ(pathOfFileUrl("file://localhost/tmp/a%2Fb"), "/tmp/a/b");
+    EXPECT_EQ(pathOfFileUrl("/plain/path"), "");
+    // A malformed or NUL escape must not turn into a different path.
+    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%zz"), "");
+    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%00/../etc"), "");
+    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%4"), "");
+    EXPECT_EQ(pathOfUrlOrPath("/plain/path"), "/plain/path");
+    EXPECT_EQ(pathOfUrlOrPath("file:///a%41"), "/aA");
 }
 
 TEST(ImageFolders, MovingWithCompanionsAndDuplicating) {
@@ -326,18 +332,6 @@ TEST(ImageFolders, RemountedVolumeIsFoundAgain) {
         EXPECT_TRUE(mounted);
         if (mounted) ::umount(b.c_str());
     }
-}
-
-TEST(FileOps, FileUrlsDecodeSafely) {
-    EXPECT_EQ(pathOfFileUrl("file:///Volumes/Show%20Disk/Images"), "/Volumes/Show Disk/Images");
-    EXPECT_EQ(pathOfFileUrl("file://localhost/tmp/a%2Fb"), "/tmp/a/b");
-    EXPECT_EQ(pathOfFileUrl("/plain/path"), "");
-    // A malformed or NUL escape must not turn into a different path.
-    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%zz"), "");
-    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%00/../etc"), "");
-    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%4"), "");
-    EXPECT_EQ(pathOfUrlOrPath("/plain/path"), "/plain/path");
-    EXPECT_EQ(pathOfUrlOrPath("file:///a%41"), "/aA");
 }
 
 }  // namespace

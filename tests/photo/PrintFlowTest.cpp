@@ -172,12 +172,18 @@ TEST_F(PrintFlowTest, FirstGoodPromptedPrintHasDialogsLaterOnesAreSilentOperator
     EXPECT_TRUE(logged("UNsuccessful print operation2222!"));
 }
 
-TEST_F(PrintFlowTest, PageSetupIsCentredClippedWithoutMarginsAndPersisted) {
+TEST_F(PrintFlowTest, PageSetupIsCentredClippedWithoutMarginsAndPersistedOverAnUnreadableOne) {
+    const std::string junk = "<plist><array><string>x</string></array></plist>";
+    settings.setObject("persistent printer settings", Value(Data(junk.begin(), junk.end())));
     {
         PrintFlow flow = makeFlow();
         port.pageSetupPrinter = "photo-queue";
         settings.setInteger("prefPrintCopies", 2);
         EXPECT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
+        // The unreadable set-up gives way to the default one.
+        ASSERT_EQ(port.pageSetupGiven.size(), 1u);
+        EXPECT_EQ(port.pageSetupGiven[0].printerName, "default-queue");
+        EXPECT_TRUE(logged("\"persistent printer settings\" unreadable"));
         const PrinterSetup& s = port.jobs.back().setup;
         EXPECT_TRUE(s.centerHorizontally && s.centerVertically);
         EXPECT_TRUE(s.clipHorizontally && s.clipVertically);
@@ -215,16 +221,6 @@ TEST_F(PrintFlowTest, NothingToPrintOrNothingUsableIsRefusedClearly) {
     EXPECT_FALSE(noFrame.printCurrentPicture(photo, PrintFlow::Sender::Operator));
     EXPECT_TRUE(logged("not found or unreadable"));
     EXPECT_TRUE(port.jobs.empty());
-}
-
-TEST_F(PrintFlowTest, UnreadablePersistentSettingsFallBackToTheDefaultSetup) {
-    const std::string junk = "<plist><array><string>x</string></array></plist>";
-    settings.setObject("persistent printer settings", Value(Data(junk.begin(), junk.end())));
-    PrintFlow flow = makeFlow();
-    EXPECT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
-    ASSERT_EQ(port.pageSetupGiven.size(), 1u);
-    EXPECT_EQ(port.pageSetupGiven[0].printerName, "default-queue");
-    EXPECT_TRUE(logged("\"persistent printer settings\" unreadable"));
 }
 
 TEST_F(PrintFlowTest, CompositeLayoutWidensTheWindowAndWritesTheLastComposite) {

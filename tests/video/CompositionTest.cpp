@@ -213,7 +213,7 @@ TEST_F(CompositionTest, OverlayOffCopiesTheRecordingAndEverySizeGivesA640x480Sti
     }
 }
 
-TEST_F(CompositionTest, MissingOverlayAlertsOnceAndStillMakesTheStill) {
+TEST_F(CompositionTest, AMissingOverlayOrAFailedExportStillMakesTheStillNamingNoMovie) {
     const std::string rec = clip("Scratch/lone.mov", {kBlue, 2, 160, 120, 10, 0});
     settings.setBool("prefDoOverlayMovie", true);
     settings.setString("prefMoviePath", dir.file("Movies/GoneWithPrompt.mov"));
@@ -230,24 +230,22 @@ TEST_F(CompositionTest, MissingOverlayAlertsOnceAndStillMakesTheStill) {
     EXPECT_FALSE(r.movieCopied);
     EXPECT_FALSE(fs::exists(dir.file("Up/" + day + "/lone.jpg")));
     EXPECT_TRUE(r.filed);
-}
 
-// An export that fails names no movie: neither the movie an earlier guest's
-// composition left in the settings nor one of this guest's that was never
-// written.
-TEST_F(CompositionTest, AFailedExportLeavesNoOtherGuestsMovieInTheStill) {
-    const std::string rec = clip("Scratch/second.mov", {kBlue, 2, 160, 120, 10, 0});
+    // An export that fails names no movie: neither the movie an earlier
+    // guest's composition left in the settings nor one of this guest's that
+    // was never written.
+    const std::string second = clip("Scratch/second.mov", {kBlue, 2, 160, 120, 10, 0});
     test::writeFile(dir.file("Movies/Wave.mov"), "not a movie");
     settings.setBool("prefDoOverlayMovie", true);
     settings.setString("prefMoviePath", dir.file("Movies/WaveWithPrompt.mov"));
     settings.setString("VZ_muxedMovieName", "first_muxed.mov");  // the guest before
-
-    const CompositionResult r = runComposition(request(rec, 1, std::nullopt), settings, host);
-    EXPECT_FALSE(r.exported);
-    ASSERT_TRUE(r.stillWritten);
-    EXPECT_EQ(host.alerts, 0);  // the overlay was there, only the export failed
+    const CompositionResult failed =
+        runComposition(request(second, 1, std::nullopt), settings, host);
+    EXPECT_FALSE(failed.exported);
+    ASSERT_TRUE(failed.stillWritten);
+    EXPECT_EQ(host.alerts, 1);  // the overlay was there, only the export failed
     EXPECT_EQ(settings.stringForKey("VZ_muxedMovieName").value_or(""), "?");
-    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(r.stillPath);
+    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(failed.stillPath);
     ASSERT_TRUE(payload);
     EXPECT_FALSE((*payload)["VZ_muxedMovieName"].isString())
         << text((*payload)["VZ_muxedMovieName"]);
