@@ -33,7 +33,7 @@ TEST(DateFormat, UpperCaseYearIsTheWeekBasedYearMillisecondsAndZoneOffset) {
               "[2011/01/05 14:03:27.512 -0800]");
 }
 
-TEST(DateFormat, LocalTimeFollowsTheProcessZone) {
+TEST(DateFormat, LocalTimeFollowsTheProcessZoneFromManyThreadsAndIso8601Parses) {
     const char* old = std::getenv("TZ");
     std::string saved = old ? old : "";
     setenv("TZ", "Europe/Berlin", 1);
@@ -47,9 +47,7 @@ TEST(DateFormat, LocalTimeFollowsTheProcessZone) {
     else
         unsetenv("TZ");
     tzset();
-}
-
-TEST(DateFormat, FormattersAreSafeFromManyThreads) {
+    // Formatters are safe from many threads.
     std::vector<std::thread> threads;
     std::atomic<int> bad{0};
     for (int t = 0; t < 4; ++t)
@@ -60,9 +58,7 @@ TEST(DateFormat, FormattersAreSafeFromManyThreads) {
         });
     for (auto& t : threads) t.join();
     EXPECT_EQ(bad.load(), 0);
-}
-
-TEST(DateFormat, ParsesIso8601WithAndWithoutZone) {
+    // ISO 8601 with and without a zone.
     Date d;
     ASSERT_TRUE(parseIso8601("2026-12-31T23:59:59Z", d));
     EXPECT_EQ(d, utc(2026, 12, 31, 23, 59, 59));

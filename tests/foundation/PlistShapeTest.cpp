@@ -90,22 +90,6 @@ TEST(PlistShape, OrdinaryNestingAndSharingStillRead) {
     EXPECT_EQ(fan.value->array()->size(), 10u);
 }
 
-TEST(PlistShape, DamagedBinaryTrailersAndTruncationsAreErrorsNotCrashes) {
-    const std::string good = binaryChain(5, 2);
-    ASSERT_TRUE(plistFromBytes(good).value);
-    for (std::size_t cut = 8; cut < good.size(); cut += 3)
-        EXPECT_FALSE(plistFromBytes(good.substr(0, cut)).value) << "cut at " << cut;
-    for (std::size_t at = good.size() - 32; at < good.size(); ++at) {
-        std::string bad = good;
-        bad[at] = static_cast<char>(0xff);
-        PlistResult r = plistFromBytes(bad);  // must not crash; may still parse
-        if (!r.value) {
-            EXPECT_FALSE(r.error.empty());
-        }
-    }
-    EXPECT_FALSE(plistFromBytes("<plist><dict><key>a</key>").value);
-}
-
 // A binary list of one dictionary {key: value}, the texts given as their
 // object bytes (marker and characters).
 std::string binaryDict(const std::string& key, const std::string& value) {
@@ -128,7 +112,20 @@ std::string binaryDict(const std::string& key, const std::string& value) {
     return out + trailer;
 }
 
-TEST(PlistShape, TextsHoldingANulCharacterAreRefusedNotAnAbort) {
+TEST(PlistShape, DamagedTrailersTruncationsAndTextsHoldingANulAreErrorsNotCrashes) {
+    const std::string good = binaryChain(5, 2);
+    ASSERT_TRUE(plistFromBytes(good).value);
+    for (std::size_t cut = 8; cut < good.size(); cut += 3)
+        EXPECT_FALSE(plistFromBytes(good.substr(0, cut)).value) << "cut at " << cut;
+    for (std::size_t at = good.size() - 32; at < good.size(); ++at) {
+        std::string bad = good;
+        bad[at] = static_cast<char>(0xff);
+        PlistResult r = plistFromBytes(bad);  // must not crash; may still parse
+        if (!r.value) {
+            EXPECT_FALSE(r.error.empty());
+        }
+    }
+    EXPECT_FALSE(plistFromBytes("<plist><dict><key>a</key>").value);
     // libplist asserts (ending the kiosk) on a key or string with a NUL.
     const std::string asciiNul(
         "\x52"

@@ -76,7 +76,7 @@ TEST(PropertyList, GarbageMissingFilesAndMissingFoldersAreErrorsWithAReason) {
     EXPECT_FALSE(writeFileAtomically("x", dir.file("no/such/folder/file")).empty());
 }
 
-TEST(PropertyList, ObjectsAndNoneAreLeftOutOfTheXml) {
+TEST(PropertyList, ObjectsAndNoneAreLeftOutAndAPlantedLinkIsReplacedNotFollowed) {
     int identity = 0;
     Value v(
         Dictionary{{"keep", Value(1)}, {"obj", Value(makeOpaque(&identity))}, {"none", Value()}});
@@ -84,9 +84,6 @@ TEST(PropertyList, ObjectsAndNoneAreLeftOutOfTheXml) {
     ASSERT_TRUE(r.value);
     EXPECT_EQ(*r.value, Value(Dictionary{{"keep", Value(1)}}));
     EXPECT_EQ(plistToXml(Value()), "");
-}
-
-TEST(PropertyList, AtomicWriteReplacesAPlantedLinkInsteadOfFollowingIt) {
     TempDir dir;
     std::string victim = dir.file("victim.txt");
     writeFile(victim, "precious");

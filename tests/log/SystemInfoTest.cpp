@@ -13,7 +13,7 @@
 namespace klik {
 namespace {
 
-TEST(SystemInfoTest, StartupInfoHasRuleNameAndDescription) {
+TEST(SystemInfoTest, StartupInfoHasRuleNameAndTheDescriptionItsFormat) {
     const std::string info = GLIMRA_Log::startupInfo();
     const std::string rule(80, '^');
     ASSERT_EQ(info.substr(0, 81), rule + "\n");
@@ -23,9 +23,6 @@ TEST(SystemInfoTest, StartupInfoHasRuleNameAndDescription) {
         R"(\^{80}\n.+ starting up\nLinux .+ foundation \(\d+\.\d{3}\);\n\d+MB \(\d+MB free\); \d+ CPU; (LittleEndian|BigEndian|Unknown) \((32|64)-bit\); .+ \(.+\))");
     EXPECT_TRUE(std::regex_match(info, shape)) << info;
     EXPECT_EQ(std::count(info.begin(), info.end(), '\n'), 3);
-}
-
-TEST(SystemInfoTest, DescriptionFormat) {
     SystemFacts f;
     f.osVersion = "Debian GNU/Linux 12 (bookworm) (kernel 6.1.0)";
     f.foundationVersion = 2.36;

@@ -49,7 +49,7 @@ TEST(ShareLink, TokenMatchesAnIndependentHmac) {
     EXPECT_EQ(shareToken(secretOf('k'), subject), expected);
 }
 
-TEST(ShareLink, SubjectIsTheDayFolderAndTheNameOfTheUploadCopy) {
+TEST(ShareLink, SubjectUploadNamesAndGalleryAddresses) {
     EXPECT_EQ(shareSubjectOfUploadCopy("/Up/2024-05-01/a_comp_001.jpg"),
               "2024-05-01/a_comp_001.jpg");
     EXPECT_EQ(shareSubjectOfUploadCopy("/Up/Images/2024-05-01/a_comp_001.jpg"),
@@ -66,9 +66,7 @@ TEST(ShareLink, SubjectIsTheDayFolderAndTheNameOfTheUploadCopy) {
     EXPECT_EQ(uploadNameOfFiledName("foo_001122334455_002"), "");
     EXPECT_TRUE(isUploadCopyName("foo_001122334455_comp_002.jpg"));
     EXPECT_FALSE(isUploadCopyName("foo_001122334455_002.jpg"));
-}
-
-TEST(ShareLink, GalleryAddresses) {
+    // Gallery addresses.
     auto a = parseGalleryAddress("http://192.168.4.1:8080");
     ASSERT_TRUE(a);
     EXPECT_EQ(a->host, "192.168.4.1");

@@ -62,15 +62,13 @@ TEST(MovieNames, CompressionTagPicksTheSizeRepairsOtherValuesAndInsertionTimeIsA
     EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 2.5);
 }
 
-TEST(RecordingClock, CountsDownAndStopsAtZero) {
+TEST(RecordingClock, CountsDownAndStopsAtZeroTheStillsOverlayAndFittedSizes) {
     EXPECT_EQ(recordingClockText(0, 15), "00:15.0");
     EXPECT_EQ(recordingClockText(2.25, 15), "00:12.8");
     EXPECT_EQ(recordingClockText(0, 120), "02:00.0");
     EXPECT_EQ(recordingClockText(30.5, 120), "01:29.5");
     EXPECT_EQ(recordingClockText(16, 15), "00:00.0");
-}
-
-TEST(StillOverlay, SourceOverAnchoredAtTheBottomLeft) {
+    // The still's overlay: source-over, anchored at the bottom left.
     Bitmap frame = Bitmap::rgba(4, 4, 0, 0, 255);
     Bitmap overlay = Bitmap::rgba(2, 2, 255, 0, 0, 255);
     overlay.pixel(1, 0)[3] = 0;  // transparent
@@ -80,9 +78,7 @@ TEST(StillOverlay, SourceOverAnchoredAtTheBottomLeft) {
     EXPECT_EQ(frame.pixel(1, 2)[2], 255);  // transparent: the frame shows
     EXPECT_EQ(frame.pixel(0, 3)[0], 255);
     EXPECT_EQ(frame.pixel(2, 3)[2], 255);
-}
-
-TEST(MovieView, ConstrainNSSizeFitsKeepingTheAspectRatio) {
+    // A size fits keeping the aspect ratio.
     auto s = constrainNSSize({1920, 1080}, {1280, 1024});
     EXPECT_FLOAT_EQ(s.width, 1280);
     EXPECT_FLOAT_EQ(s.height, 720);
