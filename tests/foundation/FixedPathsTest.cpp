@@ -183,7 +183,7 @@ TEST_F(FixedPathsTest, ARootPlacesEveryPathUnderItUnchangedAndMakesItsTmpForFile
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
 }
 
-TEST_F(FixedPathsTest, WithoutARootThePathsGoToTheStandardPlacesWhoseFolderIsMade) {
+TEST_F(FixedPathsTest, WithoutARootPathsGoToStandardPlacesAndTemporaryFilesToAPrivateFolder) {
     setFixedRoot("");
     const std::string home = dir.file("home");
     EXPECT_EQ(fixedPath("/sittingInfoFromCamera.txt"),
@@ -196,10 +196,7 @@ TEST_F(FixedPathsTest, WithoutARootThePathsGoToTheStandardPlacesWhoseFolderIsMad
     // The scratch folder itself is made at launch with its own mode.
     EXPECT_FALSE(std::filesystem::exists(home + "/.cache/klik/CameraScratchFolder"));
     EXPECT_EQ(fixedPath("/etc/hosts"), "/etc/hosts");
-}
-
-TEST_F(FixedPathsTest, TemporaryFilesGoToOneUniquePrivateFolderOfTheProcess) {
-    setFixedRoot("");
+    // Temporary files go to one unique private folder of the process.
     const std::string square = fixedPath("/tmp/squareimage.jpg");
     const std::string folder = temporaryFolder();
     ASSERT_FALSE(folder.empty());
@@ -245,23 +242,13 @@ TEST_F(FixedPathsTest, AChildGetsItsOwnTemporaryFolderAndRemovesOnlyThatOne) {
     EXPECT_EQ(test::readFile(parentFolder + "/squareimage.jpg"), "parent");
 }
 
-TEST(Resources, TheVariableWinsElseTheBuildFindsTheSourceTree) {
+TEST(Resources, TheVariableWinsElseTheShareFolderBesideTheProgramElseTheSourceTree) {
     ScopedEnv env;
     env.set("KLIK_RESOURCES", "/opt/klik-res");
     EXPECT_EQ(resourceDirectory(), "/opt/klik-res");
     EXPECT_EQ(resourcePath("touch1.png"), "/opt/klik-res/touch1.png");
     env.set("KLIK_RESOURCES", std::nullopt);
     EXPECT_EQ(resourceDirectory(), std::string(KLIK_SOURCE_DIR) + "/resources");
-}
-
-// Run by the next test from a copy of this program: prints where it finds
-// its resources.
-TEST(Resources, PrintDirectoryForACopy) {
-    if (!std::getenv("KLIK_TEST_PRINT_RESOURCES")) GTEST_SKIP() << "run by another test only";
-    std::printf("resources=[%s]\n", resourceDirectory().c_str());
-}
-
-TEST(Resources, AProgramInstalledUnderAPrefixFindsTheShareFolderBesideIt) {
     TempDir dir;
     const std::string bin = dir.file("usr/bin");
     std::filesystem::create_directories(bin);
@@ -284,6 +271,13 @@ TEST(Resources, AProgramInstalledUnderAPrefixFindsTheShareFolderBesideIt) {
     EXPECT_EQ(run(), std::string(KLIK_SOURCE_DIR) + "/resources");
     writeFile(dir.file("usr/share/klik/FactoryDefault.plist"), "<plist/>");
     EXPECT_EQ(run(), dir.file("usr/share/klik"));
+}
+
+// Run by the next test from a copy of this program: prints where it finds
+// its resources.
+TEST(Resources, PrintDirectoryForACopy) {
+    if (!std::getenv("KLIK_TEST_PRINT_RESOURCES")) GTEST_SKIP() << "run by another test only";
+    std::printf("resources=[%s]\n", resourceDirectory().c_str());
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ TEST_F(SettingsTest, MissingKeysReadAsFalseZeroAndNoneTypedReadsConvert) {
     EXPECT_EQ(s.dictionaryForKey("prefShowLegalese"), std::nullopt);
 }
 
-TEST_F(SettingsTest, RegisteredValuesApplyUntilTheUserStoresOneAndAreNeverWritten) {
+TEST_F(SettingsTest, RegisteredValuesApplyUntilTheUserStoresOneAndStoredOnesSurviveARestart) {
     Settings s(dir.file("s.plist"));
     s.registerDefaults({{"touchScreenCountValue", Value(20)}, {"prefBaseURL", Value("http://a")}});
     EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 20);
@@ -64,14 +64,11 @@ TEST_F(SettingsTest, RegisteredValuesApplyUntilTheUserStoresOneAndAreNeverWritte
     // Registering from a missing file registers nothing.
     EXPECT_FALSE(s.registerDefaultsFromFile(dir.file("nope.plist")).empty());
     EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 20);
-}
-
-TEST_F(SettingsTest, ValuesSurviveARestart) {
     {
-        Settings s(dir.file("s.plist"));
-        s.setObject("prefWebViewFuseActions",
-                    Value(Dictionary{{"cameraMain", Value("x?f=still")}}));
-        s.setObject("prefMainImagesFolderAliasData", Value(Data{9, 8, 7}));
+        Settings other(dir.file("s.plist"));
+        other.setObject("prefWebViewFuseActions",
+                        Value(Dictionary{{"cameraMain", Value("x?f=still")}}));
+        other.setObject("prefMainImagesFolderAliasData", Value(Data{9, 8, 7}));
     }
     Settings again(dir.file("s.plist"));
     EXPECT_EQ(*again.dictionaryForKey("prefWebViewFuseActions")->at("cameraMain").string(),
@@ -79,10 +76,6 @@ TEST_F(SettingsTest, ValuesSurviveARestart) {
     EXPECT_EQ(again.dataForKey("prefMainImagesFolderAliasData"), (Data{9, 8, 7}));
 }
 
-// Storing the value a key already holds leaves the file alone (each save is
-// a synced replace of the whole file, and the filing chain re-affirms its
-// folders on every start); a different value, or another store's change to
-// the same key, is still written.
 TEST_F(SettingsTest, StoringTheSameValueAgainDoesNotRewriteTheFile) {
     const std::string path = dir.file("s.plist");
     // The file's inode, kept alive by a link of its own so a rewrite can

@@ -27,7 +27,7 @@ Date localTime(const char* iso) {
     return d;
 }
 
-TEST(FileNames, SanitisingKeepsNamesInsideTheirFolderUniqueNamesFillGapsAndPair) {
+TEST(FileNames, SanitisedUniqueNamesPairedAndTheDayFolderShiftedThreeHours) {
     EXPECT_EQ(sanitizedFileNameComponent("../../etc/x"), "______etc_x");
     EXPECT_EQ(sanitizedFileNameComponent("a/b"), "a_b");
     EXPECT_EQ(sanitizedFileNameComponent(std::string("a\0b\n\x7f", 5)), "a_b__");
@@ -51,9 +51,7 @@ TEST(FileNames, SanitisingKeepsNamesInsideTheirFolderUniqueNamesFillGapsAndPair)
     ::unlink(dir.file("foo_001122334455_001.jpg").c_str());
     EXPECT_EQ(uniqueStillNames(dir.path(), "foo", "001122334455", "jpg").n, 1u);  // the gap
     EXPECT_EQ(stillNamesFor("/d", "b", "m", "jpg", 1234).uploadName, "b_m_comp_1234.jpg");
-}
-
-TEST(DayFolder, ThreeHourShiftAtTheBoundary) {
+    // The day folder: a three-hour shift at the boundary.
     EXPECT_EQ(getTodaysDateAsString(localTime("2011-03-06T02:59:59")), "2011-03-05");
     EXPECT_EQ(getTodaysDateAsString(localTime("2011-03-06T03:00:00")), "2011-03-06");
     EXPECT_EQ(computeCurrentDayFolderString(localTime("2011-03-06T02:59:00")), "2011-03-05");

@@ -99,8 +99,17 @@ TEST_F(PrintFlowTest, ModeOneSheetButtonsChangeTheCopiesWhichStopAtNineAndAtOne)
     EXPECT_EQ(flow.selectPrintCopiesChoiceButtonHit(42), 1);
 }
 
-TEST_F(PrintFlowTest, StoredCopiesOutOfRangePrintWithinOneToNine) {
+TEST_F(PrintFlowTest,
+       SheetClosedWithoutPrintTagPrintsNothingCopiesStayInOneToNineOrFollowTheEmails) {
     PrintFlow flow = makeFlow();
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 1);
+    for (int tag : {0, 99, 101, -1}) {
+        port.sheetCloseTag = tag;
+        EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
+    }
+    EXPECT_TRUE(port.jobs.empty());
+    EXPECT_FALSE(flow.hasPrintInfo());
+    port.sheetCloseTag = 100;
     for (auto [stored, expected] : std::vector<std::pair<std::int64_t, int>>{
              {0, 1}, {-5, 1}, {4, 4}, {65536 + 3, 3}, {500, 9}, {65535, 1}}) {
         settings.setInteger("prefPrintCopies", stored);
@@ -109,10 +118,7 @@ TEST_F(PrintFlowTest, StoredCopiesOutOfRangePrintWithinOneToNine) {
     settings.setInteger("prefPrintCopies", 0);
     EXPECT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
     EXPECT_EQ(port.jobs.back().setup.copies, 1);
-}
-
-TEST_F(PrintFlowTest, ModeThreeCopiesFollowTheEmailCountUpToFour) {
-    PrintFlow flow = makeFlow();
+    // Mode three: the copies follow the email count, up to four.
     settings.setInteger("prefKeyForShowPrintDialogModeIndex", 3);
     const std::vector<std::string> six{"a@x.y", "b@x.y", "c@x.y", "d@x.y", "e@x.y", "f@x.y"};
     EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, six));
@@ -126,17 +132,6 @@ TEST_F(PrintFlowTest, ModeThreeCopiesFollowTheEmailCountUpToFour) {
 
     EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {"a@x.y", "b@x.y"}));
     EXPECT_EQ(port.jobs.back().setup.copies, 2);
-}
-
-TEST_F(PrintFlowTest, SheetClosedWithoutPrintTagPrintsNothing) {
-    PrintFlow flow = makeFlow();
-    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 1);
-    for (int tag : {0, 99, 101, -1}) {
-        port.sheetCloseTag = tag;
-        EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
-    }
-    EXPECT_TRUE(port.jobs.empty());
-    EXPECT_FALSE(flow.hasPrintInfo());
 }
 
 TEST_F(PrintFlowTest, FirstGoodPromptedPrintHasDialogsLaterOnesAreSilentOperatorAlwaysAsks) {

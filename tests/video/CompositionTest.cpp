@@ -132,7 +132,7 @@ TEST_F(CompositionTest, OverlayAndTrailerReplaceThePictureKeepingLengthAndSound)
 // 45 dB or better. The export encoded at x264's default preset met them at
 // 60 to 65 dB, at the fast preset for guests' clips at 58 to 62; a frame
 // out of step (the picture moves 3 pixels a frame) falls far below.
-TEST_F(CompositionTest, ExportedFramesMatchTheRecordingsOutsideTheEdits) {
+TEST_F(CompositionTest, EditsAreCutToTheRecordingsEndAndExportedFramesMatchOutsideThem) {
     std::string error;
     const std::string recording = dir.file("busy.mov");
     ASSERT_TRUE(test::makeBusyClip(recording, 8, 320, 240, 30, &error)) << error;
@@ -153,6 +153,19 @@ TEST_F(CompositionTest, ExportedFramesMatchTheRecordingsOutsideTheEdits) {
     // Inside the edits the recording does not show.
     EXPECT_TRUE(test::near(colourAt(r.output, 2.5), 0, 0, 255));
     EXPECT_TRUE(test::near(colourAt(r.output, 7.5), 0, 255, 0));
+    // The plan: edits are cut to the recording's end.
+    auto p = planSplice(20, 3, 2, 4);
+    EXPECT_DOUBLE_EQ(p.overlayStart, 2);
+    EXPECT_DOUBLE_EQ(p.overlayLength, 3);
+    EXPECT_DOUBLE_EQ(p.trailerStart, 16);
+    EXPECT_DOUBLE_EQ(p.trailerLength, 4);
+    p = planSplice(5, 10, 3, 8);
+    EXPECT_DOUBLE_EQ(p.overlayLength, 2);
+    EXPECT_DOUBLE_EQ(p.trailerStart, 0);
+    EXPECT_DOUBLE_EQ(p.trailerLength, 5);
+    p = planSplice(5, 3, 6, std::nullopt);
+    EXPECT_DOUBLE_EQ(p.overlayLength, 0);
+    EXPECT_DOUBLE_EQ(p.trailerLength, 0);
 }
 
 // The payload's text as a reader other than ours sees it (the EXIF user
@@ -213,7 +226,7 @@ TEST_F(CompositionTest, OverlayOffCopiesTheRecordingAndEverySizeGivesA640x480Sti
     }
 }
 
-TEST_F(CompositionTest, AMissingOverlayOrAFailedExportStillMakesTheStillNamingNoMovie) {
+TEST_F(CompositionTest, AMissingOverlayFailedExportOrUnreadableRecordingNamesNoMovie) {
     const std::string rec = clip("Scratch/lone.mov", {kBlue, 2, 160, 120, 10, 0});
     settings.setBool("prefDoOverlayMovie", true);
     settings.setString("prefMoviePath", dir.file("Movies/GoneWithPrompt.mov"));
@@ -253,9 +266,7 @@ TEST_F(CompositionTest, AMissingOverlayOrAFailedExportStillMakesTheStillNamingNo
                        ? (*(*payload)["VZ_emailsForUpload"].array())[0]
                        : Value()),
               "guest@example.com");
-}
-
-TEST_F(CompositionTest, UnreadableRecordingEndsTheChainAndClearsTheFlag) {
+    // An unreadable recording ends the chain and clears the flag.
     test::writeFile(dir.file("Scratch/broken.mov"), "not a movie");
     std::thread t = asyncGrabFrame(
         request("file://" + dir.file("Scratch/broken.mov"), 1, std::nullopt), settings, host);
@@ -264,21 +275,6 @@ TEST_F(CompositionTest, UnreadableRecordingEndsTheChainAndClearsTheFlag) {
     EXPECT_FALSE(gIsProcessingVideo.load());
     EXPECT_TRUE(fs::exists(dir.file("Scratch/broken.mov")));
     EXPECT_FALSE(fs::exists(dir.file("Scratch/broken.jpg")));
-}
-
-TEST(SplicePlan, EditsAreCutToTheRecordingsEnd) {
-    auto p = planSplice(20, 3, 2, 4);
-    EXPECT_DOUBLE_EQ(p.overlayStart, 2);
-    EXPECT_DOUBLE_EQ(p.overlayLength, 3);
-    EXPECT_DOUBLE_EQ(p.trailerStart, 16);
-    EXPECT_DOUBLE_EQ(p.trailerLength, 4);
-    p = planSplice(5, 10, 3, 8);
-    EXPECT_DOUBLE_EQ(p.overlayLength, 2);
-    EXPECT_DOUBLE_EQ(p.trailerStart, 0);
-    EXPECT_DOUBLE_EQ(p.trailerLength, 5);
-    p = planSplice(5, 3, 6, std::nullopt);
-    EXPECT_DOUBLE_EQ(p.overlayLength, 0);
-    EXPECT_DOUBLE_EQ(p.trailerLength, 0);
 }
 
 }  // namespace

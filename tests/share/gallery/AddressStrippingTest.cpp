@@ -50,7 +50,7 @@ TEST(AddressStripping, APhotoWithoutAddressesIsServedAsItIsAndNoJpegIsRefused) {
     EXPECT_FALSE(copyWithoutGuestAddresses(Data{}, &error));
 }
 
-TEST(AddressStripping, AddressesElsewhereInThePayloadGoToo) {
+TEST(AddressStripping, WhatLooksLikeAnAddressElsewhereInThePayloadGoesToo) {
     Dictionary d = test::sessionPayload({"a@b.example"});
     d["note"] = Dictionary{{"contact", Value("Mail me: x.y@host.example please")}};
     d["list"] = Array{Value("keep"), Value("z@host.example")};
@@ -69,6 +69,12 @@ TEST(AddressStripping, AddressesElsewhereInThePayloadGoToo) {
     EXPECT_EQ((*payload)["count"], Value(3));
     EXPECT_EQ((*payload)["VZ_kioskStation"], Value("Booth 7"));
     EXPECT_EQ(test::bytesOf(copy->jpeg).find("host.example"), std::string::npos);
+    EXPECT_TRUE(looksLikeAddress("a@b"));
+    EXPECT_TRUE(looksLikeAddress("write to Guest.Name+x@host.example now"));
+    EXPECT_FALSE(looksLikeAddress("@"));
+    EXPECT_FALSE(looksLikeAddress("a @ b"));
+    EXPECT_FALSE(looksLikeAddress("@handle"));
+    EXPECT_FALSE(looksLikeAddress("pt5"));
 }
 
 TEST(AddressStripping, ACommentThatIsNoPropertyListGoesWholeAnAddressElsewhereMeansNoCopy) {
@@ -94,15 +100,6 @@ TEST(AddressStripping, ACommentThatIsNoPropertyListGoesWholeAnAddressElsewhereMe
     std::string error;
     EXPECT_FALSE(copyWithoutGuestAddresses(*readFileData(path), &error));
     EXPECT_NE(error.find("address"), std::string::npos) << error;
-}
-
-TEST(AddressStripping, WhatLooksLikeAnAddress) {
-    EXPECT_TRUE(looksLikeAddress("a@b"));
-    EXPECT_TRUE(looksLikeAddress("write to Guest.Name+x@host.example now"));
-    EXPECT_FALSE(looksLikeAddress("@"));
-    EXPECT_FALSE(looksLikeAddress("a @ b"));
-    EXPECT_FALSE(looksLikeAddress("@handle"));
-    EXPECT_FALSE(looksLikeAddress("pt5"));
 }
 
 }  // namespace
