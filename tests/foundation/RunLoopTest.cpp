@@ -127,7 +127,7 @@ bool runEndsWithin(const std::shared_ptr<ThreadRunLoop>& loop, std::function<voi
     return true;
 }
 
-TEST(ThreadRunLoop, RunsTimersOnTheRealClockUntilStopped) {
+TEST(ThreadRunLoop, RunsTimersOnTheRealClockUntilStoppedFromATimerOrAnotherThread) {
     auto loop = std::make_shared<ThreadRunLoop>();
     auto ticks = std::make_shared<std::atomic<int>>(0);
     ASSERT_TRUE(runEndsWithin(
@@ -143,19 +143,16 @@ TEST(ThreadRunLoop, RunsTimersOnTheRealClockUntilStopped) {
         std::chrono::seconds(30)))
         << "stop() from a timer did not end run()";
     EXPECT_EQ(ticks->load(), 3);
-}
-
-TEST(ThreadRunLoop, StopFromAnotherThreadEndsRun) {
-    auto loop = std::make_shared<ThreadRunLoop>();
+    auto other = std::make_shared<ThreadRunLoop>();
     auto ran = std::make_shared<std::atomic<bool>>(false);
-    // Left to the loop's thread with it when run() does not end.
+    // Left to the other's thread with it when run() does not end.
     auto stopper = std::make_shared<std::thread>();
     ASSERT_TRUE(runEndsWithin(
-        loop,
-        [stopper, loop, ran] {
-            *stopper = std::thread([loop, ran] {
-                loop->performOnMain([ran] { *ran = true; }, true);
-                loop->stop();
+        other,
+        [stopper, other, ran] {
+            *stopper = std::thread([other, ran] {
+                other->performOnMain([ran] { *ran = true; }, true);
+                other->stop();
             });
         },
         std::chrono::seconds(30)))
