@@ -145,7 +145,7 @@ TEST(ThreadRunLoop, RunsTimersOnTheRealClockUntilStoppedFromATimerOrAnotherThrea
     EXPECT_EQ(ticks->load(), 3);
     auto other = std::make_shared<ThreadRunLoop>();
     auto ran = std::make_shared<std::atomic<bool>>(false);
-    // Left to the other's thread with it when run() does not end.
+    // Left to that loop's thread with it when run() does not end.
     auto stopper = std::make_shared<std::thread>();
     ASSERT_TRUE(runEndsWithin(
         other,
