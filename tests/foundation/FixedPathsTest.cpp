@@ -62,7 +62,7 @@ PlaceEnvironment homeOnly() {
     return e;
 }
 
-TEST(StandardPlaces, EachFixedPathHasItsPlaceFromXdgHomeOrSystemdAndKeepsItsName) {
+TEST(StandardPlaces, EachFixedPathHasItsPlaceFromXdgHomeOrSystemdOtherPathsStayAsTheyAre) {
     PlaceEnvironment e = homeOnly();
     const auto at = [&e](const char* fixed) { return standardPlaceFor(fixed, e).path; };
     // Without XDG variables the home folder's defaults apply.
@@ -93,10 +93,8 @@ TEST(StandardPlaces, EachFixedPathHasItsPlaceFromXdgHomeOrSystemdAndKeepsItsName
     EXPECT_EQ(at("/Library/Logs/Klik/Klik_Kiosk.log"), "/var/log/klik/Klik_Kiosk.log");
     EXPECT_EQ(at("/sittingInfoFromCamera.txt"), "/var/lib/klik/sittingInfoFromCamera.txt");
     EXPECT_EQ(at("/CameraScratchFolder"), "/var/cache/klik/CameraScratchFolder");
-}
-
-TEST(StandardPlaces, OtherPathsAndLookAlikesStayAsTheyAre) {
-    const PlaceEnvironment e = homeOnly();
+    // Other paths and look-alikes stay as they are.
+    e = homeOnly();
     for (const char* p : {"/etc/passwd", "/CameraScratchFolderX", "/Library/Logs/KlikOther/a.log",
                           "/sittingInfoFromCamera.txt.bak", "/KlikKioskUploadFolders"}) {
         EXPECT_EQ(standardPlaceFor(p, e).path, p);

@@ -92,7 +92,7 @@ TEST(ShareLink, SubjectUploadNamesAndGalleryAddresses) {
     }
 }
 
-TEST(ShareSecret, MadeOnceReadableByItsOwnerOnlyReadAgainAndNeverReplaced) {
+TEST(ShareSecret, MadeOnceEvenByProgramsStartingAtOnceOwnerOnlyAndNeverReplaced) {
     test::TempDir dir;
     const std::string path = dir.file("config/klik/klik-share-secret");
     std::string error;
@@ -117,16 +117,13 @@ TEST(ShareSecret, MadeOnceReadableByItsOwnerOnlyReadAgainAndNeverReplaced) {
     EXPECT_FALSE(ShareSecret::loadOrCreate(path, &error));
     EXPECT_NE(error.find("64 hex digits"), std::string::npos) << error;
     EXPECT_EQ(test::readFile(path), "not a secret\n");
-}
-
-TEST(ShareSecret, ProgramsStartingAtOnceShareOneSecret) {
-    test::TempDir dir;
-    const std::string path = dir.file("klik-share-secret");
+    // Programs starting at once share one secret.
+    const std::string sharedPath = dir.file("klik-share-secret");
     std::vector<std::string> got(8);
     std::vector<std::thread> threads;
     for (size_t i = 0; i < got.size(); ++i)
         threads.emplace_back([&, i] {
-            if (auto s = ShareSecret::loadOrCreate(path)) got[i] = s->bytes();
+            if (auto s = ShareSecret::loadOrCreate(sharedPath)) got[i] = s->bytes();
         });
     for (auto& t : threads) t.join();
     for (const std::string& g : got) {
