@@ -192,10 +192,22 @@ TEST(ImageFolders, ValidationLaunchAndRenamedFolder) {
     EXPECT_TRUE(isDirectory(dir.file("root/CameraScratchFolder")));
 }
 
+// The folder's record with its inode number replaced: what a reference looks
+// like once its folder was deleted and a later folder got the freed number.
+Data recordWithInode(const Data& alias, std::int64_t inode, std::int64_t birthNs) {
+    auto parsed = plistFromBytes(std::string(alias.begin(), alias.end()));
+    EXPECT_TRUE(parsed.value && parsed.value->isDictionary()) << parsed.error;
+    Dictionary r = parsed.value ? *parsed.value->dictionary() : Dictionary{};
+    r["inode"] = Value(static_cast<long long>(inode));
+    if (birthNs >= 0) r["birthNs"] = Value(static_cast<long long>(birthNs));
+    const std::string xml = plistToXml(Value(std::move(r)));
+    return Data(xml.begin(), xml.end());
+}
+
 // A file's reference: found again after a rename in its folder and after a
 // move into a sibling folder (a renamed folder of movies); never resolved
 // to a folder that took its place, nor to anything once it is gone.
-TEST(MyAliasKit, AFileIsFoundAgainAfterARenameOrAMove) {
+TEST(MyAliasKit, AFileIsFoundAgainAfterARenameOrAMoveAFolderMadeLaterNeverForAGoneOne) {
     test::TempDir dir;
     ASSERT_EQ(::mkdir(dir.file("Movies").c_str(), 0755), 0);
     test::writeFile(dir.file("Movies/WaveWithPrompt.mov"), "movie");
@@ -237,26 +249,11 @@ TEST(MyAliasKit, AFileIsFoundAgainAfterARenameOrAMove) {
     // Gone for good.
     ASSERT_EQ(::unlink(dir.file("Old movies/Wave2WithPrompt.mov").c_str()), 0);
     EXPECT_FALSE(MyAliasKit::resolveAliasFromData(*alias, resolved));
-}
-
-// The folder's record with its inode number replaced: what a reference looks
-// like once its folder was deleted and a later folder got the freed number.
-Data recordWithInode(const Data& alias, std::int64_t inode, std::int64_t birthNs) {
-    auto parsed = plistFromBytes(std::string(alias.begin(), alias.end()));
-    EXPECT_TRUE(parsed.value && parsed.value->isDictionary()) << parsed.error;
-    Dictionary r = parsed.value ? *parsed.value->dictionary() : Dictionary{};
-    r["inode"] = Value(static_cast<long long>(inode));
-    if (birthNs >= 0) r["birthNs"] = Value(static_cast<long long>(birthNs));
-    const std::string xml = plistToXml(Value(std::move(r)));
-    return Data(xml.begin(), xml.end());
-}
-
-TEST(MyAliasKit, AFolderMadeAfterTheChosenOneWasDeletedIsNeverTakenForIt) {
-    test::TempDir dir;
+    // A folder made after the chosen one was deleted is never taken for it.
     ASSERT_EQ(::mkdir(dir.file("Event").c_str(), 0755), 0);
-    const auto alias = MyAliasKit::aliasDataForPath(dir.file("Event"));
-    ASSERT_TRUE(alias);
-    auto parsed = plistFromBytes(std::string(alias->begin(), alias->end()));
+    const auto eventAlias = MyAliasKit::aliasDataForPath(dir.file("Event"));
+    ASSERT_TRUE(eventAlias);
+    auto parsed = plistFromBytes(std::string(eventAlias->begin(), eventAlias->end()));
     ASSERT_TRUE(parsed.value && parsed.value->isDictionary());
     const Value* birth = find(*parsed.value->dictionary(), "birthNs");
     if (!birth)
@@ -269,9 +266,8 @@ TEST(MyAliasKit, AFolderMadeAfterTheChosenOneWasDeletedIsNeverTakenForIt) {
     ASSERT_EQ(::stat(dir.file("Later").c_str(), &later), 0);
     // Inode numbers are not reused on demand, so the reuse is written into
     // the record: "Event" is gone and "Later" holds its number.
-    std::string resolved;
     EXPECT_FALSE(MyAliasKit::resolveAliasFromData(
-        recordWithInode(*alias, static_cast<std::int64_t>(later.st_ino), -1), resolved))
+        recordWithInode(*eventAlias, static_cast<std::int64_t>(later.st_ino), -1), resolved))
         << "taken for the deleted folder: " << resolved;
 
     // The same number with the later folder's own birth time is that folder,
@@ -283,7 +279,7 @@ TEST(MyAliasKit, AFolderMadeAfterTheChosenOneWasDeletedIsNeverTakenForIt) {
     const Value* laterBirth = find(*laterParsed.value->dictionary(), "birthNs");
     ASSERT_TRUE(laterBirth);
     ASSERT_TRUE(MyAliasKit::resolveAliasFromData(
-        recordWithInode(*alias, static_cast<std::int64_t>(later.st_ino),
+        recordWithInode(*eventAlias, static_cast<std::int64_t>(later.st_ino),
                         laterBirth->integerValue()),
         resolved));
     EXPECT_EQ(resolved, std::filesystem::weakly_canonical(dir.file("Later")).string());

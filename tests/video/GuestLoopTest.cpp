@@ -74,7 +74,7 @@ MovieFacts readMovie(const std::string& path) {
     return f;
 }
 
-TEST(GuestLoop, KeptFramesAreBoundedAndBecomeTheCentredSquareAtTheLoopsSizeForwardAndBack) {
+TEST(GuestLoop, FramesAreBoundedSquaredPlayedBackAndForthAndReadBackFromTheMovieAndGif) {
     std::string error;
     auto pictures = loopPictures(frames(5), 96, &error);
     ASSERT_EQ(pictures.size(), 5u) << error;
@@ -108,9 +108,7 @@ TEST(GuestLoop, KeptFramesAreBoundedAndBecomeTheCentredSquareAtTheLoopsSizeForwa
     EXPECT_EQ(kept.frames().back(), all[5]);
     kept.clear();
     EXPECT_EQ(kept.size(), 0u);
-}
-
-TEST(GuestLoop, TheMovieAndTheGifReadBackWithEveryFrameAtTheSizeAndJunkMakesNoFiles) {
+    // The movie and the GIF read back with every frame at the size.
     test::TempDir dir;
     LoopOptions options;
     options.size = 120;
