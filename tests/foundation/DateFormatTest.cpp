@@ -20,22 +20,20 @@ Date utc(int y, int m, int d, int hh = 12, int mm = 0, int ss = 0) {
     return std::chrono::system_clock::from_time_t(timegm(&tm));
 }
 
-TEST(DateFormat, UpperCaseYearIsTheWeekBasedYearAroundNewYear) {
+TEST(DateFormat, UpperCaseYearIsTheWeekBasedYearMillisecondsAndZoneOffset) {
     // Weeks start on Sunday and the week holding 1 January is week 1.
     EXPECT_EQ(stringWithUTSFormat("YYYY/MM/dd", utc(2025, 12, 27), "UTC"), "2025/12/27");
     EXPECT_EQ(stringWithUTSFormat("YYYY/MM/dd", utc(2025, 12, 28), "UTC"), "2026/12/28");
     EXPECT_EQ(stringWithUTSFormat("yyyy/MM/dd", utc(2025, 12, 28), "UTC"), "2025/12/28");
     EXPECT_EQ(stringWithUTSFormat("YYYY/MM/dd", utc(2026, 12, 31), "UTC"), "2027/12/31");
     EXPECT_EQ(stringWithUTSFormat("YYYY", utc(2027, 1, 2), "UTC"), "2027");
-}
-
-TEST(DateFormat, MillisecondsAndZoneOffset) {
+    // Milliseconds and the zone's offset.
     Date when = utc(2011, 1, 5, 22, 3, 27) + std::chrono::milliseconds(512);
     EXPECT_EQ(stringWithUTSFormat("[YYYY/MM/dd HH:mm:ss.SSS Z]", when, "America/Los_Angeles"),
               "[2011/01/05 14:03:27.512 -0800]");
 }
 
-TEST(DateFormat, LocalTimeFollowsTheProcessZone) {
+TEST(DateFormat, LocalTimeFollowsTheProcessZoneFromManyThreadsAndIso8601Parses) {
     const char* old = std::getenv("TZ");
     std::string saved = old ? old : "";
     setenv("TZ", "Europe/Berlin", 1);
@@ -49,9 +47,7 @@ TEST(DateFormat, LocalTimeFollowsTheProcessZone) {
     else
         unsetenv("TZ");
     tzset();
-}
-
-TEST(DateFormat, FormattersAreSafeFromManyThreads) {
+    // Formatters are safe from many threads.
     std::vector<std::thread> threads;
     std::atomic<int> bad{0};
     for (int t = 0; t < 4; ++t)
@@ -62,9 +58,7 @@ TEST(DateFormat, FormattersAreSafeFromManyThreads) {
         });
     for (auto& t : threads) t.join();
     EXPECT_EQ(bad.load(), 0);
-}
-
-TEST(DateFormat, ParsesIso8601WithAndWithoutZone) {
+    // ISO 8601 with and without a zone.
     Date d;
     ASSERT_TRUE(parseIso8601("2026-12-31T23:59:59Z", d));
     EXPECT_EQ(d, utc(2026, 12, 31, 23, 59, 59));

@@ -62,55 +62,39 @@ PlaceEnvironment homeOnly() {
     return e;
 }
 
-TEST(StandardPlaces, EachFixedPathHasItsPlaceAndKeepsItsName) {
+TEST(StandardPlaces, EachFixedPathHasItsPlaceFromXdgHomeOrSystemdOtherPathsStayAsTheyAre) {
     PlaceEnvironment e = homeOnly();
+    const auto at = [&e](const char* fixed) { return standardPlaceFor(fixed, e).path; };
+    // Without XDG variables the home folder's defaults apply.
+    EXPECT_EQ(standardLogFolder(e), "/home/kiosk/.local/state/klik");
+    EXPECT_EQ(at("/sittingInfoFromCamera.txt"),
+              "/home/kiosk/.local/state/klik/sittingInfoFromCamera.txt");
+    EXPECT_EQ(at("/CameraScratchFolder"), "/home/kiosk/.cache/klik/CameraScratchFolder");
+    EXPECT_EQ(at("/KlikKioskMainImagesFolder"),
+              "/home/kiosk/.local/share/klik/KlikKioskMainImagesFolder");
+
     e.xdgStateHome = "/s";
     e.xdgCacheHome = "/c";
     e.xdgDataHome = "/d";
-    EXPECT_EQ(standardPlaceFor("/Library/Logs/Klik/Klik_Kiosk.log", e).path,
-              "/s/klik/Klik_Kiosk.log");
+    EXPECT_EQ(at("/Library/Logs/Klik/Klik_Kiosk.log"), "/s/klik/Klik_Kiosk.log");
     EXPECT_EQ(standardPlaceFor("/Library/Logs/Klik/Klik_Kiosk.log", e).folder, "/s/klik");
-    EXPECT_EQ(standardPlaceFor("/Library/Logs/Klik/Klik_Kiosk_old.log", e).path,
-              "/s/klik/Klik_Kiosk_old.log");
-    EXPECT_EQ(standardPlaceFor("/sittingInfoFromCamera.txt", e).path,
-              "/s/klik/sittingInfoFromCamera.txt");
-    EXPECT_EQ(standardPlaceFor("/CameraScratchFolder", e).path, "/c/klik/CameraScratchFolder");
-    EXPECT_EQ(standardPlaceFor("/CameraScratchFolder/IMG_1.JPG", e).path,
-              "/c/klik/CameraScratchFolder/IMG_1.JPG");
-    EXPECT_EQ(standardPlaceFor("/KlikKioskMainImagesFolder", e).path,
-              "/d/klik/KlikKioskMainImagesFolder");
-    EXPECT_EQ(standardPlaceFor("/KlikKioskUploadFolder/2026-12-07", e).path,
-              "/d/klik/KlikKioskUploadFolder/2026-12-07");
+    EXPECT_EQ(at("/Library/Logs/Klik/Klik_Kiosk_old.log"), "/s/klik/Klik_Kiosk_old.log");
+    EXPECT_EQ(at("/sittingInfoFromCamera.txt"), "/s/klik/sittingInfoFromCamera.txt");
+    EXPECT_EQ(at("/CameraScratchFolder"), "/c/klik/CameraScratchFolder");
+    EXPECT_EQ(at("/CameraScratchFolder/IMG_1.JPG"), "/c/klik/CameraScratchFolder/IMG_1.JPG");
+    EXPECT_EQ(at("/KlikKioskMainImagesFolder"), "/d/klik/KlikKioskMainImagesFolder");
+    EXPECT_EQ(at("/KlikKioskUploadFolder/2026-12-07"), "/d/klik/KlikKioskUploadFolder/2026-12-07");
     EXPECT_EQ(standardPlaceFor("/KlikKioskUploadFolder", e).folder, "/d/klik");
-}
 
-TEST(StandardPlaces, WithoutXdgVariablesTheHomeFoldersDefaultsApply) {
-    const PlaceEnvironment e = homeOnly();
-    EXPECT_EQ(standardLogFolder(e), "/home/kiosk/.local/state/klik");
-    EXPECT_EQ(standardPlaceFor("/sittingInfoFromCamera.txt", e).path,
-              "/home/kiosk/.local/state/klik/sittingInfoFromCamera.txt");
-    EXPECT_EQ(standardPlaceFor("/CameraScratchFolder", e).path,
-              "/home/kiosk/.cache/klik/CameraScratchFolder");
-    EXPECT_EQ(standardPlaceFor("/KlikKioskMainImagesFolder", e).path,
-              "/home/kiosk/.local/share/klik/KlikKioskMainImagesFolder");
-}
-
-TEST(StandardPlaces, ASystemServiceUsesTheFoldersSystemdGivesIt) {
-    PlaceEnvironment e = homeOnly();
-    e.xdgStateHome = "/s";
+    // A system service uses the folders systemd gives it.
     e.logsDirectory = "/var/log/klik";
     e.stateDirectory = "/var/lib/klik";
     e.cacheDirectory = "/var/cache/klik";
-    EXPECT_EQ(standardPlaceFor("/Library/Logs/Klik/Klik_Kiosk.log", e).path,
-              "/var/log/klik/Klik_Kiosk.log");
-    EXPECT_EQ(standardPlaceFor("/sittingInfoFromCamera.txt", e).path,
-              "/var/lib/klik/sittingInfoFromCamera.txt");
-    EXPECT_EQ(standardPlaceFor("/CameraScratchFolder", e).path,
-              "/var/cache/klik/CameraScratchFolder");
-}
-
-TEST(StandardPlaces, OtherPathsAndLookAlikesStayAsTheyAre) {
-    const PlaceEnvironment e = homeOnly();
+    EXPECT_EQ(at("/Library/Logs/Klik/Klik_Kiosk.log"), "/var/log/klik/Klik_Kiosk.log");
+    EXPECT_EQ(at("/sittingInfoFromCamera.txt"), "/var/lib/klik/sittingInfoFromCamera.txt");
+    EXPECT_EQ(at("/CameraScratchFolder"), "/var/cache/klik/CameraScratchFolder");
+    // Other paths and look-alikes stay as they are.
+    e = homeOnly();
     for (const char* p : {"/etc/passwd", "/CameraScratchFolderX", "/Library/Logs/KlikOther/a.log",
                           "/sittingInfoFromCamera.txt.bak", "/KlikKioskUploadFolders"}) {
         EXPECT_EQ(standardPlaceFor(p, e).path, p);
@@ -147,16 +131,11 @@ TEST(StandardPlaces, TheEnvironmentIgnoresRelativeValuesAndTakesTheServicesFirst
 class FixedPathsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        env.set("KLIK_ROOT", std::nullopt);
+        for (const char* name :
+             {"KLIK_ROOT", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "LOGS_DIRECTORY",
+              "STATE_DIRECTORY", "CACHE_DIRECTORY", "RUNTIME_DIRECTORY", "TMPDIR"})
+            env.set(name, std::nullopt);
         env.set("HOME", dir.file("home"));
-        env.set("XDG_STATE_HOME", std::nullopt);
-        env.set("XDG_CACHE_HOME", std::nullopt);
-        env.set("XDG_DATA_HOME", std::nullopt);
-        env.set("LOGS_DIRECTORY", std::nullopt);
-        env.set("STATE_DIRECTORY", std::nullopt);
-        env.set("CACHE_DIRECTORY", std::nullopt);
-        env.set("RUNTIME_DIRECTORY", std::nullopt);
-        env.set("TMPDIR", std::nullopt);
         env.set("XDG_RUNTIME_DIR", dir.file("run"));
         std::filesystem::create_directories(dir.file("run"));
     }
@@ -165,7 +144,7 @@ class FixedPathsTest : public ::testing::Test {
     TempDir dir;
 };
 
-TEST_F(FixedPathsTest, ARootPlacesEveryPathUnderItUnchanged) {
+TEST_F(FixedPathsTest, ARootPlacesEveryPathUnderItUnchangedAndMakesItsTmpForFilesWrittenThere) {
     setFixedRoot(dir.file("root") + "//");
     EXPECT_EQ(fixedRoot(), dir.file("root"));
     EXPECT_EQ(fixedPath("/Library/Logs/Klik/Klik_Kiosk.log"),
@@ -174,9 +153,11 @@ TEST_F(FixedPathsTest, ARootPlacesEveryPathUnderItUnchanged) {
     EXPECT_EQ(fixedPath("/CameraScratchFolder"), dir.file("root") + "/CameraScratchFolder");
     EXPECT_EQ(fixedPath("relative/x"), "relative/x");
     EXPECT_FALSE(std::filesystem::exists(dir.file("home")));
-}
-
-TEST_F(FixedPathsTest, UnderARootItsTmpFolderIsMadeForTheFilesWrittenThere) {
+    // The root "/" keeps the paths as written.
+    setFixedRoot("/");
+    EXPECT_EQ(fixedRoot(), "/");
+    EXPECT_EQ(fixedPath("/Library/Logs/Klik/Klik_Kiosk.log"), "/Library/Logs/Klik/Klik_Kiosk.log");
+    EXPECT_EQ(fixedPath("/tmp/squareimage.jpg"), "/tmp/squareimage.jpg");
     // A sandbox starts empty: the print composite and the square image
     // must still be written into its /tmp.
     const std::string root = dir.file("sandbox");
@@ -200,14 +181,7 @@ TEST_F(FixedPathsTest, UnderARootItsTmpFolderIsMadeForTheFilesWrittenThere) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
 }
 
-TEST_F(FixedPathsTest, TheRootSlashKeepsThePathsAsWritten) {
-    setFixedRoot("/");
-    EXPECT_EQ(fixedRoot(), "/");
-    EXPECT_EQ(fixedPath("/Library/Logs/Klik/Klik_Kiosk.log"), "/Library/Logs/Klik/Klik_Kiosk.log");
-    EXPECT_EQ(fixedPath("/tmp/squareimage.jpg"), "/tmp/squareimage.jpg");
-}
-
-TEST_F(FixedPathsTest, WithoutARootThePathsGoToTheStandardPlacesWhoseFolderIsMade) {
+TEST_F(FixedPathsTest, WithoutARootPathsGoToStandardPlacesAndTemporaryFilesToAPrivateFolder) {
     setFixedRoot("");
     const std::string home = dir.file("home");
     EXPECT_EQ(fixedPath("/sittingInfoFromCamera.txt"),
@@ -220,10 +194,7 @@ TEST_F(FixedPathsTest, WithoutARootThePathsGoToTheStandardPlacesWhoseFolderIsMad
     // The scratch folder itself is made at launch with its own mode.
     EXPECT_FALSE(std::filesystem::exists(home + "/.cache/klik/CameraScratchFolder"));
     EXPECT_EQ(fixedPath("/etc/hosts"), "/etc/hosts");
-}
-
-TEST_F(FixedPathsTest, TemporaryFilesGoToOneUniquePrivateFolderOfTheProcess) {
-    setFixedRoot("");
+    // Temporary files go to one unique private folder of the process.
     const std::string square = fixedPath("/tmp/squareimage.jpg");
     const std::string folder = temporaryFolder();
     ASSERT_FALSE(folder.empty());
@@ -269,23 +240,13 @@ TEST_F(FixedPathsTest, AChildGetsItsOwnTemporaryFolderAndRemovesOnlyThatOne) {
     EXPECT_EQ(test::readFile(parentFolder + "/squareimage.jpg"), "parent");
 }
 
-TEST(Resources, TheVariableWinsElseTheBuildFindsTheSourceTree) {
+TEST(Resources, TheVariableWinsElseTheShareFolderBesideTheProgramElseTheSourceTree) {
     ScopedEnv env;
     env.set("KLIK_RESOURCES", "/opt/klik-res");
     EXPECT_EQ(resourceDirectory(), "/opt/klik-res");
     EXPECT_EQ(resourcePath("touch1.png"), "/opt/klik-res/touch1.png");
     env.set("KLIK_RESOURCES", std::nullopt);
     EXPECT_EQ(resourceDirectory(), std::string(KLIK_SOURCE_DIR) + "/resources");
-}
-
-// Run by the next test from a copy of this program: prints where it finds
-// its resources.
-TEST(Resources, PrintDirectoryForACopy) {
-    if (!std::getenv("KLIK_TEST_PRINT_RESOURCES")) GTEST_SKIP() << "run by another test only";
-    std::printf("resources=[%s]\n", resourceDirectory().c_str());
-}
-
-TEST(Resources, AProgramInstalledUnderAPrefixFindsTheShareFolderBesideIt) {
     TempDir dir;
     const std::string bin = dir.file("usr/bin");
     std::filesystem::create_directories(bin);
@@ -308,6 +269,13 @@ TEST(Resources, AProgramInstalledUnderAPrefixFindsTheShareFolderBesideIt) {
     EXPECT_EQ(run(), std::string(KLIK_SOURCE_DIR) + "/resources");
     writeFile(dir.file("usr/share/klik/FactoryDefault.plist"), "<plist/>");
     EXPECT_EQ(run(), dir.file("usr/share/klik"));
+}
+
+// Run by the next test from a copy of this program: prints where it finds
+// its resources.
+TEST(Resources, PrintDirectoryForACopy) {
+    if (!std::getenv("KLIK_TEST_PRINT_RESOURCES")) GTEST_SKIP() << "run by another test only";
+    std::printf("resources=[%s]\n", resourceDirectory().c_str());
 }
 
 }  // namespace

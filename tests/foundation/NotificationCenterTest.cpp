@@ -10,7 +10,7 @@
 namespace klik {
 namespace {
 
-TEST(NotificationCenter, DeliversByNameAndBySenderInOrderOfRegistration) {
+TEST(NotificationCenter, DeliversInOrderWithTheUserInfoToObserversThatMayRemoveOthers) {
     NotificationCenter c;
     int camera = 0, other = 0;
     std::vector<std::string> seen;
@@ -23,10 +23,7 @@ TEST(NotificationCenter, DeliversByNameAndBySenderInOrderOfRegistration) {
     c.post("Added", Value(makeOpaque(&camera)), Dictionary{{"key", Value(1)}});
     EXPECT_EQ(seen, (std::vector<std::string>{"any:Added", "all:Added", "all:Removed", "any:Added",
                                               "camera", "all:Added"}));
-}
-
-TEST(NotificationCenter, UserInfoIsCarriedWhole) {
-    NotificationCenter c;
+    // The user info is carried whole.
     std::optional<Dictionary> got;
     c.addObserver("N", [&](const Notification& n) { got = n.userInfo; });
     c.post("N", {}, Dictionary{{"GLIMRA_Key", Value("v")}});
@@ -34,23 +31,21 @@ TEST(NotificationCenter, UserInfoIsCarriedWhole) {
     EXPECT_EQ(*got->at("GLIMRA_Key").string(), "v");
     c.post("N");
     EXPECT_FALSE(got);
-}
-
-TEST(NotificationCenter, ObserversMayRemoveThemselvesAndOthersWhileBeingNotified) {
-    NotificationCenter c;
+    // Observers may remove themselves and others while being notified.
+    NotificationCenter centre;
     int first = 0, second = 0;
     NotificationCenter::ObserverId secondId = 0;
-    NotificationCenter::ObserverId firstId = c.addObserver("N", [&](const Notification&) {
+    NotificationCenter::ObserverId firstId = centre.addObserver("N", [&](const Notification&) {
         ++first;
-        c.removeObserver(firstId);
-        c.removeObserver(secondId);
+        centre.removeObserver(firstId);
+        centre.removeObserver(secondId);
     });
-    secondId = c.addObserver("N", [&](const Notification&) { ++second; });
-    c.post("N");
-    c.post("N");
+    secondId = centre.addObserver("N", [&](const Notification&) { ++second; });
+    centre.post("N");
+    centre.post("N");
     EXPECT_EQ(first, 1);
     EXPECT_EQ(second, 0);
-    EXPECT_EQ(c.observerCount(), 0u);
+    EXPECT_EQ(centre.observerCount(), 0u);
 }
 
 TEST(NotificationCenter, PostOnMainThreadDeliversOnTheLoopsThread) {

@@ -9,7 +9,6 @@
 #include "foundation/PlistShape.h"
 #include "foundation/PropertyList.h"
 #include "foundation/RegularFile.h"
-#include "foundation/Settings.h"
 #include "support/TempDir.h"
 
 namespace klik {
@@ -57,7 +56,7 @@ std::string binaryChain(unsigned count, unsigned fanout, bool self = false) {
     return out + trailer;
 }
 
-TEST(PlistShape, DeepOrExplodingListsAreRefusedBeforeParsing) {
+TEST(PlistShape, DeepOrExplodingListsAreRefusedBeforeParsingOrdinaryOnesStillRead) {
     PlistResult xml = plistFromBytes(nestedXml(10000));
     EXPECT_FALSE(xml.value);
     EXPECT_NE(xml.error.find("nested more than 64 levels"), std::string::npos) << xml.error;
@@ -78,33 +77,15 @@ TEST(PlistShape, DeepOrExplodingListsAreRefusedBeforeParsing) {
     PlistResult big = plistFromBytes(std::string(9u << 20, ' '));
     EXPECT_FALSE(big.value);
     EXPECT_NE(big.error.find("too large"), std::string::npos);
-}
-
-TEST(PlistShape, OrdinaryNestingAndSharingStillRead) {
-    PlistResult xml = plistFromBytes(nestedXml(60));
+    // Ordinary nesting and sharing still read.
+    xml = plistFromBytes(nestedXml(60));
     ASSERT_TRUE(xml.value) << xml.error;
-    PlistResult chain = plistFromBytes(binaryChain(60, 1));
+    chain = plistFromBytes(binaryChain(60, 1));
     ASSERT_TRUE(chain.value) << chain.error;
     EXPECT_TRUE(chain.value->isArray());
-    PlistResult fan = plistFromBytes(binaryChain(4, 10));  // 1,111 values
+    fan = plistFromBytes(binaryChain(4, 10));  // 1,111 values
     ASSERT_TRUE(fan.value) << fan.error;
     EXPECT_EQ(fan.value->array()->size(), 10u);
-}
-
-TEST(PlistShape, DamagedBinaryTrailersAndTruncationsAreErrorsNotCrashes) {
-    const std::string good = binaryChain(5, 2);
-    ASSERT_TRUE(plistFromBytes(good).value);
-    for (std::size_t cut = 8; cut < good.size(); cut += 3)
-        EXPECT_FALSE(plistFromBytes(good.substr(0, cut)).value) << "cut at " << cut;
-    for (std::size_t at = good.size() - 32; at < good.size(); ++at) {
-        std::string bad = good;
-        bad[at] = static_cast<char>(0xff);
-        PlistResult r = plistFromBytes(bad);  // must not crash; may still parse
-        if (!r.value) {
-            EXPECT_FALSE(r.error.empty());
-        }
-    }
-    EXPECT_FALSE(plistFromBytes("<plist><dict><key>a</key>").value);
 }
 
 // A binary list of one dictionary {key: value}, the texts given as their
@@ -129,7 +110,20 @@ std::string binaryDict(const std::string& key, const std::string& value) {
     return out + trailer;
 }
 
-TEST(PlistShape, TextsHoldingANulCharacterAreRefusedNotAnAbort) {
+TEST(PlistShape, DamagedTrailersTruncationsAndTextsHoldingANulAreErrorsNotCrashes) {
+    const std::string good = binaryChain(5, 2);
+    ASSERT_TRUE(plistFromBytes(good).value);
+    for (std::size_t cut = 8; cut < good.size(); cut += 3)
+        EXPECT_FALSE(plistFromBytes(good.substr(0, cut)).value) << "cut at " << cut;
+    for (std::size_t at = good.size() - 32; at < good.size(); ++at) {
+        std::string bad = good;
+        bad[at] = static_cast<char>(0xff);
+        PlistResult r = plistFromBytes(bad);  // must not crash; may still parse
+        if (!r.value) {
+            EXPECT_FALSE(r.error.empty());
+        }
+    }
+    EXPECT_FALSE(plistFromBytes("<plist><dict><key>a</key>").value);
     // libplist asserts (ending the kiosk) on a key or string with a NUL.
     const std::string asciiNul(
         "\x52"
@@ -175,22 +169,6 @@ TEST(PlistShape, OnlyRegularFilesOfBoundedSizeAreRead) {
     FileReadResult ok = readRegularFile(dir.file("big"), 2048);
     ASSERT_TRUE(ok.ok) << ok.error;
     EXPECT_EQ(ok.bytes.size(), 2048u);
-}
-
-TEST(PlistShape, ADeeplyNestedSettingsFileIsMovedAsideAndTheKioskStarts) {
-    TempDir dir;
-    const std::string path = dir.file("s.plist");
-    writeFile(path, nestedXml(10000));
-    Settings s(path);
-    s.registerDefaults(Dictionary{{"a", Value(1)}});
-    EXPECT_EQ(s.integerForKey("a"), 1);
-    // Moved aside before the first change is saved (reading writes nothing).
-    s.setInteger("a", 2);
-    bool movedAside = false;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-        if (e.path().filename().string().rfind("s.plist.corrupt-", 0) == 0) movedAside = true;
-    EXPECT_TRUE(movedAside);
-    EXPECT_EQ(Settings(path).integerForKey("a"), 2);
 }
 
 }  // namespace

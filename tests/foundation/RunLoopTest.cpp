@@ -13,17 +13,34 @@
 namespace klik {
 namespace {
 
-TEST(ManualRunLoop, TimersFireInOrderOfFireTimeAsTheClockAdvances) {
-    ManualRunLoop loop;
+TEST(ManualRunLoop, TimersFireInOrderOfFireTimeOnTheVirtualClock) {
+    Date start = std::chrono::system_clock::time_point(std::chrono::seconds(1000));
+    ManualRunLoop loop(start);
     std::vector<std::string> fired;
     loop.scheduleTimer(2.0, false, [&](Timer&) { fired.push_back("2s"); });
-    loop.scheduleTimer(0.5, false, [&](Timer&) { fired.push_back("0.5s"); });
+    loop.scheduleTimer(0.5, false, [&](Timer&) {
+        fired.push_back("0.5s");
+        // Scheduled from a timer: runs on the new clock.
+        loop.scheduleTimer(1.0, false, [&](Timer&) { fired.push_back("1.5s"); });
+    });
     loop.scheduleTimer(2.0, false, [&](Timer&) { fired.push_back("2s-second"); });
+    TimerPtr t = loop.scheduleTimer(3, false, [](Timer&) {}, {{"k", Value(1)}});
+    EXPECT_EQ(t->userInfo().at("k").integerValue(), 1);
     loop.advance(1.0);
     EXPECT_EQ(fired, (std::vector<std::string>{"0.5s"}));
     loop.advance(1.0);
-    EXPECT_EQ(fired, (std::vector<std::string>{"0.5s", "2s", "2s-second"}));
+    EXPECT_EQ(fired, (std::vector<std::string>{"0.5s", "1.5s", "2s", "2s-second"}));
+    loop.advance(88);
     EXPECT_EQ(loop.scheduledTimerCount(), 0u);
+    EXPECT_EQ(loop.now() - start, std::chrono::seconds(90));
+    EXPECT_DOUBLE_EQ(loop.elapsed(), 90.0);
+    EXPECT_FALSE(t->isValid());
+
+    bool ran = false;  // a zero-delay perform waits for the next turn
+    loop.performAfterDelay(0, [&] { ran = true; });
+    EXPECT_FALSE(ran);
+    loop.runPending();
+    EXPECT_TRUE(ran);
 }
 
 TEST(ManualRunLoop, ARepeatingTimerKeepsItsGridAndStopsWhenInvalidated) {
@@ -39,38 +56,7 @@ TEST(ManualRunLoop, ARepeatingTimerKeepsItsGridAndStopsWhenInvalidated) {
     EXPECT_EQ(at, (std::vector<double>{1.0, 2.0, 3.0}));
 }
 
-TEST(ManualRunLoop, AZeroDelayPerformWaitsForTheNextTurn) {
-    ManualRunLoop loop;
-    bool ran = false;
-    loop.performAfterDelay(0, [&] { ran = true; });
-    EXPECT_FALSE(ran);
-    loop.runPending();
-    EXPECT_TRUE(ran);
-}
-
-TEST(ManualRunLoop, TimersScheduledFromATimerRunOnTheNewClock) {
-    ManualRunLoop loop;
-    std::vector<double> at;
-    loop.scheduleTimer(1.0, false, [&](Timer&) {
-        at.push_back(loop.elapsed());
-        loop.scheduleTimer(1.0, false, [&](Timer&) { at.push_back(loop.elapsed()); });
-    });
-    loop.advance(5);
-    EXPECT_EQ(at, (std::vector<double>{1.0, 2.0}));
-    EXPECT_DOUBLE_EQ(loop.elapsed(), 5.0);
-}
-
-TEST(ManualRunLoop, TheUserInfoAndNowFollowTheVirtualClock) {
-    Date start = std::chrono::system_clock::time_point(std::chrono::seconds(1000));
-    ManualRunLoop loop(start);
-    TimerPtr t = loop.scheduleTimer(3, false, [](Timer&) {}, {{"k", Value(1)}});
-    EXPECT_EQ(t->userInfo().at("k").integerValue(), 1);
-    loop.advance(90);
-    EXPECT_EQ(loop.now() - start, std::chrono::seconds(90));
-    EXPECT_FALSE(t->isValid());
-}
-
-TEST(ManualRunLoop, PerformAndWaitFromAnotherThreadRunsOnTheLoop) {
+TEST(ManualRunLoop, PerformAndWaitFromAnotherThreadRunsOnTheLoopAlsoAlongsideWork) {
     ManualRunLoop loop;
     std::atomic<bool> done{false};
     std::atomic<bool> onLoop{false};
@@ -81,10 +67,7 @@ TEST(ManualRunLoop, PerformAndWaitFromAnotherThreadRunsOnTheLoop) {
     ASSERT_TRUE(loop.runUntil([&] { return done.load(); }));
     worker.join();
     EXPECT_TRUE(onLoop);
-}
-
-TEST(ManualRunLoop, RunAlongsideTurnsTheLoopForWorkThatWaitsOnIt) {
-    ManualRunLoop loop;
+    // Run alongside work that waits on the loop, the loop turns for it.
     std::atomic<int> served{0};
     std::thread::id workThread;
     EXPECT_TRUE(loop.runAlongside([&] {
@@ -144,7 +127,7 @@ bool runEndsWithin(const std::shared_ptr<ThreadRunLoop>& loop, std::function<voi
     return true;
 }
 
-TEST(ThreadRunLoop, RunsTimersOnTheRealClockUntilStopped) {
+TEST(ThreadRunLoop, RunsTimersOnTheRealClockUntilStoppedFromATimerOrAnotherThread) {
     auto loop = std::make_shared<ThreadRunLoop>();
     auto ticks = std::make_shared<std::atomic<int>>(0);
     ASSERT_TRUE(runEndsWithin(
@@ -160,19 +143,16 @@ TEST(ThreadRunLoop, RunsTimersOnTheRealClockUntilStopped) {
         std::chrono::seconds(30)))
         << "stop() from a timer did not end run()";
     EXPECT_EQ(ticks->load(), 3);
-}
-
-TEST(ThreadRunLoop, StopFromAnotherThreadEndsRun) {
-    auto loop = std::make_shared<ThreadRunLoop>();
+    auto other = std::make_shared<ThreadRunLoop>();
     auto ran = std::make_shared<std::atomic<bool>>(false);
-    // Left to the loop's thread with it when run() does not end.
+    // Left to that loop's thread with it when run() does not end.
     auto stopper = std::make_shared<std::thread>();
     ASSERT_TRUE(runEndsWithin(
-        loop,
-        [stopper, loop, ran] {
-            *stopper = std::thread([loop, ran] {
-                loop->performOnMain([ran] { *ran = true; }, true);
-                loop->stop();
+        other,
+        [stopper, other, ran] {
+            *stopper = std::thread([other, ran] {
+                other->performOnMain([ran] { *ran = true; }, true);
+                other->stop();
             });
         },
         std::chrono::seconds(30)))

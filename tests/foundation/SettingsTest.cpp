@@ -29,7 +29,7 @@ class SettingsTest : public ::testing::Test {
     TempDir dir;
 };
 
-TEST_F(SettingsTest, MissingKeysReadAsFalseZeroAndNone) {
+TEST_F(SettingsTest, MissingKeysReadAsFalseZeroAndNoneTypedReadsConvert) {
     Settings s(dir.file("s.plist"));
     EXPECT_FALSE(s.boolForKey("prefShowLegalese"));
     EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 0);
@@ -38,23 +38,6 @@ TEST_F(SettingsTest, MissingKeysReadAsFalseZeroAndNone) {
     EXPECT_EQ(s.dataForKey("prefMainImagesFolderAliasData"), std::nullopt);
     EXPECT_EQ(s.objectForKey("x"), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(dir.file("s.plist")));
-}
-
-TEST_F(SettingsTest, RegisteredValuesApplyUntilTheUserStoresOneAndAreNeverWritten) {
-    Settings s(dir.file("s.plist"));
-    s.registerDefaults({{"touchScreenCountValue", Value(20)}, {"prefBaseURL", Value("http://a")}});
-    EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 20);
-    ASSERT_TRUE(s.setInteger("touchScreenCountValue", 5));
-    EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 5);
-    auto onDisk = plistFromFile(dir.file("s.plist"));
-    ASSERT_TRUE(onDisk.value) << onDisk.error;
-    EXPECT_EQ(*onDisk.value, Value(Dictionary{{"touchScreenCountValue", Value(5)}}));
-    ASSERT_TRUE(s.removeObject("touchScreenCountValue"));
-    EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 20);
-}
-
-TEST_F(SettingsTest, TypedReadsConvertLikeThePlatformStore) {
-    Settings s(dir.file("s.plist"));
     s.setString("prefShowLegalese", "YES");
     s.setString("liveScreenCountValue", "12");
     s.setDouble("prefMaxRecordingLengthInSeconds", 7.5);
@@ -67,12 +50,25 @@ TEST_F(SettingsTest, TypedReadsConvertLikeThePlatformStore) {
     EXPECT_EQ(s.dictionaryForKey("prefShowLegalese"), std::nullopt);
 }
 
-TEST_F(SettingsTest, ValuesSurviveARestart) {
+TEST_F(SettingsTest, RegisteredValuesApplyUntilTheUserStoresOneAndStoredOnesSurviveARestart) {
+    Settings s(dir.file("s.plist"));
+    s.registerDefaults({{"touchScreenCountValue", Value(20)}, {"prefBaseURL", Value("http://a")}});
+    EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 20);
+    ASSERT_TRUE(s.setInteger("touchScreenCountValue", 5));
+    EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 5);
+    auto onDisk = plistFromFile(dir.file("s.plist"));
+    ASSERT_TRUE(onDisk.value) << onDisk.error;
+    EXPECT_EQ(*onDisk.value, Value(Dictionary{{"touchScreenCountValue", Value(5)}}));
+    ASSERT_TRUE(s.removeObject("touchScreenCountValue"));
+    EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 20);
+    // Registering from a missing file registers nothing.
+    EXPECT_FALSE(s.registerDefaultsFromFile(dir.file("nope.plist")).empty());
+    EXPECT_EQ(s.integerForKey("touchScreenCountValue"), 20);
     {
-        Settings s(dir.file("s.plist"));
-        s.setObject("prefWebViewFuseActions",
-                    Value(Dictionary{{"cameraMain", Value("x?f=still")}}));
-        s.setObject("prefMainImagesFolderAliasData", Value(Data{9, 8, 7}));
+        Settings other(dir.file("s.plist"));
+        other.setObject("prefWebViewFuseActions",
+                        Value(Dictionary{{"cameraMain", Value("x?f=still")}}));
+        other.setObject("prefMainImagesFolderAliasData", Value(Data{9, 8, 7}));
     }
     Settings again(dir.file("s.plist"));
     EXPECT_EQ(*again.dictionaryForKey("prefWebViewFuseActions")->at("cameraMain").string(),
@@ -80,10 +76,6 @@ TEST_F(SettingsTest, ValuesSurviveARestart) {
     EXPECT_EQ(again.dataForKey("prefMainImagesFolderAliasData"), (Data{9, 8, 7}));
 }
 
-// Storing the value a key already holds leaves the file alone (each save is
-// a synced replace of the whole file, and the filing chain re-affirms its
-// folders on every start); a different value, or another store's change to
-// the same key, is still written.
 TEST_F(SettingsTest, StoringTheSameValueAgainDoesNotRewriteTheFile) {
     const std::string path = dir.file("s.plist");
     // The file's inode, kept alive by a link of its own so a rewrite can
@@ -112,7 +104,7 @@ TEST_F(SettingsTest, StoringTheSameValueAgainDoesNotRewriteTheFile) {
     EXPECT_EQ(Settings(path).stringForKey("scratchFolder"), "/b");
 }
 
-TEST_F(SettingsTest, WritesFromTwoStoresOnOneFileMergeInsteadOfLosingKeys) {
+TEST_F(SettingsTest, WritesFromTwoStoresOnOneFileMergeAndSynchronizeSeesTheOthers) {
     // The command-line tool and the kiosk edit the same file.
     Settings kiosk(dir.file("s.plist"));
     Settings tool(dir.file("s.plist"));
@@ -124,12 +116,6 @@ TEST_F(SettingsTest, WritesFromTwoStoresOnOneFileMergeInsteadOfLosingKeys) {
     EXPECT_EQ(fresh.integerForKey("b"), 2);
     EXPECT_EQ(fresh.integerForKey("c"), 3);
     EXPECT_EQ(kiosk.integerForKey("b"), 2);
-}
-
-TEST_F(SettingsTest, SynchronizeSeesAnotherProcesssChanges) {
-    Settings kiosk(dir.file("s.plist"));
-    kiosk.setInteger("a", 1);
-    Settings tool(dir.file("s.plist"));
     tool.setInteger("a", 9);
     EXPECT_EQ(kiosk.integerForKey("a"), 1);
     EXPECT_TRUE(kiosk.synchronize());
@@ -173,30 +159,23 @@ TEST_F(SettingsTest, ACorruptFileIsMovedAsideAtTheFirstSaveAndTheStoreStartsFrom
     EXPECT_EQ(Settings(path).integerForKey("b"), 2);
 }
 
-TEST_F(SettingsTest, CorruptFilesMovedAsideWithinOneSecondKeepNamesOfTheirOwn) {
+TEST_F(SettingsTest, CorruptOrNonDictionaryFilesMovedAsideWithinOneSecondKeepNamesOfTheirOwn) {
     std::string path = dir.file("s.plist");
-    for (int i = 1; i <= 3; ++i) {
-        writeFile(path, "garbage " + std::to_string(i));
+    const std::vector<std::string> broken = {"garbage 1", "garbage 2",
+                                             plistToXml(Value(Array{Value(1)}))};
+    for (size_t i = 0; i < broken.size(); ++i) {
+        writeFile(path, broken[i]);
         Settings s(path);
-        EXPECT_TRUE(s.setInteger("n", i));
+        EXPECT_EQ(s.objectForKey("0"), std::nullopt);
+        EXPECT_TRUE(s.setInteger("n", static_cast<std::int64_t>(i)));
     }
     const auto aside = movedAside(dir.path());
     ASSERT_EQ(aside.size(), 3u);
     std::vector<std::string> contents;
     for (const auto& f : aside) contents.push_back(readFile(f));
     std::sort(contents.begin(), contents.end());
-    EXPECT_EQ(contents, (std::vector<std::string>{"garbage 1", "garbage 2", "garbage 3"}));
-    EXPECT_EQ(Settings(path).integerForKey("n"), 3);
-}
-
-TEST_F(SettingsTest, ANonDictionaryFileIsTreatedAsCorrupt) {
-    std::string path = dir.file("s.plist");
-    writeFile(path, plistToXml(Value(Array{Value(1)})));
-    Settings s(path);
-    EXPECT_EQ(s.objectForKey("0"), std::nullopt);
-    EXPECT_TRUE(std::filesystem::exists(path));
-    EXPECT_TRUE(s.setBool("x", true));
-    EXPECT_EQ(movedAside(dir.path()).size(), 1u);
+    EXPECT_EQ(contents, (std::vector<std::string>{broken[2], broken[0], broken[1]}));
+    EXPECT_EQ(Settings(path).integerForKey("n"), 2);
 }
 
 TEST_F(SettingsTest, ReadingLeavesNoTrace) {
@@ -257,33 +236,10 @@ TEST_F(SettingsTest, ConcurrentWritersFromThreadsLoseNothing) {
     EXPECT_EQ(fresh.userDomain().size(), 100u);
 }
 
-TEST_F(SettingsTest, RegisteringFromAMissingFileRegistersNothing) {
-    Settings s(dir.file("s.plist"));
-    s.registerDefaults({{"a", Value(1)}});
-    EXPECT_FALSE(s.registerDefaultsFromFile(dir.file("nope.plist")).empty());
-    EXPECT_EQ(s.integerForKey("a"), 1);
-}
-
-}  // namespace
-}  // namespace klik
-
-namespace klik {
-namespace {
-
 // Values never vanish: a file that cannot be written or re-read leaves
 // them in memory, the failure is told once, and the next save that works
 // writes them all.
-class SettingsKeepTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        setDiagnosticSink([this](const std::string& line) { diagnostics.push_back(line); });
-    }
-    void TearDown() override { setDiagnosticSink({}); }
-    std::vector<std::string> diagnostics;
-    test::TempDir dir;
-};
-
-TEST_F(SettingsKeepTest, ASaveThatFailsIsToldOnceAndTheValuesAreWrittenWhenSavingWorksAgain) {
+TEST_F(SettingsTest, ASaveThatFailsIsToldOnceAndTheValuesAreWrittenWhenSavingWorksAgain) {
     // The settings folder is not a folder.
     test::writeFile(dir.file("blocker"), "a file where the folder should be");
     const std::string path = dir.file("blocker/s.plist");
@@ -321,7 +277,7 @@ TEST_F(SettingsKeepTest, ASaveThatFailsIsToldOnceAndTheValuesAreWrittenWhenSavin
     EXPECT_EQ(told.size(), 2u);
 }
 
-TEST_F(SettingsKeepTest, AReloadThatFindsTheFileGoneKeepsTheValuesAndWritesThemBack) {
+TEST_F(SettingsTest, AReloadThatFindsTheFileGoneOrUnreadableKeepsTheValuesAndWritesThemBack) {
     const std::string path = dir.file("s.plist");
     Settings s(path);
     ASSERT_TRUE(s.setInteger("prefPrintCopies", 3));
@@ -336,17 +292,12 @@ TEST_F(SettingsKeepTest, AReloadThatFindsTheFileGoneKeepsTheValuesAndWritesThemB
     EXPECT_EQ(reread.integerForKey("prefPrintCopies"), 3);
     EXPECT_EQ(reread.stringForKey("mainImagesFolder"), "/photos");
     EXPECT_TRUE(reread.boolForKey("prefShowLegalese"));
-}
 
-TEST_F(SettingsKeepTest, AReloadThatFindsTheFileUnreadableKeepsTheValues) {
-    const std::string path = dir.file("s.plist");
-    Settings s(path);
-    ASSERT_TRUE(s.setInteger("prefPrintCopies", 4));
     test::writeFile(path, "<?xml version=\"1.0\"?><plist><dict><key>x");
     s.synchronize();
-    EXPECT_EQ(s.integerForKey("prefPrintCopies"), 4);
+    EXPECT_EQ(s.integerForKey("prefPrintCopies"), 3);
     EXPECT_TRUE(s.synchronize());  // written back in place of the broken file
-    EXPECT_EQ(Settings(path).integerForKey("prefPrintCopies"), 4);
+    EXPECT_EQ(Settings(path).integerForKey("prefPrintCopies"), 3);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 namespace klik {
 namespace {
 
-TEST(Value, TypedAccessorsCoerceLikeTheSettingsStoreExpects) {
+TEST(Value, TypedAccessorsCoerceExactOnesOnlyAnswerForTheirTypeDictionariesCompare) {
     EXPECT_TRUE(Value("YES").boolValue());
     EXPECT_TRUE(Value("  true").boolValue());
     EXPECT_TRUE(Value("0012").boolValue());
@@ -22,9 +22,6 @@ TEST(Value, TypedAccessorsCoerceLikeTheSettingsStoreExpects) {
     EXPECT_DOUBLE_EQ(Value("1.5").doubleValue(), 1.5);
     EXPECT_DOUBLE_EQ(Value(7).doubleValue(), 7.0);
     EXPECT_EQ(Value(Data{1, 2}).integerValue(), 0);
-}
-
-TEST(Value, ExactAccessorsOnlyAnswerForTheirType) {
     Value s("text");
     ASSERT_NE(s.string(), nullptr);
     EXPECT_EQ(*s.string(), "text");
@@ -32,9 +29,6 @@ TEST(Value, ExactAccessorsOnlyAnswerForTheirType) {
     EXPECT_EQ(s.dictionary(), nullptr);
     EXPECT_EQ(Value(5).stringOr("fallback"), "fallback");
     EXPECT_EQ(Value(Array{}).stringOr("fallback"), "fallback");
-}
-
-TEST(Value, DictionaryLookupAndEquality) {
     Dictionary d{{"a", Value(1)}, {"b", Value(Dictionary{{"c", Value("x")}})}};
     Value v(d);
     EXPECT_EQ(v["a"].integerValue(), 1);
@@ -47,26 +41,21 @@ TEST(Value, DictionaryLookupAndEquality) {
     EXPECT_FALSE(v == Value(d));
 }
 
-TEST(Value, OpaqueObjectsCompareByIdentityAndKeepTheirOwnerAlive) {
+TEST(Value, OpaqueObjectsCompareByIdentityKeepTheirOwnerAliveAndGiveItOnlyAsItsType) {
     auto owner = std::make_shared<int>(7);
     Value v(makeOpaque(owner));
+    const OpaqueObject o = *v.object();
     std::weak_ptr<int> weak = owner;
     owner.reset();
     EXPECT_FALSE(weak.expired());
     int other = 0;
     EXPECT_FALSE(v == Value(makeOpaque(&other)));
     EXPECT_EQ(v.object()->ptr, weak.lock().get());
-}
-
-TEST(Value, AnOpaqueOwnerIsHandedOutOnlyAsItsOwnType) {
-    auto number = std::make_shared<int>(7);
-    const OpaqueObject o = makeOpaque(number);
     ASSERT_NE(o.as<int>(), nullptr);
     EXPECT_EQ(*o.as<int>(), 7);
     EXPECT_EQ(o.as<double>(), nullptr);
     EXPECT_EQ(o.as<std::string>(), nullptr);
     // An identity without an owner is never an object to use.
-    int other = 0;
     EXPECT_EQ(makeOpaque(&other).as<int>(), nullptr);
 }
 

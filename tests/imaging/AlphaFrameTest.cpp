@@ -62,7 +62,7 @@ TEST(AlphaFrame, AFrameForSeveralPhotosHasEachWindowInTheOrderShotsFillThem) {
     EXPECT_TRUE(frameWindows(Bitmap{}, false).empty());
 }
 
-TEST(AlphaFrame, ThresholdsDiffer) {
+TEST(AlphaFrame, ThresholdsMarginsAndEmptyResults) {
     Bitmap bm = Bitmap::rgba(100, 100);
     bm.pixel(40, 40)[3] = 254;
     EXPECT_EQ(edgeMarginScan(bm, false, 10), (AlphaFrame{40, 60, 0, 0}));
@@ -72,18 +72,16 @@ TEST(AlphaFrame, ThresholdsDiffer) {
     EXPECT_EQ(edgeMarginScan(bm, false, 10).width, 0);
     bm.pixel(40, 40)[3] = 49;
     EXPECT_EQ(threshold50Scan(bm, false), (AlphaFrame{40, 60, 0, 0}));
-}
 
-TEST(AlphaFrame, MarginsAndEmptyResults) {
-    Bitmap bm = Bitmap::rgba(100, 80);
+    Bitmap edges = Bitmap::rgba(100, 80);
     for (int i = 0; i < 80; ++i) {
-        bm.pixel(10, i)[3] = 0;  // column 10: inside the margin
-        bm.pixel(90, i)[3] = 0;  // last 10 columns
+        edges.pixel(10, i)[3] = 0;  // column 10: inside the margin
+        edges.pixel(90, i)[3] = 0;  // last 10 columns
     }
-    for (int x = 0; x < 100; ++x) bm.pixel(x, 5)[3] = 0;  // row 5
-    EXPECT_EQ(edgeMarginScan(bm, false, 10), (AlphaFrame{100, 80, -100, -80}));
+    for (int x = 0; x < 100; ++x) edges.pixel(x, 5)[3] = 0;  // row 5
+    EXPECT_EQ(edgeMarginScan(edges, false, 10), (AlphaFrame{100, 80, -100, -80}));
     // The threshold scan has no margin.
-    EXPECT_EQ(threshold50Scan(bm, false).x, 0);
+    EXPECT_EQ(threshold50Scan(edges, false).x, 0);
     // Margin 0: row 0 and column 0 still never count.
     Bitmap corner = Bitmap::rgba(20, 20);
     corner.pixel(0, 0)[3] = 0;

@@ -30,19 +30,10 @@ Data noisyJpeg(int w, int h, std::uint32_t seed = 11) {
 }
 
 Data withOrientation(const Data& jpeg, std::uint16_t orientation) {
-    auto image = Exiv2::ImageFactory::open(jpeg.data(), static_cast<long>(jpeg.size()));
-    image->readMetadata();
     Exiv2::ExifData exif;
     exif["Exif.Image.Make"] = "TurnedCam";
     exif["Exif.Image.Orientation"] = orientation;
-    image->setExifData(exif);
-    image->writeMetadata();
-    Exiv2::BasicIo& io = image->io();
-    io.open();
-    Data out(static_cast<size_t>(io.size()));
-    io.read(out.data(), static_cast<long>(out.size()));
-    io.close();
-    return out;
+    return test::withExifData(jpeg, exif);
 }
 
 // The square as it was first made: the whole picture decoded to RGBA, the
@@ -114,21 +105,7 @@ TEST(JpegSquare, CutWhileDecodingShowsWhatTheWholeDecodeShows) {
     }
 }
 
-TEST(JpegSquare, GeometryOfLandscapePortraitAndSquare) {
-    auto g = centredSquareGeometry(3000, 2000);
-    EXPECT_EQ(g.side, 2000);
-    EXPECT_EQ(g.x, 500);
-    EXPECT_EQ(g.y, 0);
-    g = centredSquareGeometry(2000, 3001);
-    EXPECT_EQ(g.side, 2000);
-    EXPECT_EQ(g.x, 0);
-    EXPECT_EQ(g.y, 500);
-    g = centredSquareGeometry(64, 64);
-    EXPECT_EQ(g.side, 64);
-    EXPECT_EQ(g.x, 0);
-}
-
-TEST(JpegSquare, LandscapeCropStartsAtX500AndCarriesExif) {
+TEST(JpegSquare, LandscapeCropStartsAtX500AndCarriesExifOthersAreCentredToo) {
     // Bars at the square's left edge (x = 500) and just inside its right
     // edge (2468..2499); a bar at 436 lies outside the square (and inside
     // the iMCU libjpeg widens the crop to), so it must not show.
@@ -151,9 +128,16 @@ TEST(JpegSquare, LandscapeCropStartsAtX500AndCarriesExif) {
     EXPECT_LT(test::meanRed(*bm, 1900, 1960, 0, 2000), 60);
     EXPECT_EQ(test::exifValue(*out, "Exif.Image.Make"), "SquareCam");
     EXPECT_EQ(test::exifValue(*out, "Exif.Photo.DateTimeOriginal"), "2011:03:05 14:30:15");
+    g = centredSquareGeometry(2000, 3001);
+    EXPECT_EQ(g.side, 2000);
+    EXPECT_EQ(g.x, 0);
+    EXPECT_EQ(g.y, 500);
+    g = centredSquareGeometry(64, 64);
+    EXPECT_EQ(g.side, 64);
+    EXPECT_EQ(g.x, 0);
 }
 
-TEST(JpegSquare, PortraitCropSkipsRowsAbove) {
+TEST(JpegSquare, PortraitCropSkipsRowsAboveASquareIsReturnedUntouched) {
     // 600 x 1000: square from y = 200; bars at rows 200 and 768 show at the
     // square's top and just above its bottom; the bar at 100 is cut away.
     const Data src = test::makeRowBarJpeg(600, 1000, {100, 200, 768});
@@ -169,40 +153,22 @@ TEST(JpegSquare, PortraitCropSkipsRowsAbove) {
     EXPECT_LT(test::meanRed(*bm, 0, 600, 40, 500), 60);
     EXPECT_GT(test::meanRed(*bm, 0, 600, 570, 598), 200);
     EXPECT_TRUE(exifApp1Payload(*out).empty());
+    // A square source is returned untouched.
+    const Data same = test::makeBarJpeg(256, 256, {10}, "Same");
+    out = centredSquareJpeg(same);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(*out, same);
 }
 
-TEST(JpegSquare, SquareSourceIsReturnedUntouchedAndBadDataRefused) {
-    const Data src = test::makeBarJpeg(256, 256, {10}, "Same");
-    auto out = centredSquareJpeg(src);
-    ASSERT_TRUE(out);
-    EXPECT_EQ(*out, src);
-
+TEST(JpegSquare, BadOrDamagedCameraDataIsRefusedNotSquaredIntoGrey) {
     std::string error;
     EXPECT_FALSE(centredSquareJpeg(Data{1, 2, 3}, 90, nullptr, &error));
     EXPECT_FALSE(error.empty());
-    Data truncated(src.begin(), src.begin() + 40);
+    Data truncated = test::makeBarJpeg(256, 256, {10});
+    truncated.resize(40);
     truncated[1] = 0xD8;
     EXPECT_FALSE(centredSquareJpeg(truncated, 90, nullptr, &error));
-}
 
-// A JPEG whose frame header claims `w` x `h` (the data after it is the
-// original small picture's).
-Data withClaimedSize(Data jpeg, int w, int h) {
-    for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
-        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
-            jpeg[i + 5] = static_cast<std::uint8_t>(h >> 8);
-            jpeg[i + 6] = static_cast<std::uint8_t>(h & 0xFF);
-            jpeg[i + 7] = static_cast<std::uint8_t>(w >> 8);
-            jpeg[i + 8] = static_cast<std::uint8_t>(w & 0xFF);
-            return jpeg;
-        }
-    }
-    ADD_FAILURE() << "no frame header";
-    return jpeg;
-}
-
-TEST(JpegSquare, DamagedCameraDataIsRefusedNotSquaredIntoGrey) {
-    std::string error;
     // Cut inside the rows the square needs (landscape: all rows).
     Data cut = test::makeBarJpeg(800, 400, {400});
     cut.resize(cut.size() * 2 / 3);
@@ -283,7 +249,7 @@ TEST(PhotoReducedDecode, ShrinksAsFarAsTheScreenOrTheWindowAllowsAndNoFurther) {
 }
 
 TEST(ImageLimits, PicturesClaimingTooManyPixelsAreRefusedBeforeDecoding) {
-    const Data huge = withClaimedSize(test::makeBarJpeg(64, 48, {}), 65000, 43000);
+    const Data huge = test::withClaimedSize(test::makeBarJpeg(64, 48, {}), 65000, 43000);
     std::string error;
     EXPECT_FALSE(centredSquareJpeg(huge, 90, nullptr, &error));
     EXPECT_NE(error.find("65000 x 43000 pixels"), std::string::npos) << error;

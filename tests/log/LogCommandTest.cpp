@@ -38,7 +38,7 @@ class LogCommandTest : public ::testing::Test {
     TempDir dir;
 };
 
-TEST_F(LogCommandTest, WritesIntoTheRelocatedDefaultLog) {
+TEST_F(LogCommandTest, WritesIntoTheDefaultLogOrTheFileGivenWhichRollsAndMustOpen) {
     ToolRun r = klikctl("log hello 'kiosk world' 100%d");
     EXPECT_EQ(r.status, 0) << r.err;
     const auto lines = linesOf(readFile(defaultLog()));
@@ -51,37 +51,29 @@ TEST_F(LogCommandTest, WritesIntoTheRelocatedDefaultLog) {
     EXPECT_EQ(st.st_mode & 07777, 0664u);
     EXPECT_EQ(klikctl("log second").status, 0);
     EXPECT_EQ(linesOf(readFile(defaultLog())).size(), 2u);
-}
-
-TEST_F(LogCommandTest, FileOptionAndRolling) {
+    // The file option: the file rolls first, and one that cannot open is an error.
     const std::string path = dir.file("my.log");
     writeFile(path, std::string(1048576, '\n'));
-    ToolRun r = klikctl("log --file '" + path + "' -- --not-an-option");
+    r = klikctl("log --file '" + path + "' -- --not-an-option");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(dir.file("my_old.log")).size(), 1048576u);
-    const auto lines = linesOf(readFile(path));
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(messageOf(lines[0]), "--not-an-option");
-}
-
-TEST_F(LogCommandTest, BadArgumentsExitWithTwo) {
-    for (const char* args : {"log", "log --file", "log --bogus hi", "log --file ''"}) {
-        ToolRun r = klikctl(args);
-        EXPECT_EQ(r.status, 2) << args;
-        EXPECT_NE(r.err.find("klikctl log: "), std::string::npos) << args << ": " << r.err;
-        EXPECT_NE(r.err.find("usage: klikctl log"), std::string::npos);
-    }
-}
-
-TEST_F(LogCommandTest, UnopenableFileIsAnError) {
-    ToolRun r = klikctl("log --file '" + dir.file("no/such/dir.log") + "' hi");
+    const auto fileLines = linesOf(readFile(path));
+    ASSERT_EQ(fileLines.size(), 1u);
+    EXPECT_EQ(messageOf(fileLines[0]), "--not-an-option");
+    r = klikctl("log --file '" + dir.file("no/such/dir.log") + "' hi");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Failed to open log file at " + dir.file("no/such/dir.log")),
               std::string::npos)
         << r.err;
 }
 
-TEST_F(LogCommandTest, Help) {
+TEST_F(LogCommandTest, BadArgumentsExitWithTwoAndHelpShowsTheUsage) {
+    for (const char* args : {"log", "log --file", "log --bogus hi", "log --file ''"}) {
+        ToolRun r = klikctl(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find("klikctl log: "), std::string::npos) << args << ": " << r.err;
+        EXPECT_NE(r.err.find("usage: klikctl log"), std::string::npos);
+    }
     ToolRun r = klikctl("log --help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("usage: klikctl log [--file PATH]"), std::string::npos);

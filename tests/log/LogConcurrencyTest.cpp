@@ -50,7 +50,7 @@ TEST_F(LogConcurrencyTest, LinesFromFourThreadsNeverMix) {
     }
 }
 
-TEST_F(LogConcurrencyTest, SettersRaceSafelyWithWriters) {
+TEST_F(LogConcurrencyTest, SettersRaceSafelyWithWritersAndFatalWritesItsLineThenHolds) {
     ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
     std::thread writer([] {
         for (int i = 0; i < 2000; ++i) GLIMRA_Log::debug("line " + std::to_string(i));
@@ -64,9 +64,7 @@ TEST_F(LogConcurrencyTest, SettersRaceSafelyWithWriters) {
     const auto lines = linesOf(readFile(logPath()));
     ASSERT_EQ(lines.size(), 2000u);
     for (const auto& line : lines) ASSERT_TRUE(std::regex_match(line, shape)) << line;
-}
-
-TEST_F(LogConcurrencyTest, FatalWritesItsLineThenHoldsTheThread) {
+    // Fatal writes its line, then holds the thread.
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     const pid_t child = ::fork();

@@ -81,22 +81,15 @@ TEST_F(LogRollTest, RollingTellsWhatItDoesWhenMirroring) {
     EXPECT_EQ(messageOf(lines[0]), "Rolling log file.");
 }
 
-TEST_F(LogRollTest, PathWithoutExtensionRollsIntoOldLog) {
-    const std::string path = dir.file("kiosklog");
-    writeFile(path, std::string(kThreshold, 'k'));
-    GLIMRA_Log::rollLogFileIfNecessary(path);
+TEST_F(LogRollTest, TheOldCompanionKeepsTheExtensionOrGetsLogOrIsGiven) {
+    writeFile(dir.file("kiosklog"), std::string(kThreshold, 'k'));
+    GLIMRA_Log::rollLogFileIfNecessary(dir.file("kiosklog"));
     EXPECT_EQ(readFile(dir.file("kiosklog_old.log")).size(), kThreshold);
-    EXPECT_TRUE(SameBytes(readFile(path), ""));
-}
-
-TEST_F(LogRollTest, OtherExtensionsAreKept) {
-    const std::string path = dir.file("kiosk.txt");
-    writeFile(path, "old text\n");
-    GLIMRA_Log::rollLogFile(path, "", 1);
+    EXPECT_TRUE(SameBytes(readFile(dir.file("kiosklog")), ""));
+    writeFile(dir.file("kiosk.txt"), "old text\n");
+    GLIMRA_Log::rollLogFile(dir.file("kiosk.txt"), "", 1);
     EXPECT_TRUE(SameBytes(readFile(dir.file("kiosk_old.txt")), "old text\n"));
-}
 
-TEST_F(LogRollTest, ExplicitTargetAndThreshold) {
     const std::string path = dir.file("a.log");
     const std::string target = dir.file("archive.log");
     writeFile(target, "first run\n");
@@ -129,7 +122,7 @@ TEST_F(LogRollTest, OldLogIsCappedAtALineBoundary) {
     EXPECT_TRUE(SameBytes(readFile(logPath()), ""));
 }
 
-TEST_F(LogRollTest, LineFeedAtTheCutIndexLeavesExactlyTheCap) {
+TEST_F(LogRollTest, TheCutLeavesTheCapAtALineFeedNothingWithoutOneAndAllBelowTheCap) {
     // The byte at (length - cap - 1) is itself a line feed: the tail is the cap.
     std::string tail = numberedLines("t", kCap / 64, 64);
     ASSERT_EQ(tail.size(), kCap);
@@ -140,18 +133,14 @@ TEST_F(LogRollTest, LineFeedAtTheCutIndexLeavesExactlyTheCap) {
     writeFile(logPath(), all.substr(split));
     GLIMRA_Log::rollLogFileIfNecessary(logPath());
     EXPECT_TRUE(SameBytes(readFile(dir.file("Klik_Kiosk_old.log")), tail));
-}
-
-TEST_F(LogRollTest, NoLineFeedLeavesAnEmptyOldLog) {
+    // No line feed at all: an empty old log.
     writeFile(dir.file("Klik_Kiosk_old.log"), std::string(kCap, 'o'));
     writeFile(logPath(), std::string(kThreshold, 'c'));
     GLIMRA_Log::rollLogFileIfNecessary(logPath());
     EXPECT_TRUE(exists(dir.file("Klik_Kiosk_old.log")));
     EXPECT_TRUE(SameBytes(readFile(dir.file("Klik_Kiosk_old.log")), ""));
     EXPECT_TRUE(SameBytes(readFile(logPath()), ""));
-}
-
-TEST_F(LogRollTest, OldLogBelowTheCapKeepsEverything) {
+    // Below the cap the old log keeps everything.
     const std::string old = numberedLines("old", 1000, 50);
     const std::string cur = numberedLines("cur", kThreshold / 64, 64);
     writeFile(dir.file("Klik_Kiosk_old.log"), old);

@@ -15,84 +15,51 @@ namespace {
 
 using LogWriterTest = LogTest;
 
-TEST_F(LogWriterTest, LineHasTagStampAndMessage) {
+TEST_F(LogWriterTest, LinesHaveTagStampAndMessageEachLevelItsTagAndTheNameWhenAsked) {
+    GLIMRA_Log::setApplicationName("Klik_Kiosk");
     ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
     GLIMRA_Log::debug("camera ready");
+    for (unsigned level : {0u, 1u, 2u, 3u, 4u, 7u, 1000u})
+        GLIMRA_Log::logLevel(level, "level " + std::to_string(level));
+    GLIMRA_Log::err("no card");
+    GLIMRA_Log::errf("code %d", 42);
+    GLIMRA_Log::setShouldLogAppName(true);
+    GLIMRA_Log::debug("with");
     const std::string text = readFile(logPath());
-    EXPECT_TRUE(
-        std::regex_match(text, std::regex(std::string(kStampedLinePrefix) + "camera ready\n")))
+    EXPECT_TRUE(std::regex_match(text.substr(0, text.find('\n') + 1),
+                                 std::regex(std::string(kStampedLinePrefix) + "camera ready\n")))
         << text;
-    EXPECT_EQ(text.substr(0, 2), "D ");
-}
-
-TEST_F(LogWriterTest, StampFollowsThePatternAndZone) {
+    const auto lines = linesOf(text);
+    ASSERT_EQ(lines.size(), 11u);
+    const char* tags[] = {"D ", "I ", "D ", "D2 ", "E ", "W ", "D ", "D ", "E ", "E ", "D "};
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(tags[i], 0), 0u) << lines[i];
+    EXPECT_EQ(messageOf(lines[6]), "level 7");
+    EXPECT_EQ(messageOf(lines[8]), "no card");
+    EXPECT_EQ(messageOf(lines[9]), "code 42");
+    EXPECT_TRUE(std::regex_match(lines[10],
+                                 std::regex(std::string(kStampedLinePrefix) + "Klik_Kiosk: with")))
+        << lines[10];
     const std::string stamp = GLIMRA_Log::logDateString();
     EXPECT_TRUE(std::regex_match(
         stamp, std::regex(R"(\[\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\.\d{3} [+-]\d{4}\])")))
         << stamp;
 }
 
-TEST_F(LogWriterTest, LevelsGetTheirTags) {
-    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
-    for (unsigned level : {0u, 1u, 2u, 3u, 4u, 7u, 1000u})
-        GLIMRA_Log::logLevel(level, "level " + std::to_string(level));
-    GLIMRA_Log::err("no card");
-    GLIMRA_Log::errf("code %d", 42);
-    const auto lines = linesOf(readFile(logPath()));
-    ASSERT_EQ(lines.size(), 9u);
-    const char* tags[] = {"I ", "D ", "D2 ", "E ", "W ", "D ", "D ", "E ", "E "};
-    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(tags[i], 0), 0u) << lines[i];
-    EXPECT_EQ(messageOf(lines[5]), "level 7");
-    EXPECT_EQ(messageOf(lines[7]), "no card");
-    EXPECT_EQ(messageOf(lines[8]), "code 42");
-}
-
-TEST_F(LogWriterTest, NameColumnOnlyWhenAsked) {
-    GLIMRA_Log::setApplicationName("Klik_Kiosk");
-    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
-    GLIMRA_Log::debug("without");
-    GLIMRA_Log::setShouldLogAppName(true);
-    GLIMRA_Log::debug("with");
-    const auto lines = linesOf(readFile(logPath()));
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(
-        std::regex_match(lines[0], std::regex(std::string(kStampedLinePrefix) + "without")));
-    EXPECT_TRUE(std::regex_match(lines[1],
-                                 std::regex(std::string(kStampedLinePrefix) + "Klik_Kiosk: with")))
-        << lines[1];
-}
-
-TEST_F(LogWriterTest, MultiLineMessagesBecomeOneLineEach) {
+TEST_F(LogWriterTest, MessagesAreWrittenVerbatimOneLineEach) {
     ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
     GLIMRA_Log::debug("a\nb\n");
     GLIMRA_Log::debug("\n");
     GLIMRA_Log::debugf("x=%d\ny=%d", 1, 2);
-    const auto lines = linesOf(readFile(logPath()));
-    ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(messageOf(lines[0]), "a");
-    EXPECT_EQ(messageOf(lines[1]), "b");
-    EXPECT_EQ(messageOf(lines[2]), "");
-    EXPECT_TRUE(
-        std::regex_match(lines[2] + "\n", std::regex(std::string(kStampedLinePrefix) + "\n")));
-    EXPECT_EQ(messageOf(lines[3]), "");
-    EXPECT_EQ(messageOf(lines[4]), "");
-    EXPECT_EQ(messageOf(lines[5]), "x=1");
-    EXPECT_EQ(messageOf(lines[6]), "y=2");
-}
-
-TEST_F(LogWriterTest, PercentSignsAreWrittenVerbatim) {
-    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
     GLIMRA_Log::debug("100%d done %s %%");
     GLIMRA_Log::logLevel(3, "%n%n%n");
     GLIMRA_Log::debugf("%d%%", 5);
     const auto lines = linesOf(readFile(logPath()));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(messageOf(lines[0]), "100%d done %s %%");
-    EXPECT_EQ(messageOf(lines[1]), "%n%n%n");
-    EXPECT_EQ(messageOf(lines[2]), "5%");
-}
-
-TEST_F(LogWriterTest, StringWithFormatHandlesLongText) {
+    const std::vector<std::string> messages = {
+        "a", "b", "", "", "", "x=1", "y=2", "100%d done %s %%", "%n%n%n", "5%"};
+    ASSERT_EQ(lines.size(), messages.size());
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(messageOf(lines[i]), messages[i]) << i;
+    EXPECT_TRUE(
+        std::regex_match(lines[2] + "\n", std::regex(std::string(kStampedLinePrefix) + "\n")));
     const std::string big(5000, 'q');
     EXPECT_EQ(stringWithFormat("<%s>", big.c_str()), "<" + big + ">");
     EXPECT_EQ(stringWithFormat("%s-%d", "a", 7), "a-7");
@@ -117,15 +84,6 @@ TEST_F(LogWriterTest, MirroringUsesLongNames) {
               "WARN: w\n"
               "DEBUG: Klik_Kiosk: nine\n"
               "DEBUG: Klik_Kiosk: 50%d\n");
-}
-
-TEST_F(LogWriterTest, WithoutFileOrMirroringLinesAreDropped) {
-    GLIMRA_Log::debug("lost before the file");
-    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
-    GLIMRA_Log::debug("kept");
-    const auto lines = linesOf(readFile(logPath()));
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(messageOf(lines[0]), "kept");
 }
 
 TEST_F(LogWriterTest, PendingLinesReachTheFileWhenItOpens) {
@@ -176,19 +134,24 @@ TEST_F(LogWriterTest, PendingBufferDropsItsOldestTextPastTheLimit) {
     EXPECT_EQ(first + static_cast<int>(lines.size()), count);
 }
 
-TEST_F(LogWriterTest, SecondSetLogFileKeepsTheFirst) {
-    ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
+TEST_F(LogWriterTest, TheFirstFileOpenedIsKeptUnderItsStandardPathWithMode0664) {
+    GLIMRA_Log::debug("lost before the file");
+    ::mkdir(dir.file("sub").c_str(), 0755);
+    const mode_t old = ::umask(077);
+    const bool opened = GLIMRA_Log::setLogFile(dir.path() + "/sub/.././Klik_Kiosk.log");
+    ::umask(old);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(GLIMRA_Log::logFilePath(), logPath());
+    struct stat st {};
+    ASSERT_EQ(::stat(logPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
     EXPECT_FALSE(GLIMRA_Log::setLogFile(dir.file("other.log")));
     EXPECT_EQ(GLIMRA_Log::logFilePath(), logPath());
-    GLIMRA_Log::debug("still here");
-    EXPECT_NE(readFile(logPath()).find("still here"), std::string::npos);
+    GLIMRA_Log::debug("kept");
+    const auto lines = linesOf(readFile(logPath()));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(messageOf(lines[0]), "kept");
     EXPECT_EQ(readFile(dir.file("other.log")), "");
-}
-
-TEST_F(LogWriterTest, PathIsStandardised) {
-    ::mkdir(dir.file("sub").c_str(), 0755);
-    ASSERT_TRUE(GLIMRA_Log::setLogFile(dir.path() + "/sub/.././Klik_Kiosk.log"));
-    EXPECT_EQ(GLIMRA_Log::logFilePath(), logPath());
 }
 
 TEST_F(LogWriterTest, FailedOpenIsReportedAndLeavesNoFile) {
@@ -209,16 +172,6 @@ TEST_F(LogWriterTest, FailedOpenIsReportedAndLeavesNoFile) {
     // A later good path still opens, and the pending lines arrive.
     EXPECT_TRUE(GLIMRA_Log::setLogFile(logPath()));
     EXPECT_NE(readFile(logPath()).find(expected), std::string::npos);
-}
-
-TEST_F(LogWriterTest, FileModeIs0664WhateverTheUmask) {
-    const mode_t old = ::umask(077);
-    const bool opened = GLIMRA_Log::setLogFile(logPath());
-    ::umask(old);
-    ASSERT_TRUE(opened);
-    struct stat st {};
-    ASSERT_EQ(::stat(logPath().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0664u);
 }
 
 TEST_F(LogWriterTest, StandardErrorIsRedirectedIntoTheLog) {

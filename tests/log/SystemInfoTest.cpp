@@ -13,7 +13,7 @@
 namespace klik {
 namespace {
 
-TEST(SystemInfoTest, StartupInfoHasRuleNameAndDescription) {
+TEST(SystemInfoTest, StartupInfoHasRuleNameAndTheDescriptionItsFormat) {
     const std::string info = GLIMRA_Log::startupInfo();
     const std::string rule(80, '^');
     ASSERT_EQ(info.substr(0, 81), rule + "\n");
@@ -23,9 +23,6 @@ TEST(SystemInfoTest, StartupInfoHasRuleNameAndDescription) {
         R"(\^{80}\n.+ starting up\nLinux .+ foundation \(\d+\.\d{3}\);\n\d+MB \(\d+MB free\); \d+ CPU; (LittleEndian|BigEndian|Unknown) \((32|64)-bit\); .+ \(.+\))");
     EXPECT_TRUE(std::regex_match(info, shape)) << info;
     EXPECT_EQ(std::count(info.begin(), info.end(), '\n'), 3);
-}
-
-TEST(SystemInfoTest, DescriptionFormat) {
     SystemFacts f;
     f.osVersion = "Debian GNU/Linux 12 (bookworm) (kernel 6.1.0)";
     f.foundationVersion = 2.36;
@@ -45,7 +42,7 @@ TEST(SystemInfoTest, DescriptionFormat) {
               "16000MB (0MB free); 8 CPU; LittleEndian (64-bit); (null)");
 }
 
-TEST(SystemInfoTest, FactsMatchTheHost) {
+TEST(SystemInfoTest, FactsVmStatsAndModelMatchTheHost) {
     const SystemFacts f = currentSystemFacts();
     EXPECT_EQ(f.cpuCount, static_cast<unsigned>(::sysconf(_SC_NPROCESSORS_ONLN)));
     EXPECT_EQ(f.pointerBits, int(sizeof(void*) * 8));
@@ -54,20 +51,16 @@ TEST(SystemInfoTest, FactsMatchTheHost) {
     ASSERT_TRUE(f.freeMB.has_value());
     EXPECT_LE(*f.freeMB, f.physicalMB);
     EXPECT_NE(f.osVersion.find("(kernel "), std::string::npos);
-}
 
-TEST(SystemInfoTest, VmStatsAreConsistent) {
     const auto vm = GLIMRA_Log::vmStats();
     ASSERT_TRUE(vm.has_value());
-    const long page = ::sysconf(_SC_PAGESIZE);
     const auto pages = vm->at("freePages").integerValue();
     const auto bytes = vm->at("freeBytes").integerValue();
     EXPECT_GT(pages, 0);
-    EXPECT_EQ(bytes, pages * page);
+    EXPECT_EQ(bytes, pages * ::sysconf(_SC_PAGESIZE));
     EXPECT_EQ(vm->at("freeMB").integerValue(), bytes >> 20);
-}
 
-TEST(SystemInfoTest, ModelEndsWithTheArchitecture) {
+    // The model ends with the architecture.
     struct utsname u {};
     ASSERT_EQ(::uname(&u), 0);
     const auto model = GLIMRA_Log::hostModelAndArch();

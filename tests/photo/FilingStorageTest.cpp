@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "RecordingFilingHost.h"
 #include "TestImages.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
@@ -19,22 +20,6 @@
 
 namespace klik {
 namespace {
-
-struct NoticeHost : PhotoFilingHost {
-    std::vector<std::string> alerts, notices;
-    std::vector<Dictionary> announced;
-    int runFilingAlert(const std::string& m, const std::string& informative,
-                       const std::vector<std::string>&) override {
-        alerts.push_back(m + "\n" + informative);
-        return 0;
-    }
-    void openPreferencesAfterDelay(double) override {}
-    void notifyOperator(const std::string& text) override { notices.push_back(text); }
-    bool announce(const std::string&, const std::string&, const Dictionary& info) override {
-        announced.push_back(info);
-        return true;
-    }
-};
 
 std::string contentOf(const std::string& path) {
     return test::readFile(path);
@@ -145,6 +130,13 @@ class FilingOnMounts : public testing::Test {
         settings.setString("forUploadFolder", up);
         initFolderGlobalsAtLaunch(settings);
     }
+    // `main` and "Up" chosen by the operator (stored with their references).
+    void chooseFolders(const std::string& main) {
+        ::mkdir(dir.file("Up").c_str(), 0755);
+        useFolders(dir.file("Scratch"), main, dir.file("Up"));
+        storeChosenFolder(mainImagesFolderParam(), main, settings);
+        storeChosenFolder(forUploadFolderParam(), dir.file("Up"), settings);
+    }
     FilingResult file(PhotoFiler& f, const std::string& barcode) {
         PhotoSession s;
         s.barcodeValue = barcode;
@@ -153,7 +145,7 @@ class FilingOnMounts : public testing::Test {
 
     test::TempDir dir;
     Settings settings{dir.file("settings.plist")};
-    NoticeHost host;
+    test::RecordingFilingHost host;
     Date when;
     PhotoFiler filer{settings, host, [] { return std::optional<std::string>("00:11:22:33:44:55"); },
                      [this] { return when; }};
@@ -217,10 +209,7 @@ TEST_F(FilingOnMounts, AnUnmountedShareIsInvalidAndNothingIsFiledOnTheDiskBeneat
     const std::string source = "klik-share-" + std::to_string(::getpid());
     test::TmpfsMount share{dir.file("share"), 4 << 20, source};
     KLIK_SKIP_UNLESS_MOUNTED(share);
-    ::mkdir(dir.file("Up").c_str(), 0755);
-    useFolders(dir.file("Scratch"), dir.file("share"), dir.file("Up"));
-    storeChosenFolder(mainImagesFolderParam(), dir.file("share"), settings);
-    storeChosenFolder(forUploadFolderParam(), dir.file("Up"), settings);
+    chooseFolders(dir.file("share"));
     ASSERT_TRUE(validateAllFolders(settings));
 
     // The share goes away; its mount point is still an (empty) folder.
@@ -253,10 +242,7 @@ TEST_F(FilingOnMounts, PhotosLeftInScratchWhileTheShareIsAwayAreFiledWithTheNext
     const std::string source = "klik-away-" + std::to_string(::getpid());
     test::TmpfsMount share{dir.file("share"), 4 << 20, source};
     KLIK_SKIP_UNLESS_MOUNTED(share);
-    ::mkdir(dir.file("Up").c_str(), 0755);
-    useFolders(dir.file("Scratch"), dir.file("share"), dir.file("Up"));
-    storeChosenFolder(mainImagesFolderParam(), dir.file("share"), settings);
-    storeChosenFolder(forUploadFolderParam(), dir.file("Up"), settings);
+    chooseFolders(dir.file("share"));
     settings.setBool("prefUseShortPathForWeb", true);
     ASSERT_TRUE(file(filer, "before").filed);
 
@@ -290,10 +276,7 @@ TEST_F(FilingOnMounts, AShareMountedElsewhereIsFollowedByFilingAtOnce) {
     test::TmpfsMount first{dir.file("shareA"), 4 << 20, source};
     KLIK_SKIP_UNLESS_MOUNTED(first);
     ::mkdir(dir.file("shareA/Images").c_str(), 0755);
-    ::mkdir(dir.file("Up").c_str(), 0755);
-    useFolders(dir.file("Scratch"), dir.file("shareA/Images"), dir.file("Up"));
-    storeChosenFolder(mainImagesFolderParam(), dir.file("shareA/Images"), settings);
-    storeChosenFolder(forUploadFolderParam(), dir.file("Up"), settings);
+    chooseFolders(dir.file("shareA/Images"));
     ASSERT_TRUE(file(filer, "guest").filed);
 
     // The same volume now appears at shareB only.
@@ -313,10 +296,7 @@ TEST_F(FilingOnMounts, AFolderThatCannotBeWrittenIsInvalidAtLaunchToo) {
     test::TmpfsMount ro{dir.file("ro"), 1 << 20, "klik-ro-" + std::to_string(::getpid())};
     KLIK_SKIP_UNLESS_MOUNTED(ro);
     ::mkdir(dir.file("ro/Images").c_str(), 0755);
-    ::mkdir(dir.file("Up").c_str(), 0755);
-    useFolders(dir.file("Scratch"), dir.file("ro/Images"), dir.file("Up"));
-    storeChosenFolder(mainImagesFolderParam(), dir.file("ro/Images"), settings);
-    storeChosenFolder(forUploadFolderParam(), dir.file("Up"), settings);
+    chooseFolders(dir.file("ro/Images"));
     ASSERT_TRUE(validateAllFolders(settings));
     ASSERT_TRUE(ro.remountReadOnly());
     EXPECT_FALSE(validateAllFolders(settings));

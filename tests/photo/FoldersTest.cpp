@@ -27,7 +27,7 @@ Date localTime(const char* iso) {
     return d;
 }
 
-TEST(FileNames, SanitisingKeepsNamesInsideTheirFolder) {
+TEST(FileNames, SanitisedUniqueNamesPairedAndTheDayFolderShiftedThreeHours) {
     EXPECT_EQ(sanitizedFileNameComponent("../../etc/x"), "______etc_x");
     EXPECT_EQ(sanitizedFileNameComponent("a/b"), "a_b");
     EXPECT_EQ(sanitizedFileNameComponent(std::string("a\0b\n\x7f", 5)), "a_b__");
@@ -38,9 +38,6 @@ TEST(FileNames, SanitisingKeepsNamesInsideTheirFolder) {
     const std::string longName = std::string(199, 'a') + "üü";
     const std::string cut = sanitizedFileNameComponent(longName);
     EXPECT_EQ(cut, std::string(199, 'a'));  // never half a character
-}
-
-TEST(FileNames, UniqueNamesFillGapsAndPairWithCompNames) {
     test::TempDir dir;
     auto s = uniqueStillNames(dir.path(), "foo", "001122334455", "jpg");
     EXPECT_EQ(s.storedPath, dir.file("foo_001122334455_001.jpg"));
@@ -54,9 +51,7 @@ TEST(FileNames, UniqueNamesFillGapsAndPairWithCompNames) {
     ::unlink(dir.file("foo_001122334455_001.jpg").c_str());
     EXPECT_EQ(uniqueStillNames(dir.path(), "foo", "001122334455", "jpg").n, 1u);  // the gap
     EXPECT_EQ(stillNamesFor("/d", "b", "m", "jpg", 1234).uploadName, "b_m_comp_1234.jpg");
-}
-
-TEST(DayFolder, ThreeHourShiftAtTheBoundary) {
+    // The day folder: a three-hour shift at the boundary.
     EXPECT_EQ(getTodaysDateAsString(localTime("2011-03-06T02:59:59")), "2011-03-05");
     EXPECT_EQ(getTodaysDateAsString(localTime("2011-03-06T03:00:00")), "2011-03-06");
     EXPECT_EQ(computeCurrentDayFolderString(localTime("2011-03-06T02:59:00")), "2011-03-05");
@@ -68,7 +63,7 @@ TEST(DayFolder, ThreeHourShiftAtTheBoundary) {
     EXPECT_EQ(calendarDayFolderString(localTime("2012-12-31T12:00:00")), "2012-12-31");
 }
 
-TEST(FileOps, CreateMoveCopyNeverReplace) {
+TEST(FileOps, CreateMoveCopyNeverReplaceAndFileUrlsDecodeSafely) {
     test::TempDir dir;
     bool created = false;
     std::string error;
@@ -87,6 +82,15 @@ TEST(FileOps, CreateMoveCopyNeverReplace) {
     EXPECT_FALSE(copyFileNoReplace(dir.file("a/moved"), dir.file("a/taken"), &error));
     EXPECT_TRUE(copyFileNoReplace(dir.file("a/moved"), dir.file("a/copy"), &error));
     EXPECT_EQ(test::readFile(dir.file("a/copy")), "one");
+    EXPECT_EQ(pathOfFileUrl("file:///Volumes/Show%20Disk/Images"), "/Volumes/Show Disk/Images");
+    EXPECT_EQ(pathOfFileUrl("file://localhost/tmp/a%2Fb"), "/tmp/a/b");
+    EXPECT_EQ(pathOfFileUrl("/plain/path"), "");
+    // A malformed or NUL escape must not turn into a different path.
+    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%zz"), "");
+    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%00/../etc"), "");
+    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%4"), "");
+    EXPECT_EQ(pathOfUrlOrPath("/plain/path"), "/plain/path");
+    EXPECT_EQ(pathOfUrlOrPath("file:///a%41"), "/aA");
 }
 
 TEST(ImageFolders, MovingWithCompanionsAndDuplicating) {
@@ -188,10 +192,22 @@ TEST(ImageFolders, ValidationLaunchAndRenamedFolder) {
     EXPECT_TRUE(isDirectory(dir.file("root/CameraScratchFolder")));
 }
 
+// The folder's record with its inode number replaced: what a reference looks
+// like once its folder was deleted and a later folder got the freed number.
+Data recordWithInode(const Data& alias, std::int64_t inode, std::int64_t birthNs) {
+    auto parsed = plistFromBytes(std::string(alias.begin(), alias.end()));
+    EXPECT_TRUE(parsed.value && parsed.value->isDictionary()) << parsed.error;
+    Dictionary r = parsed.value ? *parsed.value->dictionary() : Dictionary{};
+    r["inode"] = Value(static_cast<long long>(inode));
+    if (birthNs >= 0) r["birthNs"] = Value(static_cast<long long>(birthNs));
+    const std::string xml = plistToXml(Value(std::move(r)));
+    return Data(xml.begin(), xml.end());
+}
+
 // A file's reference: found again after a rename in its folder and after a
 // move into a sibling folder (a renamed folder of movies); never resolved
 // to a folder that took its place, nor to anything once it is gone.
-TEST(MyAliasKit, AFileIsFoundAgainAfterARenameOrAMove) {
+TEST(MyAliasKit, AFileIsFoundAgainAfterARenameOrAMoveAFolderMadeLaterNeverForAGoneOne) {
     test::TempDir dir;
     ASSERT_EQ(::mkdir(dir.file("Movies").c_str(), 0755), 0);
     test::writeFile(dir.file("Movies/WaveWithPrompt.mov"), "movie");
@@ -233,26 +249,11 @@ TEST(MyAliasKit, AFileIsFoundAgainAfterARenameOrAMove) {
     // Gone for good.
     ASSERT_EQ(::unlink(dir.file("Old movies/Wave2WithPrompt.mov").c_str()), 0);
     EXPECT_FALSE(MyAliasKit::resolveAliasFromData(*alias, resolved));
-}
-
-// The folder's record with its inode number replaced: what a reference looks
-// like once its folder was deleted and a later folder got the freed number.
-Data recordWithInode(const Data& alias, std::int64_t inode, std::int64_t birthNs) {
-    auto parsed = plistFromBytes(std::string(alias.begin(), alias.end()));
-    EXPECT_TRUE(parsed.value && parsed.value->isDictionary()) << parsed.error;
-    Dictionary r = parsed.value ? *parsed.value->dictionary() : Dictionary{};
-    r["inode"] = Value(static_cast<long long>(inode));
-    if (birthNs >= 0) r["birthNs"] = Value(static_cast<long long>(birthNs));
-    const std::string xml = plistToXml(Value(std::move(r)));
-    return Data(xml.begin(), xml.end());
-}
-
-TEST(MyAliasKit, AFolderMadeAfterTheChosenOneWasDeletedIsNeverTakenForIt) {
-    test::TempDir dir;
+    // A folder made after the chosen one was deleted is never taken for it.
     ASSERT_EQ(::mkdir(dir.file("Event").c_str(), 0755), 0);
-    const auto alias = MyAliasKit::aliasDataForPath(dir.file("Event"));
-    ASSERT_TRUE(alias);
-    auto parsed = plistFromBytes(std::string(alias->begin(), alias->end()));
+    const auto eventAlias = MyAliasKit::aliasDataForPath(dir.file("Event"));
+    ASSERT_TRUE(eventAlias);
+    auto parsed = plistFromBytes(std::string(eventAlias->begin(), eventAlias->end()));
     ASSERT_TRUE(parsed.value && parsed.value->isDictionary());
     const Value* birth = find(*parsed.value->dictionary(), "birthNs");
     if (!birth)
@@ -265,9 +266,8 @@ TEST(MyAliasKit, AFolderMadeAfterTheChosenOneWasDeletedIsNeverTakenForIt) {
     ASSERT_EQ(::stat(dir.file("Later").c_str(), &later), 0);
     // Inode numbers are not reused on demand, so the reuse is written into
     // the record: "Event" is gone and "Later" holds its number.
-    std::string resolved;
     EXPECT_FALSE(MyAliasKit::resolveAliasFromData(
-        recordWithInode(*alias, static_cast<std::int64_t>(later.st_ino), -1), resolved))
+        recordWithInode(*eventAlias, static_cast<std::int64_t>(later.st_ino), -1), resolved))
         << "taken for the deleted folder: " << resolved;
 
     // The same number with the later folder's own birth time is that folder,
@@ -279,7 +279,7 @@ TEST(MyAliasKit, AFolderMadeAfterTheChosenOneWasDeletedIsNeverTakenForIt) {
     const Value* laterBirth = find(*laterParsed.value->dictionary(), "birthNs");
     ASSERT_TRUE(laterBirth);
     ASSERT_TRUE(MyAliasKit::resolveAliasFromData(
-        recordWithInode(*alias, static_cast<std::int64_t>(later.st_ino),
+        recordWithInode(*eventAlias, static_cast<std::int64_t>(later.st_ino),
                         laterBirth->integerValue()),
         resolved));
     EXPECT_EQ(resolved, std::filesystem::weakly_canonical(dir.file("Later")).string());
@@ -326,24 +326,6 @@ TEST(ImageFolders, RemountedVolumeIsFoundAgain) {
         EXPECT_TRUE(mounted);
         if (mounted) ::umount(b.c_str());
     }
-}
-
-}  // namespace
-}  // namespace klik
-
-namespace klik {
-namespace {
-
-TEST(FileOps, FileUrlsDecodeSafely) {
-    EXPECT_EQ(pathOfFileUrl("file:///Volumes/Show%20Disk/Images"), "/Volumes/Show Disk/Images");
-    EXPECT_EQ(pathOfFileUrl("file://localhost/tmp/a%2Fb"), "/tmp/a/b");
-    EXPECT_EQ(pathOfFileUrl("/plain/path"), "");
-    // A malformed or NUL escape must not turn into a different path.
-    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%zz"), "");
-    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%00/../etc"), "");
-    EXPECT_EQ(pathOfFileUrl("file:///tmp/x%4"), "");
-    EXPECT_EQ(pathOfUrlOrPath("/plain/path"), "/plain/path");
-    EXPECT_EQ(pathOfUrlOrPath("file:///a%41"), "/aA");
 }
 
 }  // namespace

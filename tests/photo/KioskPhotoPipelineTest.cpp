@@ -35,6 +35,7 @@ class KioskPipelineTest : public testing::Test {
         initFolderGlobalsAtLaunch(settings);
         ASSERT_TRUE(parseIso8601("2011-03-05T14:30:15", when));
         DistributedNotificationCenter::resetConnection();
+        session.barcodeValue = "guest";
     }
     void TearDown() override {
         setFixedRoot("");
@@ -50,24 +51,18 @@ class KioskPipelineTest : public testing::Test {
     ManualRunLoop loop;
     Date when;
     int prefsOpened = 0;
+    PhotoSession session;
     KioskPhotoPipeline pipeline{ui,
                                 loop,
                                 settings,
-                                [] {
-                                    PhotoSession s;
-                                    s.barcodeValue = "guest";
-                                    return s;
-                                },
+                                [this] { return session; },
                                 [this] { ++prefsOpened; },
                                 [] { return std::optional<std::string>("00:11:22:33:44:55"); },
                                 [this] { return when; }};
 };
 
-TEST_F(KioskPipelineTest, NoPhotoIsNotKept) {
+TEST_F(KioskPipelineTest, NoPhotoIsNotKeptInvalidFoldersAlertOnTheUiAndOpenPrefsLater) {
     EXPECT_FALSE(pipeline.postProcessNewPhoto());
-}
-
-TEST_F(KioskPipelineTest, InvalidFoldersAlertOnTheUiAndOpenPrefsHalfASecondLater) {
     pipeline.setImageDict({{"GLIMRA_CameraPhotoData", Value(test::makeBarJpeg(640, 480, {}))},
                            {"GLIMRA_CameraPhotoFilename", Value("IMG_1.JPG")}});
     // Left in scratch: not kept as far as the guest is concerned.
@@ -84,25 +79,6 @@ TEST_F(KioskPipelineTest, InvalidFoldersAlertOnTheUiAndOpenPrefsHalfASecondLater
     EXPECT_EQ(prefsOpened, 1);
 }
 
-TEST_F(KioskPipelineTest, ValidFoldersFileThePhoto) {
-    ::mkdir(dir.file("Images").c_str(), 0755);
-    ::mkdir(dir.file("Up").c_str(), 0755);
-    pipeline.setImageDict({{"GLIMRA_CameraPhotoData", Value(test::makeBarJpeg(640, 480, {}))},
-                           {"GLIMRA_CameraPhotoFilename", Value("IMG_1.JPG")}});
-    EXPECT_TRUE(pipeline.postProcessNewPhoto());
-    const FilingResult r = pipeline.lastResult();
-    EXPECT_EQ(r.filedPath, dir.file("Images/2011-03-05/guest_001122334455_001.jpg"));
-    EXPECT_TRUE(r.uploadWritten);
-    // The current photo is now its square: printing uses what was filed.
-    const Dictionary current = pipeline.imageDict();
-    const Value* data = find(current, "GLIMRA_CameraPhotoData");
-    ASSERT_TRUE(data && data->data());
-    auto info = readJpegInfo(*data->data());
-    ASSERT_TRUE(info);
-    EXPECT_EQ(info->width, 480);
-    EXPECT_EQ(info->height, 480);
-}
-
 TEST_F(KioskPipelineTest, TheShotsRawIsKeptBesideThePhotoAsItCameUnlessTheOperatorSaysNo) {
     ::mkdir(dir.file("Images").c_str(), 0755);
     ::mkdir(dir.file("Up").c_str(), 0755);
@@ -114,6 +90,7 @@ TEST_F(KioskPipelineTest, TheShotsRawIsKeptBesideThePhotoAsItCameUnlessTheOperat
     EXPECT_TRUE(pipeline.postProcessNewPhoto());
     const std::string today = dir.file("Images/2011-03-05/");
     EXPECT_EQ(pipeline.lastResult().filedPath, today + "guest_001122334455_001.jpg");
+    EXPECT_TRUE(pipeline.lastResult().uploadWritten);
     // Same unique name, its own extension, its bytes untouched; no upload
     // copy of it.
     const std::string kept = today + "guest_001122334455_001.cr2";
@@ -123,11 +100,15 @@ TEST_F(KioskPipelineTest, TheShotsRawIsKeptBesideThePhotoAsItCameUnlessTheOperat
         if (e.is_regular_file()) uploads.push_back(e.path().filename().string());
     ASSERT_EQ(uploads.size(), 1u);
     EXPECT_EQ(uploads[0].substr(uploads[0].size() - 4), ".jpg");
-    // The photo kept as the current one is the JPEG's square.
+    // The photo kept as the current one is the JPEG's square: printing uses
+    // what was filed.
     const Dictionary current = pipeline.imageDict();
     const Value* data = find(current, kPhotoDataKey);
     ASSERT_TRUE(data && data->data());
-    EXPECT_EQ(readJpegInfo(*data->data())->width, 480);
+    const auto info = readJpegInfo(*data->data());
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->width, 480);
+    EXPECT_EQ(info->height, 480);
 
     // The operator keeps no RAW files: the photo alone is filed.
     settings.setBool(kKeepRawFilesSettingKey, false);
@@ -168,12 +149,6 @@ TEST_F(KioskPipelineTest, ScratchWriteFailureTellsTheOperatorAndRetriesFromMemor
     EXPECT_EQ(::stat(dir.file("Images/2011-03-05/guest_001122334455_001.jpg").c_str(), &st), 0);
     EXPECT_EQ(::stat(dir.file("Images/2011-03-05/guest_001122334455_002.jpg").c_str(), &st), 0);
 }
-
-}  // namespace
-}  // namespace klik
-
-namespace klik {
-namespace {
 
 // ---- The print picture of several shots ------------------------------------------
 
@@ -264,6 +239,10 @@ TEST_F(KioskPipelineTest, TheShotsOfATurnFillTheFramesWindowsAndAreFiledAsOneMor
 }
 
 TEST_F(KioskPipelineTest, APrintPictureNeedsTheFrameAndAShotThatCanBeRead) {
+    pipeline.setImageDict({{kPhotoDataKey, Value(test::makeBarJpeg(64, 48, {}))}});
+    pipeline.printCurrentPictureWithPrompt();  // without a port nothing is printed
+    EXPECT_FALSE(pipeline.printCurrentPictureForOperator());
+    EXPECT_EQ(pipeline.printFlow(), nullptr);
     std::string why;
     EXPECT_FALSE(pipeline.composeTurnShots({dir.file("a.jpg")}, &why));
     EXPECT_NE(why.find("no printer support"), std::string::npos) << why;
@@ -276,6 +255,34 @@ TEST_F(KioskPipelineTest, APrintPictureNeedsTheFrameAndAShotThatCanBeRead) {
         writeFileAtomically(std::string(jpeg->begin(), jpeg->end()), dir.file("a.jpg")).empty());
     EXPECT_FALSE(pipeline.composeTurnShots({dir.file("a.jpg")}, &why));
     EXPECT_NE(why.find("missing or unreadable"), std::string::npos) << why;
+}
+
+// The print prompt: the guest's addresses reach the print flow, the photo
+// comes from the last camera delivery, the no-photo notice goes to the
+// floating panel and fades.
+TEST_F(KioskPipelineTest, PromptUsesTheGuestsAddressesAndTheLastPhotoOrShowsTheNoPhotoNotice) {
+    test::FakePrintPort port;
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 3);
+    session.emails = {"a@x.y", "b@x.y", "c@x.y"};
+    pipeline.attachPrintPort(port);
+    pipeline.printCurrentPictureWithPrompt();
+    EXPECT_TRUE(port.jobs.empty());
+    const auto uiSaw = [this](const std::string& line) {
+        return std::find(ui.calls.begin(), ui.calls.end(), line) != ui.calls.end();
+    };
+    EXPECT_TRUE(uiSaw("panel No image to print!\n\nTake a picture before printing!"));
+    EXPECT_FALSE(uiSaw("panel fade"));
+    loop.advance(5);
+    EXPECT_TRUE(uiSaw("panel fade"));
+
+    pipeline.setImageDict({{kPhotoDataKey, Value(test::makeBarJpeg(64, 48, {}))}});
+    pipeline.printCurrentPictureWithPrompt();
+    ASSERT_EQ(port.jobs.size(), 1u);
+    EXPECT_EQ(port.sheetShownWith.back(), 3);
+    EXPECT_EQ(port.jobs[0].setup.copies, 3);
+    EXPECT_TRUE(port.jobs[0].dialog);
+    EXPECT_TRUE(pipeline.printCurrentPictureForOperator());
+    EXPECT_TRUE(port.jobs.back().dialog);
 }
 
 }  // namespace

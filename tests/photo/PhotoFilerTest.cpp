@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "RecordingFilingHost.h"
 #include "TestImages.h"
 #include "foundation/DateFormat.h"
 #include "foundation/FixedPaths.h"
@@ -15,30 +16,6 @@
 
 namespace klik {
 namespace {
-
-struct RecordingHost : PhotoFilingHost {
-    std::vector<std::string> alerts;
-    std::vector<Dictionary> announced;
-    int prefsOpened = 0;
-    int runFilingAlert(const std::string& m, const std::string&,
-                       const std::vector<std::string>&) override {
-        alerts.push_back(m);
-        return 0;
-    }
-    std::vector<std::string> notices;
-    void notifyOperator(const std::string& text) override { notices.push_back(text); }
-    void openPreferencesAfterDelay(double d) override {
-        EXPECT_DOUBLE_EQ(d, 0.5);
-        ++prefsOpened;
-    }
-    bool announce(const std::string& name, const std::string& object,
-                  const Dictionary& info) override {
-        EXPECT_EQ(name, "KlikSlideShowNotification");
-        EXPECT_EQ(object, "testdictionary");
-        announced.push_back(info);
-        return true;
-    }
-};
 
 class PhotoFilerTest : public testing::Test {
   protected:
@@ -65,7 +42,7 @@ class PhotoFilerTest : public testing::Test {
 
     test::TempDir dir;
     Settings settings{dir.file("settings.plist")};
-    RecordingHost host;
+    test::RecordingFilingHost host;
     Date when;
 };
 
@@ -102,6 +79,7 @@ TEST_F(PhotoFilerTest, WholeChainFilesTagsCopiesAndAnnounces) {
     EXPECT_EQ(readJpegInfo(*readFileData(dir.file("tmp/squareimage.jpg")))->height, 2000);
 
     ASSERT_EQ(host.announced.size(), 1u);
+    EXPECT_EQ(host.announcedAs[0], "KlikSlideShowNotification testdictionary");
     EXPECT_EQ(host.announced[0]["newitem"], Value(r.filedPath));
     EXPECT_EQ(host.announced[0]["status"], Value("Job processed by Klik-Processor"));
     EXPECT_EQ(host.announced[0]["senderApp"], Value("KlikVideoWall.app"));
@@ -122,35 +100,17 @@ TEST_F(PhotoFilerTest, AfterMidnightAStillTakesTheCalendarDayAndAMovieTheEventDa
     EXPECT_EQ(test::readFile(dir.file("Images/2011-03-05/night.mov")), "movie");
 }
 
-TEST_F(PhotoFilerTest, ShortUploadPathAndLatePhotoStoredAnyway) {
-    settings.setBool("prefUseShortPathForWeb", true);
-    PhotoSession s;
-    s.barcodeValue = "late";
-    s.screenNumber = 7;
-    auto r = filer().postProcessNewPhoto(test::makeBarJpeg(640, 480, {}), "a.jpg", s);
-    ASSERT_TRUE(r.uploadWritten);
-    EXPECT_EQ(r.uploadPath, dir.file("Up/2011-03-05/late_001122334455_comp_001.jpg"));
-}
-
-TEST_F(PhotoFilerTest, InvalidFoldersLeaveThePhotoInScratch) {
-    ASSERT_EQ(::rmdir(dir.file("Up").c_str()), 0);
-    PhotoSession s;
-    s.barcodeValue = "kept";
-    auto r = filer().postProcessNewPhoto(test::makeBarJpeg(640, 480, {}), "a.jpg", s);
-    EXPECT_TRUE(r.tagged);
-    EXPECT_FALSE(r.filed);
-    EXPECT_TRUE(isReadableFile(dir.file("Scratch/kept.jpg")));
-    ASSERT_EQ(host.alerts.size(), 1u);
-    EXPECT_EQ(host.alerts[0], "WARNING! - UNABLE To FIND/Mount all the Needed Folders!!!!");
-    EXPECT_EQ(host.prefsOpened, 1);
-    EXPECT_TRUE(host.announced.empty());
-}
-
-TEST_F(PhotoFilerTest, RetakesWithTheSameBarcodeNeverReplaceAPhotoWaitingInScratch) {
+TEST_F(PhotoFilerTest, InvalidFoldersLeaveThePhotoInScratchWhereRetakesNeverReplaceIt) {
     ASSERT_EQ(::rmdir(dir.file("Up").c_str()), 0);
     PhotoSession s;
     s.barcodeValue = "kept";
     auto first = filer().postProcessNewPhoto(test::makeBarJpeg(640, 480, {200}), "a.jpg", s);
+    EXPECT_TRUE(first.tagged);
+    EXPECT_FALSE(first.filed);
+    ASSERT_EQ(host.alerts.size(), 1u);
+    EXPECT_EQ(host.alerts[0], "WARNING! - UNABLE To FIND/Mount all the Needed Folders!!!!");
+    EXPECT_EQ(host.prefsDelays, std::vector<double>{0.5});
+    EXPECT_TRUE(host.announced.empty());
     auto second = filer().postProcessNewPhoto(test::makeBarJpeg(800, 480, {300}), "b.jpg", s);
     auto third = filer().postProcessNewPhoto(test::makeBarJpeg(900, 480, {400}), "c.jpg", s);
     EXPECT_EQ(first.scratchPath, dir.file("Scratch/kept.jpg"));
@@ -169,14 +129,18 @@ TEST_F(PhotoFilerTest, RetakesWithTheSameBarcodeNeverReplaceAPhotoWaitingInScrat
     EXPECT_EQ(fourth.filedPath, dir.file("Images/2011-03-05/kept_001122334455_001.jpg"));
 }
 
-TEST_F(PhotoFilerTest, HostileBarcodeStaysInsideScratch) {
+TEST_F(PhotoFilerTest, HostileBarcodeStaysInsideScratchAndTheShortUploadPathIsUsed) {
+    settings.setBool("prefUseShortPathForWeb", true);
     PhotoSession s;
     s.barcodeValue = "../../etc/x";
+    s.screenNumber = 7;
     auto r = filer().postProcessNewPhoto(test::makeBarJpeg(640, 480, {}), "a.jpg", s);
     EXPECT_EQ(r.scratchPath, dir.file("Scratch/______etc_x.jpg"));
     EXPECT_FALSE(isReadableFile(dir.file("etc/x.jpg")));
     ASSERT_TRUE(r.filed);
     EXPECT_EQ(r.filedPath.rfind(dir.file("Images/2011-03-05/"), 0), 0u);
+    ASSERT_TRUE(r.uploadWritten);
+    EXPECT_EQ(r.uploadPath, dir.file("Up/2011-03-05/______etc_x_001122334455_comp_001.jpg"));
     // No barcode: a 14-digit time stamp names the scratch file.
     EXPECT_EQ(filer().scratchBaseName(""), "20110305143015");
 }
@@ -211,7 +175,7 @@ TEST_F(PhotoFilerTest, SessionDictionaryRules) {
     EXPECT_EQ(filer().sessionDictionary(s)["VZ_muxedMovieName"], Value("ab"));
 }
 
-TEST_F(PhotoFilerTest, DamagedPhotoIsKeptAsItCameAndTheOperatorIsTold) {
+TEST_F(PhotoFilerTest, DamagedOrUntaggablePhotoIsKeptAsItCameBesideTheScratchName) {
     PhotoFiler f = filer();
     Data cut = test::makeBarJpeg(800, 400, {400});
     cut.resize(cut.size() * 2 / 3);
@@ -229,6 +193,20 @@ TEST_F(PhotoFilerTest, DamagedPhotoIsKeptAsItCameAndTheOperatorIsTold) {
     EXPECT_NE(host.notices[0].find(r.untaggedPath), std::string::npos) << host.notices[0];
     EXPECT_EQ(test::runCommand("ls -A '" + dir.file("Images") + "'"), "");
     EXPECT_TRUE(host.announced.empty());
+
+    // No half-tagged file under the scratch name, but the camera's bytes
+    // survive under a name of their own, a second one beside the first.
+    s.barcodeValue = "junk";
+    const Data junk{'n', 'o', 't', 'j', 'p', 'g'};
+    r = f.postProcessNewPhoto(junk, "a.JPG", s);
+    EXPECT_FALSE(r.tagged);
+    EXPECT_FALSE(r.filed);
+    EXPECT_FALSE(isReadableFile(dir.file("Scratch/junk.jpg")));
+    ASSERT_EQ(r.untaggedPath, dir.file("Scratch/junk_untagged_001.jpg"));
+    EXPECT_EQ(test::readFile(r.untaggedPath), "notjpg");
+    auto again = f.postProcessNewPhoto(junk, "a.JPG", s);
+    EXPECT_EQ(again.untaggedPath, dir.file("Scratch/junk_untagged_002.jpg"));
+    EXPECT_EQ(test::readFile(r.untaggedPath), "notjpg");
 }
 
 TEST_F(PhotoFilerTest, AFailedUploadCopyIsOwedAndMadeOnceTheFolderCanBeWritten) {
@@ -260,23 +238,6 @@ TEST_F(PhotoFilerTest, AFailedUploadCopyIsOwedAndMadeOnceTheFolderCanBeWritten) 
     EXPECT_FALSE(pathExists(dir.file("UploadBacklog.plist")));
     const std::string owed = dir.file("Up/2011-03-05/up_001122334455_comp_001.jpg");
     EXPECT_TRUE(test::readFile(owed) == test::readFile(first.filedPath));
-}
-
-TEST_F(PhotoFilerTest, UntaggablePhotoIsKeptUnchangedBesideTheScratchName) {
-    PhotoSession s;
-    s.barcodeValue = "junk";
-    const Data junk{'n', 'o', 't', 'j', 'p', 'g'};
-    auto r = filer().postProcessNewPhoto(junk, "a.JPG", s);
-    EXPECT_FALSE(r.tagged);
-    EXPECT_FALSE(r.filed);
-    // No half-tagged file under the scratch name, but the camera's bytes
-    // survive under a name of their own, a second one beside the first.
-    EXPECT_FALSE(isReadableFile(dir.file("Scratch/junk.jpg")));
-    ASSERT_EQ(r.untaggedPath, dir.file("Scratch/junk_untagged_001.jpg"));
-    EXPECT_EQ(test::readFile(r.untaggedPath), "notjpg");
-    auto again = filer().postProcessNewPhoto(junk, "a.JPG", s);
-    EXPECT_EQ(again.untaggedPath, dir.file("Scratch/junk_untagged_002.jpg"));
-    EXPECT_EQ(test::readFile(r.untaggedPath), "notjpg");
 }
 
 }  // namespace

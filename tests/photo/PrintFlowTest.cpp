@@ -55,7 +55,7 @@ class PrintFlowTest : public testing::Test {
     Data photo;
 };
 
-TEST_F(PrintFlowTest, ModeZeroBecomesOneAndShowsTheSheetAtOneCopy) {
+TEST_F(PrintFlowTest, ModeZeroBecomesOneAndShowsTheSheetAtOneCopyModeTwoPrintsOneWithoutIt) {
     PrintFlow flow = makeFlow();
     settings.setInteger("prefPrintCopies", 7);
     EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {"a@b.c", "d@e.f"}));
@@ -63,9 +63,21 @@ TEST_F(PrintFlowTest, ModeZeroBecomesOneAndShowsTheSheetAtOneCopy) {
     ASSERT_EQ(port.sheetShownWith, std::vector<int>{1});
     ASSERT_EQ(port.jobs.size(), 1u);
     EXPECT_EQ(port.jobs[0].setup.copies, 1);
+
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 2);
+    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {"a@b.c", "d@e.f", "g@h.i"}));
+    EXPECT_EQ(port.sheetShownWith.size(), 1u) << "no sheet in mode two";
+    ASSERT_EQ(port.jobs.size(), 2u);
+    EXPECT_EQ(port.jobs[1].setup.copies, 1);
+    // The mode is chosen by its button; an unknown one is refused.
+    EXPECT_TRUE(flow.selectPrintDialogChoiceButtonHit(3));
+    EXPECT_EQ(settings.integerForKey("prefKeyForShowPrintDialogModeIndex"), 3);
+    EXPECT_TRUE(logged("Inside PrintFlow => selectPrintDialogChoiceButtonHit:...mode = [3]"));
+    EXPECT_FALSE(flow.selectPrintDialogChoiceButtonHit(7));
+    EXPECT_EQ(settings.integerForKey("prefKeyForShowPrintDialogModeIndex"), 3);
 }
 
-TEST_F(PrintFlowTest, ModeOneSheetButtonsChangeTheCopies) {
+TEST_F(PrintFlowTest, ModeOneSheetButtonsChangeTheCopiesWhichStopAtNineAndAtOne) {
     PrintFlow flow = makeFlow();
     settings.setInteger("prefKeyForShowPrintDialogModeIndex", 1);
     port.sheetPresses = {1, 1, 2, 7, 1};
@@ -77,11 +89,6 @@ TEST_F(PrintFlowTest, ModeOneSheetButtonsChangeTheCopies) {
     EXPECT_TRUE(
         logged("Inside PrintFlow => selectPrintCopiesChoiceButtonHit:...copies "
                "changed to = [3]"));
-}
-
-TEST_F(PrintFlowTest, CopiesStopAtNineAndAtOne) {
-    PrintFlow flow = makeFlow();
-    settings.setInteger("prefPrintCopies", 1);
     int c = 0;
     for (int i = 0; i < 12; ++i) c = flow.selectPrintCopiesChoiceButtonHit(1);
     EXPECT_EQ(c, 9);
@@ -92,8 +99,17 @@ TEST_F(PrintFlowTest, CopiesStopAtNineAndAtOne) {
     EXPECT_EQ(flow.selectPrintCopiesChoiceButtonHit(42), 1);
 }
 
-TEST_F(PrintFlowTest, StoredCopiesOutOfRangePrintWithinOneToNine) {
+TEST_F(PrintFlowTest,
+       SheetClosedWithoutPrintTagPrintsNothingCopiesStayInOneToNineOrFollowTheEmails) {
     PrintFlow flow = makeFlow();
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 1);
+    for (int tag : {0, 99, 101, -1}) {
+        port.sheetCloseTag = tag;
+        EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
+    }
+    EXPECT_TRUE(port.jobs.empty());
+    EXPECT_FALSE(flow.hasPrintInfo());
+    port.sheetCloseTag = 100;
     for (auto [stored, expected] : std::vector<std::pair<std::int64_t, int>>{
              {0, 1}, {-5, 1}, {4, 4}, {65536 + 3, 3}, {500, 9}, {65535, 1}}) {
         settings.setInteger("prefPrintCopies", stored);
@@ -102,20 +118,7 @@ TEST_F(PrintFlowTest, StoredCopiesOutOfRangePrintWithinOneToNine) {
     settings.setInteger("prefPrintCopies", 0);
     EXPECT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
     EXPECT_EQ(port.jobs.back().setup.copies, 1);
-}
-
-TEST_F(PrintFlowTest, ModeTwoPrintsOneCopyWithoutTheSheet) {
-    PrintFlow flow = makeFlow();
-    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 2);
-    settings.setInteger("prefPrintCopies", 5);
-    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {"a@b.c", "d@e.f", "g@h.i"}));
-    EXPECT_TRUE(port.sheetShownWith.empty());
-    ASSERT_EQ(port.jobs.size(), 1u);
-    EXPECT_EQ(port.jobs[0].setup.copies, 1);
-}
-
-TEST_F(PrintFlowTest, ModeThreeCopiesFollowTheEmailCountUpToFour) {
-    PrintFlow flow = makeFlow();
+    // Mode three: the copies follow the email count, up to four.
     settings.setInteger("prefKeyForShowPrintDialogModeIndex", 3);
     const std::vector<std::string> six{"a@x.y", "b@x.y", "c@x.y", "d@x.y", "e@x.y", "f@x.y"};
     EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, six));
@@ -131,21 +134,17 @@ TEST_F(PrintFlowTest, ModeThreeCopiesFollowTheEmailCountUpToFour) {
     EXPECT_EQ(port.jobs.back().setup.copies, 2);
 }
 
-TEST_F(PrintFlowTest, SheetClosedWithoutPrintTagPrintsNothing) {
-    PrintFlow flow = makeFlow();
-    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 1);
-    for (int tag : {0, 99, 101, -1}) {
-        port.sheetCloseTag = tag;
-        EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
-    }
-    EXPECT_TRUE(port.jobs.empty());
-    EXPECT_FALSE(flow.hasPrintInfo());
-}
-
-TEST_F(PrintFlowTest, FirstPromptedPrintHasDialogsLaterOnesAreSilentOperatorAlwaysAsks) {
+TEST_F(PrintFlowTest, FirstGoodPromptedPrintHasDialogsLaterOnesAreSilentOperatorAlwaysAsks) {
     PrintFlow flow = makeFlow();
     settings.setInteger("prefKeyForShowPrintDialogModeIndex", 2);
     port.printDialogPrinter = "kiosk-queue";
+    // A failed first print keeps the dialogs for the next one.
+    port.printSucceeds = false;
+    EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_TRUE(logged("UNsuccessful print operation!"));
+    EXPECT_FALSE(flow.hasPrintInfo());
+    port.jobs.clear();
+    port.printSucceeds = true;
     EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
     EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
     EXPECT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
@@ -155,21 +154,31 @@ TEST_F(PrintFlowTest, FirstPromptedPrintHasDialogsLaterOnesAreSilentOperatorAlwa
     EXPECT_FALSE(port.jobs[1].dialog);
     EXPECT_TRUE(port.jobs[2].dialog);
     EXPECT_FALSE(port.jobs[3].dialog);
-    EXPECT_EQ(port.pageSetupGiven.size(), 2u);
+    EXPECT_EQ(port.pageSetupGiven.size(), 3u);
     // The queue picked in the first print dialog is used by the silent one.
     EXPECT_EQ(port.jobs[1].setup.printerName, "kiosk-queue");
     EXPECT_TRUE(logged("successful print operation"));
     EXPECT_TRUE(logged("successful print operation2222"));
     EXPECT_TRUE(logged("current imageablePageBounds: {{0, 0}, {595, 842}}"));
     EXPECT_TRUE(logged("current print info:"));
+    port.printSucceeds = false;
+    EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
+    EXPECT_FALSE(port.jobs.back().dialog);
+    EXPECT_TRUE(logged("UNsuccessful print operation2222!"));
 }
 
-TEST_F(PrintFlowTest, PageSetupIsCentredClippedWithoutMarginsAndPersisted) {
+TEST_F(PrintFlowTest, PageSetupIsCentredClippedWithoutMarginsAndPersistedOverAnUnreadableOne) {
+    const std::string junk = "<plist><array><string>x</string></array></plist>";
+    settings.setObject("persistent printer settings", Value(Data(junk.begin(), junk.end())));
     {
         PrintFlow flow = makeFlow();
         port.pageSetupPrinter = "photo-queue";
         settings.setInteger("prefPrintCopies", 2);
         EXPECT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
+        // The unreadable set-up gives way to the default one.
+        ASSERT_EQ(port.pageSetupGiven.size(), 1u);
+        EXPECT_EQ(port.pageSetupGiven[0].printerName, "default-queue");
+        EXPECT_TRUE(logged("\"persistent printer settings\" unreadable"));
         const PrinterSetup& s = port.jobs.back().setup;
         EXPECT_TRUE(s.centerHorizontally && s.centerVertically);
         EXPECT_TRUE(s.clipHorizontally && s.clipVertically);
@@ -192,22 +201,6 @@ TEST_F(PrintFlowTest, PageSetupIsCentredClippedWithoutMarginsAndPersisted) {
     EXPECT_TRUE(port2.pageSetupGiven[0].centerVertically);
 }
 
-TEST_F(PrintFlowTest, FailedInteractivePrintKeepsTheDialogsForTheNextOne) {
-    PrintFlow flow = makeFlow();
-    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 2);
-    port.printSucceeds = false;
-    EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
-    EXPECT_TRUE(logged("UNsuccessful print operation!"));
-    EXPECT_FALSE(flow.hasPrintInfo());
-    port.printSucceeds = true;
-    EXPECT_TRUE(flow.printCurrentPictureWithPrompt(photo, {}));
-    EXPECT_TRUE(port.jobs.back().dialog);
-    port.printSucceeds = false;
-    EXPECT_FALSE(flow.printCurrentPictureWithPrompt(photo, {}));
-    EXPECT_FALSE(port.jobs.back().dialog);
-    EXPECT_TRUE(logged("UNsuccessful print operation2222!"));
-}
-
 TEST_F(PrintFlowTest, NothingToPrintOrNothingUsableIsRefusedClearly) {
     PrintFlow flow = makeFlow();
     EXPECT_FALSE(flow.printCurrentPicture({}, PrintFlow::Sender::Operator));
@@ -223,25 +216,6 @@ TEST_F(PrintFlowTest, NothingToPrintOrNothingUsableIsRefusedClearly) {
     EXPECT_FALSE(noFrame.printCurrentPicture(photo, PrintFlow::Sender::Operator));
     EXPECT_TRUE(logged("not found or unreadable"));
     EXPECT_TRUE(port.jobs.empty());
-}
-
-TEST_F(PrintFlowTest, UnreadablePersistentSettingsFallBackToTheDefaultSetup) {
-    const std::string junk = "<plist><array><string>x</string></array></plist>";
-    settings.setObject("persistent printer settings", Value(Data(junk.begin(), junk.end())));
-    PrintFlow flow = makeFlow();
-    EXPECT_TRUE(flow.printCurrentPicture(photo, PrintFlow::Sender::Operator));
-    ASSERT_EQ(port.pageSetupGiven.size(), 1u);
-    EXPECT_EQ(port.pageSetupGiven[0].printerName, "default-queue");
-    EXPECT_TRUE(logged("\"persistent printer settings\" unreadable"));
-}
-
-TEST_F(PrintFlowTest, DialogModeChoiceIsStoredAndBadTagsRefused) {
-    PrintFlow flow = makeFlow();
-    EXPECT_TRUE(flow.selectPrintDialogChoiceButtonHit(3));
-    EXPECT_EQ(settings.integerForKey("prefKeyForShowPrintDialogModeIndex"), 3);
-    EXPECT_TRUE(logged("Inside PrintFlow => selectPrintDialogChoiceButtonHit:...mode = [3]"));
-    EXPECT_FALSE(flow.selectPrintDialogChoiceButtonHit(7));
-    EXPECT_EQ(settings.integerForKey("prefKeyForShowPrintDialogModeIndex"), 3);
 }
 
 TEST_F(PrintFlowTest, CompositeLayoutWidensTheWindowAndWritesTheLastComposite) {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <set>
 #include <thread>
 #include <vector>
 
+#include "TestImages.h"
 #include "photo/ShareLink.h"
 #include "support/TempDir.h"
 
@@ -16,7 +16,7 @@ ShareSecret secretOf(char c) {
     return ShareSecret::fromBytes(std::string(ShareSecret::kBytes, c));
 }
 
-TEST(ShareLink, TokenIs128BitsOfBase64UrlAndDependsOnSubjectAndSecret) {
+TEST(ShareLink, TokenIs128BitsOfBase64UrlDependsOnSubjectAndSecretAndIsWellFormed) {
     const std::string t = shareToken(secretOf('a'), "2024-05-01/GUEST_001122334455_comp_001.jpg");
     EXPECT_EQ(t.size(), 22u);
     EXPECT_TRUE(isWellFormedShareToken(t));
@@ -29,28 +29,6 @@ TEST(ShareLink, TokenIs128BitsOfBase64UrlAndDependsOnSubjectAndSecret) {
     for (int i = 0; i < 1000; ++i)
         seen.insert(shareToken(secretOf('a'), "d/photo_" + std::to_string(i) + ".jpg"));
     EXPECT_EQ(seen.size(), 1000u);
-}
-
-TEST(ShareLink, TokenMatchesAnIndependentHmac) {
-    // openssl dgst -sha256 -hmac with 32 bytes of 'k', first 16 bytes in base64url.
-    const std::string subject = "2024-05-01/x.jpg";
-    const std::string expected = [&] {
-        std::string cmd = "printf '%s' '" + subject + "' | openssl dgst -sha256 -binary -hmac " +
-                          std::string(32, 'k') +
-                          " | head -c 16 | base64 | tr '+/' '-_' | tr -d '=\\n'";
-        std::string out;
-        FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) return out;
-        char buf[128];
-        while (size_t n = ::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-        ::pclose(p);
-        return out;
-    }();
-    if (expected.empty()) GTEST_SKIP() << "no openssl command";
-    EXPECT_EQ(shareToken(secretOf('k'), subject), expected);
-}
-
-TEST(ShareLink, WellFormedTokensOnly) {
     EXPECT_FALSE(isWellFormedShareToken(""));
     EXPECT_FALSE(isWellFormedShareToken("abc"));
     EXPECT_FALSE(isWellFormedShareToken("AAAAAAAAAAAAAAAAAAAAA"));    // 21
@@ -61,7 +39,17 @@ TEST(ShareLink, WellFormedTokensOnly) {
     EXPECT_TRUE(isWellFormedShareToken("Az09-_AAAAAAAAAAAAAAAA"));
 }
 
-TEST(ShareLink, SubjectIsTheDayFolderAndTheName) {
+TEST(ShareLink, TokenMatchesAnIndependentHmac) {
+    // openssl dgst -sha256 -hmac with 32 bytes of 'k', first 16 bytes in base64url.
+    const std::string subject = "2024-05-01/x.jpg";
+    const std::string expected = test::runCommand(
+        "printf '%s' '" + subject + "' | openssl dgst -sha256 -binary -hmac " +
+        std::string(32, 'k') + " | head -c 16 | base64 | tr '+/' '-_' | tr -d '=\\n'");
+    if (expected.empty()) GTEST_SKIP() << "no openssl command";
+    EXPECT_EQ(shareToken(secretOf('k'), subject), expected);
+}
+
+TEST(ShareLink, SubjectUploadNamesAndGalleryAddresses) {
     EXPECT_EQ(shareSubjectOfUploadCopy("/Up/2024-05-01/a_comp_001.jpg"),
               "2024-05-01/a_comp_001.jpg");
     EXPECT_EQ(shareSubjectOfUploadCopy("/Up/Images/2024-05-01/a_comp_001.jpg"),
@@ -69,9 +57,6 @@ TEST(ShareLink, SubjectIsTheDayFolderAndTheName) {
     EXPECT_EQ(shareSubjectOfUploadCopy("a.jpg"), "a.jpg");
     EXPECT_EQ(shareSubjectOfUploadCopy("/a.jpg"), "a.jpg");
     EXPECT_EQ(shareSubjectOfUploadCopy(""), "");
-}
-
-TEST(ShareLink, FiledNamesTurnIntoUploadNames) {
     EXPECT_EQ(uploadNameOfFiledName("foo_001122334455_002.jpg"), "foo_001122334455_comp_002.jpg");
     EXPECT_EQ(uploadNameOfFiledName("GUEST-001_a_b_001122334455_1000.jpg"),
               "GUEST-001_a_b_001122334455_comp_1000.jpg");
@@ -81,9 +66,7 @@ TEST(ShareLink, FiledNamesTurnIntoUploadNames) {
     EXPECT_EQ(uploadNameOfFiledName("foo_001122334455_002"), "");
     EXPECT_TRUE(isUploadCopyName("foo_001122334455_comp_002.jpg"));
     EXPECT_FALSE(isUploadCopyName("foo_001122334455_002.jpg"));
-}
-
-TEST(ShareLink, GalleryAddresses) {
+    // Gallery addresses.
     auto a = parseGalleryAddress("http://192.168.4.1:8080");
     ASSERT_TRUE(a);
     EXPECT_EQ(a->host, "192.168.4.1");
@@ -109,7 +92,7 @@ TEST(ShareLink, GalleryAddresses) {
     }
 }
 
-TEST(ShareSecret, MadeOnceReadableByItsOwnerOnlyAndReadAgain) {
+TEST(ShareSecret, MadeOnceEvenByProgramsStartingAtOnceOwnerOnlyAndNeverReplaced) {
     test::TempDir dir;
     const std::string path = dir.file("config/klik/klik-share-secret");
     std::string error;
@@ -129,32 +112,24 @@ TEST(ShareSecret, MadeOnceReadableByItsOwnerOnlyAndReadAgain) {
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(ShareSecret::pathBesideSettings(dir.file("config/klik/Klik_Kiosk.plist")), path);
-}
-
-TEST(ShareSecret, ProgramsStartingAtOnceShareOneSecret) {
-    test::TempDir dir;
-    const std::string path = dir.file("klik-share-secret");
+    // A malformed file is not replaced.
+    test::writeFile(path, "not a secret\n");
+    EXPECT_FALSE(ShareSecret::loadOrCreate(path, &error));
+    EXPECT_NE(error.find("64 hex digits"), std::string::npos) << error;
+    EXPECT_EQ(test::readFile(path), "not a secret\n");
+    // Programs starting at once share one secret.
+    const std::string sharedPath = dir.file("klik-share-secret");
     std::vector<std::string> got(8);
     std::vector<std::thread> threads;
     for (size_t i = 0; i < got.size(); ++i)
         threads.emplace_back([&, i] {
-            if (auto s = ShareSecret::loadOrCreate(path)) got[i] = s->bytes();
+            if (auto s = ShareSecret::loadOrCreate(sharedPath)) got[i] = s->bytes();
         });
     for (auto& t : threads) t.join();
     for (const std::string& g : got) {
         EXPECT_EQ(g.size(), 32u);
         EXPECT_EQ(g, got[0]);
     }
-}
-
-TEST(ShareSecret, AMalformedFileIsNotReplaced) {
-    test::TempDir dir;
-    const std::string path = dir.file("klik-share-secret");
-    test::writeFile(path, "not a secret\n");
-    std::string error;
-    EXPECT_FALSE(ShareSecret::loadOrCreate(path, &error));
-    EXPECT_NE(error.find("64 hex digits"), std::string::npos) << error;
-    EXPECT_EQ(test::readFile(path), "not a secret\n");
 }
 
 TEST(ShareLinks, TheKioskComputesTheLinkOnlyWithAnAddress) {
@@ -172,11 +147,7 @@ TEST(ShareLinks, TheKioskComputesTheLinkOnlyWithAnAddress) {
     std::string error;
     EXPECT_EQ(links.linkForUploadCopy("/Up/2024-05-01/a_comp_001.jpg", &error), "");
     EXPECT_FALSE(error.empty());
-}
-
-TEST(ShareLinks, LinkDays) {
-    test::TempDir dir;
-    Settings settings(dir.file("s.plist"));
+    // Days a link lives: 30 unless set, at most ten years.
     EXPECT_EQ(shareLinkDays(settings), 30);
     settings.setInteger("prefShareLinkDays", 7);
     EXPECT_EQ(shareLinkDays(settings), 7);

@@ -2,7 +2,9 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
+
 #include <array>
 #include <cstdio>
 
@@ -10,13 +12,9 @@
 
 namespace klik::test {
 
-namespace {
-Data addExif(const Data& jpeg, const std::string& make) {
+Data withExifData(const Data& jpeg, const Exiv2::ExifData& exif) {
     auto image = Exiv2::ImageFactory::open(jpeg.data(), static_cast<long>(jpeg.size()));
     image->readMetadata();
-    Exiv2::ExifData exif;
-    exif["Exif.Image.Make"] = make;
-    exif["Exif.Photo.DateTimeOriginal"] = "2011:03:05 14:30:15";
     image->setExifData(exif);
     image->writeMetadata();
     Exiv2::BasicIo& io = image->io();
@@ -26,7 +24,20 @@ Data addExif(const Data& jpeg, const std::string& make) {
     io.close();
     return out;
 }
-}  // namespace
+
+Data withClaimedSize(Data jpeg, int w, int h) {
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = static_cast<std::uint8_t>(h >> 8);
+            jpeg[i + 6] = static_cast<std::uint8_t>(h & 0xFF);
+            jpeg[i + 7] = static_cast<std::uint8_t>(w >> 8);
+            jpeg[i + 8] = static_cast<std::uint8_t>(w & 0xFF);
+            return jpeg;
+        }
+    }
+    ADD_FAILURE() << "no frame header";
+    return jpeg;
+}
 
 Data makeBarJpeg(int w, int h, const std::vector<int>& barLefts, const std::string& make) {
     Bitmap bm = Bitmap::rgba(w, h, 40, 40, 40);
@@ -37,7 +48,11 @@ Data makeBarJpeg(int w, int h, const std::vector<int>& barLefts, const std::stri
                 p[0] = p[1] = p[2] = 230;
             }
     Data jpeg = *encodeJpegFromRGBA(bm, 95);
-    return make.empty() ? jpeg : addExif(jpeg, make);
+    if (make.empty()) return jpeg;
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Make"] = make;
+    exif["Exif.Photo.DateTimeOriginal"] = "2011:03:05 14:30:15";
+    return withExifData(jpeg, exif);
 }
 
 Data makeRowBarJpeg(int w, int h, const std::vector<int>& barTops) {

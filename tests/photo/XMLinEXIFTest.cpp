@@ -29,7 +29,7 @@ Data scanData(const Data& jpeg) {
     return {};
 }
 
-TEST(XMLinEXIF, RoundTripKeepsOtherExifAndPixels) {
+TEST(XMLinEXIF, RoundTripKeepsOtherExifAndPixelsAndAddsExifWhereThereIsNone) {
     const Data src = test::makeBarJpeg(320, 240, {100}, "TagCam");
     const Value payload(sessionPayload());
     auto tagged = GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(payload, src);
@@ -48,19 +48,17 @@ TEST(XMLinEXIF, RoundTripKeepsOtherExifAndPixels) {
     auto again = GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value("second"), *tagged);
     ASSERT_TRUE(again);
     EXPECT_EQ(*GLIMRA_XMLinEXIF::propertyListObjectForJpegData(*again), Value("second"));
-}
-
-TEST(XMLinEXIF, JpegWithoutExifGetsOne) {
-    const Data src = test::makeBarJpeg(64, 48, {8});
-    ASSERT_TRUE(exifApp1Payload(src).empty());
-    auto tagged = GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value(sessionPayload()), src);
+    // A JPEG without EXIF gets one.
+    const Data bare = test::makeBarJpeg(64, 48, {8});
+    ASSERT_TRUE(exifApp1Payload(bare).empty());
+    tagged = GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(payload, bare);
     ASSERT_TRUE(tagged);
     EXPECT_FALSE(exifApp1Payload(*tagged).empty());
-    EXPECT_EQ(*GLIMRA_XMLinEXIF::propertyListObjectForJpegData(*tagged), Value(sessionPayload()));
-    EXPECT_EQ(scanData(*tagged), scanData(src));
+    EXPECT_EQ(*GLIMRA_XMLinEXIF::propertyListObjectForJpegData(*tagged), payload);
+    EXPECT_EQ(scanData(*tagged), scanData(bare));
 }
 
-TEST(XMLinEXIF, ReadingNothingOrPlainWordsGivesNone) {
+TEST(XMLinEXIF, ReadingNothingOrPlainWordsGivesNoneAndBadPayloadsAreRefused) {
     const Data plain = test::makeBarJpeg(64, 48, {8}, "NoComment");
     EXPECT_FALSE(GLIMRA_XMLinEXIF::propertyListObjectForJpegData(plain));
     EXPECT_FALSE(GLIMRA_XMLinEXIF::propertyListObjectForJpegData(Data{}));
@@ -76,15 +74,12 @@ TEST(XMLinEXIF, ReadingNothingOrPlainWordsGivesNone) {
     image->io().read(words.data(), long(words.size()));
     EXPECT_EQ(GLIMRA_XMLinEXIF::userCommentForJpegData(words), "just some words");
     EXPECT_FALSE(GLIMRA_XMLinEXIF::propertyListObjectForJpegData(words));
-}
-
-TEST(XMLinEXIF, RefusesNoneNonJpegAndOversizedPayloads) {
-    const Data src = test::makeBarJpeg(64, 48, {8});
-    EXPECT_FALSE(GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value(), src));
+    // Writing refuses none, non-JPEGs and oversized payloads.
+    EXPECT_FALSE(GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value(), plain));
     EXPECT_FALSE(GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value("x"), Data{}));
     EXPECT_FALSE(GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value("x"), Data{1, 2, 3, 4}));
     EXPECT_FALSE(
-        GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value(std::string(70000, 'a')), src));
+        GLIMRA_XMLinEXIF::jpegDataWithPropertyListObject(Value(std::string(70000, 'a')), plain));
     EXPECT_FALSE(GLIMRA_XMLinEXIF::asciiXmlForPayload(Value(std::string("bad \xC3 utf8"))));
 }
 

@@ -118,9 +118,9 @@ bool ServerProcess::start(const std::vector<std::string>& args, const std::vecto
     return true;
 }
 
-int ServerProcess::stop() {
+int ServerProcess::end(int signal) {
     if (pid_ <= 0) return -1;
-    ::kill(pid_, SIGTERM);
+    ::kill(pid_, signal);
     int status = 0;
     // The child's end, waited for through a descriptor of the process.
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
@@ -129,8 +129,7 @@ int ServerProcess::stop() {
         ::poll(&p, 1, 10000);
         ::close(pidfd);
     }
-    const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-    if (r == 0) {
+    if (::waitpid(pid_, &status, WNOHANG) == 0) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, &status, 0);
     }
@@ -139,17 +138,6 @@ int ServerProcess::stop() {
     if (out_ >= 0) ::close(out_);
     out_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void ServerProcess::kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-    if (drain_.joinable()) drain_.join();
-    if (out_ >= 0) ::close(out_);
-    out_ = -1;
 }
 
 ProgramResult runProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,

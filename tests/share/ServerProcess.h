@@ -4,6 +4,7 @@
 // file, ready once a line of its output matches a pattern, stopped by its
 // process id.
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <string>
@@ -27,14 +28,15 @@ class ServerProcess {
                const std::string& ready, const std::string& logPath, std::string* error);
     // SIGTERM, then SIGKILL after 10 s; waits for the end. Returns the exit
     // status (-1 after a signal).
-    int stop();
+    int stop() { return end(SIGTERM); }
     // SIGKILL at once (a server that dies).
-    void kill();
+    void kill() { end(SIGKILL); }
     bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
     const std::string& match() const { return match_; }
 
   private:
+    int end(int signal);
     pid_t pid_ = -1;
     int out_ = -1;
     std::thread drain_;

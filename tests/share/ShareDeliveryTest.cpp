@@ -29,13 +29,17 @@ std::string withoutAddresses(const std::string& path) {
     return clean ? std::string(clean->begin(), clean->end()) : std::string();
 }
 
-TEST_F(Delivery, WithNothingSetUpNothingLeavesTheBooth) {
+TEST_F(Delivery, StatusExplainsItselfWithoutAnOutboxAndWithNothingSetUpNothingLeavesTheBooth) {
+    auto status = klikctl({"share", "status"});
+    EXPECT_EQ(status.status, 0);
+    EXPECT_NE(status.out.find("has not run yet"), std::string::npos);
+    EXPECT_EQ(klikctl({"share", "frobnicate"}).status, 2);
     settings().setString("prefShareMailServer", "");
     fileUploadCopy("g_comp_001.jpg", {"guest@example.com"});
     auto r = share({"--once"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("nothing leaves the booth"), std::string::npos) << r.err;
-    auto status = klikctl({"share", "status"});
+    status = klikctl({"share", "status"});
     EXPECT_NE(status.out.find("email  0 pending, 0 in flight, 0 done, 0 failed"), std::string::npos)
         << status.out;
 }
@@ -226,31 +230,9 @@ TEST_F(Delivery, AnUploadCutOffByTheServerGoingDownIsCompletedWhenItComesBack) {
     EXPECT_EQ(readFile(target), readFile(movie));
 }
 
-TEST_F(Delivery, DoctorChecksTheServerThePasswordFileAndTheRemote) {
-    startSmtp();
-    settings().setString("prefShareMailUser", "booth");
-    settings().setString("prefShareMailPasswordFile", dir_.file("mail-password"));
-    settings().setString("prefShareRemote", "nosuchremote:album");
-    writeFile(dir_.file("mail-password"), "secret\n");
-    ::chmod(dir_.file("mail-password").c_str(), 0644);
-    auto doctor = [&] {
-        auto r = klikctl({"--settings", settings().path(), "doctor"});
-        return r.out;
-    };
-    std::string out = doctor();
-    EXPECT_NE(out.find("127.0.0.1:" + std::to_string(smtpPort()) + " answers"), std::string::npos)
-        << out;
-    EXPECT_NE(out.find("chmod 600"), std::string::npos) << out;
-    EXPECT_NE(out.find("rclone has no remote nosuchremote:"), std::string::npos) << out;
-    EXPECT_EQ(out.find("secret"), std::string::npos) << "the password is never shown";
-    ::chmod(dir_.file("mail-password").c_str(), 0600);
-    stopSmtp();
-    out = doctor();
-    EXPECT_NE(out.find("readable by this user only"), std::string::npos) << out;
-    EXPECT_NE(out.find("cannot be reached"), std::string::npos) << out;
-}
-
-TEST_F(Delivery, TheLoginsPasswordComesFromItsFileAndNeverTravelsInTheClear) {
+// The login's password comes from its file and never travels in the clear;
+// the doctor checks the server, the password file and the remote.
+TEST_F(Delivery, TheLoginsPasswordStaysSecretAndTheDoctorChecksServerPasswordFileAndRemote) {
     startSmtp();
     settings().setString("prefShareMailUser", "booth");
     settings().setString("prefShareMailPasswordFile", dir_.file("mail-password"));
@@ -265,8 +247,21 @@ TEST_F(Delivery, TheLoginsPasswordComesFromItsFileAndNeverTravelsInTheClear) {
     EXPECT_EQ(readFile(dir_.file("Library/Logs/Klik/Klik_Share.log")).find("s3cret"),
               std::string::npos);
     EXPECT_EQ(readFile(dir_.file("smtp.log")).find("s3cret"), std::string::npos);
-    const std::string status = klikctl({"share", "status"}).out;
-    EXPECT_NE(status.find("SSL"), std::string::npos) << status;
+    EXPECT_NE(klikctl({"share", "status"}).out.find("SSL"), std::string::npos);
+
+    settings().setString("prefShareRemote", "nosuchremote:album");
+    auto doctor = [&] { return klikctl({"--settings", settings().path(), "doctor"}).out; };
+    std::string out = doctor();
+    EXPECT_NE(out.find("127.0.0.1:" + std::to_string(smtpPort()) + " answers"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("readable by this user only"), std::string::npos) << out;
+    EXPECT_NE(out.find("rclone has no remote nosuchremote:"), std::string::npos) << out;
+    EXPECT_EQ(out.find("s3cret"), std::string::npos) << "the password is never shown";
+    ::chmod(dir_.file("mail-password").c_str(), 0644);
+    stopSmtp();
+    out = doctor();
+    EXPECT_NE(out.find("chmod 600"), std::string::npos) << out;
+    EXPECT_NE(out.find("cannot be reached"), std::string::npos) << out;
 }
 
 TEST_F(Delivery, MailSetUpWhileItRunsReachesTheGuestsWhoCameBefore) {
@@ -285,13 +280,6 @@ TEST_F(Delivery, MailSetUpWhileItRunsReachesTheGuestsWhoCameBefore) {
     auto n = countByRecipient(receivedMail());
     EXPECT_EQ(n["early@example.com"], 1);
     EXPECT_EQ(n["late@example.com"], 1);
-}
-
-TEST_F(Delivery, StatusAndRetryExplainThemselvesWithoutAnOutbox) {
-    auto status = klikctl({"share", "status"});
-    EXPECT_EQ(status.status, 0);
-    EXPECT_NE(status.out.find("has not run yet"), std::string::npos);
-    EXPECT_EQ(klikctl({"share", "frobnicate"}).status, 2);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ void write(const std::string& path, const Data& bytes) {
     test::writeFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
-TEST(UploadCopy, KindsAndCompleteness) {
+TEST(UploadCopy, KindsCompletenessOneEmailPerDistinctAddressAndOneCloudJobWhenSetUp) {
     EXPECT_EQ(uploadKindOf("/u/2026-01-01/a_comp_001.jpg"), UploadKind::Still);
     EXPECT_EQ(uploadKindOf("/u/x.JPEG"), UploadKind::Still);
     EXPECT_EQ(uploadKindOf("/u/x_muxed.mov"), UploadKind::Movie);
@@ -50,10 +50,6 @@ TEST(UploadCopy, KindsAndCompleteness) {
     EXPECT_TRUE(isCompleteUploadFile(dir.file("full.jpg")));
     EXPECT_FALSE(isCompleteUploadFile(dir.file("missing.jpg")));
     EXPECT_FALSE(isCompleteUploadFile(dir.path()));
-}
-
-TEST(UploadCopy, OneEmailPerDistinctAddressAndOneCloudJobWhenSetUp) {
-    test::TempDir dir;
     const std::string still = dir.file("2026-03-05/g_comp_001.jpg");
     write(still, taggedPhoto({"a@example.com", "b@example.org", "A@Example.com"}));
     ShareConfig c;
@@ -92,7 +88,7 @@ TEST(UploadCopy, TheCopyThatLeavesCarriesNoAddressButEveryOtherField) {
     EXPECT_EQ(*withoutAddresses(plain), plain);
 }
 
-TEST(UploadCopy, CloudPathsKeepBoothsApartAndNamesSafe) {
+TEST(UploadCopy, CloudPathsKeepBoothsApartNamesSafeAndTheMovieBesideAStillIsFound) {
     EXPECT_EQ(cloudPathFor("event:album", "Sommerfest", "Booth 2", "2026-03-05", "a.jpg"),
               "event:album/Sommerfest/Booth 2/2026-03-05/a.jpg");
     EXPECT_EQ(cloudPathFor("event:", "../up", "", "2026-03-05", "a.jpg"),
@@ -100,10 +96,7 @@ TEST(UploadCopy, CloudPathsKeepBoothsApartAndNamesSafe) {
     test::TempDir dir;
     test::writeFile(dir.file("2026-03-05/a.jpg"), "x");
     EXPECT_EQ(dayOfUploadCopy(dir.file("2026-03-05/a.jpg")), "2026-03-05");
-}
-
-TEST(UploadCopy, TheMovieBesideAStillIsFoundByName) {
-    test::TempDir dir;
+    // The movie beside a still is found by name.
     test::writeFile(dir.file("clip.jpg"), "j");
     EXPECT_EQ(movieBesideStill(dir.file("clip.jpg")), "");
     test::writeFile(dir.file("clip.mov"), "m");
@@ -122,7 +115,7 @@ struct Collected {
     }
 };
 
-TEST(UploadWatcher, ScanFindsCompleteFilesOnly) {
+TEST(UploadWatcher, ScanAndEventsFindCompleteFilesOnlyUnderTheirFinalNames) {
     test::TempDir dir;
     test::writeFile(dir.file("2026-03-05/a.jpg"), "a");
     test::writeFile(dir.file("2026-03-05/reserved.jpg"), "");
@@ -132,15 +125,9 @@ TEST(UploadWatcher, ScanFindsCompleteFilesOnly) {
     Collected c;
     w.scan(c.handler());
     EXPECT_EQ(c.paths, (std::vector<std::string>{dir.file("2026-03-05/a.jpg")}));
-}
-
-TEST(UploadWatcher, SeesAFileOnlyWhenItIsCompleteUnderItsFinalName) {
-    test::TempDir dir;
-    ::mkdir(dir.file("2026-03-05").c_str(), 0755);
-    UploadWatcher w(dir.path());
+    c.paths.clear();
     std::string why;
     ASSERT_TRUE(w.start(&why)) << why;
-    Collected c;
     // The kiosk's way on file systems without no-replace renames: the
     // final name reserved empty, the file written beside, renamed over.
     const std::string final = dir.file("2026-03-05/g_comp_001.jpg");

@@ -13,7 +13,7 @@ mode_t modeOf(const std::string& p) {
     return st.st_mode;
 }
 
-TEST(FilePermissions, OpensFolderAndKeepsSpecialBits) {
+TEST(FilePermissions, OpensFolderKeepsSpecialBitsAndAMissingPathFails) {
     test::TempDir dir;
     const std::string folder = dir.file("f");
     ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
@@ -30,10 +30,6 @@ TEST(FilePermissions, OpensFolderAndKeepsSpecialBits) {
     EXPECT_EQ(modeOf(file) & 07777, 02777u);
     EXPECT_TRUE(setPermission(file, 04600));
     EXPECT_EQ(modeOf(file) & 07777, 02600u);
-}
-
-TEST(FilePermissions, MissingPathFails) {
-    test::TempDir dir;
     testing::internal::CaptureStdout();
     EXPECT_FALSE(setPermission(dir.file("nope"), 0777));
     const std::string out = testing::internal::GetCapturedStdout();

@@ -39,7 +39,7 @@ NetSnapshot wifiAndEthernet(unsigned wifiMetric, unsigned ethMetric) {
     return s;
 }
 
-TEST(NetStuff, DottedQuadAndSocketAddress) {
+TEST(NetStuff, DottedQuadSocketAddressAndTheKernelRouteTable) {
     EXPECT_EQ(GLIMRA_NetStuff::dottedQuadString(0x0A000007), "10.0.0.7");
     EXPECT_EQ(GLIMRA_NetStuff::dottedQuadString(0xFFFFFFFF), "255.255.255.255");
     sockaddr_in in{};
@@ -50,9 +50,6 @@ TEST(NetStuff, DottedQuadAndSocketAddress) {
     sockaddr_in6 in6{};
     in6.sin6_family = AF_INET6;
     EXPECT_EQ(GLIMRA_NetStuff::stringForIPAddress(reinterpret_cast<sockaddr*>(&in6)), std::nullopt);
-}
-
-TEST(NetStuff, ParsesKernelRouteTable) {
     const std::string text =
         "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
         "eth0\t00000000\t010200C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n"
@@ -93,7 +90,7 @@ TEST(NetStuff, TableKeysAndRoutingOrder) {
     EXPECT_EQ(GLIMRA_NetStuff::primaryInterfaceOf(table)->at("BSD_NAME"), Value("eth0"));
 }
 
-TEST(NetStuff, OnlyLoopbackHasNoPrimaryAndBadLengthsAreSkipped) {
+TEST(NetStuff, OnlyLoopbackHasNoPrimaryBadLengthsAreSkippedUnroutedRanksLast) {
     NetSnapshot s;
     s.addresses = {addr("lo", "127.0.0.1", "255.0.0.0")};
     s.links["lo"] = NetLinkInfo{ARPHRD_LOOPBACK, false, true, ""};
@@ -108,12 +105,11 @@ TEST(NetStuff, OnlyLoopbackHasNoPrimaryAndBadLengthsAreSkipped) {
     // No IPv4 at all: only the two empty lists.
     table = GLIMRA_NetStuff::activeInterfacesFromSnapshot(NetSnapshot{});
     EXPECT_EQ(table.size(), 2u);
-}
 
-TEST(NetStuff, InterfaceWithoutDefaultRouteRanksAfterRoutedOnes) {
-    auto s = wifiAndEthernet(50, 100);
+    // An interface without a default route ranks after the routed ones.
+    s = wifiAndEthernet(50, 100);
     s.routes.erase(s.routes.begin() + 1);  // wlan0 loses its default route
-    auto table = GLIMRA_NetStuff::activeInterfacesFromSnapshot(s);
+    table = GLIMRA_NetStuff::activeInterfacesFromSnapshot(s);
     EXPECT_EQ(table["INTERFACE_ORDER"], Value(Array{Value("eth0"), Value("wlan0")}));
 }
 

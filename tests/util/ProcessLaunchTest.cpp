@@ -12,7 +12,7 @@
 namespace klik {
 namespace {
 
-TEST(RunAndWait, GivesTheExitStatusAndTheOutputInItsFiles) {
+TEST(RunAndWait, GivesTheExitStatusAndTheOutputInItsFilesOrMinusOne) {
     test::TempDir dir;
     test::ScopedEnv kept("KLIK_TEST_KEPT", "kept");
     test::ScopedEnv removed("KLIK_TEST_REMOVED", "should be gone");
@@ -31,9 +31,7 @@ TEST(RunAndWait, GivesTheExitStatusAndTheOutputInItsFiles) {
     // The caller's own environment is untouched.
     EXPECT_STREQ(std::getenv("KLIK_TEST_REMOVED"), "should be gone");
     EXPECT_EQ(std::getenv("KLIK_TEST_SET"), nullptr);
-}
-
-TEST(RunAndWait, AMissingProgramOrADeathBySignalIsMinusOne) {
+    // A missing program or a death by signal is -1.
     std::string error;
     EXPECT_EQ(runAndWait("/nonexistent/klik-program", {}, {}, &error), -1);
     EXPECT_NE(error.find("/nonexistent/klik-program"), std::string::npos) << error;

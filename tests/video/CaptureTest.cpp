@@ -7,7 +7,9 @@
 #include <condition_variable>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <mutex>
+#include <optional>
 
 #include "GeneratedClips.h"
 #include "foundation/ManualRunLoop.h"
@@ -20,21 +22,7 @@
 namespace klik {
 namespace {
 
-// Waits (on a condition, not a clock) until the pipeline has delivered
-// `frames` more preview frames.
-void waitForFrames(CapturePipeline& p, std::uint64_t frames) {
-    std::mutex m;
-    std::condition_variable cv;
-    const std::uint64_t target = p.framesDelivered() + frames;
-    p.setFrameCallback([&] {
-        std::lock_guard<std::mutex> lock(m);
-        cv.notify_all();
-    });
-    std::unique_lock<std::mutex> lock(m);
-    cv.wait(lock, [&] { return p.framesDelivered() >= target; });
-    lock.unlock();
-    p.setFrameCallback({});
-}
+using test::waitForFrames;
 
 CaptureSourceSpec simulated() {
     CaptureSourceSpec s;
@@ -44,6 +32,29 @@ CaptureSourceSpec simulated() {
     s.height = 240;
     return s;
 }
+
+// What a recorder hands to composition, waited for on a condition.
+struct Handed {
+    std::mutex m;
+    std::condition_variable cv;
+    std::optional<CompositionRequest> request;
+    std::function<void(const CompositionRequest&)> handler() {
+        return [this](const CompositionRequest& r) {
+            std::lock_guard<std::mutex> lock(m);
+            request = r;
+            cv.notify_all();
+        };
+    }
+    bool arrived() {
+        std::lock_guard<std::mutex> lock(m);
+        return request.has_value();
+    }
+    const CompositionRequest& wait() {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return request.has_value(); });
+        return *request;
+    }
+};
 
 // Mean brightness of a corner block of an RGBA picture.
 double cornerBrightness(const std::uint8_t* rgba, int width, int height, bool left) {
@@ -140,14 +151,8 @@ TEST(GstVideoRecorder, HandsTheFinishedRecordingToCompositionAndShowsTheClock) {
     settings.setInteger("prefMaxRecordingLengthInSeconds", 0);
     ManualRunLoop loop;
     GstVideoRecorder recorder(settings, loop, true);
-    std::mutex m;
-    std::condition_variable cv;
-    std::optional<CompositionRequest> handed;
-    recorder.setFinishedHandler([&](const CompositionRequest& r) {
-        std::lock_guard<std::mutex> lock(m);
-        handed = r;
-        cv.notify_all();
-    });
+    Handed handed;
+    recorder.setFinishedHandler(handed.handler());
     std::vector<std::string> clock;
     recorder.setClockDisplay(
         [&](bool shown, const std::string& text) { clock.push_back(shown ? text : "<hidden>"); });
@@ -164,12 +169,8 @@ TEST(GstVideoRecorder, HandsTheFinishedRecordingToCompositionAndShowsTheClock) {
     recorder.stopRecording();
     EXPECT_FALSE(recorder.isRecording());
     recorder.tearDownRecordingTimer();
-    {
-        std::unique_lock<std::mutex> lock(m);
-        cv.wait(lock, [&] { return handed.has_value(); });
-    }
-    EXPECT_EQ(handed->url, movie);
-    EXPECT_DOUBLE_EQ(handed->overlayMovieInsertionTime, 1);
+    EXPECT_EQ(handed.wait().url, movie);
+    EXPECT_DOUBLE_EQ(handed.wait().overlayMovieInsertionTime, 1);
     // Compression tag 9 was rewritten to 1: 320 x 240.
     EXPECT_EQ(settings.integerForKey("prefQTVideoCompressionTag"), 1);
     auto info = probeMedia(movie);
@@ -192,14 +193,8 @@ TEST(GstVideoRecorder, AStalledCameraNeverHoldsTheCallerWhenTheRecordingStops) {
     ManualRunLoop loop;
     GstVideoRecorder recorder(settings, loop, true);
     recorder.setFinishTimeout(3);
-    std::mutex m;
-    std::condition_variable cv;
-    std::optional<CompositionRequest> handed;
-    recorder.setFinishedHandler([&](const CompositionRequest& r) {
-        std::lock_guard<std::mutex> lock(m);
-        handed = r;
-        cv.notify_all();
-    });
+    Handed handed;
+    recorder.setFinishedHandler(handed.handler());
     std::vector<std::string> reports;
     recorder.setReportHandler([&](const std::string& text) { reports.push_back(text); });
     ASSERT_TRUE(recorder.setupQTSession());
@@ -212,19 +207,12 @@ TEST(GstVideoRecorder, AStalledCameraNeverHoldsTheCallerWhenTheRecordingStops) {
     recorder.stopRecording();
     recorder.stopSession();
     // Back before the stalled recording could end (it takes the 3 s).
-    {
-        std::lock_guard<std::mutex> lock(m);
-        EXPECT_FALSE(handed.has_value());
-    }
+    EXPECT_FALSE(handed.arrived());
     EXPECT_FALSE(recorder.isRecording());
     // No new recording while the session is still being stopped.
     EXPECT_FALSE(recorder.startRecording(dir.file("next.mov")));
 
-    {
-        std::unique_lock<std::mutex> lock(m);
-        cv.wait(lock, [&] { return handed.has_value(); });
-    }
-    EXPECT_EQ(handed->url, movie);
+    EXPECT_EQ(handed.wait().url, movie);
     ASSERT_TRUE(loop.runUntil([&] { return !reports.empty(); }));
     EXPECT_NE(reports.front().find("stalled.mov ended early"), std::string::npos)
         << reports.front();
@@ -243,10 +231,7 @@ TEST(GstVideoRecorder, AStalledCameraNeverHoldsTheCallerWhenTheRecordingStops) {
     recorder.stopRecording();
     recorder.waitForFinishing();
     EXPECT_EQ(reports.size(), 1u);
-    {
-        std::lock_guard<std::mutex> lock(m);
-        EXPECT_EQ(handed->url, dir.file("next.mov"));
-    }
+    EXPECT_EQ(handed.wait().url, dir.file("next.mov"));
     recorder.stopSession();
 }
 

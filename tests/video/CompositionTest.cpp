@@ -132,7 +132,7 @@ TEST_F(CompositionTest, OverlayAndTrailerReplaceThePictureKeepingLengthAndSound)
 // 45 dB or better. The export encoded at x264's default preset met them at
 // 60 to 65 dB, at the fast preset for guests' clips at 58 to 62; a frame
 // out of step (the picture moves 3 pixels a frame) falls far below.
-TEST_F(CompositionTest, ExportedFramesMatchTheRecordingsOutsideTheEdits) {
+TEST_F(CompositionTest, EditsAreCutToTheRecordingsEndAndExportedFramesMatchOutsideThem) {
     std::string error;
     const std::string recording = dir.file("busy.mov");
     ASSERT_TRUE(test::makeBusyClip(recording, 8, 320, 240, 30, &error)) << error;
@@ -153,36 +153,19 @@ TEST_F(CompositionTest, ExportedFramesMatchTheRecordingsOutsideTheEdits) {
     // Inside the edits the recording does not show.
     EXPECT_TRUE(test::near(colourAt(r.output, 2.5), 0, 0, 255));
     EXPECT_TRUE(test::near(colourAt(r.output, 7.5), 0, 255, 0));
-}
-
-TEST_F(CompositionTest, OverlayOffCopiesTheRecordingAndA640x480StillOthersCanRead) {
-    const std::string rec = clip("Scratch/plain.mov", {kBlue, 2, 320, 240, 10, 440});
-    settings.setBool("prefDoOverlayMovie", false);
-    settings.setString("VZ_muxedMovieName", "earlier_muxed.mov");
-
-    const CompositionResult r = runComposition(request(rec, 1, 1.0), settings, host);
-    EXPECT_FALSE(r.exported);
-    EXPECT_FALSE(fs::exists(dir.file("Scratch/plain_muxed.mov")));
-    EXPECT_EQ(settings.stringForKey("VZ_muxedMovieName").value_or(""), "earlier_muxed.mov");
-    EXPECT_TRUE(fs::exists(dir.file("Up/" + day + "/plain.mov")));
-    EXPECT_TRUE(fs::exists(dir.file("Images/" + day + "/plain.mov")));
-    const std::string still = dir.file("Up/" + day + "/plain.jpg");
-    auto data = readFileData(still);
-    ASSERT_TRUE(data);
-    auto jpeg = readJpegInfo(*data);
-    ASSERT_TRUE(jpeg);
-    EXPECT_EQ(jpeg->width, 640);
-    EXPECT_EQ(jpeg->height, 480);
-    // Another reader gets the payload back from the EXIF block.
-    if (std::system("command -v exiftool >/dev/null 2>&1") == 0) {
-        const std::string out = dir.file("tmp/exif.txt");
-        ASSERT_EQ(std::system(("exiftool -b -UserComment '" + still + "' > '" + out + "'").c_str()),
-                  0);
-        EXPECT_NE(test::readFile(out).find("guest@example.com"), std::string::npos);
-    }
-    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(still);
-    ASSERT_TRUE(payload);
-    EXPECT_FALSE((*payload)["VZ_overlayPath"].isString());
+    // The plan: edits are cut to the recording's end.
+    auto p = planSplice(20, 3, 2, 4);
+    EXPECT_DOUBLE_EQ(p.overlayStart, 2);
+    EXPECT_DOUBLE_EQ(p.overlayLength, 3);
+    EXPECT_DOUBLE_EQ(p.trailerStart, 16);
+    EXPECT_DOUBLE_EQ(p.trailerLength, 4);
+    p = planSplice(5, 10, 3, 8);
+    EXPECT_DOUBLE_EQ(p.overlayLength, 2);
+    EXPECT_DOUBLE_EQ(p.trailerStart, 0);
+    EXPECT_DOUBLE_EQ(p.trailerLength, 5);
+    p = planSplice(5, 3, 6, std::nullopt);
+    EXPECT_DOUBLE_EQ(p.overlayLength, 0);
+    EXPECT_DOUBLE_EQ(p.trailerLength, 0);
 }
 
 // The payload's text as a reader other than ours sees it (the EXIF user
@@ -199,11 +182,13 @@ std::optional<std::string> commentByAnotherReader(const std::string& jpeg, const
     return test::readFile(out);
 }
 
-// Recordings of other sizes and shapes (the small tag, a wide one, odd
-// sides) all give a 640 x 480 still, its picture filled by the recording,
-// with a payload another reader gets back.
-TEST_F(CompositionTest, EveryRecordingSizeGivesA640x480StillOthersCanRead) {
+// With the overlay off the recording is copied and filed as it is, nothing
+// is exported. Recordings of every size and shape (the small tag, a wide
+// one, odd sides) give a 640 x 480 still, its picture filled by the
+// recording, with a payload another reader gets back.
+TEST_F(CompositionTest, OverlayOffCopiesTheRecordingAndEverySizeGivesA640x480StillOthersCanRead) {
     settings.setBool("prefDoOverlayMovie", false);
+    settings.setString("VZ_muxedMovieName", "earlier_muxed.mov");
     struct Size {
         int width, height;
     };
@@ -212,8 +197,13 @@ TEST_F(CompositionTest, EveryRecordingSizeGivesA640x480StillOthersCanRead) {
         SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
         const std::string name = "size" + std::to_string(++n);
         const std::string rec =
-            clip("Scratch/" + name + ".mov", {kRed, 1, size.width, size.height, 10, 0});
+            clip("Scratch/" + name + ".mov", {kRed, 1, size.width, size.height, 10, 440});
         const CompositionResult r = runComposition(request(rec, 1, 0.5), settings, host);
+        EXPECT_FALSE(r.exported);
+        EXPECT_FALSE(fs::exists(dir.file("Scratch/" + name + "_muxed.mov")));
+        EXPECT_EQ(settings.stringForKey("VZ_muxedMovieName").value_or(""), "earlier_muxed.mov");
+        EXPECT_TRUE(fs::exists(dir.file("Up/" + day + "/" + name + ".mov")));
+        EXPECT_TRUE(fs::exists(dir.file("Images/" + day + "/" + name + ".mov")));
         ASSERT_TRUE(r.stillCopied);
         EXPECT_EQ(host.askedFor, rec);  // the guest asked for is this recording's
         const std::string still = dir.file("Up/" + day + "/" + name + ".jpg");
@@ -227,13 +217,16 @@ TEST_F(CompositionTest, EveryRecordingSizeGivesA640x480StillOthersCanRead) {
         auto picture = decodeJpegToRGBA(*data, &error);
         ASSERT_TRUE(picture) << error;
         EXPECT_TRUE(test::near(test::centreColour(*picture), 255, 0, 0));
+        auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(still);
+        ASSERT_TRUE(payload);
+        EXPECT_FALSE((*payload)["VZ_overlayPath"].isString());
         auto comment = commentByAnotherReader(still, dir.file("tmp/" + name + ".txt"));
         if (!comment) GTEST_SKIP() << "neither exiftool nor exiv2 is installed to read it back";
         EXPECT_NE(comment->find("guest@example.com"), std::string::npos) << *comment;
     }
 }
 
-TEST_F(CompositionTest, MissingOverlayAlertsOnceAndStillMakesTheStill) {
+TEST_F(CompositionTest, AMissingOverlayFailedExportOrUnreadableRecordingNamesNoMovie) {
     const std::string rec = clip("Scratch/lone.mov", {kBlue, 2, 160, 120, 10, 0});
     settings.setBool("prefDoOverlayMovie", true);
     settings.setString("prefMoviePath", dir.file("Movies/GoneWithPrompt.mov"));
@@ -250,24 +243,22 @@ TEST_F(CompositionTest, MissingOverlayAlertsOnceAndStillMakesTheStill) {
     EXPECT_FALSE(r.movieCopied);
     EXPECT_FALSE(fs::exists(dir.file("Up/" + day + "/lone.jpg")));
     EXPECT_TRUE(r.filed);
-}
 
-// An export that fails names no movie: neither the movie an earlier guest's
-// composition left in the settings nor one of this guest's that was never
-// written.
-TEST_F(CompositionTest, AFailedExportLeavesNoOtherGuestsMovieInTheStill) {
-    const std::string rec = clip("Scratch/second.mov", {kBlue, 2, 160, 120, 10, 0});
+    // An export that fails names no movie: neither the movie an earlier
+    // guest's composition left in the settings nor one of this guest's that
+    // was never written.
+    const std::string second = clip("Scratch/second.mov", {kBlue, 2, 160, 120, 10, 0});
     test::writeFile(dir.file("Movies/Wave.mov"), "not a movie");
     settings.setBool("prefDoOverlayMovie", true);
     settings.setString("prefMoviePath", dir.file("Movies/WaveWithPrompt.mov"));
     settings.setString("VZ_muxedMovieName", "first_muxed.mov");  // the guest before
-
-    const CompositionResult r = runComposition(request(rec, 1, std::nullopt), settings, host);
-    EXPECT_FALSE(r.exported);
-    ASSERT_TRUE(r.stillWritten);
-    EXPECT_EQ(host.alerts, 0);  // the overlay was there, only the export failed
+    const CompositionResult failed =
+        runComposition(request(second, 1, std::nullopt), settings, host);
+    EXPECT_FALSE(failed.exported);
+    ASSERT_TRUE(failed.stillWritten);
+    EXPECT_EQ(host.alerts, 1);  // the overlay was there, only the export failed
     EXPECT_EQ(settings.stringForKey("VZ_muxedMovieName").value_or(""), "?");
-    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(r.stillPath);
+    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(failed.stillPath);
     ASSERT_TRUE(payload);
     EXPECT_FALSE((*payload)["VZ_muxedMovieName"].isString())
         << text((*payload)["VZ_muxedMovieName"]);
@@ -275,9 +266,7 @@ TEST_F(CompositionTest, AFailedExportLeavesNoOtherGuestsMovieInTheStill) {
                        ? (*(*payload)["VZ_emailsForUpload"].array())[0]
                        : Value()),
               "guest@example.com");
-}
-
-TEST_F(CompositionTest, UnreadableRecordingEndsTheChainAndClearsTheFlag) {
+    // An unreadable recording ends the chain and clears the flag.
     test::writeFile(dir.file("Scratch/broken.mov"), "not a movie");
     std::thread t = asyncGrabFrame(
         request("file://" + dir.file("Scratch/broken.mov"), 1, std::nullopt), settings, host);
@@ -286,21 +275,6 @@ TEST_F(CompositionTest, UnreadableRecordingEndsTheChainAndClearsTheFlag) {
     EXPECT_FALSE(gIsProcessingVideo.load());
     EXPECT_TRUE(fs::exists(dir.file("Scratch/broken.mov")));
     EXPECT_FALSE(fs::exists(dir.file("Scratch/broken.jpg")));
-}
-
-TEST(SplicePlan, EditsAreCutToTheRecordingsEnd) {
-    auto p = planSplice(20, 3, 2, 4);
-    EXPECT_DOUBLE_EQ(p.overlayStart, 2);
-    EXPECT_DOUBLE_EQ(p.overlayLength, 3);
-    EXPECT_DOUBLE_EQ(p.trailerStart, 16);
-    EXPECT_DOUBLE_EQ(p.trailerLength, 4);
-    p = planSplice(5, 10, 3, 8);
-    EXPECT_DOUBLE_EQ(p.overlayLength, 2);
-    EXPECT_DOUBLE_EQ(p.trailerStart, 0);
-    EXPECT_DOUBLE_EQ(p.trailerLength, 5);
-    p = planSplice(5, 3, 6, std::nullopt);
-    EXPECT_DOUBLE_EQ(p.overlayLength, 0);
-    EXPECT_DOUBLE_EQ(p.trailerLength, 0);
 }
 
 }  // namespace

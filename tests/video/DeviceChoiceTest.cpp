@@ -35,7 +35,7 @@ struct Opener {
     }
 };
 
-TEST(DeviceChoice, PictureAndSoundDeviceComesFirst) {
+TEST(DeviceChoice, PictureAndSoundDeviceComesFirstThenAnExternalCameraWithTheDefaultMic) {
     Opener o;
     auto c = chooseCaptureDevices(
         {dev("Cam A", true, false), dev("Camcorder", true, true), dev("Mic", false, true, true)},
@@ -43,11 +43,8 @@ TEST(DeviceChoice, PictureAndSoundDeviceComesFirst) {
     ASSERT_TRUE(c.video);
     EXPECT_EQ(c.video->displayName, "Camcorder");
     EXPECT_FALSE(c.audio);  // it has its own sound
-}
-
-TEST(DeviceChoice, ExternalCameraBeatsTheBuiltInOneAndGetsTheDefaultMic) {
-    Opener o;
-    auto c = chooseCaptureDevices(
+    // An external camera beats the built-in one and gets the default mic.
+    c = chooseCaptureDevices(
         {dev("BUILT-IN camera", true, false, true), dev("USB Cam", true, false),
          dev("Mic 1", false, true), dev("Mic 2", false, true, true)},
         o.fn());
@@ -78,11 +75,9 @@ TEST(DeviceChoice, OneVideoDeviceIsTakenAsTheDefaultAndABrokenOneIsNotTriedTwice
                               dev("USB Cam", true, false)},
                              o.fn());
     EXPECT_FALSE(c.video);
-}
-
-TEST(DeviceChoice, NoDevicesGivesNoInput) {
-    Opener o;
-    auto c = chooseCaptureDevices({dev("Mic", false, true)}, o.fn());
+    // No video device: no input, nothing tried.
+    o = Opener{};
+    c = chooseCaptureDevices({dev("Mic", false, true)}, o.fn());
     EXPECT_FALSE(c.video);
     EXPECT_FALSE(c.audio);
     EXPECT_TRUE(o.tried.empty());

@@ -4,12 +4,29 @@
 #include <gst/gst.h>
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 
+#include "video/CapturePipeline.h"
 #include "video/GstSupport.h"
 #include "video/SolidMovie.h"
 
 namespace klik::test {
+
+void waitForFrames(CapturePipeline& p, std::uint64_t frames) {
+    std::mutex m;
+    std::condition_variable cv;
+    const std::uint64_t target = p.framesDelivered() + frames;
+    p.setFrameCallback([&] {
+        std::lock_guard<std::mutex> lock(m);
+        cv.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait(lock, [&] { return p.framesDelivered() >= target; });
+    lock.unlock();
+    p.setFrameCallback({});
+}
 
 bool makeClip(const std::string& path, const ClipSpec& s, std::string* error) {
     return writeSolidMovie(path, {s.argb, s.seconds, s.width, s.height, s.fps, s.toneHz}, error);

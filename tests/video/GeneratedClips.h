@@ -7,7 +7,15 @@
 
 #include "imaging/Bitmap.h"
 
+namespace klik {
+class CapturePipeline;
+}
+
 namespace klik::test {
+
+// Waits (on a condition, not a clock) until the pipeline has delivered
+// `frames` more preview frames.
+void waitForFrames(CapturePipeline& p, std::uint64_t frames);
 
 struct ClipSpec {
     std::uint32_t argb = 0xff0000ff;  // solid colour of the picture

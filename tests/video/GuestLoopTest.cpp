@@ -74,20 +74,7 @@ MovieFacts readMovie(const std::string& path) {
     return f;
 }
 
-TEST(GuestLoop, KeptFramesStayWithinTheirBoundOldestFirstOut) {
-    LoopFrames kept(4);
-    auto all = frames(6);
-    for (const auto& f : all) kept.add(f);
-    kept.add(nullptr);
-    kept.add(std::make_shared<const Data>());
-    ASSERT_EQ(kept.size(), 4u);
-    EXPECT_EQ(kept.frames().front(), all[2]) << "the two oldest went";
-    EXPECT_EQ(kept.frames().back(), all[5]);
-    kept.clear();
-    EXPECT_EQ(kept.size(), 0u);
-}
-
-TEST(GuestLoop, FramesAreTheCentredSquareAtTheLoopsSizePlayedForwardAndBack) {
+TEST(GuestLoop, FramesAreBoundedSquaredPlayedBackAndForthAndReadBackFromTheMovieAndGif) {
     std::string error;
     auto pictures = loopPictures(frames(5), 96, &error);
     ASSERT_EQ(pictures.size(), 5u) << error;
@@ -109,9 +96,19 @@ TEST(GuestLoop, FramesAreTheCentredSquareAtTheLoopsSizePlayedForwardAndBack) {
     EXPECT_TRUE(loopPictures(frames(2), 95, &error).empty());
     EXPECT_NE(error.find("even"), std::string::npos) << error;
     EXPECT_TRUE(loopPictures({}, 96, &error).empty());
-}
 
-TEST(GuestLoop, TheMovieAndTheGifReadBackWithEveryFrameAtTheSize) {
+    // Kept frames stay within their bound, oldest first out.
+    LoopFrames kept(4);
+    auto all = frames(6);
+    for (const auto& f : all) kept.add(f);
+    kept.add(nullptr);
+    kept.add(std::make_shared<const Data>());
+    ASSERT_EQ(kept.size(), 4u);
+    EXPECT_EQ(kept.frames().front(), all[2]) << "the two oldest went";
+    EXPECT_EQ(kept.frames().back(), all[5]);
+    kept.clear();
+    EXPECT_EQ(kept.size(), 0u);
+    // The movie and the GIF read back with every frame at the size.
     test::TempDir dir;
     LoopOptions options;
     options.size = 120;
@@ -143,16 +140,13 @@ TEST(GuestLoop, TheMovieAndTheGifReadBackWithEveryFrameAtTheSize) {
     EXPECT_GT(c.Red, 180);
     EXPECT_LT(c.Green, 80);
     DGifCloseFile(gif, &err);
-}
 
-TEST(GuestLoop, FramesThatAreNotPicturesGiveAClearErrorAndNoFiles) {
-    test::TempDir dir;
-    std::vector<std::shared_ptr<const Data>> junk = {
-        std::make_shared<const Data>(Data{'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'})};
-    const LoopFiles files = makeGuestLoop(junk, dir.file("bad"), LoopOptions{});
-    EXPECT_EQ(files.mp4, "");
-    EXPECT_EQ(files.gif, "");
-    EXPECT_NE(files.error.find("could be decoded"), std::string::npos) << files.error;
+    // Frames that are not pictures give a clear error and no files.
+    const LoopFiles bad = makeGuestLoop({std::make_shared<const Data>(Data{'n', 'o', 't'})},
+                                        dir.file("bad"), LoopOptions{});
+    EXPECT_EQ(bad.mp4, "");
+    EXPECT_EQ(bad.gif, "");
+    EXPECT_NE(bad.error.find("could be decoded"), std::string::npos) << bad.error;
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad.mp4")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad.gif")));
 }

@@ -14,7 +14,7 @@
 namespace klik {
 namespace {
 
-TEST(MovieNames, MovieWithBaseNameTriesMovM4vMp4AndNeverThePathItself) {
+TEST(MovieNames, MovieWithBaseNameTriesMovM4vMp4NeverThePathItselfExportAndStillBesideIt) {
     test::TempDir dir;
     test::writeFile(dir.file("clip.m4v"), "m");
     EXPECT_EQ(getMovieWithBaseName(dir.file("clip.mov")).value_or(""), dir.file("clip.m4v"));
@@ -25,6 +25,9 @@ TEST(MovieNames, MovieWithBaseNameTriesMovM4vMp4AndNeverThePathItself) {
     test::writeFile(dir.file("only.avi"), "m");
     EXPECT_FALSE(getMovieWithBaseName(dir.file("only.avi")));
     EXPECT_FALSE(getMovieWithBaseName(""));
+    // The export and the still sit beside the recording.
+    EXPECT_EQ(muxedMoviePathFor("/s/2011.mov"), "/s/2011_muxed.mov");
+    EXPECT_EQ(stillPathFor("/s/2011.mov"), "/s/2011.jpg");
 }
 
 TEST(MovieNames, OverlayIsThePromptMoviesNameCutAtWithPrompt) {
@@ -40,12 +43,7 @@ TEST(MovieNames, OverlayIsThePromptMoviesNameCutAtWithPrompt) {
     EXPECT_EQ(getOverlayFileName(s).value_or(""), dir.file("Wave.v2.mov"));
 }
 
-TEST(MovieNames, ExportAndStillSitBesideTheRecording) {
-    EXPECT_EQ(muxedMoviePathFor("/s/2011.mov"), "/s/2011_muxed.mov");
-    EXPECT_EQ(stillPathFor("/s/2011.mov"), "/s/2011.jpg");
-}
-
-TEST(MovieNames, CompressionTagPicksTheSizeAndRepairsOtherValues) {
+TEST(MovieNames, CompressionTagPicksTheSizeRepairsOtherValuesAndInsertionTimeIsAtLeastOne) {
     test::TempDir dir;
     Settings s(dir.file("s.plist"));
     s.setInteger("prefQTVideoCompressionTag", 2);
@@ -56,19 +54,7 @@ TEST(MovieNames, CompressionTagPicksTheSizeAndRepairsOtherValues) {
     EXPECT_EQ(small.width, 320);
     EXPECT_EQ(small.height, 240);
     EXPECT_EQ(s.integerForKey("prefQTVideoCompressionTag"), 1);
-}
-
-TEST(RecordingClock, CountsDownAndStopsAtZero) {
-    EXPECT_EQ(recordingClockText(0, 15), "00:15.0");
-    EXPECT_EQ(recordingClockText(2.25, 15), "00:12.8");
-    EXPECT_EQ(recordingClockText(0, 120), "02:00.0");
-    EXPECT_EQ(recordingClockText(30.5, 120), "01:29.5");
-    EXPECT_EQ(recordingClockText(16, 15), "00:00.0");
-}
-
-TEST(CompositionSettings, InsertionTimeBelowOneIsOne) {
-    test::TempDir dir;
-    Settings s(dir.file("s.plist"));
+    // An insertion time below one is one.
     EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 1);
     s.setDouble("prefInsertVideoTrackTime1", 0.5);
     EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 1);
@@ -76,7 +62,13 @@ TEST(CompositionSettings, InsertionTimeBelowOneIsOne) {
     EXPECT_DOUBLE_EQ(readOverlayInsertionTime(s), 2.5);
 }
 
-TEST(StillOverlay, SourceOverAnchoredAtTheBottomLeft) {
+TEST(RecordingClock, CountsDownAndStopsAtZeroTheStillsOverlayAndFittedSizes) {
+    EXPECT_EQ(recordingClockText(0, 15), "00:15.0");
+    EXPECT_EQ(recordingClockText(2.25, 15), "00:12.8");
+    EXPECT_EQ(recordingClockText(0, 120), "02:00.0");
+    EXPECT_EQ(recordingClockText(30.5, 120), "01:29.5");
+    EXPECT_EQ(recordingClockText(16, 15), "00:00.0");
+    // The still's overlay: source-over, anchored at the bottom left.
     Bitmap frame = Bitmap::rgba(4, 4, 0, 0, 255);
     Bitmap overlay = Bitmap::rgba(2, 2, 255, 0, 0, 255);
     overlay.pixel(1, 0)[3] = 0;  // transparent
@@ -86,15 +78,7 @@ TEST(StillOverlay, SourceOverAnchoredAtTheBottomLeft) {
     EXPECT_EQ(frame.pixel(1, 2)[2], 255);  // transparent: the frame shows
     EXPECT_EQ(frame.pixel(0, 3)[0], 255);
     EXPECT_EQ(frame.pixel(2, 3)[2], 255);
-}
-
-}  // namespace
-}  // namespace klik
-
-namespace klik {
-namespace {
-
-TEST(MovieView, ConstrainNSSizeFitsKeepingTheAspectRatio) {
+    // A size fits keeping the aspect ratio.
     auto s = constrainNSSize({1920, 1080}, {1280, 1024});
     EXPECT_FLOAT_EQ(s.width, 1280);
     EXPECT_FLOAT_EQ(s.height, 720);

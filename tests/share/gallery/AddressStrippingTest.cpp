@@ -35,7 +35,7 @@ TEST(AddressStripping, AddressesLeaveOtherExifAndThePictureStay) {
     EXPECT_EQ(bytes.find('@'), std::string::npos);
 }
 
-TEST(AddressStripping, APhotoWithoutAddressesIsServedAsItIs) {
+TEST(AddressStripping, APhotoWithoutAddressesIsServedAsItIsAndNoJpegIsRefused) {
     const Data photo = test::taggedPhoto(320, 240, {});
     auto copy = copyWithoutGuestAddresses(photo);
     ASSERT_TRUE(copy);
@@ -45,9 +45,12 @@ TEST(AddressStripping, APhotoWithoutAddressesIsServedAsItIs) {
     copy = copyWithoutGuestAddresses(plain);
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->jpeg, plain);
+    std::string error;
+    EXPECT_FALSE(copyWithoutGuestAddresses(Data{'x', 'y'}, &error));
+    EXPECT_FALSE(copyWithoutGuestAddresses(Data{}, &error));
 }
 
-TEST(AddressStripping, AddressesElsewhereInThePayloadGoToo) {
+TEST(AddressStripping, WhatLooksLikeAnAddressElsewhereInThePayloadGoesToo) {
     Dictionary d = test::sessionPayload({"a@b.example"});
     d["note"] = Dictionary{{"contact", Value("Mail me: x.y@host.example please")}};
     d["list"] = Array{Value("keep"), Value("z@host.example")};
@@ -66,9 +69,15 @@ TEST(AddressStripping, AddressesElsewhereInThePayloadGoToo) {
     EXPECT_EQ((*payload)["count"], Value(3));
     EXPECT_EQ((*payload)["VZ_kioskStation"], Value("Booth 7"));
     EXPECT_EQ(test::bytesOf(copy->jpeg).find("host.example"), std::string::npos);
+    EXPECT_TRUE(looksLikeAddress("a@b"));
+    EXPECT_TRUE(looksLikeAddress("write to Guest.Name+x@host.example now"));
+    EXPECT_FALSE(looksLikeAddress("@"));
+    EXPECT_FALSE(looksLikeAddress("a @ b"));
+    EXPECT_FALSE(looksLikeAddress("@handle"));
+    EXPECT_FALSE(looksLikeAddress("pt5"));
 }
 
-TEST(AddressStripping, ACommentThatIsNoPropertyListGoesWhole) {
+TEST(AddressStripping, ACommentThatIsNoPropertyListGoesWholeAnAddressElsewhereMeansNoCopy) {
     // exiv2 writes a plain UserComment.
     test::TempDir dir;
     const std::string path = dir.file("c.jpg");
@@ -85,31 +94,12 @@ TEST(AddressStripping, ACommentThatIsNoPropertyListGoesWhole) {
     EXPECT_FALSE(GLIMRA_XMLinEXIF::userCommentForJpegData(copy->jpeg));
     EXPECT_EQ(test::exifValue(copy->jpeg, "Exif.Image.Make"), "C");
     EXPECT_EQ(test::bytesOf(copy->jpeg).find("guest@example.com"), std::string::npos);
-}
-
-TEST(AddressStripping, AnAddressLeftInAnotherFieldMeansNoCopy) {
-    test::TempDir dir;
-    const std::string path = dir.file("c.jpg");
+    // An address left in another field means no copy.
     test::writeFile(path, test::bytesOf(test::taggedPhoto(200, 200, {"guest@example.com"})));
     test::runCommand("exiv2 -M'set Exif.Image.Artist guest@example.com' " + path + " 2>&1");
     std::string error;
     EXPECT_FALSE(copyWithoutGuestAddresses(*readFileData(path), &error));
     EXPECT_NE(error.find("address"), std::string::npos) << error;
-}
-
-TEST(AddressStripping, NotAJpeg) {
-    std::string error;
-    EXPECT_FALSE(copyWithoutGuestAddresses(Data{'x', 'y'}, &error));
-    EXPECT_FALSE(copyWithoutGuestAddresses(Data{}, &error));
-}
-
-TEST(AddressStripping, WhatLooksLikeAnAddress) {
-    EXPECT_TRUE(looksLikeAddress("a@b"));
-    EXPECT_TRUE(looksLikeAddress("write to Guest.Name+x@host.example now"));
-    EXPECT_FALSE(looksLikeAddress("@"));
-    EXPECT_FALSE(looksLikeAddress("a @ b"));
-    EXPECT_FALSE(looksLikeAddress("@handle"));
-    EXPECT_FALSE(looksLikeAddress("pt5"));
 }
 
 }  // namespace

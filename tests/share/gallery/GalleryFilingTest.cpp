@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "../../photo/RecordingFilingHost.h"
 #include "GalleryFixture.h"
 #include "RawHttp.h"
 #include "foundation/FixedPaths.h"
@@ -23,21 +24,6 @@ namespace klik {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct QuietHost : PhotoFilingHost {
-    int runFilingAlert(const std::string&, const std::string&,
-                       const std::vector<std::string>&) override {
-        return 0;
-    }
-    void notifyOperator(const std::string&) override {}
-    void openPreferencesAfterDelay(double) override {}
-    bool announce(const std::string&, const std::string&, const Dictionary& info) override {
-        const Value* item = find(info, "newitem");
-        announced.push_back(item ? item->stringOr() : std::string());
-        return true;
-    }
-    std::vector<std::string> announced;
-};
 
 class GalleryFilingTest : public testing::Test {
   protected:
@@ -77,7 +63,7 @@ class GalleryFilingTest : public testing::Test {
     bool shortPaths = false;
     test::TempDir dir;
     Settings settings{dir.file("config/klik/Klik_Kiosk.plist")};
-    QuietHost host;
+    test::RecordingFilingHost host;
     Gallery gallery;
     int port = 0;
 };

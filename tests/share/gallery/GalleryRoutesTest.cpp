@@ -9,7 +9,7 @@ namespace {
 
 const std::string kToken = "Az09-_AAAAAAAAAAAAAAAA";
 
-TEST(GalleryRoutes, TheFewTargetsThereAre) {
+TEST(GalleryRoutes, TheFewTargetsThereAreAndEverythingElseIsNoPage) {
     EXPECT_EQ(parseGalleryTarget("/p/" + kToken).route, GalleryRoute::Page);
     EXPECT_EQ(parseGalleryTarget("/p/" + kToken).token, kToken);
     EXPECT_EQ(parseGalleryTarget("/p/" + kToken + "?utm=x").route, GalleryRoute::Page);
@@ -28,9 +28,6 @@ TEST(GalleryRoutes, TheFewTargetsThereAre) {
          {GalleryRoute::Page, GalleryRoute::Photo, GalleryRoute::Thumbnail, GalleryRoute::Movie,
           GalleryRoute::MovieDownload, GalleryRoute::PhotoDownload})
         EXPECT_EQ(parseGalleryTarget(galleryPathFor(r, kToken)).route, r);
-}
-
-TEST(GalleryRoutes, EverythingElseIsNoPage) {
     for (const std::string& t :
          std::vector<std::string>{std::string(""),
                                   std::string("/"),

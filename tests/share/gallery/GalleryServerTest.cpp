@@ -37,9 +37,14 @@ class GalleryServerTest : public testing::Test {
     int port = 0;
 };
 
-TEST_F(GalleryServerTest, PageAndPhotoOverHttpWithoutAddresses) {
+TEST_F(GalleryServerTest, PageAndPhotoWithoutAddressesAndByteRangesOfAMovieOverHttp) {
     const std::string token = world.addPhoto("G_001122334455_comp_001.jpg",
                                              test::taggedPhoto(640, 480, {"guest@example.com"}));
+    const std::string day = world.upload + "/2024-05-01/";
+    std::string movie(300000, '\0');
+    for (size_t i = 0; i < movie.size(); ++i) movie[i] = static_cast<char>((i * 131) >> 3);
+    test::placeFile(day + "clip_muxed.mov", movie);
+    const std::string clip = world.addPhoto("clip.jpg", test::taggedPhoto(64, 64, {}));
     startServer();
     const test::RawAnswer page = get(port, "/p/" + token);
     ASSERT_EQ(page.status, 200) << page.raw;
@@ -49,55 +54,42 @@ TEST_F(GalleryServerTest, PageAndPhotoOverHttpWithoutAddresses) {
     EXPECT_EQ(photo.header("content-type"), "image/jpeg");
     EXPECT_EQ(photo.header("content-length"), std::to_string(photo.body.size()));
     EXPECT_NE(photo.header("content-disposition").find("attachment"), std::string::npos);
-    const Data served(photo.body.begin(), photo.body.end());
-    auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegData(served);
-    ASSERT_TRUE(payload);
-    EXPECT_FALSE(find(*payload->dictionary(), "VZ_emailsForUpload"));
-    EXPECT_EQ((*payload)["VZ_kioskStation"], Value("Booth 7"));
+    // What is left of the payload is the service's to check; here: no address.
     EXPECT_EQ(photo.body.find("guest@example.com"), std::string::npos);
     // HEAD: the same headers, no body.
     const test::RawAnswer head = get(port, "/p/" + token + "/download.jpg", "", "HEAD");
     EXPECT_EQ(head.status, 200);
     EXPECT_EQ(head.header("content-length"), photo.header("content-length"));
     EXPECT_EQ(head.body, "");
-}
-
-TEST_F(GalleryServerTest, ByteRangesOverHttp) {
-    const std::string day = world.upload + "/2024-05-01/";
-    std::string movie(300000, '\0');
-    for (size_t i = 0; i < movie.size(); ++i) movie[i] = static_cast<char>((i * 131) >> 3);
-    test::placeFile(day + "clip_muxed.mov", movie);
-    const std::string token = world.addPhoto("clip.jpg", test::taggedPhoto(64, 64, {}));
-    startServer();
-    test::RawAnswer r = get(port, "/p/" + token + "/movie", "Range: bytes=1000-1999\r\n");
+    // Byte ranges of a video guest's movie.
+    test::RawAnswer r = get(port, "/p/" + clip + "/movie", "Range: bytes=1000-1999\r\n");
     ASSERT_EQ(r.status, 206) << r.raw.substr(0, 300);
     EXPECT_EQ(r.body, movie.substr(1000, 1000));
     EXPECT_EQ(r.header("content-range"), "bytes 1000-1999/300000");
     EXPECT_EQ(r.header("content-length"), "1000");
-    r = get(port, "/p/" + token + "/movie", "Range: bytes=299990-400000\r\n");
+    r = get(port, "/p/" + clip + "/movie", "Range: bytes=299990-400000\r\n");
     EXPECT_EQ(r.status, 206);
     EXPECT_EQ(r.body, movie.substr(299990));
-    r = get(port, "/p/" + token + "/movie", "Range: bytes=-16\r\n");
+    r = get(port, "/p/" + clip + "/movie", "Range: bytes=-16\r\n");
     EXPECT_EQ(r.body, movie.substr(movie.size() - 16));
     // Past the end: 416 with nothing of memory behind the body.
-    r = get(port, "/p/" + token + "/movie", "Range: bytes=300000-300100\r\n");
+    r = get(port, "/p/" + clip + "/movie", "Range: bytes=300000-300100\r\n");
     EXPECT_EQ(r.status, 416);
     EXPECT_EQ(r.body, "");
     EXPECT_EQ(r.header("content-range"), "bytes */300000");
     // Several ranges: the whole movie once, never a body many times over.
-    r = get(port, "/p/" + token + "/movie", "Range: bytes=0-,0-,0-,0-\r\n");
+    r = get(port, "/p/" + clip + "/movie", "Range: bytes=0-,0-,0-,0-\r\n");
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, movie);
-    r = get(port, "/p/" + token + "/movie");
+    r = get(port, "/p/" + clip + "/movie");
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, movie);
     EXPECT_EQ(r.header("accept-ranges"), "bytes");
 }
 
-TEST_F(GalleryServerTest, HostilePathsAndTokensGetTheMissingPage) {
+TEST_F(GalleryServerTest, HostilePathsTokensAndOverlongHeadersAreRefusedAndTheServerGoesOn) {
     const std::string token =
         world.addPhoto("a_001122334455_comp_001.jpg", test::taggedPhoto(64, 64, {}));
-    GalleryWorld other;  // another booth's secret
     const std::string otherToken = shareToken(ShareSecret::fromBytes(std::string(32, 'x')),
                                               "2024-05-01/a_001122334455_comp_001.jpg");
     startServer();
@@ -118,13 +110,8 @@ TEST_F(GalleryServerTest, HostilePathsAndTokensGetTheMissingPage) {
                   " HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello");
     EXPECT_EQ(post.status, 405);
     EXPECT_EQ(post.header("allow"), "GET, HEAD");
-}
-
-TEST_F(GalleryServerTest, OverlongHeadersAreRefusedAndTheServerGoesOn) {
-    const std::string token =
-        world.addPhoto("a_001122334455_comp_001.jpg", test::taggedPhoto(64, 64, {}));
-    startServer();
-    // One huge header line, many small headers, a huge request line.
+    // One huge header line, many small headers, a huge request line: refused,
+    // and the server goes on.
     const std::string big = "GET /p/" + token +
                             " HTTP/1.1\r\nHost: x\r\nX-Big: " + std::string(100000, 'a') +
                             "\r\nConnection: close\r\n\r\n";
@@ -248,7 +235,7 @@ TEST_F(GalleryServerTest, SlowClientsAndTooManyConnectionsAreBounded) {
     EXPECT_EQ(get(port, "/p/" + token).status, 200);
 }
 
-TEST_F(GalleryServerTest, TheWallGetsANewPhotoWithinASecond) {
+TEST_F(GalleryServerTest, TheWallGetsANewPhotoWithinASecondAndStopEndsOpenConnectionsAtOnce) {
     world.addPhoto("old_001122334455_comp_001.jpg", test::taggedPhoto(64, 64, {}));
     startServer();
     const int fd = test::connectTo(port);
@@ -267,20 +254,14 @@ TEST_F(GalleryServerTest, TheWallGetsANewPhotoWithinASecond) {
     EXPECT_NE(live.find("\"token\":\"" + token + "\""), std::string::npos) << live;
     EXPECT_NE(live.find("\"replay\":false"), std::string::npos);
     EXPECT_LT(seconds, 1.0);
-    ::close(fd);
-}
-
-TEST_F(GalleryServerTest, StopEndsOpenConnectionsAtOnce) {
-    startServer();
-    const int events = test::connectTo(port);
-    test::sendAll(events, "GET /wall/events HTTP/1.1\r\nHost: x\r\n\r\n");
+    // Stop ends the open connections (this stream and an idle one) at once.
     const int idle = test::connectTo(port);
     ASSERT_TRUE(test::waitUntil([&] { return server->stats().connections >= 2; }));
     const auto start = std::chrono::steady_clock::now();
     server->stop();
     // Well before the wall's 15 s heartbeat or the 10 s head time.
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 4.0);
-    ::close(events);
+    ::close(fd);
     ::close(idle);
     server.reset();
 }

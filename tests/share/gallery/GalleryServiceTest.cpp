@@ -19,7 +19,7 @@ void expectSameAnswer(const GalleryResponse& a, const GalleryResponse& b, const 
     EXPECT_EQ(GalleryWorld::bodyOf(a), GalleryWorld::bodyOf(b)) << what;
 }
 
-TEST(GalleryService, TheGuestsPageFitsAPhoneAndLoadsNothingFromElsewhere) {
+TEST(GalleryService, TheGuestsPageFitsAPhoneLoadsNothingFromElsewhereAndNoAddressLeaves) {
     GalleryWorld w;
     const std::string token = w.addPhoto("GUEST-001_001122334455_comp_001.jpg",
                                          test::taggedPhoto(900, 900, {"g@example.com"}));
@@ -41,14 +41,11 @@ TEST(GalleryService, TheGuestsPageFitsAPhoneAndLoadsNothingFromElsewhere) {
     EXPECT_NE(r.header("Content-Security-Policy").find("default-src 'none'"), std::string::npos);
     EXPECT_EQ(r.header("X-Content-Type-Options"), "nosniff");
     EXPECT_EQ(r.header("Referrer-Policy"), "no-referrer");
-}
-
-TEST(GalleryService, PhotoAndDownloadCarryNoAddress) {
-    GalleryWorld w;
+    // The photo and its download carry no address.
     const Data photo = test::taggedPhoto(640, 480, {"guest@example.com"});
-    const std::string token = w.addPhoto("G_001122334455_comp_001.jpg", photo);
+    const std::string photoToken = w.addPhoto("G_001122334455_comp_001.jpg", photo);
     for (const char* tail : {"/photo.jpg", "/download.jpg"}) {
-        const GalleryResponse r = w.get("/p/" + token + tail);
+        const GalleryResponse r = w.get("/p/" + photoToken + tail);
         ASSERT_EQ(r.status, 200) << tail;
         EXPECT_EQ(r.contentType, "image/jpeg");
         const std::string body = GalleryWorld::bodyOf(r);
@@ -61,11 +58,11 @@ TEST(GalleryService, PhotoAndDownloadCarryNoAddress) {
         EXPECT_EQ(test::exifValue(served, "Exif.Image.Make"), "GalleryCam");
         EXPECT_EQ(readJpegInfo(served)->width, 640);
     }
-    const GalleryResponse download = w.get("/p/" + token + "/download.jpg");
+    const GalleryResponse download = w.get("/p/" + photoToken + "/download.jpg");
     EXPECT_EQ(download.header("Content-Disposition"),
               "attachment; filename=\"G_001122334455_comp_001.jpg\"; "
               "filename*=UTF-8''G_001122334455_comp_001.jpg");
-    EXPECT_EQ(w.get("/p/" + token + "/photo.jpg").header("Content-Disposition"), "");
+    EXPECT_EQ(w.get("/p/" + photoToken + "/photo.jpg").header("Content-Disposition"), "");
 }
 
 TEST(GalleryService, EveryMissingPageIsTheSameAnswer) {
@@ -92,19 +89,7 @@ TEST(GalleryService, EveryMissingPageIsTheSameAnswer) {
     expectSameAnswer(w.get("/p/" + token + "/photo.jpg"), missing, "expired photo");
 }
 
-TEST(GalleryService, OnlyGetAndHead) {
-    GalleryWorld w;
-    const std::string token =
-        w.addPhoto("a_001122334455_comp_001.jpg", test::taggedPhoto(64, 64, {}));
-    for (const char* m : {"POST", "PUT", "DELETE", "OPTIONS", "PATCH", "TRACE", "CONNECT", "get"}) {
-        const GalleryResponse r = w.get("/p/" + token, "", m);
-        EXPECT_EQ(r.status, 405) << m;
-        EXPECT_EQ(r.header("Allow"), "GET, HEAD");
-    }
-    EXPECT_EQ(w.get("/p/" + token, "", "HEAD").status, 200);
-}
-
-TEST(GalleryService, ByteRangesOfThePhoto) {
+TEST(GalleryService, ByteRangesOfThePhotoOnlyGetAndHeadAndAPhotoTakenAwayIsGone) {
     GalleryWorld w;
     const std::string token =
         w.addPhoto("a_001122334455_comp_001.jpg", test::taggedPhoto(300, 300, {}));
@@ -123,6 +108,18 @@ TEST(GalleryService, ByteRangesOfThePhoto) {
     r = w.get("/p/" + token + "/photo.jpg", "bytes=0-1,5-6");
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(GalleryWorld::bodyOf(r), whole);
+    // Only GET and HEAD.
+    for (const char* m : {"POST", "PUT", "DELETE", "OPTIONS", "PATCH", "TRACE", "CONNECT", "get"}) {
+        r = w.get("/p/" + token, "", m);
+        EXPECT_EQ(r.status, 405) << m;
+        EXPECT_EQ(r.header("Allow"), "GET, HEAD");
+    }
+    EXPECT_EQ(w.get("/p/" + token, "", "HEAD").status, 200);
+    // A photo taken away is gone.
+    ::unlink((w.upload + "/2024-05-01/a_001122334455_comp_001.jpg").c_str());
+    EXPECT_EQ(w.get("/p/" + token + "/photo.jpg").status, 404);
+    EXPECT_EQ(w.get("/p/" + token).status, 404);
+    EXPECT_FALSE(test::readFile(w.dir.file("cache/copies/" + token + ".jpg")).size());
 }
 
 TEST(GalleryService, AVideoGuestGetsTheMovieWithRangesAndTheStill) {
@@ -203,17 +200,6 @@ TEST(GalleryService, ThePublicGalleryListsThumbnailsAndServesTheWall) {
     EXPECT_NE(wall.header("Content-Security-Policy").find("script-src 'self'"), std::string::npos);
     EXPECT_EQ(w.get("/wall.js").contentType, "text/javascript; charset=utf-8");
     EXPECT_TRUE(w.get("/wall/events").eventStream);
-}
-
-TEST(GalleryService, APhotoTakenAwayIsGone) {
-    GalleryWorld w;
-    const std::string token =
-        w.addPhoto("a_001122334455_comp_001.jpg", test::taggedPhoto(64, 64, {}));
-    EXPECT_EQ(w.get("/p/" + token + "/photo.jpg").status, 200);
-    ::unlink((w.upload + "/2024-05-01/a_001122334455_comp_001.jpg").c_str());
-    EXPECT_EQ(w.get("/p/" + token + "/photo.jpg").status, 404);
-    EXPECT_EQ(w.get("/p/" + token).status, 404);
-    EXPECT_FALSE(test::readFile(w.dir.file("cache/copies/" + token + ".jpg")).size());
 }
 
 TEST(GalleryService, TheIndexLooksAtTheWholeUploadTree) {

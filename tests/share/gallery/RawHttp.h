@@ -14,6 +14,8 @@
 #include <map>
 #include <string>
 
+#include "../ServerProcess.h"
+
 namespace klik::test {
 
 struct RawAnswer {
@@ -121,20 +123,6 @@ bool waitUntil(Condition condition, std::chrono::milliseconds timeout = std::chr
         ::poll(&none, 0, 5);
     }
     return true;
-}
-
-// A free TCP port on 127.0.0.1 (free when asked; a test uses it at once).
-inline int freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-                    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
-    const int port = ok ? ntohs(a.sin_port) : 0;
-    ::close(fd);
-    return port;
 }
 
 }  // namespace klik::test
