@@ -21,16 +21,21 @@ namespace {
 const std::string kSitting =
     "<sitting>\n <email>\n  guest@example.com \n</email>\n <sittingid>42</sittingid>\n</sitting>\n";
 
+// Web mode on, with the start, done and error pages of one server.
+void useWebPage(Settings& settings) {
+    settings.setBool(key::prefDoUseWebView, true);
+    settings.setString(key::prefBaseURL, "http://127.0.0.1:8080/klik");
+    settings.setObject(key::prefWebViewFuseActions,
+                       Value(Dictionary{{"cameraMain", "start"},
+                                        {"cameraDone", "done"},
+                                        {"cameraError", "error?sittingid=%@"}}));
+}
+
 class WebPageControllerTest : public ::testing::Test {
   protected:
     WebPageControllerTest() : settings(dir.file("settings.plist")) {
         RunLoop::setMain(&loop);
-        settings.setBool(key::prefDoUseWebView, true);
-        settings.setString(key::prefBaseURL, "http://127.0.0.1:8080/klik");
-        settings.setObject(key::prefWebViewFuseActions,
-                           Value(Dictionary{{"cameraMain", "start"},
-                                            {"cameraDone", "done"},
-                                            {"cameraError", "error?sittingid=%@"}}));
+        useWebPage(settings);
         center.addObserver(kNotifictionStartPhotoSession,
                            [this](const Notification& n) { starts.push_back(n); });
     }
@@ -57,6 +62,10 @@ TEST_F(WebPageControllerTest, TheFirstStartBuildsTheWindowAndOpensTheStartPage) 
     browser.calls.clear();
     page.startWebView();
     EXPECT_EQ(browser.calls, (std::vector<std::string>{"front"}));
+    page.hideWebView(true);
+    EXPECT_FALSE(browser.visible);
+    page.hideWebView(false);
+    EXPECT_TRUE(browser.visible);
 }
 
 TEST_F(WebPageControllerTest, OutsideWebModeOrWithoutAWindowNothingHappens) {
@@ -142,24 +151,11 @@ TEST_F(WebPageControllerTest, ARefusedSessionOpensTheErrorPageWithIdAndMessage) 
     EXPECT_EQ(browser.loads.back(), "http://127.0.0.1:8080/klik/error?sittingid=42");
 }
 
-TEST_F(WebPageControllerTest, Hiding) {
-    page.startWebView();
-    page.hideWebView(true);
-    EXPECT_FALSE(browser.visible);
-    page.hideWebView(false);
-    EXPECT_TRUE(browser.visible);
-}
-
 // The page and the real screen sequence together.
 class WebSessionFlowTest : public ControllerFixture {
   protected:
     WebSessionFlowTest() {
-        settings.setBool(key::prefDoUseWebView, true);
-        settings.setString(key::prefBaseURL, "http://127.0.0.1:8080/klik");
-        settings.setObject(key::prefWebViewFuseActions,
-                           Value(Dictionary{{"cameraMain", "start"},
-                                            {"cameraDone", "done"},
-                                            {"cameraError", "error?sittingid=%@"}}));
+        useWebPage(settings);
         controller->setWebController(&page);
         controller->startOver();
     }
