@@ -99,7 +99,6 @@ TEST_F(CameraPanelWidgetTest, ChoosingInTheCameraMenuLoadsThatCamera) {
     QTest::keyClick(widget->cameraMenu(), Qt::Key_Down);
     settle();
     EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[1]);
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[1]);
     EXPECT_EQ(widget->cameraMenu()->currentIndex(), 1);
     EXPECT_GT(menuOf(kISO)->count(), 2);
 }

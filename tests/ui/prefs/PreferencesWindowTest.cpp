@@ -69,8 +69,9 @@ bool typeFits(PreferenceType t, const Value& v) {
     }
 }
 
-TEST(PreferencesWindow, EveryFactoryDefaultKeyHasAControlOfItsType) {
+TEST(PreferencesWindow, EveryFactoryDefaultKeyHasAControlOfItsTypeShowingTheValueInForce) {
     Prefs p;
+    p.settings.setInteger("touchScreenCountValue", 42);
     PreferencesWindow w(p.settings);
     const Dictionary defaults = p.settings.registeredDefaults();
     ASSERT_GT(defaults.size(), 40u);
@@ -93,12 +94,7 @@ TEST(PreferencesWindow, EveryFactoryDefaultKeyHasAControlOfItsType) {
     EXPECT_EQ(w.tabs()->count(), static_cast<int>(preferenceGroups().size()) + 2);
     EXPECT_EQ(w.tabs()->tabText(w.tabs()->count() - 2), "Printer");
     EXPECT_EQ(w.tabs()->tabText(w.tabs()->count() - 1), "Camera");
-}
 
-TEST(PreferencesWindow, ControlsShowTheValueInForce) {
-    Prefs p;
-    p.settings.setInteger("touchScreenCountValue", 42);
-    PreferencesWindow w(p.settings);
     EXPECT_EQ(editorOf<QSpinBox>(w, "touchScreenCountValue")->value(), 42);
     EXPECT_EQ(editorOf<QSpinBox>(w, "liveScreenCountValue")->value(), 5);  // factory default
     EXPECT_TRUE(editorOf<QCheckBox>(w, "prefSingleMonitorMode")->isChecked());
@@ -109,8 +105,7 @@ TEST(PreferencesWindow, ControlsShowTheValueInForce) {
     // A value the choices do not name is shown as it is, not replaced.
     p.settings.setInteger("prefQTVideoCompressionTag", 7);
     w.reload();
-    auto* combo = editorOf<QComboBox>(w, "prefQTVideoCompressionTag");
-    EXPECT_EQ(combo->currentData().toInt(), 7);
+    EXPECT_EQ(editorOf<QComboBox>(w, "prefQTVideoCompressionTag")->currentData().toInt(), 7);
     EXPECT_EQ(p.settings.integerForKey("prefQTVideoCompressionTag"), 7);  // reload wrote nothing
     // A missing case-sensitivity flag means on.
     Settings bare(p.dir.file("bare.plist"));

@@ -83,7 +83,7 @@ class PrintQueueStateTest : public testing::Test {
     std::vector<std::string> notices;
 };
 
-TEST_F(PrintQueueStateTest, AReadyQueuePrintsAndTellsNothing) {
+TEST_F(PrintQueueStateTest, AReadyQueuePrintsAndTellsNothingAMissingOneNeverPrints) {
     const CupsQueueState q = readCupsQueue(cupsd.queue());
     EXPECT_TRUE(q.reachable);
     EXPECT_TRUE(q.found);
@@ -102,6 +102,16 @@ TEST_F(PrintQueueStateTest, AReadyQueuePrintsAndTellsNothing) {
     const auto job = readCupsJob(cupsd.queue(), id);
     ASSERT_TRUE(job.has_value());
     EXPECT_FALSE(job->failed());
+
+    // A missing queue is never a print.
+    setup.printerName = "NoSuchQueue";
+    EXPECT_FALSE(print());
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("\"NoSuchQueue\" does not exist"), std::string::npos) << notices[0];
+    const CupsQueueState missing = readCupsQueue("NoSuchQueue");
+    EXPECT_TRUE(missing.reachable);
+    EXPECT_FALSE(missing.found);
+    EXPECT_FALSE(missing.canPrint());
 }
 
 TEST_F(PrintQueueStateTest, APausedQueueGetsNoJobAndTheOperatorIsToldWhy) {
@@ -139,17 +149,6 @@ TEST_F(PrintQueueStateTest, ARefusingQueueGetsNoJob) {
     EXPECT_NE(notices[1].find("is paused and refuses jobs"), std::string::npos) << notices[1];
 }
 
-TEST_F(PrintQueueStateTest, AMissingQueueIsNeverAPrint) {
-    setup.printerName = "NoSuchQueue";
-    EXPECT_FALSE(print());
-    ASSERT_EQ(notices.size(), 1u);
-    EXPECT_NE(notices[0].find("\"NoSuchQueue\" does not exist"), std::string::npos) << notices[0];
-    const CupsQueueState q = readCupsQueue("NoSuchQueue");
-    EXPECT_TRUE(q.reachable);
-    EXPECT_FALSE(q.found);
-    EXPECT_FALSE(q.canPrint());
-}
-
 TEST_F(PrintQueueStateTest, AQueueThatStopsOnAJobIsReportedAtTheNextPrint) {
     // The printer goes away: its backend stops the queue on the job.
     std::filesystem::remove_all(cupsd.outputFolder());
@@ -161,7 +160,7 @@ TEST_F(PrintQueueStateTest, AQueueThatStopsOnAJobIsReportedAtTheNextPrint) {
     EXPECT_NE(notices.back().find("is paused"), std::string::npos) << notices.back();
 }
 
-TEST_F(PrintQueueStateTest, ThePrinterTabShowsTheStateAndResumesWithOneAction) {
+TEST_F(PrintQueueStateTest, ThePrinterTabShowsTheStateResumesWithOneActionAndNamesPdfFiles) {
     ASSERT_EQ(cupsd.run({"cupsreject", cupsd.queue()}), 0);
     ASSERT_EQ(cupsd.run({"cupsdisable", "-r", "Paper jam", cupsd.queue()}), 0);
     settings.setObject("persistent printer settings", Value(setup.archive()));
@@ -185,6 +184,15 @@ TEST_F(PrintQueueStateTest, ThePrinterTabShowsTheStateAndResumesWithOneAction) {
     EXPECT_TRUE(notices.empty());
     EXPECT_TRUE(cupsd.waitForJobFiles(1)) << cupsd.errorLog();
     prefs.close();
+
+    // For PDF prints the tab names the file, and there is no queue to resume.
+    PrinterSetup pdf;
+    pdf.outputFileName = dir.file("prints/print.pdf");
+    settings.setObject("persistent printer settings", Value(pdf.archive()));
+    panel->refresh();
+    EXPECT_EQ(panel->queue(), "");
+    EXPECT_TRUE(panel->statusText().contains("print.pdf"));
+    EXPECT_FALSE(panel->resumeButton()->isEnabled());
 }
 
 TEST_F(PrintQueueStateTest, ThePrintersPaperAndRibbonAreToldOnTheHudAndInThePrinterTab) {
@@ -249,17 +257,6 @@ TEST_F(PrintQueueStateTest, ThePrintersPaperAndRibbonAreToldOnTheHudAndInThePrin
     ASSERT_TRUE(print());
     ASSERT_TRUE(waitForQueue([](const CupsQueueState& s) { return s.suppliesProblem().empty(); }))
         << readCupsQueue(cupsd.queue()).suppliesProblem();
-}
-
-TEST_F(PrintQueueStateTest, ThePrinterTabNamesTheFileForPdfPrints) {
-    PrinterSetup pdf;
-    pdf.outputFileName = dir.file("prints/print.pdf");
-    settings.setObject("persistent printer settings", Value(pdf.archive()));
-    PrinterStatusPanel panel(settings);
-    panel.refresh();
-    EXPECT_EQ(panel.queue(), "");
-    EXPECT_TRUE(panel.statusText().contains("print.pdf"));
-    EXPECT_FALSE(panel.resumeButton()->isEnabled());
 }
 
 }  // namespace

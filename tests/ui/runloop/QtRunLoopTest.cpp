@@ -38,7 +38,7 @@ TEST(QtRunLoop, PerformsFromAnotherThreadRunOnTheGuiThreadInOrder) {
     EXPECT_TRUE(allOnGui);
 }
 
-TEST(QtRunLoop, AWaitingPerformReturnsOnlyAfterItRan) {
+TEST(QtRunLoop, AWaitingPerformReturnsOnlyAfterItRanAndOnTheGuiThreadRunsAtOnce) {
     QtRunLoop loop;
     std::atomic<int> value{0};
     std::atomic<bool> workerSawValue{false};
@@ -51,10 +51,8 @@ TEST(QtRunLoop, AWaitingPerformReturnsOnlyAfterItRan) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return workerDone.load(); }, kDeadlineMs));
     worker.join();
     EXPECT_TRUE(workerSawValue);
-}
 
-TEST(QtRunLoop, AWaitingPerformOnTheGuiThreadRunsAtOnce) {
-    QtRunLoop loop;
+    // On the GUI thread a waiting perform runs at once, one without wait later.
     bool ran = false;
     loop.performOnMain([&] { ran = true; }, true);
     EXPECT_TRUE(ran);
@@ -90,7 +88,7 @@ TEST(QtRunLoop, AOneShotTimerFiresOnceNotBeforeItsIntervalAndCarriesItsUserInfo)
     EXPECT_EQ(fired, 1);
 }
 
-TEST(QtRunLoop, ARepeatingTimerKeepsFiringUntilInvalidated) {
+TEST(QtRunLoop, TimersRepeatUntilInvalidatedAndFireInOrder) {
     QtRunLoop loop;
     int fired = 0;
     TimerPtr t = loop.scheduleTimer(0.02, true, [&](Timer& timer) {
@@ -102,17 +100,15 @@ TEST(QtRunLoop, ARepeatingTimerKeepsFiringUntilInvalidated) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return later; }, kDeadlineMs));
     EXPECT_EQ(fired, 5);
     EXPECT_EQ(loop.scheduledTimerCount(), 0u);
-}
 
-TEST(QtRunLoop, AnInvalidatedDelayedPerformNeverRunsAndTimersFireInOrder) {
-    QtRunLoop loop;
-    std::vector<std::string> fired;
-    TimerPtr cancelled = loop.performAfterDelay(0.05, [&] { fired.push_back("cancelled"); });
-    loop.performAfterDelay(0.12, [&] { fired.push_back("second"); });
-    loop.performAfterDelay(0.06, [&] { fired.push_back("first"); });
+    // An invalidated delayed perform never runs; the others fire in order.
+    std::vector<std::string> order;
+    TimerPtr cancelled = loop.performAfterDelay(0.05, [&] { order.push_back("cancelled"); });
+    loop.performAfterDelay(0.12, [&] { order.push_back("second"); });
+    loop.performAfterDelay(0.06, [&] { order.push_back("first"); });
     cancelled->invalidate();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fired.size() == 2; }, kDeadlineMs));
-    EXPECT_EQ(fired, (std::vector<std::string>{"first", "second"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 2; }, kDeadlineMs));
+    EXPECT_EQ(order, (std::vector<std::string>{"first", "second"}));
 }
 
 TEST(QtRunLoop, TimersAndPerformsAreServedWhileATimerActionRunsANestedLoop) {

@@ -220,18 +220,14 @@ TEST(ScriptedKioskSession, OneVideoGuestIsRecordedComposedAndFiled) {
     EXPECT_NE(readFile(stills[0]).find(muxed), std::string::npos);
 }
 
-TEST(ScriptedKioskSession, BadCommandLinesAreRefusedWithTheUsage) {
+TEST(ScriptedKioskSession, BadCommandLinesAndScriptedRunsWithoutARootAreRefused) {
     TempDir dir;
     std::string output;
     EXPECT_EQ(runKioskToEnd(dir, {"--scripted", "0"}, &output), 2);
     EXPECT_EQ(runKioskToEnd(dir, {"--frobnicate"}, &output), 2);
     EXPECT_EQ(runKioskToEnd(dir, {"--help"}, &output), 0);
     EXPECT_NE(output.find("usage: klik-kiosk"), std::string::npos);
-}
-
-TEST(ScriptedKioskSession, AScriptedRunWithoutARootIsRefusedAndTouchesNoSettings) {
-    TempDir dir;
-    std::string output;
+    // A scripted run without a root would use the operator's settings.
     EXPECT_EQ(runKioskToEnd(dir, {"--sim", "--scripted", "1"}, &output), 2);
     EXPECT_FALSE(fs::exists(dir.file("config/klik"))) << "the operator's settings were touched";
 }

@@ -32,19 +32,16 @@ class ShareCodeWidgetTest : public testing::Test {
     QWidget side;
 };
 
-TEST_F(ShareCodeWidgetTest, HiddenUntilTheControllerShowsALink) {
+TEST_F(ShareCodeWidgetTest, ShownWithALinkLowerRightAndLargeEnoughToScanFromAMetre) {
+    const std::string link = "http://192.168.4.1:8080/p/Az09-_AAAAAAAAAAAAAAAA";
     ShareCodeWidget w(model, settings, &side);
     EXPECT_TRUE(w.isHidden());
     model.show("http://192.168.4.1:8080/p/AAAAAAAAAAAAAAAAAAAAAA", "");
     EXPECT_FALSE(w.isHidden());
     model.hide();
     EXPECT_TRUE(w.isHidden());
-}
-
-TEST_F(ShareCodeWidgetTest, LowerRightAndLargeEnoughToScanFromAMetre) {
-    const std::string link = "http://192.168.4.1:8080/p/Az09-_AAAAAAAAAAAAAAAA";
-    ShareCodeWidget w(model, settings, &side);
     model.show(link, "");
+    EXPECT_FALSE(w.isHidden());
     // 100 mm at 96 dots an inch: about 378 pixels, a whole number a module.
     EXPECT_GE(w.codeSide(), 330);
     EXPECT_LE(w.codeSide(), 378);

@@ -54,12 +54,6 @@ TEST_F(KioskFullScreen, EnteringAndLeavingShowsTheWindowsOfTheNewMode) {
     // their raises would only repeat the code under test.
 }
 
-}  // namespace
-}  // namespace klik::test
-
-namespace klik::test {
-namespace {
-
 // A guest touches the screen anywhere; a barcode scanner types into the
 // entry field whatever was touched before.
 TEST_F(KioskFullScreen, ATapAnywhereOnTheTouchSideIsTheGoActionAndTheFieldKeepsTheKeys) {
@@ -88,12 +82,6 @@ TEST_F(KioskFullScreen, ATapAnywhereOnTheTouchSideIsTheGoActionAndTheFieldKeepsT
         EXPECT_EQ(touch->window()->focusWidget(), field);
     }
 }
-
-}  // namespace
-}  // namespace klik::test
-
-namespace klik::test {
-namespace {
 
 // The kiosk always runs the single-monitor variant: with one screen the
 // guest's side ends in front even with "prefSingleMonitorMode" off.
