@@ -73,26 +73,7 @@ TEST(BarcodeCheck, AcceptsTrimmedWithinTheRulesAndAnEmptyEntryIsNoCode) {
     EXPECT_EQ(c.value, "");
 }
 
-TEST(BarcodeCheck, CaseInsensitiveAcceptsAndKeepsTheTypedCase) {
-    BarcodeRules r;
-    r.allowedCharacters = "AB12";
-    r.caseSensitive = false;
-    BarcodeCheck c = BarcodeCheck::check("ab12", r);
-    ASSERT_TRUE(c.accepted());
-    EXPECT_EQ(c.value, "ab12");
-
-    r.caseSensitive = true;
-    c = BarcodeCheck::check("ab12", r);
-    EXPECT_EQ(c.outcome, Outcome::Rejected);
-    EXPECT_EQ(BarcodeCheck::check("AB12", r).value, "AB12");
-
-    // Lower-case allowed characters also match upper-case entries.
-    r.allowedCharacters = "xyz";
-    r.caseSensitive = false;
-    EXPECT_EQ(BarcodeCheck::check("XyZ", r).value, "XyZ");
-}
-
-TEST(BarcodeCheck, RefusesCharactersOutsideTheSetAndShortCodes) {
+TEST(BarcodeCheck, RefusesCharactersOutsideTheSetAndShortCodesAndIgnoresCaseWhenAsked) {
     BarcodeCheck c = BarcodeCheck::check("12-34", digits());
     EXPECT_EQ(c.outcome, Outcome::Rejected);
     EXPECT_EQ(c.shownValue, "12-34");
@@ -113,6 +94,23 @@ TEST(BarcodeCheck, RefusesCharactersOutsideTheSetAndShortCodes) {
     r = {};
     r.allowedCharacters = "";
     EXPECT_EQ(BarcodeCheck::check("1", r).outcome, Outcome::Rejected);
+    // Case-insensitive rules accept and keep the typed case.
+    r = {};
+    r.allowedCharacters = "AB12";
+    r.caseSensitive = false;
+    c = BarcodeCheck::check("ab12", r);
+    ASSERT_TRUE(c.accepted());
+    EXPECT_EQ(c.value, "ab12");
+
+    r.caseSensitive = true;
+    c = BarcodeCheck::check("ab12", r);
+    EXPECT_EQ(c.outcome, Outcome::Rejected);
+    EXPECT_EQ(BarcodeCheck::check("AB12", r).value, "AB12");
+
+    // Lower-case allowed characters also match upper-case entries.
+    r.allowedCharacters = "xyz";
+    r.caseSensitive = false;
+    EXPECT_EQ(BarcodeCheck::check("XyZ", r).value, "XyZ");
 }
 
 TEST(BarcodeCheck, RefusesUnsafeInput) {

@@ -256,7 +256,7 @@ TEST(KeyboardView, ContentScalesToTheFrame) {
     EXPECT_EQ(k.contentScale(), (ViewSize{0.5f, 1}));
 }
 
-TEST(KeyboardView, RedOutlinesSurroundTheMarkedFields) {
+TEST(KeyboardView, RedOutlinesSurroundTheMarkedFieldsAndTheDrawingSideIsToldWhatChanged) {
     GLIMRA_KeyboardView k;
     EXPECT_TRUE(k.drawFocusRing().empty());
     k.addBadEmailField(k.email(2));
@@ -270,10 +270,6 @@ TEST(KeyboardView, RedOutlinesSurroundTheMarkedFields) {
     EXPECT_EQ(rings[0].radiusY, 9);
     k.removeBadEmailField(k.email(2));
     EXPECT_TRUE(k.drawFocusRing().empty());
-}
-
-TEST(KeyboardView, TellsTheDrawingSideWhatChanged) {
-    GLIMRA_KeyboardView k;
     std::vector<GLIMRA_KeyboardView::Change> changes;
     k.setChangeHandler([&](GLIMRA_KeyboardView::Change c) { changes.push_back(c); });
     k.makeReady();

@@ -60,15 +60,12 @@ TEST_F(KioskWebProtocolTest, TheErrorPageCarriesTheSittingIdAndTheEscapedMessage
               "http://10.0.0.5:8080/klik/oops");
 }
 
-TEST(KioskWebEscaping, LegalCharactersStayOthersArePercentEscapedAsUtf8) {
+TEST(KioskWebProtocol, EscapingKeepsLegalCharactersAndTheSittingTypeIsReadInAnyCase) {
     EXPECT_EQ(escapeForAddress("a&b=c/d?e:f@g!$'()*+,;~-._"), "a&b=c/d?e:f@g!$'()*+,;~-._");
     EXPECT_EQ(escapeForAddress("100% \"x\" <y> {z} |^`\\#"),
               "100%25%20%22x%22%20%3Cy%3E%20%7Bz%7D%20%7C%5E%60%5C%23");
     EXPECT_EQ(escapeForAddress("caf\xC3\xA9\n"), "caf%C3%A9%0A");
     EXPECT_EQ(escapeForAddress(""), "");
-}
-
-TEST(KioskWebMime, TheSittingTypeInAnyCaseWithoutParameters) {
     EXPECT_TRUE(isSittingMimeType("text/klik-xml"));
     EXPECT_TRUE(isSittingMimeType("TEXT/KLIK-XML"));
     EXPECT_TRUE(isSittingMimeType("Text/Klik-Xml; charset=us-ascii"));
@@ -105,7 +102,7 @@ TEST(SittingInformation, TrimmedSingleChildrenAndTheAddressOrTheAddressAlone) {
     EXPECT_EQ(sittingInformation("<sitting/>", ""), Dictionary{});
 }
 
-TEST(SittingInformation, BodiesAndValuesBeyondTheBoundsAreRefused) {
+TEST(SittingInformation, BodiesValuesAndIdsBeyondTheBoundsOrFileNameRulesAreRefused) {
     const std::string head = "<sitting><email>a@b.cc</email><pad>";
     const std::string tail = "</pad></sitting>";
     const std::string fits =
@@ -117,9 +114,6 @@ TEST(SittingInformation, BodiesAndValuesBeyondTheBoundsAreRefused) {
     const std::string longValue(kMaximumSittingValueBytes + 1, 'x');
     EXPECT_EQ(sittingInformation("<sitting><video>" + longValue + "</video></sitting>", "u"),
               (Dictionary{{"url", "u"}}));
-}
-
-TEST(SittingInformation, SittingIdsFollowTheFileNameRules) {
     auto idOf = [](const std::string& id) {
         return sittingInformation("<sitting><sittingid>" + id + "</sittingid></sitting>", "u")
             .count("sittingid");

@@ -16,7 +16,7 @@ Dictionary parse(const std::string& xml) {
     return d.value_or(Dictionary{});
 }
 
-TEST(XMLReader, ElementsNestAsDictionariesWithTheirTextUntrimmed) {
+TEST(XMLReader, ElementsNestWithTheirTextUntrimmedAndRepeatedNamesBecomeAnArray) {
     const Dictionary d = parse("<sitting>\n  <email>a@b.c</email>\n</sitting>");
     const Value doc(d);
     const Value& sitting = doc["sitting"];
@@ -25,11 +25,9 @@ TEST(XMLReader, ElementsNestAsDictionariesWithTheirTextUntrimmed) {
     // The last line feed belongs to the element that ends after it.
     EXPECT_EQ(sitting["text"], Value("\n"));
     EXPECT_EQ(d.size(), 1u);
-}
-
-TEST(XMLReader, RepeatedNamesBecomeAnArrayInDocumentOrder) {
-    const Value doc(parse("<r><a>1</a><a>2</a><b/><a>3</a></r>"));
-    const Value& r = doc["r"];
+    // Repeated names become an array in document order.
+    const Value repeated(parse("<r><a>1</a><a>2</a><b/><a>3</a></r>"));
+    const Value& r = repeated["r"];
     const Array* a = r["a"].array();
     ASSERT_NE(a, nullptr);
     ASSERT_EQ(a->size(), 3u);

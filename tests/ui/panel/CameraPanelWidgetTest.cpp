@@ -103,7 +103,7 @@ TEST_F(CameraPanelWidgetTest, ChoosingInTheCameraMenuLoadsThatCamera) {
     EXPECT_GT(menuOf(kISO)->count(), 2);
 }
 
-TEST_F(CameraPanelWidgetTest, ChangedValuesReachTheCameraAndRefusedOnesComeBack) {
+TEST_F(CameraPanelWidgetTest, ChangedValuesAndTheEditedClockReachTheCameraAndRefusedOnesComeBack) {
     start(1);
     makeWidget();
     const QString target = "ISO 400";  // 0x58
@@ -139,11 +139,8 @@ TEST_F(CameraPanelWidgetTest, ChangedValuesReachTheCameraAndRefusedOnesComeBack)
     emit owner->editingFinished();
     settle();
     EXPECT_EQ(sim->callCount("CamSetPropertyData"), writes + 1);
-}
 
-TEST_F(CameraPanelWidgetTest, TheClockTicksWithTheCameraAndAnEditedDateIsWrittenToIt) {
-    start(1);
-    makeWidget();
+    // The clock ticks with the camera; an edited date is written to it.
     QDateTimeEdit* clock = widget->controlWidget(kCamPropID_DateTime)->datePicker();
     ASSERT_NE(clock, nullptr);
     const QDateTime shown = clock->dateTime();
@@ -152,21 +149,21 @@ TEST_F(CameraPanelWidgetTest, TheClockTicksWithTheCameraAndAnEditedDateIsWritten
     EXPECT_NEAR(static_cast<double>(shown.secsTo(clock->dateTime())), 2.0, 1.0);
 
     // The operator sets the clock a day ahead: the camera gets it.
-    const int writes = sim->callCount("CamSetPropertyData");
-    const QDateTime target = clock->dateTime().addDays(1);
-    clock->setDateTime(target);
+    const int clockWrites = sim->callCount("CamSetPropertyData");
+    const QDateTime ahead = clock->dateTime().addDays(1);
+    clock->setDateTime(ahead);
     emit clock->editingFinished();
     settle();
-    EXPECT_EQ(sim->callCount("CamSetPropertyData"), writes + 1);
+    EXPECT_EQ(sim->callCount("CamSetPropertyData"), clockWrites + 1);
     // The body's clock now runs a day ahead of the host's.
     GLIMRA_Camera::loadedCamera()->updateValueForPropertyID(kCamPropID_DateTime);
     settle();
-    EXPECT_NEAR(static_cast<double>(target.secsTo(clock->dateTime())), 0.0, 5.0);
+    EXPECT_NEAR(static_cast<double>(ahead.secsTo(clock->dateTime())), 0.0, 5.0);
     EXPECT_NEAR(controller->cameraClockSkew(), 86400.0, 5.0);
     // Leaving the picker again without a change writes nothing.
     emit clock->editingFinished();
     settle();
-    EXPECT_EQ(sim->callCount("CamSetPropertyData"), writes + 1);
+    EXPECT_EQ(sim->callCount("CamSetPropertyData"), clockWrites + 1);
 }
 
 TEST_F(CameraPanelWidgetTest, InThePreferencesWindowUnpluggingEmptiesTheMenuAndTheControls) {
