@@ -214,7 +214,7 @@ TEST_F(OperatorKioskTest, FramesArrivingAfterLiveViewOffAreNotDrawn) {
     EXPECT_LT(after.red(), 50) << "a frame that came later is not drawn";
 }
 
-TEST_F(OperatorKioskTest, EmptyFieldsOverTheArtworkDrawNoBox) {
+TEST_F(OperatorKioskTest, EmptyFieldsOverTheArtworkDrawNoBoxAndFollowArtworkOfAnotherShape) {
     const QSize p = windows->touchContent()->size();
     Data pixels(static_cast<size_t>(p.width()) * p.height() * 4);
     for (size_t i = 0; i < pixels.size(); i += 4) {
@@ -238,13 +238,11 @@ TEST_F(OperatorKioskTest, EmptyFieldsOverTheArtworkDrawNoBox) {
             EXPECT_GT(c.blue(), 90) << v->name();
         }
     }
-}
 
-TEST_F(OperatorKioskTest, OnAScreenOfAnotherShapeTheEntryFieldAndKeyboardFollowTheArtwork) {
+    // On a screen of another shape the entry field and keyboard follow the artwork.
     app->_touchView.setImage(
         Picture::fromRGBA("touch1", Data(std::size_t{160} * 90 * 4, 90), 160, 90));
     app->_keyboard.setHidden(false);
-    const QSize p = windows->touchContent()->size();
     const QSize art = QSize(160, 90).scaled(p, Qt::KeepAspectRatio);
     const QPoint origin((p.width() - art.width()) / 2, (p.height() - art.height()) / 2);
     ASSERT_NE(art, p) << "the screen must differ from the artwork in shape";

@@ -123,23 +123,22 @@ TEST_F(QtPrintPortTest, EachShotOfATurnFillsItsOwnWindowOfTheFrame) {
     EXPECT_TRUE(composeShotsInFrame(port, frame, {}, &why).empty());
 }
 
-TEST_F(QtPrintPortTest, ImageableBoundsArePointsFromTheBottomLeft) {
-    PrinterSetup s = pdfSetup();
-    s.leftMarginMM = 10;
-    s.rightMarginMM = 20;
-    s.topMarginMM = 30;
-    s.bottomMarginMM = 5;
-    const Rect r = port.imageablePageBounds(s);
+TEST_F(QtPrintPortTest, PageBoundsAndPdfOutputThatNeverReplacesAnEarlierPrint) {
+    // The imageable bounds are points from the bottom left.
+    PrinterSetup margins = pdfSetup();
+    margins.leftMarginMM = 10;
+    margins.rightMarginMM = 20;
+    margins.topMarginMM = 30;
+    margins.bottomMarginMM = 5;
+    const Rect r = port.imageablePageBounds(margins);
     const double pt = 72.0 / 25.4;
     EXPECT_NEAR(r.x, 10 * pt, 0.5);
     EXPECT_NEAR(r.y, 5 * pt, 0.5);
     EXPECT_NEAR(r.width, (210 - 30) * pt, 0.5);
     EXPECT_NEAR(r.height, (297 - 35) * pt, 0.5);
-    s.landscape = true;
-    EXPECT_NEAR(port.imageablePageBounds(s).width, (297 - 30) * pt, 0.5);
-}
+    margins.landscape = true;
+    EXPECT_NEAR(port.imageablePageBounds(margins).width, (297 - 30) * pt, 0.5);
 
-TEST_F(QtPrintPortTest, PdfOutputNeverReplacesAnEarlierPrint) {
     EXPECT_EQ(nextFreePath(dir.file("a.pdf")), dir.file("a.pdf"));
     const Bitmap img = Bitmap::rgba(40, 60, 0, 200, 0, 255);
     const PrinterSetup s = pdfSetup();

@@ -23,16 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> filesUnder(const std::string& dir, const std::string& ext) {
-    std::vector<std::string> out;
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir, ec))
-        if (e.is_regular_file() && e.path().extension() == ext) out.push_back(e.path().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 bool isBackgroundGrey(QRgb c) {
     return std::abs(qRed(c) - 64) < 6 && std::abs(qGreen(c) - 64) < 6 &&
            std::abs(qBlue(c) - 64) < 6;

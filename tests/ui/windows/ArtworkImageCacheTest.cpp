@@ -92,10 +92,13 @@ TEST_F(ArtworkImageCacheTest, BeyondItsBoundTheLeastRecentlyShownPictureGoes) {
     EXPECT_EQ(small.count(), 0u);
 }
 
-TEST_F(ArtworkImageCacheTest, TheNextScreenPictureIsTheNextNumberOrTheFirstAfterTheLast) {
+// Showing a screen's picture decodes the next screen's on the cache's own
+// thread; only the pictures about to be shown stay decoded.
+TEST_F(ArtworkImageCacheTest, TheNextScreenIsTheNextNumberAndDecodingAheadKeepsItReadyAndNoMore) {
     const std::string t1 = writeArtwork("touch1.png", Qt::red);
     const std::string t2 = writeArtwork("touch2.png", Qt::green);
     const std::string t3 = writeArtwork("touch3.png", Qt::blue);
+    // The next screen's picture is the next number, or the first after the last.
     EXPECT_EQ(ArtworkImageCache::nextScreenPicture(t1), t2);
     EXPECT_EQ(ArtworkImageCache::nextScreenPicture(t2), t3);
     EXPECT_EQ(ArtworkImageCache::nextScreenPicture(t3), t1);
@@ -105,14 +108,7 @@ TEST_F(ArtworkImageCacheTest, TheNextScreenPictureIsTheNextNumberOrTheFirstAfter
     EXPECT_EQ(ArtworkImageCache::nextScreenPicture(writeArtwork("7.png", Qt::red)), "");
     const std::string lone = writeArtwork("live1.png", Qt::red);
     EXPECT_EQ(ArtworkImageCache::nextScreenPicture(lone), "");
-}
 
-// Showing a screen's picture decodes the next screen's on the cache's own
-// thread; only the pictures about to be shown stay decoded.
-TEST_F(ArtworkImageCacheTest, DecodingAheadKeepsTheNextScreenReadyAndNoMore) {
-    const std::string t1 = writeArtwork("touch1.png", Qt::red);
-    const std::string t2 = writeArtwork("touch2.png", Qt::green);
-    const std::string t3 = writeArtwork("touch3.png", Qt::blue);
     ArtworkImageCache cache(2 * bytesOfOne(), true);
     EXPECT_EQ(cache.image(t1).pixelColor(3, 3), QColor(Qt::red));
     cache.waitUntilDecodedAhead();
