@@ -110,7 +110,8 @@ TEST_F(WebPageControllerTest, ASittingBecomesTheInformationAndPostsTheStartLater
     EXPECT_EQ(starts.size(), 2u);
 }
 
-TEST_F(WebPageControllerTest, AfterASessionTheDonePageLoadsAndTheWindowReturnsTwoSecondsLater) {
+TEST_F(WebPageControllerTest,
+       AfterASessionTheDonePageLoadsAndTheWindowReturnsAndARefusedOneOpensTheErrorPage) {
     page.startWebView();
     page.sittingDocumentDidArrive(kSitting, "u");
     page.orderOutWebWindow();
@@ -123,19 +124,8 @@ TEST_F(WebPageControllerTest, AfterASessionTheDonePageLoadsAndTheWindowReturnsTw
     EXPECT_FALSE(browser.visible);
     loop.advance(0.2);
     EXPECT_TRUE(browser.visible);
-}
 
-TEST_F(WebPageControllerTest, WithoutADoneEntryTheBuiltInServerIsLoaded) {
-    settings.setObject(key::prefWebViewFuseActions, Value(Dictionary{{"cameraMain", "start"}}));
-    page.startWebView();
-    center.post(kNotifictionPhotoSessionEnded);
-    EXPECT_EQ(browser.loads.back(), std::string(kBuiltInServerAddress));
-    center.post(kNotifictionPhotoSessionError);
-    EXPECT_EQ(browser.loads.back(), std::string(kBuiltInServerAddress));
-}
-
-TEST_F(WebPageControllerTest, ARefusedSessionOpensTheErrorPageWithIdAndMessage) {
-    page.startWebView();
+    // A refused session opens the error page with the id and the message.
     page.sittingDocumentDidArrive(kSitting, "u");
     page.orderOutWebWindow();
     browser.calls.clear();
@@ -149,6 +139,15 @@ TEST_F(WebPageControllerTest, ARefusedSessionOpensTheErrorPageWithIdAndMessage) 
     EXPECT_TRUE(page.webReturnInfo().has_value());
     center.post(kNotifictionPhotoSessionError, {}, Dictionary{{"msg", ""}});
     EXPECT_EQ(browser.loads.back(), "http://127.0.0.1:8080/klik/error?sittingid=42");
+}
+
+TEST_F(WebPageControllerTest, WithoutADoneEntryTheBuiltInServerIsLoaded) {
+    settings.setObject(key::prefWebViewFuseActions, Value(Dictionary{{"cameraMain", "start"}}));
+    page.startWebView();
+    center.post(kNotifictionPhotoSessionEnded);
+    EXPECT_EQ(browser.loads.back(), std::string(kBuiltInServerAddress));
+    center.post(kNotifictionPhotoSessionError);
+    EXPECT_EQ(browser.loads.back(), std::string(kBuiltInServerAddress));
 }
 
 // The page and the real screen sequence together.

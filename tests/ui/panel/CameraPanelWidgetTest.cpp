@@ -166,27 +166,6 @@ TEST_F(CameraPanelWidgetTest, ChangedValuesAndTheEditedClockReachTheCameraAndRef
     EXPECT_EQ(sim->callCount("CamSetPropertyData"), clockWrites + 1);
 }
 
-TEST_F(CameraPanelWidgetTest, InThePreferencesWindowUnpluggingEmptiesTheMenuAndTheControls) {
-    start(1);
-    auto prefs = std::make_unique<PreferencesWindow>(settings);
-    auto* panel = new CameraPanelWidget(*controller);
-    prefs->addCameraPanel(panel);
-    EXPECT_EQ(prefs->cameraPanel(), panel);
-    EXPECT_EQ(panel->cameraMenu()->count(), 1);
-    ASSERT_GT(panel->controlWidget(kISO)->popUpMenu()->count(), 0);
-    ASSERT_TRUE(sim->unplugCamera(1));
-    ASSERT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() == nullptr; }));
-    settle();
-    EXPECT_EQ(itemsOf(panel->cameraMenu()), QStringList{"No Cameras available"});
-    EXPECT_EQ(panel->controlWidget(kISO)->popUpMenu()->count(), 0);
-    EXPECT_EQ(panel->controlWidget(kBattery)->textField()->text(), "");
-
-    // A panel that is gone no longer watches the model.
-    prefs.reset();
-    controller->updateCameraPopupWithCameras(std::nullopt);
-    controller->_progress.setDoubleValue(10);
-}
-
 TEST_F(CameraPanelWidgetTest, ABodyWithoutHalfPressZoomOrFocusDriveShowsNoButtonsForThem) {
     start(0);
     makeWidget();
@@ -207,7 +186,8 @@ TEST_F(CameraPanelWidgetTest, ABodyWithoutHalfPressZoomOrFocusDriveShowsNoButton
     EXPECT_FALSE(widget->button("liveViewZoom5")->isHidden());
 }
 
-TEST_F(CameraPanelWidgetTest, ButtonsDriveTheCameraAndTheBarFollowsTheDownload) {
+TEST_F(CameraPanelWidgetTest,
+       ButtonsDriveTheCameraTheBarFollowsTheDownloadAndUnpluggingEmptiesThePanel) {
     start(1);
     makeWidget();
     for (const char* name : {"pressShutterFull", "pressShutterHalf", "releaseShutter",
@@ -247,6 +227,26 @@ TEST_F(CameraPanelWidgetTest, ButtonsDriveTheCameraAndTheBarFollowsTheDownload) 
     EXPECT_EQ(widget->progressBar()->value(), 42);
     controller->clearProgressIndicator();
     EXPECT_EQ(widget->progressBar()->value(), 0);
+
+    // In the preferences window unplugging empties the menu and the controls.
+    widget.reset();
+    auto prefs = std::make_unique<PreferencesWindow>(settings);
+    auto* panel = new CameraPanelWidget(*controller);
+    prefs->addCameraPanel(panel);
+    EXPECT_EQ(prefs->cameraPanel(), panel);
+    EXPECT_EQ(panel->cameraMenu()->count(), 1);
+    ASSERT_GT(panel->controlWidget(kISO)->popUpMenu()->count(), 0);
+    ASSERT_TRUE(sim->unplugCamera(1));
+    ASSERT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() == nullptr; }));
+    settle();
+    EXPECT_EQ(itemsOf(panel->cameraMenu()), QStringList{"No Cameras available"});
+    EXPECT_EQ(panel->controlWidget(kISO)->popUpMenu()->count(), 0);
+    EXPECT_EQ(panel->controlWidget(kBattery)->textField()->text(), "");
+
+    // A panel that is gone no longer watches the model.
+    prefs.reset();
+    controller->updateCameraPopupWithCameras(std::nullopt);
+    controller->_progress.setDoubleValue(10);
 }
 
 }  // namespace

@@ -237,10 +237,27 @@ QWidget* cameraTab(PreferencesWindow& w) {
     return nullptr;
 }
 
-TEST(PreferencesWindow, TheCameraPanelReplacesThePlaceholderInTheCameraTab) {
+TEST(PreferencesWindow,
+     TheFoldersTabWarnsOfTheMissingFolderOnlyAndACameraPanelReplacesThePlaceholder) {
     Prefs p;
+    TempDir folders;
+    p.settings.setString("mainImagesFolder", folders.path());
+    p.settings.setString("forUploadFolder", folders.file("gone"));
     PreferencesWindow w(p.settings);
     w.showPreferences();
+    for (int i = 0; i < w.tabs()->count(); ++i)
+        if (w.tabs()->widget(i)->objectName() == "folders") w.tabs()->setCurrentIndex(i);
+    QApplication::processEvents();
+    ASSERT_EQ(w.tabs()->currentWidget()->objectName(), "folders");
+    FolderChooser* upload = w.folderChooser("forUploadFolder");
+    FolderChooser* main = w.folderChooser("mainImagesFolder");
+    ASSERT_TRUE(upload && main);
+    EXPECT_TRUE(upload->showsWarning());
+    EXPECT_FALSE(main->showsWarning());
+    EXPECT_TRUE(upload->isVisible());
+    EXPECT_FALSE(p.settings.boolForKey("prefForUploadFolderIsValid"));
+
+    // The camera panel replaces the placeholder in the camera tab.
     QWidget* tab = cameraTab(w);
     ASSERT_NE(tab, nullptr);
     EXPECT_EQ(w.cameraPanel(), nullptr);
@@ -266,26 +283,6 @@ TEST(PreferencesWindow, TheCameraPanelReplacesThePlaceholderInTheCameraTab) {
     EXPECT_TRUE(first.isNull());
     EXPECT_EQ(w.cameraPanel(), second);
     EXPECT_EQ(visibleLabels(), QStringList{"second panel"});
-}
-
-TEST(PreferencesWindow, TheFoldersTabWarnsOfTheMissingFolderOnly) {
-    Prefs p;
-    TempDir folders;
-    p.settings.setString("mainImagesFolder", folders.path());
-    p.settings.setString("forUploadFolder", folders.file("gone"));
-    PreferencesWindow w(p.settings);
-    w.showPreferences();
-    for (int i = 0; i < w.tabs()->count(); ++i)
-        if (w.tabs()->widget(i)->objectName() == "folders") w.tabs()->setCurrentIndex(i);
-    QApplication::processEvents();
-    ASSERT_EQ(w.tabs()->currentWidget()->objectName(), "folders");
-    FolderChooser* upload = w.folderChooser("forUploadFolder");
-    FolderChooser* main = w.folderChooser("mainImagesFolder");
-    ASSERT_TRUE(upload && main);
-    EXPECT_TRUE(upload->showsWarning());
-    EXPECT_FALSE(main->showsWarning());
-    EXPECT_TRUE(upload->isVisible());
-    EXPECT_FALSE(p.settings.boolForKey("prefForUploadFolderIsValid"));
 }
 
 }  // namespace

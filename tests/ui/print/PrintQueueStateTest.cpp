@@ -114,7 +114,7 @@ TEST_F(PrintQueueStateTest, AReadyQueuePrintsAndTellsNothingAMissingOneNeverPrin
     EXPECT_FALSE(missing.canPrint());
 }
 
-TEST_F(PrintQueueStateTest, APausedQueueGetsNoJobAndTheOperatorIsToldWhy) {
+TEST_F(PrintQueueStateTest, APausedOrRefusingQueueGetsNoJobAndTheOperatorIsToldWhy) {
     ASSERT_EQ(cupsd.run({"cupsdisable", "-r", "Out of paper", cupsd.queue()}), 0);
     const CupsQueueState q = readCupsQueue(cupsd.queue());
     EXPECT_EQ(q.state, CupsQueueState::State::Stopped);
@@ -131,22 +131,21 @@ TEST_F(PrintQueueStateTest, APausedQueueGetsNoJobAndTheOperatorIsToldWhy) {
     EXPECT_TRUE(logged("is paused"));
     EXPECT_EQ(lastCupsJobId(cupsd.queue()), 0) << "no job may wait in a paused queue";
     EXPECT_TRUE(cupsd.jobFiles().empty());
-}
 
-TEST_F(PrintQueueStateTest, ARefusingQueueGetsNoJob) {
+    // A refusing queue gets no job either; paused and refusing at once says both.
+    ASSERT_EQ(cupsd.run({"cupsenable", cupsd.queue()}), 0);
     ASSERT_EQ(cupsd.run({"cupsreject", "-r", "Maintenance", cupsd.queue()}), 0);
     EXPECT_FALSE(print());
-    ASSERT_EQ(notices.size(), 1u);
-    EXPECT_NE(notices[0].find("refuses jobs"), std::string::npos) << notices[0];
-    EXPECT_NE(notices[0].find("Maintenance"), std::string::npos) << notices[0];
-    EXPECT_EQ(hudText(), notices[0]);
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_NE(notices[1].find("refuses jobs"), std::string::npos) << notices[1];
+    EXPECT_EQ(notices[1].find("paused"), std::string::npos) << notices[1];
+    EXPECT_NE(notices[1].find("Maintenance"), std::string::npos) << notices[1];
+    EXPECT_EQ(hudText(), notices[1]);
     EXPECT_EQ(lastCupsJobId(cupsd.queue()), 0);
-
-    // Paused and refusing at once says both.
     ASSERT_EQ(cupsd.run({"cupsdisable", cupsd.queue()}), 0);
     EXPECT_FALSE(print());
-    ASSERT_EQ(notices.size(), 2u);
-    EXPECT_NE(notices[1].find("is paused and refuses jobs"), std::string::npos) << notices[1];
+    ASSERT_EQ(notices.size(), 3u);
+    EXPECT_NE(notices[2].find("is paused and refuses jobs"), std::string::npos) << notices[2];
 }
 
 TEST_F(PrintQueueStateTest, AQueueThatStopsOnAJobIsReportedAtTheNextPrint) {

@@ -85,18 +85,16 @@ TEST_F(KioskFullScreen, ATapAnywhereOnTheTouchSideIsTheGoActionAndTheFieldKeepsT
 
 // The kiosk always runs the single-monitor variant: with one screen the
 // guest's side ends in front even with "prefSingleMonitorMode" off.
-TEST_F(KioskFullScreen, OneScreenWithoutSingleMonitorModeStillPutsTheTouchSideInFront) {
+TEST_F(KioskFullScreen,
+       OneScreenWithoutSingleMonitorModePutsTheTouchSideInFrontAndEveryWindowIsLogged) {
     settings.setBool("prefSingleMonitorMode", false);
     build();
     ASSERT_EQ(windows->kioskScreens().size(), 1u);
     windows->toggleFullScreen();
     EXPECT_TRUE(windows->touchWindowIsFront());
-}
 
-// Every window's activation is logged by each handler first, not only the
-// preferences window's.
-TEST_F(KioskFullScreen, EveryWindowsNotificationsAreLogged) {
-    build();
+    // Every window's activation is logged by each handler first, not only
+    // the preferences window's.
     const std::string log = dir.file("kiosk.log");
     GLIMRA_Log::setRedirectsStdErr(false);
     ASSERT_TRUE(GLIMRA_Log::setLogFile(log));
