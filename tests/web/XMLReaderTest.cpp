@@ -52,7 +52,7 @@ TEST(XMLReader, AttributesTextBetweenSiblingsEntitiesAndCdata) {
     EXPECT_EQ(Value(parse("<r>&lt;x&amp;<![CDATA[<y>]]></r>"))["r"]["text"], Value("<x&<y>"));
 }
 
-TEST(XMLReader, MalformedDocumentsAndEntityDeclarationsGiveNoneWithTheParsersError) {
+TEST(XMLReader, MalformedDocumentsGiveNoneWithTheParsersErrorAndTheReaderStartsAfresh) {
     for (const std::string bad :
          {"", "<a>", "<a></b>", "<a/><b/>", "not xml", "<a x='1' x='2'/>"}) {
         std::string error;
@@ -67,10 +67,8 @@ TEST(XMLReader, MalformedDocumentsAndEntityDeclarationsGiveNoneWithTheParsersErr
         "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;\">]><r>&b;</r>";
     EXPECT_FALSE(XMLReader::dictionaryForXMLString(laughs, &error).has_value());
     EXPECT_NE(error.find("entities"), std::string::npos) << error;
-}
 
-TEST(XMLReader, OneReaderConvertsAgainFromAFreshState) {
-    std::string error;
+    // One reader converts again from a fresh state.
     XMLReader reader(&error);
     ASSERT_TRUE(reader.objectWithData("<a>1</a>").has_value());
     EXPECT_FALSE(reader.objectWithData("<a>").has_value());

@@ -18,7 +18,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-TEST(QtRunLoop, PerformsFromAnotherThreadRunOnTheGuiThreadInOrder) {
+TEST(QtRunLoop, PerformsFromAnotherThreadRunOnTheGuiThreadInOrderAndWaitingOnesReturnAfterThey) {
     QtRunLoop loop;
     std::vector<int> order;
     std::atomic<bool> allOnGui{true};
@@ -36,20 +36,17 @@ TEST(QtRunLoop, PerformsFromAnotherThreadRunOnTheGuiThreadInOrder) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 50; }, kDeadlineMs));
     for (int i = 0; i < 50; ++i) EXPECT_EQ(order[i], i);
     EXPECT_TRUE(allOnGui);
-}
 
-TEST(QtRunLoop, AWaitingPerformReturnsOnlyAfterItRanAndOnTheGuiThreadRunsAtOnce) {
-    QtRunLoop loop;
     std::atomic<int> value{0};
     std::atomic<bool> workerSawValue{false};
     std::atomic<bool> workerDone{false};
-    std::thread worker([&] {
+    std::thread waiter([&] {
         loop.performOnMain([&] { value = 42; }, true);
         workerSawValue = (value.load() == 42);
         workerDone = true;
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return workerDone.load(); }, kDeadlineMs));
-    worker.join();
+    waiter.join();
     EXPECT_TRUE(workerSawValue);
 
     // On the GUI thread a waiting perform runs at once, one without wait later.
