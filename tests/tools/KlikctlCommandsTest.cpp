@@ -13,7 +13,7 @@
 namespace klik::test {
 namespace {
 
-TEST(KlikctlDefaults, WritesTypedValuesTheKioskReadsBack) {
+TEST(KlikctlDefaults, WritesTypedValuesDeletesAndRefusesBadArguments) {
     Klikctl k;
     for (const char* write :
          {"touchScreenCountValue -int 12", "prefShowLegalese -bool YES",
@@ -36,10 +36,8 @@ TEST(KlikctlDefaults, WritesTypedValuesTheKioskReadsBack) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "12\n");
     EXPECT_EQ(k.run("defaults read prefKioskStationName").out, "Booth A\n");
-}
 
-TEST(KlikctlDefaults, DeleteMissingKeysAndBadArgumentsThatLeaveTheFileAlone) {
-    Klikctl k;
+    // Deleting, missing keys, and bad arguments that leave the file alone.
     ASSERT_TRUE(runs(k, "defaults write a -int 1", 0));
     for (const char* bad :
          {"defaults write a -int 1.5", "defaults write a -bool maybe", "defaults write a -float x",

@@ -186,8 +186,7 @@ TEST_F(CameraPanelWidgetTest, ABodyWithoutHalfPressZoomOrFocusDriveShowsNoButton
     EXPECT_FALSE(widget->button("liveViewZoom5")->isHidden());
 }
 
-TEST_F(CameraPanelWidgetTest,
-       ButtonsDriveTheCameraTheBarFollowsTheDownloadAndUnpluggingEmptiesThePanel) {
+TEST_F(CameraPanelWidgetTest, ButtonsDriveTheCameraTheBarShowsDownloadsUnplugEmpties) {
     start(1);
     makeWidget();
     for (const char* name : {"pressShutterFull", "pressShutterHalf", "releaseShutter",

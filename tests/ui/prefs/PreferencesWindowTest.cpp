@@ -237,8 +237,7 @@ QWidget* cameraTab(PreferencesWindow& w) {
     return nullptr;
 }
 
-TEST(PreferencesWindow,
-     TheFoldersTabWarnsOfTheMissingFolderOnlyAndACameraPanelReplacesThePlaceholder) {
+TEST(PreferencesWindow, FoldersTabWarnsOfTheMissingFolderOnlyCameraTabTakesThePanel) {
     Prefs p;
     TempDir folders;
     p.settings.setString("mainImagesFolder", folders.path());

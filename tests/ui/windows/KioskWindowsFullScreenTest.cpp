@@ -85,8 +85,7 @@ TEST_F(KioskFullScreen, ATapAnywhereOnTheTouchSideIsTheGoActionAndTheFieldKeepsT
 
 // The kiosk always runs the single-monitor variant: with one screen the
 // guest's side ends in front even with "prefSingleMonitorMode" off.
-TEST_F(KioskFullScreen,
-       OneScreenWithoutSingleMonitorModePutsTheTouchSideInFrontAndEveryWindowIsLogged) {
+TEST_F(KioskFullScreen, OneScreenPutsTheTouchSideInFrontAndEveryWindowIsLogged) {
     settings.setBool("prefSingleMonitorMode", false);
     build();
     ASSERT_EQ(windows->kioskScreens().size(), 1u);
