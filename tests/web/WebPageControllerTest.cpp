@@ -110,8 +110,7 @@ TEST_F(WebPageControllerTest, ASittingBecomesTheInformationAndPostsTheStartLater
     EXPECT_EQ(starts.size(), 2u);
 }
 
-TEST_F(WebPageControllerTest,
-       AfterASessionTheDonePageLoadsAndTheWindowReturnsAndARefusedOneOpensTheErrorPage) {
+TEST_F(WebPageControllerTest, AfterASessionTheDonePageAndTheWindowReturnErrorsOpenTheErrorPage) {
     page.startWebView();
     page.sittingDocumentDidArrive(kSitting, "u");
     page.orderOutWebWindow();
@@ -162,7 +161,7 @@ class WebSessionFlowTest : public ControllerFixture {
     WebPageController page{settings, loop, center, browser, &ui};
 };
 
-TEST_F(WebSessionFlowTest, ASittingStartsAtScreen3AndTheDonePageFollowsTheTurn) {
+TEST_F(WebSessionFlowTest, ASittingStartsAtScreen3TheDonePageFollowsOneWithoutEmailIsRefused) {
     ASSERT_TRUE(page.isWindowCreated());  // screen 1 started the page
     page.sittingDocumentDidArrive(kSitting, "http://127.0.0.1:8080/klik/sitting");
     loop.runPending();
@@ -174,9 +173,8 @@ TEST_F(WebSessionFlowTest, ASittingStartsAtScreen3AndTheDonePageFollowsTheTurn) 
     }
     loop.runPending();
     EXPECT_EQ(browser.loads.back(), "http://127.0.0.1:8080/klik/done");
-}
 
-TEST_F(WebSessionFlowTest, ASittingWithoutAValidEmailOpensTheErrorPageWithItsId) {
+    // A sitting without a valid email opens the error page with its id.
     for (const std::string& body :
          {std::string("<sitting><sittingid>42</sittingid></sitting>"),
           std::string(

@@ -54,8 +54,7 @@ class KioskWindowKeys : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(KioskWindowKeys,
-       TheQuitCodeInAnyCaseInsideALongerRunQuitsAPauseForgetsItAndTheOperatorsCodeReplacesIt) {
+TEST_F(KioskWindowKeys, QuitCodeInAnyCaseInALongerRunQuitsUntilAPauseOrAnotherCode) {
     type("xxLEMURFOXyy");
     ASSERT_FALSE(quits.empty());
     EXPECT_EQ(quits.front(), "LEMURFOX");
@@ -160,7 +159,7 @@ TEST_F(AlertHud, RestartWithoutASecondBeepAndAMessageDuringTheFadeStopsIt) {
     EXPECT_EQ(hud().text(), "NIL ALERT!!");
 }
 
-TEST(FloatingPanelTest, TheOwnersPredicateDecidesAtEachFadeStepAndWithoutOneShowStopsTheFade) {
+TEST(FloatingPanelTest, FadesAsTheOwnerDecidesAndALongNoticeGetsRoomOverItsHost) {
     ManualRunLoop loop;
     FloatingPanel panel(loop);
     bool cancel = false;
@@ -191,31 +190,29 @@ TEST(FloatingPanelTest, TheOwnersPredicateDecidesAtEachFadeStepAndWithoutOneShow
     // A fade of 0 seconds hides at once.
     panel.fadeOut(0);
     EXPECT_FALSE(panel.isShown());
-}
 
-TEST(FloatingPanelTest, ALongNoticeGetsRoomOverItsHostAndIsTransientForIt) {
-    ManualRunLoop loop;
+    // A long notice gets room over its host and is transient for it.
     QWidget host;
     host.setGeometry(0, 0, 1600, 900);
     host.show();
-    FloatingPanel panel(loop);
-    panel.setHostSource([&] { return &host; });
-    panel.show("Camera ready", 1.0);
-    EXPECT_EQ(panel.panel().size(), QSize(300, 100));
+    FloatingPanel notice(loop);
+    notice.setHostSource([&] { return &host; });
+    notice.show("Camera ready", 1.0);
+    EXPECT_EQ(notice.panel().size(), QSize(300, 100));
     // A missing folder's path must be readable whole.
     const QString text = QStringLiteral(
         "Missing folders:\nmain images folder [/media/kiosk/EventShare/2026/Summer Gala/"
         "Photos]: not a folder\nupload folder [/media/kiosk/EventShare/Upload]: not a folder");
-    panel.show(text, 1.0);
-    auto* label = panel.panel().findChild<QLabel*>();
+    notice.show(text, 1.0);
+    auto* label = notice.panel().findChild<QLabel*>();
     ASSERT_NE(label, nullptr);
     QCoreApplication::processEvents();
-    EXPECT_GT(panel.panel().width(), 300);
-    EXPECT_LE(panel.panel().width(), 1600);
+    EXPECT_GT(notice.panel().width(), 300);
+    EXPECT_LE(notice.panel().width(), 1600);
     EXPECT_GE(label->height(), label->heightForWidth(label->width()));
-    ASSERT_NE(panel.panel().windowHandle(), nullptr);
-    EXPECT_EQ(panel.panel().windowHandle()->transientParent(), host.windowHandle());
-    EXPECT_TRUE(host.geometry().contains(panel.panel().geometry()));
+    ASSERT_NE(notice.panel().windowHandle(), nullptr);
+    EXPECT_EQ(notice.panel().windowHandle()->transientParent(), host.windowHandle());
+    EXPECT_TRUE(host.geometry().contains(notice.panel().geometry()));
 }
 
 }  // namespace klik::test

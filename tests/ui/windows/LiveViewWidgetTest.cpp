@@ -21,12 +21,12 @@
 namespace klik::test {
 namespace {
 
-// A small JPEG frame of one colour, decoded as the camera delivers it.
 // The controller's picture of a live frame, as it sets it in live view.
 PicturePtr livePicture(const std::shared_ptr<QZNSImageFlipped>& frame) {
     return Picture::fromEncoded("liveView", frame->data());
 }
 
+// A small JPEG frame of one colour, decoded as the camera delivers it.
 std::shared_ptr<QZNSImageFlipped> frameOf(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     const auto jpeg = encodeJpegFromRGBA(Bitmap::rgba(32, 24, r, g, b, 255), 95);
     if (!jpeg) return nullptr;

@@ -102,7 +102,7 @@ TEST_F(QtOverlayScreensTest, EachButtonAnswersItsTagAndGoOnIs100OverTheTouchWind
     EXPECT_TRUE(foundButton);
 }
 
-TEST_F(QtOverlayScreensTest, TheControllerGoesOnOnlyOnTag100) {
+TEST_F(QtOverlayScreensTest, TheControllerGoesOnOnlyOnTag100AlsoFromAScriptedAnswerer) {
     // Legal text (the keyboard is hidden).
     clickWhenShown(0);
     EXPECT_FALSE(app->doDisplayLegalese());
@@ -113,9 +113,8 @@ TEST_F(QtOverlayScreensTest, TheControllerGoesOnOnlyOnTag100) {
     clickWhenShown(100);
     EXPECT_TRUE(app->doDisplayPleaseWait());
     EXPECT_TRUE(foundButton);
-}
 
-TEST_F(QtOverlayScreensTest, AScriptedAnswererPicksTheTagOnTheShownScreen) {
+    // A scripted answerer picks the tag on the shown screen.
     std::vector<OverlayScreen> asked;
     bool shownWhenAsked = false;
     overlays->setAnswerer([&](OverlayScreen s) {
