@@ -130,7 +130,7 @@ TEST(KeyboardWidget, ContentScalesWithTheFrame) {
     EXPECT_EQ(w.keyButton("A")->geometry().width(), (a.width() + 1) / 2);
 }
 
-TEST(KeyboardWidget, AMissingOrBrokenFileIsLoggedAndTheModelsKeysAreUsed) {
+TEST(KeyboardWidget, AMissingOrBrokenFileIsLoggedAnInstallersLayoutFollowsTheModel) {
     TempDir dir;
     const std::string logPath = dir.path() + "/keyboard.log";
     GLIMRA_Log::setRedirectsStdErr(false);
@@ -154,10 +154,8 @@ TEST(KeyboardWidget, AMissingOrBrokenFileIsLoggedAndTheModelsKeysAreUsed) {
     const std::string log = readFile(logPath);
     EXPECT_NE(log.find("email keyboard: cannot open"), std::string::npos) << log;
     EXPECT_NE(log.find("Broken.ui"), std::string::npos) << log;
-}
 
-TEST(KeyboardWidget, AnInstallersLayoutWorksWithTheModelsRules) {
-    TempDir dir;
+    // An installer's layout works with the model's rules.
     writeFile(dir.path() + "/Tiny.ui", R"(<?xml version="1.0" encoding="UTF-8"?>
 <ui version="4.0"><class>Tiny</class>
  <widget class="QWidget" name="Tiny">
@@ -168,14 +166,14 @@ TEST(KeyboardWidget, AnInstallersLayoutWorksWithTheModelsRules) {
   <widget class="QPushButton" name="odd"><property name="text"><string>?</string></property>
    <property name="keyAction" stdset="0"><string>launchRocket</string></property></widget>
  </widget></ui>)");
-    GLIMRA_KeyboardView model;
-    KeyboardWidget w(model, nullptr, QString::fromStdString(dir.path() + "/Tiny.ui"));
+    GLIMRA_KeyboardView tinyModel;
+    KeyboardWidget w(tinyModel, nullptr, QString::fromStdString(dir.path() + "/Tiny.ui"));
     ASSERT_TRUE(w.isLoadedFromUi());
-    model.makeReady();
+    tinyModel.makeReady();
     tap(w, "Z");
     tap(w, ".co.uk");  // several characters: typed, then the focus moves on
-    EXPECT_EQ(field(model, 1), "z.co.uk");
-    EXPECT_EQ(model.firstResponder(), model.email(2));
+    EXPECT_EQ(field(tinyModel, 1), "z.co.uk");
+    EXPECT_EQ(tinyModel.firstResponder(), tinyModel.email(2));
     EXPECT_FALSE(w.keyButton("?")->isEnabled());  // an unknown action is refused, not guessed
     EXPECT_EQ(w.fieldFrame(2), nullptr);
 }

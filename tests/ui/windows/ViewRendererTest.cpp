@@ -105,7 +105,7 @@ TEST_F(ViewRendererTest, PicturesAndTextAreDrawnInTheirColoursAndShapeAndHiddenV
     EXPECT_EQ(img.pixelColor(395, 5), QColor(255, 0, 0));
 }
 
-TEST_F(ViewRendererTest, AViewMovedToAnotherSuperviewTakesItsWidgetAlong) {
+TEST_F(ViewRendererTest, AMovedViewTakesItsWidgetAlongButtonsAndFieldsForwardToActions) {
     root.addSubview(box);
     renderer.bind(box, ViewWidget::Kind::Container);
     box.setFrame(Rect{0, 0, 100, 100});
@@ -118,9 +118,8 @@ TEST_F(ViewRendererTest, AViewMovedToAnotherSuperviewTakesItsWidgetAlong) {
     EXPECT_FALSE(widget(text)->isVisible());
     root.addSubview(text);
     EXPECT_EQ(widget(text)->parentWidget(), widget(root));
-}
 
-TEST_F(ViewRendererTest, ButtonsAndEntryFieldsForwardToTheirActions) {
+    // Buttons and entry fields forward to their actions.
     root.addSubview(button);
     root.addSubview(field);
     int pressed = 0, entered = 0;
