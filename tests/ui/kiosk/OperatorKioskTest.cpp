@@ -47,16 +47,10 @@ class OperatorKioskTest : public KioskWindowsFixture {
         ASSERT_NE(field, nullptr);
         field->setFocus();
         ASSERT_TRUE(field->isVisible());
-        quitObserver = center.addObserver(kKlikUserQuitCommand, [this](const Notification& n) {
-            const std::string* s = n.userInfo ? n.userInfo->at("stringData").string() : nullptr;
-            quits.push_back(s ? *s : "");
-        });
+        recordQuits();
     }
-    void TearDown() override { center.removeObserver(quitObserver); }
 
     QLineEdit* field = nullptr;
-    std::vector<std::string> quits;
-    NotificationCenter::ObserverId quitObserver = 0;
 };
 
 }  // namespace

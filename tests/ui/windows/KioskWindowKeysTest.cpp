@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QWindow>
 
+#include "KioskWindowsFixture.h"
 #include "app/AppController.h"
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
@@ -23,16 +24,12 @@ namespace klik::test {
 
 namespace {
 
-class KioskWindowKeys : public ::testing::Test {
+class KioskWindowKeys : public KioskWindowsFixture {
   protected:
-    KioskWindowKeys() : settings(dir.file("settings.plist")), window(settings, loop, center) {
+    KioskWindowKeys() {
         window.setKeepsKeyFocus(false);
-        quitObserver = center.addObserver(kKlikUserQuitCommand, [this](const Notification& n) {
-            const std::string* s = n.userInfo ? n.userInfo->at("stringData").string() : nullptr;
-            quits.push_back(s ? *s : "");
-        });
+        recordQuits();
     }
-    ~KioskWindowKeys() override { center.removeObserver(quitObserver); }
 
     void type(const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         for (QChar ch : text) {
@@ -43,13 +40,7 @@ class KioskWindowKeys : public ::testing::Test {
         }
     }
 
-    TempDir dir;
-    Settings settings;
-    ManualRunLoop loop;
-    NotificationCenter center;
-    BorderlessWindow window;
-    std::vector<std::string> quits;
-    NotificationCenter::ObserverId quitObserver = 0;
+    BorderlessWindow window{settings, loop, center};
 };
 
 }  // namespace
@@ -102,26 +93,15 @@ TEST_F(KioskWindowKeys, ModifiedShortcutKeysAreSwallowedOthersGoOn) {
 
 // The HUD as the kiosk wires it: the controller's timing drawn by the Qt
 // panel through QtKioskUi.
-class AlertHud : public ::testing::Test {
+class AlertHud : public KioskWindowsFixture {
   protected:
-    AlertHud()
-        : settings(dir.file("settings.plist")),
-          ui((RunLoop::setMain(&loop), loop), settings),
-          app(AppController::Environment{ui, loop, settings, center}) {
-        ui.setController(&app);
+    AlertHud() {
+        app =
+            std::make_unique<AppController>(AppController::Environment{ui, loop, settings, center});
+        ui.setController(app.get());
     }
-    ~AlertHud() override {
-        ui.setController(nullptr);
-        RunLoop::setMain(nullptr);
-    }
+    ~AlertHud() override { ui.setController(nullptr); }
     FloatingPanel& hud() { return ui.floatingPanel(); }
-
-    TempDir dir;
-    Settings settings;
-    ManualRunLoop loop;
-    NotificationCenter center;
-    QtKioskUi ui;
-    AppController app;
 };
 
 TEST_F(AlertHud, RestartWithoutASecondBeepAndAMessageDuringTheFadeStopsIt) {
