@@ -3,6 +3,8 @@
 // its end on the offscreen platform with the two-screen layout of
 // scripts/offscreen-screen.json, its settings under DIR/config.
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,17 @@ inline int runKioskToEnd(const TempDir& dir, const std::vector<std::string>& arg
     const int status = runAndWait(KLIK_KIOSK_PATH, args, o, &error);
     *output = readFile(out) + error;
     return status;
+}
+
+// The regular files under `dir` (at any depth) whose extension is `ext`
+// (".jpg"), sorted; none when `dir` is missing.
+inline std::vector<std::string> filesUnder(const std::string& dir, const std::string& ext) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir, ec))
+        if (e.is_regular_file() && e.path().extension() == ext) out.push_back(e.path().string());
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 }  // namespace klik::test

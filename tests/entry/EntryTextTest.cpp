@@ -5,7 +5,7 @@
 namespace klik::entry {
 namespace {
 
-TEST(EntryText, Utf8ValidityAndCounting) {
+TEST(EntryText, Utf8ValidityCountingAndLocaleIndependentFullCaseMapping) {
     EXPECT_TRUE(isValidUtf8(""));
     EXPECT_TRUE(isValidUtf8("abc \xc3\xa9 \xf0\x9f\x98\x80"));
     EXPECT_FALSE(isValidUtf8("\xff"));
@@ -23,9 +23,6 @@ TEST(EntryText, Utf8ValidityAndCounting) {
                                     2),
               3u);
     EXPECT_EQ(byteOffsetOfCodePoint("ab", 9), 2u);
-}
-
-TEST(EntryText, CaseMappingIsLocaleIndependentAndFull) {
     EXPECT_EQ(lowercased("ABC.Def@X.COM"), "abc.def@x.com");
     EXPECT_EQ(uppercased("ab12"), "AB12");
     EXPECT_EQ(uppercased("stra\xc3\x9f"
@@ -34,7 +31,7 @@ TEST(EntryText, CaseMappingIsLocaleIndependentAndFull) {
     EXPECT_EQ(lowercased("I"), "i");  // no Turkish dotless i
 }
 
-TEST(EntryText, TrimsUnicodeWhiteSpaceOnlyAtTheEnds) {
+TEST(EntryText, TrimsUnicodeWhiteSpaceOnlyAtTheEndsAndDisplaysSafelyForLogsAndAlerts) {
     EXPECT_EQ(trimmed(" \t 12 34\r\n"), "12 34");
     EXPECT_EQ(trimmed("\xc2\xa0"
                       "x"
@@ -43,9 +40,6 @@ TEST(EntryText, TrimsUnicodeWhiteSpaceOnlyAtTheEnds) {
     EXPECT_EQ(trimmed("   "), "");
     EXPECT_EQ(trimmed(""), "");
     EXPECT_EQ(trimmed(" \xff "), "\xef\xbf\xbd");  // malformed bytes come back replaced
-}
-
-TEST(EntryText, DisplayableIsSafeForLogsAndAlerts) {
     EXPECT_EQ(displayable("ab\x1b[2Jc"), "ab\xef\xbf\xbd[2Jc");
     EXPECT_EQ(displayable("a\nb"),
               "a\xef\xbf\xbd"

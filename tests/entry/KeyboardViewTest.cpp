@@ -52,9 +52,14 @@ TEST(KeyboardView, LoadsFromItsLayout) {
     for (const KeyboardKey& key : k.keys()) EXPECT_TRUE(key.action.has_value()) << key.title;
 }
 
-TEST(KeyboardView, CharacterKeysTypeLowerCaseAtTheInsertionPoint) {
+TEST(KeyboardView, CharacterKeysTypeLowerCaseAtTheInsertionPointOfTheFocusedField) {
     GLIMRA_KeyboardView k;
-    k.makeFirstResponder(k.email(1));
+    ASSERT_EQ(k.firstResponder(), nullptr);
+    k.pressKeyTitled("A");  // no focus: typed nowhere
+    EXPECT_EQ(texts(k), (std::vector<std::string>{"", "", "", ""}));
+    k.setHidden(true);
+    k.setHidden(false);  // showing the keyboard focuses the first field
+    ASSERT_EQ(k.firstResponder(), k.email(1));
     ASSERT_TRUE(k.pressKeyTitled("A"));
     EXPECT_EQ(k.email(1)->stringValue(), "a");
     typeOnKeys(k, "ce");
@@ -77,16 +82,6 @@ TEST(KeyboardView, CharacterKeysTypeLowerCaseAtTheInsertionPoint) {
     EXPECT_EQ(k.firstResponder(), k.email(1));
 }
 
-TEST(KeyboardView, TypingWithoutFocusGoesNowhere) {
-    GLIMRA_KeyboardView k;
-    ASSERT_EQ(k.firstResponder(), nullptr);
-    k.pressKeyTitled("A");
-    EXPECT_EQ(texts(k), (std::vector<std::string>{"", "", "", ""}));
-    k.setHidden(true);
-    k.setHidden(false);  // showing the keyboard focuses the first field
-    EXPECT_EQ(k.firstResponder(), k.email(1));
-}
-
 TEST(KeyboardView, MultiCharacterKeysTypeAllAndMoveOn) {
     GLIMRA_KeyboardView k;
     fill(k, 1, "john");
@@ -105,40 +100,35 @@ TEST(KeyboardView, MultiCharacterKeysTypeAllAndMoveOn) {
     EXPECT_EQ(k.firstResponder(), k.email(4));
 }
 
-TEST(KeyboardView, NextSkipsValidFieldsAndWraps) {
+TEST(KeyboardView, NextSkipsValidFieldsWrapsAndEnds) {
     GLIMRA_KeyboardView k;
     k.setValues({"a@b.com", "a@b.com"});
     k.makeFirstResponder(k.email(1));
     ASSERT_TRUE(k.pressKeyTitled("Next"));
     EXPECT_EQ(k.firstResponder(), k.email(3));
-
     // Typing in field 4 makes field 1 the start of the search; 1 and 2 are
     // valid, so Next wraps round to field 3.
     fill(k, 4, "x");
     k.nextKeyAction(nullptr);
     EXPECT_EQ(k.firstResponder(), k.email(3));
-}
 
-TEST(KeyboardView, NextWithEveryFieldValidGoesToTheFieldAfterTheCurrentOne) {
-    GLIMRA_KeyboardView k;
-    k.setValues({"a@b.com", "a@b.com", "c@d.com", "e@f.com"});
-    k.makeFirstResponder(k.email(2));
-    k.insertText("");  // not an edit
-    k.email(2)->setInsertionPoint(0);
-    k.insertText("z");  // editing field 2 starts: Next begins at field 3
-    EXPECT_EQ(k.nextTextView(), k.email(3));
-    k.nextKeyAction(nullptr);
-    EXPECT_EQ(k.firstResponder(), k.email(3));
-}
+    // Every field valid: Next goes to the field after the one being edited.
+    GLIMRA_KeyboardView all;
+    all.setValues({"a@b.com", "a@b.com", "c@d.com", "e@f.com"});
+    all.makeFirstResponder(all.email(2));
+    all.insertText("");  // not an edit
+    all.email(2)->setInsertionPoint(0);
+    all.insertText("z");  // editing field 2 starts: Next begins at field 3
+    EXPECT_EQ(all.nextTextView(), all.email(3));
+    all.nextKeyAction(nullptr);
+    EXPECT_EQ(all.firstResponder(), all.email(3));
 
-TEST(KeyboardView, NextEndsWhenAFieldLeavesTheKeyViewLoop) {
-    GLIMRA_KeyboardView k;
-    k.setValues({"a@b.com", "a@b.com", "c@d.com", "e@f.com"});
     // The search starts at field 1, which then leaves the loop: the walk
     // 2 -> 3 -> 4 -> 2 never comes back to it, and must end all the same.
-    k.email(1)->setHidden(true);
-    KeyboardTextField* target = k.nextEmailForTextField(k.nextTextView());
-    EXPECT_NE(target, nullptr);
+    GLIMRA_KeyboardView left;
+    left.setValues({"a@b.com", "a@b.com", "c@d.com", "e@f.com"});
+    left.email(1)->setHidden(true);
+    EXPECT_NE(left.nextEmailForTextField(left.nextTextView()), nullptr);
 }
 
 TEST(KeyboardView, ValuesCollectWithoutGapsAndEmptyTheFields) {
@@ -201,11 +191,12 @@ TEST(KeyboardView, MissingFieldsAreSkippedAndStopTheGivingBack) {
     EXPECT_EQ(k.nextValidKeyView(k.email(4)), k.email(1));
 }
 
-TEST(KeyboardView, ExitAsksTheDelegate) {
+TEST(KeyboardView, ExitAndAcceptGoThroughTheDelegate) {
     GLIMRA_KeyboardView k;
     int asked = 0;
     int startedOver = 0;
     bool answer = false;
+    std::vector<std::string> accepted;
     GLIMRA_KeyboardViewDelegate d;
     d.keyboardViewConfirmCancel = [&](GLIMRA_KeyboardView& v) {
         EXPECT_EQ(&v, &k);
@@ -213,6 +204,7 @@ TEST(KeyboardView, ExitAsksTheDelegate) {
         return answer;
     };
     d.startOver = [&](GLIMRA_KeyboardView&) { ++startedOver; };
+    d.keyboardViewDidAcceptAndContinue = [&](GLIMRA_KeyboardView& v) { accepted = v.values(); };
     k.setDelegate(d);
 
     k.setValues({"a@x.com", "a@x.com"});
@@ -220,33 +212,24 @@ TEST(KeyboardView, ExitAsksTheDelegate) {
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(startedOver, 0);
     EXPECT_EQ(texts(k), (std::vector<std::string>{"a@x.com", "a@x.com", "", ""}));
-
     answer = true;
     k.exitKeyAction(nullptr);
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(startedOver, 1);
     EXPECT_EQ(texts(k), (std::vector<std::string>{"", "", "", ""}));
-}
 
-TEST(KeyboardView, WithoutADelegateExitGoesAheadAndAcceptDoesNothing) {
-    GLIMRA_KeyboardView k;
-    k.setValues({"a@x.com"});
-    k.acceptAndContinue(k.goButton());
-    EXPECT_EQ(k.email(1)->stringValue(), "a@x.com");
-    k.exitKeyAction(nullptr);
-    EXPECT_EQ(k.email(1)->stringValue(), "");
-}
-
-TEST(KeyboardView, AcceptHandsTheViewToTheDelegate) {
-    GLIMRA_KeyboardView k;
-    std::vector<std::string> seen;
-    GLIMRA_KeyboardViewDelegate d;
-    d.keyboardViewDidAcceptAndContinue = [&](GLIMRA_KeyboardView& v) { seen = v.values(); };
-    k.setDelegate(d);
     fill(k, 1, "a@x.com");
-    fill(k, 2, "a@x.com");
+    fill(k, 2, "b@x.com");
     ASSERT_TRUE(k.pressKeyTitled("Go"));
-    EXPECT_EQ(seen, (std::vector<std::string>{"a@x.com", "a@x.com"}));
+    EXPECT_EQ(accepted, (std::vector<std::string>{"a@x.com", "b@x.com"}));
+
+    // Without a delegate Exit goes ahead and Accept does nothing.
+    GLIMRA_KeyboardView alone;
+    alone.setValues({"a@x.com"});
+    alone.acceptAndContinue(alone.goButton());
+    EXPECT_EQ(alone.email(1)->stringValue(), "a@x.com");
+    alone.exitKeyAction(nullptr);
+    EXPECT_EQ(alone.email(1)->stringValue(), "");
 }
 
 TEST(KeyboardView, ContentScalesToTheFrame) {
@@ -273,7 +256,7 @@ TEST(KeyboardView, ContentScalesToTheFrame) {
     EXPECT_EQ(k.contentScale(), (ViewSize{0.5f, 1}));
 }
 
-TEST(KeyboardView, RedOutlinesSurroundTheMarkedFields) {
+TEST(KeyboardView, RedOutlinesSurroundTheMarkedFieldsAndTheDrawingSideIsToldWhatChanged) {
     GLIMRA_KeyboardView k;
     EXPECT_TRUE(k.drawFocusRing().empty());
     k.addBadEmailField(k.email(2));
@@ -287,10 +270,6 @@ TEST(KeyboardView, RedOutlinesSurroundTheMarkedFields) {
     EXPECT_EQ(rings[0].radiusY, 9);
     k.removeBadEmailField(k.email(2));
     EXPECT_TRUE(k.drawFocusRing().empty());
-}
-
-TEST(KeyboardView, TellsTheDrawingSideWhatChanged) {
-    GLIMRA_KeyboardView k;
     std::vector<GLIMRA_KeyboardView::Change> changes;
     k.setChangeHandler([&](GLIMRA_KeyboardView::Change c) { changes.push_back(c); });
     k.makeReady();

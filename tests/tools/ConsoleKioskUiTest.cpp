@@ -16,7 +16,7 @@ bool has(const std::ostringstream& out, const std::string& text) {
     return out.str().find(text) != std::string::npos;
 }
 
-TEST(ConsoleKioskUi, ScreensSoundsAndAlertsAreShownAndAnAlertTakesItsFirstButton) {
+TEST(ConsoleKioskUi, ScreensSoundsAlertsTakingTheirFirstButtonAndWhenVerboseWindowOrderAreShown) {
     std::ostringstream out;
     ConsoleKioskUi ui(out, [] { return 12.25; });
     ui.setScreenDescriber([](std::uint32_t n) { return n == 3 ? "countdown" : ""; });
@@ -28,9 +28,7 @@ TEST(ConsoleKioskUi, ScreensSoundsAndAlertsAreShownAndAnAlertTakesItsFirstButton
     EXPECT_TRUE(has(out, "\"Grab\"")) << out.str();
     EXPECT_TRUE(has(out, "WARNING")) << out.str();
     EXPECT_TRUE(has(out, "\"Continue\"")) << out.str();
-}
-
-TEST(ConsoleKioskUi, WindowOrderIsShownOnlyWhenVerbose) {
+    // Window order only when verbose.
     std::ostringstream quiet, loud;
     ConsoleKioskUi q(quiet, nullptr), l(loud, nullptr, true);
     View v("field");

@@ -21,4 +21,14 @@ ToolResult Klikctl::run(const std::string& args) const {
     return r;
 }
 
+testing::AssertionResult runs(const Klikctl& k, const std::string& args, int status,
+                              const std::string& out, const std::string& err) {
+    const ToolResult r = k.run(args);
+    if (r.status == status && r.out.find(out) != std::string::npos &&
+        r.err.find(err) != std::string::npos)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "klikctl " << args << ": status " << r.status << " (want "
+                                       << status << ")\nout: " << r.out << "\nerr: " << r.err;
+}
+
 }  // namespace klik::test

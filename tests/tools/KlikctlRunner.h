@@ -2,6 +2,8 @@
 // Runs klikctl with a private settings file and sandbox root, capturing its
 // output and exit status.
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "support/TempDir.h"
@@ -26,5 +28,10 @@ class Klikctl {
     TempDir dir_;
     std::string settings_;
 };
+
+// Runs `args`: success when it exits with `status` and its standard output
+// and standard error contain `out` and `err` (an empty text asks nothing).
+testing::AssertionResult runs(const Klikctl& k, const std::string& args, int status,
+                              const std::string& out = {}, const std::string& err = {});
 
 }  // namespace klik::test

@@ -60,15 +60,12 @@ TEST_F(KioskWebProtocolTest, TheErrorPageCarriesTheSittingIdAndTheEscapedMessage
               "http://10.0.0.5:8080/klik/oops");
 }
 
-TEST(KioskWebEscaping, LegalCharactersStayOthersArePercentEscapedAsUtf8) {
+TEST(KioskWebProtocol, EscapingKeepsLegalCharactersAndTheSittingTypeIsReadInAnyCase) {
     EXPECT_EQ(escapeForAddress("a&b=c/d?e:f@g!$'()*+,;~-._"), "a&b=c/d?e:f@g!$'()*+,;~-._");
     EXPECT_EQ(escapeForAddress("100% \"x\" <y> {z} |^`\\#"),
               "100%25%20%22x%22%20%3Cy%3E%20%7Bz%7D%20%7C%5E%60%5C%23");
     EXPECT_EQ(escapeForAddress("caf\xC3\xA9\n"), "caf%C3%A9%0A");
     EXPECT_EQ(escapeForAddress(""), "");
-}
-
-TEST(KioskWebMime, TheSittingTypeInAnyCaseWithoutParameters) {
     EXPECT_TRUE(isSittingMimeType("text/klik-xml"));
     EXPECT_TRUE(isSittingMimeType("TEXT/KLIK-XML"));
     EXPECT_TRUE(isSittingMimeType("Text/Klik-Xml; charset=us-ascii"));
@@ -77,26 +74,23 @@ TEST(KioskWebMime, TheSittingTypeInAnyCaseWithoutParameters) {
     EXPECT_FALSE(isSittingMimeType(""));
 }
 
-TEST(SittingInformation, TrimmedSingleChildrenAndTheAddress) {
-    const Dictionary info = sittingInformation(
-        "<sitting>\n  <email>\n   guest@example.com  \n</email><sittingid>42</sittingid>"
-        "<video>clip1</video></sitting>",
-        "http://h/klik/sitting");
-    EXPECT_EQ(info, (Dictionary{{"email", "guest@example.com"},
-                                {"sittingid", "42"},
-                                {"video", "clip1"},
-                                {"url", "http://h/klik/sitting"}}));
-}
+TEST(SittingInformation, TrimmedSingleChildrenAndTheAddressOrTheAddressAlone) {
+    EXPECT_EQ(sittingInformation(
+                  "<sitting>\n  <email>\n   guest@example.com  \n</email><sittingid>42</sittingid>"
+                  "<video>clip1</video></sitting>",
+                  "http://h/klik/sitting"),
+              (Dictionary{{"email", "guest@example.com"},
+                          {"sittingid", "42"},
+                          {"video", "clip1"},
+                          {"url", "http://h/klik/sitting"}}));
+    // Repeated, empty and attribute-only children give no entry.
+    EXPECT_EQ(sittingInformation(
+                  "<sitting kind=\"x\"><email>a@b.cc</email><email>c@d.ee</email><video>  \n"
+                  "</video><note lang=\"en\"/><sittingid>7</sittingid></sitting>",
+                  "u"),
+              (Dictionary{{"sittingid", "7"}, {"url", "u"}}));
 
-TEST(SittingInformation, RepeatedEmptyAndAttributeOnlyChildrenGiveNoEntry) {
-    const Dictionary info = sittingInformation(
-        "<sitting kind=\"x\"><email>a@b.cc</email><email>c@d.ee</email><video>  \n</video>"
-        "<note lang=\"en\"/><sittingid>7</sittingid></sitting>",
-        "u");
-    EXPECT_EQ(info, (Dictionary{{"sittingid", "7"}, {"url", "u"}}));
-}
-
-TEST(SittingInformation, UnreadableDocumentsGiveOnlyTheAddress) {
+    // Unreadable documents give only the address.
     const Dictionary onlyUrl{{"url", "u"}};
     EXPECT_EQ(sittingInformation("<sitting><email>a@b.cc</email>", "u"), onlyUrl);
     EXPECT_EQ(sittingInformation("", "u"), onlyUrl);
@@ -108,7 +102,7 @@ TEST(SittingInformation, UnreadableDocumentsGiveOnlyTheAddress) {
     EXPECT_EQ(sittingInformation("<sitting/>", ""), Dictionary{});
 }
 
-TEST(SittingInformation, BodiesAndValuesBeyondTheBoundsAreRefused) {
+TEST(SittingInformation, BodiesValuesAndIdsBeyondTheBoundsOrFileNameRulesAreRefused) {
     const std::string head = "<sitting><email>a@b.cc</email><pad>";
     const std::string tail = "</pad></sitting>";
     const std::string fits =
@@ -120,9 +114,6 @@ TEST(SittingInformation, BodiesAndValuesBeyondTheBoundsAreRefused) {
     const std::string longValue(kMaximumSittingValueBytes + 1, 'x');
     EXPECT_EQ(sittingInformation("<sitting><video>" + longValue + "</video></sitting>", "u"),
               (Dictionary{{"url", "u"}}));
-}
-
-TEST(SittingInformation, SittingIdsFollowTheFileNameRules) {
     auto idOf = [](const std::string& id) {
         return sittingInformation("<sitting><sittingid>" + id + "</sittingid></sitting>", "u")
             .count("sittingid");

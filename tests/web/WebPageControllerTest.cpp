@@ -21,16 +21,21 @@ namespace {
 const std::string kSitting =
     "<sitting>\n <email>\n  guest@example.com \n</email>\n <sittingid>42</sittingid>\n</sitting>\n";
 
+// Web mode on, with the start, done and error pages of one server.
+void useWebPage(Settings& settings) {
+    settings.setBool(key::prefDoUseWebView, true);
+    settings.setString(key::prefBaseURL, "http://127.0.0.1:8080/klik");
+    settings.setObject(key::prefWebViewFuseActions,
+                       Value(Dictionary{{"cameraMain", "start"},
+                                        {"cameraDone", "done"},
+                                        {"cameraError", "error?sittingid=%@"}}));
+}
+
 class WebPageControllerTest : public ::testing::Test {
   protected:
     WebPageControllerTest() : settings(dir.file("settings.plist")) {
         RunLoop::setMain(&loop);
-        settings.setBool(key::prefDoUseWebView, true);
-        settings.setString(key::prefBaseURL, "http://127.0.0.1:8080/klik");
-        settings.setObject(key::prefWebViewFuseActions,
-                           Value(Dictionary{{"cameraMain", "start"},
-                                            {"cameraDone", "done"},
-                                            {"cameraError", "error?sittingid=%@"}}));
+        useWebPage(settings);
         center.addObserver(kNotifictionStartPhotoSession,
                            [this](const Notification& n) { starts.push_back(n); });
     }
@@ -57,6 +62,10 @@ TEST_F(WebPageControllerTest, TheFirstStartBuildsTheWindowAndOpensTheStartPage) 
     browser.calls.clear();
     page.startWebView();
     EXPECT_EQ(browser.calls, (std::vector<std::string>{"front"}));
+    page.hideWebView(true);
+    EXPECT_FALSE(browser.visible);
+    page.hideWebView(false);
+    EXPECT_TRUE(browser.visible);
 }
 
 TEST_F(WebPageControllerTest, OutsideWebModeOrWithoutAWindowNothingHappens) {
@@ -101,7 +110,7 @@ TEST_F(WebPageControllerTest, ASittingBecomesTheInformationAndPostsTheStartLater
     EXPECT_EQ(starts.size(), 2u);
 }
 
-TEST_F(WebPageControllerTest, AfterASessionTheDonePageLoadsAndTheWindowReturnsTwoSecondsLater) {
+TEST_F(WebPageControllerTest, AfterASessionTheDonePageAndTheWindowReturnErrorsOpenTheErrorPage) {
     page.startWebView();
     page.sittingDocumentDidArrive(kSitting, "u");
     page.orderOutWebWindow();
@@ -114,19 +123,8 @@ TEST_F(WebPageControllerTest, AfterASessionTheDonePageLoadsAndTheWindowReturnsTw
     EXPECT_FALSE(browser.visible);
     loop.advance(0.2);
     EXPECT_TRUE(browser.visible);
-}
 
-TEST_F(WebPageControllerTest, WithoutADoneEntryTheBuiltInServerIsLoaded) {
-    settings.setObject(key::prefWebViewFuseActions, Value(Dictionary{{"cameraMain", "start"}}));
-    page.startWebView();
-    center.post(kNotifictionPhotoSessionEnded);
-    EXPECT_EQ(browser.loads.back(), std::string(kBuiltInServerAddress));
-    center.post(kNotifictionPhotoSessionError);
-    EXPECT_EQ(browser.loads.back(), std::string(kBuiltInServerAddress));
-}
-
-TEST_F(WebPageControllerTest, ARefusedSessionOpensTheErrorPageWithIdAndMessage) {
-    page.startWebView();
+    // A refused session opens the error page with the id and the message.
     page.sittingDocumentDidArrive(kSitting, "u");
     page.orderOutWebWindow();
     browser.calls.clear();
@@ -142,24 +140,20 @@ TEST_F(WebPageControllerTest, ARefusedSessionOpensTheErrorPageWithIdAndMessage) 
     EXPECT_EQ(browser.loads.back(), "http://127.0.0.1:8080/klik/error?sittingid=42");
 }
 
-TEST_F(WebPageControllerTest, Hiding) {
+TEST_F(WebPageControllerTest, WithoutADoneEntryTheBuiltInServerIsLoaded) {
+    settings.setObject(key::prefWebViewFuseActions, Value(Dictionary{{"cameraMain", "start"}}));
     page.startWebView();
-    page.hideWebView(true);
-    EXPECT_FALSE(browser.visible);
-    page.hideWebView(false);
-    EXPECT_TRUE(browser.visible);
+    center.post(kNotifictionPhotoSessionEnded);
+    EXPECT_EQ(browser.loads.back(), std::string(kBuiltInServerAddress));
+    center.post(kNotifictionPhotoSessionError);
+    EXPECT_EQ(browser.loads.back(), std::string(kBuiltInServerAddress));
 }
 
 // The page and the real screen sequence together.
 class WebSessionFlowTest : public ControllerFixture {
   protected:
     WebSessionFlowTest() {
-        settings.setBool(key::prefDoUseWebView, true);
-        settings.setString(key::prefBaseURL, "http://127.0.0.1:8080/klik");
-        settings.setObject(key::prefWebViewFuseActions,
-                           Value(Dictionary{{"cameraMain", "start"},
-                                            {"cameraDone", "done"},
-                                            {"cameraError", "error?sittingid=%@"}}));
+        useWebPage(settings);
         controller->setWebController(&page);
         controller->startOver();
     }
@@ -167,7 +161,7 @@ class WebSessionFlowTest : public ControllerFixture {
     WebPageController page{settings, loop, center, browser, &ui};
 };
 
-TEST_F(WebSessionFlowTest, ASittingStartsAtScreen3AndTheDonePageFollowsTheTurn) {
+TEST_F(WebSessionFlowTest, ASittingStartsAtScreen3TheDonePageFollowsOneWithoutEmailIsRefused) {
     ASSERT_TRUE(page.isWindowCreated());  // screen 1 started the page
     page.sittingDocumentDidArrive(kSitting, "http://127.0.0.1:8080/klik/sitting");
     loop.runPending();
@@ -179,9 +173,8 @@ TEST_F(WebSessionFlowTest, ASittingStartsAtScreen3AndTheDonePageFollowsTheTurn) 
     }
     loop.runPending();
     EXPECT_EQ(browser.loads.back(), "http://127.0.0.1:8080/klik/done");
-}
 
-TEST_F(WebSessionFlowTest, ASittingWithoutAValidEmailOpensTheErrorPageWithItsId) {
+    // A sitting without a valid email opens the error page with its id.
     for (const std::string& body :
          {std::string("<sitting><sittingid>42</sittingid></sitting>"),
           std::string(

@@ -16,7 +16,7 @@ Dictionary parse(const std::string& xml) {
     return d.value_or(Dictionary{});
 }
 
-TEST(XMLReader, ElementsNestAsDictionariesWithTheirTextUntrimmed) {
+TEST(XMLReader, ElementsNestWithTheirTextUntrimmedAndRepeatedNamesBecomeAnArray) {
     const Dictionary d = parse("<sitting>\n  <email>a@b.c</email>\n</sitting>");
     const Value doc(d);
     const Value& sitting = doc["sitting"];
@@ -25,11 +25,9 @@ TEST(XMLReader, ElementsNestAsDictionariesWithTheirTextUntrimmed) {
     // The last line feed belongs to the element that ends after it.
     EXPECT_EQ(sitting["text"], Value("\n"));
     EXPECT_EQ(d.size(), 1u);
-}
-
-TEST(XMLReader, RepeatedNamesBecomeAnArrayInDocumentOrder) {
-    const Value doc(parse("<r><a>1</a><a>2</a><b/><a>3</a></r>"));
-    const Value& r = doc["r"];
+    // Repeated names become an array in document order.
+    const Value repeated(parse("<r><a>1</a><a>2</a><b/><a>3</a></r>"));
+    const Value& r = repeated["r"];
     const Array* a = r["a"].array();
     ASSERT_NE(a, nullptr);
     ASSERT_EQ(a->size(), 3u);
@@ -39,24 +37,22 @@ TEST(XMLReader, RepeatedNamesBecomeAnArrayInDocumentOrder) {
     EXPECT_TRUE(r["b"].isDictionary());
 }
 
-TEST(XMLReader, AttributesAndTheTextKey) {
+TEST(XMLReader, AttributesTextBetweenSiblingsEntitiesAndCdata) {
     const Value doc(parse("<r><e x=\"1\" y=\"two\"/><f text=\"attr\">data</f></r>"));
-    const Value& r = doc["r"];
     // Attributes only, no text.
-    EXPECT_EQ(r["e"], Value(Dictionary{{"x", "1"}, {"y", "two"}}));
+    EXPECT_EQ(doc["r"]["e"], Value(Dictionary{{"x", "1"}, {"y", "two"}}));
     // Character data replaces an attribute named text.
-    EXPECT_EQ(r["f"]["text"], Value("data"));
-}
+    EXPECT_EQ(doc["r"]["f"]["text"], Value("data"));
 
-TEST(XMLReader, TextBetweenSiblingsGoesToTheNextSibling) {
-    const Dictionary d = parse("<r><a>1</a>between<b>2</b></r>");
-    EXPECT_EQ(Value(d)["r"]["b"]["text"], Value("between2"));
-    EXPECT_EQ(Value(d)["r"]["a"]["text"], Value("1"));
+    // Text between siblings goes to the next sibling.
+    const Value siblings(parse("<r><a>1</a>between<b>2</b></r>"));
+    EXPECT_EQ(siblings["r"]["b"]["text"], Value("between2"));
+    EXPECT_EQ(siblings["r"]["a"]["text"], Value("1"));
     // Entities and CDATA arrive as their characters.
     EXPECT_EQ(Value(parse("<r>&lt;x&amp;<![CDATA[<y>]]></r>"))["r"]["text"], Value("<x&<y>"));
 }
 
-TEST(XMLReader, MalformedDocumentsGiveNoneWithTheParsersError) {
+TEST(XMLReader, MalformedDocumentsGiveNoneWithTheParsersErrorAndTheReaderStartsAfresh) {
     for (const std::string bad :
          {"", "<a>", "<a></b>", "<a/><b/>", "not xml", "<a x='1' x='2'/>"}) {
         std::string error;
@@ -65,18 +61,14 @@ TEST(XMLReader, MalformedDocumentsGiveNoneWithTheParsersError) {
     }
     // No error slot is fine too.
     EXPECT_FALSE(XMLReader::dictionaryForXMLString("<a>", nullptr).has_value());
-}
 
-TEST(XMLReader, EntityDeclarationsAreRefused) {
     std::string error;
     const std::string laughs =
         "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;\">]><r>&b;</r>";
     EXPECT_FALSE(XMLReader::dictionaryForXMLString(laughs, &error).has_value());
     EXPECT_NE(error.find("entities"), std::string::npos) << error;
-}
 
-TEST(XMLReader, OneReaderConvertsAgainFromAFreshState) {
-    std::string error;
+    // One reader converts again from a fresh state.
     XMLReader reader(&error);
     ASSERT_TRUE(reader.objectWithData("<a>1</a>").has_value());
     EXPECT_FALSE(reader.objectWithData("<a>").has_value());

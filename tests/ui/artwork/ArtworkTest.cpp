@@ -80,27 +80,24 @@ TEST(Artwork, TheLiveSidePicturesShareOneClearWindowAndAreOpaqueAroundIt) {
     }
 }
 
-TEST(Artwork, ThePrintFrameIsOpaqueExceptItsSquareWindow) {
-    QImage img(resource("BrandedPhotoFrameForPrint.png"));
-    ASSERT_FALSE(img.isNull());
+TEST(Artwork, ThePrintFrameStillOverlayAndFullScreenPicturesAreOpaqueWhereTheyMustBe) {
+    QImage frame(resource("BrandedPhotoFrameForPrint.png"));
+    ASSERT_FALSE(frame.isNull());
     // Any transparency at all counts here, as the print composite measures it.
-    EXPECT_EQ(transparentBounds(img, 255), artwork::kPrintWindow);
+    EXPECT_EQ(transparentBounds(frame, 255), artwork::kPrintWindow);
     EXPECT_EQ(artwork::kPrintWindow.width(), artwork::kPrintWindow.height());
-}
 
-TEST(Artwork, TheStillOverlayLeavesThePictureClearAndBrandsTheFoot) {
+    // The still overlay leaves the picture clear and brands the foot.
     QImage img = QImage(resource("SnapShotOverlay.png")).convertToFormat(QImage::Format_ARGB32);
     ASSERT_FALSE(img.isNull());
     EXPECT_EQ(qAlpha(img.pixel(320, 200)), 0);
     EXPECT_GT(qAlpha(img.pixel(320, 450)), 180);
-}
 
-TEST(Artwork, TheFullScreenPicturesAreOpaque) {
     for (const QString& name : {QString("touch1.png"), QString("touch5.png"),
                                 QString("EmailError.png"), QString("live_flash.png")}) {
-        QImage img(resource(name));
-        ASSERT_FALSE(img.isNull()) << name.toStdString();
-        EXPECT_TRUE(transparentBounds(img, 255).isNull()) << name.toStdString();
+        QImage full(resource(name));
+        ASSERT_FALSE(full.isNull()) << name.toStdString();
+        EXPECT_TRUE(transparentBounds(full, 255).isNull()) << name.toStdString();
     }
 }
 

@@ -60,11 +60,18 @@ TEST(KeyboardWidget, LoadsTheShippedInterfaceWhoseKeysMatchTheModel) {
     }
 }
 
-TEST(KeyboardWidget, TappingKeysEditsTheFocusedField) {
+TEST(KeyboardWidget, TapsTouchesAndAHardwareKeyboardEditTheFocusedFieldAndReachTheDelegate) {
     GLIMRA_KeyboardView model;
     KeyboardWidget w(model);
+    int accepted = 0, startedOver = 0;
+    GLIMRA_KeyboardViewDelegate d;
+    d.keyboardViewDidAcceptAndContinue = [&](GLIMRA_KeyboardView&) { ++accepted; };
+    d.keyboardViewConfirmCancel = [](GLIMRA_KeyboardView&) { return true; };
+    d.startOver = [&](GLIMRA_KeyboardView&) { ++startedOver; };
+    model.setDelegate(d);
     model.makeReady();
     ASSERT_EQ(model.firstResponder(), model.email(1));
+    EXPECT_TRUE(w.fieldFrame(1)->property("focused").toBool());
     for (const char* k : {"J", "O", "E", "Delete"}) tap(w, k);
     EXPECT_EQ(field(model, 1), "jo");
     // The drawn insertion point follows the model's.
@@ -79,52 +86,29 @@ TEST(KeyboardWidget, TappingKeysEditsTheFocusedField) {
     EXPECT_EQ(field(model, 1), "jo@gmail.com");
     EXPECT_EQ(model.firstResponder(), model.email(2));
     EXPECT_TRUE(w.fieldFrame(2)->property("focused").toBool());
-}
+    EXPECT_FALSE(w.fieldFrame(1)->property("focused").toBool());
 
-TEST(KeyboardWidget, NextMovesTheFocusAndTheFrameShowsIt) {
-    GLIMRA_KeyboardView model;
-    KeyboardWidget w(model);
-    model.makeReady();
-    EXPECT_TRUE(w.fieldFrame(1)->property("focused").toBool());
     tap(w, "A");
     tap(w, "Next");
-    EXPECT_EQ(model.firstResponder(), model.email(2));
-    EXPECT_TRUE(w.fieldFrame(2)->property("focused").toBool());
-    EXPECT_FALSE(w.fieldFrame(1)->property("focused").toBool());
+    EXPECT_EQ(model.firstResponder(), model.email(3));
+    EXPECT_TRUE(w.fieldFrame(3)->property("focused").toBool());
     // Touching a field gives it the focus.
     QTest::mouseClick(w.fieldView(4), Qt::LeftButton);
     EXPECT_EQ(model.firstResponder(), model.email(4));
     EXPECT_TRUE(w.fieldFrame(4)->property("focused").toBool());
-}
 
-TEST(KeyboardWidget, AHardwareKeyboardTypesIntoTheFocusedField) {
-    GLIMRA_KeyboardView model;
-    KeyboardWidget w(model);
-    model.makeReady();
     QTest::keyClicks(&w, "Ann@x");
-    EXPECT_EQ(field(model, 1), "Ann@x");  // typed as typed, not lower-cased
+    EXPECT_EQ(field(model, 4), "Ann@x");  // typed as typed, not lower-cased
     QTest::keyClick(&w, Qt::Key_Backspace);
-    EXPECT_EQ(field(model, 1), "Ann@");
-    QTest::keyClick(&w, Qt::Key_Tab);
+    EXPECT_EQ(field(model, 4), "Ann@");
+    QTest::keyClick(&w, Qt::Key_Tab);  // Next: field 2 is the first one not valid
     EXPECT_EQ(model.firstResponder(), model.email(2));
-}
 
-TEST(KeyboardWidget, AcceptAndExitReachTheDelegate) {
-    GLIMRA_KeyboardView model;
-    KeyboardWidget w(model);
-    int accepted = 0, startedOver = 0;
-    GLIMRA_KeyboardViewDelegate d;
-    d.keyboardViewDidAcceptAndContinue = [&](GLIMRA_KeyboardView&) { ++accepted; };
-    d.keyboardViewConfirmCancel = [](GLIMRA_KeyboardView&) { return true; };
-    d.startOver = [&](GLIMRA_KeyboardView&) { ++startedOver; };
-    model.setDelegate(d);
-    model.makeReady();
-    tap(w, "A");
     tap(w, "Go");
     EXPECT_EQ(accepted, 1);
     tap(w, "Exit");
     EXPECT_EQ(startedOver, 1);
-    EXPECT_EQ(field(model, 1), "");
+    EXPECT_EQ(field(model, 2), "");
 }
 
 TEST(KeyboardWidget, ContentScalesWithTheFrame) {
@@ -146,7 +130,7 @@ TEST(KeyboardWidget, ContentScalesWithTheFrame) {
     EXPECT_EQ(w.keyButton("A")->geometry().width(), (a.width() + 1) / 2);
 }
 
-TEST(KeyboardWidget, AMissingOrBrokenFileIsLoggedAndTheModelsKeysAreUsed) {
+TEST(KeyboardWidget, AMissingOrBrokenFileIsLoggedAnInstallersLayoutFollowsTheModel) {
     TempDir dir;
     const std::string logPath = dir.path() + "/keyboard.log";
     GLIMRA_Log::setRedirectsStdErr(false);
@@ -170,10 +154,8 @@ TEST(KeyboardWidget, AMissingOrBrokenFileIsLoggedAndTheModelsKeysAreUsed) {
     const std::string log = readFile(logPath);
     EXPECT_NE(log.find("email keyboard: cannot open"), std::string::npos) << log;
     EXPECT_NE(log.find("Broken.ui"), std::string::npos) << log;
-}
 
-TEST(KeyboardWidget, AnInstallersLayoutWorksWithTheModelsRules) {
-    TempDir dir;
+    // An installer's layout works with the model's rules.
     writeFile(dir.path() + "/Tiny.ui", R"(<?xml version="1.0" encoding="UTF-8"?>
 <ui version="4.0"><class>Tiny</class>
  <widget class="QWidget" name="Tiny">
@@ -184,14 +166,14 @@ TEST(KeyboardWidget, AnInstallersLayoutWorksWithTheModelsRules) {
   <widget class="QPushButton" name="odd"><property name="text"><string>?</string></property>
    <property name="keyAction" stdset="0"><string>launchRocket</string></property></widget>
  </widget></ui>)");
-    GLIMRA_KeyboardView model;
-    KeyboardWidget w(model, nullptr, QString::fromStdString(dir.path() + "/Tiny.ui"));
+    GLIMRA_KeyboardView tinyModel;
+    KeyboardWidget w(tinyModel, nullptr, QString::fromStdString(dir.path() + "/Tiny.ui"));
     ASSERT_TRUE(w.isLoadedFromUi());
-    model.makeReady();
+    tinyModel.makeReady();
     tap(w, "Z");
     tap(w, ".co.uk");  // several characters: typed, then the focus moves on
-    EXPECT_EQ(field(model, 1), "z.co.uk");
-    EXPECT_EQ(model.firstResponder(), model.email(2));
+    EXPECT_EQ(field(tinyModel, 1), "z.co.uk");
+    EXPECT_EQ(tinyModel.firstResponder(), tinyModel.email(2));
     EXPECT_FALSE(w.keyButton("?")->isEnabled());  // an unknown action is refused, not guessed
     EXPECT_EQ(w.fieldFrame(2), nullptr);
 }

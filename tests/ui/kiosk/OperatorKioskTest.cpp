@@ -47,16 +47,10 @@ class OperatorKioskTest : public KioskWindowsFixture {
         ASSERT_NE(field, nullptr);
         field->setFocus();
         ASSERT_TRUE(field->isVisible());
-        quitObserver = center.addObserver(kKlikUserQuitCommand, [this](const Notification& n) {
-            const std::string* s = n.userInfo ? n.userInfo->at("stringData").string() : nullptr;
-            quits.push_back(s ? *s : "");
-        });
+        recordQuits();
     }
-    void TearDown() override { center.removeObserver(quitObserver); }
 
     QLineEdit* field = nullptr;
-    std::vector<std::string> quits;
-    NotificationCenter::ObserverId quitObserver = 0;
 };
 
 }  // namespace
@@ -114,7 +108,11 @@ TEST_F(OperatorKioskTest, TheQuitCodeTypedIntoTheFocusedEntryFieldQuits) {
     EXPECT_EQ(field->selectedText(), "abc");
 }
 
-TEST_F(OperatorKioskTest, PreferencesOpenCurrentAndClosingThemRunsClosePref) {
+// Over the full-screen kiosk the preferences are drawn inside its screen
+// window, above both sides: no window manager decides whether (or how)
+// they show. They open current; Escape and their Close button (by touch)
+// close them and run closePref; the guest's field gets the keys back.
+TEST_F(OperatorKioskTest, PreferencesOpenCurrentInsideTheKioskWindowAndCloseByKeyOrTouch) {
     PreferencesWindow prefs(settings);
     windows->setWindow(KioskWindow::Preferences, &prefs);
     int closes = 0;
@@ -134,34 +132,6 @@ TEST_F(OperatorKioskTest, PreferencesOpenCurrentAndClosingThemRunsClosePref) {
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(), "badger");
 
-    // Escape closes it, as the close button does.
-    QTest::keyClick(&prefs, Qt::Key_Escape);
-    EXPECT_FALSE(prefs.isVisible());
-    EXPECT_EQ(closes, 1);
-
-    // Opened again it reads again.
-    ASSERT_TRUE(tool.setString("prefQuitTypedString", "stoat"));
-    app->openPref();
-    EXPECT_EQ(edit->text(), "stoat");
-    prefs.close();
-    EXPECT_EQ(closes, 2);
-    windows->setWindow(KioskWindow::Preferences, nullptr);
-}
-
-// Over the full-screen kiosk the preferences are drawn inside its screen
-// window, above both sides: no window manager decides whether (or how)
-// they show. Their Close button works by touch; the guest's field gets
-// the keys back.
-TEST_F(OperatorKioskTest, FullScreenPreferencesLieInsideTheKioskWindowAndCloseByTouch) {
-    PreferencesWindow prefs(settings);
-    windows->setWindow(KioskWindow::Preferences, &prefs);
-    int closes = 0;
-    QObject::connect(&prefs, &PreferencesWindow::closed, [&] {
-        ++closes;
-        app->closePref();
-    });
-    app->openPref();
-    ASSERT_TRUE(prefs.isVisible());
     QWidget* screen = windows->touchScreenWindow();
     ASSERT_NE(screen, nullptr);
     EXPECT_FALSE(prefs.isWindow());
@@ -175,13 +145,21 @@ TEST_F(OperatorKioskTest, FullScreenPreferencesLieInsideTheKioskWindowAndCloseBy
     hit = screen->childAt(centre);
     EXPECT_TRUE(hit == &prefs || prefs.isAncestorOf(hit));
 
+    QTest::keyClick(&prefs, Qt::Key_Escape);
+    EXPECT_FALSE(prefs.isVisible());
+    EXPECT_EQ(closes, 1);
+
+    // Opened again they read again.
+    ASSERT_TRUE(tool.setString("prefQuitTypedString", "stoat"));
+    app->openPref();
+    EXPECT_EQ(edit->text(), "stoat");
     auto* box = prefs.findChild<QDialogButtonBox*>(QStringLiteral("closePreferences"));
     ASSERT_NE(box, nullptr);
     QPushButton* close = box->button(QDialogButtonBox::Close);
     ASSERT_NE(close, nullptr);
     QTest::mouseClick(close, Qt::LeftButton);
     EXPECT_FALSE(prefs.isVisible());
-    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(closes, 2);
     EXPECT_EQ(screen->focusWidget(), field);
     windows->setWindow(KioskWindow::Preferences, nullptr);
 }
@@ -230,7 +208,7 @@ TEST_F(OperatorKioskTest, FramesArrivingAfterLiveViewOffAreNotDrawn) {
     EXPECT_LT(after.red(), 50) << "a frame that came later is not drawn";
 }
 
-TEST_F(OperatorKioskTest, EmptyFieldsOverTheArtworkDrawNoBox) {
+TEST_F(OperatorKioskTest, EmptyFieldsOverTheArtworkDrawNoBoxAndFollowArtworkOfAnotherShape) {
     const QSize p = windows->touchContent()->size();
     Data pixels(static_cast<size_t>(p.width()) * p.height() * 4);
     for (size_t i = 0; i < pixels.size(); i += 4) {
@@ -254,13 +232,11 @@ TEST_F(OperatorKioskTest, EmptyFieldsOverTheArtworkDrawNoBox) {
             EXPECT_GT(c.blue(), 90) << v->name();
         }
     }
-}
 
-TEST_F(OperatorKioskTest, OnAScreenOfAnotherShapeTheEntryFieldAndKeyboardFollowTheArtwork) {
+    // On a screen of another shape the entry field and keyboard follow the artwork.
     app->_touchView.setImage(
         Picture::fromRGBA("touch1", Data(std::size_t{160} * 90 * 4, 90), 160, 90));
     app->_keyboard.setHidden(false);
-    const QSize p = windows->touchContent()->size();
     const QSize art = QSize(160, 90).scaled(p, Qt::KeepAspectRatio);
     const QPoint origin((p.width() - art.width()) / 2, (p.height() - art.height()) / 2);
     ASSERT_NE(art, p) << "the screen must differ from the artwork in shape";

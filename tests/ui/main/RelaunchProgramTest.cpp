@@ -78,38 +78,51 @@ class RelaunchProgramTest : public ::testing::Test {
         writeFile(script, "#!/bin/sh\necho started > '" + marker + "'\n");
         chmod(script.c_str(), 0755);
     }
+    // A stand-in for the kiosk: cat reading a pipe, so it lives until
+    // quitKiosk() closes the pipe, and its program is a harmless one should
+    // the helper start it again. Returns once cat has replaced the child.
+    pid_t startKiosk() {
+        int execed[2];
+        EXPECT_EQ(pipe2(hold, O_CLOEXEC), 0);  // the helper must not hold it open
+        EXPECT_EQ(pipe2(execed, O_CLOEXEC), 0);
+        const pid_t kiosk = fork();
+        if (kiosk == 0) {
+            dup2(hold[0], 0);
+            execl(cat.c_str(), "cat", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(hold[0]);
+        close(execed[1]);
+        char c;
+        while (read(execed[0], &c, 1) > 0) {
+        }
+        close(execed[0]);
+        return kiosk;
+    }
+    void quitKiosk() { close(hold[1]); }
+
     TempDir dir;
     std::string script, marker;
+    const std::string cat = std::filesystem::canonical("/bin/cat").string();
+    int hold[2] = {-1, -1};
 };
 
 TEST_F(RelaunchProgramTest, WaitsForTheCallerToEndThenStartsThePath) {
-    // The "kiosk": a process that lives until its pipe closes.
-    int hold[2];
-    ASSERT_EQ(pipe2(hold, O_CLOEXEC), 0);  // the helper must not hold it open
-    const pid_t kiosk = fork();
-    if (kiosk == 0) {
-        close(hold[1]);
-        char c;
-        while (read(hold[0], &c, 1) > 0) {
-        }
-        _exit(0);
-    }
-    close(hold[0]);
-
+    const pid_t kiosk = startKiosk();
     Child helper = startHelper({script, std::to_string(kiosk), "1"});
     ASSERT_TRUE(readUntil(helper.errFd, "flags [1]"));
     // It has announced itself and now waits: nothing is started yet.
     EXPECT_TRUE(stillRunning(helper.pid));
     EXPECT_FALSE(std::filesystem::exists(marker));
 
-    close(hold[1]);  // the kiosk quits
+    quitKiosk();
     EXPECT_EQ(exitStatus(kiosk), 0);
     EXPECT_EQ(exitStatus(helper.pid), 0);  // it became the script, which ended well
     EXPECT_EQ(readFile(marker), "started\n");
     close(helper.errFd);
 }
 
-TEST_F(RelaunchProgramTest, PidZeroStartsAtOnceAndBadArgumentsAreRefused) {
+TEST_F(RelaunchProgramTest, PidZeroStartsAtOnceAlsoUnderTheServiceAndBadArgumentsAreRefused) {
     Child now = startHelper({script, "0", "1049344"});
     EXPECT_EQ(exitStatus(now.pid), 0);
     EXPECT_EQ(readFile(marker), "started\n");
@@ -125,6 +138,15 @@ TEST_F(RelaunchProgramTest, PidZeroStartsAtOnceAndBadArgumentsAreRefused) {
     EXPECT_TRUE(readUntil(missing.errFd, "could not start"));
     EXPECT_EQ(exitStatus(missing.pid), 1);
     close(missing.errFd);
+
+    // Under the service a companion program is started as before.
+    std::filesystem::remove(marker);
+    setenv("KLIK_SERVICE_UNIT", "klik-kiosk.service", 1);  // NOLINT(concurrency-mt-unsafe)
+    Child other = startHelper({script, "0", "1"});
+    unsetenv("KLIK_SERVICE_UNIT");  // NOLINT(concurrency-mt-unsafe)
+    EXPECT_EQ(exitStatus(other.pid), 0);
+    EXPECT_EQ(readFile(marker), "started\n");
+    close(other.errFd);
 }
 
 // Under the kiosk's systemd unit, relaunching the kiosk's own program asks
@@ -138,29 +160,11 @@ TEST_F(RelaunchProgramTest, UnderTheServiceItRestartsTheUnitOnceTheKioskHasEnded
     writeFile(bin + "/systemctl", "#!/bin/sh\necho \"$@\" > '" + asked + "'\n");
     chmod((bin + "/systemctl").c_str(), 0755);
 
-    // The "kiosk": cat reading a pipe, so it lives until the pipe closes and
-    // its program is a harmless one should the helper start it again.
-    int hold[2], execed[2];
-    ASSERT_EQ(pipe2(hold, O_CLOEXEC), 0);
-    ASSERT_EQ(pipe2(execed, O_CLOEXEC), 0);
-    const std::string program = std::filesystem::canonical("/bin/cat").string();
-    const pid_t kiosk = fork();
-    if (kiosk == 0) {
-        dup2(hold[0], 0);
-        execl(program.c_str(), "cat", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(hold[0]);
-    close(execed[1]);
-    char c;
-    while (read(execed[0], &c, 1) > 0) {
-    }  // returns once cat has replaced the child
-    close(execed[0]);
-
+    const pid_t kiosk = startKiosk();
     const std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
     setenv("PATH", (bin + ":" + oldPath).c_str(), 1);      // NOLINT(concurrency-mt-unsafe)
     setenv("KLIK_SERVICE_UNIT", "klik-kiosk.service", 1);  // NOLINT(concurrency-mt-unsafe)
-    Child helper = startHelper({program, std::to_string(kiosk), "0"});
+    Child helper = startHelper({cat, std::to_string(kiosk), "0"});
     setenv("PATH", oldPath.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
     unsetenv("KLIK_SERVICE_UNIT");       // NOLINT(concurrency-mt-unsafe)
 
@@ -169,20 +173,11 @@ TEST_F(RelaunchProgramTest, UnderTheServiceItRestartsTheUnitOnceTheKioskHasEnded
     EXPECT_TRUE(stillRunning(helper.pid));
     EXPECT_FALSE(std::filesystem::exists(asked));
 
-    close(hold[1]);  // the kiosk quits
+    quitKiosk();
     EXPECT_EQ(exitStatus(kiosk), 0);
     EXPECT_EQ(exitStatus(helper.pid), 0);
     EXPECT_EQ(readFile(asked), "--user --no-block start klik-kiosk.service\n");
     close(helper.errFd);
-}
-
-TEST_F(RelaunchProgramTest, UnderTheServiceACompanionIsStartedAsBefore) {
-    setenv("KLIK_SERVICE_UNIT", "klik-kiosk.service", 1);  // NOLINT(concurrency-mt-unsafe)
-    Child other = startHelper({script, "0", "1"});
-    unsetenv("KLIK_SERVICE_UNIT");  // NOLINT(concurrency-mt-unsafe)
-    EXPECT_EQ(exitStatus(other.pid), 0);
-    EXPECT_EQ(readFile(marker), "started\n");
-    close(other.errFd);
 }
 
 TEST_F(RelaunchProgramTest, TheKioskStartsItDetachedWithoutWaitingForIt) {

@@ -99,12 +99,11 @@ TEST_F(CameraPanelWidgetTest, ChoosingInTheCameraMenuLoadsThatCamera) {
     QTest::keyClick(widget->cameraMenu(), Qt::Key_Down);
     settle();
     EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[1]);
-    EXPECT_EQ(GLIMRA_Camera::loadedCamera(), list[1]);
     EXPECT_EQ(widget->cameraMenu()->currentIndex(), 1);
     EXPECT_GT(menuOf(kISO)->count(), 2);
 }
 
-TEST_F(CameraPanelWidgetTest, ChangedValuesReachTheCameraAndRefusedOnesComeBack) {
+TEST_F(CameraPanelWidgetTest, ChangedValuesAndTheEditedClockReachTheCameraAndRefusedOnesComeBack) {
     start(1);
     makeWidget();
     const QString target = "ISO 400";  // 0x58
@@ -140,11 +139,8 @@ TEST_F(CameraPanelWidgetTest, ChangedValuesReachTheCameraAndRefusedOnesComeBack)
     emit owner->editingFinished();
     settle();
     EXPECT_EQ(sim->callCount("CamSetPropertyData"), writes + 1);
-}
 
-TEST_F(CameraPanelWidgetTest, TheClockTicksWithTheCameraAndAnEditedDateIsWrittenToIt) {
-    start(1);
-    makeWidget();
+    // The clock ticks with the camera; an edited date is written to it.
     QDateTimeEdit* clock = widget->controlWidget(kCamPropID_DateTime)->datePicker();
     ASSERT_NE(clock, nullptr);
     const QDateTime shown = clock->dateTime();
@@ -153,42 +149,21 @@ TEST_F(CameraPanelWidgetTest, TheClockTicksWithTheCameraAndAnEditedDateIsWritten
     EXPECT_NEAR(static_cast<double>(shown.secsTo(clock->dateTime())), 2.0, 1.0);
 
     // The operator sets the clock a day ahead: the camera gets it.
-    const int writes = sim->callCount("CamSetPropertyData");
-    const QDateTime target = clock->dateTime().addDays(1);
-    clock->setDateTime(target);
+    const int clockWrites = sim->callCount("CamSetPropertyData");
+    const QDateTime ahead = clock->dateTime().addDays(1);
+    clock->setDateTime(ahead);
     emit clock->editingFinished();
     settle();
-    EXPECT_EQ(sim->callCount("CamSetPropertyData"), writes + 1);
+    EXPECT_EQ(sim->callCount("CamSetPropertyData"), clockWrites + 1);
     // The body's clock now runs a day ahead of the host's.
     GLIMRA_Camera::loadedCamera()->updateValueForPropertyID(kCamPropID_DateTime);
     settle();
-    EXPECT_NEAR(static_cast<double>(target.secsTo(clock->dateTime())), 0.0, 5.0);
+    EXPECT_NEAR(static_cast<double>(ahead.secsTo(clock->dateTime())), 0.0, 5.0);
     EXPECT_NEAR(controller->cameraClockSkew(), 86400.0, 5.0);
     // Leaving the picker again without a change writes nothing.
     emit clock->editingFinished();
     settle();
-    EXPECT_EQ(sim->callCount("CamSetPropertyData"), writes + 1);
-}
-
-TEST_F(CameraPanelWidgetTest, InThePreferencesWindowUnpluggingEmptiesTheMenuAndTheControls) {
-    start(1);
-    auto prefs = std::make_unique<PreferencesWindow>(settings);
-    auto* panel = new CameraPanelWidget(*controller);
-    prefs->addCameraPanel(panel);
-    EXPECT_EQ(prefs->cameraPanel(), panel);
-    EXPECT_EQ(panel->cameraMenu()->count(), 1);
-    ASSERT_GT(panel->controlWidget(kISO)->popUpMenu()->count(), 0);
-    ASSERT_TRUE(sim->unplugCamera(1));
-    ASSERT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() == nullptr; }));
-    settle();
-    EXPECT_EQ(itemsOf(panel->cameraMenu()), QStringList{"No Cameras available"});
-    EXPECT_EQ(panel->controlWidget(kISO)->popUpMenu()->count(), 0);
-    EXPECT_EQ(panel->controlWidget(kBattery)->textField()->text(), "");
-
-    // A panel that is gone no longer watches the model.
-    prefs.reset();
-    controller->updateCameraPopupWithCameras(std::nullopt);
-    controller->_progress.setDoubleValue(10);
+    EXPECT_EQ(sim->callCount("CamSetPropertyData"), clockWrites + 1);
 }
 
 TEST_F(CameraPanelWidgetTest, ABodyWithoutHalfPressZoomOrFocusDriveShowsNoButtonsForThem) {
@@ -211,7 +186,7 @@ TEST_F(CameraPanelWidgetTest, ABodyWithoutHalfPressZoomOrFocusDriveShowsNoButton
     EXPECT_FALSE(widget->button("liveViewZoom5")->isHidden());
 }
 
-TEST_F(CameraPanelWidgetTest, ButtonsDriveTheCameraAndTheBarFollowsTheDownload) {
+TEST_F(CameraPanelWidgetTest, ButtonsDriveTheCameraTheBarShowsDownloadsUnplugEmpties) {
     start(1);
     makeWidget();
     for (const char* name : {"pressShutterFull", "pressShutterHalf", "releaseShutter",
@@ -251,6 +226,26 @@ TEST_F(CameraPanelWidgetTest, ButtonsDriveTheCameraAndTheBarFollowsTheDownload) 
     EXPECT_EQ(widget->progressBar()->value(), 42);
     controller->clearProgressIndicator();
     EXPECT_EQ(widget->progressBar()->value(), 0);
+
+    // In the preferences window unplugging empties the menu and the controls.
+    widget.reset();
+    auto prefs = std::make_unique<PreferencesWindow>(settings);
+    auto* panel = new CameraPanelWidget(*controller);
+    prefs->addCameraPanel(panel);
+    EXPECT_EQ(prefs->cameraPanel(), panel);
+    EXPECT_EQ(panel->cameraMenu()->count(), 1);
+    ASSERT_GT(panel->controlWidget(kISO)->popUpMenu()->count(), 0);
+    ASSERT_TRUE(sim->unplugCamera(1));
+    ASSERT_TRUE(pumpUntil([&] { return GLIMRA_Camera::loadedCamera() == nullptr; }));
+    settle();
+    EXPECT_EQ(itemsOf(panel->cameraMenu()), QStringList{"No Cameras available"});
+    EXPECT_EQ(panel->controlWidget(kISO)->popUpMenu()->count(), 0);
+    EXPECT_EQ(panel->controlWidget(kBattery)->textField()->text(), "");
+
+    // A panel that is gone no longer watches the model.
+    prefs.reset();
+    controller->updateCameraPopupWithCameras(std::nullopt);
+    controller->_progress.setDoubleValue(10);
 }
 
 }  // namespace

@@ -69,8 +69,9 @@ bool typeFits(PreferenceType t, const Value& v) {
     }
 }
 
-TEST(PreferencesWindow, EveryFactoryDefaultKeyHasAControlOfItsType) {
+TEST(PreferencesWindow, EveryFactoryDefaultKeyHasAControlOfItsTypeShowingTheValueInForce) {
     Prefs p;
+    p.settings.setInteger("touchScreenCountValue", 42);
     PreferencesWindow w(p.settings);
     const Dictionary defaults = p.settings.registeredDefaults();
     ASSERT_GT(defaults.size(), 40u);
@@ -93,12 +94,7 @@ TEST(PreferencesWindow, EveryFactoryDefaultKeyHasAControlOfItsType) {
     EXPECT_EQ(w.tabs()->count(), static_cast<int>(preferenceGroups().size()) + 2);
     EXPECT_EQ(w.tabs()->tabText(w.tabs()->count() - 2), "Printer");
     EXPECT_EQ(w.tabs()->tabText(w.tabs()->count() - 1), "Camera");
-}
 
-TEST(PreferencesWindow, ControlsShowTheValueInForce) {
-    Prefs p;
-    p.settings.setInteger("touchScreenCountValue", 42);
-    PreferencesWindow w(p.settings);
     EXPECT_EQ(editorOf<QSpinBox>(w, "touchScreenCountValue")->value(), 42);
     EXPECT_EQ(editorOf<QSpinBox>(w, "liveScreenCountValue")->value(), 5);  // factory default
     EXPECT_TRUE(editorOf<QCheckBox>(w, "prefSingleMonitorMode")->isChecked());
@@ -109,8 +105,7 @@ TEST(PreferencesWindow, ControlsShowTheValueInForce) {
     // A value the choices do not name is shown as it is, not replaced.
     p.settings.setInteger("prefQTVideoCompressionTag", 7);
     w.reload();
-    auto* combo = editorOf<QComboBox>(w, "prefQTVideoCompressionTag");
-    EXPECT_EQ(combo->currentData().toInt(), 7);
+    EXPECT_EQ(editorOf<QComboBox>(w, "prefQTVideoCompressionTag")->currentData().toInt(), 7);
     EXPECT_EQ(p.settings.integerForKey("prefQTVideoCompressionTag"), 7);  // reload wrote nothing
     // A missing case-sensitivity flag means on.
     Settings bare(p.dir.file("bare.plist"));
@@ -242,10 +237,26 @@ QWidget* cameraTab(PreferencesWindow& w) {
     return nullptr;
 }
 
-TEST(PreferencesWindow, TheCameraPanelReplacesThePlaceholderInTheCameraTab) {
+TEST(PreferencesWindow, FoldersTabWarnsOfTheMissingFolderOnlyCameraTabTakesThePanel) {
     Prefs p;
+    TempDir folders;
+    p.settings.setString("mainImagesFolder", folders.path());
+    p.settings.setString("forUploadFolder", folders.file("gone"));
     PreferencesWindow w(p.settings);
     w.showPreferences();
+    for (int i = 0; i < w.tabs()->count(); ++i)
+        if (w.tabs()->widget(i)->objectName() == "folders") w.tabs()->setCurrentIndex(i);
+    QApplication::processEvents();
+    ASSERT_EQ(w.tabs()->currentWidget()->objectName(), "folders");
+    FolderChooser* upload = w.folderChooser("forUploadFolder");
+    FolderChooser* main = w.folderChooser("mainImagesFolder");
+    ASSERT_TRUE(upload && main);
+    EXPECT_TRUE(upload->showsWarning());
+    EXPECT_FALSE(main->showsWarning());
+    EXPECT_TRUE(upload->isVisible());
+    EXPECT_FALSE(p.settings.boolForKey("prefForUploadFolderIsValid"));
+
+    // The camera panel replaces the placeholder in the camera tab.
     QWidget* tab = cameraTab(w);
     ASSERT_NE(tab, nullptr);
     EXPECT_EQ(w.cameraPanel(), nullptr);
@@ -271,26 +282,6 @@ TEST(PreferencesWindow, TheCameraPanelReplacesThePlaceholderInTheCameraTab) {
     EXPECT_TRUE(first.isNull());
     EXPECT_EQ(w.cameraPanel(), second);
     EXPECT_EQ(visibleLabels(), QStringList{"second panel"});
-}
-
-TEST(PreferencesWindow, TheFoldersTabWarnsOfTheMissingFolderOnly) {
-    Prefs p;
-    TempDir folders;
-    p.settings.setString("mainImagesFolder", folders.path());
-    p.settings.setString("forUploadFolder", folders.file("gone"));
-    PreferencesWindow w(p.settings);
-    w.showPreferences();
-    for (int i = 0; i < w.tabs()->count(); ++i)
-        if (w.tabs()->widget(i)->objectName() == "folders") w.tabs()->setCurrentIndex(i);
-    QApplication::processEvents();
-    ASSERT_EQ(w.tabs()->currentWidget()->objectName(), "folders");
-    FolderChooser* upload = w.folderChooser("forUploadFolder");
-    FolderChooser* main = w.folderChooser("mainImagesFolder");
-    ASSERT_TRUE(upload && main);
-    EXPECT_TRUE(upload->showsWarning());
-    EXPECT_FALSE(main->showsWarning());
-    EXPECT_TRUE(upload->isVisible());
-    EXPECT_FALSE(p.settings.boolForKey("prefForUploadFolderIsValid"));
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ class PrintQueueStateTest : public testing::Test {
     std::vector<std::string> notices;
 };
 
-TEST_F(PrintQueueStateTest, AReadyQueuePrintsAndTellsNothing) {
+TEST_F(PrintQueueStateTest, AReadyQueuePrintsAndTellsNothingAMissingOneNeverPrints) {
     const CupsQueueState q = readCupsQueue(cupsd.queue());
     EXPECT_TRUE(q.reachable);
     EXPECT_TRUE(q.found);
@@ -102,9 +102,19 @@ TEST_F(PrintQueueStateTest, AReadyQueuePrintsAndTellsNothing) {
     const auto job = readCupsJob(cupsd.queue(), id);
     ASSERT_TRUE(job.has_value());
     EXPECT_FALSE(job->failed());
+
+    // A missing queue is never a print.
+    setup.printerName = "NoSuchQueue";
+    EXPECT_FALSE(print());
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("\"NoSuchQueue\" does not exist"), std::string::npos) << notices[0];
+    const CupsQueueState missing = readCupsQueue("NoSuchQueue");
+    EXPECT_TRUE(missing.reachable);
+    EXPECT_FALSE(missing.found);
+    EXPECT_FALSE(missing.canPrint());
 }
 
-TEST_F(PrintQueueStateTest, APausedQueueGetsNoJobAndTheOperatorIsToldWhy) {
+TEST_F(PrintQueueStateTest, APausedOrRefusingQueueGetsNoJobAndTheOperatorIsToldWhy) {
     ASSERT_EQ(cupsd.run({"cupsdisable", "-r", "Out of paper", cupsd.queue()}), 0);
     const CupsQueueState q = readCupsQueue(cupsd.queue());
     EXPECT_EQ(q.state, CupsQueueState::State::Stopped);
@@ -121,33 +131,21 @@ TEST_F(PrintQueueStateTest, APausedQueueGetsNoJobAndTheOperatorIsToldWhy) {
     EXPECT_TRUE(logged("is paused"));
     EXPECT_EQ(lastCupsJobId(cupsd.queue()), 0) << "no job may wait in a paused queue";
     EXPECT_TRUE(cupsd.jobFiles().empty());
-}
 
-TEST_F(PrintQueueStateTest, ARefusingQueueGetsNoJob) {
+    // A refusing queue gets no job either; paused and refusing at once says both.
+    ASSERT_EQ(cupsd.run({"cupsenable", cupsd.queue()}), 0);
     ASSERT_EQ(cupsd.run({"cupsreject", "-r", "Maintenance", cupsd.queue()}), 0);
     EXPECT_FALSE(print());
-    ASSERT_EQ(notices.size(), 1u);
-    EXPECT_NE(notices[0].find("refuses jobs"), std::string::npos) << notices[0];
-    EXPECT_NE(notices[0].find("Maintenance"), std::string::npos) << notices[0];
-    EXPECT_EQ(hudText(), notices[0]);
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_NE(notices[1].find("refuses jobs"), std::string::npos) << notices[1];
+    EXPECT_EQ(notices[1].find("paused"), std::string::npos) << notices[1];
+    EXPECT_NE(notices[1].find("Maintenance"), std::string::npos) << notices[1];
+    EXPECT_EQ(hudText(), notices[1]);
     EXPECT_EQ(lastCupsJobId(cupsd.queue()), 0);
-
-    // Paused and refusing at once says both.
     ASSERT_EQ(cupsd.run({"cupsdisable", cupsd.queue()}), 0);
     EXPECT_FALSE(print());
-    ASSERT_EQ(notices.size(), 2u);
-    EXPECT_NE(notices[1].find("is paused and refuses jobs"), std::string::npos) << notices[1];
-}
-
-TEST_F(PrintQueueStateTest, AMissingQueueIsNeverAPrint) {
-    setup.printerName = "NoSuchQueue";
-    EXPECT_FALSE(print());
-    ASSERT_EQ(notices.size(), 1u);
-    EXPECT_NE(notices[0].find("\"NoSuchQueue\" does not exist"), std::string::npos) << notices[0];
-    const CupsQueueState q = readCupsQueue("NoSuchQueue");
-    EXPECT_TRUE(q.reachable);
-    EXPECT_FALSE(q.found);
-    EXPECT_FALSE(q.canPrint());
+    ASSERT_EQ(notices.size(), 3u);
+    EXPECT_NE(notices[2].find("is paused and refuses jobs"), std::string::npos) << notices[2];
 }
 
 TEST_F(PrintQueueStateTest, AQueueThatStopsOnAJobIsReportedAtTheNextPrint) {
@@ -161,7 +159,7 @@ TEST_F(PrintQueueStateTest, AQueueThatStopsOnAJobIsReportedAtTheNextPrint) {
     EXPECT_NE(notices.back().find("is paused"), std::string::npos) << notices.back();
 }
 
-TEST_F(PrintQueueStateTest, ThePrinterTabShowsTheStateAndResumesWithOneAction) {
+TEST_F(PrintQueueStateTest, ThePrinterTabShowsTheStateResumesWithOneActionAndNamesPdfFiles) {
     ASSERT_EQ(cupsd.run({"cupsreject", cupsd.queue()}), 0);
     ASSERT_EQ(cupsd.run({"cupsdisable", "-r", "Paper jam", cupsd.queue()}), 0);
     settings.setObject("persistent printer settings", Value(setup.archive()));
@@ -185,6 +183,15 @@ TEST_F(PrintQueueStateTest, ThePrinterTabShowsTheStateAndResumesWithOneAction) {
     EXPECT_TRUE(notices.empty());
     EXPECT_TRUE(cupsd.waitForJobFiles(1)) << cupsd.errorLog();
     prefs.close();
+
+    // For PDF prints the tab names the file, and there is no queue to resume.
+    PrinterSetup pdf;
+    pdf.outputFileName = dir.file("prints/print.pdf");
+    settings.setObject("persistent printer settings", Value(pdf.archive()));
+    panel->refresh();
+    EXPECT_EQ(panel->queue(), "");
+    EXPECT_TRUE(panel->statusText().contains("print.pdf"));
+    EXPECT_FALSE(panel->resumeButton()->isEnabled());
 }
 
 TEST_F(PrintQueueStateTest, ThePrintersPaperAndRibbonAreToldOnTheHudAndInThePrinterTab) {
@@ -249,17 +256,6 @@ TEST_F(PrintQueueStateTest, ThePrintersPaperAndRibbonAreToldOnTheHudAndInThePrin
     ASSERT_TRUE(print());
     ASSERT_TRUE(waitForQueue([](const CupsQueueState& s) { return s.suppliesProblem().empty(); }))
         << readCupsQueue(cupsd.queue()).suppliesProblem();
-}
-
-TEST_F(PrintQueueStateTest, ThePrinterTabNamesTheFileForPdfPrints) {
-    PrinterSetup pdf;
-    pdf.outputFileName = dir.file("prints/print.pdf");
-    settings.setObject("persistent printer settings", Value(pdf.archive()));
-    PrinterStatusPanel panel(settings);
-    panel.refresh();
-    EXPECT_EQ(panel.queue(), "");
-    EXPECT_TRUE(panel.statusText().contains("print.pdf"));
-    EXPECT_FALSE(panel.resumeButton()->isEnabled());
 }
 
 }  // namespace

@@ -8,19 +8,17 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPrinter>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
-#include <filesystem>
-#include <set>
-#include <sstream>
+#include <cmath>
 
 #include "PrivateCupsd.h"
 #include "foundation/FixedPaths.h"
 #include "imaging/ImageCodec.h"
+#include "imaging/JpegSquare.h"
 #include "log/Log.h"
 #include "photo/PrintComposite.h"
 #include "photo/PrintFlow.h"
@@ -125,23 +123,22 @@ TEST_F(QtPrintPortTest, EachShotOfATurnFillsItsOwnWindowOfTheFrame) {
     EXPECT_TRUE(composeShotsInFrame(port, frame, {}, &why).empty());
 }
 
-TEST_F(QtPrintPortTest, ImageableBoundsArePointsFromTheBottomLeft) {
-    PrinterSetup s = pdfSetup();
-    s.leftMarginMM = 10;
-    s.rightMarginMM = 20;
-    s.topMarginMM = 30;
-    s.bottomMarginMM = 5;
-    const Rect r = port.imageablePageBounds(s);
+TEST_F(QtPrintPortTest, PageBoundsAndPdfOutputThatNeverReplacesAnEarlierPrint) {
+    // The imageable bounds are points from the bottom left.
+    PrinterSetup margins = pdfSetup();
+    margins.leftMarginMM = 10;
+    margins.rightMarginMM = 20;
+    margins.topMarginMM = 30;
+    margins.bottomMarginMM = 5;
+    const Rect r = port.imageablePageBounds(margins);
     const double pt = 72.0 / 25.4;
     EXPECT_NEAR(r.x, 10 * pt, 0.5);
     EXPECT_NEAR(r.y, 5 * pt, 0.5);
     EXPECT_NEAR(r.width, (210 - 30) * pt, 0.5);
     EXPECT_NEAR(r.height, (297 - 35) * pt, 0.5);
-    s.landscape = true;
-    EXPECT_NEAR(port.imageablePageBounds(s).width, (297 - 30) * pt, 0.5);
-}
+    margins.landscape = true;
+    EXPECT_NEAR(port.imageablePageBounds(margins).width, (297 - 30) * pt, 0.5);
 
-TEST_F(QtPrintPortTest, PdfOutputNeverReplacesAnEarlierPrint) {
     EXPECT_EQ(nextFreePath(dir.file("a.pdf")), dir.file("a.pdf"));
     const Bitmap img = Bitmap::rgba(40, 60, 0, 200, 0, 255);
     const PrinterSetup s = pdfSetup();
@@ -345,12 +342,6 @@ TEST_F(QtPrintPortTest, PrintFlowModeThreeWithSixAddressesAsksForFourCopies) {
     EXPECT_EQ(test::readFile(dir.file("flow.pdf")).rfind("%PDF", 0), 0u);
 }
 
-}  // namespace
-}  // namespace klik
-
-namespace klik {
-namespace {
-
 TEST_F(QtPrintPortTest, RealCupsQueuePrintsTheFramedPhoto) {
     test::PrivateCupsd cupsd;
     if (!cupsd.running()) GTEST_SKIP() << "no private print spooler: " << cupsd.whyNot();
@@ -369,6 +360,75 @@ TEST_F(QtPrintPortTest, RealCupsQueuePrintsTheFramedPhoto) {
     const QImage page = renderPdf(pdf, dir.file("cups-page"));
     if (page.isNull()) GTEST_SKIP() << "pdftoppm is not installed (poppler-utils)";
     expectFramedPhotoOnPage(page, f.composite, f.layout, f.frame);
+}
+
+// The printed photo keeps its shape: the kept photo is its centred square,
+// and the print fills the frame's window with it without squashing it.
+// A 1200 x 1800 dark frame with a transparent window 1000 x 1200 (taller
+// than wide) at (100, 300) from the top left.
+Bitmap tallWindowFrame() {
+    Bitmap f = Bitmap::rgba(1200, 1800, 30, 30, 120, 255);
+    for (int y = 300; y < 1500; ++y)
+        for (int x = 100; x < 1100; ++x) f.pixel(x, y)[3] = 0;
+    return f;
+}
+
+// A 3:2 camera photo: black with a white disc of radius 300 in the middle.
+Data discPhoto() {
+    Bitmap p = Bitmap::rgba(1800, 1200, 0, 0, 0, 255);
+    for (int y = 0; y < 1200; ++y)
+        for (int x = 0; x < 1800; ++x)
+            if (std::hypot(x - 900.0, y - 600.0) <= 300.0) {
+                auto* px = p.pixel(x, y);
+                px[0] = px[1] = px[2] = 255;
+            }
+    return *encodeJpegFromRGBA(p, 95);
+}
+
+TEST_F(QtPrintPortTest, AKeptPhotoPrintsAsItsSquareWithTheDiscStillRound) {
+    const std::string framePath = dir.file("TallFrame.png");
+    const auto png = encodePngFromRGBA(tallWindowFrame());
+    ASSERT_TRUE(png);
+    test::writeFile(framePath, std::string(png->begin(), png->end()));
+    Settings settings(dir.file("settings.plist"));
+    settings.setInteger("prefKeyForShowPrintDialogModeIndex", 2);
+    settings.setObject("persistent printer settings", Value(pdfSetup("aspect.pdf").archive()));
+    port.setDialogResponder([](const std::string&, int def) { return def; });
+    PrintFlow flow(
+        settings, port, [](const std::string&) {}, framePath);
+
+    // What the kiosk keeps, and so prints, is the photo's centred square.
+    const auto square = centredSquareJpeg(discPhoto());
+    ASSERT_TRUE(square);
+    ASSERT_TRUE(flow.printCurrentPictureWithPrompt(*square, {}));
+    const QImage page = renderPdf(port.lastOutputPath(), dir.file("aspect-page"));
+    if (page.isNull()) GTEST_SKIP() << "pdftoppm is not installed (poppler-utils)";
+    // The disc's extent on the page: white pixels (the frame is dark blue).
+    int left = page.width(), right = -1, top = page.height(), bottom = -1;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QRgb c = page.pixel(x, y);
+            if (qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) > 200 && qRed(c) - qBlue(c) < 30 &&
+                qBlue(c) - qRed(c) < 30) {
+                // Page margins are white too: count only inside the frame.
+                const double s = std::min(page.width() / 1200.0, page.height() / 1800.0);
+                const double ox = (page.width() - 1200 * s) / 2,
+                             oy = (page.height() - 1800 * s) / 2;
+                const double fx = (x - ox) / s, fy = (y - oy) / s;
+                if (fx < 100 || fx > 1100 || fy < 300 || fy > 1500) continue;
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+        }
+    ASSERT_GT(right, left);
+    ASSERT_GT(bottom, top);
+    const double width = right - left + 1, height = bottom - top + 1;
+    // Round, not squashed into the window's 1000 x 1200 shape (0.83) nor
+    // stretched from the 3:2 photo (0.56).
+    EXPECT_NEAR(width / height, 1.0, 0.06) << width << " x " << height;
+    // The square fills the window's height: the disc is half of it.
+    const double s = std::min(page.width() / 1200.0, page.height() / 1800.0);
+    EXPECT_NEAR(height / (1204 * s), 0.5, 0.05);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-TEST(QtRunLoop, PerformsFromAnotherThreadRunOnTheGuiThreadInOrder) {
+TEST(QtRunLoop, PerformsFromAnotherThreadRunOnTheGuiThreadInOrderAndWaitingOnesReturnAfterThey) {
     QtRunLoop loop;
     std::vector<int> order;
     std::atomic<bool> allOnGui{true};
@@ -36,25 +36,20 @@ TEST(QtRunLoop, PerformsFromAnotherThreadRunOnTheGuiThreadInOrder) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 50; }, kDeadlineMs));
     for (int i = 0; i < 50; ++i) EXPECT_EQ(order[i], i);
     EXPECT_TRUE(allOnGui);
-}
 
-TEST(QtRunLoop, AWaitingPerformReturnsOnlyAfterItRan) {
-    QtRunLoop loop;
     std::atomic<int> value{0};
     std::atomic<bool> workerSawValue{false};
     std::atomic<bool> workerDone{false};
-    std::thread worker([&] {
+    std::thread waiter([&] {
         loop.performOnMain([&] { value = 42; }, true);
         workerSawValue = (value.load() == 42);
         workerDone = true;
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return workerDone.load(); }, kDeadlineMs));
-    worker.join();
+    waiter.join();
     EXPECT_TRUE(workerSawValue);
-}
 
-TEST(QtRunLoop, AWaitingPerformOnTheGuiThreadRunsAtOnce) {
-    QtRunLoop loop;
+    // On the GUI thread a waiting perform runs at once, one without wait later.
     bool ran = false;
     loop.performOnMain([&] { ran = true; }, true);
     EXPECT_TRUE(ran);
@@ -90,7 +85,7 @@ TEST(QtRunLoop, AOneShotTimerFiresOnceNotBeforeItsIntervalAndCarriesItsUserInfo)
     EXPECT_EQ(fired, 1);
 }
 
-TEST(QtRunLoop, ARepeatingTimerKeepsFiringUntilInvalidated) {
+TEST(QtRunLoop, TimersRepeatUntilInvalidatedAndFireInOrder) {
     QtRunLoop loop;
     int fired = 0;
     TimerPtr t = loop.scheduleTimer(0.02, true, [&](Timer& timer) {
@@ -102,17 +97,15 @@ TEST(QtRunLoop, ARepeatingTimerKeepsFiringUntilInvalidated) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return later; }, kDeadlineMs));
     EXPECT_EQ(fired, 5);
     EXPECT_EQ(loop.scheduledTimerCount(), 0u);
-}
 
-TEST(QtRunLoop, AnInvalidatedDelayedPerformNeverRunsAndTimersFireInOrder) {
-    QtRunLoop loop;
-    std::vector<std::string> fired;
-    TimerPtr cancelled = loop.performAfterDelay(0.05, [&] { fired.push_back("cancelled"); });
-    loop.performAfterDelay(0.12, [&] { fired.push_back("second"); });
-    loop.performAfterDelay(0.06, [&] { fired.push_back("first"); });
+    // An invalidated delayed perform never runs; the others fire in order.
+    std::vector<std::string> order;
+    TimerPtr cancelled = loop.performAfterDelay(0.05, [&] { order.push_back("cancelled"); });
+    loop.performAfterDelay(0.12, [&] { order.push_back("second"); });
+    loop.performAfterDelay(0.06, [&] { order.push_back("first"); });
     cancelled->invalidate();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fired.size() == 2; }, kDeadlineMs));
-    EXPECT_EQ(fired, (std::vector<std::string>{"first", "second"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 2; }, kDeadlineMs));
+    EXPECT_EQ(order, (std::vector<std::string>{"first", "second"}));
 }
 
 TEST(QtRunLoop, TimersAndPerformsAreServedWhileATimerActionRunsANestedLoop) {

@@ -23,16 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> filesUnder(const std::string& dir, const std::string& ext) {
-    std::vector<std::string> out;
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir, ec))
-        if (e.is_regular_file() && e.path().extension() == ext) out.push_back(e.path().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 bool isBackgroundGrey(QRgb c) {
     return std::abs(qRed(c) - 64) < 6 && std::abs(qGreen(c) - 64) < 6 &&
            std::abs(qBlue(c) - 64) < 6;
@@ -220,18 +210,14 @@ TEST(ScriptedKioskSession, OneVideoGuestIsRecordedComposedAndFiled) {
     EXPECT_NE(readFile(stills[0]).find(muxed), std::string::npos);
 }
 
-TEST(ScriptedKioskSession, BadCommandLinesAreRefusedWithTheUsage) {
+TEST(ScriptedKioskSession, BadCommandLinesAndScriptedRunsWithoutARootAreRefused) {
     TempDir dir;
     std::string output;
     EXPECT_EQ(runKioskToEnd(dir, {"--scripted", "0"}, &output), 2);
     EXPECT_EQ(runKioskToEnd(dir, {"--frobnicate"}, &output), 2);
     EXPECT_EQ(runKioskToEnd(dir, {"--help"}, &output), 0);
     EXPECT_NE(output.find("usage: klik-kiosk"), std::string::npos);
-}
-
-TEST(ScriptedKioskSession, AScriptedRunWithoutARootIsRefusedAndTouchesNoSettings) {
-    TempDir dir;
-    std::string output;
+    // A scripted run without a root would use the operator's settings.
     EXPECT_EQ(runKioskToEnd(dir, {"--sim", "--scripted", "1"}, &output), 2);
     EXPECT_FALSE(fs::exists(dir.file("config/klik"))) << "the operator's settings were touched";
 }

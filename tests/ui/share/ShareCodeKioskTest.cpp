@@ -15,7 +15,6 @@
 #include <sys/wait.h>
 
 #include <QImage>
-#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -68,15 +67,6 @@ class Child {
     std::string out_;
     pid_t pid_ = -1;
 };
-
-std::vector<std::string> filesUnder(const std::string& dir, const std::string& ext) {
-    std::vector<std::string> out;
-    std::error_code ec;
-    for (auto& e : fs::recursive_directory_iterator(dir, ec))
-        if (e.is_regular_file() && e.path().extension() == ext) out.push_back(e.path().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
 
 std::string scanData(const std::string& jpeg) {
     const size_t sos = jpeg.find("\xFF\xDA");

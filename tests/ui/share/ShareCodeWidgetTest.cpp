@@ -32,19 +32,16 @@ class ShareCodeWidgetTest : public testing::Test {
     QWidget side;
 };
 
-TEST_F(ShareCodeWidgetTest, HiddenUntilTheControllerShowsALink) {
+TEST_F(ShareCodeWidgetTest, ShownWithALinkLowerRightAndLargeEnoughToScanFromAMetre) {
+    const std::string link = "http://192.168.4.1:8080/p/Az09-_AAAAAAAAAAAAAAAA";
     ShareCodeWidget w(model, settings, &side);
     EXPECT_TRUE(w.isHidden());
     model.show("http://192.168.4.1:8080/p/AAAAAAAAAAAAAAAAAAAAAA", "");
     EXPECT_FALSE(w.isHidden());
     model.hide();
     EXPECT_TRUE(w.isHidden());
-}
-
-TEST_F(ShareCodeWidgetTest, LowerRightAndLargeEnoughToScanFromAMetre) {
-    const std::string link = "http://192.168.4.1:8080/p/Az09-_AAAAAAAAAAAAAAAA";
-    ShareCodeWidget w(model, settings, &side);
     model.show(link, "");
+    EXPECT_FALSE(w.isHidden());
     // 100 mm at 96 dots an inch: about 378 pixels, a whole number a module.
     EXPECT_GE(w.codeSide(), 330);
     EXPECT_LE(w.codeSide(), 378);
@@ -57,7 +54,7 @@ TEST_F(ShareCodeWidgetTest, LowerRightAndLargeEnoughToScanFromAMetre) {
     EXPECT_EQ(test::decodeQrCodes(grabSide()), std::vector<std::string>{link});
 }
 
-TEST_F(ShareCodeWidgetTest, TheWifiCodeStandsBesideItAndPlaceAndSizeFollowTheSettings) {
+TEST_F(ShareCodeWidgetTest, TheWifiCodeIsEscapedAndStandsBesideItPlaceAndSizeFromSettings) {
     settings.setInteger("prefShareCodePlace", 4);
     settings.setInteger("prefShareCodeSize", 60);
     const std::string link = "http://booth.local/p/Az09-_AAAAAAAAAAAAAAAA";
@@ -75,6 +72,12 @@ TEST_F(ShareCodeWidgetTest, TheWifiCodeStandsBesideItAndPlaceAndSizeFollowTheSet
     std::vector<std::string> expected{link, wifi};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(codes, expected);
+
+    // An empty password is an open network; names of hex digits are quoted.
+    EXPECT_EQ(wifiJoinCode("", "x"), "");
+    EXPECT_EQ(wifiJoinCode("Booth", ""), "WIFI:T:nopass;S:Booth;;");
+    EXPECT_EQ(wifiJoinCode("a\\b,c", "p"), "WIFI:T:WPA;S:a\\\\b\\,c;P:p;;");
+    EXPECT_EQ(wifiJoinCode("CAFE", "12345678"), "WIFI:T:WPA;S:\"CAFE\";P:\"12345678\";;");
 }
 
 TEST_F(ShareCodeWidgetTest, NeverLargerThanTheSideAllows) {
@@ -85,13 +88,6 @@ TEST_F(ShareCodeWidgetTest, NeverLargerThanTheSideAllows) {
     EXPECT_LE(w.codeSide(), 480 * 45 / 100);
     side.resize(1920, 1080);  // follows its side
     EXPECT_GT(w.geometry().left(), 1920 / 2);
-}
-
-TEST(WifiJoinCode, EscapesAndQuotes) {
-    EXPECT_EQ(wifiJoinCode("", "x"), "");
-    EXPECT_EQ(wifiJoinCode("Booth", ""), "WIFI:T:nopass;S:Booth;;");
-    EXPECT_EQ(wifiJoinCode("a\\b,c", "p"), "WIFI:T:WPA;S:a\\\\b\\,c;P:p;;");
-    EXPECT_EQ(wifiJoinCode("CAFE", "12345678"), "WIFI:T:WPA;S:\"CAFE\";P:\"12345678\";;");
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 namespace klik::test {
 namespace {
 
-TEST(KioskWebOption, TakesAWebAddressWithoutItsTrailingSlash) {
+using Args = std::vector<std::string>;
+
+TEST(KioskOptions, WebAddressWithoutItsTrailingSlashAndScriptedMinutesThatNeedGuests) {
     std::string error;
     auto o = parseKioskOptions({"--web", "http://127.0.0.1:8080/klik/", "--scripted", "2"}, &error);
     ASSERT_TRUE(o.has_value()) << error;
@@ -18,18 +20,14 @@ TEST(KioskWebOption, TakesAWebAddressWithoutItsTrailingSlash) {
     ASSERT_TRUE(o.has_value()) << error;
     EXPECT_EQ(o->web, "https://kiosk.local");
 
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--web"}, std::vector<std::string>{"--web", "kiosk.local"},
-          std::vector<std::string>{"--web", "file:///etc/passwd"}}) {
+    for (const Args& bad :
+         {Args{"--web"}, Args{"--web", "kiosk.local"}, Args{"--web", "file:///etc/passwd"}}) {
         error.clear();
         EXPECT_FALSE(parseKioskOptions(bad, &error).has_value());
         EXPECT_NE(error.find("--web"), std::string::npos) << error;
     }
-}
 
-TEST(KioskScriptedOption, MinutesBoundAScriptedRunAndNeedItsGuests) {
-    std::string error;
-    auto o = parseKioskOptions({"--scripted", "1000", "--scripted-minutes", "60"}, &error);
+    o = parseKioskOptions({"--scripted", "1000", "--scripted-minutes", "60"}, &error);
     ASSERT_TRUE(o.has_value()) << error;
     EXPECT_EQ(o->scripted, 1000);
     EXPECT_DOUBLE_EQ(o->scriptedMinutes, 60);
@@ -40,14 +38,13 @@ TEST(KioskScriptedOption, MinutesBoundAScriptedRunAndNeedItsGuests) {
     ASSERT_TRUE(o.has_value()) << error;
     EXPECT_EQ(o->scriptedMinutes, 0);
 
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--scripted", "3", "--scripted-minutes"},
-          std::vector<std::string>{"--scripted", "3", "--scripted-minutes", "0"},
-          std::vector<std::string>{"--scripted", "3", "--scripted-minutes", "-5"},
-          std::vector<std::string>{"--scripted", "3", "--scripted-minutes", "nan"},
-          std::vector<std::string>{"--scripted", "3", "--scripted-minutes", "10x"},
-          std::vector<std::string>{"--scripted", "3", "--scripted-minutes", "1e9"},
-          std::vector<std::string>{"--scripted-minutes", "10"}}) {
+    for (const Args& bad :
+         {Args{"--scripted", "3", "--scripted-minutes"},
+          Args{"--scripted", "3", "--scripted-minutes", "0"},
+          Args{"--scripted", "3", "--scripted-minutes", "-5"},
+          Args{"--scripted", "3", "--scripted-minutes", "nan"},
+          Args{"--scripted", "3", "--scripted-minutes", "10x"},
+          Args{"--scripted", "3", "--scripted-minutes", "1e9"}, Args{"--scripted-minutes", "10"}}) {
         error.clear();
         EXPECT_FALSE(parseKioskOptions(bad, &error).has_value()) << bad.back();
         EXPECT_NE(error.find("--scripted"), std::string::npos) << error;

@@ -7,7 +7,6 @@
 
 #ifdef KLIK_KIOSK_PATH
 
-#include <algorithm>
 #include <filesystem>
 
 #include "WebEngineProbe.h"
@@ -20,16 +19,6 @@ namespace klik::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> jpegsUnder(const std::string& dir) {
-    std::vector<std::string> out;
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir, ec))
-        if (e.is_regular_file() && e.path().extension() == ".jpg") out.push_back(e.path().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
 
 TEST(KioskWebProgram, AGuestFromThePageIsFiledUnderTheSittingIdWithTheAddressInThePayload) {
     if (!engineUnavailableReason().empty()) GTEST_SKIP() << engineUnavailableReason();
@@ -49,7 +38,7 @@ TEST(KioskWebProgram, AGuestFromThePageIsFiledUnderTheSittingIdWithTheAddressInT
     EXPECT_NE(output.find("guest 1 started from the web page"), std::string::npos) << output;
     EXPECT_NE(output.find("1 of 1 scripted guests done."), std::string::npos) << output;
 
-    const auto photos = jpegsUnder(root + "/KlikKioskMainImagesFolder");
+    const auto photos = filesUnder(root + "/KlikKioskMainImagesFolder", ".jpg");
     ASSERT_EQ(photos.size(), 1u) << output;
     EXPECT_EQ(fs::path(photos[0]).filename().string().rfind("SIT-1_", 0), 0u) << photos[0];
     const auto payload = GLIMRA_XMLinEXIF::propertyListObjectForJpegAtPath(photos[0]);

@@ -6,14 +6,8 @@
 // escaped message; links, pictures, windows and redirects to another host
 // never leave the server.
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QWebEnginePage>
 #include <QWidget>
-#include <filesystem>
-#include <functional>
-#include <memory>
 
 #include "FakeArtwork.h"
 #include "FakeCamera.h"
@@ -21,51 +15,34 @@
 #include "FakePhotoPipeline.h"
 #include "FakeVideoRecorder.h"
 #include "RecordingKioskUi.h"
-#include "WebEngineProbe.h"
-#include "WebServerProcess.h"
+#include "WebPageFixture.h"
 #include "app/AppController.h"
 #include "app/ProcessFlags.h"
-#include "app/SettingsKeys.h"
-#include "foundation/NotificationCenter.h"
-#include "foundation/Settings.h"
-#include "support/TempDir.h"
 #include "ui/web/KioskWebPage.h"
-#include "ui/web/WebViewWindowController.h"
-#include "ui/windows/QtRunLoop.h"
 
 namespace klik::test {
 namespace {
 
-class WebPageEngineTest : public ::testing::Test {
+class WebPageEngineTest : public WebPageFixture {
   protected:
     void SetUp() override {
-        if (!engineUnavailableReason().empty()) GTEST_SKIP() << engineUnavailableReason();
-        RunLoop::setMain(&loop);
-        settings = std::make_unique<Settings>(dir.file("settings.plist"));
-        settings->setBool(key::prefShowLegalese, true);  // screen 1 waits
-        settings->setBool(key::prefDoCountdownInSngleMonitorMode, true);
-        settings->setInteger(key::prefCameraInputTypeTag, 1);
-        settings->setBool(key::prefDoUseWebView, true);
-        settings->setObject(key::prefWebViewFuseActions,
-                            Value(Dictionary{{"cameraMain", "start"},
-                                             {"cameraDone", "done"},
-                                             {"cameraError", "error?sittingid=%@"}}));
+        WebPageFixture::SetUp();
+        settings.setBool(key::prefShowLegalese, true);  // screen 1 waits
+        settings.setBool(key::prefDoCountdownInSngleMonitorMode, true);
+        settings.setInteger(key::prefCameraInputTypeTag, 1);
     }
     void TearDown() override {
         controller.reset();
-        web.reset();
-        RunLoop::setMain(nullptr);
+        WebPageFixture::TearDown();
     }
 
     // The server with `args`, the page and the controller; the kiosk on
     // screen 1, which opens the start page.
     void startKiosk(const std::vector<std::string>& args, bool video = false) {
-        std::string error;
-        ASSERT_TRUE(server.start(dir.file("server.log"), args, &error)) << error;
-        settings->setString(key::prefBaseURL, server.base());
-        web = std::make_unique<WebViewWindowController>(*settings, loop, center, &ui);
-        controller = std::make_unique<AppController>(
-            AppController::Environment{ui, loop, *settings, center});
+        startServer(args);
+        web = std::make_unique<WebViewWindowController>(settings, loop, center, &ui);
+        controller =
+            std::make_unique<AppController>(AppController::Environment{ui, loop, settings, center});
         controller->setCamera(&camera);
         controller->setOverlayScreens(&overlays);
         controller->setArtwork(&artwork);
@@ -74,7 +51,7 @@ class WebPageEngineTest : public ::testing::Test {
         if (video) {
             controller->setVideoRecorder(&recorder);
             controller->setInputType(2);
-            settings->setInteger(key::prefCameraInputTypeTag, 2);
+            settings.setInteger(key::prefCameraInputTypeTag, 2);
         }
         controller->startOver();
         ASSERT_TRUE(web->controller().isWindowCreated());
@@ -82,20 +59,13 @@ class WebPageEngineTest : public ::testing::Test {
     bool reachedScreen3() const {
         return std::find(ui.screens.begin(), ui.screens.end(), 3u) != ui.screens.end();
     }
-    size_t hits(const std::string& needle) const { return server.logLines(needle).size(); }
 
-    TempDir dir;
-    std::unique_ptr<Settings> settings;
-    QtRunLoop loop;
-    NotificationCenter center;
     RecordingKioskUi ui;
     FakeCamera camera;
     FakeVideoRecorder recorder;
     FakeOverlayScreens overlays;
     FakeArtwork artwork;
     FakePhotoPipeline photos;
-    WebServerProcess server;
-    std::unique_ptr<WebViewWindowController> web;
     std::unique_ptr<AppController> controller;
 };
 
@@ -123,7 +93,6 @@ TEST_F(WebPageEngineTest, AnAttachmentSittingStartsTheSessionToo) {
     ASSERT_TRUE(waitFor([&] { return reachedScreen3(); }));
     EXPECT_EQ(controller->emails(), (std::vector<std::string>{"guest1@example.com"}));
     EXPECT_EQ(controller->barcodeValue(), "S7");
-    // The hit line is written after the answer the page acted on.
     EXPECT_TRUE(waitFor([&] { return hits("hit POST /klik/sitting") == 1; }));
 }
 
@@ -140,7 +109,6 @@ TEST_F(WebPageEngineTest, ASittingWithoutEmailHitsTheErrorPageWithItsId) {
 TEST_F(WebPageEngineTest, ASessionThatCannotRunSendsItsMessageEscaped) {
     startKiosk({"--auto", "1", "--guest-sitting", "42"}, /*video=*/true);
     VideoProcessingScope composing;
-    // The hit line is written after the answer, the outcome line before.
     ASSERT_TRUE(waitFor([&] { return hits("hit GET /klik/error") == 1; }));
     EXPECT_EQ(
         hits("hit GET /klik/error?sittingid=42&msg=Still%20Processing%20Previous%20Video... "), 1u);

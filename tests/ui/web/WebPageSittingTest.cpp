@@ -6,70 +6,42 @@
 // pages stay on the server while scripts, styles, pictures and fonts may
 // also come from the origins the operator lists.
 
-#include <gtest/gtest.h>
-
 #include <QWebEnginePage>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
-#include "WebEngineProbe.h"
-#include "WebServerProcess.h"
+#include "WebPageFixture.h"
 #include "app/AppController.h"
-#include "app/SettingsKeys.h"
-#include "foundation/NotificationCenter.h"
-#include "foundation/Settings.h"
-#include "support/TempDir.h"
 #include "ui/web/KioskWebPage.h"
-#include "ui/web/WebViewWindowController.h"
-#include "ui/windows/QtRunLoop.h"
 
 namespace klik::test {
 namespace {
 
-class WebPageSittingTest : public ::testing::Test {
+class WebPageSittingTest : public WebPageFixture {
   protected:
     void SetUp() override {
-        if (!engineUnavailableReason().empty()) GTEST_SKIP() << engineUnavailableReason();
-        RunLoop::setMain(&loop);
-        settings = std::make_unique<Settings>(dir.file("settings.plist"));
-        settings->setBool(key::prefDoUseWebView, true);
-        settings->setObject(key::prefWebViewFuseActions,
-                            Value(Dictionary{{"cameraMain", "start"}, {"cameraDone", "done"}}));
+        WebPageFixture::SetUp();
         observer = center.addObserver(kNotifictionStartPhotoSession, [this](const Notification&) {
             starts.push_back(web->controller().webReturnInfo().value_or(Dictionary{}));
         });
     }
     void TearDown() override {
         if (observer) center.removeObserver(observer);
-        web.reset();
-        RunLoop::setMain(nullptr);
+        WebPageFixture::TearDown();
     }
 
     // The server with `args`; `beforeWindow` may change the settings once
     // its address is known. The page shows the start page.
     void startPage(const std::vector<std::string>& args,
                    const std::function<void()>& beforeWindow = {}) {
-        std::string error;
-        ASSERT_TRUE(server.start(dir.file("server.log"), args, &error)) << error;
-        settings->setString(key::prefBaseURL, server.base());
+        startServer(args);
         if (beforeWindow) beforeWindow();
-        web = std::make_unique<WebViewWindowController>(*settings, loop, center, nullptr);
+        web = std::make_unique<WebViewWindowController>(settings, loop, center, nullptr);
         web->controller().startWebView();
         ASSERT_TRUE(
             waitFor([&] { return web->lastFinishedAddress() == server.base() + "/start"; }));
     }
-    size_t hits(const std::string& needle) const { return server.logLines(needle).size(); }
     std::string other() const { return "http://localhost:" + std::to_string(server.port()); }
 
-    TempDir dir;
-    std::unique_ptr<Settings> settings;
-    QtRunLoop loop;
-    NotificationCenter center;
     NotificationCenter::ObserverId observer = 0;
-    WebServerProcess server;
-    std::unique_ptr<WebViewWindowController> web;
     std::vector<Dictionary> starts;  // the sitting information at each start
 };
 
@@ -141,8 +113,8 @@ TEST_F(WebPageSittingTest, ASittingLeftBeforeItsTextCameStillStartsTheSessionWit
 
 TEST_F(WebPageSittingTest, PageResourcesMayComeFromListedOriginsButPagesStayOnTheServer) {
     startPage({}, [this] {
-        settings->setObject(key::prefWebAllowedOrigins,
-                            Value(Array{Value(other()), Value("not an address")}));
+        settings.setObject(key::prefWebAllowedOrigins,
+                           Value(Array{Value(other()), Value("not an address")}));
     });
     web->controller().openUrlPage(server.base() + "/assets");
     const std::string host = " host=localhost:" + std::to_string(server.port());

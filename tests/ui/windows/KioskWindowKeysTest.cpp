@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QWindow>
 
+#include "KioskWindowsFixture.h"
 #include "app/AppController.h"
 #include "foundation/ManualRunLoop.h"
 #include "foundation/NotificationCenter.h"
@@ -23,16 +24,12 @@ namespace klik::test {
 
 namespace {
 
-class KioskWindowKeys : public ::testing::Test {
+class KioskWindowKeys : public KioskWindowsFixture {
   protected:
-    KioskWindowKeys() : settings(dir.file("settings.plist")), window(settings, loop, center) {
+    KioskWindowKeys() {
         window.setKeepsKeyFocus(false);
-        quitObserver = center.addObserver(kKlikUserQuitCommand, [this](const Notification& n) {
-            const std::string* s = n.userInfo ? n.userInfo->at("stringData").string() : nullptr;
-            quits.push_back(s ? *s : "");
-        });
+        recordQuits();
     }
-    ~KioskWindowKeys() override { center.removeObserver(quitObserver); }
 
     void type(const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         for (QChar ch : text) {
@@ -43,18 +40,12 @@ class KioskWindowKeys : public ::testing::Test {
         }
     }
 
-    TempDir dir;
-    Settings settings;
-    ManualRunLoop loop;
-    NotificationCenter center;
-    BorderlessWindow window;
-    std::vector<std::string> quits;
-    NotificationCenter::ObserverId quitObserver = 0;
+    BorderlessWindow window{settings, loop, center};
 };
 
 }  // namespace
 
-TEST_F(KioskWindowKeys, QuitCodeInCapitalsInsideALongerRunQuitsAndAPauseForgetsIt) {
+TEST_F(KioskWindowKeys, QuitCodeInAnyCaseInALongerRunQuitsUntilAPauseOrAnotherCode) {
     type("xxLEMURFOXyy");
     ASSERT_FALSE(quits.empty());
     EXPECT_EQ(quits.front(), "LEMURFOX");
@@ -68,19 +59,19 @@ TEST_F(KioskWindowKeys, QuitCodeInCapitalsInsideALongerRunQuitsAndAPauseForgetsI
     loop.advance(2.1);
     type("x");  // the earlier letters are gone after the pause
     EXPECT_EQ(quits.size(), afterCode);
-}
 
-TEST_F(KioskWindowKeys, TheConfiguredCodeReplacesTheBuiltInOneAndAnEmptyOneNeverMatches) {
+    // The configured code replaces the built-in one; an empty one never matches.
+    loop.advance(3);
     settings.setString("prefQuitTypedString", "Bye");
     type("lemurfox");
-    EXPECT_TRUE(quits.empty());
+    EXPECT_EQ(quits.size(), afterCode);
     type("bYe");
-    ASSERT_EQ(quits.size(), 1u);
-    EXPECT_EQ(quits[0], "bYe");
+    ASSERT_EQ(quits.size(), afterCode + 1);
+    EXPECT_EQ(quits.back(), "bYe");
     loop.advance(3);
     settings.setString("prefQuitTypedString", "");
     type("abc");
-    EXPECT_EQ(quits.size(), 1u);
+    EXPECT_EQ(quits.size(), afterCode + 1);
 }
 
 TEST_F(KioskWindowKeys, ModifiedShortcutKeysAreSwallowedOthersGoOn) {
@@ -102,26 +93,15 @@ TEST_F(KioskWindowKeys, ModifiedShortcutKeysAreSwallowedOthersGoOn) {
 
 // The HUD as the kiosk wires it: the controller's timing drawn by the Qt
 // panel through QtKioskUi.
-class AlertHud : public ::testing::Test {
+class AlertHud : public KioskWindowsFixture {
   protected:
-    AlertHud()
-        : settings(dir.file("settings.plist")),
-          ui((RunLoop::setMain(&loop), loop), settings),
-          app(AppController::Environment{ui, loop, settings, center}) {
-        ui.setController(&app);
+    AlertHud() {
+        app =
+            std::make_unique<AppController>(AppController::Environment{ui, loop, settings, center});
+        ui.setController(app.get());
     }
-    ~AlertHud() override {
-        ui.setController(nullptr);
-        RunLoop::setMain(nullptr);
-    }
+    ~AlertHud() override { ui.setController(nullptr); }
     FloatingPanel& hud() { return ui.floatingPanel(); }
-
-    TempDir dir;
-    Settings settings;
-    ManualRunLoop loop;
-    NotificationCenter center;
-    QtKioskUi ui;
-    AppController app;
 };
 
 TEST_F(AlertHud, RestartWithoutASecondBeepAndAMessageDuringTheFadeStopsIt) {
@@ -159,7 +139,7 @@ TEST_F(AlertHud, RestartWithoutASecondBeepAndAMessageDuringTheFadeStopsIt) {
     EXPECT_EQ(hud().text(), "NIL ALERT!!");
 }
 
-TEST(FloatingPanelTest, TheOwnersPredicateDecidesAtEachFadeStepAndWithoutOneShowStopsTheFade) {
+TEST(FloatingPanelTest, FadesAsTheOwnerDecidesAndALongNoticeGetsRoomOverItsHost) {
     ManualRunLoop loop;
     FloatingPanel panel(loop);
     bool cancel = false;
@@ -190,31 +170,29 @@ TEST(FloatingPanelTest, TheOwnersPredicateDecidesAtEachFadeStepAndWithoutOneShow
     // A fade of 0 seconds hides at once.
     panel.fadeOut(0);
     EXPECT_FALSE(panel.isShown());
-}
 
-TEST(FloatingPanelTest, ALongNoticeGetsRoomOverItsHostAndIsTransientForIt) {
-    ManualRunLoop loop;
+    // A long notice gets room over its host and is transient for it.
     QWidget host;
     host.setGeometry(0, 0, 1600, 900);
     host.show();
-    FloatingPanel panel(loop);
-    panel.setHostSource([&] { return &host; });
-    panel.show("Camera ready", 1.0);
-    EXPECT_EQ(panel.panel().size(), QSize(300, 100));
+    FloatingPanel notice(loop);
+    notice.setHostSource([&] { return &host; });
+    notice.show("Camera ready", 1.0);
+    EXPECT_EQ(notice.panel().size(), QSize(300, 100));
     // A missing folder's path must be readable whole.
     const QString text = QStringLiteral(
         "Missing folders:\nmain images folder [/media/kiosk/EventShare/2026/Summer Gala/"
         "Photos]: not a folder\nupload folder [/media/kiosk/EventShare/Upload]: not a folder");
-    panel.show(text, 1.0);
-    auto* label = panel.panel().findChild<QLabel*>();
+    notice.show(text, 1.0);
+    auto* label = notice.panel().findChild<QLabel*>();
     ASSERT_NE(label, nullptr);
     QCoreApplication::processEvents();
-    EXPECT_GT(panel.panel().width(), 300);
-    EXPECT_LE(panel.panel().width(), 1600);
+    EXPECT_GT(notice.panel().width(), 300);
+    EXPECT_LE(notice.panel().width(), 1600);
     EXPECT_GE(label->height(), label->heightForWidth(label->width()));
-    ASSERT_NE(panel.panel().windowHandle(), nullptr);
-    EXPECT_EQ(panel.panel().windowHandle()->transientParent(), host.windowHandle());
-    EXPECT_TRUE(host.geometry().contains(panel.panel().geometry()));
+    ASSERT_NE(notice.panel().windowHandle(), nullptr);
+    EXPECT_EQ(notice.panel().windowHandle()->transientParent(), host.windowHandle());
+    EXPECT_TRUE(host.geometry().contains(notice.panel().geometry()));
 }
 
 }  // namespace klik::test

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/AppController.h"
 #include "app/ArtworkPort.h"
@@ -38,6 +40,7 @@ class KioskWindowsFixture : public ::testing::Test {
         settings.setBool("prefAlwaysShowCursor", true);
     }
     ~KioskWindowsFixture() override {
+        if (quitObserver) center.removeObserver(quitObserver);
         ui.attach(nullptr);
         windows.reset();
         app.reset();
@@ -51,6 +54,13 @@ class KioskWindowsFixture : public ::testing::Test {
         windows = std::make_unique<KioskWindows>(*app, settings, loop, center, artwork);
         ui.attach(windows.get());
     }
+    // From now on `quits` records the code of each quit command ("" without).
+    void recordQuits() {
+        quitObserver = center.addObserver(kKlikUserQuitCommand, [this](const Notification& n) {
+            const std::string* s = n.userInfo ? n.userInfo->at("stringData").string() : nullptr;
+            quits.push_back(s ? *s : "");
+        });
+    }
 
     TempDir dir;
     Settings settings;
@@ -60,6 +70,8 @@ class KioskWindowsFixture : public ::testing::Test {
     MemoryArtwork artwork;
     std::unique_ptr<AppController> app;
     std::unique_ptr<KioskWindows> windows;
+    std::vector<std::string> quits;
+    NotificationCenter::ObserverId quitObserver = 0;
 };
 
 }  // namespace klik::test

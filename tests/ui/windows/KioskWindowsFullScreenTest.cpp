@@ -54,12 +54,6 @@ TEST_F(KioskFullScreen, EnteringAndLeavingShowsTheWindowsOfTheNewMode) {
     // their raises would only repeat the code under test.
 }
 
-}  // namespace
-}  // namespace klik::test
-
-namespace klik::test {
-namespace {
-
 // A guest touches the screen anywhere; a barcode scanner types into the
 // entry field whatever was touched before.
 TEST_F(KioskFullScreen, ATapAnywhereOnTheTouchSideIsTheGoActionAndTheFieldKeepsTheKeys) {
@@ -89,26 +83,17 @@ TEST_F(KioskFullScreen, ATapAnywhereOnTheTouchSideIsTheGoActionAndTheFieldKeepsT
     }
 }
 
-}  // namespace
-}  // namespace klik::test
-
-namespace klik::test {
-namespace {
-
 // The kiosk always runs the single-monitor variant: with one screen the
 // guest's side ends in front even with "prefSingleMonitorMode" off.
-TEST_F(KioskFullScreen, OneScreenWithoutSingleMonitorModeStillPutsTheTouchSideInFront) {
+TEST_F(KioskFullScreen, OneScreenPutsTheTouchSideInFrontAndEveryWindowIsLogged) {
     settings.setBool("prefSingleMonitorMode", false);
     build();
     ASSERT_EQ(windows->kioskScreens().size(), 1u);
     windows->toggleFullScreen();
     EXPECT_TRUE(windows->touchWindowIsFront());
-}
 
-// Every window's activation is logged by each handler first, not only the
-// preferences window's.
-TEST_F(KioskFullScreen, EveryWindowsNotificationsAreLogged) {
-    build();
+    // Every window's activation is logged by each handler first, not only
+    // the preferences window's.
     const std::string log = dir.file("kiosk.log");
     GLIMRA_Log::setRedirectsStdErr(false);
     ASSERT_TRUE(GLIMRA_Log::setLogFile(log));

@@ -17,7 +17,7 @@ QRect globalRect(const QWidget* w) {
     return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
 }
 
-TEST(OverlayWindow, CoversItsHostAndFollowsItsMovesSizeAndVisibility) {
+TEST(OverlayWindow, CoversItsHostFollowsItsMovesSizeAndVisibilityAndOutlivesIt) {
     QWidget host;
     host.setGeometry(100, 80, 640, 480);
     host.show();
@@ -40,22 +40,21 @@ TEST(OverlayWindow, CoversItsHostAndFollowsItsMovesSizeAndVisibility) {
     EXPECT_FALSE(overlay.isVisible());
     host.setGeometry(0, 0, 100, 100);
     EXPECT_NE(overlay.size(), host.size());
-}
 
-TEST(OverlayWindow, AHostThatGoesAwayLeavesTheOverlayDetached) {
-    OverlayWindow overlay;
+    // A host that goes away leaves the overlay detached.
+    OverlayWindow orphan;
     {
-        QWidget host;
-        host.setGeometry(10, 10, 200, 100);
-        host.show();
-        overlay.attachTo(&host);
-        EXPECT_TRUE(overlay.isVisible());
+        QWidget gone;
+        gone.setGeometry(10, 10, 200, 100);
+        gone.show();
+        orphan.attachTo(&gone);
+        EXPECT_TRUE(orphan.isVisible());
     }
-    EXPECT_EQ(overlay.host(), nullptr);
+    EXPECT_EQ(orphan.host(), nullptr);
     // Nothing left to cover: the overlay must not float over the desktop.
-    EXPECT_FALSE(overlay.isVisible());
-    overlay.attachTo(nullptr);  // no filter left on a dead host
-    EXPECT_FALSE(overlay.isVisible());
+    EXPECT_FALSE(orphan.isVisible());
+    orphan.attachTo(nullptr);  // no filter left on a dead host
+    EXPECT_FALSE(orphan.isVisible());
 }
 
 TEST(OverlayWindow, PointerInputPassesThroughToTheWindowBelow) {
@@ -96,8 +95,10 @@ TEST(OverlayWindow, PointerInputPassesThroughToTheWindowBelow) {
 
 class KioskOverlay : public KioskWindowsFixture {};
 
-TEST_F(KioskOverlay, LiesOverTheLiveWindowStretchesItsArtworkAndCentresTheCountdown) {
+TEST_F(KioskOverlay, LiesOverTheLiveWindowStretchesItsArtworkCentresTheCountdownKeepsALivePicture) {
     artwork.pictures["LiveVideoOverlay"] = Picture::solid(Colour{0, 0, 1, 1}, 40, 10);
+    artwork.pictures["live1"] = Picture::solid(Colour{1, 0, 0, 1}, 40, 10);
+    settings.setBool("prefShowLegalese", true);
     build();
     windows->toggleFullScreen();
     QWidget* live = windows->window(KioskWindow::Live);
@@ -125,19 +126,6 @@ TEST_F(KioskOverlay, LiesOverTheLiveWindowStretchesItsArtworkAndCentresTheCountd
     EXPECT_LE(std::abs(countdown->geometry().center().x() - content->rect().center().x()), 1);
     EXPECT_LE(std::abs(countdown->geometry().center().y() - content->rect().center().y()), 1);
 
-    // Back to the normal windows: the overlay goes with the live window.
-    windows->toggleFullScreen();
-    EXPECT_EQ(overlay.host(), &windows->liveWindow());
-    EXPECT_EQ(globalRect(&overlay), globalRect(&windows->liveWindow()));
-}
-
-TEST_F(KioskOverlay, AScreensOwnLivePictureOnTheOverlayIsKept) {
-    artwork.pictures["LiveVideoOverlay"] = Picture::solid(Colour{0, 0, 1, 1}, 40, 10);
-    artwork.pictures["live1"] = Picture::solid(Colour{1, 0, 0, 1}, 40, 10);
-    settings.setBool("prefShowLegalese", true);
-    build();
-    windows->toggleFullScreen();
-    EXPECT_EQ(app->_overlayContentView.image(), artwork.pictures["LiveVideoOverlay"]);
     // Screen 1 has a live picture of its own: it shows on the live side and
     // on the overlay, and the screen change does not put the overlay
     // artwork back over it.
@@ -145,9 +133,13 @@ TEST_F(KioskOverlay, AScreensOwnLivePictureOnTheOverlayIsKept) {
     ASSERT_EQ(app->screenNumber(), 1u);
     EXPECT_EQ(app->_liveView.image(), artwork.pictures["live1"]);
     EXPECT_EQ(app->_overlayContentView.image(), artwork.pictures["live1"]);
-    EXPECT_EQ(windows->overlayWindow().host(), windows->window(KioskWindow::Live));
-    // Switching the display mode builds the overlay anew with its artwork.
+    EXPECT_EQ(overlay.host(), live);
+
+    // Back to the normal windows: the overlay goes with the live window,
+    // built anew with its artwork.
     windows->toggleFullScreen();
+    EXPECT_EQ(overlay.host(), &windows->liveWindow());
+    EXPECT_EQ(globalRect(&overlay), globalRect(&windows->liveWindow()));
     EXPECT_EQ(app->_overlayContentView.image(), artwork.pictures["LiveVideoOverlay"]);
 }
 

@@ -54,7 +54,7 @@ TEST_F(ViewRendererTest, FramesFollowTheModelWithTheOriginBottomLeft) {
     EXPECT_EQ(widget(picture)->geometry(), QRect(0, 50, 100, 100));
 }
 
-TEST_F(ViewRendererTest, PicturesAndTextAreDrawnInTheirColoursAndHiddenViewsNotAtAll) {
+TEST_F(ViewRendererTest, PicturesAndTextAreDrawnInTheirColoursAndShapeAndHiddenViewsNotAtAll) {
     picture.setFrame(Rect{0, 0, 200, 300});
     picture.setImage(Picture::solid(Colour{1, 0, 0, 1}, 20, 30));
     text.setFrame(Rect{200, 0, 200, 300});
@@ -91,14 +91,12 @@ TEST_F(ViewRendererTest, PicturesAndTextAreDrawnInTheirColoursAndHiddenViewsNotA
     picture.setHidden(false);
     EXPECT_TRUE(widget(picture)->isVisible());
     EXPECT_EQ(shot().pixelColor(100, 150), QColor(255, 0, 0));
-}
 
-TEST_F(ViewRendererTest, PicturesKeepTheirAspectUnlessStretched) {
+    // Pictures keep their aspect, fitted in the middle, unless stretched.
     picture.setFrame(Rect{0, 0, 400, 300});
     picture.setImage(Picture::solid(Colour{1, 0, 0, 1}, 10, 10));
     text.setHidden(true);
-    QImage img = shot();
-    // Fitted: a 300 x 300 square in the middle.
+    img = shot();
     EXPECT_EQ(img.pixelColor(200, 150), QColor(255, 0, 0));
     EXPECT_NE(img.pixelColor(10, 150), QColor(255, 0, 0));
     widget(picture)->setScaling(ViewWidget::Scaling::Stretch);
@@ -107,7 +105,7 @@ TEST_F(ViewRendererTest, PicturesKeepTheirAspectUnlessStretched) {
     EXPECT_EQ(img.pixelColor(395, 5), QColor(255, 0, 0));
 }
 
-TEST_F(ViewRendererTest, AViewMovedToAnotherSuperviewTakesItsWidgetAlong) {
+TEST_F(ViewRendererTest, AMovedViewTakesItsWidgetAlongButtonsAndFieldsForwardToActions) {
     root.addSubview(box);
     renderer.bind(box, ViewWidget::Kind::Container);
     box.setFrame(Rect{0, 0, 100, 100});
@@ -120,9 +118,8 @@ TEST_F(ViewRendererTest, AViewMovedToAnotherSuperviewTakesItsWidgetAlong) {
     EXPECT_FALSE(widget(text)->isVisible());
     root.addSubview(text);
     EXPECT_EQ(widget(text)->parentWidget(), widget(root));
-}
 
-TEST_F(ViewRendererTest, ButtonsAndEntryFieldsForwardToTheirActions) {
+    // Buttons and entry fields forward to their actions.
     root.addSubview(button);
     root.addSubview(field);
     int pressed = 0, entered = 0;
