@@ -36,15 +36,19 @@ TEST(DateFormat, UpperCaseYearIsTheWeekBasedYearMillisecondsAndZoneOffset) {
 TEST(DateFormat, LocalTimeFollowsTheProcessZoneFromManyThreadsAndIso8601Parses) {
     const char* old = std::getenv("TZ");
     std::string saved = old ? old : "";
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
     EXPECT_EQ(stringWithUTSFormat("HH:mm Z", utc(2026, 7, 1, 10)), "12:00 +0200");
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
     setenv("TZ", "UTC", 1);
     tzset();
     EXPECT_EQ(stringWithUTSFormat("HH:mm Z", utc(2026, 7, 1, 10)), "10:00 +0000");
     if (old)
+        // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
         setenv("TZ", saved.c_str(), 1);
     else
+        // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
         unsetenv("TZ");
     tzset();
     // Formatters are safe from many threads.

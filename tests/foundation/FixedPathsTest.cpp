@@ -34,15 +34,19 @@ class ScopedEnv {
             saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
         }
         if (value)
+            // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
             ::setenv(name, value->c_str(), 1);
         else
+            // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
             ::unsetenv(name);
     }
     ~ScopedEnv() {
         for (auto& [name, value] : saved_) {
             if (value)
+                // NOLINTNEXTLINE(concurrency-mt-unsafe): set before any thread starts
                 ::setenv(name.c_str(), value->c_str(), 1);
             else
+                // NOLINTNEXTLINE(concurrency-mt-unsafe): set before any thread starts
                 ::unsetenv(name.c_str());
         }
     }
@@ -224,6 +228,7 @@ TEST_F(FixedPathsTest, AChildGetsItsOwnTemporaryFolderAndRemovesOnlyThatOne) {
         writeFile(mine + "/squareimage.jpg", "child");
         const bool ok = ::write(fds[1], mine.data(), mine.size()) == ssize_t(mine.size());
         ::close(fds[1]);
+        // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
         std::exit(ok ? 0 : 1);  // exit, not _exit: the clean-up runs
     }
     ::close(fds[1]);

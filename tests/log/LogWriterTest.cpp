@@ -217,6 +217,7 @@ TEST_F(LogWriterTest, LinesAlsoReachTheJournalWhenStandardErrorWasIt) {
     struct stat st {};
     ASSERT_EQ(::fstat(STDERR_FILENO, &st), 0);
     const std::string stream = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
     ::setenv("JOURNAL_STREAM", stream.c_str(), 1);
     ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
     GLIMRA_Log::debug("camera ready");
@@ -224,6 +225,7 @@ TEST_F(LogWriterTest, LinesAlsoReachTheJournalWhenStandardErrorWasIt) {
     const char console[] = "console only\n";
     ASSERT_EQ(::write(STDERR_FILENO, console, sizeof console - 1), ssize_t(sizeof console - 1));
     GLIMRA_Log::resetForTesting();
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
     ::unsetenv("JOURNAL_STREAM");
     // setLogFile's own console line reaches standard error before the
     // redirection; the log's lines follow.
@@ -245,10 +247,12 @@ TEST_F(LogWriterTest, LinesAlsoReachTheJournalWhenStandardErrorWasIt) {
 TEST_F(LogWriterTest, AnotherJournalStreamThanStandardErrorGetsNothing) {
     GLIMRA_Log::setRedirectsStdErr(true);
     StderrCapture notJournal;
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
     ::setenv("JOURNAL_STREAM", "1:1", 1);
     ASSERT_TRUE(GLIMRA_Log::setLogFile(logPath()));
     GLIMRA_Log::debug("file only");
     GLIMRA_Log::resetForTesting();
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
     ::unsetenv("JOURNAL_STREAM");
     EXPECT_EQ(notJournal.text().find("file only"), std::string::npos) << notJournal.text();
     EXPECT_EQ(linesOf(readFile(logPath())).size(), 1u);
