@@ -50,19 +50,7 @@ bool writeMovingRecording(const std::string& path, std::string* error) {
         path + "\" audiotestsrc freq=440 volume=0.5 samplesperbuffer=400 num-buffers=" +
         std::to_string(static_cast<int>(kRecordingSeconds * 40)) +
         " ! audio/x-raw,rate=16000,channels=1 ! audioconvert ! voaacenc ! aacparse ! mux.";
-    GError* err = nullptr;
-    GstElement* p = gst_parse_launch(desc.c_str(), &err);
-    if (!p) {
-        if (error) *error = err ? err->message : "the recording pipeline could not be built";
-        if (err) g_error_free(err);
-        return false;
-    }
-    if (err) g_error_free(err);
-    gst_element_set_state(p, GST_STATE_PLAYING);
-    const bool ok = waitForEndOfStream(p, 120, error);
-    gst_element_set_state(p, GST_STATE_NULL);
-    gst_object_unref(p);
-    return ok;
+    return runLaunchLineToEnd(desc, 120, error);
 }
 
 const Clips& clips() {

@@ -34,6 +34,29 @@ GstElement* makeElement(const char* factory, const char* name, std::string* erro
     return e;
 }
 
+GstElement* launchPipeline(const std::string& line, std::string* error) {
+    GError* e = nullptr;
+    GstElement* p = gst_parse_launch(line.c_str(), &e);
+    if (e) {
+        if (error) *error = e->message;
+        g_error_free(e);
+        if (p) gst_object_unref(p);
+        return nullptr;
+    }
+    if (!p && error) *error = "the pipeline could not be built";
+    return p;
+}
+
+bool runLaunchLineToEnd(const std::string& line, double timeoutSeconds, std::string* error) {
+    GstElement* p = launchPipeline(line, error);
+    if (!p) return false;
+    gst_element_set_state(p, GST_STATE_PLAYING);
+    const bool ok = waitForEndOfStream(p, timeoutSeconds, error);
+    gst_element_set_state(p, GST_STATE_NULL);
+    gst_object_unref(p);
+    return ok;
+}
+
 bool waitForEndOfStream(GstElement* pipeline, double timeoutSeconds, std::string* error) {
     GstRef<GstBus> bus(gst_element_get_bus(pipeline));
     const auto timeout = static_cast<GstClockTime>(timeoutSeconds * GST_SECOND);

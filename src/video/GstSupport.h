@@ -28,6 +28,15 @@ using GstRef = std::unique_ptr<T, GstObjectUnref>;
 // <factory>" in `error`.
 GstElement* makeElement(const char* factory, const char* name, std::string* error);
 
+// A pipeline from a launch line (gst-launch syntax), or nullptr with
+// GStreamer's reason in `error`.
+GstElement* launchPipeline(const std::string& line, std::string* error);
+
+// Builds the launch line's pipeline, plays it to its end (at most
+// `timeoutSeconds`) and tears it down: for pipelines that write a file.
+// False with the reason.
+bool runLaunchLineToEnd(const std::string& line, double timeoutSeconds, std::string* error);
+
 // Waits on `pipeline`'s bus for end-of-stream or an error, at most
 // `timeoutSeconds`. True on end-of-stream; false with the error's text.
 bool waitForEndOfStream(GstElement* pipeline, double timeoutSeconds, std::string* error);

@@ -18,19 +18,6 @@ namespace klik {
 
 namespace {
 
-// A pipeline from a launch line, or nullptr with GStreamer's reason.
-GstElement* launch(const std::string& line, std::string* error) {
-    GError* e = nullptr;
-    GstElement* p = gst_parse_launch(line.c_str(), &e);
-    if (e) {
-        if (error) *error = e->message;
-        g_error_free(e);
-        if (p) gst_object_unref(p);
-        return nullptr;
-    }
-    return p;
-}
-
 GstBuffer* bufferOf(const void* bytes, size_t size) {
     GstBuffer* b = gst_buffer_new_allocate(nullptr, size, nullptr);
     gst_buffer_fill(b, 0, bytes, size);
@@ -53,13 +40,13 @@ std::vector<Bitmap> loopPictures(const std::vector<std::shared_ptr<const Data>>&
     if (!ensureGStreamer(error)) return out;
     // The library decodes, crops the centred square and scales: one
     // pipeline for all frames.
-    GstRef<GstElement> p(
-        launch("appsrc name=src format=time caps=image/jpeg,framerate=(fraction)0/1 ! jpegdec ! "
-               "videoconvert ! aspectratiocrop aspect-ratio=1/1 ! videoscale ! videoconvert ! "
-               "video/x-raw,format=RGBA,width=" +
-                   std::to_string(size) + ",height=" + std::to_string(size) +
-                   ",pixel-aspect-ratio=1/1 ! appsink name=sink sync=false",
-               error));
+    GstRef<GstElement> p(launchPipeline(
+        "appsrc name=src format=time caps=image/jpeg,framerate=(fraction)0/1 ! jpegdec ! "
+        "videoconvert ! aspectratiocrop aspect-ratio=1/1 ! videoscale ! videoconvert ! "
+        "video/x-raw,format=RGBA,width=" +
+            std::to_string(size) + ",height=" + std::to_string(size) +
+            ",pixel-aspect-ratio=1/1 ! appsink name=sink sync=false",
+        error));
     if (!p) return out;
     GstRef<GstElement> src(gst_bin_get_by_name(GST_BIN(p.get()), "src"));
     GstRef<GstElement> sink(gst_bin_get_by_name(GST_BIN(p.get()), "sink"));
@@ -128,7 +115,7 @@ bool writeLoopMp4(const std::vector<Bitmap>& frames, const std::string& path,
     const std::string part = path + ".part";
     // Main profile 4:2:0 H.264 in an MP4 with its index first: what a
     // phone's browser and gallery play.
-    GstRef<GstElement> p(launch(
+    GstRef<GstElement> p(launchPipeline(
         "appsrc name=src format=time caps=video/x-raw,format=RGBA,width=" + std::to_string(w) +
             ",height=" + std::to_string(h) + ",framerate=" + std::to_string(fps) +
             "/1,pixel-aspect-ratio=1/1 ! videoconvert ! video/x-raw,format=I420 ! "

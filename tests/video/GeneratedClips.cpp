@@ -42,25 +42,7 @@ bool makeBusyClip(const std::string& path, double seconds, int width, int height
         ",height=" + std::to_string(height) + ",framerate=" + std::to_string(fps) +
         "/1 ! x264enc speed-preset=ultrafast quantizer=12 pass=quant key-int-max=" +
         std::to_string(fps) + " ! qtmux ! filesink location=\"" + path + "\"";
-    GError* err = nullptr;
-    GstElement* p = gst_parse_launch(desc.c_str(), &err);
-    if (!p) {
-        if (error) *error = err ? err->message : "the clip pipeline could not be built";
-        if (err) g_error_free(err);
-        return false;
-    }
-    if (err) g_error_free(err);
-    gst_element_set_state(p, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(p);
-    GstMessage* msg = gst_bus_timed_pop_filtered(
-        bus, 60 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    const bool ok = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
-    if (!ok && error) *error = msg ? "the clip pipeline failed" : "the clip took over a minute";
-    if (msg) gst_message_unref(msg);
-    gst_object_unref(bus);
-    gst_element_set_state(p, GST_STATE_NULL);
-    gst_object_unref(p);
-    return ok;
+    return runLaunchLineToEnd(desc, 60, error);
 }
 
 double psnr(const Bitmap& a, const Bitmap& b) {
