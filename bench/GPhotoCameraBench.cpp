@@ -177,9 +177,11 @@ void BM_CaptureToPhoto_sim(benchmark::State& state) {
 }
 BENCHMARK(BM_CaptureToPhoto_sim)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
-void BM_CaptureToPhoto_gphoto2(benchmark::State& state) {
+// The capture loop through libgphoto2 against klik-ptpip-camera started
+// with `args`.
+void captureThroughGphoto2(benchmark::State& state, const std::vector<std::string>& args) {
     klik::test::PtpIpCameraProcess camera;
-    if (!startCameraOrSkip(state, camera, {"--photo", "6000x4000"})) return;
+    if (!startCameraOrSkip(state, camera, args)) return;
     Layer layer(gphotoFor(camera));
     auto cam = layer.loadFirst();
     if (!cam) {
@@ -188,19 +190,14 @@ void BM_CaptureToPhoto_gphoto2(benchmark::State& state) {
     }
     captureLoop(state, layer, cam);
 }
+
+void BM_CaptureToPhoto_gphoto2(benchmark::State& state) {
+    captureThroughGphoto2(state, {"--photo", "6000x4000"});
+}
 BENCHMARK(BM_CaptureToPhoto_gphoto2)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_CaptureToPhoto_gphoto2_eos(benchmark::State& state) {
-    klik::test::PtpIpCameraProcess camera;
-    if (!startCameraOrSkip(state, camera, {"--personality", "canon-eos", "--photo", "6000x4000"}))
-        return;
-    Layer layer(gphotoFor(camera));
-    auto cam = layer.loadFirst();
-    if (!cam) {
-        state.SkipWithError("the PTP/IP camera did not load");
-        return;
-    }
-    captureLoop(state, layer, cam);
+    captureThroughGphoto2(state, {"--personality", "canon-eos", "--photo", "6000x4000"});
 }
 BENCHMARK(BM_CaptureToPhoto_gphoto2_eos)
     ->UseManualTime()
