@@ -1,6 +1,6 @@
 #pragma once
-// Sets an environment variable for the life of a scope and puts back the
-// value it had (or unsets it). Tests use it to point a library at private
+// Sets (or, given nullopt, unsets) an environment variable for the life of
+// a scope and puts back the value it had (or unsets it). Tests use it to point a library at private
 // services instead of the developer's own.
 
 #include <cstdlib>
@@ -11,11 +11,14 @@ namespace klik::test {
 
 class ScopedEnv {
   public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
         if (const char* old = std::getenv(name)) saved_ = old;
         // Tests change the environment before they start any thread of
         // their own, and put it back after joining them.
-        ::setenv(name, value.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
+        if (value)
+            ::setenv(name, value->c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
+        else
+            ::unsetenv(name);  // NOLINT(concurrency-mt-unsafe)
     }
     ~ScopedEnv() {
         if (saved_)

@@ -9,14 +9,16 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "foundation/FixedPaths.h"
 #include "foundation/PropertyList.h"
 #include "foundation/Resources.h"
 #include "foundation/StandardPlaces.h"
 #include "foundation/TemporaryFolder.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace klik {
@@ -25,34 +27,19 @@ namespace {
 using test::TempDir;
 using test::writeFile;
 
-// Sets environment variables for one test and puts the old values back.
-class ScopedEnv {
+// Environment variables for one test, put back in the reverse order they
+// were set (so a variable set twice ends as it was before the test).
+class ScopedEnvs {
   public:
     void set(const char* name, const std::optional<std::string>& value) {
-        if (!saved_.count(name)) {
-            const char* old = std::getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value)
-            // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
-            ::setenv(name, value->c_str(), 1);
-        else
-            // NOLINTNEXTLINE(concurrency-mt-unsafe): the test changes it before any thread starts
-            ::unsetenv(name);
+        vars_.push_back(std::make_unique<test::ScopedEnv>(name, value));
     }
-    ~ScopedEnv() {
-        for (auto& [name, value] : saved_) {
-            if (value)
-                // NOLINTNEXTLINE(concurrency-mt-unsafe): set before any thread starts
-                ::setenv(name.c_str(), value->c_str(), 1);
-            else
-                // NOLINTNEXTLINE(concurrency-mt-unsafe): set before any thread starts
-                ::unsetenv(name.c_str());
-        }
+    ~ScopedEnvs() {
+        while (!vars_.empty()) vars_.pop_back();
     }
 
   private:
-    std::map<std::string, std::optional<std::string>> saved_;
+    std::vector<std::unique_ptr<test::ScopedEnv>> vars_;
 };
 
 mode_t modeOf(const std::string& path) {
@@ -110,7 +97,7 @@ TEST(StandardPlaces, EachFixedPathHasItsPlaceFromXdgHomeOrSystemdOtherPathsStayA
 }
 
 TEST(StandardPlaces, TheEnvironmentIgnoresRelativeValuesAndTakesTheServicesFirstFolder) {
-    ScopedEnv env;
+    ScopedEnvs env;
     env.set("HOME", "/home/kiosk/");
     env.set("XDG_STATE_HOME", "relative/state");
     env.set("XDG_CACHE_HOME", "/c//");
@@ -144,7 +131,7 @@ class FixedPathsTest : public ::testing::Test {
         std::filesystem::create_directories(dir.file("run"));
     }
     void TearDown() override { setFixedRoot(""); }
-    ScopedEnv env;
+    ScopedEnvs env;
     TempDir dir;
 };
 
@@ -246,7 +233,7 @@ TEST_F(FixedPathsTest, AChildGetsItsOwnTemporaryFolderAndRemovesOnlyThatOne) {
 }
 
 TEST(Resources, TheVariableWinsElseTheShareFolderBesideTheProgramElseTheSourceTree) {
-    ScopedEnv env;
+    ScopedEnvs env;
     env.set("KLIK_RESOURCES", "/opt/klik-res");
     EXPECT_EQ(resourceDirectory(), "/opt/klik-res");
     EXPECT_EQ(resourcePath("touch1.png"), "/opt/klik-res/touch1.png");
