@@ -5,7 +5,9 @@
 //    its own (klik_jpeg_floor). Each iteration runs both, one after the
 //    other; the counters give each one's mean wall time, processor time
 //    (user plus system) and peak resident size, and the ratios chain / floor
-//    of wall and processor time.
+//    of wall and processor time. entropy_ratio is the same floor program
+//    reading only the entropy-coded data (`--entropy`), against the floor:
+//    the share of the floor no square of the picture can avoid.
 //  - one filing onto a FAT file system (fusefat) against the same filing
 //    onto tmpfs, in this process, alternating. Needs root and /dev/fuse;
 //    skipped with the reason otherwise.
@@ -124,19 +126,22 @@ void BM_FilePhotoProcessAgainstFloor(benchmark::State& state) {
     ::mkdir((root + "/tmp").c_str(), 0755);
     const std::vector<std::string> env = {"KLIK_ROOT=" + root, "XDG_CONFIG_HOME=" + root + "/cfg",
                                           "DBUS_SESSION_BUS_ADDRESS=unix:path=" + root + "/nobus"};
-    double chain = 0, floor = 0, chainPeak = 0, floorPeak = 0, chainCpu = 0, floorCpu = 0;
+    double chain = 0, floor = 0, entropy = 0, chainPeak = 0, floorPeak = 0, chainCpu = 0,
+           floorCpu = 0;
     int n = 0;
     for (auto _ : state) {
         const ProcessRun c =
             runProcess({KLIKCTL_PATH, "file-photo", in, "--barcode", "bench"}, env);
         const ProcessRun f = runProcess({KLIK_JPEG_FLOOR_PATH, in}, {});
-        if (!c.ok || !f.ok) {
+        const ProcessRun e = runProcess({KLIK_JPEG_FLOOR_PATH, "--entropy", in}, {});
+        if (!c.ok || !f.ok || !e.ok) {
             state.SkipWithError(c.ok ? "the floor program failed" : "klikctl file-photo failed");
             break;
         }
         state.SetIterationTime(c.seconds);
         chain += c.seconds;
         floor += f.seconds;
+        entropy += e.seconds;
         chainCpu += c.cpuSeconds;
         floorCpu += f.cpuSeconds;
         chainPeak = std::max(chainPeak, c.peakMiB);
@@ -151,6 +156,7 @@ void BM_FilePhotoProcessAgainstFloor(benchmark::State& state) {
         state.counters["chain_ms"] = chain / n * 1000;
         state.counters["floor_ms"] = floor / n * 1000;
         state.counters["time_ratio"] = chain / floor;
+        state.counters["entropy_ratio"] = entropy / floor;
         state.counters["chain_cpu_ms"] = chainCpu / n * 1000;
         state.counters["floor_cpu_ms"] = floorCpu / n * 1000;
         state.counters["cpu_ratio"] = chainCpu / floorCpu;

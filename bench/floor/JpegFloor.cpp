@@ -4,7 +4,14 @@
 // written. Exit status 0 when the square was encoded.
 //
 // usage: klik_jpeg_floor IN.jpg
+//        klik_jpeg_floor --entropy IN.jpg
 //        klik_jpeg_floor --measure PROGRAM [ARG...]
+//
+// --entropy reads the file and decodes it at an eighth of its size: every
+// coefficient of the entropy-coded data is still read (a baseline JPEG
+// cannot be entered anywhere but at its start or a restart marker), but
+// almost no pixels are made. No program that uses the picture's centre can
+// go faster: it is the part of the floor a square cannot skip.
 //
 // The second form runs PROGRAM and prints "PEAK_KIB STATUS CPU_US": its peak
 // resident size, exit status and processor time (user plus system, every
@@ -54,11 +61,12 @@ int measure(char** argv) {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::string(argv[1]) == "--measure") return measure(argv + 2);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: klik_jpeg_floor IN.jpg\n");
+    const bool entropyOnly = argc == 3 && std::string(argv[1]) == "--entropy";
+    if (argc != 2 && !entropyOnly) {
+        std::fprintf(stderr, "usage: klik_jpeg_floor [--entropy] IN.jpg\n");
         return 2;
     }
-    std::FILE* f = std::fopen(argv[1], "rb");
+    std::FILE* f = std::fopen(argv[argc - 1], "rb");
     if (!f) return 1;
     std::vector<unsigned char> in;
     unsigned char buf[1 << 16];
@@ -71,6 +79,18 @@ int main(int argc, char** argv) {
     jpeg_create_decompress(&d);
     jpeg_mem_src(&d, in.data(), in.size());
     jpeg_read_header(&d, TRUE);
+    if (entropyOnly) {
+        d.scale_denom = 8;
+        jpeg_start_decompress(&d);
+        std::vector<unsigned char> row(static_cast<size_t>(d.output_width) * d.output_components);
+        while (d.output_scanline < d.output_height) {
+            JSAMPROW r = row.data();
+            jpeg_read_scanlines(&d, &r, 1);
+        }
+        jpeg_finish_decompress(&d);
+        jpeg_destroy_decompress(&d);
+        return 0;
+    }
     d.out_color_space = JCS_RGB;
     jpeg_start_decompress(&d);
     const size_t w = d.output_width, h = d.output_height;
