@@ -39,6 +39,9 @@ function(klik_test name)
   if(KLIK_SANITIZE_THREAD)
     # Teaches ThreadSanitizer the timed lock libstdc++ uses (see the file).
     target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/testing/support/TsanClockLock.cpp)
+    # A definition of a C library function: kept apart from the tests' code.
+    set_source_files_properties(${CMAKE_SOURCE_DIR}/testing/support/TsanClockLock.cpp TARGET_DIRECTORY ${name}
+                                PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS core)
   klik_add_test_binary(${name})

@@ -26,7 +26,8 @@
 #   Reports inside third-party code are listed, each with its reason, in
 #   scripts/tsan-suppressions.txt.
 #
-# JOBS sets the parallel build jobs (default: all cores).
+# JOBS sets the parallel build jobs (default: all cores); KLIK_UNITY_BUILD=OFF
+# compiles file by file instead of in unity batches (CMakeLists.txt).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 kind="${1:?address or thread}"
@@ -37,7 +38,7 @@ jobs="${JOBS:-$(nproc)}"
 # and line of each frame, and the builds compile and link markedly faster
 # without the full debug information nobody reads here.
 common=(-G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g1" "-DCMAKE_C_FLAGS_DEBUG=-g1"
-        -DKLIK_BUILD_UI=ON -DKLIK_BUILD_BENCH=OFF)
+        -DKLIK_BUILD_UI=ON -DKLIK_BUILD_BENCH=OFF "-DKLIK_UNITY_BUILD=${KLIK_UNITY_BUILD:-ON}")
 case "$kind" in
 address)
     cmake -S "$root" -B "$build" "${common[@]}" -DKLIK_SANITIZE=ON -DKLIK_SANITIZE_THREAD=OFF

@@ -53,13 +53,38 @@ else
     mapfile -t changed < <(git diff --name-only --diff-filter=d "$base" -- '*.cpp' '*.h')
 fi
 
+# The compile commands, one per source file: a unity build (KLIK_UNITY_BUILD)
+# lists only its batch files (Unity/unity_N_cxx.cxx), so each batch's entry
+# is repeated for every source the batch includes, with that source in its
+# place. clang-tidy reads this copy.
+db="$(mktemp -d)"
+log="$(mktemp)"
+trap 'rm -rf "$db" "$log"' EXIT
 # The translation units: the changed .cpp files that the build compiles,
 # and for each changed header its own .cpp and the changed .cpp files that
 # include it.
-mapfile -t compiled < <(python3 - "$build/compile_commands.json" "$root" <<'EOF'
-import json, os, sys
+mapfile -t compiled < <(python3 - "$build/compile_commands.json" "$root" "$db/compile_commands.json" <<'EOF'
+import json, os, re, sys
 root = sys.argv[2]
+entries = []
 for e in json.load(open(sys.argv[1])):
+    f = os.path.normpath(os.path.join(e["directory"], e["file"]))
+    if "/Unity/unity_" not in f:
+        entries.append(e)
+        continue
+    for line in open(f):
+        m = re.match(r'#include "(.+)"', line.strip())
+        if not m:
+            continue
+        src = m.group(1)
+        one = dict(e, file=src)
+        if "command" in one:
+            one["command"] = one["command"].replace(e["file"], src)
+        if "arguments" in one:
+            one["arguments"] = [src if a == e["file"] else a for a in one["arguments"]]
+        entries.append(one)
+json.dump(entries, open(sys.argv[3], "w"), indent=1)
+for e in entries:
     f = os.path.normpath(os.path.join(e["directory"], e["file"]))
     if f.startswith(root + "/") and "/_deps/" not in f and "_autogen/" not in f:
         print(os.path.relpath(f, root))
@@ -98,11 +123,9 @@ fi
 mapfile -t list < <(printf '%s\n' "${!units[@]}" | sort)
 echo "tidy: ${#list[@]} files ($what)"
 jobs="${JOBS:-$(nproc)}"
-log="$(mktemp)"
-trap 'rm -f "$log"' EXIT
 status=0
 printf '%s\n' "${list[@]}" |
-    xargs -P "$jobs" -I{} "$tidy" -p "$build" --quiet --header-filter="$filter" {} >"$log" 2>&1 ||
+    xargs -P "$jobs" -I{} "$tidy" -p "$db" --quiet --header-filter="$filter" {} >"$log" 2>&1 ||
     status=$?
 # clang-tidy's own summary lines ("N warnings generated", suppressed counts)
 # are noise; the findings stay.

@@ -12,7 +12,7 @@ namespace klik {
 
 namespace {
 
-void setError(std::string* error, const std::string& text) {
+void setDecodeError(std::string* error, const std::string& text) {
     if (error) *error = text;
 }
 
@@ -85,7 +85,7 @@ std::optional<DisplayBitmap> decodeReduced(const Data& photo, const ScaleFloor& 
         out.bitmap = std::move(*bm);
         return out;
     }
-    setError(error, "neither a JPEG nor a PNG");
+    setDecodeError(error, "neither a JPEG nor a PNG");
     return std::nullopt;
 }
 

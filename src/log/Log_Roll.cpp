@@ -19,7 +19,7 @@ namespace {
 
 constexpr size_t kRollThreshold = 1048576;
 constexpr size_t kOldLogCap = 10485760;
-constexpr unsigned kLogFileMode = 0664;
+constexpr unsigned kRolledLogFileMode = 0664;
 
 // The extension of the last path component ("" when none; a leading dot
 // names a hidden file, not an extension).
@@ -116,14 +116,14 @@ void GLIMRA_Log::rollLogFile(const std::string& path, const std::string& targetP
 
     // Written beside the target and renamed into place, so a failure half way
     // (a full disk) leaves the previous old log whole.
-    std::string why = writeFileAtomically(combined, target, kLogFileMode);
+    std::string why = writeFileAtomically(combined, target, kRolledLogFileMode);
     if (!why.empty()) {
         debug(stringWithFormat("Error writing old log file to %s", target.c_str()));
         // The current file keeps its text; it is rolled on a later start.
         return;
     }
     debug(stringWithFormat("Rolled previous log file into %s", target.c_str()));
-    ::chmod(target.c_str(), kLogFileMode);
+    ::chmod(target.c_str(), kRolledLogFileMode);
 
     int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd >= 0) {

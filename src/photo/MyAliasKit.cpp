@@ -81,7 +81,7 @@ bool isOfKind(const std::string& p, bool file) {
     return ::stat(p.c_str(), &st) == 0 && (file ? S_ISREG(st.st_mode) : S_ISDIR(st.st_mode));
 }
 
-std::string parentOf(const std::string& p) {
+std::string aliasParentOf(const std::string& p) {
     const auto slash = p.rfind('/');
     return slash == std::string::npos || slash == 0 ? std::string() : p.substr(0, slash);
 }
@@ -118,10 +118,10 @@ FileStamp stampOf(const struct stat& st) {
 std::string findByInode(const std::string& top, const std::string& oldPath, std::int64_t dev,
                         std::int64_t ino, bool file, FileStamp stamp) {
     std::deque<std::pair<std::string, int>> queue;
-    const std::string parent = parentOf(oldPath);
+    const std::string parent = aliasParentOf(oldPath);
     if (!parent.empty() && isDirectory(parent)) queue.emplace_back(parent, 0);
     if (file) {
-        const std::string grandParent = parentOf(parent);
+        const std::string grandParent = aliasParentOf(parent);
         if (!grandParent.empty() && isDirectory(grandParent)) queue.emplace_back(grandParent, 0);
     }
     queue.emplace_back(top, 0);

@@ -26,7 +26,7 @@ size_t collect(char* data, size_t size, size_t count, void* user) {
     return size * count;
 }
 
-int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+int rcloneProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     const auto* stop = static_cast<const std::function<bool()>*>(user);
     return *stop && (*stop)() ? 1 : 0;
 }
@@ -169,7 +169,7 @@ RcAnswer RcloneDaemon::call(const std::string& method, const std::string& json,
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &a.body);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 10L);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, rcloneProgress);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &stopRequested);
     const CURLcode rc = curl_easy_perform(c);
     curl_slist_free_all(headers);

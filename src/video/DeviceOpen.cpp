@@ -35,7 +35,7 @@ GstPadProbeReturn noteBuffer(GstPad*, GstPadProbeInfo*, gpointer data) {
     return GST_PAD_PROBE_OK;
 }
 
-GstClockTime toClock(double seconds) {
+GstClockTime toClockTime(double seconds) {
     return static_cast<GstClockTime>(seconds * static_cast<double>(GST_SECOND));
 }
 
@@ -112,7 +112,7 @@ bool openCaptureDevice(GstDevice* device, double timeoutSeconds, std::string* er
     std::string why;
     GstStateChangeReturn ret = gst_element_set_state(pipeline.get(), GST_STATE_PAUSED);
     if (ret == GST_STATE_CHANGE_ASYNC)
-        ret = gst_element_get_state(pipeline.get(), nullptr, nullptr, toClock(timeoutSeconds));
+        ret = gst_element_get_state(pipeline.get(), nullptr, nullptr, toClockTime(timeoutSeconds));
     if (ret == GST_STATE_CHANGE_FAILURE) {
         why = busError(bus.get(), 0);
         if (why.empty()) why = "it did not open";

@@ -20,7 +20,7 @@ namespace klik {
 
 namespace {
 
-void setError(std::string* error, const std::string& text) {
+void setCacheError(std::string* error, const std::string& text) {
     if (error) *error = text;
 }
 
@@ -112,7 +112,7 @@ GalleryCache::Bytes GalleryCache::get(Kind kind, const GalleryItem& item, std::s
     const std::string key = (kind == Kind::Copy ? "c:" : "t:") + item.token;
     const std::int64_t sourceTime = mtimeOf(item.photoPath);
     if (sourceTime < 0) {
-        setError(error, "the upload copy " + item.photoPath + " is gone");
+        setCacheError(error, "the upload copy " + item.photoPath + " is gone");
         return nullptr;
     }
     if (Bytes b = fromMemory(key)) return b;

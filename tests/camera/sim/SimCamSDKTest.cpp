@@ -119,8 +119,6 @@ struct SimFixture : ::testing::Test {
     }
 };
 
-}  // namespace
-
 TEST_F(SimFixture, CameraListReferencesDeviceInfoAndAnOlderBody) {
     SimConfig c = config();
     c.cameras = {SimCameraSpec{"Body A", "usb:1", 1, "1"},
@@ -350,5 +348,7 @@ TEST_F(SimFixture, PropertiesWritesEventsExposureModesFaultsUnplugAndPlug) {
     sdk.CamRelease(cam);
     EXPECT_EQ(sdk.outstandingReferences(), 0u);
 }
+
+}  // namespace
 
 }  // namespace klik

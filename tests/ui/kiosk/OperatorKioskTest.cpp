@@ -53,8 +53,6 @@ class OperatorKioskTest : public KioskWindowsFixture {
     QLineEdit* field = nullptr;
 };
 
-}  // namespace
-
 TEST_F(OperatorKioskTest, ShortcutsWorkFullScreenWhileTheEntryFieldHasTheFocus) {
     std::vector<std::string> ran;
     OperatorShortcuts shortcuts(
@@ -246,5 +244,7 @@ TEST_F(OperatorKioskTest, EmptyFieldsOverTheArtworkDrawNoBoxAndFollowArtworkOfAn
         EXPECT_EQ(w->geometry(), defaultPlace(v->name(), art).translated(origin)) << v->name();
     }
 }
+
+}  // namespace
 
 }  // namespace klik::test

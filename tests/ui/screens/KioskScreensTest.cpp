@@ -32,8 +32,6 @@ class KioskScreensTest : public KioskWindowsFixture {
     QRect first, last;
 };
 
-}  // namespace
-
 TEST_F(KioskScreensTest, TouchGoesOnTheFirstScreenAndLiveOnTheLastWhichItFollowsAtRunTime) {
     settings.setBool("prefSingleMonitorMode", false);
     build();
@@ -82,5 +80,7 @@ TEST_F(KioskScreensTest, SingleMonitorModeUsesTheFirstScreenWithTheTouchSideInFr
     // One screen, one window: both sides are drawn in it.
     EXPECT_EQ(windows->touchWindowFull()->window(), windows->liveWindowFull()->window());
 }
+
+}  // namespace
 
 }  // namespace klik::test

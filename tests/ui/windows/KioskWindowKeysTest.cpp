@@ -43,8 +43,6 @@ class KioskWindowKeys : public KioskWindowsFixture {
     BorderlessWindow window{settings, loop, center};
 };
 
-}  // namespace
-
 TEST_F(KioskWindowKeys, QuitCodeInAnyCaseInALongerRunQuitsUntilAPauseOrAnotherCode) {
     type("xxLEMURFOXyy");
     ASSERT_FALSE(quits.empty());
@@ -194,5 +192,7 @@ TEST(FloatingPanelTest, FadesAsTheOwnerDecidesAndALongNoticeGetsRoomOverItsHost)
     EXPECT_EQ(notice.panel().windowHandle()->transientParent(), host.windowHandle());
     EXPECT_TRUE(host.geometry().contains(notice.panel().geometry()));
 }
+
+}  // namespace
 
 }  // namespace klik::test
