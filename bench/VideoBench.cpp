@@ -16,6 +16,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +24,7 @@
 
 #include "video/CapturePipeline.h"
 #include "video/GstSupport.h"
+#include "video/MediaInfo.h"
 #include "video/MovieSplicer.h"
 #include "video/SolidMovie.h"
 
@@ -178,6 +180,76 @@ BENCHMARK(BM_ComposeAgainstTranscodeFloor)
     ->ArgName("moving")
     ->Arg(0)
     ->Arg(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime()
+    ->Iterations(4);
+
+// The composition the export could be instead of GES's timeline: one
+// pipeline that decodes each movie once and lays the overlay and the
+// trailer over the recording with `compositor` (pads shifted in time by
+// their offset), against a plain transcode written the same way (same
+// decoders, encoders and muxer), alternating: what leaving GES's timeline
+// for such a pipeline would gain, side by side with
+// BM_ComposeAgainstTranscodeFloor/moving:0 (the same clips).
+std::string launchEncodeTail(const std::string& out) {
+    return " ! x264enc speed-preset=superfast threads=2 ! h264parse ! mp4mux name=mux"
+           " ! filesink location=\"" +
+           out + "\"";
+}
+
+std::string launchSound(const std::string& decoder) {
+    return " " + decoder + ". ! queue ! audioconvert ! voaacenc ! mux.";
+}
+
+void BM_CompositorPipelineAgainstTranscodeLine(benchmark::State& state) {
+    const Clips& c = clips();
+    if (!c.ok) {
+        state.SkipWithError("the clips could not be generated");
+        return;
+    }
+    const std::string composed = c.dir + "/compositor.mp4";
+    const std::string transcoded = c.dir + "/transcoded-line.mp4";
+    // Overlay at 2 s for its 3 s, trailer over the last 4 s of 20.
+    const std::string compositorLine =
+        "compositor name=mix sink_1::offset=2000000000 sink_2::offset=16000000000"
+        " ! video/x-raw,format=I420,width=640,height=480,framerate=30/1" +
+        launchEncodeTail(composed) + " uridecodebin uri=" + fileUri(c.recording) +
+        " name=rec rec. ! queue ! videoconvert ! mix.sink_0" + launchSound("rec") +
+        " uridecodebin uri=" + fileUri(c.overlay) + " ! videoconvert ! mix.sink_1" +
+        " uridecodebin uri=" + fileUri(c.trailer) + " ! videoconvert ! mix.sink_2";
+    const std::string transcodeLine = "uridecodebin uri=" + fileUri(c.recording) +
+                                      " name=rec rec. ! queue ! videoconvert" +
+                                      launchEncodeTail(transcoded) + launchSound("rec");
+    using Clock = std::chrono::steady_clock;
+    double compose = 0, floor = 0;
+    int n = 0;
+    for (auto _ : state) {
+        fs::remove(composed);
+        fs::remove(transcoded);
+        std::string error;
+        const auto t0 = Clock::now();
+        const bool ok = runLaunchLineToEnd(compositorLine, 120, &error);
+        const auto t1 = Clock::now();
+        if (!ok || !runLaunchLineToEnd(transcodeLine, 120, &error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        compose += std::chrono::duration<double>(t1 - t0).count();
+        floor += std::chrono::duration<double>(Clock::now() - t1).count();
+        ++n;
+    }
+    // A pipeline that stopped early would look fast: the movie made must
+    // be the recording's length, with sound.
+    const auto made = probeMedia(composed);
+    if (!made || !made->hasAudio || std::abs(made->durationSeconds - kRecordingSeconds) > 0.2) {
+        state.SkipWithError("the compositor pipeline made a movie of the wrong length");
+        return;
+    }
+    state.counters["compose_s"] = compose / n;
+    state.counters["floor_s"] = floor / n;
+    state.counters["time_ratio"] = compose / floor;
+}
+BENCHMARK(BM_CompositorPipelineAgainstTranscodeLine)
     ->Unit(benchmark::kSecond)
     ->UseRealTime()
     ->Iterations(4);
