@@ -31,18 +31,23 @@ function(klik_add_test_binary name)
   add_dependencies(klik_tests ${name})
 endfunction()
 
+# In the ThreadSanitizer build, teaches the checker the timed lock libstdc++
+# uses (see the file) in test binary NAME. The file defines a C library
+# function, so it is kept out of the unity batches of the tests' code.
+function(klik_tsan_clock_lock name)
+  if(KLIK_SANITIZE_THREAD)
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/testing/support/TsanClockLock.cpp)
+    set_source_files_properties(${CMAKE_SOURCE_DIR}/testing/support/TsanClockLock.cpp TARGET_DIRECTORY ${name}
+                                PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+  endif()
+endfunction()
+
 # klik_test(NAME SOURCES ... [DEPS ...]): a GoogleTest binary registered with ctest.
 function(klik_test name)
   cmake_parse_arguments(K "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${K_SOURCES})
   target_link_libraries(${name} PRIVATE ${K_DEPS} klik_test_support GTest::gtest GTest::gmock GTest::gtest_main)
-  if(KLIK_SANITIZE_THREAD)
-    # Teaches ThreadSanitizer the timed lock libstdc++ uses (see the file).
-    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/testing/support/TsanClockLock.cpp)
-    # A definition of a C library function: kept apart from the tests' code.
-    set_source_files_properties(${CMAKE_SOURCE_DIR}/testing/support/TsanClockLock.cpp TARGET_DIRECTORY ${name}
-                                PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
-  endif()
+  klik_tsan_clock_lock(${name})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS core)
   klik_add_test_binary(${name})
 endfunction()

@@ -25,6 +25,10 @@
 namespace klik {
 namespace {
 
+using test::kBlue;
+using test::kGreen;
+using test::kRed;
+
 namespace fs = std::filesystem;
 
 CompositionRequest request(const std::string& url, double at, std::optional<double> time) {
@@ -38,8 +42,6 @@ CompositionRequest request(const std::string& url, double at, std::optional<doub
 std::string text(const Value& v) {
     return v.string() ? *v.string() : "<not a string>";
 }
-
-constexpr std::uint32_t kBlue = 0xff0000ff, kRed = 0xffff0000, kGreen = 0xff00ff00;
 
 class CompositionTest : public testing::Test {
   protected:

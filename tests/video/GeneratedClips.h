@@ -17,8 +17,11 @@ namespace klik::test {
 // `frames` more preview frames.
 void waitForFrames(CapturePipeline& p, std::uint64_t frames);
 
+// The solid colours the composition tests tell their movies apart by.
+constexpr std::uint32_t kBlue = 0xff0000ff, kRed = 0xffff0000, kGreen = 0xff00ff00;
+
 struct ClipSpec {
-    std::uint32_t argb = 0xff0000ff;  // solid colour of the picture
+    std::uint32_t argb = kBlue;  // solid colour of the picture
     double seconds = 3;
     int width = 160;
     int height = 120;

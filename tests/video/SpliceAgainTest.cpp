@@ -19,7 +19,9 @@
 namespace klik {
 namespace {
 
-constexpr std::uint32_t kBlue = 0xff0000ff, kRed = 0xffff0000, kGreen = 0xff00ff00;
+using test::kBlue;
+using test::kGreen;
+using test::kRed;
 
 // Runs `work` on a thread of its own and waits for it a bounded time: an
 // export that never ends fails the run here instead of holding it until
