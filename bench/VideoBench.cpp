@@ -122,59 +122,75 @@ void BM_PlainTranscodeFloor(benchmark::State& state) {
 BENCHMARK(BM_PlainTranscodeFloor)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
 
 // User plus system time of every thread of this process so far.
-double processCpuSeconds() {
+double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// The two above alternating within each iteration, so both see the same
-// machine (other work on a shared machine comes and goes): each one's mean
-// wall time and the ratios composition / plain transcode of wall time and of
-// processor time (the latter moves less when other work shares the cores).
+// Runs `compose` and then `floor` (each: where to put an error, true when it
+// made its movie) in every iteration, so both see the same machine (other
+// work on a shared machine comes and goes), and gives each one's mean wall
+// time and the ratios compose / floor of wall time and of processor time
+// (the latter moves less when other work shares the cores). False, with the
+// benchmark skipped on the error, when either failed.
+template <class Compose, class Floor>
+bool measureAgainstFloor(benchmark::State& state, Compose compose, Floor floor) {
+    using Clock = std::chrono::steady_clock;
+    double composeWall = 0, floorWall = 0, composeCpu = 0, floorCpu = 0;
+    int n = 0;
+    for (auto _ : state) {
+        std::string error;
+        const double c0 = cpuSeconds();
+        const auto t0 = Clock::now();
+        const bool composed = compose(&error);
+        const auto t1 = Clock::now();
+        const double c1 = cpuSeconds();
+        const bool floored = composed && floor(&error);
+        const auto t2 = Clock::now();
+        if (!floored) {
+            state.SkipWithError(error.c_str());
+            return false;
+        }
+        composeWall += std::chrono::duration<double>(t1 - t0).count();
+        floorWall += std::chrono::duration<double>(t2 - t1).count();
+        composeCpu += c1 - c0;
+        floorCpu += cpuSeconds() - c1;
+        ++n;
+    }
+    state.counters["compose_s"] = composeWall / n;
+    state.counters["floor_s"] = floorWall / n;
+    state.counters["time_ratio"] = composeWall / floorWall;
+    state.counters["cpu_ratio"] = composeCpu / floorCpu;
+    return true;
+}
+
+// BM_ComposeOverlayAndTrailer and BM_PlainTranscodeFloor side by side.
 void BM_ComposeAgainstTranscodeFloor(benchmark::State& state) {
     const Clips& c = clips();
     if (!c.ok) {
         state.SkipWithError("the clips could not be generated");
         return;
     }
-    using Clock = std::chrono::steady_clock;
-    double compose = 0, floor = 0, composeCpu = 0, floorCpu = 0;
-    int n = 0;
-    for (auto _ : state) {
-        std::string error;
-        const std::string& recording = state.range(0) == 0 ? c.recording : c.movingRecording;
-        SpliceRequest r;
-        r.recording = recording;
-        r.overlay = c.overlay;
-        r.overlayAt = 2;
-        r.trailer = c.trailer;
-        r.output = c.dir + "/muxed.mov";
-        fs::remove(r.output);
-        const std::string out = c.dir + "/transcoded.mov";
-        fs::remove(out);
-        const double c0 = processCpuSeconds();
-        const auto t0 = Clock::now();
-        const bool composed = spliceAndExport(r, &error);
-        const auto t1 = Clock::now();
-        const double c1 = processCpuSeconds();
-        const bool transcoded = composed && transcodeMovie(recording, out, &error);
-        const auto t2 = Clock::now();
-        composeCpu += c1 - c0;
-        floorCpu += processCpuSeconds() - c1;
-        if (!transcoded) {
-            state.SkipWithError(error.c_str());
-            return;
-        }
-        compose += std::chrono::duration<double>(t1 - t0).count();
-        floor += std::chrono::duration<double>(t2 - t1).count();
-        ++n;
-    }
-    state.counters["compose_s"] = compose / n;
-    state.counters["floor_s"] = floor / n;
-    state.counters["time_ratio"] = compose / floor;
-    state.counters["cpu_ratio"] = composeCpu / floorCpu;
+    const std::string& recording = state.range(0) == 0 ? c.recording : c.movingRecording;
+    SpliceRequest r;
+    r.recording = recording;
+    r.overlay = c.overlay;
+    r.overlayAt = 2;
+    r.trailer = c.trailer;
+    r.output = c.dir + "/muxed.mov";
+    const std::string out = c.dir + "/transcoded.mov";
+    measureAgainstFloor(
+        state,
+        [&](std::string* error) {
+            fs::remove(r.output);
+            return spliceAndExport(r, error);
+        },
+        [&](std::string* error) {
+            fs::remove(out);
+            return transcodeMovie(recording, out, error);
+        });
 }
 BENCHMARK(BM_ComposeAgainstTranscodeFloor)
     ->ArgName("moving")
@@ -220,46 +236,27 @@ void BM_CompositorPipelineAgainstTranscodeLine(benchmark::State& state) {
     const std::string transcodeLine = "uridecodebin uri=" + fileUri(c.recording) +
                                       " name=rec rec. ! queue ! videoconvert" +
                                       launchEncodeTail(transcoded) + launchSound("rec");
-    using Clock = std::chrono::steady_clock;
-    double compose = 0, floor = 0;
-    int n = 0;
-    for (auto _ : state) {
-        fs::remove(composed);
-        fs::remove(transcoded);
-        std::string error;
-        const auto t0 = Clock::now();
-        const bool ok = runLaunchLineToEnd(compositorLine, 120, &error);
-        const auto t1 = Clock::now();
-        if (!ok || !runLaunchLineToEnd(transcodeLine, 120, &error)) {
-            state.SkipWithError(error.c_str());
-            return;
-        }
-        compose += std::chrono::duration<double>(t1 - t0).count();
-        floor += std::chrono::duration<double>(Clock::now() - t1).count();
-        ++n;
-    }
+    const bool measured = measureAgainstFloor(
+        state,
+        [&](std::string* error) {
+            fs::remove(composed);
+            return runLaunchLineToEnd(compositorLine, 120, error);
+        },
+        [&](std::string* error) {
+            fs::remove(transcoded);
+            return runLaunchLineToEnd(transcodeLine, 120, error);
+        });
     // A pipeline that stopped early would look fast: the movie made must
     // be the recording's length, with sound.
-    const auto made = probeMedia(composed);
-    if (!made || !made->hasAudio || std::abs(made->durationSeconds - kRecordingSeconds) > 0.2) {
+    const auto made = measured ? probeMedia(composed) : std::nullopt;
+    if (measured &&
+        (!made || !made->hasAudio || std::abs(made->durationSeconds - kRecordingSeconds) > 0.2))
         state.SkipWithError("the compositor pipeline made a movie of the wrong length");
-        return;
-    }
-    state.counters["compose_s"] = compose / n;
-    state.counters["floor_s"] = floor / n;
-    state.counters["time_ratio"] = compose / floor;
 }
 BENCHMARK(BM_CompositorPipelineAgainstTranscodeLine)
     ->Unit(benchmark::kSecond)
     ->UseRealTime()
     ->Iterations(4);
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // Arg 0: preview only; 1: preview while recording at 640 x 480.
 void BM_PreviewWhileRecording(benchmark::State& state) {
